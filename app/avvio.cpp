@@ -1,0 +1,61 @@
+// The window program's start: a second copy ends at once and silently; the standard buttons
+// speak Italian in every locale; --screenshot FILE saves a picture of the window and ends
+// (used where there is no display, with its questions answered unattended).
+#include "app/avvio.h"
+
+#include <QApplication>
+#include <QFileInfo>
+#include <QLibraryInfo>
+#include <QScreen>
+#include <QTimer>
+#include <QTranslator>
+#include <iostream>
+#include <memory>
+
+#include "app/frmmain.h"
+#include "app/interazione_qt.h"
+#include "platform/istanza.h"
+
+namespace bv {
+
+int EseguiFinestra(int argc, char** argv) {
+    BloccoIstanza blocco;
+    if (!blocco.Acquisisci()) return 0;
+
+    QApplication app(argc, argv);
+    QApplication::setApplicationName(QString::fromLatin1(FrmMain::kTitoloProgramma));
+    QTranslator traduzioni;
+    if (traduzioni.load(QStringLiteral("qtbase_it"), QLibraryInfo::path(QLibraryInfo::TranslationsPath))) {
+        QApplication::installTranslator(&traduzioni);
+    }
+
+    QString fotografia;
+    const QStringList argomenti = QApplication::arguments();
+    for (qsizetype i = 1; i < argomenti.size(); ++i) {
+        if (argomenti[i] == QLatin1String("--screenshot") && i + 1 < argomenti.size()) {
+            // Absolute now: the load makes the program folder current.
+            fotografia = QFileInfo(argomenti[++i]).absoluteFilePath();
+        }
+    }
+
+    FrmMain finestra;
+    InterazioneQt interattiva(&finestra);
+    InterazioneNonPresidiata nonPresidiata;
+    UsaInterazione interazione(fotografia.isEmpty() ? static_cast<Interazione&>(interattiva)
+                                                    : static_cast<Interazione&>(nonPresidiata));
+    finestra.Carica();
+    finestra.show();
+    if (!fotografia.isEmpty()) {
+        QTimer::singleShot(700, &finestra, [&finestra, fotografia] {
+            if (finestra.grab().save(fotografia)) {
+                std::cout << "Schermata salvata in " << fotografia.toStdString() << '\n';
+            } else {
+                std::cerr << "Impossibile salvare la schermata in " << fotografia.toStdString() << '\n';
+            }
+            finestra.close();
+        });
+    }
+    return QApplication::exec();
+}
+
+}  // namespace bv

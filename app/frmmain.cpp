@@ -1,0 +1,277 @@
+// The window's controls, its state properties and the start-up sequence.
+#include "app/frmmain.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QCheckBox>
+#include <QEvent>
+#include <QFrame>
+#include <QGridLayout>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QMenuBar>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QStyle>
+#include <QTabWidget>
+#include <QTimer>
+#include <QToolButton>
+#include <QVBoxLayout>
+
+#include "platform/impostazioni.h"
+#include "platform/programma.h"
+#include "util/koutilita.h"
+
+namespace bv {
+
+namespace {
+
+constexpr const char* kMessaggioUtente =
+    "Per poter eseguire il modulo è necessario usare un utente senza limitazioni.";
+constexpr const char* kDidascalia = "Modulo Backup per";
+
+QString Q(const std::string& s) { return QString::fromStdString(s); }
+
+std::string ApplicazioneProgramma() { return std::string("KO_") + FrmMain::kTitoloProgramma; }
+
+template <typename T>
+T* Controllo(QWidget* genitore, const char* nome) {
+    auto* c = new T(genitore);
+    c->setObjectName(QString::fromLatin1(nome));
+    return c;
+}
+
+QLabel* Etichetta(QWidget* genitore, const char* nome, const QString& testo, bool grassetto = false) {
+    auto* l = Controllo<QLabel>(genitore, nome);
+    l->setText(testo);
+    if (grassetto) {
+        QFont f = l->font();
+        f.setBold(true);
+        l->setFont(f);
+    }
+    return l;
+}
+
+// A text box with the button-face background of the original form.
+void SfondoPulsante(QLineEdit* t) {
+    QPalette p = t->palette();
+    p.setColor(QPalette::Base, p.color(QPalette::Button));
+    t->setPalette(p);
+}
+
+}  // namespace
+
+FrmMain::FrmMain(QWidget* parent) : QMainWindow(parent) {
+    setObjectName(QStringLiteral("FrmMain"));
+    setWindowTitle(QString::fromUtf8(kDidascalia));
+    CreaControlli();
+}
+
+FrmMain::~FrmMain() = default;
+
+void FrmMain::CreaControlli() {
+    auto* centro = new QWidget(this);
+    setCentralWidget(centro);
+    auto* principale = new QVBoxLayout(centro);
+
+    auto* intestazione = new QGridLayout();
+    lbl_ = Etichetta(centro, "lbl", QStringLiteral("Cartella Applicazione:"));
+    lblCartella_ = Etichetta(centro, "lblCartella", QStringLiteral("xxx"), true);
+    Label2_ = Etichetta(centro, "Label2", QStringLiteral("Versione:"));
+    lblVersione_ = Etichetta(centro, "lblVersione", QStringLiteral("N.D."), true);
+    Label1_ = Etichetta(centro, "Label1", QStringLiteral("Cartella Bancadati:"));
+    txtCartellaDati_ = Controllo<QLineEdit>(centro, "txtCartellaDati");
+    txtCartellaDati_->setText(QStringLiteral("N.D."));
+    txtCartellaDati_->setReadOnly(true);
+    QFont grassetto = txtCartellaDati_->font();
+    grassetto.setBold(true);
+    txtCartellaDati_->setFont(grassetto);
+    SfondoPulsante(txtCartellaDati_);
+    intestazione->addWidget(lbl_, 0, 0);
+    intestazione->addWidget(lblCartella_, 0, 1);
+    intestazione->addWidget(Label2_, 1, 0);
+    intestazione->addWidget(lblVersione_, 1, 1);
+    intestazione->addWidget(Label1_, 2, 0);
+    intestazione->addWidget(txtCartellaDati_, 2, 1);
+    intestazione->setColumnStretch(1, 1);
+    principale->addLayout(intestazione);
+
+    SSTab1_ = Controllo<QTabWidget>(centro, "SSTab1");
+    principale->addWidget(SSTab1_, 1);
+
+    // Tab "Backup"
+    frmBackup_ = Controllo<QFrame>(nullptr, "frmBackup");
+    frmBackup_->setFrameShape(QFrame::NoFrame);
+    auto* b = new QGridLayout(frmBackup_);
+    OptDest1_ = Controllo<QRadioButton>(frmBackup_, "OptDest_1");
+    OptDest1_->setText(QStringLiteral("Seleziona destinazione"));
+    OptDest0_ = Controllo<QRadioButton>(frmBackup_, "OptDest_0");
+    OptDest0_->setText(QStringLiteral("Floppy A"));
+    OptDest1_->setChecked(true);
+    txtDest_ = Controllo<QLineEdit>(frmBackup_, "txtDest");
+    SfondoPulsante(txtDest_);
+    cmdSfoglia_ = Controllo<QToolButton>(frmBackup_, "cmdSfoglia");
+    cmdSfoglia_->setIcon(style()->standardIcon(QStyle::SP_DirOpenIcon));
+    cmdSfoglia_->setToolTip(QStringLiteral("Seleziona destinazione"));
+    chkTest_ = Controllo<QCheckBox>(frmBackup_, "chkTest");
+    chkTest_->setText(QStringLiteral("Verifica dati"));
+    chkTest_->setChecked(true);
+    cmdBackup_ = Controllo<QPushButton>(frmBackup_, "cmdBackup");
+    cmdBackup_->setText(QStringLiteral("Inizia Backup"));
+    Stato_ = Controllo<QProgressBar>(frmBackup_, "Stato");
+    Stato_->setRange(0, 100);
+    Stato_->setValue(0);
+    Stato_->setVisible(false);
+    lblMsg_ = Etichetta(frmBackup_, "lblMsg", QStringLiteral("Attendere..."));
+    lblMsg_->setVisible(false);
+    b->addWidget(OptDest1_, 0, 0, 1, 2);
+    b->addWidget(txtDest_, 1, 0);
+    b->addWidget(cmdSfoglia_, 1, 1);
+    b->addWidget(OptDest0_, 2, 0, 1, 2);
+    b->addWidget(chkTest_, 3, 0, 1, 2);
+    b->setRowStretch(4, 1);
+    b->addWidget(lblMsg_, 5, 0, 1, 2);
+    b->addWidget(Stato_, 6, 0, 1, 2);
+    b->addWidget(cmdBackup_, 7, 0, 1, 2, Qt::AlignRight);
+    SSTab1_->addTab(frmBackup_, QStringLiteral("Backup"));
+
+    // Tab "Ripristino"
+    Frame1_ = Controllo<QFrame>(nullptr, "Frame1");
+    Frame1_->setFrameShape(QFrame::NoFrame);
+    auto* r = new QGridLayout(Frame1_);
+    Label4_ = Etichetta(Frame1_, "Label4", QStringLiteral("Origine:"));
+    txtOrig_ = Controllo<QLineEdit>(Frame1_, "txtOrig");
+    SfondoPulsante(txtOrig_);
+    cmdSfogliaRip_ = Controllo<QToolButton>(Frame1_, "cmdSfogliaRip");
+    cmdSfogliaRip_->setIcon(style()->standardIcon(QStyle::SP_DirOpenIcon));
+    cmdSfogliaRip_->setToolTip(QStringLiteral("Seleziona origine"));
+    Label3_ = Etichetta(Frame1_, "Label3", QStringLiteral("Backup disponibili:"));
+    ListBackup_ = Controllo<QListWidget>(Frame1_, "ListBackup");
+    cmdRefresh_ = Controllo<QToolButton>(Frame1_, "cmdRefresh");
+    cmdRefresh_->setText(QStringLiteral("R"));
+    cmdRefresh_->setToolTip(QStringLiteral("Aggiorna"));
+    CmdRipristino_ = Controllo<QPushButton>(Frame1_, "CmdRipristino");
+    CmdRipristino_->setText(QStringLiteral("Inizia Ripristino"));
+    r->addWidget(Label4_, 0, 0, 1, 2);
+    r->addWidget(txtOrig_, 1, 0);
+    r->addWidget(cmdSfogliaRip_, 1, 1);
+    r->addWidget(Label3_, 2, 0);
+    r->addWidget(cmdRefresh_, 2, 1);
+    r->addWidget(ListBackup_, 3, 0, 1, 2);
+    r->addWidget(CmdRipristino_, 4, 0, 1, 2, Qt::AlignRight);
+    SSTab1_->addTab(Frame1_, QStringLiteral("Ripristino"));
+
+    mnfile_ = menuBar()->addMenu(QStringLiteral("&File"));
+    mnfile_->setObjectName(QStringLiteral("mnfile"));
+    mnleggimi_ = mnfile_->addAction(QStringLiteral("&Leggimi"));
+    mnleggimi_->setObjectName(QStringLiteral("mnleggimi"));
+
+    connect(OptDest0_, &QRadioButton::clicked, this, [this] { OptDest_Click(); });
+    connect(OptDest1_, &QRadioButton::clicked, this, [this] { OptDest_Click(); });
+
+    resize(520, 440);
+}
+
+void FrmMain::NonInstallato(bool valore) {
+    nonInstallato_ = valore;
+    CmdRipristino_->setEnabled(!valore);
+}
+
+void FrmMain::DatiNonPresenti(bool valore) {
+    datiNonPresenti_ = valore;
+    cmdBackup_->setEnabled(!valore);
+}
+
+void FrmMain::VisibileStato(bool visibile) {
+    lblMsg_->setVisible(visibile);
+    Stato_->setValue(visibile ? Stato_->minimum() : Stato_->maximum());
+    Stato_->setVisible(visibile);
+    Stato_->repaint();
+    cmdBackup_->setEnabled(!visibile);
+    repaint();
+}
+
+std::string FrmMain::CartellaTemp() const {
+    std::string cartella = CartellaProgramma();
+    return Utilita().AggiungiSepDir(cartella) + "Temp";
+}
+
+std::string FrmMain::CartellaInstallazione() const {
+    return Utilita().CartellaApplicazione(kEseguibileHost);
+}
+
+void FrmMain::PreparaCartellaTemp() {
+    std::string temp = CartellaTemp();
+    if (!Utilita().CreaPercorsoDirectory(temp)) throw Errore(3002, kMessaggioUtente);
+}
+
+void FrmMain::Carica() {
+    koUtilita& u = Utilita();
+    try {
+        chiusuraRichiesta_ = false;
+        u.CurDirApp();
+        if (!u.WriteAccess(CartellaProgramma())) throw Errore(3001, kMessaggioUtente);
+        PreparaCartellaTemp();
+
+        NonInstallato(false);
+        lblCartella_->setText(Q(CartellaInstallazione()));
+        if (lblCartella_->text().isEmpty()) {
+            NonInstallato(true);
+            lblCartella_->setText(QStringLiteral("Non installato"));
+        }
+
+        percorsoDati_.clear();
+        if (NonInstallato()) {
+            DatiNonPresenti(true);
+        } else {
+            const std::string versione = u.GetVersione(CartellaInstallazione() + kEseguibileHost);
+            if (u.ConfrontaVersione(versione, kVersioneMinima) == -1) {
+                throw Errore(3012,
+                             "Il modulo di backup è applicabile unicamente alla versione 1.0.0.0 o "
+                             "versione successiva di Brelvano.");
+            }
+            lblVersione_->setText(Q(versione));
+            percorsoDati_ = LeggiImpostazione(std::string("KO_") + kHost, "CartellaDati", "Path");
+            DatiNonPresenti(percorsoDati_.empty());
+            txtCartellaDati_->setText(Q(percorsoDati_));
+        }
+
+        txtDest_->setText(Q(LeggiImpostazione(ApplicazioneProgramma(), "Backup", "Dest")));
+        txtOrig_->setText(Q(LeggiImpostazione(ApplicazioneProgramma(), "Backup", "Orig")));
+        setWindowTitle(QString::fromUtf8(kDidascalia) + QLatin1Char(' ') + QLatin1String(kHost));
+
+        if (aggiornaElencoBackup) aggiornaElencoBackup(false);
+
+        OptDest_Click();
+    } catch (...) {
+        const Errore e = ErroreCorrente();
+        u.PrintErrore(e);
+        chiusuraRichiesta_ = true;
+    }
+}
+
+void FrmMain::OptDest_Click() {
+    const bool cartella = OptDest1_->isChecked();
+    txtDest_->setEnabled(cartella);
+    cmdSfoglia_->setEnabled(cartella);
+}
+
+void FrmMain::ChiudiSeRichiesto() {
+    if (chiusuraRichiesta_) close();
+}
+
+void FrmMain::changeEvent(QEvent* evento) {
+    QMainWindow::changeEvent(evento);
+    if (evento->type() == QEvent::ActivationChange && isActiveWindow()) ChiudiSeRichiesto();
+}
+
+void FrmMain::showEvent(QShowEvent* evento) {
+    QMainWindow::showEvent(evento);
+    // Without a window manager a window may never be activated: close it all the same.
+    if (chiusuraRichiesta_) QTimer::singleShot(0, this, [this] { ChiudiSeRichiesto(); });
+}
+
+}  // namespace bv

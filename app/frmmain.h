@@ -1,0 +1,97 @@
+// FrmMain: the program's one window, its state and its start-up sequence.
+#pragma once
+
+#include <QMainWindow>
+#include <functional>
+#include <string>
+
+class QAction;
+class QCheckBox;
+class QFrame;
+class QLabel;
+class QLineEdit;
+class QListWidget;
+class QMenu;
+class QProgressBar;
+class QPushButton;
+class QRadioButton;
+class QTabWidget;
+class QToolButton;
+
+namespace bv {
+
+class FrmMain : public QMainWindow {
+    Q_OBJECT
+
+public:
+    static constexpr const char* kTitoloProgramma = "BVBackup";
+    static constexpr const char* kHost = "Brelvano";
+    static constexpr const char* kEseguibileHost = "Brelvano.exe";
+    static constexpr const char* kVersioneMinima = "1.0.0.0";
+
+    explicit FrmMain(QWidget* parent = nullptr);
+    ~FrmMain() override;
+
+    // The load: start-up checks, host, settings, caption, backup list.
+    void Carica();
+
+    bool NonInstallato() const { return nonInstallato_; }
+    void NonInstallato(bool valore);
+    bool DatiNonPresenti() const { return datiNonPresenti_; }
+    void DatiNonPresenti(bool valore);
+    const std::string& PercorsoDati() const { return percorsoDati_; }
+    bool ChiusuraRichiesta() const { return chiusuraRichiesta_; }
+
+    // Busy (true) or idle (false).
+    void VisibileStato(bool visibile);
+
+    std::string CartellaTemp() const;
+    std::string CartellaInstallazione() const;
+    void PreparaCartellaTemp();
+
+    // Step 10 of the load: the backup list refresh plugs in here (its errors not shown).
+    std::function<void(bool mostraErrori)> aggiornaElencoBackup;
+
+protected:
+    void changeEvent(QEvent* evento) override;
+    void showEvent(QShowEvent* evento) override;
+
+private:
+    void CreaControlli();
+    void OptDest_Click();
+    void ChiudiSeRichiesto();
+
+    bool nonInstallato_ = false;
+    bool datiNonPresenti_ = false;
+    std::string percorsoDati_;
+    bool chiusuraRichiesta_ = false;
+
+    QLabel* lbl_ = nullptr;
+    QLabel* lblCartella_ = nullptr;
+    QLabel* Label2_ = nullptr;
+    QLabel* lblVersione_ = nullptr;
+    QLabel* Label1_ = nullptr;
+    QLineEdit* txtCartellaDati_ = nullptr;
+    QTabWidget* SSTab1_ = nullptr;
+    QFrame* frmBackup_ = nullptr;
+    QRadioButton* OptDest1_ = nullptr;
+    QRadioButton* OptDest0_ = nullptr;
+    QLineEdit* txtDest_ = nullptr;
+    QToolButton* cmdSfoglia_ = nullptr;
+    QCheckBox* chkTest_ = nullptr;
+    QPushButton* cmdBackup_ = nullptr;
+    QProgressBar* Stato_ = nullptr;
+    QLabel* lblMsg_ = nullptr;
+    QFrame* Frame1_ = nullptr;
+    QLabel* Label4_ = nullptr;
+    QLineEdit* txtOrig_ = nullptr;
+    QToolButton* cmdSfogliaRip_ = nullptr;
+    QLabel* Label3_ = nullptr;
+    QListWidget* ListBackup_ = nullptr;
+    QToolButton* cmdRefresh_ = nullptr;
+    QPushButton* CmdRipristino_ = nullptr;
+    QMenu* mnfile_ = nullptr;
+    QAction* mnleggimi_ = nullptr;
+};
+
+}  // namespace bv

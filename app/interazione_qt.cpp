@@ -1,0 +1,51 @@
+// Message boxes and the folder dialog with Qt.
+#include "app/interazione_qt.h"
+
+#include <QApplication>
+#include <QFileDialog>
+#include <QMessageBox>
+
+namespace bv {
+
+Risposta InterazioneQt::Messaggio(const std::string& testo, const std::string& titolo, Icona icona,
+                                  Pulsanti pulsanti) {
+    QMessageBox box(finestra_);
+    box.setWindowTitle(QString::fromStdString(titolo));
+    box.setText(QString::fromStdString(testo));
+    switch (icona) {
+        case Icona::Nessuna: box.setIcon(QMessageBox::NoIcon); break;
+        case Icona::Informazione: box.setIcon(QMessageBox::Information); break;
+        case Icona::Domanda: box.setIcon(QMessageBox::Question); break;
+        case Icona::Avviso: box.setIcon(QMessageBox::Warning); break;
+        case Icona::Critico: box.setIcon(QMessageBox::Critical); break;
+    }
+    switch (pulsanti) {
+        case Pulsanti::Ok: box.setStandardButtons(QMessageBox::Ok); break;
+        case Pulsanti::SiNo: box.setStandardButtons(QMessageBox::Yes | QMessageBox::No); break;
+        case Pulsanti::SiNoAnnulla:
+            box.setStandardButtons(QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel);
+            break;
+        case Pulsanti::RiprovaAnnulla:
+            box.setStandardButtons(QMessageBox::Retry | QMessageBox::Cancel);
+            break;
+    }
+    // A busy pointer must not hide that an answer is wanted.
+    const bool occupato = QApplication::overrideCursor() != nullptr;
+    if (occupato) QApplication::setOverrideCursor(Qt::ArrowCursor);
+    const int r = box.exec();
+    if (occupato) QApplication::restoreOverrideCursor();
+    switch (r) {
+        case QMessageBox::Ok: return Risposta::Ok;
+        case QMessageBox::Yes: return Risposta::Si;
+        case QMessageBox::No: return Risposta::No;
+        case QMessageBox::Retry: return Risposta::Riprova;
+        default: return pulsanti == Pulsanti::Ok ? Risposta::Ok : Risposta::Annulla;
+    }
+}
+
+std::string InterazioneQt::ScegliCartella(const std::string& titolo) {
+    const QString c = QFileDialog::getExistingDirectory(finestra_, QString::fromStdString(titolo));
+    return c.toStdString();
+}
+
+}  // namespace bv

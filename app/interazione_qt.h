@@ -1,0 +1,21 @@
+// The window's answers to the core's questions: real message boxes and folder dialogs.
+#pragma once
+
+#include "util/interazione.h"
+
+class QWidget;
+
+namespace bv {
+
+class InterazioneQt final : public Interazione {
+public:
+    explicit InterazioneQt(QWidget* finestra) : finestra_(finestra) {}
+    Risposta Messaggio(const std::string& testo, const std::string& titolo, Icona icona,
+                       Pulsanti pulsanti) override;
+    std::string ScegliCartella(const std::string& titolo) override;
+
+private:
+    QWidget* finestra_;
+};
+
+}  // namespace bv

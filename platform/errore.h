@@ -1,0 +1,64 @@
+// The program's one error type: a number and the Italian description the user reads,
+// plus an optional technical detail that only goes to the log.
+#pragma once
+
+#include <cstdint>
+#include <stdexcept>
+#include <string>
+
+namespace bv {
+
+class Errore : public std::runtime_error {
+public:
+    Errore(int32_t numero, std::string descrizione, std::string dettaglio = {});
+
+    int32_t Numero() const noexcept { return numero_; }
+    const std::string& Descrizione() const noexcept { return descrizione_; }
+    const std::string& Dettaglio() const noexcept { return dettaglio_; }
+
+private:
+    int32_t numero_;
+    std::string descrizione_;
+    std::string dettaglio_;
+};
+
+// Standard numbers of the platform's runtime errors.
+namespace num {
+inline constexpr int32_t Overflow = 6;
+inline constexpr int32_t MemoriaEsaurita = 7;
+inline constexpr int32_t IndiceFuoriIntervallo = 9;
+inline constexpr int32_t TipoNonCorrispondente = 13;
+inline constexpr int32_t ErroreInterno = 51;
+inline constexpr int32_t NomeFileNonValido = 52;
+inline constexpr int32_t FileNonTrovato = 53;
+inline constexpr int32_t FileGiaAperto = 55;
+inline constexpr int32_t ErroreIO = 57;
+inline constexpr int32_t FileGiaEsistente = 58;
+inline constexpr int32_t DiscoPieno = 61;
+inline constexpr int32_t PerifericaNonDisponibile = 68;
+inline constexpr int32_t AutorizzazioneNegata = 70;
+inline constexpr int32_t DiscoNonPronto = 71;
+inline constexpr int32_t AccessoPercorso = 75;
+inline constexpr int32_t PercorsoNonTrovato = 76;
+inline constexpr int32_t ValoreProprietaNonValido = 380;
+}  // namespace num
+
+// The Italian text of a standard number ("" for numbers that are not standard).
+std::string TestoErroreStandard(int32_t numero);
+
+// A standard runtime error with its Italian text.
+Errore ErroreStandard(int32_t numero, std::string dettaglio = {});
+
+// What a failing file-system call was working on: decides 53 or 76 for a missing name.
+enum class Oggetto { File, Cartella };
+
+// Turns an errno of a failed file-system call into the standard error, with the path after
+// the text so the user knows which file; the call and the system's text go to the detail.
+Errore ErroreDaErrno(int codice, const std::string& percorso, Oggetto oggetto,
+                     const std::string& operazione);
+
+// Inside a catch block: the exception being handled as an Errore, so that a handler can show
+// any failure (out of memory 7, anything unexpected 51) the way it shows the program's own.
+Errore ErroreCorrente();
+
+}  // namespace bv

@@ -1,0 +1,143 @@
+// The parts of the file-system layer that do not depend on the platform: the current
+// file system, open files and the helpers built on them.
+#include "platform/filesystem.h"
+
+#include <unistd.h>
+
+#include <atomic>
+#include <utility>
+
+#include "platform/errore.h"
+
+namespace bv {
+
+namespace {
+FileSystem* corrente = nullptr;
+}
+
+FileSystem& Fs() { return corrente != nullptr ? *corrente : FsDiSistema(); }
+
+SostituzioneFs::SostituzioneFs(FileSystem& nuovo) : precedente_(corrente) { corrente = &nuovo; }
+SostituzioneFs::~SostituzioneFs() { corrente = precedente_; }
+
+File::File(const std::string& percorso, ModoApertura modo)
+    : percorso_(percorso), h_(Fs().Apri(percorso, modo)) {}
+
+File::~File() {
+    if (h_ >= 0) {
+        try {
+            Fs().Chiudi(h_);
+        } catch (...) {  // a reader's close has nothing to report
+        }
+    }
+}
+
+File::File(File&& altro) noexcept
+    : percorso_(std::move(altro.percorso_)), h_(std::exchange(altro.h_, -1)) {}
+
+File& File::operator=(File&& altro) noexcept {
+    if (this != &altro) {
+        if (h_ >= 0) {
+            try {
+                Fs().Chiudi(h_);
+            } catch (...) {
+            }
+        }
+        percorso_ = std::move(altro.percorso_);
+        h_ = std::exchange(altro.h_, -1);
+    }
+    return *this;
+}
+
+size_t File::Leggi(void* buf, size_t n) { return Fs().Leggi(h_, buf, n); }
+
+size_t File::LeggiTutto(void* buf, size_t n) {
+    auto* p = static_cast<unsigned char*>(buf);
+    size_t letti = 0;
+    while (letti < n) {
+        const size_t r = Fs().Leggi(h_, p + letti, n - letti);
+        if (r == 0) break;
+        letti += r;
+    }
+    return letti;
+}
+
+size_t File::LeggiDa(uint64_t offset, void* buf, size_t n) {
+    auto* p = static_cast<unsigned char*>(buf);
+    size_t letti = 0;
+    while (letti < n) {
+        const size_t r = Fs().LeggiDa(h_, offset + letti, p + letti, n - letti);
+        if (r == 0) break;
+        letti += r;
+    }
+    return letti;
+}
+
+void File::ScriviTutto(const void* buf, size_t n) {
+    const auto* p = static_cast<const unsigned char*>(buf);
+    size_t scritti = 0;
+    while (scritti < n) {
+        const size_t w = Fs().Scrivi(h_, p + scritti, n - scritti);
+        if (w == 0) {  // no progress and no error: treat as a full disk rather than loop forever
+            throw ErroreStandard(num::DiscoPieno, "scrittura senza progresso su " + percorso_);
+        }
+        scritti += w;
+    }
+}
+
+void File::Sincronizza() { Fs().Sincronizza(h_); }
+uint64_t File::Dimensione() { return Fs().Dimensione(h_); }
+
+void File::Chiudi() {
+    if (h_ >= 0) {
+        const int h = std::exchange(h_, -1);
+        Fs().Chiudi(h);
+    }
+}
+
+std::vector<uint8_t> LeggiFile(const std::string& percorso) {
+    File f(percorso, ModoApertura::Lettura);
+    std::vector<uint8_t> dati(static_cast<size_t>(f.Dimensione()));
+    dati.resize(f.LeggiTutto(dati.data(), dati.size()));
+    return dati;
+}
+
+std::string LeggiFileTesto(const std::string& percorso) {
+    const auto dati = LeggiFile(percorso);
+    return {dati.begin(), dati.end()};
+}
+
+void ScriviFileAtomico(const std::string& percorso, const void* dati, size_t n) {
+    static std::atomic<unsigned> contatore{0};
+    const std::string temporaneo = percorso + ".tmp" + std::to_string(::getpid()) + "_" +
+                                   std::to_string(contatore++);
+    try {
+        File f(temporaneo, ModoApertura::ScritturaEsclusiva);
+        f.ScriviTutto(dati, n);
+        f.Sincronizza();
+        f.Chiudi();
+        Fs().Rinomina(temporaneo, percorso);
+    } catch (...) {
+        try {
+            Fs().Rimuovi(temporaneo);
+        } catch (...) {  // it may never have been created
+        }
+        throw;
+    }
+    Fs().SincronizzaCartella(CartellaDi(percorso));
+}
+
+void CopiaFile(const std::string& da, const std::string& a) {
+    File sorgente(da, ModoApertura::Lettura);
+    File destinazione(a, ModoApertura::Scrittura);
+    std::vector<unsigned char> buf(1 << 20);
+    for (;;) {
+        const size_t r = sorgente.Leggi(buf.data(), buf.size());
+        if (r == 0) break;
+        destinazione.ScriviTutto(buf.data(), r);
+    }
+    destinazione.Sincronizza();
+    destinazione.Chiudi();
+}
+
+}  // namespace bv

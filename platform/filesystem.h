@@ -1,0 +1,122 @@
+// The one file-system layer of the core. Every file operation goes through the current
+// FileSystem, so a test can put a faulty one in front (a disk that fills, a rename that
+// fails) and check that the program reports it and loses nothing.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace bv {
+
+struct InfoFile {
+    bool esiste = false;
+    bool cartella = false;
+    bool file = false;      // a regular file
+    bool nascosto = false;  // hidden by the platform's convention
+    uint64_t dimensione = 0;
+};
+
+struct VoceCartella {
+    std::string nome;
+    bool cartella = false;
+    bool file = false;  // a regular file (links are followed)
+    bool nascosto = false;
+};
+
+enum class ModoApertura {
+    Lettura,
+    Scrittura,           // create or truncate
+    ScritturaEsclusiva,  // create, fail when it exists
+    Accoda,              // create when missing, append
+};
+
+// Failures are thrown as Errore with the standard number (see errore.h).
+class FileSystem {
+public:
+    virtual ~FileSystem() = default;
+
+    virtual int Apri(const std::string& percorso, ModoApertura modo) = 0;
+    // Reads up to n bytes; 0 at the end of the file.
+    virtual size_t Leggi(int h, void* buf, size_t n) = 0;
+    // Reads up to n bytes at an offset, without moving the file position.
+    virtual size_t LeggiDa(int h, uint64_t offset, void* buf, size_t n) = 0;
+    // Writes up to n bytes; may write fewer (callers loop, see File::ScriviTutto).
+    virtual size_t Scrivi(int h, const void* buf, size_t n) = 0;
+    // Flushes to the device. A failure is final: the data may be lost.
+    virtual void Sincronizza(int h) = 0;
+    virtual uint64_t Dimensione(int h) = 0;
+    virtual void Chiudi(int h) = 0;
+
+    // Never fails: a name that cannot be queried reads as not existing.
+    virtual InfoFile Info(const std::string& percorso) = 0;
+    virtual std::vector<VoceCartella> Elenca(const std::string& cartella) = 0;
+    virtual void CreaCartella(const std::string& percorso) = 0;
+    virtual void RimuoviCartella(const std::string& percorso) = 0;
+    virtual void Rinomina(const std::string& da, const std::string& a) = 0;
+    virtual void Rimuovi(const std::string& percorso) = 0;
+    // Makes a created, removed or renamed entry of the folder durable.
+    virtual void SincronizzaCartella(const std::string& cartella) = 0;
+    // Bytes the user may still write on the volume of the path; -1 when the query fails.
+    virtual double SpazioLibero(const std::string& percorso) = 0;
+    virtual void CambiaCartellaCorrente(const std::string& cartella) = 0;
+};
+
+// The real file system of the platform.
+FileSystem& FsDiSistema();
+
+// The file system the core uses now.
+FileSystem& Fs();
+
+// Puts another file system in front for as long as it lives (tests).
+class SostituzioneFs {
+public:
+    explicit SostituzioneFs(FileSystem& nuovo);
+    ~SostituzioneFs();
+    SostituzioneFs(const SostituzioneFs&) = delete;
+    SostituzioneFs& operator=(const SostituzioneFs&) = delete;
+
+private:
+    FileSystem* precedente_;
+};
+
+// An open file. Closed on destruction, errors ignored there: writers call Chiudi() themselves
+// so that a failed close is reported.
+class File {
+public:
+    File(const std::string& percorso, ModoApertura modo);
+    ~File();
+    File(const File&) = delete;
+    File& operator=(const File&) = delete;
+    File(File&& altro) noexcept;
+    File& operator=(File&& altro) noexcept;
+
+    size_t Leggi(void* buf, size_t n);
+    // Reads until n bytes or the end of the file; returns the bytes read.
+    size_t LeggiTutto(void* buf, size_t n);
+    size_t LeggiDa(uint64_t offset, void* buf, size_t n);
+    // Writes all n bytes, looping on short writes.
+    void ScriviTutto(const void* buf, size_t n);
+    void ScriviTutto(const std::string& testo) { ScriviTutto(testo.data(), testo.size()); }
+    void Sincronizza();
+    uint64_t Dimensione();
+    void Chiudi();
+    const std::string& Percorso() const { return percorso_; }
+
+private:
+    std::string percorso_;
+    int h_ = -1;
+};
+
+// Helpers built on the layer.
+std::vector<uint8_t> LeggiFile(const std::string& percorso);
+std::string LeggiFileTesto(const std::string& percorso);
+// Writes a whole file durably under a temporary name beside it, then renames it over the old one.
+void ScriviFileAtomico(const std::string& percorso, const void* dati, size_t n);
+void CopiaFile(const std::string& da, const std::string& a);
+// The folder part of a path and its last name (platform separators).
+std::string CartellaDi(const std::string& percorso);
+std::string NomeDi(const std::string& percorso);
+
+}  // namespace bv

@@ -1,0 +1,207 @@
+// The POSIX file system behind the layer: plain system calls, errno turned into Errore.
+#include <dirent.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <sys/statvfs.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <memory>
+
+#include "platform/errore.h"
+#include "platform/filesystem.h"
+#include "platform/spazio_disco.h"
+
+namespace bv {
+
+namespace {
+
+[[noreturn]] void Fallisci(const std::string& percorso, Oggetto oggetto, const char* operazione) {
+    throw ErroreDaErrno(errno, percorso, oggetto, operazione);
+}
+
+bool Nascosto(const std::string& nome) { return !nome.empty() && nome[0] == '.'; }
+
+class FsPosix final : public FileSystem {
+public:
+    int Apri(const std::string& percorso, ModoApertura modo) override {
+        int flag = O_CLOEXEC;
+        switch (modo) {
+            case ModoApertura::Lettura: flag |= O_RDONLY; break;
+            case ModoApertura::Scrittura: flag |= O_WRONLY | O_CREAT | O_TRUNC; break;
+            case ModoApertura::ScritturaEsclusiva: flag |= O_WRONLY | O_CREAT | O_EXCL; break;
+            case ModoApertura::Accoda: flag |= O_WRONLY | O_CREAT | O_APPEND; break;
+        }
+        int h;
+        do {
+            h = ::open(percorso.c_str(), flag, 0666);
+        } while (h < 0 && errno == EINTR);
+        if (h < 0) Fallisci(percorso, Oggetto::File, "open");
+        if (modo == ModoApertura::Lettura) {
+            struct stat st {};
+            if (::fstat(h, &st) == 0 && S_ISDIR(st.st_mode)) {
+                ::close(h);
+                errno = EISDIR;
+                Fallisci(percorso, Oggetto::File, "open");
+            }
+        }
+        return h;
+    }
+
+    size_t Leggi(int h, void* buf, size_t n) override {
+        ssize_t r;
+        do {
+            r = ::read(h, buf, n);
+        } while (r < 0 && errno == EINTR);
+        if (r < 0) Fallisci(Nome(h), Oggetto::File, "read");
+        return static_cast<size_t>(r);
+    }
+
+    size_t LeggiDa(int h, uint64_t offset, void* buf, size_t n) override {
+        ssize_t r;
+        do {
+            r = ::pread(h, buf, n, static_cast<off_t>(offset));
+        } while (r < 0 && errno == EINTR);
+        if (r < 0) Fallisci(Nome(h), Oggetto::File, "pread");
+        return static_cast<size_t>(r);
+    }
+
+    size_t Scrivi(int h, const void* buf, size_t n) override {
+        ssize_t w;
+        do {
+            w = ::write(h, buf, n);
+        } while (w < 0 && errno == EINTR);
+        if (w < 0) Fallisci(Nome(h), Oggetto::File, "write");
+        return static_cast<size_t>(w);
+    }
+
+    void Sincronizza(int h) override {
+        if (::fsync(h) != 0) Fallisci(Nome(h), Oggetto::File, "fsync");
+    }
+
+    uint64_t Dimensione(int h) override {
+        struct stat st {};
+        if (::fstat(h, &st) != 0) Fallisci(Nome(h), Oggetto::File, "fstat");
+        return static_cast<uint64_t>(st.st_size);
+    }
+
+    void Chiudi(int h) override {
+        // close() must not be retried on EINTR on Linux: the descriptor is gone either way.
+        if (::close(h) != 0 && errno != EINTR) Fallisci(Nome(h), Oggetto::File, "close");
+    }
+
+    InfoFile Info(const std::string& percorso) override {
+        InfoFile info;
+        struct stat st {};
+        if (percorso.empty() || ::stat(percorso.c_str(), &st) != 0) return info;
+        info.esiste = true;
+        info.cartella = S_ISDIR(st.st_mode);
+        info.file = S_ISREG(st.st_mode);
+        info.dimensione = info.file ? static_cast<uint64_t>(st.st_size) : 0;
+        info.nascosto = Nascosto(NomeDi(percorso));
+        return info;
+    }
+
+    std::vector<VoceCartella> Elenca(const std::string& cartella) override {
+        std::unique_ptr<DIR, int (*)(DIR*)> dir(::opendir(cartella.c_str()), &::closedir);
+        if (!dir) Fallisci(cartella, Oggetto::Cartella, "opendir");
+        std::vector<VoceCartella> voci;
+        const int fd = ::dirfd(dir.get());
+        for (;;) {
+            errno = 0;
+            const dirent* d = ::readdir(dir.get());
+            if (d == nullptr) {
+                if (errno != 0) Fallisci(cartella, Oggetto::Cartella, "readdir");
+                break;
+            }
+            const std::string nome = d->d_name;
+            if (nome == "." || nome == "..") continue;
+            VoceCartella v;
+            v.nome = nome;
+            v.nascosto = Nascosto(nome);
+            unsigned char tipo = d->d_type;
+            if (tipo == DT_UNKNOWN || tipo == DT_LNK) {
+                // Only where the listing does not tell the type, or for links, ask the inode.
+                struct stat st {};
+                if (::fstatat(fd, d->d_name, &st, 0) == 0) {
+                    tipo = S_ISDIR(st.st_mode) ? DT_DIR : (S_ISREG(st.st_mode) ? DT_REG : DT_UNKNOWN);
+                } else {
+                    tipo = DT_UNKNOWN;
+                }
+            }
+            v.cartella = tipo == DT_DIR;
+            v.file = tipo == DT_REG;
+            voci.push_back(std::move(v));
+        }
+        return voci;
+    }
+
+    void CreaCartella(const std::string& percorso) override {
+        if (::mkdir(percorso.c_str(), 0777) != 0) Fallisci(percorso, Oggetto::Cartella, "mkdir");
+    }
+
+    void RimuoviCartella(const std::string& percorso) override {
+        if (::rmdir(percorso.c_str()) != 0) Fallisci(percorso, Oggetto::Cartella, "rmdir");
+    }
+
+    void Rinomina(const std::string& da, const std::string& a) override {
+        if (::rename(da.c_str(), a.c_str()) != 0) Fallisci(da, Oggetto::File, "rename");
+    }
+
+    void Rimuovi(const std::string& percorso) override {
+        if (::unlink(percorso.c_str()) != 0) Fallisci(percorso, Oggetto::File, "unlink");
+    }
+
+    void SincronizzaCartella(const std::string& cartella) override {
+        const std::string c = cartella.empty() ? "." : cartella;
+        const int h = ::open(c.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+        if (h < 0) Fallisci(c, Oggetto::Cartella, "open");
+        const int r = ::fsync(h);
+        const int e = errno;
+        ::close(h);
+        // Some file systems refuse fsync on a folder; that is not a loss of data.
+        if (r != 0 && e != EINVAL && e != EROFS) {
+            errno = e;
+            Fallisci(c, Oggetto::Cartella, "fsync");
+        }
+    }
+
+    double SpazioLibero(const std::string& percorso) override {
+        struct statvfs sv {};
+        if (percorso.empty() || ::statvfs(percorso.c_str(), &sv) != 0) return -1;
+        return ByteDisponibili(sv.f_bavail, sv.f_frsize);
+    }
+
+    void CambiaCartellaCorrente(const std::string& cartella) override {
+        if (::chdir(cartella.c_str()) != 0) Fallisci(cartella, Oggetto::Cartella, "chdir");
+    }
+
+private:
+    // The path behind a descriptor, for messages only.
+    static std::string Nome(int h) {
+        char buf[4096];
+        const std::string link = "/proc/self/fd/" + std::to_string(h);
+        const ssize_t n = ::readlink(link.c_str(), buf, sizeof buf - 1);
+        return n > 0 ? std::string(buf, static_cast<size_t>(n)) : std::string();
+    }
+};
+
+}  // namespace
+
+FileSystem& FsDiSistema() {
+    static FsPosix fs;
+    return fs;
+}
+
+std::string CartellaDi(const std::string& percorso) {
+    const auto p = percorso.find_last_of('/');
+    if (p == std::string::npos) return {};
+    return p == 0 ? "/" : percorso.substr(0, p);
+}
+
+std::string NomeDi(const std::string& percorso) {
+    const auto p = percorso.find_last_of('/');
+    return p == std::string::npos ? percorso : percorso.substr(p + 1);
+}
+
+}  // namespace bv

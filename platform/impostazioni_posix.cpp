@@ -1,0 +1,53 @@
+// Settings on POSIX: kept in the registry stand-in file under the key where the Windows
+// settings functions keep them, so both read the very same values.
+#include "platform/errore.h"
+#include "platform/file_reg.h"
+#include "platform/filesystem.h"
+#include "platform/impostazioni.h"
+#include "platform/registro.h"
+
+namespace bv {
+
+namespace {
+
+std::string Chiave(const std::string& applicazione, const std::string& sezione) {
+    return "HKEY_CURRENT_USER\\Software\\VB and VBA Program Settings\\" + applicazione + "\\" +
+           sezione;
+}
+
+// Creates the missing folders of the file's path.
+void CreaCartelle(const std::string& cartella) {
+    if (cartella.empty() || Fs().Info(cartella).cartella) return;
+    CreaCartelle(CartellaDi(cartella));
+    if (!Fs().Info(cartella).cartella) Fs().CreaCartella(cartella);
+}
+
+}  // namespace
+
+std::string LeggiImpostazione(const std::string& applicazione, const std::string& sezione,
+                              const std::string& chiave, const std::string& predefinito) {
+    try {
+        const auto doc = DocumentoReg::Analizza(LeggiFileTesto(PercorsoFileRegistro()));
+        const auto v = doc.Leggi(Chiave(applicazione, sezione), chiave);
+        if (!v || v->tipo != ValoreReg::Tipo::Testo) return predefinito;
+        return v->testo;
+    } catch (...) {
+        return predefinito;
+    }
+}
+
+void SalvaImpostazione(const std::string& applicazione, const std::string& sezione,
+                       const std::string& chiave, const std::string& valore) {
+    const std::string percorso = PercorsoFileRegistro();
+    DocumentoReg doc;
+    if (Fs().Info(percorso).esiste) {
+        doc = DocumentoReg::Analizza(LeggiFileTesto(percorso));
+    } else {
+        CreaCartelle(CartellaDi(percorso));
+    }
+    doc.Imposta(Chiave(applicazione, sezione), chiave, valore);
+    const std::string contenuto = doc.Contenuto();
+    ScriviFileAtomico(percorso, contenuto.data(), contenuto.size());
+}
+
+}  // namespace bv

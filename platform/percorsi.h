@@ -1,0 +1,31 @@
+// Path conventions of the platform: the separator, what a "drive" is, how a path stands in
+// a message, and finding an existing name without regard to letter case.
+#pragma once
+
+#include <string>
+
+namespace bv {
+
+// The folder separator: "/" on POSIX, "\" on Windows.
+char Separatore();
+
+// The drive of a path, for free-space queries and drive checks. On Windows the first two
+// characters ("C:"); on POSIX the folder path itself, or "" when the path is not absolute.
+std::string UnitaDi(const std::string& percorso);
+// Whether a drive from UnitaDi names a usable drive ("C:" on Windows, an absolute path on POSIX).
+bool UnitaValida(const std::string& unita);
+
+// A path as it stands in front of a message: upper case on Windows, unchanged on POSIX, where
+// upper case would name another file.
+std::string PercorsoPerMessaggio(const std::string& percorso);
+
+// The full name of the entry `nome` of `cartella` (which ends in a separator or is empty):
+// the exact name when it exists, else the first entry equal to it ignoring letter case, as
+// Windows finds it; when neither exists, the derived name itself.
+std::string TrovaNome(const std::string& cartella, const std::string& nome);
+
+// The folder of the "Floppy A" destination, with a final separator: "A:\" on Windows,
+// $BVBACKUP_FLOPPY or /media/floppy0 on POSIX.
+std::string CartellaFloppy();
+
+}  // namespace bv

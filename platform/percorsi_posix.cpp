@@ -1,0 +1,41 @@
+// Path conventions on POSIX.
+#include <cstdlib>
+
+#include "platform/codifica.h"
+#include "platform/filesystem.h"
+#include "platform/percorsi.h"
+
+namespace bv {
+
+char Separatore() { return '/'; }
+
+std::string UnitaDi(const std::string& percorso) {
+    if (percorso.empty() || percorso[0] != '/') return {};
+    return percorso;
+}
+
+bool UnitaValida(const std::string& unita) { return !unita.empty() && unita[0] == '/'; }
+
+std::string PercorsoPerMessaggio(const std::string& percorso) { return percorso; }
+
+std::string TrovaNome(const std::string& cartella, const std::string& nome) {
+    const std::string esatto = cartella + nome;
+    if (Fs().Info(esatto).esiste) return esatto;
+    try {
+        const std::string m = Maiuscolo(nome);
+        for (const VoceCartella& v : Fs().Elenca(cartella.empty() ? "." : cartella)) {
+            if (Maiuscolo(v.nome) == m) return cartella + v.nome;
+        }
+    } catch (...) {  // an unreadable folder holds nothing to find
+    }
+    return esatto;
+}
+
+std::string CartellaFloppy() {
+    const char* v = std::getenv("BVBACKUP_FLOPPY");
+    std::string c = (v != nullptr && *v != '\0') ? std::string(v) : std::string("/media/floppy0");
+    if (c.back() != '/') c += '/';
+    return c;
+}
+
+}  // namespace bv

@@ -1,0 +1,16 @@
+// The running program: its folder and its name.
+#pragma once
+
+#include <string>
+
+namespace bv {
+
+// The folder of the running executable, without a final separator (unless it is the root).
+std::string CartellaProgramma();
+// The executable's name without extension.
+std::string NomeProgramma();
+// Makes another folder count as the program's folder ("" goes back to the real one): the
+// tests run the program's start-up in folders of their own.
+void ImpostaCartellaProgramma(const std::string& cartella);
+
+}  // namespace bv

@@ -1,0 +1,46 @@
+// The one way the core asks the user something or tells them something: a message box with
+// title, text, icon and buttons. The window answers with a real message box, the command
+// line on the terminal, the tests with scripted answers.
+#pragma once
+
+#include <string>
+
+namespace bv {
+
+enum class Icona { Nessuna, Informazione, Domanda, Avviso, Critico };
+enum class Pulsanti { Ok, SiNo, SiNoAnnulla, RiprovaAnnulla };
+enum class Risposta { Ok, Si, No, Annulla, Riprova };
+
+class Interazione {
+public:
+    virtual ~Interazione() = default;
+    virtual Risposta Messaggio(const std::string& testo, const std::string& titolo, Icona icona,
+                               Pulsanti pulsanti) = 0;
+    // A folder chosen by the user, or "" when they cancel.
+    virtual std::string ScegliCartella(const std::string& titolo) = 0;
+};
+
+// Answers without asking anyone: OK, No, Cancel; chooses no folder. Used when nothing else
+// is installed, so an unattended run ends instead of waiting for an answer.
+class InterazioneNonPresidiata final : public Interazione {
+public:
+    Risposta Messaggio(const std::string& testo, const std::string& titolo, Icona icona,
+                       Pulsanti pulsanti) override;
+    std::string ScegliCartella(const std::string& titolo) override;
+};
+
+Interazione& InterazioneCorrente();
+
+// Installs the front end's interaction for as long as it lives.
+class UsaInterazione {
+public:
+    explicit UsaInterazione(Interazione& interazione);
+    ~UsaInterazione();
+    UsaInterazione(const UsaInterazione&) = delete;
+    UsaInterazione& operator=(const UsaInterazione&) = delete;
+
+private:
+    Interazione* precedente_;
+};
+
+}  // namespace bv

@@ -1,0 +1,59 @@
+// The utility object: path, folder, file and version helpers, the error display, the log and
+// the settings-file reader that the whole program shares. It keeps no state.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "platform/errore.h"
+#include "platform/registro.h"
+
+namespace bv {
+
+class koUtilita {
+public:
+    // Separators and folders. The two by-reference operations write the changed path back.
+    std::string AggiungiSepDir(std::string& percorso) const;
+    std::string EstraiPath(const std::string& filename) const;
+    bool IsCartella(const std::string& path) const;
+    bool CreaPercorsoDirectory(std::string& path) const;
+    void CurDirApp() const;
+
+    // Folders registered in the registry, with a final separator, or "".
+    std::string CartellaApplicazione(const std::string& APPLICAZIONE) const;
+    std::string CartellaDati() const;
+
+    // File probes.
+    bool FileAperto(const std::string& file) const;
+    bool WriteAccess(const std::string& strDirName) const;
+    // Throws Errore when a file is missing or unreadable.
+    bool ConfrontaFile(const std::string& file1, const std::string& file2) const;
+
+    // Versions: "a.b.c.d", "0.0.0.0" without a version resource; -1, 0, 1.
+    std::string GetVersione(const std::string& file) const;
+    int32_t ConfrontaVersione(const std::string& VersioneA, const std::string& VersioneB) const;
+
+    // Shows an error in a message box titled "Errore " and its number.
+    void PrintErrore(const Errore& errore) const;
+    // Appends a line to the log (default: program folder + executable name + ".log").
+    bool ScriviLog(const std::string& testo, const std::string& filename = {}, bool data = true,
+                   bool CancellaPrecedente = false) const;
+
+    // One key of an INI-style file, trimmed, or DefaultValore.
+    std::string LeggiINI(const std::string& fileINI, const std::string& Sezione,
+                         const std::string& chiave, const std::string& DefaultValore) const;
+
+    // The title PrintErrore gives an error: "Errore  52", "Errore -5".
+    static std::string TitoloErrore(int32_t numero);
+    // The default log file.
+    static std::string FileLog();
+
+private:
+    ValoreRegistro LeggiValoreRegistro(RadiceRegistro radice, const std::string& chiave,
+                                       const std::string& nome) const;
+};
+
+// The program's shared instance, created on first use.
+koUtilita& Utilita();
+
+}  // namespace bv
