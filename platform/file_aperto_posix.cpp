@@ -53,6 +53,12 @@ bool ApertoAltrove(const struct stat& bersaglio, int escluso) {
 
 }  // namespace
 
+bool FileApertoDaProcessi(const std::string& percorso) {
+    struct stat st {};
+    if (::stat(percorso.c_str(), &st) != 0) return true;
+    return ApertoAltrove(st, -1);
+}
+
 bool FileInUso(const std::string& percorso) {
     const InfoFile info = Fs().Info(percorso);
     if (!info.esiste || !info.file || info.nascosto) return false;

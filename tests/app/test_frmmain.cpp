@@ -1,0 +1,294 @@
+// The window's start-up, run offscreen: the three outcomes, the failures that close it, the
+// destination options, the busy state, and the one-copy rule of the real executable.
+#include <gtest/gtest.h>
+#include <stdlib.h>
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QProcess>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QTabWidget>
+#include <QToolButton>
+#include <cerrno>
+
+#include "app/frmmain.h"
+#include "platform/file_reg.h"
+#include "platform/istanza.h"
+#include "platform/programma.h"
+#include "tests/support/cartella_temp.h"
+#include "tests/support/fs_guasto.h"
+#include "tests/support/interazione_script.h"
+#include "tools/pe_builder.h"
+
+namespace bv {
+namespace {
+
+class Avvio : public ::testing::Test {
+protected:
+    void SetUp() override {
+        test::CreaCartelle(programma_);
+        test::CreaCartelle(t_ / "host");
+        ImpostaCartellaProgramma(programma_);
+        ::setenv("BVBACKUP_REGISTRY", (t_ / "registry.reg").c_str(), 1);
+        reg_.Imposta("HKCU\\Software\\VB and VBA Program Settings\\KO_BVBackup\\Backup", "Dest", "/dest/");
+        reg_.Imposta("HKCU\\Software\\VB and VBA Program Settings\\KO_BVBackup\\Backup", "Orig", "/orig/");
+    }
+    void TearDown() override {
+        ImpostaCartellaProgramma("");
+        ::unsetenv("BVBACKUP_REGISTRY");
+    }
+
+    void Registra(std::optional<std::array<uint16_t, 4>> versione, bool scriviEseguibile = true) {
+        reg_.Imposta("HKLM\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\App Paths\\Brelvano.exe", "",
+                     t_ / "host/Brelvano.exe");
+        if (scriviEseguibile) {
+            const auto img = strumenti::CostruisciPe({.versione = versione});
+            test::ScriviFile(t_ / "host/Brelvano.exe", std::string(img.byte.begin(), img.byte.end()));
+        }
+    }
+    void ImpostaPath(const std::string& p) {
+        reg_.Imposta("HKCU\\Software\\VB and VBA Program Settings\\KO_Brelvano\\CartellaDati", "Path", p);
+    }
+    void Carica() {
+        test::ScriviFile(t_ / "registry.reg", reg_.Contenuto());
+        f_.Carica();
+    }
+    template <typename T>
+    T* C(const char* nome) {
+        auto* c = f_.findChild<T*>(QString::fromLatin1(nome));
+        EXPECT_NE(c, nullptr) << nome;
+        return c;
+    }
+    std::string Testo(const char* nome) {
+        if (auto* l = f_.findChild<QLabel*>(QString::fromLatin1(nome))) return l->text().toStdString();
+        return C<QLineEdit>(nome)->text().toStdString();
+    }
+
+    test::CartellaTemp t_;
+    std::string programma_ = t_ / "programma";
+    DocumentoReg reg_;
+    test::InterazioneScriptata interazione_;
+    FrmMain f_;
+};
+
+TEST_F(Avvio, HostNonRegistrato) {
+    Carica();
+    EXPECT_TRUE(f_.NonInstallato());
+    EXPECT_TRUE(f_.DatiNonPresenti());
+    EXPECT_EQ(Testo("lblCartella"), "Non installato");
+    EXPECT_EQ(Testo("lblVersione"), "N.D.");
+    EXPECT_EQ(Testo("txtCartellaDati"), "N.D.");
+    EXPECT_FALSE(C<QPushButton>("cmdBackup")->isEnabled());
+    EXPECT_FALSE(C<QPushButton>("CmdRipristino")->isEnabled());
+    EXPECT_EQ(Testo("txtDest"), "/dest/");
+    EXPECT_EQ(Testo("txtOrig"), "/orig/");
+    EXPECT_FALSE(f_.ChiusuraRichiesta());
+    EXPECT_TRUE(interazione_.messaggi.empty());
+}
+
+TEST_F(Avvio, HostInstallatoSenzaPath) {
+    Registra(std::array<uint16_t, 4>{1, 2, 0, 0});
+    Carica();
+    EXPECT_FALSE(f_.NonInstallato());
+    EXPECT_TRUE(f_.DatiNonPresenti());
+    EXPECT_EQ(Testo("lblCartella"), t_ / "host/");
+    EXPECT_EQ(Testo("lblVersione"), "1.2.0.0");
+    EXPECT_EQ(Testo("txtCartellaDati"), "");
+    EXPECT_FALSE(C<QPushButton>("cmdBackup")->isEnabled());
+    EXPECT_TRUE(C<QPushButton>("CmdRipristino")->isEnabled());
+}
+
+TEST_F(Avvio, HostInstallatoConDati) {
+    Registra(std::array<uint16_t, 4>{1, 0, 0, 0});  // the minimum itself is accepted
+    ImpostaPath("/home/u/dati/");
+    int chiamate = 0;
+    bool mostrati = true;
+    f_.aggiornaElencoBackup = [&](bool mostraErrori) {
+        ++chiamate;
+        mostrati = mostraErrori;
+    };
+    Carica();
+    EXPECT_FALSE(f_.NonInstallato());
+    EXPECT_FALSE(f_.DatiNonPresenti());
+    EXPECT_EQ(f_.PercorsoDati(), "/home/u/dati/");
+    EXPECT_EQ(Testo("txtCartellaDati"), "/home/u/dati/");
+    EXPECT_EQ(Testo("lblVersione"), "1.0.0.0");
+    EXPECT_TRUE(C<QPushButton>("cmdBackup")->isEnabled());
+    EXPECT_TRUE(C<QPushButton>("CmdRipristino")->isEnabled());
+    EXPECT_EQ(f_.windowTitle().toStdString(), "Modulo Backup per Brelvano");
+    EXPECT_EQ(chiamate, 1);
+    EXPECT_FALSE(mostrati);
+    EXPECT_TRUE(test::Esiste(programma_ + "/Temp"));
+    EXPECT_EQ(f_.CartellaTemp(), programma_ + "/Temp");
+    // The idle state the window opens in.
+    EXPECT_TRUE(C<QLabel>("lblMsg")->isHidden());
+    EXPECT_TRUE(C<QProgressBar>("Stato")->isHidden());
+    EXPECT_TRUE(C<QCheckBox>("chkTest")->isChecked());
+    EXPECT_TRUE(C<QRadioButton>("OptDest_1")->isChecked());
+    EXPECT_TRUE(C<QLineEdit>("txtDest")->isEnabled());
+    EXPECT_TRUE(C<QToolButton>("cmdSfoglia")->isEnabled());
+}
+
+TEST_F(Avvio, PathDiUnSingoloDatabaseAccettato) {
+    Registra(std::array<uint16_t, 4>{2, 0, 0, 0});
+    ImpostaPath("/home/u/dati/archivio.mdb");
+    Carica();
+    EXPECT_FALSE(f_.DatiNonPresenti());
+    EXPECT_EQ(f_.PercorsoDati(), "/home/u/dati/archivio.mdb");
+}
+
+struct CasoChiusura {
+    const char* nome;
+    int32_t numero;
+    void (*prepara)(Avvio&, test::FsGuasto&);
+};
+
+class ChiusuraTest : public Avvio, public ::testing::WithParamInterface<CasoChiusura> {
+public:
+    using Avvio::Registra;
+    std::string Programma() const { return programma_; }
+};
+
+TEST_P(ChiusuraTest, ErroreMostratoEFinestraChiusa) {
+    test::FsGuasto guasto;
+    GetParam().prepara(*this, guasto);
+    Carica();
+    ASSERT_EQ(interazione_.messaggi.size(), 1U);
+    const auto& m = interazione_.messaggi[0];
+    EXPECT_EQ(m.titolo, "Errore  " + std::to_string(GetParam().numero));
+    if (GetParam().numero == 3012) {
+        EXPECT_EQ(m.testo,
+                  "Il modulo di backup è applicabile unicamente alla versione 1.0.0.0 o versione successiva di "
+                  "Brelvano.");
+    } else {
+        EXPECT_EQ(m.testo, "Per poter eseguire il modulo è necessario usare un utente senza limitazioni.");
+    }
+    EXPECT_TRUE(f_.ChiusuraRichiesta());
+    f_.show();
+    QApplication::processEvents();
+    EXPECT_FALSE(f_.isVisible());
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Errori, ChiusuraTest,
+    ::testing::Values(
+        CasoChiusura{"cartella_programma_in_sola_lettura", 3001,
+                     [](Avvio&, test::FsGuasto& g) {
+                         g.erroreApertura = [](const std::string& p, ModoApertura) {
+                             return p.ends_with("120asd12.tmp") ? EACCES : 0;
+                         };
+                     }},
+        CasoChiusura{"cartella_temp_non_creabile", 3002,
+                     [](Avvio&, test::FsGuasto& g) {
+                         g.erroreCreaCartella = [](const std::string& p) { return p.find("Temp") != std::string::npos ? EACCES : 0; };
+                     }},
+        CasoChiusura{"versione_0_9", 3012,
+                     [](Avvio& a, test::FsGuasto&) {
+                         static_cast<ChiusuraTest&>(a).Registra(std::array<uint16_t, 4>{0, 9, 0, 0});
+                     }},
+        CasoChiusura{"eseguibile_mancante", 3012,
+                     [](Avvio& a, test::FsGuasto&) { static_cast<ChiusuraTest&>(a).Registra(std::nullopt, false); }},
+        CasoChiusura{"senza_versione", 3012,
+                     [](Avvio& a, test::FsGuasto&) { static_cast<ChiusuraTest&>(a).Registra(std::nullopt); }}),
+    [](const auto& info) { return std::string(info.param.nome); });
+
+TEST_F(Avvio, OpzioniDiDestinazione) {
+    Carica();
+    auto* txtDest = C<QLineEdit>("txtDest");
+    auto* cmdSfoglia = C<QToolButton>("cmdSfoglia");
+    C<QRadioButton>("OptDest_0")->click();
+    EXPECT_FALSE(txtDest->isEnabled());
+    EXPECT_FALSE(cmdSfoglia->isEnabled());
+    EXPECT_EQ(txtDest->text().toStdString(), "/dest/");
+    C<QRadioButton>("OptDest_1")->click();
+    EXPECT_TRUE(txtDest->isEnabled());
+    EXPECT_TRUE(cmdSfoglia->isEnabled());
+}
+
+TEST_F(Avvio, VisibileStato) {
+    Registra(std::array<uint16_t, 4>{1, 2, 0, 0});
+    ImpostaPath("/dati/");
+    Carica();
+    f_.VisibileStato(true);
+    EXPECT_FALSE(C<QLabel>("lblMsg")->isHidden());
+    EXPECT_FALSE(C<QProgressBar>("Stato")->isHidden());
+    EXPECT_EQ(C<QProgressBar>("Stato")->value(), 0);
+    EXPECT_FALSE(C<QPushButton>("cmdBackup")->isEnabled());
+    f_.VisibileStato(false);
+    EXPECT_TRUE(C<QLabel>("lblMsg")->isHidden());
+    EXPECT_TRUE(C<QProgressBar>("Stato")->isHidden());
+    EXPECT_EQ(C<QProgressBar>("Stato")->value(), 100);
+    EXPECT_TRUE(C<QPushButton>("cmdBackup")->isEnabled());
+}
+
+TEST_F(Avvio, ControlliConTestiIniziali) {
+    EXPECT_EQ(f_.windowTitle().toStdString(), "Modulo Backup per");
+    auto* tab = C<QTabWidget>("SSTab1");
+    ASSERT_EQ(tab->count(), 2);
+    EXPECT_EQ(tab->tabText(0).toStdString(), "Backup");
+    EXPECT_EQ(tab->tabText(1).toStdString(), "Ripristino");
+    EXPECT_EQ(Testo("lblCartella"), "xxx");
+    EXPECT_EQ(Testo("lblMsg"), "Attendere...");
+    EXPECT_EQ(C<QRadioButton>("OptDest_0")->text().toStdString(), "Floppy A");
+    EXPECT_EQ(C<QToolButton>("cmdRefresh")->toolTip().toStdString(), "Aggiorna");
+    EXPECT_EQ(C<QPushButton>("CmdRipristino")->text().toStdString(), "Inizia Ripristino");
+    for (const char* nome : {"lbl", "Label1", "Label2", "Label3", "Label4", "frmBackup", "Frame1", "txtOrig",
+                             "cmdSfogliaRip", "ListBackup"}) {
+        EXPECT_NE(f_.findChild<QWidget*>(QString::fromLatin1(nome)), nullptr) << nome;
+    }
+    EXPECT_NE(f_.findChild<QObject*>(QStringLiteral("mnleggimi")), nullptr);
+}
+
+// The real executable, as a user starts it.
+QProcessEnvironment Ambiente(const test::CartellaTemp& t) {
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+    env.insert(QStringLiteral("XDG_RUNTIME_DIR"), QString::fromStdString(t.Percorso()));
+    env.insert(QStringLiteral("BVBACKUP_REGISTRY"), QString::fromStdString(t / "registry.reg"));
+    return env;
+}
+
+TEST(Eseguibile, SecondaCopiaEsceSubitoInSilenzio) {
+    test::CartellaTemp t;
+    const char* prima = std::getenv("XDG_RUNTIME_DIR");
+    const std::string salvato = prima != nullptr ? prima : "";
+    ::setenv("XDG_RUNTIME_DIR", t.Percorso().c_str(), 1);
+    BloccoIstanza primaCopia;
+    ASSERT_TRUE(primaCopia.Acquisisci());
+    QProcess p;
+    p.setProcessEnvironment(Ambiente(t));
+    p.start(QStringLiteral(BVBACKUP_ESEGUIBILE), {});
+    ASSERT_TRUE(p.waitForFinished(15000));
+    EXPECT_EQ(p.exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(p.exitCode(), 0);
+    EXPECT_TRUE(p.readAllStandardOutput().isEmpty());
+    if (prima != nullptr) {
+        ::setenv("XDG_RUNTIME_DIR", salvato.c_str(), 1);
+    } else {
+        ::unsetenv("XDG_RUNTIME_DIR");
+    }
+}
+
+TEST(Eseguibile, SenzaAltreCopieMostraLaFinestra) {
+    test::CartellaTemp t;
+    QProcess p;
+    p.setProcessEnvironment(Ambiente(t));
+    p.start(QStringLiteral(BVBACKUP_ESEGUIBILE), {QStringLiteral("--screenshot"), QString::fromStdString(t / "f.png")});
+    ASSERT_TRUE(p.waitForFinished(30000));
+    EXPECT_EQ(p.exitCode(), 0);
+    EXPECT_TRUE(test::Esiste(t / "f.png"));
+}
+
+}  // namespace
+}  // namespace bv
+
+int main(int argc, char** argv) {
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    ::testing::InitGoogleTest(&argc, argv);
+    return RUN_ALL_TESTS();
+}

@@ -1,0 +1,111 @@
+// In-use test with a child process that holds the file open, and the one-copy lock.
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <stdlib.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include "platform/file_aperto.h"
+#include "platform/istanza.h"
+#include "tests/support/cartella_temp.h"
+
+namespace bv {
+namespace {
+
+// A child process that keeps a file open until it is told to end.
+class ProcessoCheTieneAperto {
+public:
+    ProcessoCheTieneAperto(const std::string& percorso, int modo) {
+        int pronto[2];
+        int fine[2];
+        EXPECT_EQ(::pipe(pronto), 0);
+        EXPECT_EQ(::pipe(fine), 0);
+        pid_ = ::fork();
+        if (pid_ == 0) {
+            ::close(pronto[0]);
+            ::close(fine[1]);  // or the read below would never see the end
+            const int fd = ::open(percorso.c_str(), modo);
+            char c = fd >= 0 ? 'k' : 'x';
+            (void)!::write(pronto[1], &c, 1);
+            (void)!::read(fine[0], &c, 1);
+            ::_exit(0);
+        }
+        ::close(pronto[1]);
+        ::close(fine[0]);
+        fine_ = fine[1];
+        char c = 0;
+        EXPECT_EQ(::read(pronto[0], &c, 1), 1);
+        EXPECT_EQ(c, 'k');
+        ::close(pronto[0]);
+    }
+    ~ProcessoCheTieneAperto() {
+        ::close(fine_);
+        int stato = 0;
+        ::waitpid(pid_, &stato, 0);
+    }
+
+private:
+    pid_t pid_ = -1;
+    int fine_ = -1;
+};
+
+class FileApertoTest : public ::testing::TestWithParam<int> {};
+
+TEST_P(FileApertoTest, VeroSoloMentreUnAltroProcessoLoTieneAperto) {
+    test::CartellaTemp t;
+    const std::string db = t / "dati.mdb";
+    test::ScriviFile(db, "contenuto");
+    EXPECT_FALSE(FileInUso(db));
+    {
+        ProcessoCheTieneAperto figlio(db, GetParam());
+        EXPECT_TRUE(FileInUso(db));
+        EXPECT_TRUE(FileApertoDaProcessi(db));
+    }
+    EXPECT_FALSE(FileInUso(db));
+    EXPECT_FALSE(FileApertoDaProcessi(db));
+}
+
+INSTANTIATE_TEST_SUITE_P(ModiDiApertura, FileApertoTest, ::testing::Values(O_RDONLY, O_RDWR));
+
+TEST(FileAperto, MancanteNascostoOCartellaNonSonoInUso) {
+    test::CartellaTemp t;
+    EXPECT_FALSE(FileInUso(t / "manca.mdb"));
+    EXPECT_FALSE(FileInUso(t.Percorso()));
+    const std::string nascosto = t / ".nascosto.mdb";
+    test::ScriviFile(nascosto, "x");
+    ProcessoCheTieneAperto figlio(nascosto, O_RDONLY);
+    EXPECT_FALSE(FileInUso(nascosto));
+}
+
+TEST(BloccoIstanza, UnaSolaCopiaPerUtente) {
+    test::CartellaTemp t;
+    const char* prima = std::getenv("XDG_RUNTIME_DIR");
+    const std::string salvato = prima != nullptr ? prima : "";
+    ::setenv("XDG_RUNTIME_DIR", t.Percorso().c_str(), 1);
+    EXPECT_EQ(PercorsoBloccoIstanza(), t / "bvbackup.lock");
+    {
+        BloccoIstanza primo;
+        ASSERT_TRUE(primo.Acquisisci());
+        BloccoIstanza secondo;
+        EXPECT_FALSE(secondo.Acquisisci());
+        // Another process is refused as well.
+        const pid_t pid = ::fork();
+        if (pid == 0) {
+            BloccoIstanza altro;
+            ::_exit(altro.Acquisisci() ? 1 : 0);
+        }
+        int stato = 0;
+        ::waitpid(pid, &stato, 0);
+        EXPECT_EQ(WEXITSTATUS(stato), 0);
+    }
+    BloccoIstanza dopo;
+    EXPECT_TRUE(dopo.Acquisisci());
+    if (prima != nullptr) {
+        ::setenv("XDG_RUNTIME_DIR", salvato.c_str(), 1);
+    } else {
+        ::unsetenv("XDG_RUNTIME_DIR");
+    }
+}
+
+}  // namespace
+}  // namespace bv

@@ -1,0 +1,30 @@
+// A temporary folder for one test, removed with everything in it at the end.
+#pragma once
+
+#include <string>
+
+namespace bv::test {
+
+class CartellaTemp {
+public:
+    CartellaTemp();
+    ~CartellaTemp();
+    CartellaTemp(const CartellaTemp&) = delete;
+    CartellaTemp& operator=(const CartellaTemp&) = delete;
+
+    // The folder, without a final separator.
+    const std::string& Percorso() const { return percorso_; }
+    // The folder with a final separator, followed by `nome`.
+    std::string operator/(const std::string& nome) const { return percorso_ + "/" + nome; }
+
+private:
+    std::string percorso_;
+};
+
+// Small file helpers for fixtures (they use the real file system, not the layer).
+void ScriviFile(const std::string& percorso, const std::string& contenuto);
+std::string LeggiTesto(const std::string& percorso);
+bool Esiste(const std::string& percorso);
+void CreaCartelle(const std::string& percorso);
+
+}  // namespace bv::test

@@ -1,0 +1,49 @@
+// Faults on request, passed to the real file system otherwise.
+#include "tests/support/fs_guasto.h"
+
+#include <algorithm>
+
+#include "platform/errore.h"
+
+namespace bv::test {
+
+int FsGuasto::Apri(const std::string& percorso, ModoApertura modo) {
+    if (erroreApertura) {
+        if (const int e = erroreApertura(percorso, modo); e != 0) {
+            throw ErroreDaErrno(e, percorso, Oggetto::File, "open (guasto di prova)");
+        }
+    }
+    return reale_.Apri(percorso, modo);
+}
+
+size_t FsGuasto::Scrivi(int h, const void* buf, size_t n) {
+    ++scritture;
+    if (scritture == scritturaCheFallisce) {
+        throw ErroreDaErrno(errnoScrittura, "", Oggetto::File, "write (guasto di prova)");
+    }
+    if (massimoPerScrittura != 0) n = std::min(n, massimoPerScrittura);
+    return reale_.Scrivi(h, buf, n);
+}
+
+void FsGuasto::Sincronizza(int h) {
+    if (errnoSincronizza != 0) {
+        throw ErroreDaErrno(errnoSincronizza, "", Oggetto::File, "fsync (guasto di prova)");
+    }
+    reale_.Sincronizza(h);
+}
+
+void FsGuasto::CreaCartella(const std::string& p) {
+    if (erroreCreaCartella) {
+        if (const int e = erroreCreaCartella(p); e != 0) {
+            throw ErroreDaErrno(e, p, Oggetto::Cartella, "mkdir (guasto di prova)");
+        }
+    }
+    reale_.CreaCartella(p);
+}
+
+void FsGuasto::Rinomina(const std::string& da, const std::string& a) {
+    if (errnoRinomina != 0) throw ErroreDaErrno(errnoRinomina, da, Oggetto::File, "rename (guasto di prova)");
+    reale_.Rinomina(da, a);
+}
+
+}  // namespace bv::test

@@ -1,0 +1,53 @@
+// A file system that fails on request in front of the real one: the N-th write with ENOSPC,
+// a rename with EXDEV, a flush with EIO, an open of chosen paths, short writes, and a free
+// space of the test's choosing. Installed for as long as it lives.
+#pragma once
+
+#include <functional>
+#include <string>
+
+#include "platform/filesystem.h"
+
+namespace bv::test {
+
+class FsGuasto final : public FileSystem {
+public:
+    FsGuasto() : uso_(*this) {}
+
+    // 1-based number of the write that fails (0: none), counted from installation.
+    int scritturaCheFallisce = 0;
+    int errnoScrittura = 28;  // ENOSPC
+    int scritture = 0;
+    // Writes at most this many bytes per call (0: no limit).
+    size_t massimoPerScrittura = 0;
+    int errnoRinomina = 0;
+    int errnoSincronizza = 0;
+    // errno for opening (or creating) a path, 0 to let it through.
+    std::function<int(const std::string&, ModoApertura)> erroreApertura;
+    // errno for creating a folder, 0 to let it through.
+    std::function<int(const std::string&)> erroreCreaCartella;
+    std::function<double(const std::string&)> spazio;
+
+    int Apri(const std::string& percorso, ModoApertura modo) override;
+    size_t Leggi(int h, void* buf, size_t n) override { return reale_.Leggi(h, buf, n); }
+    size_t LeggiDa(int h, uint64_t o, void* buf, size_t n) override { return reale_.LeggiDa(h, o, buf, n); }
+    size_t Scrivi(int h, const void* buf, size_t n) override;
+    void Sincronizza(int h) override;
+    uint64_t Dimensione(int h) override { return reale_.Dimensione(h); }
+    void Chiudi(int h) override { reale_.Chiudi(h); }
+    InfoFile Info(const std::string& p) override { return reale_.Info(p); }
+    std::vector<VoceCartella> Elenca(const std::string& c) override { return reale_.Elenca(c); }
+    void CreaCartella(const std::string& p) override;
+    void RimuoviCartella(const std::string& p) override { reale_.RimuoviCartella(p); }
+    void Rinomina(const std::string& da, const std::string& a) override;
+    void Rimuovi(const std::string& p) override { reale_.Rimuovi(p); }
+    void SincronizzaCartella(const std::string& c) override { reale_.SincronizzaCartella(c); }
+    double SpazioLibero(const std::string& p) override { return spazio ? spazio(p) : reale_.SpazioLibero(p); }
+    void CambiaCartellaCorrente(const std::string& c) override { reale_.CambiaCartellaCorrente(c); }
+
+private:
+    FileSystem& reale_ = FsDiSistema();
+    SostituzioneFs uso_;
+};
+
+}  // namespace bv::test

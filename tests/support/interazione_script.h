@@ -1,0 +1,40 @@
+// Scripted answers to the program's questions, with a record of every message shown.
+#pragma once
+
+#include <deque>
+#include <string>
+#include <vector>
+
+#include "util/interazione.h"
+
+namespace bv::test {
+
+struct MessaggioMostrato {
+    std::string testo;
+    std::string titolo;
+    Icona icona;
+    Pulsanti pulsanti;
+};
+
+class InterazioneScriptata final : public Interazione {
+public:
+    InterazioneScriptata() : uso_(*this) {}
+
+    // Answers given in order; a message box with only OK needs no answer.
+    void Rispondi(Risposta r) { risposte_.push_back(r); }
+    void RispondiCartella(std::string c) { cartelle_.push_back(std::move(c)); }
+
+    Risposta Messaggio(const std::string& testo, const std::string& titolo, Icona icona,
+                       Pulsanti pulsanti) override;
+    std::string ScegliCartella(const std::string& titolo) override;
+
+    std::vector<MessaggioMostrato> messaggi;
+    std::vector<std::string> titoliCartella;
+
+private:
+    UsaInterazione uso_;
+    std::deque<Risposta> risposte_;
+    std::deque<std::string> cartelle_;
+};
+
+}  // namespace bv::test
