@@ -21,6 +21,7 @@
 #include <QToolButton>
 #include <QVBoxLayout>
 
+#include "platform/codifica.h"
 #include "platform/impostazioni.h"
 #include "platform/programma.h"
 #include "util/koutilita.h"
@@ -34,6 +35,26 @@ constexpr const char* kMessaggioUtente =
 constexpr const char* kDidascalia = "Modulo Backup per";
 
 QString Q(const std::string& s) { return QString::fromStdString(s); }
+
+// The backup sets of a folder, and the mask that turns a set name into its date.
+constexpr const char* kModelloSet = "BV????????#*";
+constexpr const char* kMascheraSet = "DDAAAAAAAA";
+
+// ListBackup as the list control the file name set fills.
+class ListaQt final : public ListaControllo {
+public:
+    explicit ListaQt(QListWidget* lista) : lista_(lista) {}
+    void Svuota() override { lista_->clear(); }
+    void Aggiungi(const std::string& testo, int32_t dato) override {
+        auto* riga = new QListWidgetItem(QString::fromStdString(testo), lista_);
+        riga->setData(Qt::UserRole, dato);
+    }
+    int Conta() const override { return lista_->count(); }
+    void Seleziona(int riga) override { lista_->setCurrentRow(riga); }
+
+private:
+    QListWidget* lista_;
+};
 
 std::string ApplicazioneProgramma() { return std::string("KO_") + FrmMain::kTitoloProgramma; }
 
@@ -171,6 +192,12 @@ void FrmMain::CreaControlli() {
 
     connect(OptDest0_, &QRadioButton::clicked, this, [this] { OptDest_Click(); });
     connect(OptDest1_, &QRadioButton::clicked, this, [this] { OptDest_Click(); });
+    connect(cmdSfoglia_, &QToolButton::clicked, this, [this] { cmdSfoglia_Click(); });
+    connect(cmdSfogliaRip_, &QToolButton::clicked, this, [this] { cmdSfogliaRip_Click(); });
+    connect(cmdRefresh_, &QToolButton::clicked, this, [this] { AggiornaElencoBackup(true); });
+    connect(mnleggimi_, &QAction::triggered, this, [this] { mnleggimi_Click(); });
+    txtDest_->installEventFilter(this);
+    txtOrig_->installEventFilter(this);
 
     resize(520, 440);
 }
@@ -243,7 +270,7 @@ void FrmMain::Carica() {
         txtOrig_->setText(Q(LeggiImpostazione(ApplicazioneProgramma(), "Backup", "Orig")));
         setWindowTitle(QString::fromUtf8(kDidascalia) + QLatin1Char(' ') + QLatin1String(kHost));
 
-        if (aggiornaElencoBackup) aggiornaElencoBackup(false);
+        AggiornaElencoBackup(false);
 
         OptDest_Click();
     } catch (...) {
@@ -257,6 +284,64 @@ void FrmMain::OptDest_Click() {
     const bool cartella = OptDest1_->isChecked();
     txtDest_->setEnabled(cartella);
     cmdSfoglia_->setEnabled(cartella);
+}
+
+ClsInsieme& FrmMain::ElencoBackup() {
+    if (!elencoBackup_) elencoBackup_ = std::make_unique<ClsInsieme>();
+    return *elencoBackup_;
+}
+
+void FrmMain::AggiornaElencoBackup(bool mostraErrori) {
+    try {
+        std::string origine = Spazi(txtOrig_->text().toStdString());
+        ListBackup_->clear();
+        ElencoBackup().Clear();
+        if (!origine.empty()) {
+            txtOrig_->setText(Q(Utilita().AggiungiSepDir(origine)));
+            ElencoBackup().GetFilenames(txtOrig_->text().toStdString(), kModelloSet);
+            ListaQt lista(ListBackup_);
+            ElencoBackup().PopolaListBox(lista, kMascheraSet, 3);
+        }
+    } catch (...) {
+        if (mostraErrori) Utilita().PrintErrore(ErroreCorrente());
+    }
+}
+
+void FrmMain::cmdSfoglia_Click() {
+    std::string p = Spazi(Utilita().Sfoglia_Cartella("Seleziona destinazione"));
+    if (p.empty()) return;
+    txtDest_->setText(Q(Utilita().AggiungiSepDir(p)));
+}
+
+void FrmMain::cmdSfogliaRip_Click() {
+    try {
+        std::string p = Spazi(Utilita().Sfoglia_Cartella("Seleziona origine"));
+        if (p.empty()) return;
+        ElencoBackup().Clear();
+        ListBackup_->clear();
+        txtOrig_->setText(Q(Utilita().AggiungiSepDir(p)));
+        ElencoBackup().GetFilenames(txtOrig_->text().toStdString(), kModelloSet);
+        ListaQt lista(ListBackup_);
+        ElencoBackup().PopolaListBox(lista, kMascheraSet, 3);
+    } catch (...) {
+        Utilita().PrintErrore(ErroreCorrente());
+    }
+}
+
+void FrmMain::mnleggimi_Click() {
+    try {
+        std::string cartella = CartellaProgramma();
+        Utilita().EseguiEx(Utilita().AggiungiSepDir(cartella) + "leggimi.htm", true);
+    } catch (...) {  // the readme is a convenience: nothing to report
+    }
+}
+
+bool FrmMain::eventFilter(QObject* oggetto, QEvent* evento) {
+    if (evento->type() == QEvent::MouseButtonDblClick) {
+        if (oggetto == txtDest_ && cmdSfoglia_->isEnabled()) cmdSfoglia_Click();
+        if (oggetto == txtOrig_ && cmdSfogliaRip_->isEnabled()) cmdSfogliaRip_Click();
+    }
+    return QMainWindow::eventFilter(oggetto, evento);
 }
 
 void FrmMain::ChiudiSeRichiesto() {

@@ -2,8 +2,10 @@
 #pragma once
 
 #include <QMainWindow>
-#include <functional>
+#include <memory>
 #include <string>
+
+#include "fileset/clsinsieme.h"
 
 class QAction;
 class QCheckBox;
@@ -49,22 +51,29 @@ public:
     std::string CartellaInstallazione() const;
     void PreparaCartellaTemp();
 
-    // Step 10 of the load: the backup list refresh plugs in here (its errors not shown).
-    std::function<void(bool mostraErrori)> aggiornaElencoBackup;
+    // Lists the backup sets of the origin folder in ListBackup, newest first.
+    void AggiornaElencoBackup(bool mostraErrori);
+    // The sets listed; line k of ListBackup carries the index of its set as item data.
+    ClsInsieme& ElencoBackup();
 
 protected:
+    bool eventFilter(QObject* oggetto, QEvent* evento) override;
     void changeEvent(QEvent* evento) override;
     void showEvent(QShowEvent* evento) override;
 
 private:
     void CreaControlli();
     void OptDest_Click();
+    void cmdSfoglia_Click();
+    void cmdSfogliaRip_Click();
+    void mnleggimi_Click();
     void ChiudiSeRichiesto();
 
     bool nonInstallato_ = false;
     bool datiNonPresenti_ = false;
     std::string percorsoDati_;
     bool chiusuraRichiesta_ = false;
+    std::unique_ptr<ClsInsieme> elencoBackup_;
 
     QLabel* lbl_ = nullptr;
     QLabel* lblCartella_ = nullptr;

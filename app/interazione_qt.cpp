@@ -2,6 +2,8 @@
 #include "app/interazione_qt.h"
 
 #include <QApplication>
+#include <QDesktopServices>
+#include <QUrl>
 #include <QFileDialog>
 #include <QMessageBox>
 
@@ -46,6 +48,10 @@ Risposta InterazioneQt::Messaggio(const std::string& testo, const std::string& t
 std::string InterazioneQt::ScegliCartella(const std::string& titolo) {
     const QString c = QFileDialog::getExistingDirectory(finestra_, QString::fromStdString(titolo));
     return c.toStdString();
+}
+
+bool InterazioneQt::ApriDocumento(const std::string& file) {
+    return QDesktopServices::openUrl(QUrl::fromLocalFile(QString::fromStdString(file)));
 }
 
 }  // namespace bv

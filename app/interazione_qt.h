@@ -13,6 +13,7 @@ public:
     Risposta Messaggio(const std::string& testo, const std::string& titolo, Icona icona,
                        Pulsanti pulsanti) override;
     std::string ScegliCartella(const std::string& titolo) override;
+    bool ApriDocumento(const std::string& file) override;
 
 private:
     QWidget* finestra_;

@@ -193,6 +193,19 @@ std::string Utf8AUtf16le(std::string_view testo) {
     return out;
 }
 
+std::u32string Utf8AUtf32(std::string_view testo) {
+    const auto v = Decodifica(testo);
+    return {v.begin(), v.end()};
+}
+
+std::string Utf32AUtf8(std::u32string_view testo) {
+    std::string out;
+    for (char32_t c : testo) Codifica(c, out);
+    return out;
+}
+
+char32_t MaiuscolaDi(char32_t c) { return Maiuscola(c); }
+
 std::string Maiuscolo(std::string_view testo) { return Mappa(testo, Maiuscola); }
 std::string Minuscolo(std::string_view testo) { return Mappa(testo, Minuscola); }
 

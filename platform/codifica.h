@@ -20,6 +20,12 @@ std::string Maiuscolo(std::string_view testo);
 std::string Minuscolo(std::string_view testo);
 bool UgualiIgnorandoMaiuscole(std::string_view a, std::string_view b);
 
+// Code points of a UTF-8 text (an invalid byte gives U+FFFD) and back.
+std::u32string Utf8AUtf32(std::string_view testo);
+std::string Utf32AUtf8(std::u32string_view testo);
+// The upper-case form of one code point (see Maiuscolo).
+char32_t MaiuscolaDi(char32_t c);
+
 // Blanks (spaces) removed at both ends, as the program's trimming does.
 std::string Spazi(std::string_view testo);
 

@@ -16,6 +16,7 @@ Errore::Errore(int32_t numero, std::string descrizione, std::string dettaglio)
 
 std::string TestoErroreStandard(int32_t numero) {
     switch (numero) {
+        case num::ArgomentoNonValido: return "Chiamata di routine o argomento non validi";
         case num::Overflow: return "Overflow";
         case num::MemoriaEsaurita: return "Memoria esaurita";
         case num::ErroreInterno: return "Errore interno";

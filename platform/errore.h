@@ -24,6 +24,7 @@ private:
 
 // Standard numbers of the platform's runtime errors.
 namespace num {
+inline constexpr int32_t ArgomentoNonValido = 5;
 inline constexpr int32_t Overflow = 6;
 inline constexpr int32_t MemoriaEsaurita = 7;
 inline constexpr int32_t IndiceFuoriIntervallo = 9;

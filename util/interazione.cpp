@@ -23,6 +23,8 @@ Risposta InterazioneNonPresidiata::Messaggio(const std::string& testo, const std
 
 std::string InterazioneNonPresidiata::ScegliCartella(const std::string& /*titolo*/) { return {}; }
 
+bool InterazioneNonPresidiata::ApriDocumento(const std::string& /*file*/) { return false; }
+
 Interazione& InterazioneCorrente() {
     static InterazioneNonPresidiata predefinita;
     return corrente != nullptr ? *corrente : predefinita;

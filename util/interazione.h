@@ -18,6 +18,9 @@ public:
                                Pulsanti pulsanti) = 0;
     // A folder chosen by the user, or "" when they cancel.
     virtual std::string ScegliCartella(const std::string& titolo) = 0;
+    // Opens a document with the program the desktop associates with its type; false when
+    // nothing could open it.
+    virtual bool ApriDocumento(const std::string& file) = 0;
 };
 
 // Answers without asking anyone: OK, No, Cancel; chooses no folder. Used when nothing else
@@ -27,6 +30,7 @@ public:
     Risposta Messaggio(const std::string& testo, const std::string& titolo, Icona icona,
                        Pulsanti pulsanti) override;
     std::string ScegliCartella(const std::string& titolo) override;
+    bool ApriDocumento(const std::string& file) override;
 };
 
 Interazione& InterazioneCorrente();

@@ -233,3 +233,45 @@ std::string koUtilita::FileLog() {
 }
 
 }  // namespace bv
+
+namespace bv {
+
+std::string koUtilita::Sfoglia_Cartella(const std::string& sTitle) const {
+    try {
+        return InterazioneCorrente().ScegliCartella(sTitle);
+    } catch (...) {
+        return {};
+    }
+}
+
+bool koUtilita::EseguiEx(const std::string& file, bool muto) const {
+    std::string messaggio;
+    try {
+        // The shell's answers: 3 for a missing folder, 2 for a missing file, 31 when no
+        // program is associated with the type.
+        const std::string cartella = EstraiPath(file);
+        int codice = 33;
+        if (!cartella.empty() && !Fs().Info(cartella).cartella) {
+            codice = 3;
+        } else if (!Fs().Info(file).esiste) {
+            codice = 2;
+        } else if (!InterazioneCorrente().ApriDocumento(file)) {
+            codice = 31;
+        }
+        if (codice > 32) return true;
+        messaggio = file + (codice == 2    ? ": file non trovato!"
+                            : codice == 31 ? ": nessun programma associato a questo tipo di file!"
+                                           : ": accesso negato!");
+    } catch (...) {
+        messaggio = ErroreCorrente().Descrizione();
+    }
+    if (!muto) {
+        try {
+            InterazioneCorrente().Messaggio(messaggio, "Errore", Icona::Critico, Pulsanti::Ok);
+        } catch (...) {
+        }
+    }
+    return false;
+}
+
+}  // namespace bv

@@ -43,6 +43,11 @@ public:
     std::string LeggiINI(const std::string& fileINI, const std::string& Sezione,
                          const std::string& chiave, const std::string& DefaultValore) const;
 
+    // The folder the user chooses ("" when they cancel); no separator is added.
+    std::string Sfoglia_Cartella(const std::string& sTitle) const;
+    // Opens a document with its associated program; unless `muto`, a failure is shown.
+    bool EseguiEx(const std::string& file, bool muto = true) const;
+
     // The title PrintErrore gives an error: "Errore  52", "Errore -5".
     static std::string TitoloErrore(int32_t numero);
     // The default log file.

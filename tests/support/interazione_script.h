@@ -27,6 +27,13 @@ public:
     Risposta Messaggio(const std::string& testo, const std::string& titolo, Icona icona,
                        Pulsanti pulsanti) override;
     std::string ScegliCartella(const std::string& titolo) override;
+    bool ApriDocumento(const std::string& file) override {
+        documentiAperti.push_back(file);
+        return apriRiesce;
+    }
+
+    bool apriRiesce = true;
+    std::vector<std::string> documentiAperti;
 
     std::vector<MessaggioMostrato> messaggi;
     std::vector<std::string> titoliCartella;

@@ -1,0 +1,71 @@
+// A window under test: its own program folder and registry stand-in, scripted answers,
+// and controls found by object name.
+#pragma once
+
+#include <gtest/gtest.h>
+#include <stdlib.h>
+
+#include <QLabel>
+#include <QLineEdit>
+#include <array>
+#include <optional>
+
+#include "app/frmmain.h"
+#include "platform/file_reg.h"
+#include "platform/programma.h"
+#include "tests/support/cartella_temp.h"
+#include "tests/support/interazione_script.h"
+#include "tools/pe_builder.h"
+
+namespace bv::test {
+
+class FinestraTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        CreaCartelle(programma_);
+        CreaCartelle(t_ / "host");
+        ImpostaCartellaProgramma(programma_);
+        ::setenv("BVBACKUP_REGISTRY", (t_ / "registry.reg").c_str(), 1);
+    }
+    void TearDown() override {
+        ImpostaCartellaProgramma("");
+        ::unsetenv("BVBACKUP_REGISTRY");
+    }
+
+    void Registra(std::optional<std::array<uint16_t, 4>> versione, bool scriviEseguibile = true) {
+        reg_.Imposta("HKLM\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\App Paths\\Brelvano.exe", "",
+                     t_ / "host/Brelvano.exe");
+        if (scriviEseguibile) {
+            const auto img = strumenti::CostruisciPe({.versione = versione});
+            ScriviFile(t_ / "host/Brelvano.exe", std::string(img.byte.begin(), img.byte.end()));
+        }
+    }
+    void ImpostaPath(const std::string& p) {
+        reg_.Imposta("HKCU\\Software\\VB and VBA Program Settings\\KO_Brelvano\\CartellaDati", "Path", p);
+    }
+    void ImpostaBackup(const std::string& chiave, const std::string& valore) {
+        reg_.Imposta("HKCU\\Software\\VB and VBA Program Settings\\KO_BVBackup\\Backup", chiave, valore);
+    }
+    void Carica() {
+        ScriviFile(t_ / "registry.reg", reg_.Contenuto());
+        f_.Carica();
+    }
+    template <typename T>
+    T* C(const char* nome) {
+        auto* c = f_.findChild<T*>(QString::fromLatin1(nome));
+        EXPECT_NE(c, nullptr) << nome;
+        return c;
+    }
+    std::string Testo(const char* nome) {
+        if (auto* l = f_.findChild<QLabel*>(QString::fromLatin1(nome))) return l->text().toStdString();
+        return C<QLineEdit>(nome)->text().toStdString();
+    }
+
+    CartellaTemp t_;
+    std::string programma_ = t_ / "programma";
+    DocumentoReg reg_;
+    InterazioneScriptata interazione_;
+    FrmMain f_;
+};
+
+}  // namespace bv::test

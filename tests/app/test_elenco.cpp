@@ -1,0 +1,169 @@
+// The backup list, the folder choices and the readme command of the window.
+#include <gtest/gtest.h>
+
+#include <QListWidget>
+#include <QMouseEvent>
+#include <QRadioButton>
+#include <QToolButton>
+#include <QAction>
+#include <QTest>
+
+#include "tests/app/finestra_test.h"
+#include "util/koutilita.h"
+
+namespace bv {
+namespace {
+
+class Elenco : public test::FinestraTest {
+protected:
+    void SetUp() override {
+        FinestraTest::SetUp();
+        test::CreaCartelle(origine_);
+        for (const char* f : {"BV20240131#0", "BV20240131#0.inf", "BV20240131#1", "BV20240131#1.inf",
+                              "BV20231231#0", "BV20231231#0.inf", "BVABCDEFGH#0", "altro.txt"}) {
+            test::ScriviFile(origine_ + "/" + f, "x");
+        }
+    }
+    std::vector<std::pair<std::string, int>> Righe() {
+        std::vector<std::pair<std::string, int>> r;
+        auto* l = C<QListWidget>("ListBackup");
+        for (int i = 0; i < l->count(); ++i) {
+            r.emplace_back(l->item(i)->text().toStdString(), l->item(i)->data(Qt::UserRole).toInt());
+        }
+        return r;
+    }
+    void DoppioClic(QWidget* w) { QTest::mouseDClick(w, Qt::LeftButton); }
+
+    std::string origine_ = t_ / "origine";
+};
+
+TEST_F(Elenco, AllAvvioElencaISetDelPiuRecente) {
+    ImpostaBackup("Orig", origine_);  // without its final separator
+    Carica();
+    EXPECT_EQ(Testo("txtOrig"), origine_ + "/");
+    // BVABCDEFGH is left out; the others keep their own entry index.
+    EXPECT_EQ(Righe(), (std::vector<std::pair<std::string, int>>{{"31/01/2024", 2}, {"31/12/2023", 3}}));
+    EXPECT_EQ(C<QListWidget>("ListBackup")->currentRow(), 0);
+    EXPECT_EQ(f_.ElencoBackup().GetItem(2), "BV20240131");
+    EXPECT_TRUE(interazione_.messaggi.empty());
+}
+
+TEST_F(Elenco, OrigineMancanteSilenziosaAllAvvioMostrataDaAggiorna) {
+    ImpostaBackup("Orig", t_ / "manca");
+    Carica();
+    EXPECT_TRUE(interazione_.messaggi.empty());
+    EXPECT_TRUE(Righe().empty());
+    C<QToolButton>("cmdRefresh")->click();
+    ASSERT_EQ(interazione_.messaggi.size(), 1U);
+    EXPECT_EQ(interazione_.messaggi[0].titolo, "Errore  9984");
+    EXPECT_EQ(interazione_.messaggi[0].testo, "Destinazione non valida o disco non pronto.");
+    EXPECT_TRUE(Righe().empty());
+}
+
+TEST_F(Elenco, OrigineVuotaSvuotaLaListaSenzaMessaggi) {
+    ImpostaBackup("Orig", origine_);
+    Carica();
+    ASSERT_FALSE(Righe().empty());
+    C<QLineEdit>("txtOrig")->setText("   ");
+    C<QToolButton>("cmdRefresh")->click();
+    EXPECT_TRUE(Righe().empty());
+    EXPECT_TRUE(interazione_.messaggi.empty());
+    EXPECT_EQ(f_.ElencoBackup().Count(), 0);
+}
+
+TEST_F(Elenco, SceltaDellOrigineElencaESeleziona) {
+    Carica();
+    interazione_.RispondiCartella(origine_);
+    C<QToolButton>("cmdSfogliaRip")->click();
+    EXPECT_EQ(interazione_.titoliCartella.back(), "Seleziona origine");
+    EXPECT_EQ(Testo("txtOrig"), origine_ + "/");
+    EXPECT_EQ(Righe().size(), 2U);
+    EXPECT_EQ(C<QListWidget>("ListBackup")->currentRow(), 0);
+    // Cancelling leaves text and list as they were.
+    interazione_.RispondiCartella("");
+    DoppioClic(C<QLineEdit>("txtOrig"));
+    EXPECT_EQ(interazione_.titoliCartella.size(), 2U);
+    EXPECT_EQ(Testo("txtOrig"), origine_ + "/");
+    EXPECT_EQ(Righe().size(), 2U);
+    // A folder without sets empties the list, with no message.
+    test::CreaCartelle(t_ / "vuota");
+    interazione_.RispondiCartella(t_ / "vuota");
+    C<QToolButton>("cmdSfogliaRip")->click();
+    EXPECT_TRUE(Righe().empty());
+    EXPECT_TRUE(interazione_.messaggi.empty());
+}
+
+TEST_F(Elenco, SceltaDellaDestinazione) {
+    Carica();
+    interazione_.RispondiCartella(t_ / "dest");
+    C<QToolButton>("cmdSfoglia")->click();
+    EXPECT_EQ(interazione_.titoliCartella.back(), "Seleziona destinazione");
+    EXPECT_EQ(Testo("txtDest"), t_ / "dest/");
+    interazione_.RispondiCartella("/");
+    DoppioClic(C<QLineEdit>("txtDest"));
+    EXPECT_EQ(Testo("txtDest"), "/");
+    interazione_.RispondiCartella("");
+    C<QToolButton>("cmdSfoglia")->click();
+    EXPECT_EQ(Testo("txtDest"), "/");
+    // With "Floppy A" selected a double click does nothing (no folder is asked for).
+    C<QRadioButton>("OptDest_0")->click();
+    DoppioClic(C<QLineEdit>("txtDest"));
+    EXPECT_EQ(interazione_.titoliCartella.size(), 3U);
+}
+
+TEST_F(Elenco, LeggimiApreIlFileDellaCartellaDelProgramma) {
+    Carica();
+    auto* leggimi = f_.findChild<QAction*>(QStringLiteral("mnleggimi"));
+    ASSERT_NE(leggimi, nullptr);
+    leggimi->trigger();  // missing: nothing shown, nothing opened
+    EXPECT_TRUE(interazione_.messaggi.empty());
+    EXPECT_TRUE(interazione_.documentiAperti.empty());
+    test::ScriviFile(programma_ + "/leggimi.htm", "<html></html>");
+    leggimi->trigger();
+    EXPECT_EQ(interazione_.documentiAperti, std::vector<std::string>{programma_ + "/leggimi.htm"});
+    interazione_.apriRiesce = false;
+    leggimi->trigger();
+    EXPECT_TRUE(interazione_.messaggi.empty());
+}
+
+struct CasoEseguiEx {
+    const char* nome;
+    bool crea;
+    bool apriRiesce;
+    const char* file;
+    const char* suffisso;
+};
+
+class EseguiExTest : public ::testing::TestWithParam<CasoEseguiEx> {};
+
+TEST_P(EseguiExTest, MessaggiDellaShell) {
+    const auto& c = GetParam();
+    test::CartellaTemp t;
+    const std::string file = t / c.file;
+    if (c.crea) test::ScriviFile(file, "x");
+    for (bool muto : {true, false}) {
+        test::InterazioneScriptata interazione;
+        interazione.apriRiesce = c.apriRiesce;
+        EXPECT_EQ(Utilita().EseguiEx(file, muto), c.suffisso == nullptr);
+        if (muto || c.suffisso == nullptr) {
+            EXPECT_TRUE(interazione.messaggi.empty());
+        } else {
+            ASSERT_EQ(interazione.messaggi.size(), 1U);
+            EXPECT_EQ(interazione.messaggi[0].testo, file + c.suffisso);
+            EXPECT_EQ(interazione.messaggi[0].titolo, "Errore");
+            EXPECT_EQ(interazione.messaggi[0].icona, Icona::Critico);
+        }
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Casi, EseguiExTest,
+    ::testing::Values(CasoEseguiEx{"aperto", true, true, "leggimi.htm", nullptr},
+                      CasoEseguiEx{"file_mancante", false, true, "leggimi.htm", ": file non trovato!"},
+                      CasoEseguiEx{"cartella_mancante", false, true, "manca/leggimi.htm", ": accesso negato!"},
+                      CasoEseguiEx{"nessun_programma", true, false, "dati.xyz",
+                                   ": nessun programma associato a questo tipo di file!"}),
+    [](const auto& info) { return std::string(info.param.nome); });
+
+}  // namespace
+}  // namespace bv
