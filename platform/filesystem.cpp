@@ -85,6 +85,18 @@ void File::ScriviTutto(const void* buf, size_t n) {
     }
 }
 
+void File::ScriviTuttoDa(uint64_t offset, const void* buf, size_t n) {
+    const auto* p = static_cast<const unsigned char*>(buf);
+    size_t scritti = 0;
+    while (scritti < n) {
+        const size_t w = Fs().ScriviDa(h_, offset + scritti, p + scritti, n - scritti);
+        if (w == 0) throw ErroreStandard(num::DiscoPieno, "scrittura senza progresso su " + percorso_);
+        scritti += w;
+    }
+}
+
+void File::Posiziona(uint64_t offset) { Fs().Posiziona(h_, offset); }
+
 void File::Sincronizza() { Fs().Sincronizza(h_); }
 uint64_t File::Dimensione() { return Fs().Dimensione(h_); }
 

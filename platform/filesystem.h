@@ -16,6 +16,8 @@ struct InfoFile {
     bool file = false;      // a regular file
     bool nascosto = false;  // hidden by the platform's convention
     uint64_t dimensione = 0;
+    int64_t modifica = 0;     // last modification, seconds since 1970
+    uint32_t permessi = 0644;  // POSIX permission bits
 };
 
 struct VoceCartella {
@@ -30,6 +32,7 @@ enum class ModoApertura {
     Scrittura,           // create or truncate
     ScritturaEsclusiva,  // create, fail when it exists
     Accoda,              // create when missing, append
+    LetturaScrittura,    // an existing file, read and written in place
 };
 
 // Failures are thrown as Errore with the standard number (see errore.h).
@@ -44,6 +47,10 @@ public:
     virtual size_t LeggiDa(int h, uint64_t offset, void* buf, size_t n) = 0;
     // Writes up to n bytes; may write fewer (callers loop, see File::ScriviTutto).
     virtual size_t Scrivi(int h, const void* buf, size_t n) = 0;
+    // Writes up to n bytes at an offset, without moving the file position.
+    virtual size_t ScriviDa(int h, uint64_t offset, const void* buf, size_t n) = 0;
+    // Moves the file position (where the next Scrivi writes) to an offset.
+    virtual void Posiziona(int h, uint64_t offset) = 0;
     // Flushes to the device. A failure is final: the data may be lost.
     virtual void Sincronizza(int h) = 0;
     virtual uint64_t Dimensione(int h) = 0;
@@ -61,6 +68,7 @@ public:
     // Bytes the user may still write on the volume of the path; -1 when the query fails.
     virtual double SpazioLibero(const std::string& percorso) = 0;
     virtual void CambiaCartellaCorrente(const std::string& cartella) = 0;
+    virtual void ImpostaDataModifica(const std::string& percorso, int64_t secondi) = 0;
 };
 
 // The real file system of the platform.
@@ -99,6 +107,9 @@ public:
     // Writes all n bytes, looping on short writes.
     void ScriviTutto(const void* buf, size_t n);
     void ScriviTutto(const std::string& testo) { ScriviTutto(testo.data(), testo.size()); }
+    // Writes all n bytes at an offset.
+    void ScriviTuttoDa(uint64_t offset, const void* buf, size_t n);
+    void Posiziona(uint64_t offset);
     void Sincronizza();
     uint64_t Dimensione();
     void Chiudi();

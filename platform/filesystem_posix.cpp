@@ -31,6 +31,7 @@ public:
             case ModoApertura::Scrittura: flag |= O_WRONLY | O_CREAT | O_TRUNC; break;
             case ModoApertura::ScritturaEsclusiva: flag |= O_WRONLY | O_CREAT | O_EXCL; break;
             case ModoApertura::Accoda: flag |= O_WRONLY | O_CREAT | O_APPEND; break;
+            case ModoApertura::LetturaScrittura: flag |= O_RDWR; break;
         }
         int h;
         do {
@@ -75,6 +76,19 @@ public:
         return static_cast<size_t>(w);
     }
 
+    size_t ScriviDa(int h, uint64_t offset, const void* buf, size_t n) override {
+        ssize_t w;
+        do {
+            w = ::pwrite(h, buf, n, static_cast<off_t>(offset));
+        } while (w < 0 && errno == EINTR);
+        if (w < 0) Fallisci(Nome(h), Oggetto::File, "pwrite");
+        return static_cast<size_t>(w);
+    }
+
+    void Posiziona(int h, uint64_t offset) override {
+        if (::lseek(h, static_cast<off_t>(offset), SEEK_SET) < 0) Fallisci(Nome(h), Oggetto::File, "lseek");
+    }
+
     void Sincronizza(int h) override {
         if (::fsync(h) != 0) Fallisci(Nome(h), Oggetto::File, "fsync");
     }
@@ -99,6 +113,8 @@ public:
         info.file = S_ISREG(st.st_mode);
         info.dimensione = info.file ? static_cast<uint64_t>(st.st_size) : 0;
         info.nascosto = Nascosto(NomeDi(percorso));
+        info.modifica = static_cast<int64_t>(st.st_mtime);
+        info.permessi = static_cast<uint32_t>(st.st_mode & 07777);
         return info;
     }
 
@@ -174,6 +190,13 @@ public:
 
     void CambiaCartellaCorrente(const std::string& cartella) override {
         if (::chdir(cartella.c_str()) != 0) Fallisci(cartella, Oggetto::Cartella, "chdir");
+    }
+
+    void ImpostaDataModifica(const std::string& percorso, int64_t secondi) override {
+        const struct timespec tempi[2] = {{0, UTIME_OMIT}, {static_cast<time_t>(secondi), 0}};
+        if (::utimensat(AT_FDCWD, percorso.c_str(), tempi, 0) != 0) {
+            Fallisci(percorso, Oggetto::File, "utimensat");
+        }
     }
 
 private:

@@ -24,6 +24,9 @@ std::string PercorsoPerMessaggio(const std::string& percorso);
 // Windows finds it; when neither exists, the derived name itself.
 std::string TrovaNome(const std::string& cartella, const std::string& nome);
 
+// The absolute path with every link resolved, or "" when it cannot be resolved.
+std::string PercorsoCanonico(const std::string& percorso);
+
 // The folder of the "Floppy A" destination, with a final separator: "A:\" on Windows,
 // $BVBACKUP_FLOPPY or /media/floppy0 on POSIX.
 std::string CartellaFloppy();

@@ -1,4 +1,5 @@
 // Path conventions on POSIX.
+#include <climits>
 #include <cstdlib>
 
 #include "platform/codifica.h"
@@ -29,6 +30,12 @@ std::string TrovaNome(const std::string& cartella, const std::string& nome) {
     } catch (...) {  // an unreadable folder holds nothing to find
     }
     return esatto;
+}
+
+std::string PercorsoCanonico(const std::string& percorso) {
+    char buf[PATH_MAX];
+    if (::realpath(percorso.c_str(), buf) == nullptr) return {};
+    return buf;
 }
 
 std::string CartellaFloppy() {

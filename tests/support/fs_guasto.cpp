@@ -25,6 +25,15 @@ size_t FsGuasto::Scrivi(int h, const void* buf, size_t n) {
     return reale_.Scrivi(h, buf, n);
 }
 
+size_t FsGuasto::ScriviDa(int h, uint64_t o, const void* buf, size_t n) {
+    ++scritture;
+    if (scritture == scritturaCheFallisce) {
+        throw ErroreDaErrno(errnoScrittura, "", Oggetto::File, "pwrite (guasto di prova)");
+    }
+    if (massimoPerScrittura != 0) n = std::min(n, massimoPerScrittura);
+    return reale_.ScriviDa(h, o, buf, n);
+}
+
 void FsGuasto::Sincronizza(int h) {
     if (errnoSincronizza != 0) {
         throw ErroreDaErrno(errnoSincronizza, "", Oggetto::File, "fsync (guasto di prova)");

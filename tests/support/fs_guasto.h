@@ -32,6 +32,8 @@ public:
     size_t Leggi(int h, void* buf, size_t n) override { return reale_.Leggi(h, buf, n); }
     size_t LeggiDa(int h, uint64_t o, void* buf, size_t n) override { return reale_.LeggiDa(h, o, buf, n); }
     size_t Scrivi(int h, const void* buf, size_t n) override;
+    size_t ScriviDa(int h, uint64_t o, const void* buf, size_t n) override;
+    void Posiziona(int h, uint64_t o) override { reale_.Posiziona(h, o); }
     void Sincronizza(int h) override;
     uint64_t Dimensione(int h) override { return reale_.Dimensione(h); }
     void Chiudi(int h) override { reale_.Chiudi(h); }
@@ -44,6 +46,7 @@ public:
     void SincronizzaCartella(const std::string& c) override { reale_.SincronizzaCartella(c); }
     double SpazioLibero(const std::string& p) override { return spazio ? spazio(p) : reale_.SpazioLibero(p); }
     void CambiaCartellaCorrente(const std::string& c) override { reale_.CambiaCartellaCorrente(c); }
+    void ImpostaDataModifica(const std::string& p, int64_t s) override { reale_.ImpostaDataModifica(p, s); }
 
 private:
     FileSystem& reale_ = FsDiSistema();

@@ -1,0 +1,214 @@
+// The in-place ZIP appender (PKWARE APPNOTE: local header, deflated data, central
+// directory, end of central directory), with zlib for deflate and CRC-32.
+#include "archive/scrittore_zip.h"
+
+#include <zlib.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <ctime>
+#include <memory>
+#include <vector>
+
+#include "platform/errore.h"
+#include "platform/filesystem.h"
+
+namespace bv::zip_interno {
+
+namespace {
+
+constexpr uint32_t kFirmaLocale = 0x04034b50;
+constexpr uint32_t kFirmaCentrale = 0x02014b50;
+constexpr uint32_t kFirmaFine = 0x06054b50;
+constexpr size_t kFine = 22;
+constexpr size_t kBlocco = 1 << 20;
+constexpr uint64_t kLimite32 = 0xFFFFFFFFULL;
+
+uint16_t L16(const uint8_t* p) { return static_cast<uint16_t>(p[0] | (p[1] << 8)); }
+uint32_t L32(const uint8_t* p) {
+    return static_cast<uint32_t>(p[0]) | (static_cast<uint32_t>(p[1]) << 8) |
+           (static_cast<uint32_t>(p[2]) << 16) | (static_cast<uint32_t>(p[3]) << 24);
+}
+void S16(std::vector<uint8_t>& b, uint16_t v) {
+    b.push_back(static_cast<uint8_t>(v));
+    b.push_back(static_cast<uint8_t>(v >> 8));
+}
+void S32(std::vector<uint8_t>& b, uint32_t v) {
+    for (int i = 0; i < 4; ++i) b.push_back(static_cast<uint8_t>(v >> (8 * i)));
+}
+
+Errore NonZip(const std::string& archivio, const std::string& perche) {
+    return Errore(num::AccessoPercorso, "Archivio non valido: " + archivio, perche);
+}
+
+// DOS date and time of a modification time, in local time; 1980-01-01 for older ones.
+std::pair<uint16_t, uint16_t> OraDos(int64_t secondi) {
+    const std::time_t t = static_cast<std::time_t>(secondi);
+    std::tm tm{};
+    localtime_r(&t, &tm);
+    if (tm.tm_year < 80) return {0, static_cast<uint16_t>((1 << 5) | 1)};
+    const auto ora = static_cast<uint16_t>((tm.tm_hour << 11) | (tm.tm_min << 5) | (tm.tm_sec / 2));
+    const auto data = static_cast<uint16_t>(((tm.tm_year - 80) << 9) | ((tm.tm_mon + 1) << 5) | tm.tm_mday);
+    return {ora, data};
+}
+
+struct Deflatore {
+    z_stream z{};
+    bool pronto = false;
+    Deflatore() {
+        pronto = deflateInit2(&z, Z_DEFAULT_COMPRESSION, Z_DEFLATED, -MAX_WBITS, 8, Z_DEFAULT_STRATEGY) == Z_OK;
+    }
+    ~Deflatore() {
+        if (pronto) deflateEnd(&z);
+    }
+    Deflatore(const Deflatore&) = delete;
+    Deflatore& operator=(const Deflatore&) = delete;
+};
+
+}  // namespace
+
+EsitoAccoda AccodaMembro(const std::string& file, const std::string& nome, const std::string& archivio,
+                         const AvanzamentoZip& avanzamento) {
+    const InfoFile info = Fs().Info(file);
+    if (!info.file) throw ErroreDaErrno(ENOENT, file, Oggetto::File, "stat");
+    const bool asciiSoltanto = std::all_of(nome.begin(), nome.end(), [](char c) { return (c & 0x80) == 0; });
+    if (nome.size() > 0xFFFF) return EsitoAccoda::NonGestito;
+
+    // The existing directory, kept as it is, and where it starts.
+    std::vector<uint8_t> directory;
+    uint64_t inizioDati = 0;
+    uint32_t voci = 0;
+    const InfoFile infoArchivio = Fs().Info(archivio);
+    File a = infoArchivio.esiste && infoArchivio.dimensione > 0 ? File(archivio, ModoApertura::LetturaScrittura)
+                                                                : File(archivio, ModoApertura::Scrittura);
+    if (infoArchivio.esiste && infoArchivio.dimensione > 0) {
+        const uint64_t dimensione = a.Dimensione();
+        if (dimensione < kFine) throw NonZip(archivio, "file troppo corto");
+        uint8_t fine[kFine];
+        if (a.LeggiDa(dimensione - kFine, fine, kFine) != kFine) throw NonZip(archivio, "lettura della fine");
+        // Only a plain end record right at the end (no comment, no ZIP64) is handled here.
+        if (L32(fine) != kFirmaFine || L16(fine + 20) != 0) return EsitoAccoda::NonGestito;
+        voci = L16(fine + 10);
+        const uint32_t dimDirectory = L32(fine + 12);
+        const uint32_t offDirectory = L32(fine + 16);
+        if (L16(fine + 4) != 0 || L16(fine + 6) != 0 || L16(fine + 8) != voci || voci == 0xFFFF ||
+            offDirectory == 0xFFFFFFFF || static_cast<uint64_t>(offDirectory) + dimDirectory != dimensione - kFine) {
+            return EsitoAccoda::NonGestito;
+        }
+        directory.resize(dimDirectory);
+        if (a.LeggiDa(offDirectory, directory.data(), directory.size()) != directory.size()) {
+            throw NonZip(archivio, "lettura della directory");
+        }
+        size_t p = 0;
+        for (uint32_t i = 0; i < voci; ++i) {
+            if (p + 46 > directory.size() || L32(&directory[p]) != kFirmaCentrale) {
+                throw NonZip(archivio, "directory centrale danneggiata");
+            }
+            const size_t n = L16(&directory[p + 28]);
+            const size_t totale = 46 + n + L16(&directory[p + 30]) + L16(&directory[p + 32]);
+            if (p + totale > directory.size()) throw NonZip(archivio, "directory centrale danneggiata");
+            if (std::string(reinterpret_cast<const char*>(&directory[p + 46]), n) == nome) {
+                return EsitoAccoda::NonGestito;  // a member to replace
+            }
+            p += totale;
+        }
+        inizioDati = offDirectory;
+    }
+    // Everything must stay within 32-bit offsets: deflate never grows data by more than a
+    // few bytes per 16 KB block.
+    const uint64_t peggiore = info.dimensione + info.dimensione / 1000 + 1024;
+    if (inizioDati + 30 + nome.size() + peggiore + directory.size() + 46 + nome.size() + kFine >= kLimite32 ||
+        voci + 1 >= 0xFFFF) {
+        return EsitoAccoda::NonGestito;
+    }
+
+    const auto [oraDos, dataDos] = OraDos(info.modifica);
+    const uint16_t flag = asciiSoltanto ? 0 : (1 << 11);  // UTF-8 name
+    std::vector<uint8_t> locale;
+    S32(locale, kFirmaLocale);
+    S16(locale, 20);
+    S16(locale, flag);
+    S16(locale, 8);  // deflate
+    S16(locale, oraDos);
+    S16(locale, dataDos);
+    S32(locale, 0);  // CRC and sizes: written once known
+    S32(locale, 0);
+    S32(locale, 0);
+    S16(locale, static_cast<uint16_t>(nome.size()));
+    S16(locale, 0);
+    locale.insert(locale.end(), nome.begin(), nome.end());
+    a.Posiziona(inizioDati);
+    a.ScriviTutto(locale.data(), locale.size());
+
+    File sorgente(file, ModoApertura::Lettura);
+    Deflatore d;
+    if (!d.pronto) throw ErroreStandard(num::MemoriaEsaurita, "deflateInit2");
+    std::vector<uint8_t> in(kBlocco);
+    std::vector<uint8_t> out(kBlocco + kBlocco / 16 + 64);
+    uLong crc = crc32(0L, Z_NULL, 0);
+    uint64_t letti = 0;
+    uint64_t compressi = 0;
+    int flush = Z_NO_FLUSH;
+    while (flush != Z_FINISH) {
+        const size_t r = sorgente.LeggiTutto(in.data(), in.size());
+        letti += r;
+        crc = crc32(crc, in.data(), static_cast<uInt>(r));
+        flush = r < in.size() ? Z_FINISH : Z_NO_FLUSH;
+        d.z.next_in = in.data();
+        d.z.avail_in = static_cast<uInt>(r);
+        do {
+            d.z.next_out = out.data();
+            d.z.avail_out = static_cast<uInt>(out.size());
+            if (deflate(&d.z, flush) == Z_STREAM_ERROR) throw ErroreStandard(num::ErroreInterno, "deflate");
+            const size_t prodotti = out.size() - d.z.avail_out;
+            a.ScriviTutto(out.data(), prodotti);
+            compressi += prodotti;
+        } while (d.z.avail_out == 0);
+        if (avanzamento) avanzamento(letti);
+    }
+    if (letti >= kLimite32 || compressi >= kLimite32) {  // the file grew while it was read
+        throw ErroreStandard(num::AccessoPercorso, file + " modificato durante la compressione");
+    }
+
+    std::vector<uint8_t> campi;
+    S32(campi, static_cast<uint32_t>(crc));
+    S32(campi, static_cast<uint32_t>(compressi));
+    S32(campi, static_cast<uint32_t>(letti));
+    a.ScriviTuttoDa(inizioDati + 14, campi.data(), campi.size());
+
+    std::vector<uint8_t> voce;
+    S32(voce, kFirmaCentrale);
+    S16(voce, (3 << 8) | 20);  // made on UNIX, so the permission bits below are read back
+    S16(voce, 20);
+    S16(voce, flag);
+    S16(voce, 8);
+    S16(voce, oraDos);
+    S16(voce, dataDos);
+    voce.insert(voce.end(), campi.begin(), campi.end());
+    S16(voce, static_cast<uint16_t>(nome.size()));
+    S16(voce, 0);
+    S16(voce, 0);
+    S16(voce, 0);
+    S16(voce, 0);
+    S32(voce, (0100000U | (info.permessi & 0777U)) << 16);
+    S32(voce, static_cast<uint32_t>(inizioDati));
+    voce.insert(voce.end(), nome.begin(), nome.end());
+
+    const uint64_t nuovaDirectory = inizioDati + locale.size() + compressi;
+    directory.insert(directory.end(), voce.begin(), voce.end());
+    std::vector<uint8_t> fine;
+    S32(fine, kFirmaFine);
+    S16(fine, 0);
+    S16(fine, 0);
+    S16(fine, static_cast<uint16_t>(voci + 1));
+    S16(fine, static_cast<uint16_t>(voci + 1));
+    S32(fine, static_cast<uint32_t>(directory.size()));
+    S32(fine, static_cast<uint32_t>(nuovaDirectory));
+    S16(fine, 0);
+    directory.insert(directory.end(), fine.begin(), fine.end());
+    a.ScriviTuttoDa(nuovaDirectory, directory.data(), directory.size());
+    a.Chiudi();
+    return EsitoAccoda::Fatto;
+}
+
+}  // namespace bv::zip_interno

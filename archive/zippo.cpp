@@ -1,0 +1,313 @@
+// Zippo on libzip (reading, and additions the in-place appender leaves to it) and zlib.
+#include "archive/zippo.h"
+
+#include <sys/stat.h>
+#include <unistd.h>
+#include <zip.h>
+
+#include <atomic>
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <ctime>
+#include <memory>
+#include <vector>
+
+#include "archive/scrittore_zip.h"
+#include "platform/codifica.h"
+#include "platform/errore.h"
+#include "platform/filesystem.h"
+#include "platform/percorsi.h"
+#include "util/interazione.h"
+#include "util/koutilita.h"
+
+namespace bv {
+
+namespace {
+
+constexpr size_t kMassimoTesto = 32001;
+constexpr size_t kBlocco = 1 << 20;
+
+struct ChiudiZip {
+    void operator()(zip_t* z) const { zip_discard(z); }
+};
+using ZipPtr = std::unique_ptr<zip_t, ChiudiZip>;
+
+struct ChiudiFileZip {
+    void operator()(zip_file_t* f) const { zip_fclose(f); }
+};
+using FileZipPtr = std::unique_ptr<zip_file_t, ChiudiFileZip>;
+
+void Log(const std::string& testo) { CbStampa(testo.c_str(), testo.size()); }
+
+std::string TestoErroreZip(int codice) {
+    zip_error_t e;
+    zip_error_init_with_code(&e, codice);
+    std::string t = zip_error_strerror(&e);
+    zip_error_fini(&e);
+    return t;
+}
+
+// An Errore of the file-system layer as a result code, with its detail in the log.
+int CodiceDaErrore(const Errore& e, const std::string& contesto, int predefinito) {
+    Log(contesto + ": " + e.Descrizione() + (e.Dettaglio().empty() ? "" : " [" + e.Dettaglio() + "]"));
+    return e.Numero() == num::DiscoPieno ? zip_codice::DiscoPieno : predefinito;
+}
+
+int ComprimiConLibzip(const std::string& file, const std::string& nome, const std::string& archivio) {
+    int errore = 0;
+    ZipPtr z(zip_open(archivio.c_str(), ZIP_CREATE, &errore));
+    if (!z) {
+        Log("Impossibile aprire l'archivio " + archivio + ": " + TestoErroreZip(errore));
+        return zip_codice::ApreArchivio;
+    }
+    zip_source_t* sorgente = zip_source_file(z.get(), file.c_str(), 0, -1);
+    if (sorgente == nullptr) {
+        Log("Impossibile leggere " + file + ": " + zip_strerror(z.get()));
+        return zip_codice::ApreFile;
+    }
+    const zip_int64_t indice = zip_file_add(z.get(), nome.c_str(), sorgente, ZIP_FL_OVERWRITE | ZIP_FL_ENC_UTF_8);
+    if (indice < 0) {
+        zip_source_free(sorgente);
+        Log("Impossibile aggiungere " + nome + " a " + archivio + ": " + zip_strerror(z.get()));
+        return zip_codice::ErroreScrittura;
+    }
+    zip_set_file_compression(z.get(), static_cast<zip_uint64_t>(indice), ZIP_CM_DEFLATE, 0);
+    if (zip_close(z.get()) != 0) {
+        Log("Errore di scrittura dell'archivio " + archivio + ": " + zip_strerror(z.get()));
+        return zip_codice::ErroreScrittura;
+    }
+    (void)z.release();  // zip_close freed it
+    return zip_codice::Ok;
+}
+
+bool EUnLink(zip_t* z, zip_uint64_t i) {
+    zip_uint8_t sistema = 0;
+    zip_uint32_t attributi = 0;
+    if (zip_file_get_external_attributes(z, i, 0, &sistema, &attributi) != 0) return false;
+    return sistema == ZIP_OPSYS_UNIX && ((attributi >> 16) & S_IFMT) == S_IFLNK;
+}
+
+// Creates the folders of a member's path below the base folder.
+void CreaCartelle(const std::string& base, const std::string& relativo) {
+    size_t p = 0;
+    while ((p = relativo.find('/', p)) != std::string::npos) {
+        const std::string livello = base + relativo.substr(0, p);
+        if (!Fs().Info(livello).cartella) Fs().CreaCartella(livello);
+        ++p;
+    }
+}
+
+}  // namespace
+
+int CbStampa(const char* buffer, size_t lunghezza) {
+    try {
+        if (buffer == nullptr) return 0;
+        const size_t massimo = std::min(lunghezza, kMassimoTesto);
+        const void* nul = std::memchr(buffer, '\0', massimo);
+        const size_t n = nul != nullptr ? static_cast<size_t>(static_cast<const char*>(nul) - buffer) : massimo;
+        Utilita().ScriviLog(std::string(buffer, n), {}, true, false);
+    } catch (...) {  // nothing may escape into the library's work
+    }
+    return 0;
+}
+
+int CbSovrascrivi(const std::string& nome) {
+    try {
+        const std::string n = nome.substr(0, std::min<size_t>(nome.find('\0'), 256));
+        switch (InterazioneCorrente().Messaggio("Vuoi soprascrivere " + n + "?", "DECOMPRESSIONE", Icona::Nessuna,
+                                                Pulsanti::SiNoAnnulla)) {
+            case Risposta::Si: return 102;
+            case Risposta::No: return 100;
+            default: return 104;
+        }
+    } catch (...) {
+        return 104;
+    }
+}
+
+std::string RigaElenco(uint64_t dimensione, int giorno, int mese, int anno, int ora, int minuto,
+                       const std::string& nome) {
+    std::string riga(80, ' ');
+    std::u32string n = Utf8AUtf32(nome);
+    if (n.size() > 50) n.resize(50);
+    std::string colonne = Utf32AUtf8(n) + std::string(50 - n.size(), ' ');
+    std::string numero = std::string(7, ' ') + std::to_string(dimensione);
+    numero = numero.substr(numero.size() - 7);
+    char data[32];
+    std::snprintf(data, sizeof data, "  %2d/%02d/%02d  %2d:%02d", giorno % 100, mese % 100, anno % 100, ora % 100,
+                  minuto % 100);
+    riga = colonne + numero + data;
+    // Pad to 80 columns, counting characters, not bytes.
+    const size_t caratteri = Utf8AUtf32(riga).size();
+    if (caratteri < 80) riga += std::string(80 - caratteri, ' ');
+    return riga;
+}
+
+bool NomeMembroSicuro(const std::string& nome) {
+    if (nome.empty() || nome.find('\0') != std::string::npos) return false;
+    if (nome[0] == '/' || nome[0] == '\\') return false;
+    if (nome.size() >= 2 && nome[1] == ':') return false;  // a drive letter
+    size_t inizio = 0;
+    while (inizio <= nome.size()) {
+        size_t fine = nome.find_first_of("/\\", inizio);
+        if (fine == std::string::npos) fine = nome.size();
+        if (nome.compare(inizio, fine - inizio, "..") == 0) return false;
+        inizio = fine + 1;
+    }
+    return true;
+}
+
+int Comprimi(const std::string& file, const std::string& archivio, int recurse, const AvanzamentoZip& avanzamento) {
+    try {
+        const InfoFile info = Fs().Info(file);
+        if (recurse != 0 && info.cartella) {
+            std::string cartella = file;
+            Utilita().AggiungiSepDir(cartella);
+            for (const VoceCartella& v : Fs().Elenca(cartella)) {
+                if (!v.file && !v.cartella) continue;
+                if (const int r = Comprimi(cartella + v.nome, archivio, recurse, avanzamento); r != 0) return r;
+            }
+            return zip_codice::Ok;
+        }
+        if (!info.file) {
+            Log("File da comprimere non trovato: " + file);
+            return zip_codice::ApreFile;
+        }
+        const std::string nome = NomeDi(file);  // stored without its folder
+        if (zip_interno::AccodaMembro(file, nome, archivio, avanzamento) == zip_interno::EsitoAccoda::Fatto) {
+            return zip_codice::Ok;
+        }
+        return ComprimiConLibzip(file, nome, archivio);
+    } catch (const Errore& e) {
+        return CodiceDaErrore(e, "Compressione di " + file + " in " + archivio, zip_codice::ErroreScrittura);
+    } catch (...) {
+        Log("Compressione di " + file + ": " + ErroreCorrente().Descrizione());
+        return zip_codice::ErroreScrittura;
+    }
+}
+
+int Estrai(const std::string& archivio, const std::string& cartella, bool elenco, bool chiediSovrascrittura,
+           const AvanzamentoZip& avanzamento) {
+    int errore = 0;
+    if (!Fs().Info(archivio).file) {
+        Log("Archivio non trovato: " + archivio);
+        return zip_codice::ArchivioMancante;
+    }
+    ZipPtr z(zip_open(archivio.c_str(), ZIP_RDONLY | ZIP_CHECKCONS, &errore));
+    if (!z) {
+        Log("Impossibile aprire l'archivio " + archivio + ": " + TestoErroreZip(errore));
+        return errore == ZIP_ER_NOENT ? zip_codice::ArchivioMancante : zip_codice::ErroreGrave;
+    }
+    const zip_int64_t membri = zip_get_num_entries(z.get(), 0);
+
+    if (elenco) {
+        for (zip_int64_t i = 0; i < membri; ++i) {
+            zip_stat_t st;
+            if (zip_stat_index(z.get(), static_cast<zip_uint64_t>(i), 0, &st) != 0) continue;
+            std::tm ora{};
+            const std::time_t t = st.mtime;
+            localtime_r(&t, &ora);
+            const std::string riga = RigaElenco(st.size, ora.tm_mday, ora.tm_mon + 1, ora.tm_year + 1900, ora.tm_hour,
+                                                ora.tm_min, st.name != nullptr ? st.name : "");
+            Log(riga);
+        }
+        return zip_codice::Ok;
+    }
+
+    // First every name: a crafted archive writes nothing at all.
+    bool sicuro = true;
+    for (zip_int64_t i = 0; i < membri; ++i) {
+        const char* nome = zip_get_name(z.get(), static_cast<zip_uint64_t>(i), 0);
+        const std::string n = nome != nullptr ? nome : "";
+        if (!NomeMembroSicuro(n)) {
+            Log("Membro rifiutato, porterebbe fuori dalla cartella di destinazione: " + n + " (" + archivio + ")");
+            sicuro = false;
+        } else if (EUnLink(z.get(), static_cast<zip_uint64_t>(i))) {
+            Log("Membro rifiutato, e' un collegamento simbolico: " + n + " (" + archivio + ")");
+            sicuro = false;
+        }
+    }
+    if (!sicuro) return zip_codice::ErroreFormato;
+
+    std::string base = cartella;
+    Utilita().AggiungiSepDir(base);
+    if (!Utilita().CreaPercorsoDirectory(base)) {
+        Log("Cartella di destinazione non valida: " + cartella);
+        return zip_codice::ErroreScrittura;
+    }
+    const std::string baseCanonica = PercorsoCanonico(base);
+    bool sovrascriviNessuno = false;
+    uint64_t fatti = 0;
+    static std::atomic<unsigned> contatore{0};
+    std::vector<unsigned char> buf(kBlocco);
+
+    for (zip_int64_t i = 0; i < membri; ++i) {
+        const auto indice = static_cast<zip_uint64_t>(i);
+        zip_stat_t st;
+        if (zip_stat_index(z.get(), indice, 0, &st) != 0) {
+            Log("Archivio " + archivio + ": " + zip_strerror(z.get()));
+            return zip_codice::ErroreFormato;
+        }
+        const std::string nome = st.name;
+        std::string temporaneo;
+        try {
+            CreaCartelle(base, nome);
+            if (nome.back() == '/') continue;  // a folder entry
+            const std::string destinazione = base + nome;
+            // A link already in the folder must not lead the member elsewhere.
+            const std::string genitore = PercorsoCanonico(CartellaDi(destinazione));
+            if (baseCanonica.empty() || genitore.empty() ||
+                (genitore != baseCanonica && !genitore.starts_with(baseCanonica + "/"))) {
+                Log("Membro rifiutato, porterebbe fuori dalla cartella di destinazione: " + nome);
+                return zip_codice::ErroreFormato;
+            }
+            if (Fs().Info(destinazione).esiste && (chiediSovrascrittura || sovrascriviNessuno)) {
+                const int r = sovrascriviNessuno ? 104 : CbSovrascrivi(nome);
+                if (r == 104) sovrascriviNessuno = true;
+                if (r != 102) continue;
+            }
+            FileZipPtr membro(zip_fopen_index(z.get(), indice, 0));
+            if (!membro) {
+                Log("Membro " + nome + " di " + archivio + ": " + zip_strerror(z.get()));
+                return zip_codice::ErroreFormato;
+            }
+            temporaneo = CartellaDi(destinazione) + "/.~bv" + std::to_string(::getpid()) + "-" +
+                         std::to_string(contatore++) + ".tmp";
+            File out(temporaneo, ModoApertura::ScritturaEsclusiva);
+            for (;;) {
+                const zip_int64_t r = zip_fread(membro.get(), buf.data(), buf.size());
+                if (r < 0) {
+                    Log("Membro " + nome + " di " + archivio + ": " + zip_file_strerror(membro.get()));
+                    out.Chiudi();
+                    Fs().Rimuovi(temporaneo);
+                    return zip_codice::ErroreFormato;
+                }
+                if (r == 0) break;
+                out.ScriviTutto(buf.data(), static_cast<size_t>(r));
+                fatti += static_cast<uint64_t>(r);
+                if (avanzamento) avanzamento(fatti);
+            }
+            out.Chiudi();
+            Fs().Rinomina(temporaneo, destinazione);
+            temporaneo.clear();
+            if (st.valid & ZIP_STAT_MTIME) {
+                try {
+                    Fs().ImpostaDataModifica(destinazione, st.mtime);
+                } catch (...) {  // the content is what matters
+                }
+            }
+        } catch (const Errore& e) {
+            if (!temporaneo.empty()) {
+                try {
+                    Fs().Rimuovi(temporaneo);
+                } catch (...) {
+                }
+            }
+            return CodiceDaErrore(e, "Estrazione di " + nome + " da " + archivio, zip_codice::ErroreScrittura);
+        }
+    }
+    return zip_codice::Ok;
+}
+
+}  // namespace bv

@@ -1,0 +1,58 @@
+// Zippo: the program's only contact with the ZIP format. Add one file to an archive, extract
+// every member of an archive; 0 on success, non-zero on failure, and every diagnostic goes
+// to the log so that the caller's message can point the user there.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <string>
+
+namespace bv {
+
+// Called while a long operation works, with the bytes of data handled so far.
+using AvanzamentoZip = std::function<void(uint64_t byte)>;
+
+// Result codes (as the Info-ZIP tools number them).
+namespace zip_codice {
+inline constexpr int Ok = 0;
+inline constexpr int ErroreFormato = 2;     // damaged archive, bad CRC, unsafe member
+inline constexpr int ErroreGrave = 3;       // not an archive
+inline constexpr int Memoria = 4;
+inline constexpr int ArchivioMancante = 9;
+inline constexpr int ErroreScrittura = 14;  // writing the archive failed
+inline constexpr int ApreArchivio = 15;     // the archive cannot be opened for writing
+inline constexpr int ApreFile = 18;         // the file to add cannot be read
+inline constexpr int DiscoPieno = 50;
+inline constexpr int Annullato = 80;
+}  // namespace zip_codice
+
+// Adds one file under its bare name (no folder part), creating the archive when missing and
+// replacing a member of the same name; deflate at the library's default level. With
+// `recurse` non-zero and a folder for `file`, adds the folder's files the same way.
+int Comprimi(const std::string& file, const std::string& archivio, int recurse,
+             const AvanzamentoZip& avanzamento = {});
+
+// Extracts every member into the folder, creating sub-folders, overwriting existing files
+// (or, with `chiediSovrascrittura`, asking through CbSovrascrivi). Members that would land
+// outside the folder, and links, are refused before anything is written. Each member is
+// written under a temporary name and renamed only when it is complete and its CRC checked.
+// With `elenco` the members are listed in the log (CbElenco's lines) instead.
+int Estrai(const std::string& archivio, const std::string& cartella, bool elenco,
+           bool chiediSovrascrittura = false, const AvanzamentoZip& avanzamento = {});
+
+// Writes the text of a buffer up to its first NUL (and at most `lunghezza` characters, at
+// most 32,001) as one timestamped log line. Never throws; returns 0.
+int CbStampa(const char* buffer, size_t lunghezza);
+
+// Asks whether to overwrite a file: No 100, Yes 102, Cancel 104 (overwrite none).
+int CbSovrascrivi(const std::string& nome);
+
+// One 80-column listing line of a member, as CbElenco writes it to the log.
+std::string RigaElenco(uint64_t dimensione, int giorno, int mese, int anno, int ora, int minuto,
+                       const std::string& nome);
+
+// Whether a member name stays inside the target folder: not absolute, no drive letter, no
+// ".." component (with "/" or "\" as separators), not empty.
+bool NomeMembroSicuro(const std::string& nome);
+
+}  // namespace bv

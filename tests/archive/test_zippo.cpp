@@ -1,0 +1,333 @@
+// Zippo: adding, replacing, extracting, damaged and crafted archives, the log, and the
+// archives of the Info-ZIP tools both ways.
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <fcntl.h>
+#include <unistd.h>
+#include <zip.h>
+
+#include <cerrno>
+#include <cstdlib>
+#include <functional>
+#include <regex>
+
+#include "archive/zippo.h"
+#include "platform/programma.h"
+#include "tests/support/cartella_temp.h"
+#include "tests/support/fs_guasto.h"
+#include "tests/support/interazione_script.h"
+#include "tools/dati_demo.h"
+#include "util/koutilita.h"
+
+namespace bv {
+namespace {
+
+class Zippo : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ImpostaCartellaProgramma(t_.Percorso());
+        test::CreaCartelle(t_ / "src/sotto");
+        test::CreaCartelle(t_ / "out");
+    }
+    void TearDown() override { ImpostaCartellaProgramma(""); }
+
+    std::string Log() { return test::LeggiTesto(koUtilita::FileLog()); }
+    // Members of an archive, as libzip reads them: name -> content.
+    std::map<std::string, std::string> Membri(const std::string& archivio) {
+        std::map<std::string, std::string> m;
+        int e = 0;
+        zip_t* z = zip_open(archivio.c_str(), ZIP_RDONLY | ZIP_CHECKCONS, &e);
+        EXPECT_NE(z, nullptr) << e;
+        if (z == nullptr) return m;
+        for (zip_int64_t i = 0; i < zip_get_num_entries(z, 0); ++i) {
+            zip_stat_t st;
+            zip_stat_index(z, static_cast<zip_uint64_t>(i), 0, &st);
+            std::string dati(st.size, '\0');
+            zip_file_t* f = zip_fopen_index(z, static_cast<zip_uint64_t>(i), 0);
+            EXPECT_EQ(zip_fread(f, dati.data(), dati.size()), static_cast<zip_int64_t>(st.size));
+            zip_fclose(f);
+            m[st.name] = dati;
+        }
+        zip_discard(z);
+        return m;
+    }
+    // An archive with members of any name, for crafted cases.
+    void CreaArchivio(const std::string& archivio, const std::vector<std::pair<std::string, std::string>>& membri,
+                      const std::function<void(zip_t*, zip_int64_t, const std::string&)>& dopo = {}) {
+        int e = 0;
+        zip_t* z = zip_open(archivio.c_str(), ZIP_CREATE | ZIP_TRUNCATE, &e);
+        ASSERT_NE(z, nullptr);
+        for (const auto& [nome, dati] : membri) {
+            auto* copia = new std::string(dati);
+            copie_.emplace_back(copia);
+            zip_source_t* s = zip_source_buffer(z, copia->data(), copia->size(), 0);
+            const zip_int64_t i = zip_file_add(z, nome.c_str(), s, ZIP_FL_ENC_RAW);
+            ASSERT_GE(i, 0) << nome;
+            if (dopo) dopo(z, i, nome);
+        }
+        ASSERT_EQ(zip_close(z), 0);
+    }
+    static int Esegui(const std::string& comando) { return std::system((comando + " >/dev/null 2>&1").c_str()); }
+
+    test::CartellaTemp t_;
+    std::string zip_ = t_ / "~dati.zip";
+    std::vector<std::unique_ptr<std::string>> copie_;
+};
+
+TEST_F(Zippo, DueFileConNomiNudiEInOrdine) {
+    test::ScriviFile(t_ / "src/b.mdb", std::string(300000, 'b'));
+    test::ScriviFile(t_ / "src/sotto/b_logo.bmp", "logo");
+    EXPECT_EQ(Comprimi(t_ / "src/b.mdb", zip_, 0), 0);
+    EXPECT_EQ(Comprimi(t_ / "src/sotto/b_logo.bmp", zip_, 0), 0);
+    const auto m = Membri(zip_);
+    ASSERT_EQ(m.size(), 2U);
+    EXPECT_EQ(m.at("b.mdb"), std::string(300000, 'b'));
+    EXPECT_EQ(m.at("b_logo.bmp"), "logo");
+    // Order of addition is the order in the archive.
+    int e = 0;
+    zip_t* z = zip_open(zip_.c_str(), ZIP_RDONLY, &e);
+    EXPECT_STREQ(zip_get_name(z, 0, 0), "b.mdb");
+    EXPECT_STREQ(zip_get_name(z, 1, 0), "b_logo.bmp");
+    zip_discard(z);
+    EXPECT_EQ(Esegui("unzip -tq '" + zip_ + "'"), 0);
+}
+
+TEST_F(Zippo, MembroDelloStessoNomeSostituito) {
+    test::ScriviFile(t_ / "src/x.txt", "primo");
+    test::ScriviFile(t_ / "src/sotto/x.txt", "secondo, piu' lungo");
+    test::ScriviFile(t_ / "src/y.txt", "dopo");
+    EXPECT_EQ(Comprimi(t_ / "src/x.txt", zip_, 0), 0);
+    EXPECT_EQ(Comprimi(t_ / "src/sotto/x.txt", zip_, 0), 0);
+    EXPECT_EQ(Comprimi(t_ / "src/y.txt", zip_, 0), 0);  // appended after a rewrite
+    const auto m = Membri(zip_);
+    ASSERT_EQ(m.size(), 2U);
+    EXPECT_EQ(m.at("x.txt"), "secondo, piu' lungo");
+    EXPECT_EQ(m.at("y.txt"), "dopo");
+    EXPECT_EQ(Esegui("unzip -tq '" + zip_ + "'"), 0);
+}
+
+TEST_F(Zippo, NomiNonAsciiECartellaRicorsiva) {
+    test::ScriviFile(t_ / "src/città.mdb", "è");
+    test::ScriviFile(t_ / "src/sotto/nota", "n");
+    EXPECT_EQ(Comprimi(t_ / "src", zip_, 1), 0);
+    const auto m = Membri(zip_);
+    EXPECT_EQ(m.at("città.mdb"), "è");
+    EXPECT_EQ(m.at("nota"), "n");
+    EXPECT_EQ(Estrai(zip_, t_ / "out", false), 0);
+    EXPECT_EQ(test::LeggiTesto(t_ / "out/città.mdb"), "è");
+}
+
+TEST_F(Zippo, FileMancanteNonZeroConLog) {
+    EXPECT_NE(Comprimi(t_ / "src/manca.mdb", zip_, 0), 0);
+    EXPECT_NE(Log().find("manca.mdb"), std::string::npos);
+    EXPECT_FALSE(test::Esiste(zip_));
+}
+
+TEST_F(Zippo, DiscoPienoDuranteLaCompressione) {
+    strumenti::GeneraBinario(t_ / "src/grande.bin", 4 << 20, 1);
+    test::FsGuasto guasto;
+    guasto.scritturaCheFallisce = 3;
+    EXPECT_EQ(Comprimi(t_ / "src/grande.bin", zip_, 0), zip_codice::DiscoPieno);
+    EXPECT_NE(Log().find("Disco pieno"), std::string::npos);
+}
+
+TEST_F(Zippo, EstraiSovrascriveSenzaChiedereEConservaLaData) {
+    test::ScriviFile(t_ / "src/a.mdb", "nuovo");
+    ::utimensat(AT_FDCWD, (t_ / "src/a.mdb").c_str(),
+                std::array<timespec, 2>{timespec{0, UTIME_OMIT}, timespec{1700000000, 0}}.data(), 0);
+    EXPECT_EQ(Comprimi(t_ / "src/a.mdb", zip_, 0), 0);
+    test::ScriviFile(t_ / "out/a.mdb", "vecchio contenuto");
+    test::InterazioneScriptata interazione;  // any question would fail the test
+    EXPECT_EQ(Estrai(zip_, t_ / "out", false), 0);
+    EXPECT_EQ(test::LeggiTesto(t_ / "out/a.mdb"), "nuovo");
+    struct stat st {};
+    ::stat((t_ / "out/a.mdb").c_str(), &st);
+    EXPECT_NEAR(static_cast<double>(st.st_mtime), 1700000000.0, 2.0);
+    EXPECT_EQ(FsDiSistema().Elenca(t_ / "out").size(), 1U);  // no temporary left
+}
+
+TEST_F(Zippo, EstraiChiedendoSovrascrittura) {
+    CreaArchivio(zip_, {{"a", "A"}, {"b", "B"}, {"c", "C"}, {"d", "D"}});
+    for (const char* f : {"a", "b", "c", "d"}) test::ScriviFile(t_ / "out/" + f, "vecchio");
+    test::InterazioneScriptata interazione;
+    interazione.Rispondi(Risposta::Si);
+    interazione.Rispondi(Risposta::No);
+    interazione.Rispondi(Risposta::Annulla);  // none of the rest
+    EXPECT_EQ(Estrai(zip_, t_ / "out", false, true), 0);
+    EXPECT_EQ(test::LeggiTesto(t_ / "out/a"), "A");
+    EXPECT_EQ(test::LeggiTesto(t_ / "out/b"), "vecchio");
+    EXPECT_EQ(test::LeggiTesto(t_ / "out/c"), "vecchio");
+    EXPECT_EQ(test::LeggiTesto(t_ / "out/d"), "vecchio");
+    ASSERT_EQ(interazione.messaggi.size(), 3U);
+    EXPECT_EQ(interazione.messaggi[0].testo, "Vuoi soprascrivere a?");
+    EXPECT_EQ(interazione.messaggi[0].titolo, "DECOMPRESSIONE");
+    EXPECT_EQ(interazione.messaggi[0].pulsanti, Pulsanti::SiNoAnnulla);
+}
+
+TEST(CbSovrascrivi, RisposteMappate) {
+    test::InterazioneScriptata interazione;
+    interazione.Rispondi(Risposta::No);
+    interazione.Rispondi(Risposta::Si);
+    interazione.Rispondi(Risposta::Annulla);
+    EXPECT_EQ(CbSovrascrivi("dati.mdb"), 100);
+    EXPECT_EQ(CbSovrascrivi("dati.mdb"), 102);
+    EXPECT_EQ(CbSovrascrivi("dati.mdb"), 104);
+    EXPECT_EQ(interazione.messaggi[0].testo, "Vuoi soprascrivere dati.mdb?");
+    EXPECT_EQ(interazione.messaggi[0].icona, Icona::Nessuna);
+}
+
+struct CasoDanno {
+    const char* nome;
+    std::function<void(std::string&)> danneggia;
+};
+
+class ArchivioDanneggiato : public Zippo, public ::testing::WithParamInterface<CasoDanno> {};
+
+TEST_P(ArchivioDanneggiato, NonZeroLogENessunFileMezzoScritto) {
+    strumenti::GeneraDatabase(t_ / "src/dati.mdb", 1 << 20, 7);
+    ASSERT_EQ(Comprimi(t_ / "src/dati.mdb", zip_, 0), 0);
+    std::string byte = test::LeggiTesto(zip_);
+    GetParam().danneggia(byte);
+    test::ScriviFile(zip_, byte);
+    EXPECT_NE(Estrai(zip_, t_ / "out", false), 0);
+    EXPECT_TRUE(std::regex_search(Log(), std::regex(R"(\d{4}-\w{3}-\d\d \d\d:\d\d:\d\d .*dati)"))) << Log();
+    EXPECT_TRUE(FsDiSistema().Elenca(t_ / "out").empty());
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Danni, ArchivioDanneggiato,
+    ::testing::Values(CasoDanno{"troncato", [](std::string& b) { b.resize(b.size() / 2); }},
+                      CasoDanno{"bit_invertito_nei_dati", [](std::string& b) { b[b.size() / 2] ^= 0x10; }},
+                      CasoDanno{"crc_sbagliato",
+                                [](std::string& b) {
+                                    // the CRC in the central directory entry (46 + name + 22 from the end)
+                                    b[b.size() - 22 - 46 - 8 + 16] ^= 0xFF;
+                                }},
+                      CasoDanno{"non_zip", [](std::string& b) { b = "questo non e' un archivio dati"; }}),
+    [](const auto& info) { return std::string(info.param.nome); });
+
+TEST_F(Zippo, ArchivioMancante) {
+    EXPECT_EQ(Estrai(t_ / "manca.zip", t_ / "out", false), zip_codice::ArchivioMancante);
+    EXPECT_NE(Log().find("manca.zip"), std::string::npos);
+}
+
+TEST_F(Zippo, DiscoPienoDuranteLEstrazioneNonLasciaNulla) {
+    strumenti::GeneraBinario(t_ / "src/a.bin", 3 << 20, 3);
+    ASSERT_EQ(Comprimi(t_ / "src/a.bin", zip_, 0), 0);
+    test::ScriviFile(t_ / "out/a.bin", "buono");
+    test::FsGuasto guasto;
+    guasto.scritturaCheFallisce = 2;
+    EXPECT_EQ(Estrai(zip_, t_ / "out", false), zip_codice::DiscoPieno);
+    EXPECT_EQ(test::LeggiTesto(t_ / "out/a.bin"), "buono");
+    EXPECT_EQ(FsDiSistema().Elenca(t_ / "out").size(), 1U);
+}
+
+class MembroNonSicuro : public Zippo, public ::testing::WithParamInterface<std::string> {};
+
+TEST_P(MembroNonSicuro, NienteScrittoERifiutato) {
+    test::CreaCartelle(t_ / "out/interna");
+    CreaArchivio(zip_, {{"buono.mdb", "ok"}, {GetParam(), "cattivo"}});
+    EXPECT_NE(Estrai(zip_, t_ / "out/interna", false), 0);
+    EXPECT_NE(Log().find(GetParam()), std::string::npos);
+    EXPECT_TRUE(FsDiSistema().Elenca(t_ / "out/interna").empty());
+    EXPECT_EQ(FsDiSistema().Elenca(t_ / "out").size(), 1U);
+    EXPECT_FALSE(test::Esiste("/evil"));
+}
+
+INSTANTIATE_TEST_SUITE_P(Nomi, MembroNonSicuro,
+                         ::testing::Values("../evil", "/evil", "C:evil", "a/../../evil", "a\\..\\..\\evil", "..",
+                                           "sotto/../../evil"));
+
+TEST_F(Zippo, CollegamentoSimbolicoRifiutato) {
+    CreaArchivio(zip_, {{"link", "/etc/passwd"}}, [](zip_t* z, zip_int64_t i, const std::string&) {
+        zip_file_set_external_attributes(z, static_cast<zip_uint64_t>(i), 0, ZIP_OPSYS_UNIX, (S_IFLNK | 0777U) << 16);
+    });
+    EXPECT_NE(Estrai(zip_, t_ / "out", false), 0);
+    EXPECT_NE(Log().find("link"), std::string::npos);
+    EXPECT_TRUE(FsDiSistema().Elenca(t_ / "out").empty());
+}
+
+TEST_F(Zippo, CollegamentoGiaPresenteNonPortaFuori) {
+    test::CreaCartelle(t_ / "fuori");
+    ASSERT_EQ(::symlink((t_ / "fuori").c_str(), (t_ / "out/sotto").c_str()), 0);
+    CreaArchivio(zip_, {{"sotto/x", "x"}});
+    EXPECT_NE(Estrai(zip_, t_ / "out", false), 0);
+    EXPECT_TRUE(FsDiSistema().Elenca(t_ / "fuori").empty());
+}
+
+TEST_F(Zippo, CartelleDeiMembriCreate) {
+    CreaArchivio(zip_, {{"uno/due/tre.txt", "3"}, {"vuota/", ""}});
+    EXPECT_EQ(Estrai(zip_, t_ / "out", false), 0);
+    EXPECT_EQ(test::LeggiTesto(t_ / "out/uno/due/tre.txt"), "3");
+    EXPECT_TRUE(test::Esiste(t_ / "out/vuota"));
+}
+
+TEST_F(Zippo, ArchiviDegliStrumentiInfoZip) {
+    strumenti::GeneraDatabase(t_ / "src/a.mdb", 700000, 1);
+    strumenti::GeneraBinario(t_ / "src/sotto/b.bin", 200000, 2);
+    ASSERT_EQ(Esegui("cd '" + t_ / "src" + "' && zip -qr '" + t_ / "infozip.zip" + "' ."), 0);
+    EXPECT_EQ(Estrai(t_ / "infozip.zip", t_ / "out", false), 0);
+    EXPECT_EQ(test::LeggiTesto(t_ / "out/a.mdb"), test::LeggiTesto(t_ / "src/a.mdb"));
+    EXPECT_EQ(test::LeggiTesto(t_ / "out/sotto/b.bin"), test::LeggiTesto(t_ / "src/sotto/b.bin"));
+    // Appending to an archive the tool made, then the tool reads ours.
+    test::ScriviFile(t_ / "src/c.txt", "ciao");
+    EXPECT_EQ(Comprimi(t_ / "src/c.txt", t_ / "infozip.zip", 0), 0);
+    EXPECT_EQ(Esegui("unzip -tq '" + t_ / "infozip.zip" + "'"), 0);
+    ASSERT_EQ(Esegui("unzip -qo '" + t_ / "infozip.zip" + "' c.txt -d '" + t_ / "unz" + "'"), 0);
+    EXPECT_EQ(test::LeggiTesto(t_ / "unz/c.txt"), "ciao");
+}
+
+TEST_F(Zippo, ElencoNelLog) {
+    CreaArchivio(zip_, {{"dati.mdb", std::string(1234, 'x')}});
+    EXPECT_EQ(Estrai(zip_, t_ / "out", true), 0);
+    EXPECT_TRUE(FsDiSistema().Elenca(t_ / "out").empty());
+    EXPECT_TRUE(std::regex_search(Log(), std::regex(R"( dati\.mdb {42}   1234  [ \d]\d/\d\d/\d\d  [ \d]\d:\d\d {6}\r\n)")))
+        << Log();
+}
+
+struct CasoRiga {
+    uint64_t dimensione;
+    std::string nome;
+    std::string attesa;
+};
+
+class RigaElencoTest : public ::testing::TestWithParam<CasoRiga> {};
+
+TEST_P(RigaElencoTest, Colonne) {
+    const std::string r = RigaElenco(GetParam().dimensione, 5, 3, 2024, 9, 7, GetParam().nome);
+    EXPECT_EQ(r, GetParam().attesa);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Tabella, RigaElencoTest,
+    ::testing::Values(
+        CasoRiga{1234, "dati.mdb", "dati.mdb" + std::string(42, ' ') + "   1234" + "   5/03/24   9:07" + std::string(6, ' ')},
+        CasoRiga{1234567, std::string(60, 'n'), std::string(50, 'n') + "1234567" + "   5/03/24   9:07" + std::string(6, ' ')},
+        CasoRiga{123456789, "x", "x" + std::string(49, ' ') + "3456789" + "   5/03/24   9:07" + std::string(6, ' ')},
+        CasoRiga{0, "è", "è" + std::string(49, ' ') + "      0" + "   5/03/24   9:07" + std::string(6, ' ')}));
+
+TEST(CbStampa, FinoAlNulONonOltreLaLunghezza) {
+    test::CartellaTemp t;
+    ImpostaCartellaProgramma(t.Percorso());
+    const char senzaNul[] = {'a', 'b', 'c', 'd', 'e'};
+    EXPECT_EQ(CbStampa(senzaNul, 3), 0);
+    const char conNul[] = "xy\0zz";
+    EXPECT_EQ(CbStampa(conNul, 5), 0);
+    EXPECT_EQ(CbStampa(nullptr, 5), 0);
+    const std::string log = test::LeggiTesto(koUtilita::FileLog());
+    EXPECT_TRUE(std::regex_match(log, std::regex(R"(\d{4}-\w{3}-\d\d \d\d:\d\d:\d\d abc\r\n\d{4}-\w{3}-\d\d \d\d:\d\d:\d\d xy\r\n)")))
+        << log;
+    ImpostaCartellaProgramma("");
+}
+
+TEST(NomeMembroSicuro, Tabella) {
+    for (const char* buono : {"a.mdb", "a/b.txt", "a..b", "..a", "dati_logo.bmp", "a/./b"}) {
+        EXPECT_TRUE(NomeMembroSicuro(buono)) << buono;
+    }
+    for (const char* cattivo : {"", "..", "../a", "/a", "\\a", "C:a", "a/../b", "a\\..\\b", "a/.."}) {
+        EXPECT_FALSE(NomeMembroSicuro(cattivo)) << cattivo;
+    }
+}
+
+}  // namespace
+}  // namespace bv
