@@ -13,7 +13,15 @@ int FsGuasto::Apri(const std::string& percorso, ModoApertura modo) {
             throw ErroreDaErrno(e, percorso, Oggetto::File, "open (guasto di prova)");
         }
     }
-    return reale_.Apri(percorso, modo);
+    const int h = reale_.Apri(percorso, modo);
+    percorsi_[h] = percorso;
+    return h;
+}
+
+int FsGuasto::ControllaScrittura(int h, size_t n) {
+    if (!erroreScrittura) return 0;
+    const auto it = percorsi_.find(h);
+    return it == percorsi_.end() ? 0 : erroreScrittura(it->second, n);
 }
 
 size_t FsGuasto::Scrivi(int h, const void* buf, size_t n) {
@@ -22,6 +30,9 @@ size_t FsGuasto::Scrivi(int h, const void* buf, size_t n) {
         throw ErroreDaErrno(errnoScrittura, "", Oggetto::File, "write (guasto di prova)");
     }
     if (massimoPerScrittura != 0) n = std::min(n, massimoPerScrittura);
+    if (const int e = ControllaScrittura(h, n); e != 0) {
+        throw ErroreDaErrno(e, percorsi_[h], Oggetto::File, "write (guasto di prova)");
+    }
     return reale_.Scrivi(h, buf, n);
 }
 
@@ -31,6 +42,9 @@ size_t FsGuasto::ScriviDa(int h, uint64_t o, const void* buf, size_t n) {
         throw ErroreDaErrno(errnoScrittura, "", Oggetto::File, "pwrite (guasto di prova)");
     }
     if (massimoPerScrittura != 0) n = std::min(n, massimoPerScrittura);
+    if (const int e = ControllaScrittura(h, n); e != 0) {
+        throw ErroreDaErrno(e, percorsi_[h], Oggetto::File, "pwrite (guasto di prova)");
+    }
     return reale_.ScriviDa(h, o, buf, n);
 }
 

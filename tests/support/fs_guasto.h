@@ -4,6 +4,7 @@
 #pragma once
 
 #include <functional>
+#include <map>
 #include <string>
 
 #include "platform/filesystem.h"
@@ -27,6 +28,8 @@ public:
     // errno for creating a folder, 0 to let it through.
     std::function<int(const std::string&)> erroreCreaCartella;
     std::function<double(const std::string&)> spazio;
+    // errno for writing n bytes into the file at a path, 0 to let it through (a disk that fills).
+    std::function<int(const std::string& percorso, size_t n)> erroreScrittura;
 
     int Apri(const std::string& percorso, ModoApertura modo) override;
     size_t Leggi(int h, void* buf, size_t n) override { return reale_.Leggi(h, buf, n); }
@@ -36,7 +39,10 @@ public:
     void Posiziona(int h, uint64_t o) override { reale_.Posiziona(h, o); }
     void Sincronizza(int h) override;
     uint64_t Dimensione(int h) override { return reale_.Dimensione(h); }
-    void Chiudi(int h) override { reale_.Chiudi(h); }
+    void Chiudi(int h) override {
+        percorsi_.erase(h);
+        reale_.Chiudi(h);
+    }
     InfoFile Info(const std::string& p) override { return reale_.Info(p); }
     std::vector<VoceCartella> Elenca(const std::string& c) override { return reale_.Elenca(c); }
     void CreaCartella(const std::string& p) override;
@@ -49,6 +55,9 @@ public:
     void ImpostaDataModifica(const std::string& p, int64_t s) override { reale_.ImpostaDataModifica(p, s); }
 
 private:
+    int ControllaScrittura(int h, size_t n);
+
+    std::map<int, std::string> percorsi_;
     FileSystem& reale_ = FsDiSistema();
     SostituzioneFs uso_;
 };

@@ -8,15 +8,17 @@ namespace bv::test {
 Risposta InterazioneScriptata::Messaggio(const std::string& testo, const std::string& titolo,
                                          Icona icona, Pulsanti pulsanti) {
     messaggi.push_back({testo, titolo, icona, pulsanti});
+    Risposta r = Risposta::Ok;
     if (pulsanti == Pulsanti::Ok && (risposte_.empty() || risposte_.front() != Risposta::Ok)) {
-        return Risposta::Ok;
-    }
-    if (risposte_.empty()) {
+        r = Risposta::Ok;
+    } else if (risposte_.empty()) {
         ADD_FAILURE() << "domanda inattesa: " << titolo << ": " << testo;
-        return Risposta::Annulla;
+        r = Risposta::Annulla;
+    } else {
+        r = risposte_.front();
+        risposte_.pop_front();
     }
-    const Risposta r = risposte_.front();
-    risposte_.pop_front();
+    if (allaRisposta) allaRisposta(messaggi.back(), r);
     return r;
 }
 

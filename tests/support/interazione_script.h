@@ -2,6 +2,7 @@
 #pragma once
 
 #include <deque>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -31,6 +32,9 @@ public:
         documentiAperti.push_back(file);
         return apriRiesce;
     }
+
+    // Called with each message and the answer about to be given (a test swaps disks here).
+    std::function<void(const MessaggioMostrato&, Risposta)> allaRisposta;
 
     bool apriRiesce = true;
     std::vector<std::string> documentiAperti;

@@ -1,0 +1,317 @@
+// The span writer and the rebuild.
+#include "span/clsspan.h"
+
+#include <algorithm>
+#include <cerrno>
+
+#include "platform/codifica.h"
+#include "platform/data_ora.h"
+#include "platform/errore.h"
+#include "platform/filesystem.h"
+#include "platform/percorsi.h"
+#include "platform/spazio_disco.h"
+#include "span/descrittore.h"
+#include "util/interazione.h"
+
+namespace bv {
+
+namespace {
+
+constexpr double kMassimo32 = 2147483647.0;
+constexpr size_t kPasso = 4 << 20;  // how much is read or written between two heartbeats
+
+Errore Annullato() { return Errore(10003, "Operazione annullata."); }
+
+// Whether a plain, visible file of that name exists, found as Windows would find it.
+std::string FileNormale(const std::string& cartella, const std::string& nome) {
+    const std::string p = TrovaNome(cartella, nome);
+    const InfoFile i = Fs().Info(p);
+    return i.file && !i.nascosto ? p : std::string();
+}
+
+}  // namespace
+
+ClsSpan::ClsSpan() {
+    stato_ = StatoVuoto;
+    Svuota();
+}
+
+ClsSpan::~ClsSpan() { Svuota(); }
+
+void ClsSpan::filename(const std::string& valore) {
+    filename_ = Spazi(valore);
+    if (!filename_.empty()) stato_ = StatoNomeImpostato;
+}
+
+void ClsSpan::Svuota() {
+    immagine_.assign(1, 0);
+    immagine_.shrink_to_fit();
+    dimensione_ = 0;
+}
+
+void ClsSpan::Dealloca() {
+    stato_ = StatoVuoto;
+    Svuota();
+}
+
+int32_t ClsSpan::DimensioneFile() {
+    if (filename_.empty()) throw Errore(9232, "E' necessario impostare il filename.");
+    const InfoFile info = Fs().Info(filename_);
+    if (!info.file) throw Errore(9233, "E' necessario impostare un filename esistente.");
+    // Sizes are 32-bit in the descriptors: a larger archive could be written but never restored.
+    if (info.dimensione > static_cast<uint64_t>(kMassimo32)) {
+        throw ErroreStandard(num::Overflow, filename_ + ": " + std::to_string(info.dimensione) + " byte");
+    }
+    dimensione_ = static_cast<int32_t>(info.dimensione);
+    return dimensione_;
+}
+
+void ClsSpan::CaricaMemoria() {
+    const int32_t n = DimensioneFile();
+    Svuota();
+    File f(filename_, ModoApertura::Lettura);
+    std::vector<uint8_t> dati(static_cast<size_t>(n) + (n == 0 ? 1 : 0));
+    size_t letti = 0;
+    while (letti < static_cast<size_t>(n)) {
+        const size_t r = f.LeggiTutto(dati.data() + letti, std::min(kPasso, static_cast<size_t>(n) - letti));
+        if (r == 0) break;
+        letti += r;
+        if (Battito) Battito();
+    }
+    if (letti != static_cast<size_t>(n)) {
+        throw ErroreStandard(num::ErroreIO, filename_ + " letto solo in parte");
+    }
+    immagine_ = std::move(dati);
+    dimensione_ = n;
+    stato_ = StatoCaricato;
+    if (FineCaricamento) FineCaricamento();
+}
+
+void ClsSpan::CaricaMemoriaBlocco(const std::string& file, std::vector<uint8_t>& ar) {
+    File f(file, ModoApertura::Lettura);
+    const uint64_t n = f.Dimensione();
+    if (n > static_cast<uint64_t>(kMassimo32)) {  // no valid block is this large
+        throw Errore(10005, "Dimensione non corretta. Il backup potrebbe essere danneggiato.",
+                     file + ": " + std::to_string(n) + " byte");
+    }
+    ar.resize(static_cast<size_t>(n));
+    size_t letti = 0;
+    while (letti < ar.size()) {
+        const size_t r = f.LeggiTutto(ar.data() + letti, std::min(kPasso, ar.size() - letti));
+        if (r == 0) break;
+        letti += r;
+        if (Battito) Battito();
+    }
+    ar.resize(letti);
+}
+
+size_t ClsSpan::AccodaBlocco(File& blocco, size_t lunghezza) {
+    if (dimensione_ == 0) immagine_.clear();
+    const size_t inizio = static_cast<size_t>(dimensione_);
+    immagine_.resize(inizio + lunghezza);
+    size_t letti = 0;
+    while (letti < lunghezza) {
+        const size_t r = blocco.LeggiTutto(immagine_.data() + inizio + letti, std::min(kPasso, lunghezza - letti));
+        if (r == 0) break;
+        letti += r;
+        if (Battito) Battito();
+    }
+    immagine_.resize(inizio + letti);
+    dimensione_ = static_cast<int32_t>(immagine_.size());
+    return letti;
+}
+
+std::span<const uint8_t> ClsSpan::EstraiBlocco(size_t offset, size_t limite) const {
+    const size_t n = std::min(limite, static_cast<size_t>(dimensione_) - offset);
+    return {immagine_.data() + offset, n};
+}
+
+std::string ClsSpan::NormalizzaCartella(const std::string& path) const {
+    if (path.empty()) return path;
+    std::string c = path;
+    if (Separatore() == '\\') std::replace(c.begin(), c.end(), '/', '\\');
+    if (c.back() != Separatore()) c += Separatore();
+    return c;
+}
+
+bool ClsSpan::VerificaScrittura(const std::string& path) const { return utilita_.WriteAccess(path); }
+
+void ClsSpan::ChiediNuovoDisco(const std::string& unita) {
+    const Risposta r = InterazioneCorrente().Messaggio(
+        PercorsoPerMessaggio(unita) + " spazio disco non disponibile. Inserire un nuovo disco e premere Riprova.",
+        "Disco", Icona::Informazione, Pulsanti::RiprovaAnnulla);
+    if (r != Risposta::Riprova) throw Annullato();
+}
+
+int32_t ClsSpan::GetSpazioDisco(const std::string& unita, bool cambioDisk) {
+    for (;;) {
+        const double v = SpazioLiberoDisco(unita);
+        if (v == -1) {
+            throw Errore(9240, PercorsoPerMessaggio(unita) + " impossibile determinare lo spazio disco.");
+        }
+        if (cambioDisk && v < kRiserva) {
+            ChiediNuovoDisco(unita);
+            continue;
+        }
+        return static_cast<int32_t>(std::min(v, kMassimo32));
+    }
+}
+
+// Writes a file under a temporary name beside it, flushes it to the device and renames it
+// over the old one: a file of that name is either the old one or the complete new one.
+void ClsSpan::ScriviDurevole(const std::string& percorso, std::span<const uint8_t> dati) {
+    const std::string cartella = CartellaDi(percorso);
+    const std::string temporaneo = (cartella.empty() ? "" : cartella + "/") + "~" + NomeDi(percorso) + ".tmp";
+    try {
+        if (Fs().Info(temporaneo).esiste) Fs().Rimuovi(temporaneo);
+        File f(temporaneo, ModoApertura::ScritturaEsclusiva);
+        for (size_t fatti = 0; fatti < dati.size();) {
+            const size_t n = std::min(kPasso, dati.size() - fatti);
+            f.ScriviTutto(dati.data() + fatti, n);
+            fatti += n;
+            if (Battito) Battito();
+        }
+        f.Sincronizza();
+        f.Chiudi();
+        Fs().Rinomina(temporaneo, percorso);
+        Fs().SincronizzaCartella(cartella);
+    } catch (...) {
+        try {
+            if (Fs().Info(temporaneo).esiste) Fs().Rimuovi(temporaneo);
+        } catch (...) {  // a removed disk: nothing more to tidy
+        }
+        throw;
+    }
+}
+
+void ClsSpan::Span(const std::string& path, const std::string& nomefile) {
+    const DataOra inizio = Adesso();
+    if (stato_ != StatoCaricato && stato_ != StatoSuddiviso) {
+        throw Errore(9234, "E' necessario prima caricare il file assegnato.");
+    }
+    const std::string unita = UnitaDi(path);
+    if (!UnitaValida(unita)) throw Errore(9237, "unità non valida.");
+    if (!utilita_.IsCartella(path)) throw Errore(9238, PercorsoPerMessaggio(path) + ": percorso non valido.");
+    if (!VerificaScrittura(path)) {
+        throw Errore(9235, PercorsoPerMessaggio(path) + ": accesso in scrittura negato.");
+    }
+    if (dimensione_ == 0) throw Errore(9236, PercorsoPerMessaggio(filename_) + ": dimensione zero byte.");
+
+    size_t offset = 0;
+    int32_t n = 0;
+    bool ultimo = false;
+    while (!ultimo) {
+        // A volume with no usable byte beyond the reserve counts as full.
+        int64_t limite = 0;
+        for (;;) {
+            limite = static_cast<int64_t>(GetSpazioDisco(unita, true)) - kRiserva;
+            if (limite > 0) break;
+            ChiediNuovoDisco(unita);
+        }
+        limite = std::min<int64_t>(limite, kMassimoBlocco);
+        const std::string cartella = NormalizzaCartella(path);
+        const std::string blocco = cartella + nomefile + "#" + std::to_string(n);
+        const auto dati = EstraiBlocco(offset, static_cast<size_t>(limite));
+        ScriviDurevole(blocco, dati);
+        offset += dati.size();
+        ultimo = offset >= static_cast<size_t>(dimensione_);
+
+        Descrittore d;
+        d.inizio = inizio;
+        d.termine = Adesso();
+        d.nomefile = nomefile;
+        d.dimensioneFile = dimensione_;
+        d.cartella = cartella;
+        d.numero = n;
+        d.dimensioneBlocco = static_cast<int32_t>(dati.size());
+        d.ultimo = ultimo;
+        const std::string testo = TestoDescrittore(d);
+        ScriviDurevole(blocco + ".inf",
+                       std::span<const uint8_t>(reinterpret_cast<const uint8_t*>(testo.data()), testo.size()));
+        ++n;
+        if (Avanzamento) Avanzamento(0, Percentuale(static_cast<double>(offset), dimensione_));
+    }
+    stato_ = StatoSuddiviso;
+}
+
+void ClsSpan::Ricostruisci(const std::string& pathOrigine, const std::string& nomefile, const std::string& dest,
+                           bool verifica) {
+    const std::string cartella = utilita_.EstraiPath(dest);
+    const std::string unita = UnitaDi(cartella);
+    if (!UnitaValida(unita)) throw Errore(9237, "unità non valida.");
+    if (!utilita_.IsCartella(cartella)) throw Errore(9238, PercorsoPerMessaggio(cartella) + ": percorso non valido.");
+    if (!VerificaScrittura(cartella)) {
+        throw Errore(9235, PercorsoPerMessaggio(cartella) + ": accesso in scrittura negato.");
+    }
+    const int64_t utilizzabile = static_cast<int64_t>(GetSpazioDisco(unita, false)) - kRiserva;
+
+    std::string origine = pathOrigine;
+    utilita_.AggiungiSepDir(origine);
+    bool trovato = false;
+    try {
+        const std::string prefisso = Maiuscolo(nomefile);
+        for (const VoceCartella& v : Fs().Elenca(origine.empty() ? "." : origine)) {
+            if (v.file && !v.nascosto && Maiuscolo(v.nome).starts_with(prefisso)) {
+                trovato = true;
+                break;
+            }
+        }
+    } catch (const Errore&) {  // a folder that cannot be listed holds no set
+    }
+    if (!trovato) throw Errore(9241, PercorsoPerMessaggio(pathOrigine) + ": backup non trovato.");
+
+    int32_t n = 0;
+    Svuota();
+    stato_ = StatoRicostruzione;
+    for (;;) {
+        const std::string nomeBlocco = nomefile + "#" + std::to_string(n);
+        std::string fileBlocco;
+        std::string fileDescrittore;
+        for (;;) {
+            fileBlocco = FileNormale(origine, nomeBlocco);
+            fileDescrittore = FileNormale(origine, nomeBlocco + ".inf");
+            if (!fileBlocco.empty() && !fileDescrittore.empty()) break;
+            const Risposta r = InterazioneCorrente().Messaggio(
+                "Inserire il " + std::to_string(n + 1) + "° disco del backup.", verifica ? "Verifica" : "Ripristino",
+                Icona::Informazione, Pulsanti::RiprovaAnnulla);
+            if (r != Risposta::Riprova) throw Annullato();
+        }
+        // The block goes straight to the end of the image, so memory holds the archive alone;
+        // its length is checked against the descriptor before it is read.
+        File f(fileBlocco, ModoApertura::Lettura);
+        const uint64_t lunghezza = f.Dimensione();
+        const std::string ultimo = utilita_.LeggiINI(fileDescrittore, "SPAN", "ULTIMO", "");
+        const int32_t dimensioneBlocco = Intero32(utilita_.LeggiINI(fileDescrittore, "SPAN", "SIZE_BLOCCO", "0"));
+        const int32_t dimensioneFile = Intero32(utilita_.LeggiINI(fileDescrittore, "SPAN", "SIZE_FILE", "0"));
+        const std::string app = Spazi(utilita_.LeggiINI(fileDescrittore, "SPAN", "APP", ""));
+        // A missing or zero archive size could never be checked nor divided by.
+        if (ultimo.empty() || app.empty() || dimensioneFile <= 0) throw Errore(10004, "Formato non valido.");
+        if (utilizzabile < dimensioneFile) throw Errore(10015, "Spazio disco insufficiente.");
+        if (Maiuscolo(app) != Maiuscolo(kApplicazioneSpan)) {
+            throw Errore(10014, "Il set di backup appartiene ad un altro programma.");
+        }
+        const Errore danneggiato(10005, "Dimensione non corretta. Il backup potrebbe essere danneggiato.",
+                                 fileBlocco + ": " + std::to_string(lunghezza) + " byte, " +
+                                     std::to_string(dimensioneBlocco) + " attesi");
+        if (static_cast<int64_t>(dimensioneBlocco) != static_cast<int64_t>(lunghezza)) throw danneggiato;
+        if (static_cast<int64_t>(dimensione_) + static_cast<int64_t>(lunghezza) > kMassimo32) {
+            throw Errore(10006, "Dimensione errata. Il backup potrebbe essere corrotto.");
+        }
+        if (n == 0) {
+            immagine_.clear();
+            immagine_.reserve(static_cast<size_t>(dimensioneFile));  // no copies while growing
+        }
+        const size_t letti = AccodaBlocco(f, static_cast<size_t>(lunghezza));
+        f.Chiudi();
+        if (letti != lunghezza) throw danneggiato;  // the block changed while it was read
+        ++n;
+        if (Avanzamento) Avanzamento(1, Percentuale(dimensione_, dimensioneFile));
+        if (NumeroIniziale(ultimo) == 0) continue;
+
+        if (dimensione_ != dimensioneFile) throw Errore(10006, "Dimensione errata. Il backup potrebbe essere corrotto.");
+        ScriviDurevole(dest, immagine());
+        return;
+    }
+}
+
+}  // namespace bv

@@ -1,0 +1,84 @@
+// ClsSpan: one archive held in memory, split into the numbered blocks of a backup set over
+// one or more volumes (asking for a new disk when one is full), and rebuilt from them.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <span>
+#include <string>
+#include <vector>
+
+#include "platform/filesystem.h"
+#include "util/koutilita.h"
+
+namespace bv {
+
+class ClsSpan {
+public:
+    enum Stato : int32_t {
+        StatoVuoto = 0,
+        StatoNomeImpostato = 1,
+        StatoCaricato = 2,
+        StatoSuddiviso = 3,
+        StatoRicostruzione = 4,
+    };
+
+    // Usable space is what a volume has beyond this reserve (room for the descriptor).
+    static constexpr int32_t kRiserva = 10000;
+    // No block is larger than this.
+    static constexpr int32_t kMassimoBlocco = 0x28000000;
+
+    ClsSpan();
+    ~ClsSpan();
+    ClsSpan(const ClsSpan&) = delete;
+    ClsSpan& operator=(const ClsSpan&) = delete;
+
+    // Notifications a holder may subscribe to. Avanzamento: after each block written
+    // (operazione 0) or appended (1), with the percentage done.
+    std::function<void(int16_t operazione, int16_t pc)> Avanzamento;
+    std::function<void()> FineCaricamento;
+    // Called now and then while a block is read or written, so a window can redraw.
+    std::function<void()> Battito;
+
+    const std::string& filename() const { return filename_; }
+    void filename(const std::string& valore);
+
+    // Reads a whole file into `ar`.
+    void CaricaMemoriaBlocco(const std::string& file, std::vector<uint8_t>& ar);
+    // Loads the file named by `filename` into memory; the caller may then delete it.
+    void CaricaMemoria();
+    // Rebuilds the set `nomefile` of `pathOrigine` into the file `dest`, asking for each disk
+    // ("Verifica" or "Ripristino" in the prompts' title) and checking every block.
+    void Ricostruisci(const std::string& pathOrigine, const std::string& nomefile, const std::string& dest,
+                      bool verifica);
+    // Splits the loaded archive into blocks and descriptors in `path`.
+    void Span(const std::string& path, const std::string& nomefile);
+    // Usable bytes on a drive (at most 2,147,483,647); with `cambioDisk`, asks for a new
+    // disk while it has less than 10,000 bytes.
+    int32_t GetSpazioDisco(const std::string& unita, bool cambioDisk);
+    // Empties the object; it may be used again.
+    void Dealloca();
+
+    int32_t stato() const { return stato_; }
+    int32_t dimensione() const { return dimensione_; }
+    std::span<const uint8_t> immagine() const { return {immagine_.data(), static_cast<size_t>(dimensione_)}; }
+
+private:
+    void Svuota();
+    int32_t DimensioneFile();
+    // Reads a block file straight onto the end of the image; returns the bytes read.
+    size_t AccodaBlocco(File& blocco, size_t lunghezza);
+    std::span<const uint8_t> EstraiBlocco(size_t offset, size_t limite) const;
+    std::string NormalizzaCartella(const std::string& path) const;
+    bool VerificaScrittura(const std::string& path) const;
+    void ChiediNuovoDisco(const std::string& unita);
+    void ScriviDurevole(const std::string& percorso, std::span<const uint8_t> dati);
+
+    std::vector<uint8_t> immagine_;
+    int32_t dimensione_ = 0;
+    koUtilita utilita_;
+    std::string filename_;
+    int32_t stato_ = StatoVuoto;
+};
+
+}  // namespace bv

@@ -1,0 +1,71 @@
+// Descriptor text and number rules.
+#include "span/descrittore.h"
+
+#include <cfenv>
+#include <cmath>
+
+#include "platform/codifica.h"
+#include "platform/errore.h"
+
+namespace bv {
+
+std::string TestoDescrittore(const Descrittore& d) {
+    const std::string blocco = d.nomefile + "#" + std::to_string(d.numero);
+    const std::string successivo = d.ultimo ? std::string() : d.nomefile + "#" + std::to_string(d.numero + 1);
+    const std::string righe[] = {
+        "[SPAN]",
+        std::string("APP=") + kApplicazioneSpan,
+        "DATA=" + FormattaData(d.inizio, "yyyy/MM/dd"),
+        "ORA=" + FormattaData(d.inizio, "hh:mm:ss"),
+        "TERMINE_BLOCCO=" + FormattaData(d.termine, "yyyy/MM/dd hh:mm:ss"),
+        "FILE=" + d.nomefile,
+        "SIZE_FILE=" + std::to_string(d.dimensioneFile),
+        "DEST=" + d.cartella,
+        "BLOCCO=" + blocco,
+        "NBLOCCO=" + std::to_string(d.numero + 1),
+        "SIZE_BLOCCO=" + std::to_string(d.dimensioneBlocco),
+        std::string("ULTIMO=") + (d.ultimo ? "1" : "0"),
+        "BLOCCO_SUCC=" + successivo,
+    };
+    std::string testo;
+    for (const std::string& r : righe) testo += r + "\r\n";
+    return Utf8ACp1252(testo);
+}
+
+double NumeroIniziale(const std::string& testo) {
+    size_t i = 0;
+    auto spazi = [&] {
+        while (i < testo.size() && (testo[i] == ' ' || testo[i] == '\t')) ++i;
+    };
+    spazi();
+    double segno = 1;
+    if (i < testo.size() && (testo[i] == '+' || testo[i] == '-')) {
+        segno = testo[i] == '-' ? -1 : 1;
+        ++i;
+        spazi();
+    }
+    double valore = 0;
+    while (i < testo.size() && testo[i] >= '0' && testo[i] <= '9') valore = valore * 10 + (testo[i++] - '0');
+    if (i < testo.size() && testo[i] == '.') {
+        ++i;
+        double peso = 0.1;
+        while (i < testo.size() && testo[i] >= '0' && testo[i] <= '9') {
+            valore += (testo[i++] - '0') * peso;
+            peso /= 10;
+        }
+    }
+    return segno * valore;
+}
+
+int32_t Intero32(const std::string& testo) {
+    const double v = std::nearbyint(NumeroIniziale(testo));  // the default mode rounds halves to even
+    if (!(v >= -2147483648.0 && v <= 2147483647.0)) throw ErroreStandard(num::Overflow);
+    return static_cast<int32_t>(v);
+}
+
+int16_t Percentuale(double fatti, double totale) {
+    const double pc = std::nearbyint(fatti / totale * 100.0);
+    return static_cast<int16_t>(std::min(pc, 100.0));
+}
+
+}  // namespace bv

@@ -1,0 +1,39 @@
+// The descriptor beside every block of a backup set: its 13 lines, and the rule by which
+// the numbers read back from it are taken.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "platform/data_ora.h"
+
+namespace bv {
+
+struct Descrittore {
+    DataOra inizio;          // DATA and ORA: when the writer started
+    DataOra termine;         // TERMINE_BLOCCO: when this block was finished
+    std::string nomefile;    // the set name
+    int32_t dimensioneFile = 0;
+    std::string cartella;    // DEST: the folder as the writer used it
+    int32_t numero = 0;      // n: the block's number from 0
+    int32_t dimensioneBlocco = 0;
+    bool ultimo = false;
+};
+
+// The program identity every descriptor carries.
+inline constexpr const char* kApplicazioneSpan = "Brelvano.exe";
+
+// The descriptor's bytes: 13 lines ended by CR LF, in the Windows-1252 code page.
+std::string TestoDescrittore(const Descrittore& d);
+
+// The leading number of a value: blanks skipped, optional sign, digits, optional fraction
+// ("12abc" is 12, no digits is 0).
+double NumeroIniziale(const std::string& testo);
+
+// A leading number rounded (halves to even) to a 32-bit signed value; Overflow (6) outside it.
+int32_t Intero32(const std::string& testo);
+
+// Percentage done, rounded halves to even, at most 100.
+int16_t Percentuale(double fatti, double totale);
+
+}  // namespace bv
