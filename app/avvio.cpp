@@ -14,6 +14,7 @@
 
 #include "app/frmmain.h"
 #include "app/interazione_qt.h"
+#include "operazioni/programma.h"
 #include "platform/istanza.h"
 
 namespace bv {
@@ -23,7 +24,7 @@ int EseguiFinestra(int argc, char** argv) {
     if (!blocco.Acquisisci()) return 0;
 
     QApplication app(argc, argv);
-    QApplication::setApplicationName(QString::fromLatin1(FrmMain::kTitoloProgramma));
+    QApplication::setApplicationName(QString::fromLatin1(kTitoloProgramma));
     QTranslator traduzioni;
     if (traduzioni.load(QStringLiteral("qtbase_it"), QLibraryInfo::path(QLibraryInfo::TranslationsPath))) {
         QApplication::installTranslator(&traduzioni);

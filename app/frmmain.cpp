@@ -3,6 +3,8 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QCloseEvent>
+#include <QCursor>
 #include <QCheckBox>
 #include <QEvent>
 #include <QFrame>
@@ -20,7 +22,10 @@
 #include <QTimer>
 #include <QToolButton>
 #include <QVBoxLayout>
+#include <algorithm>
 
+#include "operazioni/backup.h"
+#include "operazioni/programma.h"
 #include "platform/codifica.h"
 #include "platform/impostazioni.h"
 #include "platform/programma.h"
@@ -36,9 +41,6 @@ constexpr const char* kDidascalia = "Modulo Backup per";
 
 QString Q(const std::string& s) { return QString::fromStdString(s); }
 
-// The backup sets of a folder, and the mask that turns a set name into its date.
-constexpr const char* kModelloSet = "BV????????#*";
-constexpr const char* kMascheraSet = "DDAAAAAAAA";
 
 // ListBackup as the list control the file name set fills.
 class ListaQt final : public ListaControllo {
@@ -56,7 +58,6 @@ private:
     QListWidget* lista_;
 };
 
-std::string ApplicazioneProgramma() { return std::string("KO_") + FrmMain::kTitoloProgramma; }
 
 template <typename T>
 T* Controllo(QWidget* genitore, const char* nome) {
@@ -196,6 +197,7 @@ void FrmMain::CreaControlli() {
     connect(cmdSfogliaRip_, &QToolButton::clicked, this, [this] { cmdSfogliaRip_Click(); });
     connect(cmdRefresh_, &QToolButton::clicked, this, [this] { AggiornaElencoBackup(true); });
     connect(mnleggimi_, &QAction::triggered, this, [this] { mnleggimi_Click(); });
+    connect(cmdBackup_, &QPushButton::clicked, this, [this] { cmdBackup_Click(); });
     txtDest_->installEventFilter(this);
     txtOrig_->installEventFilter(this);
 
@@ -221,14 +223,9 @@ void FrmMain::VisibileStato(bool visibile) {
     repaint();
 }
 
-std::string FrmMain::CartellaTemp() const {
-    std::string cartella = CartellaProgramma();
-    return Utilita().AggiungiSepDir(cartella) + "Temp";
-}
+std::string FrmMain::CartellaTemp() const { return CartellaTempProgramma(); }
 
-std::string FrmMain::CartellaInstallazione() const {
-    return Utilita().CartellaApplicazione(kEseguibileHost);
-}
+std::string FrmMain::CartellaInstallazione() const { return CartellaInstallazioneHost(); }
 
 void FrmMain::PreparaCartellaTemp() {
     std::string temp = CartellaTemp();
@@ -261,13 +258,13 @@ void FrmMain::Carica() {
                              "versione successiva di Brelvano.");
             }
             lblVersione_->setText(Q(versione));
-            percorsoDati_ = LeggiImpostazione(std::string("KO_") + kHost, "CartellaDati", "Path");
+            percorsoDati_ = LeggiImpostazione(ApplicazioneHost(), kSezioneDati, "Path");
             DatiNonPresenti(percorsoDati_.empty());
             txtCartellaDati_->setText(Q(percorsoDati_));
         }
 
-        txtDest_->setText(Q(LeggiImpostazione(ApplicazioneProgramma(), "Backup", "Dest")));
-        txtOrig_->setText(Q(LeggiImpostazione(ApplicazioneProgramma(), "Backup", "Orig")));
+        txtDest_->setText(Q(LeggiImpostazione(ApplicazioneProgramma(), kSezioneBackup, "Dest")));
+        txtOrig_->setText(Q(LeggiImpostazione(ApplicazioneProgramma(), kSezioneBackup, "Orig")));
         setWindowTitle(QString::fromUtf8(kDidascalia) + QLatin1Char(' ') + QLatin1String(kHost));
 
         AggiornaElencoBackup(false);
@@ -336,7 +333,81 @@ void FrmMain::mnleggimi_Click() {
     }
 }
 
+// The window while a command runs: status, progress and redraws, on the window's thread.
+class OsservatoreFinestra final : public OsservatoreOperazione {
+public:
+    explicit OsservatoreFinestra(FrmMain& f) : f_(f) {}
+    void Messaggio(const std::string& testo) override { f_.lblMsg_->setText(Q(testo)); }
+    void Avanzamento(double valore) override {
+        f_.Stato_->setValue(static_cast<int>(std::clamp(valore, 0.0, 100.0)));
+    }
+    void VisibileStato(bool visibile) override { f_.VisibileStato(visibile); }
+    void Occupato(bool occupato) override { f_.Occupato(occupato); }
+    void Aggiorna() override {
+        // Redraw and answer the system (uncovering, moving); user input is held off by the filter.
+        QApplication::processEvents();
+    }
+
+private:
+    FrmMain& f_;
+};
+
+void FrmMain::Occupato(bool occupato) {
+    if (occupato == occupato_) return;
+    occupato_ = occupato;
+    if (occupato) {
+        QApplication::setOverrideCursor(Qt::WaitCursor);
+        qApp->installEventFilter(this);
+    } else {
+        qApp->removeEventFilter(this);
+        QApplication::restoreOverrideCursor();
+    }
+}
+
+void FrmMain::cmdBackup_Click() {
+    RichiestaBackup r;
+    r.floppy = OptDest0_->isChecked();
+    r.destinazione = txtDest_->text().toStdString();
+    r.verifica = chkTest_->isChecked();
+    r.verificaDopo = [this] { return chkTest_->isChecked(); };
+    r.percorsoDati = percorsoDati_;
+    r.nonInstallato = nonInstallato_;
+    r.datiNonPresenti = datiNonPresenti_;
+    r.cartellaTemp = CartellaTemp();
+    OsservatoreFinestra osservatore(*this);
+    EseguiBackup(r, osservatore);
+    // A busy state left by an unexpected path must not leave the window dead.
+    Occupato(false);
+}
+
+void FrmMain::closeEvent(QCloseEvent* evento) {
+    if (occupato_) {
+        evento->ignore();  // a command is running: it must end first
+        return;
+    }
+    QMainWindow::closeEvent(evento);
+}
+
 bool FrmMain::eventFilter(QObject* oggetto, QEvent* evento) {
+    if (occupato_) {
+        switch (evento->type()) {
+            case QEvent::MouseButtonPress:
+            case QEvent::MouseButtonRelease:
+            case QEvent::MouseButtonDblClick:
+            case QEvent::KeyPress:
+            case QEvent::KeyRelease:
+            case QEvent::Wheel:
+            case QEvent::Shortcut:
+            case QEvent::ShortcutOverride: {
+                // Only this window is deaf; the questions of the command (message boxes) are not.
+                auto* w = qobject_cast<QWidget*>(oggetto);
+                if (w != nullptr && w->window() == this) return true;
+                break;
+            }
+            default:
+                break;
+        }
+    }
     if (evento->type() == QEvent::MouseButtonDblClick) {
         if (oggetto == txtDest_ && cmdSfoglia_->isEnabled()) cmdSfoglia_Click();
         if (oggetto == txtOrig_ && cmdSfogliaRip_->isEnabled()) cmdSfogliaRip_Click();

@@ -26,11 +26,6 @@ class FrmMain : public QMainWindow {
     Q_OBJECT
 
 public:
-    static constexpr const char* kTitoloProgramma = "BVBackup";
-    static constexpr const char* kHost = "Brelvano";
-    static constexpr const char* kEseguibileHost = "Brelvano.exe";
-    static constexpr const char* kVersioneMinima = "1.0.0.0";
-
     explicit FrmMain(QWidget* parent = nullptr);
     ~FrmMain() override;
 
@@ -56,7 +51,11 @@ public:
     // The sets listed; line k of ListBackup carries the index of its set as item data.
     ClsInsieme& ElencoBackup();
 
+    // The backup command (cmdBackup).
+    void cmdBackup_Click();
+
 protected:
+    void closeEvent(QCloseEvent* evento) override;
     bool eventFilter(QObject* oggetto, QEvent* evento) override;
     void changeEvent(QEvent* evento) override;
     void showEvent(QShowEvent* evento) override;
@@ -67,6 +66,8 @@ private:
     void cmdSfoglia_Click();
     void cmdSfogliaRip_Click();
     void mnleggimi_Click();
+    void Occupato(bool occupato);
+    friend class OsservatoreFinestra;
     void ChiudiSeRichiesto();
 
     bool nonInstallato_ = false;
@@ -74,6 +75,7 @@ private:
     std::string percorsoDati_;
     bool chiusuraRichiesta_ = false;
     std::unique_ptr<ClsInsieme> elencoBackup_;
+    bool occupato_ = false;  // a command runs: the window takes no input
 
     QLabel* lbl_ = nullptr;
     QLabel* lblCartella_ = nullptr;

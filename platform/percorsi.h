@@ -10,7 +10,8 @@ namespace bv {
 char Separatore();
 
 // The drive of a path, for free-space queries and drive checks. On Windows the first two
-// characters ("C:"); on POSIX the folder path itself, or "" when the path is not absolute.
+// characters ("C:"); on POSIX the folder path itself without a final separator, or "" when
+// the path is not absolute.
 std::string UnitaDi(const std::string& percorso);
 // Whether a drive from UnitaDi names a usable drive ("C:" on Windows, an absolute path on POSIX).
 bool UnitaValida(const std::string& unita);

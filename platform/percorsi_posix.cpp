@@ -12,7 +12,10 @@ char Separatore() { return '/'; }
 
 std::string UnitaDi(const std::string& percorso) {
     if (percorso.empty() || percorso[0] != '/') return {};
-    return percorso;
+    // Like "A:" on Windows, the drive carries no final separator.
+    std::string unita = percorso;
+    while (unita.size() > 1 && unita.back() == '/') unita.pop_back();
+    return unita;
 }
 
 bool UnitaValida(const std::string& unita) { return !unita.empty() && unita[0] == '/'; }

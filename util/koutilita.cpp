@@ -172,7 +172,8 @@ bool koUtilita::WriteAccess(const std::string& strDirName) const {
     }
 }
 
-bool koUtilita::ConfrontaFile(const std::string& file1, const std::string& file2) const {
+bool koUtilita::ConfrontaFile(const std::string& file1, const std::string& file2,
+                              const std::function<void()>& battito) const {
     for (const std::string* f : {&file1, &file2}) {
         if (!Fs().Info(*f).file) throw ErroreDaErrno(ENOENT, *f, Oggetto::File, "stat");
     }
@@ -187,6 +188,7 @@ bool koUtilita::ConfrontaFile(const std::string& file1, const std::string& file2
         if (na != nb) return false;  // a file changed length while being read
         if (na == 0) return true;
         if (std::memcmp(bufA.data(), bufB.data(), na) != 0) return false;
+        if (battito) battito();
     }
 }
 

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <string>
 
 #include "platform/errore.h"
@@ -27,7 +28,9 @@ public:
     bool FileAperto(const std::string& file) const;
     bool WriteAccess(const std::string& strDirName) const;
     // Throws Errore when a file is missing or unreadable.
-    bool ConfrontaFile(const std::string& file1, const std::string& file2) const;
+    // `battito` is called between blocks, so that a window can redraw during long compares.
+    bool ConfrontaFile(const std::string& file1, const std::string& file2,
+                       const std::function<void()>& battito = {}) const;
 
     // Versions: "a.b.c.d", "0.0.0.0" without a version resource; -1, 0, 1.
     std::string GetVersione(const std::string& file) const;

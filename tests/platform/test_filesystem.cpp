@@ -125,7 +125,8 @@ TEST(SpazioDisco, QueryRealeESimulata) {
 }
 
 TEST(Percorsi, UnitaEMessaggi) {
-    EXPECT_EQ(UnitaDi("/media/floppy0/"), "/media/floppy0/");
+    EXPECT_EQ(UnitaDi("/media/floppy0/"), "/media/floppy0");
+    EXPECT_EQ(UnitaDi("/"), "/");
     EXPECT_EQ(UnitaDi("relativo/x"), "");
     EXPECT_FALSE(UnitaValida(UnitaDi("C:\\x")));
     EXPECT_TRUE(UnitaValida("/"));

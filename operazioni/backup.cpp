@@ -1,0 +1,211 @@
+// The backup command's algorithm, free of any window.
+#include "operazioni/backup.h"
+
+#include <memory>
+#include <vector>
+
+#include "archive/zippo.h"
+#include "fileset/clsinsieme.h"
+#include "operazioni/programma.h"
+#include "platform/codifica.h"
+#include "platform/data_ora.h"
+#include "platform/filesystem.h"
+#include "platform/impostazioni.h"
+#include "platform/percorsi.h"
+#include "span/clsspan.h"
+#include "util/interazione.h"
+#include "util/koutilita.h"
+
+namespace bv {
+
+namespace {
+
+const char* const kErroreCompressione =
+    "Errore durante la compressione. Impossibile procedere. Vedere il file log per maggiori dettagli.";
+const char* const kErroreDecompressione =
+    "Errore durante la decompressione. Impossibile procedere. Vedere il file log per maggiori dettagli.";
+
+void RimuoviSeEsiste(const std::string& percorso) {
+    if (Fs().Info(percorso).esiste) Fs().Rimuovi(percorso);
+}
+
+// The companion folder of a database, found as Windows finds it (letter case ignored).
+std::string CartellaCompagna(const std::string& prefisso, const std::string& base) {
+    return TrovaNome(prefisso, base) + Separatore();
+}
+
+}  // namespace
+
+std::string NomeBase(const std::string& database) {
+    std::string b = Minuscolo(database);
+    for (size_t p; (p = b.find(".mdb")) != std::string::npos;) b.erase(p, 4);
+    return b;
+}
+
+bool EseguiBackup(const RichiestaBackup& r, OsservatoreOperazione& o) {
+    koUtilita& u = Utilita();
+    std::unique_ptr<ClsSpan> span;
+    Pulsazione pulsazione(o);
+    try {
+        o.VisibileStato(true);
+        const double k = r.verifica ? 2 : 1;
+        o.Occupato(true);
+        o.Messaggio("Attendere...");
+        o.Aggiorna();
+        if (r.datiNonPresenti || r.nonInstallato) {
+            throw Errore(9985, "Impossibile procedere con il backup. Dati non presenti o Brelvano non installato.");
+        }
+
+        std::string destinazione;
+        if (r.floppy) {
+            destinazione = CartellaFloppy();
+        } else {
+            destinazione = Spazi(r.destinazione);
+            if (destinazione.empty()) throw Errore(9982, "E' necessario indicare la destinazione.");
+            if (!u.IsCartella(destinazione)) throw Errore(9984, "Destinazione non valida o disco non pronto.");
+            SalvaImpostazione(ApplicazioneProgramma(), kSezioneBackup, "Dest", destinazione);
+        }
+
+        std::string prefisso;
+        ClsInsieme dati;
+        if (u.IsCartella(r.percorsoDati)) {
+            prefisso = r.percorsoDati;
+            u.AggiungiSepDir(prefisso);
+            dati.GetFilenames(r.percorsoDati, "*.mdb");
+        } else {
+            prefisso = u.EstraiPath(r.percorsoDati);
+            dati.Add(r.percorsoDati.substr(prefisso.size()), true, "#");
+        }
+        if (dati.Count() == 0) throw Errore(9988, "Nessun file data presente. Impossibile effettuare il backup.");
+
+        std::string t = r.cartellaTemp;
+        u.AggiungiSepDir(t);
+        const std::string archivio = t + kArchivioTemporaneo;
+        const int n = dati.Count();
+        RimuoviSeEsiste(archivio);
+        o.Messaggio("Compressione dati...");
+        o.Aggiorna();
+        uint64_t totaleSorgenti = 0;
+        for (int i = 1; i <= n; ++i) {
+            const std::string db = dati.GetItem(i);
+            if (u.FileAperto(prefisso + db)) {
+                throw Errore(9983, "Impossibile effettuare il backup se Brelvano o un modulo aggiuntivo è in esecuzione.");
+            }
+            const double dimensioneDb = static_cast<double>(Fs().Info(prefisso + db).dimensione);
+            const double inizio = 34.0 / k * (i - 1) / n;
+            const double passo = 34.0 / k / n;
+            const auto avanzamento = [&](uint64_t byte) {
+                if (dimensioneDb > 0) o.Avanzamento(inizio + passo * std::min(1.0, static_cast<double>(byte) / dimensioneDb));
+                pulsazione();
+            };
+            if (Comprimi(prefisso + db, archivio, 0, avanzamento) != 0) throw Errore(9986, kErroreCompressione);
+            totaleSorgenti += static_cast<uint64_t>(dimensioneDb);
+            const std::string base = NomeBase(db);
+            const std::string compagna = CartellaCompagna(prefisso, base);
+            ClsInsieme file;
+            file.GetFilenames(compagna, "*.*");
+            for (int j = 1; j <= file.Count(); ++j) {
+                const std::string f = file.GetItem(j);
+                const std::string copia = t + base + "_" + f;
+                RimuoviSeEsiste(copia);
+                CopiaFile(compagna + f, copia);
+                totaleSorgenti += Fs().Info(copia).dimensione;
+                if (Comprimi(copia, archivio, 0, [&](uint64_t) { pulsazione(); }) != 0) {
+                    throw Errore(9986, kErroreCompressione);
+                }
+                Fs().Rimuovi(copia);
+            }
+            o.Avanzamento(34.0 / k * i / n);
+            o.Aggiorna();
+        }
+
+        o.Messaggio("salvataggio dati...");
+        o.Aggiorna();
+        span = std::make_unique<ClsSpan>();
+        span->Battito = [&] { pulsazione(); };
+        span->filename(archivio);
+        span->CaricaMemoria();
+        Fs().Rimuovi(archivio);
+        o.Avanzamento(66.0 / k);
+        o.Aggiorna();
+        const std::string nomeSet = "BV" + FormattaData(Adesso(), "yyyyMMdd");
+        span->Avanzamento = [&](int16_t, int16_t pc) {
+            o.Avanzamento(66.0 / k + 34.0 / k * pc / 100.0);
+            pulsazione();
+        };
+        span->Span(destinazione, nomeSet);
+        o.Avanzamento(100.0 / k);
+        o.Aggiorna();
+        span->Dealloca();
+
+        if (r.verificaDopo ? r.verificaDopo() : r.verifica) {
+            o.Messaggio("test...");
+            o.Aggiorna();
+            span->Avanzamento = [&](int16_t, int16_t pc) {
+                o.Avanzamento(50.0 + 16.0 * pc / 100.0);
+                pulsazione();
+            };
+            span->Ricostruisci(destinazione, nomeSet, archivio, true);
+            o.Avanzamento(66);
+            o.Aggiorna();
+            span->Dealloca();
+            for (int i = 1; i <= n; ++i) {
+                const std::string db = dati.GetItem(i);
+                RimuoviSeEsiste(t + db);
+                const std::string base = NomeBase(db);
+                ClsInsieme file;
+                file.GetFilenames(CartellaCompagna(prefisso, base), "*.*");
+                for (int j = 1; j <= file.Count(); ++j) RimuoviSeEsiste(t + base + "_" + file.GetItem(j));
+            }
+            const auto estrazione = [&](uint64_t byte) {
+                if (totaleSorgenti > 0) {
+                    o.Avanzamento(66.0 + 14.0 * std::min(1.0, static_cast<double>(byte) / static_cast<double>(totaleSorgenti)));
+                }
+                pulsazione();
+            };
+            if (Estrai(archivio, r.cartellaTemp, false, false, estrazione) != 0) throw Errore(9986, kErroreDecompressione);
+            Fs().Rimuovi(archivio);
+            o.Avanzamento(80);
+            o.Aggiorna();
+            const auto battito = [&] { pulsazione(); };
+            for (int i = 1; i <= n; ++i) {
+                const std::string db = dati.GetItem(i);
+                if (!u.ConfrontaFile(t + db, prefisso + db, battito)) throw Errore(9987, "Verifica fallita.");
+                Fs().Rimuovi(t + db);
+                const std::string base = NomeBase(db);
+                const std::string compagna = CartellaCompagna(prefisso, base);
+                ClsInsieme file;
+                file.GetFilenames(compagna, "*.*");
+                for (int j = 1; j <= file.Count(); ++j) {
+                    const std::string f = file.GetItem(j);
+                    if (!u.ConfrontaFile(t + base + "_" + f, compagna + f, battito)) {
+                        throw Errore(9987, "Verifica fallita.");
+                    }
+                    Fs().Rimuovi(t + base + "_" + f);
+                }
+                o.Messaggio("fine operazione.");
+                o.Avanzamento(80.0 + 20.0 * i / n);
+            }
+        } else {
+            o.Messaggio("fine operazione.");
+        }
+
+        o.Aggiorna();
+        o.Occupato(false);
+        InterazioneCorrente().Messaggio("Backup completato correttamente.", "Backup", Icona::Informazione, Pulsanti::Ok);
+        o.VisibileStato(false);
+        return true;
+    } catch (...) {
+        const Errore e = ErroreCorrente();
+        if (span) {
+            span->Dealloca();
+            span.reset();
+        }
+        o.Occupato(false);
+        o.MostraErrore(e);
+        o.VisibileStato(false);
+        return false;
+    }
+}
+
+}  // namespace bv

@@ -1,0 +1,42 @@
+// How an operation tells its front end what it is doing: the status text, the progress, the
+// busy state, a chance to redraw, and the error that stopped it. The window maps these to its
+// controls; the command line to the terminal; tests record them.
+#pragma once
+
+#include <chrono>
+#include <string>
+
+#include "platform/errore.h"
+
+namespace bv {
+
+class OsservatoreOperazione {
+public:
+    virtual ~OsservatoreOperazione() = default;
+    virtual void Messaggio(const std::string& /*testo*/) {}
+    virtual void Avanzamento(double /*valore*/) {}   // 0 to 100
+    virtual void VisibileStato(bool /*visibile*/) {}  // the backup's status shown, its command disabled
+    virtual void Occupato(bool /*occupato*/) {}       // the busy pointer
+    virtual void Aggiorna() {}                        // redraw now
+    // Shows the error that stopped the operation (the window: the error box).
+    virtual void MostraErrore(const Errore& errore);
+};
+
+// Lets long work call Aggiorna at most a few times a second.
+class Pulsazione {
+public:
+    explicit Pulsazione(OsservatoreOperazione& o) : o_(o) {}
+    void operator()() {
+        const auto ora = std::chrono::steady_clock::now();
+        if (ora - ultima_ >= std::chrono::milliseconds(150)) {
+            ultima_ = ora;
+            o_.Aggiorna();
+        }
+    }
+
+private:
+    OsservatoreOperazione& o_;
+    std::chrono::steady_clock::time_point ultima_{};
+};
+
+}  // namespace bv

@@ -1,0 +1,105 @@
+// The backup through the window: controls mapped to the operation, status shown while it
+// runs, the window idle again at the end, and no input taken while it works.
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QTest>
+#include <filesystem>
+#include <random>
+
+#include "tests/app/finestra_test.h"
+#include "tests/support/fs_guasto.h"
+#include "tests/support/unita_rimovibile.h"
+
+namespace bv {
+namespace {
+
+class BackupFinestra : public test::FinestraTest {
+protected:
+    void SetUp() override {
+        FinestraTest::SetUp();
+        test::CreaCartelle(t_ / "dati/a");
+        test::CreaCartelle(t_ / "dest");
+        test::ScriviFile(t_ / "dati/a.mdb", std::string(100000, 'a'));
+        test::ScriviFile(t_ / "dati/a/logo.bmp", "logo");
+        Registra(std::array<uint16_t, 4>{1, 2, 0, 0});
+        ImpostaPath(t_ / "dati/");
+        ImpostaBackup("Dest", t_ / "dest/");
+    }
+};
+
+TEST_F(BackupFinestra, BackupCompletato) {
+    Carica();
+    bool statoAlMessaggio = false;
+    interazione_.allaRisposta = [&](const test::MessaggioMostrato& m, Risposta) {
+        if (m.titolo != "Backup") return;
+        // The success box comes with the status still shown and the normal pointer back.
+        statoAlMessaggio = !C<QLabel>("lblMsg")->isHidden() && Testo("lblMsg") == "fine operazione." &&
+                           C<QProgressBar>("Stato")->value() == 100 && QApplication::overrideCursor() == nullptr &&
+                           !C<QPushButton>("cmdBackup")->isEnabled();
+    };
+    C<QPushButton>("cmdBackup")->click();
+    ASSERT_EQ(interazione_.messaggi.size(), 1U);
+    EXPECT_EQ(interazione_.messaggi[0].testo, "Backup completato correttamente.");
+    EXPECT_TRUE(statoAlMessaggio);
+    EXPECT_TRUE(test::Esiste(t_ / "dest/BV" + FormattaData(Adesso(), "yyyyMMdd") + "#0.inf"));
+    EXPECT_TRUE(C<QLabel>("lblMsg")->isHidden());
+    EXPECT_TRUE(C<QProgressBar>("Stato")->isHidden());
+    EXPECT_TRUE(C<QPushButton>("cmdBackup")->isEnabled());
+    EXPECT_TRUE(std::filesystem::is_empty(programma_ + "/Temp"));
+}
+
+TEST_F(BackupFinestra, DestinazioneVuotaMostraLErrore) {
+    Carica();
+    C<QLineEdit>("txtDest")->setText("  ");
+    C<QPushButton>("cmdBackup")->click();
+    ASSERT_EQ(interazione_.messaggi.size(), 1U);
+    EXPECT_EQ(interazione_.messaggi[0].titolo, "Errore  9982");
+    EXPECT_EQ(interazione_.messaggi[0].testo, "E' necessario indicare la destinazione.");
+    EXPECT_TRUE(C<QProgressBar>("Stato")->isHidden());
+    EXPECT_TRUE(C<QPushButton>("cmdBackup")->isEnabled());
+    EXPECT_EQ(QApplication::overrideCursor(), nullptr);
+}
+
+TEST_F(BackupFinestra, SuDischettoLaFinestraNonPrendeInputMentreLavora) {
+    test::FsGuasto guasto;
+    test::UnitaRimovibile unita(t_ / "floppy", t_ / "dischi", 60000, 3);
+    unita.Collega(guasto);
+    ::setenv("BVBACKUP_FLOPPY", unita.Cartella().c_str(), 1);
+    // Incompressible data, so that the set needs a second disk.
+    std::mt19937 gen(3);
+    std::string rumore(90000, '\0');
+    for (char& c : rumore) c = static_cast<char>(gen());
+    test::ScriviFile(t_ / "dati/a.mdb", rumore);
+    Carica();
+    f_.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&f_));
+    // Radio buttons take clicks on their indicator and text, at their left.
+    const auto clic = [](QWidget* w) { QTest::mouseClick(w, Qt::LeftButton, {}, QPoint(6, w->height() / 2)); };
+    clic(C<QRadioButton>("OptDest_0"));
+    ASSERT_TRUE(C<QRadioButton>("OptDest_0")->isChecked());
+    C<QCheckBox>("chkTest")->setChecked(false);
+    bool inputIgnorato = false;
+    interazione_.allaRisposta = [&](const test::MessaggioMostrato& m, Risposta) {
+        if (m.titolo != "Disco") return;
+        clic(C<QRadioButton>("OptDest_1"));
+        QApplication::processEvents();
+        inputIgnorato = C<QRadioButton>("OptDest_0")->isChecked() && QApplication::overrideCursor() != nullptr;
+        unita.Inserisci(1);
+    };
+    interazione_.Rispondi(Risposta::Riprova);
+    C<QPushButton>("cmdBackup")->click();
+    ::unsetenv("BVBACKUP_FLOPPY");
+    EXPECT_TRUE(inputIgnorato);
+    ASSERT_EQ(interazione_.messaggi.size(), 2U);
+    EXPECT_EQ(interazione_.messaggi[1].testo, "Backup completato correttamente.");
+    clic(C<QRadioButton>("OptDest_1"));
+    EXPECT_TRUE(C<QRadioButton>("OptDest_1")->isChecked());  // input is taken again
+}
+
+}  // namespace
+}  // namespace bv

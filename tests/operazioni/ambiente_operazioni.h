@@ -1,0 +1,107 @@
+// A data folder, a destination and a program folder in a temporary folder, with a recording
+// observer: the fixture of the backup and restore tests.
+#pragma once
+
+#include <gtest/gtest.h>
+#include <stdlib.h>
+#include <zip.h>
+
+#include <algorithm>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "operazioni/osservatore.h"
+#include "platform/data_ora.h"
+#include "platform/programma.h"
+#include "span/clsspan.h"
+#include "tests/support/cartella_temp.h"
+#include "tests/support/interazione_script.h"
+
+namespace bv::test {
+
+class Registratore final : public OsservatoreOperazione {
+public:
+    void Messaggio(const std::string& testo) override {
+        eventi.push_back("msg:" + testo);
+        if (suMessaggio) suMessaggio(testo);
+    }
+    void Avanzamento(double v) override { avanzamenti.push_back(v); }
+    void VisibileStato(bool v) override { eventi.push_back(v ? "visibile" : "nascosto"); }
+    void Occupato(bool v) override { eventi.push_back(v ? "occupato" : "libero"); }
+    void MostraErrore(const Errore& e) override {
+        eventi.push_back("errore:" + std::to_string(e.Numero()));
+        errori.push_back(e.Numero());
+    }
+    bool Contiene(const std::string& e) const { return std::find(eventi.begin(), eventi.end(), e) != eventi.end(); }
+
+    std::vector<std::string> eventi;
+    std::vector<double> avanzamenti;
+    std::vector<int32_t> errori;
+    std::function<void(const std::string&)> suMessaggio;
+};
+
+class AmbienteOperazioni : public ::testing::Test {
+protected:
+    void SetUp() override {
+        CreaCartelle(programma_ + "/Temp");
+        CreaCartelle(dati_);
+        CreaCartelle(dest_);
+        ImpostaCartellaProgramma(programma_);
+        ImpostaOrologio([] { return DataOra{2024, 3, 15, 18, 42, 7}; });
+        ::setenv("BVBACKUP_REGISTRY", (t_ / "registry.reg").c_str(), 1);
+    }
+    void TearDown() override {
+        ImpostaCartellaProgramma("");
+        ImpostaOrologio({});
+        ::unsetenv("BVBACKUP_REGISTRY");
+    }
+    void Database(const std::string& nome, const std::string& contenuto,
+                  const std::vector<std::pair<std::string, std::string>>& compagni, const std::string& cartella = "") {
+        ScriviFile(dati_ + "/" + nome, contenuto);
+        const std::string c = dati_ + "/" + (cartella.empty() ? nome.substr(0, nome.size() - 4) : cartella);
+        CreaCartelle(c);
+        for (const auto& [f, d] : compagni) ScriviFile(c + "/" + f, d);
+    }
+    // The members of the set `nome` in `cartella`, rebuilt: name and content, in archive order.
+    std::vector<std::pair<std::string, std::string>> Membri(const std::string& cartella, const std::string& nome) {
+        const std::string zip = t_ / "controllo.zip";
+        {
+            UsaInterazione silenziosa(nessuna_);
+            ClsSpan s;
+            s.Ricostruisci(cartella, nome, zip, false);
+        }
+        std::vector<std::pair<std::string, std::string>> m;
+        int e = 0;
+        zip_t* z = zip_open(zip.c_str(), ZIP_RDONLY | ZIP_CHECKCONS, &e);
+        EXPECT_NE(z, nullptr);
+        if (z == nullptr) return m;
+        for (zip_int64_t i = 0; i < zip_get_num_entries(z, 0); ++i) {
+            zip_stat_t st;
+            zip_stat_index(z, static_cast<zip_uint64_t>(i), 0, &st);
+            std::string d(st.size, '\0');
+            zip_file_t* f = zip_fopen_index(z, static_cast<zip_uint64_t>(i), 0);
+            zip_fread(f, d.data(), d.size());
+            zip_fclose(f);
+            m.emplace_back(st.name, d);
+        }
+        zip_discard(z);
+        return m;
+    }
+    size_t VociIn(const std::string& cartella) {
+        size_t n = 0;
+        for (const auto& v : FsDiSistema().Elenca(cartella)) n += v.nome.empty() ? 0 : 1;
+        return n;
+    }
+
+    CartellaTemp t_;
+    std::string programma_ = t_ / "programma";
+    std::string temp_ = programma_ + "/Temp";
+    std::string dati_ = t_ / "dati";
+    std::string dest_ = t_ / "dest";
+    InterazioneScriptata interazione_;
+    InterazioneNonPresidiata nessuna_;
+    Registratore osservatore_;
+};
+
+}  // namespace bv::test

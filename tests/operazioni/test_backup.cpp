@@ -1,0 +1,248 @@
+// The backup operation end to end on temporary folders.
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cmath>
+#include <filesystem>
+#include <random>
+#include <regex>
+
+#include "operazioni/backup.h"
+#include "platform/impostazioni.h"
+#include "tests/operazioni/ambiente_operazioni.h"
+#include "tests/support/fs_guasto.h"
+#include "tests/support/unita_rimovibile.h"
+
+namespace bv {
+namespace {
+
+std::string Rumore(size_t n, unsigned seme) {
+    std::mt19937 gen(seme);
+    std::string s(n, '\0');
+    for (char& c : s) c = static_cast<char>(gen());
+    return s;
+}
+
+class Backup : public test::AmbienteOperazioni {
+protected:
+    void SetUp() override {
+        AmbienteOperazioni::SetUp();
+        Database("a.mdb", std::string(200000, 'a'), {{"logo.bmp", "la"}, {"LEGGIMI", "senza estensione"}});
+        Database("b.mdb", std::string(150000, 'b'), {{"nota.txt", "nb"}});
+    }
+    RichiestaBackup Richiesta(bool verifica) {
+        RichiestaBackup r;
+        r.destinazione = "  " + dest_ + "  ";
+        r.verifica = verifica;
+        r.percorsoDati = dati_ + "/";
+        r.cartellaTemp = temp_;
+        return r;
+    }
+    std::string Dest() { return LeggiImpostazione("KO_BVBackup", "Backup", "Dest", "<nessuno>"); }
+};
+
+TEST_F(Backup, ArchivioInOrdineDecrescenteConICompagni) {
+    EXPECT_TRUE(EseguiBackup(Richiesta(false), osservatore_));
+    const auto m = Membri(dest_, "BV20240315");
+    std::vector<std::string> nomi;
+    for (const auto& [n, d] : m) nomi.push_back(n);
+    EXPECT_EQ(nomi, (std::vector<std::string>{"b.mdb", "b_nota.txt", "a.mdb", "a_logo.bmp", "a_LEGGIMI"}));
+    EXPECT_EQ(m[4].second, "senza estensione");
+    ASSERT_EQ(interazione_.messaggi.size(), 1U);
+    EXPECT_EQ(interazione_.messaggi[0].testo, "Backup completato correttamente.");
+    EXPECT_EQ(interazione_.messaggi[0].titolo, "Backup");
+    EXPECT_EQ(Dest(), dest_);  // the trimmed folder
+    EXPECT_EQ(VociIn(temp_), 0U);
+    EXPECT_EQ(osservatore_.eventi.front(), "visibile");
+    EXPECT_EQ(osservatore_.eventi.back(), "nascosto");
+}
+
+TEST_F(Backup, NomeBaseMinuscoloECartellaTrovataSenzaMaiuscole) {
+    std::filesystem::remove_all(dati_);
+    test::CreaCartelle(dati_);
+    Database("Archivio.MDB", "dati", {{"x.txt", "x"}}, "Archivio");
+    EXPECT_EQ(NomeBase("Archivio.MDB"), "archivio");
+    EXPECT_EQ(NomeBase("a.mdb.mdb"), "a");
+    EXPECT_TRUE(EseguiBackup(Richiesta(true), osservatore_));
+    const auto m = Membri(dest_, "BV20240315");
+    ASSERT_EQ(m.size(), 2U);
+    EXPECT_EQ(m[0].first, "Archivio.MDB");
+    EXPECT_EQ(m[1].first, "archivio_x.txt");
+}
+
+TEST_F(Backup, PercorsoDiUnSoloDatabase) {
+    RichiestaBackup r = Richiesta(true);
+    r.percorsoDati = dati_ + "/a.mdb";
+    EXPECT_TRUE(EseguiBackup(r, osservatore_));
+    EXPECT_EQ(Membri(dest_, "BV20240315").size(), 3U);
+}
+
+struct CasoErrore {
+    const char* nome;
+    int32_t numero;
+    std::function<void(RichiestaBackup&, const std::string& dati)> prepara;
+    bool destSalvata;
+};
+
+class ErroriBackup : public Backup, public ::testing::WithParamInterface<CasoErrore> {};
+
+TEST_P(ErroriBackup, NessunBloccoEStatoRipristinato) {
+    SalvaImpostazione("KO_BVBackup", "Backup", "Dest", "/vecchia/");
+    RichiestaBackup r = Richiesta(true);
+    GetParam().prepara(r, dati_);
+    EXPECT_FALSE(EseguiBackup(r, osservatore_));
+    EXPECT_EQ(osservatore_.errori, std::vector<int32_t>{GetParam().numero});
+    EXPECT_EQ(VociIn(dest_), 0U);
+    EXPECT_EQ(Dest(), GetParam().destSalvata ? dest_ : "/vecchia/");
+    // The handler's order: pointer back, the error, then idle.
+    const auto& e = osservatore_.eventi;
+    const auto errore = std::find(e.begin(), e.end(), "errore:" + std::to_string(GetParam().numero));
+    ASSERT_NE(errore, e.end());
+    EXPECT_EQ(*(errore - 1), "libero");
+    EXPECT_EQ(*(errore + 1), "nascosto");
+    EXPECT_TRUE(interazione_.messaggi.empty());
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Casi, ErroriBackup,
+    ::testing::Values(
+        CasoErrore{"dati_non_presenti", 9985, [](auto& r, auto&) { r.datiNonPresenti = true; }, false},
+        CasoErrore{"non_installato", 9985, [](auto& r, auto&) { r.nonInstallato = true; }, false},
+        CasoErrore{"destinazione_vuota", 9982, [](auto& r, auto&) { r.destinazione = "   "; }, false},
+        CasoErrore{"destinazione_mancante", 9984, [](auto& r, auto&) { r.destinazione += "/manca"; }, false},
+        CasoErrore{"nessun_database", 9988,
+                   [](auto&, const std::string& d) {
+                       std::filesystem::remove(d + "/a.mdb");
+                       std::filesystem::remove(d + "/b.mdb");
+                   },
+                   true},
+        CasoErrore{"cartella_dati_mancante_con_separatore", 9988,
+                   [](auto& r, const std::string& d) { r.percorsoDati = d + "/manca/"; }, true},
+        CasoErrore{"cartella_compagna_mancante", 9984,
+                   [](auto&, const std::string& d) { std::filesystem::remove_all(d + "/a"); }, true},
+        CasoErrore{"database_con_cancelletto", 9986,
+                   [](auto&, const std::string& d) { std::filesystem::rename(d + "/a.mdb", d + "/a#1.mdb"); }, true}),
+    [](const auto& info) { return std::string(info.param.nome); });
+
+TEST_F(Backup, DatabaseApertoDaUnAltroProgramma) {
+    int pronto[2];
+    int fine[2];
+    ASSERT_EQ(::pipe(pronto), 0);
+    ASSERT_EQ(::pipe(fine), 0);
+    const pid_t pid = ::fork();
+    if (pid == 0) {
+        ::close(pronto[0]);
+        ::close(fine[1]);
+        const int fd = ::open((dati_ + "/a.mdb").c_str(), O_RDWR);
+        char c = fd >= 0 ? 'k' : 'x';
+        (void)!::write(pronto[1], &c, 1);
+        (void)!::read(fine[0], &c, 1);
+        ::_exit(0);
+    }
+    ::close(pronto[1]);
+    ::close(fine[0]);
+    char c = 0;
+    ASSERT_EQ(::read(pronto[0], &c, 1), 1);
+    EXPECT_FALSE(EseguiBackup(Richiesta(true), osservatore_));
+    ::close(fine[1]);
+    ::waitpid(pid, nullptr, 0);
+    EXPECT_EQ(osservatore_.errori, std::vector<int32_t>{9983});
+    EXPECT_EQ(VociIn(dest_), 0U);
+}
+
+TEST_F(Backup, DueBackupNelloStessoGiornoSostituisconoIBlocchi) {
+    EXPECT_TRUE(EseguiBackup(Richiesta(false), osservatore_));
+    test::ScriviFile(dati_ + "/b.mdb", "cambiato");
+    EXPECT_TRUE(EseguiBackup(Richiesta(false), osservatore_));
+    EXPECT_EQ(VociIn(dest_), 2U);
+    EXPECT_EQ(Membri(dest_, "BV20240315")[0].second, "cambiato");
+}
+
+TEST_F(Backup, VerificaLasciaLaCartellaTemporaneaPulita) {
+    test::ScriviFile(temp_ + "/a.mdb", "avanzo di un backup fallito");
+    EXPECT_TRUE(EseguiBackup(Richiesta(true), osservatore_));
+    EXPECT_EQ(VociIn(temp_), 0U);
+    EXPECT_TRUE(osservatore_.Contiene("msg:test..."));
+    EXPECT_TRUE(osservatore_.Contiene("msg:fine operazione."));
+}
+
+TEST_F(Backup, BloccoDanneggiatoPrimaDellaVerifica) {
+    osservatore_.suMessaggio = [this](const std::string& m) {
+        if (m == "test...") std::filesystem::resize_file(dest_ + "/BV20240315#0", 100);
+    };
+    EXPECT_FALSE(EseguiBackup(Richiesta(true), osservatore_));
+    EXPECT_EQ(osservatore_.errori, std::vector<int32_t>{10005});
+}
+
+TEST_F(Backup, SorgenteCambiataDopoLaCompressione) {
+    osservatore_.suMessaggio = [this](const std::string& m) {
+        if (m == "salvataggio dati...") test::ScriviFile(dati_ + "/a/logo.bmp", "LA");
+    };
+    EXPECT_FALSE(EseguiBackup(Richiesta(true), osservatore_));
+    EXPECT_EQ(osservatore_.errori, std::vector<int32_t>{9987});
+}
+
+// The fixed progress values stand in this order; values between them only go forward.
+void ControllaAvanzamenti(const std::vector<double>& valori, const std::vector<double>& fissi) {
+    size_t k = 0;
+    for (double v : valori) {
+        if (k < fissi.size() && std::abs(v - fissi[k]) < 1e-9) ++k;
+    }
+    EXPECT_EQ(k, fissi.size()) << "valori fissi mancanti";
+    EXPECT_TRUE(std::is_sorted(valori.begin(), valori.end()));
+}
+
+TEST_F(Backup, ValoriDiAvanzamento) {
+    EXPECT_TRUE(EseguiBackup(Richiesta(false), osservatore_));
+    ControllaAvanzamenti(osservatore_.avanzamenti, {17, 34, 66, 100});
+    test::Registratore conVerifica;
+    EXPECT_TRUE(EseguiBackup(Richiesta(true), conVerifica));
+    ControllaAvanzamenti(conVerifica.avanzamenti, {8.5, 17, 33, 50, 66, 80, 90, 100});
+}
+
+TEST_F(Backup, VerificaRilettaDopoLaSuddivisione) {
+    RichiestaBackup r = Richiesta(true);
+    r.verificaDopo = [] { return false; };
+    EXPECT_TRUE(EseguiBackup(r, osservatore_));
+    EXPECT_FALSE(osservatore_.Contiene("msg:test..."));
+}
+
+TEST_F(Backup, SuDischettiConVerifica) {
+    std::filesystem::remove_all(dati_);
+    test::CreaCartelle(dati_);
+    Database("grande.mdb", Rumore(3500000, 5), {{"x", "x"}});
+    test::FsGuasto guasto;
+    test::UnitaRimovibile unita(t_ / "floppy", t_ / "dischi", 1457664, 3);
+    unita.Collega(guasto);
+    ::setenv("BVBACKUP_FLOPPY", unita.Cartella().c_str(), 1);
+    interazione_.allaRisposta = [&](const test::MessaggioMostrato& m, Risposta r) {
+        if (r != Risposta::Riprova) return;
+        std::smatch disco;
+        if (std::regex_search(m.testo, disco, std::regex(R"(Inserire il (\d+)° disco)"))) {
+            unita.Inserisci(std::stoi(disco[1]) - 1);
+        } else {
+            unita.Inserisci(unita.Inserito() + 1);
+        }
+    };
+    for (int i = 0; i < 5; ++i) interazione_.Rispondi(Risposta::Riprova);
+    RichiestaBackup r = Richiesta(true);
+    r.floppy = true;
+    r.destinazione = "";  // not read for the removable drive
+    EXPECT_TRUE(EseguiBackup(r, osservatore_));
+    ::unsetenv("BVBACKUP_FLOPPY");
+    std::vector<std::string> testi;
+    for (const auto& m : interazione_.messaggi) testi.push_back(m.titolo + ": " + m.testo);
+    const std::string nuovo = "Disco: " + unita.Cartella() +
+                              " spazio disco non disponibile. Inserire un nuovo disco e premere Riprova.";
+    EXPECT_EQ(testi, (std::vector<std::string>{nuovo, nuovo, "Verifica: Inserire il 1° disco del backup.",
+                                               "Verifica: Inserire il 2° disco del backup.",
+                                               "Verifica: Inserire il 3° disco del backup.",
+                                               "Backup: Backup completato correttamente."}));
+    EXPECT_EQ(Dest(), "<nessuno>");  // the removable drive is never saved
+    EXPECT_EQ(VociIn(temp_), 0U);
+}
+
+}  // namespace
+}  // namespace bv
