@@ -26,6 +26,7 @@
 
 #include "operazioni/backup.h"
 #include "operazioni/programma.h"
+#include "operazioni/ripristino.h"
 #include "platform/codifica.h"
 #include "platform/impostazioni.h"
 #include "platform/programma.h"
@@ -198,6 +199,7 @@ void FrmMain::CreaControlli() {
     connect(cmdRefresh_, &QToolButton::clicked, this, [this] { AggiornaElencoBackup(true); });
     connect(mnleggimi_, &QAction::triggered, this, [this] { mnleggimi_Click(); });
     connect(cmdBackup_, &QPushButton::clicked, this, [this] { cmdBackup_Click(); });
+    connect(CmdRipristino_, &QPushButton::clicked, this, [this] { CmdRipristino_Click(); });
     txtDest_->installEventFilter(this);
     txtOrig_->installEventFilter(this);
 
@@ -377,6 +379,40 @@ void FrmMain::cmdBackup_Click() {
     OsservatoreFinestra osservatore(*this);
     EseguiBackup(r, osservatore);
     // A busy state left by an unexpected path must not leave the window dead.
+    Occupato(false);
+}
+
+// The window while a restore runs: the command disabled, the data folder shown once created.
+class OsservatoreRipristinoFinestra final : public OsservatoreRipristino {
+public:
+    explicit OsservatoreRipristinoFinestra(FrmMain& f) : f_(f) {}
+    void Occupato(bool occupato) override { f_.Occupato(occupato); }
+    void Aggiorna() override { QApplication::processEvents(); }
+    void ComandoAbilitato(bool abilitato) override { f_.CmdRipristino_->setEnabled(abilitato); }
+    void DatiCreati(const std::string& percorsoDati) override {
+        f_.percorsoDati_ = percorsoDati;
+        f_.txtCartellaDati_->setText(Q(percorsoDati));
+        f_.DatiNonPresenti(false);
+    }
+
+private:
+    FrmMain& f_;
+};
+
+void FrmMain::CmdRipristino_Click() {
+    RichiestaRipristino r;
+    r.origine = txtOrig_->text().toStdString();
+    r.elenco = &ElencoBackup();
+    if (QListWidgetItem* riga = ListBackup_->currentItem(); riga != nullptr && riga->isSelected()) {
+        r.indiceSelezionato = riga->data(Qt::UserRole).toInt();
+        r.testoSelezionato = riga->text().toStdString();
+    }
+    r.percorsoDati = percorsoDati_;
+    r.nonInstallato = nonInstallato_;
+    r.datiNonPresenti = datiNonPresenti_;
+    r.cartellaTemp = CartellaTemp();
+    OsservatoreRipristinoFinestra osservatore(*this);
+    EseguiRipristino(r, osservatore);
     Occupato(false);
 }
 

@@ -51,8 +51,9 @@ public:
     // The sets listed; line k of ListBackup carries the index of its set as item data.
     ClsInsieme& ElencoBackup();
 
-    // The backup command (cmdBackup).
+    // The backup command (cmdBackup) and the restore command (CmdRipristino).
     void cmdBackup_Click();
+    void CmdRipristino_Click();
 
 protected:
     void closeEvent(QCloseEvent* evento) override;
@@ -68,6 +69,7 @@ private:
     void mnleggimi_Click();
     void Occupato(bool occupato);
     friend class OsservatoreFinestra;
+    friend class OsservatoreRipristinoFinestra;
     void ChiudiSeRichiesto();
 
     bool nonInstallato_ = false;

@@ -86,7 +86,9 @@ Errore ErroreDaErrno(int codice, const std::string& percorso, Oggetto oggetto,
     }
     std::string dettaglio = operazione + " '" + percorso + "': " + std::strerror(codice) +
                             " (errno " + std::to_string(codice) + ")";
-    return Errore(numero, std::move(testo), std::move(dettaglio));
+    Errore e(numero, std::move(testo), std::move(dettaglio));
+    e.CodiceSistema(codice);
+    return e;
 }
 
 }  // namespace bv

@@ -13,6 +13,12 @@ public:
     Errore(int32_t numero, std::string descrizione, std::string dettaglio = {});
 
     int32_t Numero() const noexcept { return numero_; }
+    // The system's own code (errno) of a failed file-system call, 0 otherwise.
+    int CodiceSistema() const noexcept { return codiceSistema_; }
+    Errore& CodiceSistema(int codice) noexcept {
+        codiceSistema_ = codice;
+        return *this;
+    }
     const std::string& Descrizione() const noexcept { return descrizione_; }
     const std::string& Dettaglio() const noexcept { return dettaglio_; }
 
@@ -20,6 +26,7 @@ private:
     int32_t numero_;
     std::string descrizione_;
     std::string dettaglio_;
+    int codiceSistema_ = 0;
 };
 
 // Standard numbers of the platform's runtime errors.

@@ -4,6 +4,8 @@
 
 #include <unistd.h>
 
+#include <cerrno>
+
 #include <atomic>
 #include <utility>
 
@@ -150,6 +152,47 @@ void CopiaFile(const std::string& da, const std::string& a) {
     }
     destinazione.Sincronizza();
     destinazione.Chiudi();
+}
+
+void SpostaFile(const std::string& da, const std::string& a) {
+    {
+        File f(da, ModoApertura::Lettura);
+        f.Sincronizza();
+    }
+    try {
+        Fs().Rinomina(da, a);
+    } catch (const Errore& e) {
+        if (e.CodiceSistema() != EXDEV) throw;
+        try {
+            CopiaFile(da, a);
+        } catch (...) {
+            try {
+                if (Fs().Info(a).esiste) Fs().Rimuovi(a);
+            } catch (...) {  // the medium may be gone: the error below says so
+            }
+            throw;
+        }
+        Fs().Rimuovi(da);
+    }
+    Fs().SincronizzaCartella(CartellaDi(a));
+}
+
+void RimuoviAlbero(const std::string& cartella) {
+    const InfoFile info = Fs().Info(cartella);
+    if (!info.esiste) return;
+    if (!info.cartella) {
+        Fs().Rimuovi(cartella);
+        return;
+    }
+    for (const VoceCartella& v : Fs().Elenca(cartella)) {
+        const std::string p = cartella + "/" + v.nome;
+        if (v.cartella && !v.collegamento) {  // a link is removed, never followed
+            RimuoviAlbero(p);
+        } else {
+            Fs().Rimuovi(p);
+        }
+    }
+    Fs().RimuoviCartella(cartella);
 }
 
 }  // namespace bv

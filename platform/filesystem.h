@@ -25,6 +25,7 @@ struct VoceCartella {
     bool cartella = false;
     bool file = false;  // a regular file (links are followed)
     bool nascosto = false;
+    bool collegamento = false;  // a symbolic link (cartella and file tell what it leads to)
 };
 
 enum class ModoApertura {
@@ -126,6 +127,12 @@ std::string LeggiFileTesto(const std::string& percorso);
 // Writes a whole file durably under a temporary name beside it, then renames it over the old one.
 void ScriviFileAtomico(const std::string& percorso, const void* dati, size_t n);
 void CopiaFile(const std::string& da, const std::string& a);
+// Moves a file durably: flushed, then renamed; where the two names lie on different file
+// systems, copied, flushed and only then removed from the source. A failed copy leaves no
+// partial file behind.
+void SpostaFile(const std::string& da, const std::string& a);
+// Removes a folder with everything in it (the program's own temporary folders).
+void RimuoviAlbero(const std::string& cartella);
 // The folder part of a path and its last name (platform separators).
 std::string CartellaDi(const std::string& percorso);
 std::string NomeDi(const std::string& percorso);

@@ -136,6 +136,11 @@ public:
             v.nome = nome;
             v.nascosto = Nascosto(nome);
             unsigned char tipo = d->d_type;
+            if (tipo == DT_UNKNOWN) {
+                struct stat st {};
+                if (::fstatat(fd, d->d_name, &st, AT_SYMLINK_NOFOLLOW) == 0 && S_ISLNK(st.st_mode)) tipo = DT_LNK;
+            }
+            v.collegamento = tipo == DT_LNK;
             if (tipo == DT_UNKNOWN || tipo == DT_LNK) {
                 // Only where the listing does not tell the type, or for links, ask the inode.
                 struct stat st {};

@@ -22,6 +22,8 @@ public:
     // Writes at most this many bytes per call (0: no limit).
     size_t massimoPerScrittura = 0;
     int errnoRinomina = 0;
+    // errno for renaming one name to another, 0 to let it through.
+    std::function<int(const std::string& da, const std::string& a)> erroreRinomina;
     int errnoSincronizza = 0;
     // errno for opening (or creating) a path, 0 to let it through.
     std::function<int(const std::string&, ModoApertura)> erroreApertura;

@@ -1,0 +1,382 @@
+// The restore operation end to end: sets made by the backup, restored into empty, full and
+// foreign-file-system data folders, with failures on the way and crafted sets.
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <sys/mount.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <random>
+#include <regex>
+
+#include "archive/zippo.h"
+#include "operazioni/backup.h"
+#include "operazioni/ripristino.h"
+#include "platform/file_reg.h"
+#include "platform/impostazioni.h"
+#include "tests/operazioni/ambiente_operazioni.h"
+#include "tests/support/fs_guasto.h"
+#include "tests/support/unita_rimovibile.h"
+
+namespace bv {
+namespace {
+
+namespace fs = std::filesystem;
+
+class Registratore final : public OsservatoreRipristino {
+public:
+    void Occupato(bool v) override { eventi.push_back(v ? "occupato" : "libero"); }
+    void MostraErrore(const Errore& e) override {
+        eventi.push_back("errore:" + std::to_string(e.Numero()));
+        errori.push_back(e.Numero());
+    }
+    void ComandoAbilitato(bool v) override { eventi.push_back(v ? "comando:1" : "comando:0"); }
+    void DatiCreati(const std::string& p) override { datiCreati = p; }
+    std::vector<std::string> eventi;
+    std::vector<int32_t> errori;
+    std::string datiCreati;
+};
+
+// Every file below a folder with its content, for comparing folders.
+std::map<std::string, std::string> Contenuto(const std::string& cartella) {
+    std::map<std::string, std::string> m;
+    if (!fs::exists(cartella)) return m;
+    for (const auto& e : fs::recursive_directory_iterator(cartella)) {
+        const std::string rel = fs::relative(e.path(), cartella).string();
+        m[rel] = e.is_regular_file() ? test::LeggiTesto(e.path().string()) : "<cartella>";
+    }
+    return m;
+}
+
+class Ripristino : public test::AmbienteOperazioni {
+protected:
+    void SetUp() override {
+        AmbienteOperazioni::SetUp();
+        test::CreaCartelle(t_ / "host");
+        test::CreaCartelle(t_ / "sorgente/dati");
+        DocumentoReg reg;
+        reg.Imposta("HKLM\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\App Paths\\Brelvano.exe", "",
+                    t_ / "host/Brelvano.exe");
+        reg.Imposta("HKCU\\Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders", "AppData",
+                    t_ / "appdata");
+        test::ScriviFile(t_ / "registry.reg", reg.Contenuto());
+        test::ScriviFile(t_ / "sorgente/dati.mdb", "nuovi dati");
+        test::ScriviFile(t_ / "sorgente/dati/logo.bmp", "nuovo logo");
+        FaiBackup(t_ / "sorgente/");
+    }
+    void FaiBackup(const std::string& sorgente) {
+        RichiestaBackup b;
+        b.destinazione = dest_;
+        b.verifica = false;
+        b.percorsoDati = sorgente;
+        b.cartellaTemp = temp_;
+        test::Registratore o;
+        ASSERT_TRUE(EseguiBackup(b, o));
+        interazione_.messaggi.clear();
+    }
+    RichiestaRipristino Richiesta() {
+        elenco_.GetFilenames(dest_, "BV????????#*");
+        RichiestaRipristino r;
+        r.origine = dest_;
+        r.elenco = &elenco_;
+        r.indiceSelezionato = 1;
+        r.testoSelezionato = "15/03/2024";
+        r.percorsoDati = dati_ + "/";
+        r.cartellaTemp = temp_;
+        return r;
+    }
+    EsitoRipristino Esegui(const RichiestaRipristino& r, bool conferma = true) {
+        interazione_.Rispondi(conferma ? Risposta::Si : Risposta::No);
+        return EseguiRipristino(r, osservatore_);
+    }
+    void DatiEsistenti() {
+        test::ScriviFile(dati_ + "/dati.mdb", "vecchi dati");
+        test::CreaCartelle(dati_ + "/dati");
+        test::ScriviFile(dati_ + "/dati/logo.bmp", "vecchio logo");
+    }
+
+    ClsInsieme elenco_;
+    Registratore osservatore_;
+};
+
+TEST_F(Ripristino, EsempioConCopieDiSicurezza) {
+    DatiEsistenti();
+    EXPECT_EQ(Esegui(Richiesta()), EsitoRipristino::Completato);
+    EXPECT_EQ(Contenuto(dati_), (std::map<std::string, std::string>{{"dati.mdb", "nuovi dati"},
+                                                                   {"dati", "<cartella>"},
+                                                                   {"dati/logo.bmp", "nuovo logo"},
+                                                                   {"dati.mdb.cfb000", "vecchi dati"},
+                                                                   {"dati.cfb000", "<cartella>"},
+                                                                   {"dati.cfb000/logo.bmp", "vecchio logo"}}));
+    ASSERT_EQ(interazione_.messaggi.size(), 2U);
+    EXPECT_EQ(interazione_.messaggi[0].testo, "Si desidera realmente procedere con il ripristino del backup 15/03/2024?");
+    EXPECT_EQ(interazione_.messaggi[0].titolo, "Ripristino");
+    EXPECT_EQ(interazione_.messaggi[0].icona, Icona::Domanda);
+    EXPECT_EQ(interazione_.messaggi[0].pulsanti, Pulsanti::SiNo);
+    EXPECT_EQ(interazione_.messaggi[1].testo, "Ripristino effettuato con successo");
+    EXPECT_EQ(LeggiImpostazione("KO_BVBackup", "Backup", "Orig"), dest_);
+    EXPECT_EQ(VociIn(temp_), 0U);
+    EXPECT_EQ(osservatore_.eventi, (std::vector<std::string>{"occupato", "comando:0", "libero", "comando:1"}));
+
+    EXPECT_EQ(Esegui(Richiesta()), EsitoRipristino::Completato);
+    EXPECT_EQ(test::LeggiTesto(dati_ + "/dati.mdb.cfb001"), "nuovi dati");
+    EXPECT_EQ(test::LeggiTesto(dati_ + "/dati.cfb001/logo.bmp"), "nuovo logo");
+    EXPECT_EQ(test::LeggiTesto(dati_ + "/dati.mdb.cfb000"), "vecchi dati");
+}
+
+TEST_F(Ripristino, CartellaDatiVuotaNessunaCopia) {
+    EXPECT_EQ(Esegui(Richiesta()), EsitoRipristino::Completato);
+    EXPECT_EQ(Contenuto(dati_), (std::map<std::string, std::string>{
+                                    {"dati.mdb", "nuovi dati"}, {"dati", "<cartella>"}, {"dati/logo.bmp", "nuovo logo"}}));
+}
+
+TEST_F(Ripristino, MaiuscoleComeSuWindows) {
+    fs::remove_all(t_ / "sorgente");
+    fs::remove_all(dest_);
+    test::CreaCartelle(dest_);
+    test::CreaCartelle(t_ / "sorgente/Archivio");
+    test::ScriviFile(t_ / "sorgente/Archivio.MDB", "nuovo");
+    test::ScriviFile(t_ / "sorgente/Archivio/x.txt", "x nuovo");
+    FaiBackup(t_ / "sorgente/");
+    test::ScriviFile(dati_ + "/archivio.mdb", "vecchio");
+    test::CreaCartelle(dati_ + "/archivio");
+    test::ScriviFile(dati_ + "/archivio/x.txt", "x vecchio");
+    EXPECT_EQ(Esegui(Richiesta()), EsitoRipristino::Completato);
+    EXPECT_EQ(Contenuto(dati_), (std::map<std::string, std::string>{{"Archivio.MDB", "nuovo"},
+                                                                   {"Archivio", "<cartella>"},
+                                                                   {"Archivio/x.txt", "x nuovo"},
+                                                                   {"Archivio.MDB.cfb000", "vecchio"},
+                                                                   {"Archivio.cfb000", "<cartella>"},
+                                                                   {"Archivio.cfb000/x.txt", "x vecchio"}}));
+}
+
+TEST_F(Ripristino, CartellaOrfanaPrendeUnNomeLibero) {
+    test::CreaCartelle(dati_ + "/dati");
+    test::ScriviFile(dati_ + "/dati/vecchio.txt", "orfano");
+    EXPECT_EQ(Esegui(Richiesta()), EsitoRipristino::Completato);
+    EXPECT_EQ(test::LeggiTesto(dati_ + "/dati.cfb000/vecchio.txt"), "orfano");
+    EXPECT_EQ(test::LeggiTesto(dati_ + "/dati/logo.bmp"), "nuovo logo");
+}
+
+TEST_F(Ripristino, RispostaNoNonToccaNulla) {
+    DatiEsistenti();
+    const auto prima = Contenuto(dati_);
+    EXPECT_EQ(Esegui(Richiesta(), false), EsitoRipristino::Rinunciato);
+    EXPECT_EQ(Contenuto(dati_), prima);
+    EXPECT_TRUE(osservatore_.eventi.empty());
+    EXPECT_EQ(LeggiImpostazione("KO_BVBackup", "Backup", "Orig", "<nessuno>"), "<nessuno>");
+}
+
+TEST_F(Ripristino, SenzaDatiNotiLaCartellaNasceAncheConNo) {
+    RichiestaRipristino r = Richiesta();
+    r.datiNonPresenti = true;
+    r.percorsoDati.clear();
+    EXPECT_EQ(Esegui(r, false), EsitoRipristino::Rinunciato);
+    const std::string attesa = t_ / "appdata/KoBrelvano/DATI/";
+    EXPECT_EQ(osservatore_.datiCreati, attesa);
+    EXPECT_TRUE(fs::is_directory(attesa));
+    EXPECT_EQ(LeggiImpostazione("KO_Brelvano", "CartellaDati", "Path"), attesa);
+}
+
+struct CasoErrore {
+    const char* nome;
+    int32_t numero;
+    std::function<void(RichiestaRipristino&, const std::string& t)> prepara;
+    bool domanda;  // the confirmation comes before the error
+};
+
+class ErroriRipristino : public Ripristino, public ::testing::WithParamInterface<CasoErrore> {};
+
+TEST_P(ErroriRipristino, NienteCambiato) {
+    DatiEsistenti();
+    const auto prima = Contenuto(dati_);
+    RichiestaRipristino r = Richiesta();
+    GetParam().prepara(r, t_.Percorso());
+    if (GetParam().domanda) interazione_.Rispondi(Risposta::Si);
+    EXPECT_EQ(EseguiRipristino(r, osservatore_), EsitoRipristino::Fallito);
+    EXPECT_EQ(osservatore_.errori, std::vector<int32_t>{GetParam().numero});
+    EXPECT_EQ(interazione_.messaggi.size(), GetParam().domanda ? 1U : 0U);
+    EXPECT_EQ(Contenuto(dati_), prima);
+    EXPECT_EQ(osservatore_.eventi.back(), "comando:1");
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Casi, ErroriRipristino,
+    ::testing::Values(
+        CasoErrore{"non_installato", 9989, [](auto& r, auto&) { r.nonInstallato = true; }, false},
+        CasoErrore{"nessuna_selezione", 9991, [](auto& r, auto&) { r.indiceSelezionato = -1; }, false},
+        CasoErrore{"origine_rimossa", 9984, [](auto& r, auto&) { fs::remove_all(r.origine); }, false},
+        CasoErrore{"installazione_non_scrivibile", 9990,
+                   [](auto&, const std::string& t) { fs::remove_all(t + "/host"); }, false},
+        CasoErrore{"dati_su_un_file", 9984, [](auto& r, auto&) { r.percorsoDati += "dati.mdb"; }, true},
+        CasoErrore{"set_mancante", 9241,
+                   [](auto& r, auto&) {
+                       for (const auto& e : fs::directory_iterator(r.origine)) fs::remove(e.path());
+                       test::ScriviFile(r.origine + "/altro.txt", "x");
+                   },
+                   true}),
+    [](const auto& info) { return std::string(info.param.nome); });
+
+TEST_F(Ripristino, DatabaseApertoPrimaDiOgniModifica) {
+    DatiEsistenti();
+    const auto prima = Contenuto(dati_);
+    int pronto[2];
+    int fine[2];
+    ASSERT_EQ(::pipe(pronto), 0);
+    ASSERT_EQ(::pipe(fine), 0);
+    const pid_t pid = ::fork();
+    if (pid == 0) {
+        ::close(pronto[0]);
+        ::close(fine[1]);
+        const int fd = ::open((dati_ + "/dati.mdb").c_str(), O_RDWR);
+        char c = fd >= 0 ? 'k' : 'x';
+        (void)!::write(pronto[1], &c, 1);
+        (void)!::read(fine[0], &c, 1);
+        ::_exit(0);
+    }
+    ::close(pronto[1]);
+    ::close(fine[0]);
+    char c = 0;
+    ASSERT_EQ(::read(pronto[0], &c, 1), 1);
+    EXPECT_EQ(Esegui(Richiesta()), EsitoRipristino::Fallito);
+    ::close(fine[1]);
+    ::waitpid(pid, nullptr, 0);
+    EXPECT_EQ(osservatore_.errori, std::vector<int32_t>{9983});
+    EXPECT_EQ(Contenuto(dati_), prima);
+}
+
+TEST_F(Ripristino, SpazioInsufficiente) {
+    DatiEsistenti();
+    const auto prima = Contenuto(dati_);
+    test::FsGuasto guasto;
+    guasto.spazio = [this](const std::string& p) { return p.starts_with(dati_) ? 5.0 : FsDiSistema().SpazioLibero(p); };
+    EXPECT_EQ(Esegui(Richiesta()), EsitoRipristino::Fallito);
+    EXPECT_EQ(osservatore_.errori, std::vector<int32_t>{10015});
+    EXPECT_EQ(Contenuto(dati_), prima);
+    EXPECT_EQ(VociIn(temp_), 0U);  // the temporary folder is gone
+}
+
+TEST_F(Ripristino, SpostamentoFallitoRimetteLaCopiaDiSicurezza) {
+    DatiEsistenti();
+    const auto prima = Contenuto(dati_);
+    test::FsGuasto guasto;
+    guasto.erroreRinomina = [](const std::string& da, const std::string&) {
+        return da.ends_with("dati_logo.bmp") ? EIO : 0;
+    };
+    EXPECT_EQ(Esegui(Richiesta()), EsitoRipristino::Fallito);
+    EXPECT_EQ(osservatore_.errori, std::vector<int32_t>{57});
+    EXPECT_EQ(Contenuto(dati_), prima);
+}
+
+TEST_F(Ripristino, CartellaDatiSuUnAltroFileSystem) {
+    DatiEsistenti();
+    test::FsGuasto guasto;
+    // What the kernel says when a rename crosses file systems.
+    guasto.erroreRinomina = [this](const std::string& da, const std::string& a) {
+        return da.starts_with(temp_) && a.starts_with(dati_) ? EXDEV : 0;
+    };
+    EXPECT_EQ(Esegui(Richiesta()), EsitoRipristino::Completato);
+    EXPECT_EQ(test::LeggiTesto(dati_ + "/dati.mdb"), "nuovi dati");
+    EXPECT_EQ(test::LeggiTesto(dati_ + "/dati/logo.bmp"), "nuovo logo");
+    EXPECT_EQ(test::LeggiTesto(dati_ + "/dati.mdb.cfb000"), "vecchi dati");
+    EXPECT_EQ(VociIn(temp_), 0U);
+}
+
+TEST_F(Ripristino, CartellaDatiSuTmpfsReale) {
+    if (::geteuid() != 0) GTEST_SKIP() << "serve root per montare un tmpfs";
+    if (::mount("tmpfs", dati_.c_str(), "tmpfs", 0, "size=4m") != 0) GTEST_SKIP() << "mount non permesso";
+    DatiEsistenti();
+    EXPECT_EQ(Esegui(Richiesta()), EsitoRipristino::Completato);
+    EXPECT_EQ(test::LeggiTesto(dati_ + "/dati/logo.bmp"), "nuovo logo");
+    EXPECT_EQ(test::LeggiTesto(dati_ + "/dati.cfb000/logo.bmp"), "vecchio logo");
+    ::umount(dati_.c_str());
+}
+
+TEST_F(Ripristino, SetSuDischetti) {
+    fs::remove_all(dest_);
+    test::FsGuasto guasto;
+    test::UnitaRimovibile unita(t_ / "floppy", t_ / "dischi", 1457664, 3);
+    unita.Collega(guasto);
+    std::mt19937 gen(9);
+    std::string rumore(3000000, '\0');
+    for (char& ch : rumore) ch = static_cast<char>(gen());
+    test::ScriviFile(t_ / "sorgente/dati.mdb", rumore);
+    interazione_.allaRisposta = [&](const test::MessaggioMostrato& m, Risposta r) {
+        if (r != Risposta::Riprova) return;
+        std::smatch d;
+        if (std::regex_search(m.testo, d, std::regex(R"(Inserire il (\d+)° disco)"))) {
+            unita.Inserisci(std::stoi(d[1]) - 1);
+        } else {
+            unita.Inserisci(unita.Inserito() + 1);
+        }
+    };
+    interazione_.Rispondi(Risposta::Riprova);
+    interazione_.Rispondi(Risposta::Riprova);
+    ::setenv("BVBACKUP_FLOPPY", unita.Cartella().c_str(), 1);
+    RichiestaBackup b;
+    b.floppy = true;
+    b.verifica = false;
+    b.percorsoDati = t_ / "sorgente/";
+    b.cartellaTemp = temp_;
+    test::Registratore ob;
+    ASSERT_TRUE(EseguiBackup(b, ob));
+    ::unsetenv("BVBACKUP_FLOPPY");
+    interazione_.messaggi.clear();
+    unita.Inserisci(0);
+    dest_ = unita.Cartella();
+    RichiestaRipristino r = Richiesta();
+    interazione_.Rispondi(Risposta::Si);
+    interazione_.Rispondi(Risposta::Riprova);
+    interazione_.Rispondi(Risposta::Riprova);
+    EXPECT_EQ(EseguiRipristino(r, osservatore_), EsitoRipristino::Completato);
+    std::vector<std::string> testi;
+    for (const auto& m : interazione_.messaggi) testi.push_back(m.titolo + ": " + m.testo);
+    EXPECT_EQ(testi, (std::vector<std::string>{
+                         "Ripristino: Si desidera realmente procedere con il ripristino del backup 15/03/2024?",
+                         "Ripristino: Inserire il 2° disco del backup.", "Ripristino: Inserire il 3° disco del backup.",
+                         "Ripristino: Ripristino effettuato con successo"}));
+    EXPECT_TRUE(test::LeggiTesto(dati_ + "/dati.mdb") == rumore);
+}
+
+TEST_F(Ripristino, SetArtefattoNonScriveFuori) {
+    // A set whose archive holds a member that climbs out of the temporary folder.
+    fs::remove_all(dest_);
+    test::CreaCartelle(dest_);
+    const std::string zip = t_ / "artefatto.zip";
+    {
+        int e = 0;
+        zip_t* z = zip_open(zip.c_str(), ZIP_CREATE | ZIP_TRUNCATE, &e);
+        static const std::string dati = "innocuo";
+        static const std::string cattivo = "sovrascritto";
+        zip_file_add(z, "dati.mdb", zip_source_buffer(z, dati.data(), dati.size(), 0), ZIP_FL_ENC_RAW);
+        zip_file_add(z, "../../../dati/dati.mdb", zip_source_buffer(z, cattivo.data(), cattivo.size(), 0),
+                     ZIP_FL_ENC_RAW);
+        ASSERT_EQ(zip_close(z), 0);
+    }
+    {
+        ClsSpan s;
+        s.filename(zip);
+        s.CaricaMemoria();
+        s.Span(dest_, "BV20240315");
+    }
+    DatiEsistenti();
+    const auto prima = Contenuto(dati_);
+    EXPECT_EQ(Esegui(Richiesta()), EsitoRipristino::Fallito);
+    EXPECT_EQ(osservatore_.errori, std::vector<int32_t>{9986});
+    EXPECT_EQ(Contenuto(dati_), prima);
+    EXPECT_FALSE(test::Esiste(t_ / "dati.mdb"));
+    EXPECT_FALSE(test::Esiste(programma_ + "/dati.mdb"));
+}
+
+TEST(NomeLibero, NumeriATreCifreEPoiTutte) {
+    test::CartellaTemp t;
+    const std::string db = t / "dati.mdb";
+    EXPECT_EQ(NomeLibero(db, "cfb"), db + ".cfb000");
+    test::ScriviFile(db + ".cfb000", "");
+    test::CreaCartelle(db + ".cfb001");  // a folder takes the name too
+    EXPECT_EQ(NomeLibero(db, ".cfb"), db + ".cfb002");
+}
+
+}  // namespace
+}  // namespace bv
