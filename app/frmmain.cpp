@@ -24,6 +24,7 @@
 #include <QVBoxLayout>
 #include <algorithm>
 
+#include "operazioni/avvio.h"
 #include "operazioni/backup.h"
 #include "operazioni/programma.h"
 #include "operazioni/ripristino.h"
@@ -36,8 +37,6 @@ namespace bv {
 
 namespace {
 
-constexpr const char* kMessaggioUtente =
-    "Per poter eseguire il modulo è necessario usare un utente senza limitazioni.";
 constexpr const char* kDidascalia = "Modulo Backup per";
 
 QString Q(const std::string& s) { return QString::fromStdString(s); }
@@ -229,52 +228,27 @@ std::string FrmMain::CartellaTemp() const { return CartellaTempProgramma(); }
 
 std::string FrmMain::CartellaInstallazione() const { return CartellaInstallazioneHost(); }
 
-void FrmMain::PreparaCartellaTemp() {
-    std::string temp = CartellaTemp();
-    if (!Utilita().CreaPercorsoDirectory(temp)) throw Errore(3002, kMessaggioUtente);
-}
+void FrmMain::PreparaCartellaTemp() { bv::PreparaCartellaTemp(); }
 
 void FrmMain::Carica() {
-    koUtilita& u = Utilita();
     try {
         chiusuraRichiesta_ = false;
-        u.CurDirApp();
-        if (!u.WriteAccess(CartellaProgramma())) throw Errore(3001, kMessaggioUtente);
-        PreparaCartellaTemp();
-
-        NonInstallato(false);
-        lblCartella_->setText(Q(CartellaInstallazione()));
-        if (lblCartella_->text().isEmpty()) {
-            NonInstallato(true);
-            lblCartella_->setText(QStringLiteral("Non installato"));
-        }
-
-        percorsoDati_.clear();
-        if (NonInstallato()) {
-            DatiNonPresenti(true);
-        } else {
-            const std::string versione = u.GetVersione(CartellaInstallazione() + kEseguibileHost);
-            if (u.ConfrontaVersione(versione, kVersioneMinima) == -1) {
-                throw Errore(3012,
-                             "Il modulo di backup è applicabile unicamente alla versione 1.0.0.0 o "
-                             "versione successiva di Brelvano.");
-            }
-            lblVersione_->setText(Q(versione));
-            percorsoDati_ = LeggiImpostazione(ApplicazioneHost(), kSezioneDati, "Path");
-            DatiNonPresenti(percorsoDati_.empty());
+        const StatoAvvio s = CaricaAvvio();
+        NonInstallato(s.nonInstallato);
+        lblCartella_->setText(s.nonInstallato ? QStringLiteral("Non installato") : Q(s.cartellaInstallazione));
+        percorsoDati_ = s.percorsoDati;
+        DatiNonPresenti(s.datiNonPresenti);
+        if (!s.nonInstallato) {
+            lblVersione_->setText(Q(s.versione));
             txtCartellaDati_->setText(Q(percorsoDati_));
         }
-
-        txtDest_->setText(Q(LeggiImpostazione(ApplicazioneProgramma(), kSezioneBackup, "Dest")));
-        txtOrig_->setText(Q(LeggiImpostazione(ApplicazioneProgramma(), kSezioneBackup, "Orig")));
+        txtDest_->setText(Q(s.dest));
+        txtOrig_->setText(Q(s.orig));
         setWindowTitle(QString::fromUtf8(kDidascalia) + QLatin1Char(' ') + QLatin1String(kHost));
-
         AggiornaElencoBackup(false);
-
         OptDest_Click();
     } catch (...) {
-        const Errore e = ErroreCorrente();
-        u.PrintErrore(e);
+        Utilita().PrintErrore(ErroreCorrente());
         chiusuraRichiesta_ = true;
     }
 }

@@ -7,8 +7,11 @@ namespace bv {
 
 // The folder of the running executable, without a final separator (unless it is the root).
 std::string CartellaProgramma();
-// The executable's name without extension.
+// The executable's name without extension, or the name a front end gave the program.
 std::string NomeProgramma();
+// Gives the program a name of its own: the command line calls itself like the window, so that
+// both write to the same log.
+void ImpostaNomeProgramma(const std::string& nome);
 // Makes another folder count as the program's folder ("" goes back to the real one): the
 // tests run the program's start-up in folders of their own.
 void ImpostaCartellaProgramma(const std::string& cartella);

@@ -28,12 +28,20 @@ std::string CartellaProgramma() {
     return CartellaDi(Eseguibile());
 }
 
+std::string& NomeSostituto() {
+    static std::string nome;
+    return nome;
+}
+
 std::string NomeProgramma() {
+    if (!NomeSostituto().empty()) return NomeSostituto();
     std::string nome = NomeDi(Eseguibile());
     if (const auto p = nome.find_last_of('.'); p != std::string::npos && p > 0) nome.resize(p);
     return nome;
 }
 
 void ImpostaCartellaProgramma(const std::string& cartella) { Sostituta() = cartella; }
+
+void ImpostaNomeProgramma(const std::string& nome) { NomeSostituto() = nome; }
 
 }  // namespace bv

@@ -1,0 +1,329 @@
+// bvbackup-cli's commands, its terminal interaction and its progress display.
+#include "cli/comandi.h"
+
+#include <algorithm>
+#include <cmath>
+#include <iostream>
+#include <optional>
+
+#include "fileset/clsinsieme.h"
+#include "operazioni/avvio.h"
+#include "operazioni/backup.h"
+#include "operazioni/programma.h"
+#include "operazioni/ripristino.h"
+#include "platform/codifica.h"
+#include "platform/istanza.h"
+#include "util/interazione.h"
+#include "util/koutilita.h"
+
+#ifndef BVBACKUP_VERSIONE
+#define BVBACKUP_VERSIONE "0"
+#endif
+
+namespace bv::cli {
+
+namespace {
+
+constexpr const char* kAiuto =
+    "Uso: bvbackup-cli COMANDO [OPZIONI]\n"
+    "\n"
+    "Backup e ripristino dei dati di Brelvano, come dalla finestra di BVBackup.\n"
+    "\n"
+    "Comandi:\n"
+    "  backup [--dest CARTELLA | --floppy] [--no-verify]\n"
+    "      Esegue il backup nella cartella indicata (senza --dest: l'ultima destinazione usata)\n"
+    "      o sul disco rimovibile (--floppy). La verifica e' eseguita salvo --no-verify.\n"
+    "  list [--orig CARTELLA]\n"
+    "      Elenca i backup presenti nella cartella (senza --orig: l'ultima origine usata),\n"
+    "      dal piu' recente: nome del set, tabulazione, data.\n"
+    "  restore [--orig CARTELLA] [--set NOME] [--yes]\n"
+    "      Ripristina il set indicato, o il piu' recente. Chiede conferma sul terminale;\n"
+    "      senza terminale serve --yes.\n"
+    "\n"
+    "Opzioni generali:\n"
+    "  --help       mostra questo aiuto\n"
+    "  --version    mostra la versione\n"
+    "\n"
+    "Stato di uscita: 0 riuscito, 1 errore, 2 uso non corretto.\n";
+
+// Questions on the terminal, with the window's texts; without one, the answer that changes
+// nothing (Cancel, No), so an unattended run ends instead of waiting.
+class InterazioneTerminale final : public Interazione {
+public:
+    InterazioneTerminale(Terminale& t, bool siAutomatico) : t_(t), siAutomatico_(siAutomatico) {}
+
+    Risposta Messaggio(const std::string& testo, const std::string& titolo, Icona, Pulsanti pulsanti) override {
+        switch (pulsanti) {
+            case Pulsanti::Ok:
+                t_.out << testo << '\n';
+                return Risposta::Ok;
+            case Pulsanti::SiNo:
+                if (siAutomatico_) return Risposta::Si;
+                if (!t_.interattivo) return Risposta::No;
+                return Chiedi(titolo + ": " + testo + " [s/N] ", {{"s", Risposta::Si}, {"si", Risposta::Si},
+                                                                 {"sì", Risposta::Si}, {"y", Risposta::Si}},
+                              Risposta::No);
+            case Pulsanti::RiprovaAnnulla:
+                if (!t_.interattivo) {
+                    t_.err << titolo << ": " << testo << " [Annulla: nessun terminale]\n";
+                    return Risposta::Annulla;
+                }
+                return Chiedi(titolo + ": " + testo + " [R]iprova / [A]nnulla: ", {{"r", Risposta::Riprova},
+                                                                                   {"riprova", Risposta::Riprova}},
+                              Risposta::Annulla);
+            case Pulsanti::SiNoAnnulla:
+                if (!t_.interattivo) return Risposta::Annulla;
+                return Chiedi(titolo + ": " + testo + " [S]i / [N]o / [A]nnulla: ",
+                              {{"s", Risposta::Si}, {"n", Risposta::No}}, Risposta::Annulla);
+        }
+        return Risposta::Annulla;
+    }
+    std::string ScegliCartella(const std::string&) override { return {}; }
+    bool ApriDocumento(const std::string&) override { return false; }
+
+private:
+    Risposta Chiedi(const std::string& domanda, const std::vector<std::pair<std::string, Risposta>>& scelte,
+                    Risposta altrimenti) {
+        t_.err << '\n' << domanda << std::flush;
+        std::string riga;
+        if (!std::getline(t_.in, riga)) return altrimenti;
+        const std::string r = Minuscolo(Spazi(riga));
+        for (const auto& [parola, risposta] : scelte) {
+            if (r == parola) return risposta;
+        }
+        return altrimenti;
+    }
+
+    Terminale& t_;
+    bool siAutomatico_;
+};
+
+// Status texts and a progress bar on a terminal; plain lines otherwise.
+class OsservatoreTerminale final : public OsservatoreRipristino {
+public:
+    explicit OsservatoreTerminale(Terminale& t) : t_(t) {}
+    ~OsservatoreTerminale() override { Chiudi(); }
+
+    void Messaggio(const std::string& testo) override {
+        if (testo == testo_) return;
+        testo_ = testo;
+        if (t_.grafico) {
+            Disegna();
+        } else {
+            t_.err << testo << '\n';
+        }
+    }
+    void Avanzamento(double valore) override {
+        const int pc = static_cast<int>(std::clamp(std::floor(valore), 0.0, 100.0));
+        if (pc == pc_) return;
+        pc_ = pc;
+        if (t_.grafico) Disegna();
+    }
+    void Occupato(bool occupato) override {
+        if (!occupato) Chiudi();
+    }
+    void MostraErrore(const Errore& e) override {
+        Chiudi();
+        t_.err << "Errore " << e.Numero() << ": " << e.Descrizione() << '\n';
+        if (!e.Dettaglio().empty()) Utilita().ScriviLog("Errore " + std::to_string(e.Numero()) + ": " + e.Dettaglio());
+    }
+
+private:
+    void Disegna() {
+        constexpr int kLarghezza = 30;
+        const int pieni = std::max(0, pc_) * kLarghezza / 100;
+        t_.err << "\r[" << std::string(static_cast<size_t>(pieni), '#')
+               << std::string(static_cast<size_t>(kLarghezza - pieni), '.') << "] " << (pc_ < 10 ? "  " : pc_ < 100 ? " " : "")
+               << std::max(0, pc_) << "% " << testo_ << "\033[K" << std::flush;
+        aperta_ = true;
+    }
+    void Chiudi() {
+        if (aperta_) t_.err << '\n';
+        aperta_ = false;
+    }
+
+    Terminale& t_;
+    std::string testo_;
+    int pc_ = -1;
+    bool aperta_ = false;
+};
+
+struct Opzioni {
+    std::string comando;
+    std::optional<std::string> dest;
+    std::optional<std::string> orig;
+    std::optional<std::string> set;
+    bool floppy = false;
+    bool noVerify = false;
+    bool yes = false;
+};
+
+// Parses the arguments; an error message for a usage error.
+std::optional<std::string> Analizza(const std::vector<std::string>& a, Opzioni& o) {
+    if (a.empty()) return "Nessun comando indicato.";
+    o.comando = a[0];
+    if (o.comando != "backup" && o.comando != "list" && o.comando != "restore") {
+        return "Comando sconosciuto: " + o.comando;
+    }
+    for (size_t i = 1; i < a.size(); ++i) {
+        const std::string& x = a[i];
+        auto valore = [&](std::optional<std::string>& dove) -> std::optional<std::string> {
+            if (i + 1 >= a.size() || a[i + 1].starts_with("--")) return "L'opzione " + x + " richiede un valore.";
+            dove = a[++i];
+            return std::nullopt;
+        };
+        std::optional<std::string> errore;
+        if (x == "--dest" && o.comando == "backup") {
+            errore = valore(o.dest);
+        } else if (x == "--floppy" && o.comando == "backup") {
+            o.floppy = true;
+        } else if (x == "--no-verify" && o.comando == "backup") {
+            o.noVerify = true;
+        } else if (x == "--orig" && (o.comando == "list" || o.comando == "restore")) {
+            errore = valore(o.orig);
+        } else if (x == "--set" && o.comando == "restore") {
+            errore = valore(o.set);
+        } else if (x == "--yes" && o.comando == "restore") {
+            o.yes = true;
+        } else {
+            errore = "Opzione non valida per " + o.comando + ": " + x;
+        }
+        if (errore) return errore;
+    }
+    if (o.dest && o.floppy) return "Indicare --dest oppure --floppy, non entrambi.";
+    return std::nullopt;
+}
+
+// The date a set name stands for, as the window's list shows it; the name itself otherwise.
+std::string DataDelSet(const std::string& nome) {
+    try {
+        return DataBreve(ClsInsieme::To_Date(ClsInsieme::Trasforma(nome, kMascheraSet), 3));
+    } catch (const Errore&) {
+        return nome;
+    }
+}
+
+// The sets of a folder as the list shows them: entry index and date, newest first.
+class Righe final : public ListaControllo {
+public:
+    void Svuota() override { righe.clear(); }
+    void Aggiungi(const std::string& testo, int32_t dato) override { righe.emplace_back(dato, testo); }
+    int Conta() const override { return static_cast<int>(righe.size()); }
+    void Seleziona(int) override {}
+    std::vector<std::pair<int32_t, std::string>> righe;
+};
+
+int Lista(const Opzioni& o, const StatoAvvio& s, Terminale& t, OsservatoreTerminale& osservatore) {
+    const std::string origine = Spazi(o.orig.value_or(s.orig));
+    if (origine.empty()) {
+        t.err << "Nessuna origine: indicare --orig CARTELLA.\n";
+        return kUso;
+    }
+    try {
+        ClsInsieme elenco;
+        std::string cartella = origine;
+        elenco.GetFilenames(Utilita().AggiungiSepDir(cartella), kModelloSet);
+        Righe righe;
+        elenco.PopolaListBox(righe, kMascheraSet, 3);
+        for (const auto& [indice, data] : righe.righe) t.out << elenco.GetItem(indice) << '\t' << data << '\n';
+        return kSuccesso;
+    } catch (...) {
+        osservatore.MostraErrore(ErroreCorrente());
+        return kErrore;
+    }
+}
+
+int Backup(const Opzioni& o, const StatoAvvio& s, OsservatoreTerminale& osservatore) {
+    RichiestaBackup r;
+    r.floppy = o.floppy;
+    r.destinazione = o.dest.value_or(s.dest);
+    r.verifica = !o.noVerify;
+    r.percorsoDati = s.percorsoDati;
+    r.nonInstallato = s.nonInstallato;
+    r.datiNonPresenti = s.datiNonPresenti;
+    r.cartellaTemp = CartellaTempProgramma();
+    return EseguiBackup(r, osservatore) ? kSuccesso : kErrore;
+}
+
+int Ripristina(const Opzioni& o, const StatoAvvio& s, Terminale& t, OsservatoreTerminale& osservatore) {
+    const std::string origine = Spazi(o.orig.value_or(s.orig));
+    if (origine.empty()) {
+        t.err << "Nessuna origine: indicare --orig CARTELLA.\n";
+        return kUso;
+    }
+    ClsInsieme elenco;
+    RichiestaRipristino r;
+    r.origine = origine;
+    r.elenco = &elenco;
+    r.percorsoDati = s.percorsoDati;
+    r.nonInstallato = s.nonInstallato;
+    r.datiNonPresenti = s.datiNonPresenti;
+    r.cartellaTemp = CartellaTempProgramma();
+    try {
+        if (Utilita().IsCartella(origine)) elenco.GetFilenames(origine, kModelloSet);
+        for (int i = 1; i <= elenco.Count(); ++i) {
+            if (!o.set || UgualiIgnorandoMaiuscole(elenco.GetItem(i), Spazi(*o.set))) {
+                r.indiceSelezionato = i;
+                r.testoSelezionato = DataDelSet(elenco.GetItem(i));
+                break;
+            }
+        }
+        if (o.set && r.indiceSelezionato < 0 && Utilita().IsCartella(origine)) {
+            throw Errore(9241, origine + ": backup non trovato.");
+        }
+    } catch (...) {
+        osservatore.MostraErrore(ErroreCorrente());
+        return kErrore;
+    }
+    switch (EseguiRipristino(r, osservatore)) {
+        case EsitoRipristino::Completato: return kSuccesso;
+        case EsitoRipristino::Rinunciato:
+            t.err << "Ripristino non eseguito.\n";
+            return kErrore;
+        default: return kErrore;
+    }
+}
+
+}  // namespace
+
+int Esegui(const std::vector<std::string>& argomenti, Terminale& t) {
+    if (std::find(argomenti.begin(), argomenti.end(), "--help") != argomenti.end()) {
+        t.out << kAiuto;
+        return kSuccesso;
+    }
+    if (std::find(argomenti.begin(), argomenti.end(), "--version") != argomenti.end()) {
+        t.out << "bvbackup-cli " << BVBACKUP_VERSIONE << '\n';
+        return kSuccesso;
+    }
+    Opzioni o;
+    if (const auto errore = Analizza(argomenti, o)) {
+        t.err << *errore << "\nUsare --help per l'elenco dei comandi.\n";
+        return kUso;
+    }
+    // A restore changes the data folder: unattended, it needs to be told so.
+    if (o.comando == "restore" && !o.yes && !t.interattivo) {
+        t.err << "Nessun terminale per confermare il ripristino: aggiungere --yes per procedere.\n";
+        return kErrore;
+    }
+    BloccoIstanza blocco;
+    if (!blocco.Acquisisci()) {
+        t.err << "Un'altra copia di BVBackup e' in esecuzione.\n";
+        return kErrore;
+    }
+
+    InterazioneTerminale interazione(t, o.yes);
+    UsaInterazione usa(interazione);
+    OsservatoreTerminale osservatore(t);
+    StatoAvvio s;
+    try {
+        s = CaricaAvvio();
+    } catch (...) {
+        osservatore.MostraErrore(ErroreCorrente());
+        return kErrore;
+    }
+    if (o.comando == "list") return Lista(o, s, t, osservatore);
+    if (o.comando == "backup") return Backup(o, s, osservatore);
+    return Ripristina(o, s, t, osservatore);
+}
+
+}  // namespace bv::cli

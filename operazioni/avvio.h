@@ -1,0 +1,26 @@
+// The program's start, shared by the window and the command line: its own folder current and
+// writable, its temporary folder made, the host found and its version checked, the settings read.
+#pragma once
+
+#include <string>
+
+namespace bv {
+
+struct StatoAvvio {
+    bool nonInstallato = false;
+    bool datiNonPresenti = false;
+    std::string cartellaInstallazione;  // "" when the host is not registered
+    std::string versione;               // the host's version, "" when it is not installed
+    std::string percorsoDati;
+    std::string dest;  // the last destination
+    std::string orig;  // the last origin
+};
+
+// Throws Errore 3001 (program folder not writable), 3002 (temporary folder), 3012 (host
+// older than 1.0.0.0), or the error of a failing step.
+StatoAvvio CaricaAvvio();
+
+// Creates the temporary folder or fails with 3002.
+void PreparaCartellaTemp();
+
+}  // namespace bv

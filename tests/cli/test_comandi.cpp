@@ -1,0 +1,213 @@
+// The command line's commands run in-process: output, exit status, questions on the terminal.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <functional>
+#include <random>
+#include <regex>
+#include <sstream>
+
+#include "cli/comandi.h"
+#include "platform/data_ora.h"
+#include "platform/impostazioni.h"
+#include "platform/istanza.h"
+#include "tests/cli/ambiente_cli.h"
+#include "tests/support/fs_guasto.h"
+#include "tests/support/unita_rimovibile.h"
+
+namespace bv {
+namespace {
+
+namespace fs = std::filesystem;
+
+// Standard input that calls back for every line it is asked for.
+class Risposte final : public std::streambuf {
+public:
+    explicit Risposte(std::function<std::string()> prossima) : prossima_(std::move(prossima)) {}
+
+protected:
+    int_type underflow() override {
+        if (gptr() < egptr()) return traits_type::to_int_type(*gptr());
+        riga_ = prossima_();
+        if (riga_.empty()) return traits_type::eof();
+        setg(riga_.data(), riga_.data(), riga_.data() + riga_.size());
+        return traits_type::to_int_type(*gptr());
+    }
+
+private:
+    std::function<std::string()> prossima_;
+    std::string riga_;
+};
+
+class Comandi : public test::AmbienteCli {
+protected:
+    void SetUp() override {
+        AmbienteCli::SetUp();
+        for (const auto& [k, v] : Ambiente()) ::setenv(k.c_str(), v.c_str(), 1);
+        ImpostaCartellaProgramma(t_ / "programma");
+        ImpostaOrologio([] { return DataOra{2024, 3, 15, 18, 42, 7}; });
+    }
+    void TearDown() override {
+        ImpostaCartellaProgramma("");
+        ImpostaOrologio({});
+        ::unsetenv("BVBACKUP_REGISTRY");
+        ::unsetenv("XDG_RUNTIME_DIR");
+        ::unsetenv("LC_ALL");
+    }
+    int Esegui(const std::vector<std::string>& a, bool interattivo = false, bool grafico = false) {
+        out_.str("");
+        err_.str("");
+        cli::Terminale t{in_, out_, err_, interattivo, grafico};
+        return cli::Esegui(a, t);
+    }
+
+    std::istringstream in_;
+    std::ostringstream out_;
+    std::ostringstream err_;
+};
+
+TEST_F(Comandi, BackupElencoRipristino) {
+    EXPECT_EQ(Esegui({"backup"}), 0);
+    EXPECT_EQ(out_.str(), "Backup completato correttamente.\n");
+    EXPECT_EQ(err_.str(), "Attendere...\nCompressione dati...\nsalvataggio dati...\ntest...\nfine operazione.\n");
+    EXPECT_EQ(Esegui({"list", "--orig", t_ / "dest"}), 0);
+    EXPECT_EQ(out_.str(), "BV20240315\t15/03/2024\n");
+    test::ScriviFile(t_ / "dati/dati.mdb", "cambiato");
+    EXPECT_EQ(Esegui({"restore", "--orig", t_ / "dest", "--yes"}), 0);
+    EXPECT_EQ(out_.str(), "Ripristino effettuato con successo\n");
+    EXPECT_EQ(test::LeggiTesto(t_ / "dati/dati.mdb"), std::string(50000, 'd'));
+    EXPECT_EQ(test::LeggiTesto(t_ / "dati/dati.mdb.cfb000"), "cambiato");
+    EXPECT_EQ(LeggiImpostazione("KO_BVBackup", "Backup", "Orig"), t_ / "dest");
+    // The saved origin is the default from now on.
+    EXPECT_EQ(Esegui({"list"}), 0);
+    EXPECT_EQ(out_.str(), "BV20240315\t15/03/2024\n");
+}
+
+TEST_F(Comandi, BarraDiAvanzamentoSuTerminale) {
+    EXPECT_EQ(Esegui({"backup", "--no-verify"}, false, true), 0);
+    EXPECT_NE(err_.str().find("\r[##############################] 100% fine operazione."), std::string::npos)
+        << err_.str();
+    EXPECT_EQ(err_.str().find("test..."), std::string::npos);
+}
+
+TEST_F(Comandi, RipristinoSenzaTerminaleNeYesNonCambiaNulla) {
+    ASSERT_EQ(Esegui({"backup", "--no-verify"}), 0);
+    ::setenv("BVBACKUP_REGISTRY", (t_ / "vuoto.reg").c_str(), 1);  // no data path: a restore would make one
+    EXPECT_EQ(Esegui({"restore", "--orig", t_ / "dest"}), 1);
+    EXPECT_NE(err_.str().find("--yes"), std::string::npos);
+    EXPECT_FALSE(test::Esiste(t_ / "vuoto.reg"));
+}
+
+TEST_F(Comandi, ConfermaSulTerminale) {
+    ASSERT_EQ(Esegui({"backup", "--no-verify"}), 0);
+    in_.str("n\n");
+    EXPECT_EQ(Esegui({"restore", "--orig", t_ / "dest"}, true), 1);
+    EXPECT_NE(err_.str().find("Ripristino: Si desidera realmente procedere con il ripristino del backup 15/03/2024? [s/N]"),
+              std::string::npos);
+    EXPECT_FALSE(test::Esiste(t_ / "dati/dati.mdb.cfb000"));
+    in_.clear();
+    in_.str("s\n");
+    EXPECT_EQ(Esegui({"restore", "--orig", t_ / "dest", "--set", "bv20240315"}, true), 0);
+    EXPECT_TRUE(test::Esiste(t_ / "dati/dati.mdb.cfb000"));
+}
+
+TEST_F(Comandi, ErroriComeErroreNumeroTesto) {
+    EXPECT_EQ(Esegui({"backup", "--dest", t_ / "manca"}), 1);
+    EXPECT_NE(err_.str().find("Errore 9984: Destinazione non valida o disco non pronto.\n"), std::string::npos);
+    EXPECT_EQ(Esegui({"restore", "--orig", t_ / "dest", "--set", "BV19990101", "--yes"}), 1);
+    EXPECT_NE(err_.str().find("Errore 9241: "), std::string::npos);
+    EXPECT_EQ(Esegui({"list", "--orig", t_ / "manca"}), 1);
+    EXPECT_NE(err_.str().find("Errore 9984: "), std::string::npos);
+    EXPECT_EQ(Esegui({"list", "--orig", t_ / "dati"}), 0);  // no sets: nothing, and no error
+    EXPECT_EQ(out_.str(), "");
+}
+
+TEST_F(Comandi, RichiesteSenzaTerminaleAnnullate) {
+    // Only the second block of a set: the rebuild asks for the first disk.
+    ASSERT_EQ(Esegui({"backup", "--no-verify"}), 0);
+    fs::rename(t_ / "dest/BV20240315#0", t_ / "dest/BV20240315#1");
+    fs::rename(t_ / "dest/BV20240315#0.inf", t_ / "dest/BV20240315#1.inf");
+    EXPECT_EQ(Esegui({"restore", "--orig", t_ / "dest", "--yes"}), 1);
+    EXPECT_NE(err_.str().find("Ripristino: Inserire il 1° disco del backup. [Annulla: nessun terminale]"),
+              std::string::npos);
+    EXPECT_NE(err_.str().find("Errore 10003: Operazione annullata."), std::string::npos);
+}
+
+TEST_F(Comandi, UnaSolaCopia) {
+    BloccoIstanza altra;
+    ASSERT_TRUE(altra.Acquisisci());
+    EXPECT_EQ(Esegui({"backup"}), 1);
+    EXPECT_NE(err_.str().find("Un'altra copia"), std::string::npos);
+    EXPECT_FALSE(test::Esiste(t_ / "dest/BV20240315#0"));
+}
+
+TEST_F(Comandi, HostTroppoVecchio) {
+    const auto img = strumenti::CostruisciPe({.versione = std::array<uint16_t, 4>{0, 9, 0, 0}});
+    test::ScriviFile(t_ / "host/Brelvano.exe", std::string(img.byte.begin(), img.byte.end()));
+    EXPECT_EQ(Esegui({"backup"}), 1);
+    EXPECT_NE(err_.str().find("Errore 3012: Il modulo di backup"), std::string::npos);
+}
+
+class UsoErrato : public Comandi, public ::testing::WithParamInterface<std::vector<std::string>> {};
+
+TEST_P(UsoErrato, Stato2) {
+    EXPECT_EQ(Esegui(GetParam()), 2);
+    EXPECT_NE(err_.str().find("--help"), std::string::npos);
+    EXPECT_EQ(out_.str(), "");
+}
+
+INSTANTIATE_TEST_SUITE_P(Casi, UsoErrato,
+                         ::testing::Values(std::vector<std::string>{}, std::vector<std::string>{"copia"},
+                                           std::vector<std::string>{"backup", "--dest"},
+                                           std::vector<std::string>{"backup", "--dest", "/x", "--floppy"},
+                                           std::vector<std::string>{"backup", "--yes"},
+                                           std::vector<std::string>{"list", "--set", "x"},
+                                           std::vector<std::string>{"restore", "--orig", "--yes"}));
+
+TEST_F(Comandi, AiutoEVersione) {
+    EXPECT_EQ(Esegui({"--help"}), 0);
+    EXPECT_TRUE(out_.str().starts_with("Uso: bvbackup-cli COMANDO"));
+    EXPECT_EQ(Esegui({"backup", "--version"}), 0);
+    EXPECT_TRUE(std::regex_match(out_.str(), std::regex(R"(bvbackup-cli \d+\.\d+\.\d+\n)")));
+}
+
+TEST_F(Comandi, DischettiSimulatiRispostiSulTerminale) {
+    fs::remove(t_ / "dati/dati.mdb");
+    std::mt19937 gen(4);
+    std::string rumore(2500000, '\0');
+    for (char& c : rumore) c = static_cast<char>(gen());
+    test::ScriviFile(t_ / "dati/dati.mdb", rumore);
+    test::FsGuasto guasto;
+    test::UnitaRimovibile unita(t_ / "floppy", t_ / "dischi", 1457664, 3);
+    unita.Collega(guasto);
+    ::setenv("BVBACKUP_FLOPPY", unita.Cartella().c_str(), 1);
+    size_t lette = 0;
+    Risposte risposte([&] {
+        // The question just printed says which disk the user puts in before answering.
+        const std::string schermo = err_.str().substr(lette);
+        lette = err_.str().size();
+        std::smatch d;
+        if (std::regex_search(schermo, d, std::regex(R"(Inserire il (\d+)° disco)"))) {
+            unita.Inserisci(std::stoi(d[1]) - 1);
+        } else if (schermo.find("Inserire un nuovo disco") != std::string::npos) {
+            unita.Inserisci(unita.Inserito() + 1);
+        }
+        return std::string("r\n");
+    });
+    std::istream in(&risposte);
+    out_.str("");
+    err_.str("");
+    cli::Terminale t{in, out_, err_, true, false};
+    EXPECT_EQ(cli::Esegui({"backup", "--floppy"}, t), 0);
+    ::unsetenv("BVBACKUP_FLOPPY");
+    EXPECT_EQ(out_.str(), "Backup completato correttamente.\n");
+    const std::string& e = err_.str();
+    EXPECT_NE(e.find("Disco: " + unita.Cartella() +
+                     " spazio disco non disponibile. Inserire un nuovo disco e premere Riprova. [R]iprova / [A]nnulla: "),
+              std::string::npos);
+    EXPECT_NE(e.find("Verifica: Inserire il 2° disco del backup. [R]iprova / [A]nnulla: "), std::string::npos);
+    EXPECT_TRUE(test::Esiste(unita.Disco(1) + "/BV20240315#1"));
+}
+
+}  // namespace
+}  // namespace bv

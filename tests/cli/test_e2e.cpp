@@ -1,0 +1,180 @@
+// bvbackup-cli as a user runs it: processes, exit statuses, files, the log; and the disks of
+// a small real file system answered on a pseudo-terminal when the tests run as root.
+#include <gtest/gtest.h>
+#include <sys/mount.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <random>
+#include <regex>
+
+#include "platform/istanza.h"
+#include "tests/cli/ambiente_cli.h"
+#include "tests/support/processo.h"
+
+namespace bv {
+namespace {
+
+namespace fs = std::filesystem;
+
+std::map<std::string, std::string> Contenuto(const std::string& cartella) {
+    std::map<std::string, std::string> m;
+    for (const auto& e : fs::recursive_directory_iterator(cartella)) {
+        m[fs::relative(e.path(), cartella).string()] = e.is_regular_file() ? test::LeggiTesto(e.path().string()) : "/";
+    }
+    return m;
+}
+
+class Eseguibile : public test::AmbienteCli {
+protected:
+    void SetUp() override {
+        AmbienteCli::SetUp();
+        // A program folder of its own: its Temp, its log, its lock.
+        fs::copy_file(BVBACKUP_CLI, cli_);
+    }
+    test::EsitoProcesso Cli(const std::vector<std::string>& a) { return test::EseguiProcesso(cli_, a, Ambiente()); }
+
+    std::string cli_ = t_ / "programma/bvbackup-cli";
+};
+
+TEST_F(Eseguibile, AndataERitornoFileperFile) {
+    const auto originale = Contenuto(t_ / "dati");
+    const auto b = Cli({"backup"});
+    ASSERT_EQ(b.stato, 0) << b.err;
+    EXPECT_EQ(b.out, "Backup completato correttamente.\n");
+    test::ScriviFile(t_ / "dati/dati.mdb", "rovinato");
+    fs::remove_all(t_ / "dati/altro");
+    const auto r = Cli({"restore", "--yes"});  // the origin: none saved yet, so...
+    EXPECT_EQ(r.stato, 2);
+    const auto r2 = Cli({"restore", "--orig", t_ / "dest", "--yes"});
+    ASSERT_EQ(r2.stato, 0) << r2.err;
+    auto dopo = Contenuto(t_ / "dati");
+    EXPECT_EQ(dopo["dati.mdb.cfb000"], "rovinato");
+    for (const auto& [nome, dati] : originale) EXPECT_EQ(dopo[nome], dati) << nome;
+    // Nothing of ours is left in the temporary folder; the log is where the README says.
+    EXPECT_TRUE(fs::is_empty(t_ / "programma/Temp"));
+}
+
+TEST_F(Eseguibile, SetDellaCartellaDalPiuRecente) {
+    ASSERT_EQ(Cli({"backup", "--no-verify"}).stato, 0);
+    for (const auto& e : fs::directory_iterator(t_ / "dest")) {
+        const std::string n = e.path().filename().string();
+        fs::copy_file(e.path(), t_ / ("dest/BV20200131" + n.substr(10)));
+        fs::copy_file(e.path(), t_ / ("dest/BV20231231" + n.substr(10)));
+    }
+    const auto l = Cli({"list", "--orig", t_ / "dest"});
+    ASSERT_EQ(l.stato, 0);
+    const std::regex riga(R"(BV(\d{8})\t(\d\d)/(\d\d)/(\d{4})\n)");
+    std::vector<std::string> nomi;
+    for (std::sregex_iterator i(l.out.begin(), l.out.end(), riga), fine; i != fine; ++i) {
+        nomi.push_back((*i)[1]);
+        EXPECT_EQ((*i)[4].str() + (*i)[3].str() + (*i)[2].str(), (*i)[1].str());
+    }
+    ASSERT_EQ(nomi.size(), 3U) << l.out;
+    EXPECT_GT(nomi[0], nomi[1]);
+    EXPECT_EQ(nomi[1], "20231231");
+    EXPECT_EQ(nomi[2], "20200131");
+}
+
+TEST_F(Eseguibile, RipristinoRifiutatoSenzaTerminale) {
+    ASSERT_EQ(Cli({"backup", "--no-verify"}).stato, 0);
+    const auto prima = Contenuto(t_ / "dati");
+    const auto r = Cli({"restore", "--orig", t_ / "dest"});
+    EXPECT_EQ(r.stato, 1);
+    EXPECT_NE(r.err.find("--yes"), std::string::npos);
+    EXPECT_EQ(Contenuto(t_ / "dati"), prima);
+}
+
+TEST_F(Eseguibile, DomandeSenzaTerminaleAnnullate) {
+    ASSERT_EQ(Cli({"backup", "--no-verify"}).stato, 0);
+    for (const auto& e : fs::directory_iterator(t_ / "dest")) {
+        std::string n = e.path().filename().string();
+        fs::rename(e.path(), t_ / ("dest/" + n.replace(n.find("#0"), 2, "#1")));
+    }
+    const auto r = Cli({"restore", "--orig", t_ / "dest", "--yes"});
+    EXPECT_EQ(r.stato, 1);
+    EXPECT_NE(r.err.find("Errore 10003: Operazione annullata."), std::string::npos) << r.err;
+}
+
+TEST_F(Eseguibile, SecondaCopiaRifiutata) {
+    ::setenv("XDG_RUNTIME_DIR", (t_ / "runtime").c_str(), 1);
+    BloccoIstanza prima;
+    ASSERT_TRUE(prima.Acquisisci());
+    const auto r = Cli({"backup"});
+    ::unsetenv("XDG_RUNTIME_DIR");
+    EXPECT_EQ(r.stato, 1);
+    EXPECT_NE(r.err.find("Un'altra copia"), std::string::npos);
+}
+
+TEST_F(Eseguibile, UsoErratoEErrori) {
+    EXPECT_EQ(Cli({"bakup"}).stato, 2);
+    EXPECT_EQ(Cli({"backup", "--dest"}).stato, 2);
+    const auto e = Cli({"backup", "--dest", t_ / "manca"});
+    EXPECT_EQ(e.stato, 1);
+    EXPECT_EQ(e.err.substr(e.err.find("Errore")), "Errore 9984: Destinazione non valida o disco non pronto.\n");
+    EXPECT_EQ(Cli({"--help"}).stato, 0);
+}
+
+TEST_F(Eseguibile, Il9986RimandaAlLogCondivisoConLaFinestra) {
+    // A database named with a "#" is listed without the rest of its name and cannot be found.
+    test::ScriviFile(t_ / "dati/vecchio#2.mdb", "x");
+    const auto r = Cli({"backup"});
+    EXPECT_EQ(r.stato, 1);
+    EXPECT_NE(r.err.find("Errore 9986: Errore durante la compressione. Impossibile procedere. Vedere il file log"),
+              std::string::npos);
+    const std::string log = test::LeggiTesto(t_ / "programma/bvbackup.log");
+    EXPECT_TRUE(std::regex_search(log, std::regex(R"(\d{4}-\w{3}-\d\d \d\d:\d\d:\d\d File da comprimere non trovato: .*/vecchio\r\n)")))
+        << log;
+}
+
+TEST_F(Eseguibile, DischettiRealiSuTerminale) {
+    if (::geteuid() != 0) GTEST_SKIP() << "serve root per montare un tmpfs";
+    const std::string unita = t_ / "floppy";
+    test::CreaCartelle(unita);
+    if (::mount("tmpfs", unita.c_str(), "tmpfs", 0, "size=1440k") != 0) GTEST_SKIP() << "mount non permesso";
+    std::mt19937 gen(7);
+    std::string rumore(2000000, '\0');
+    for (char& c : rumore) c = static_cast<char>(gen());
+    test::ScriviFile(t_ / "dati/dati.mdb", rumore);
+    auto ambiente = Ambiente();
+    ambiente["BVBACKUP_FLOPPY"] = unita;
+    // The disks: what is on the tmpfs moves out to a folder per disk, and back in on request.
+    int inserito = 0;
+    auto cambia = [&](int disco) {
+        const std::string fuori = t_ / ("disco" + std::to_string(inserito));
+        test::CreaCartelle(fuori);
+        for (const auto& e : fs::directory_iterator(unita)) {
+            fs::copy_file(e.path(), fs::path(fuori) / e.path().filename());
+            fs::remove(e.path());
+        }
+        const std::string dentro = t_ / ("disco" + std::to_string(disco));
+        if (fs::exists(dentro)) {
+            for (const auto& e : fs::directory_iterator(dentro)) {
+                fs::copy_file(e.path(), fs::path(unita) / e.path().filename());
+                fs::remove(e.path());
+            }
+        }
+        inserito = disco;
+    };
+    size_t visti = 0;
+    const auto r = test::EseguiSuTerminale(cli_, {"backup", "--floppy"}, ambiente, [&](const std::string& schermo) {
+        const std::string nuovo = schermo.substr(visti);
+        if (nuovo.find("[R]iprova / [A]nnulla:") == std::string::npos) return std::string();
+        visti = schermo.size();
+        std::smatch d;
+        if (std::regex_search(nuovo, d, std::regex(R"(Inserire il (\d+)° disco)"))) {
+            cambia(std::stoi(d[1]) - 1);
+        } else {
+            cambia(inserito + 1);
+        }
+        return std::string("r\n");
+    });
+    ::umount(unita.c_str());
+    EXPECT_EQ(r.stato, 0) << r.out;
+    EXPECT_NE(r.out.find("spazio disco non disponibile"), std::string::npos);
+    EXPECT_NE(r.out.find("Inserire il 2° disco del backup."), std::string::npos);
+    EXPECT_NE(r.out.find("Backup completato correttamente."), std::string::npos);
+}
+
+}  // namespace
+}  // namespace bv

@@ -1,0 +1,29 @@
+// Runs a program as a user would, with its own environment, and collects what it prints.
+#pragma once
+
+#include <functional>
+#include <map>
+#include <string>
+#include <vector>
+
+namespace bv::test {
+
+struct EsitoProcesso {
+    int stato = -1;  // exit status, -1 when it did not end normally
+    std::string out;
+    std::string err;
+};
+
+// Standard input is /dev/null (no terminal); the variables in `ambiente` are added to or
+// replace the test's own. Gives up (killing it) after `secondi`.
+EsitoProcesso EseguiProcesso(const std::string& programma, const std::vector<std::string>& argomenti,
+                             const std::map<std::string, std::string>& ambiente, int secondi = 120);
+
+// Runs the program on a pseudo-terminal. `rispondi` is called with everything printed so far
+// whenever output pauses; what it returns (if anything) is typed in.
+EsitoProcesso EseguiSuTerminale(const std::string& programma, const std::vector<std::string>& argomenti,
+                                const std::map<std::string, std::string>& ambiente,
+                                const std::function<std::string(const std::string& schermo)>& rispondi,
+                                int secondi = 120);
+
+}  // namespace bv::test
