@@ -108,7 +108,7 @@ bool EseguiBackup(const RichiestaBackup& r, OsservatoreOperazione& o) {
                 const std::string f = file.GetItem(j);
                 const std::string copia = t + base + "_" + f;
                 RimuoviSeEsiste(copia);
-                CopiaFile(compagna + f, copia);
+                CopiaFile(compagna + f, copia, false);  // a scratch copy: no need to flush it
                 totaleSorgenti += Fs().Info(copia).dimensione;
                 if (Comprimi(copia, archivio, 0, [&](uint64_t) { pulsazione(); }) != 0) {
                     throw Errore(9986, kErroreCompressione);

@@ -141,7 +141,7 @@ void ScriviFileAtomico(const std::string& percorso, const void* dati, size_t n) 
     Fs().SincronizzaCartella(CartellaDi(percorso));
 }
 
-void CopiaFile(const std::string& da, const std::string& a) {
+void CopiaFile(const std::string& da, const std::string& a, bool durevole) {
     File sorgente(da, ModoApertura::Lettura);
     File destinazione(a, ModoApertura::Scrittura);
     std::vector<unsigned char> buf(1 << 20);
@@ -150,7 +150,7 @@ void CopiaFile(const std::string& da, const std::string& a) {
         if (r == 0) break;
         destinazione.ScriviTutto(buf.data(), r);
     }
-    destinazione.Sincronizza();
+    if (durevole) destinazione.Sincronizza();
     destinazione.Chiudi();
 }
 

@@ -126,7 +126,8 @@ std::vector<uint8_t> LeggiFile(const std::string& percorso);
 std::string LeggiFileTesto(const std::string& percorso);
 // Writes a whole file durably under a temporary name beside it, then renames it over the old one.
 void ScriviFileAtomico(const std::string& percorso, const void* dati, size_t n);
-void CopiaFile(const std::string& da, const std::string& a);
+// Copies a file; `durevole` flushes the copy to the device (not needed for scratch copies).
+void CopiaFile(const std::string& da, const std::string& a, bool durevole = true);
 // Moves a file durably: flushed, then renamed; where the two names lie on different file
 // systems, copied, flushed and only then removed from the source. A failed copy leaves no
 // partial file behind.
