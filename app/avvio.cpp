@@ -19,16 +19,22 @@
 
 namespace bv {
 
+bool CaricaTraduzioni() {
+    static QTranslator traduzioni;
+    if (!traduzioni.isEmpty()) return true;
+    if (!traduzioni.load(QStringLiteral("qtbase_it"), QLibraryInfo::path(QLibraryInfo::TranslationsPath))) {
+        return false;
+    }
+    return QApplication::installTranslator(&traduzioni);
+}
+
 int EseguiFinestra(int argc, char** argv) {
     BloccoIstanza blocco;
     if (!blocco.Acquisisci()) return 0;
 
     QApplication app(argc, argv);
     QApplication::setApplicationName(QString::fromLatin1(kTitoloProgramma));
-    QTranslator traduzioni;
-    if (traduzioni.load(QStringLiteral("qtbase_it"), QLibraryInfo::path(QLibraryInfo::TranslationsPath))) {
-        QApplication::installTranslator(&traduzioni);
-    }
+    CaricaTraduzioni();
 
     QString fotografia;
     const QStringList argomenti = QApplication::arguments();

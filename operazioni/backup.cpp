@@ -29,10 +29,18 @@ void RimuoviSeEsiste(const std::string& percorso) {
     if (Fs().Info(percorso).esiste) Fs().Rimuovi(percorso);
 }
 
-// The companion folder of a database, found as Windows finds it (letter case ignored).
-std::string CartellaCompagna(const std::string& prefisso, const std::string& base) {
-    return TrovaNome(prefisso, base) + Separatore();
-}
+// A database's companion folder, found as Windows finds it (letter case ignored), and its files.
+struct Compagni {
+    std::string base;      // the database's base name, the prefix of the flattened names
+    std::string cartella;  // with a final separator
+    ClsInsieme file;
+
+    Compagni(const std::string& prefisso, const std::string& database)
+        : base(NomeBase(database)), cartella(TrovaNome(prefisso, base) + Separatore()) {
+        file.GetFilenames(cartella, "*.*");  // 9984 when the folder is missing
+    }
+    std::string Appiattito(const std::string& cartellaTemp, int j) const { return cartellaTemp + base + "_" + file.GetItem(j); }
+};
 
 }  // namespace
 
@@ -100,15 +108,11 @@ bool EseguiBackup(const RichiestaBackup& r, OsservatoreOperazione& o) {
             };
             if (Comprimi(prefisso + db, archivio, 0, avanzamento) != 0) throw Errore(9986, kErroreCompressione);
             totaleSorgenti += static_cast<uint64_t>(dimensioneDb);
-            const std::string base = NomeBase(db);
-            const std::string compagna = CartellaCompagna(prefisso, base);
-            ClsInsieme file;
-            file.GetFilenames(compagna, "*.*");
-            for (int j = 1; j <= file.Count(); ++j) {
-                const std::string f = file.GetItem(j);
-                const std::string copia = t + base + "_" + f;
+            const Compagni c(prefisso, db);
+            for (int j = 1; j <= c.file.Count(); ++j) {
+                const std::string copia = c.Appiattito(t, j);
                 RimuoviSeEsiste(copia);
-                CopiaFile(compagna + f, copia, false);  // a scratch copy: no need to flush it
+                CopiaFile(c.cartella + c.file.GetItem(j), copia, false);  // a scratch copy: no need to flush it
                 totaleSorgenti += Fs().Info(copia).dimensione;
                 if (Comprimi(copia, archivio, 0, [&](uint64_t) { pulsazione(); }) != 0) {
                     throw Errore(9986, kErroreCompressione);
@@ -152,10 +156,8 @@ bool EseguiBackup(const RichiestaBackup& r, OsservatoreOperazione& o) {
             for (int i = 1; i <= n; ++i) {
                 const std::string db = dati.GetItem(i);
                 RimuoviSeEsiste(t + db);
-                const std::string base = NomeBase(db);
-                ClsInsieme file;
-                file.GetFilenames(CartellaCompagna(prefisso, base), "*.*");
-                for (int j = 1; j <= file.Count(); ++j) RimuoviSeEsiste(t + base + "_" + file.GetItem(j));
+                const Compagni c(prefisso, db);
+                for (int j = 1; j <= c.file.Count(); ++j) RimuoviSeEsiste(c.Appiattito(t, j));
             }
             const auto estrazione = [&](uint64_t byte) {
                 if (totaleSorgenti > 0) {
@@ -172,16 +174,12 @@ bool EseguiBackup(const RichiestaBackup& r, OsservatoreOperazione& o) {
                 const std::string db = dati.GetItem(i);
                 if (!u.ConfrontaFile(t + db, prefisso + db, battito)) throw Errore(9987, "Verifica fallita.");
                 Fs().Rimuovi(t + db);
-                const std::string base = NomeBase(db);
-                const std::string compagna = CartellaCompagna(prefisso, base);
-                ClsInsieme file;
-                file.GetFilenames(compagna, "*.*");
-                for (int j = 1; j <= file.Count(); ++j) {
-                    const std::string f = file.GetItem(j);
-                    if (!u.ConfrontaFile(t + base + "_" + f, compagna + f, battito)) {
+                const Compagni c(prefisso, db);
+                for (int j = 1; j <= c.file.Count(); ++j) {
+                    if (!u.ConfrontaFile(c.Appiattito(t, j), c.cartella + c.file.GetItem(j), battito)) {
                         throw Errore(9987, "Verifica fallita.");
                     }
-                    Fs().Rimuovi(t + base + "_" + f);
+                    Fs().Rimuovi(c.Appiattito(t, j));
                 }
                 o.Messaggio("fine operazione.");
                 o.Avanzamento(80.0 + 20.0 * i / n);

@@ -7,6 +7,7 @@
 #include <QCheckBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMessageBox>
 #include <QProcess>
 #include <QProgressBar>
 #include <QPushButton>
@@ -15,6 +16,7 @@
 #include <QToolButton>
 #include <cerrno>
 
+#include "app/avvio.h"
 #include "app/frmmain.h"
 #include "tests/app/finestra_test.h"
 #include "platform/file_reg.h"
@@ -195,6 +197,15 @@ TEST_F(Avvio, ControlliConTestiIniziali) {
         EXPECT_NE(f_.findChild<QWidget*>(QString::fromLatin1(nome)), nullptr) << nome;
     }
     EXPECT_NE(f_.findChild<QObject*>(QStringLiteral("mnleggimi")), nullptr);
+}
+
+TEST(Traduzioni, PulsantiStandardInItaliano) {
+    ASSERT_TRUE(CaricaTraduzioni());
+    QMessageBox box;
+    box.setStandardButtons(QMessageBox::Retry | QMessageBox::Cancel | QMessageBox::Yes);
+    EXPECT_EQ(box.button(QMessageBox::Retry)->text().remove(QLatin1Char('&')).toStdString(), "Riprova");
+    EXPECT_EQ(box.button(QMessageBox::Cancel)->text().remove(QLatin1Char('&')).toStdString(), "Annulla");
+    EXPECT_EQ(box.button(QMessageBox::Yes)->text().remove(QLatin1Char('&')).toStdString(), "Sì");
 }
 
 // The real executable, as a user starts it.

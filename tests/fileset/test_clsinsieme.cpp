@@ -6,18 +6,12 @@
 #include "fileset/clsinsieme.h"
 #include "platform/errore.h"
 #include "tests/support/cartella_temp.h"
+#include "tests/support/errori.h"
 
 namespace bv {
 namespace {
 
-int32_t NumeroErrore(const std::function<void()>& f) {
-    try {
-        f();
-    } catch (const Errore& e) {
-        return e.Numero();
-    }
-    return 0;
-}
+using test::NumeroErrore;
 
 std::vector<std::string> Voci(const ClsInsieme& s) {
     std::vector<std::string> v;

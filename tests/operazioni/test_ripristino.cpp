@@ -17,6 +17,7 @@
 #include "platform/impostazioni.h"
 #include "tests/operazioni/ambiente_operazioni.h"
 #include "tests/support/fs_guasto.h"
+#include "tests/support/processo.h"
 #include "tests/support/unita_rimovibile.h"
 
 namespace bv {
@@ -221,27 +222,10 @@ INSTANTIATE_TEST_SUITE_P(
 TEST_F(Ripristino, DatabaseApertoPrimaDiOgniModifica) {
     DatiEsistenti();
     const auto prima = Contenuto(dati_);
-    int pronto[2];
-    int fine[2];
-    ASSERT_EQ(::pipe(pronto), 0);
-    ASSERT_EQ(::pipe(fine), 0);
-    const pid_t pid = ::fork();
-    if (pid == 0) {
-        ::close(pronto[0]);
-        ::close(fine[1]);
-        const int fd = ::open((dati_ + "/dati.mdb").c_str(), O_RDWR);
-        char c = fd >= 0 ? 'k' : 'x';
-        (void)!::write(pronto[1], &c, 1);
-        (void)!::read(fine[0], &c, 1);
-        ::_exit(0);
+    {
+        test::ProcessoCheTieneAperto host(dati_ + "/dati.mdb", O_RDWR);
+        EXPECT_EQ(Esegui(Richiesta()), EsitoRipristino::Fallito);
     }
-    ::close(pronto[1]);
-    ::close(fine[0]);
-    char c = 0;
-    ASSERT_EQ(::read(pronto[0], &c, 1), 1);
-    EXPECT_EQ(Esegui(Richiesta()), EsitoRipristino::Fallito);
-    ::close(fine[1]);
-    ::waitpid(pid, nullptr, 0);
     EXPECT_EQ(osservatore_.errori, std::vector<int32_t>{9983});
     EXPECT_EQ(Contenuto(dati_), prima);
 }

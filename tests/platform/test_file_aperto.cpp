@@ -8,46 +8,12 @@
 #include "platform/file_aperto.h"
 #include "platform/istanza.h"
 #include "tests/support/cartella_temp.h"
+#include "tests/support/processo.h"
 
 namespace bv {
 namespace {
 
-// A child process that keeps a file open until it is told to end.
-class ProcessoCheTieneAperto {
-public:
-    ProcessoCheTieneAperto(const std::string& percorso, int modo) {
-        int pronto[2];
-        int fine[2];
-        EXPECT_EQ(::pipe(pronto), 0);
-        EXPECT_EQ(::pipe(fine), 0);
-        pid_ = ::fork();
-        if (pid_ == 0) {
-            ::close(pronto[0]);
-            ::close(fine[1]);  // or the read below would never see the end
-            const int fd = ::open(percorso.c_str(), modo);
-            char c = fd >= 0 ? 'k' : 'x';
-            (void)!::write(pronto[1], &c, 1);
-            (void)!::read(fine[0], &c, 1);
-            ::_exit(0);
-        }
-        ::close(pronto[1]);
-        ::close(fine[0]);
-        fine_ = fine[1];
-        char c = 0;
-        EXPECT_EQ(::read(pronto[0], &c, 1), 1);
-        EXPECT_EQ(c, 'k');
-        ::close(pronto[0]);
-    }
-    ~ProcessoCheTieneAperto() {
-        ::close(fine_);
-        int stato = 0;
-        ::waitpid(pid_, &stato, 0);
-    }
-
-private:
-    pid_t pid_ = -1;
-    int fine_ = -1;
-};
+using test::ProcessoCheTieneAperto;
 
 class FileApertoTest : public ::testing::TestWithParam<int> {};
 

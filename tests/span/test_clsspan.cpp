@@ -15,6 +15,7 @@
 #include "platform/programma.h"
 #include "span/clsspan.h"
 #include "tests/support/cartella_temp.h"
+#include "tests/support/errori.h"
 #include "tests/support/fs_guasto.h"
 #include "tests/support/interazione_script.h"
 #include "tests/support/unita_rimovibile.h"
@@ -25,14 +26,7 @@ namespace {
 constexpr uint64_t kFloppy = 1457664;
 constexpr const char* kSet = "BV20240315";
 
-int32_t NumeroErrore(const std::function<void()>& f) {
-    try {
-        f();
-    } catch (const Errore& e) {
-        return e.Numero();
-    }
-    return 0;
-}
+using test::NumeroErrore;
 
 std::string Casuale(size_t n, unsigned seme) {
     std::mt19937 gen(seme);

@@ -10,6 +10,7 @@
 
 #include <chrono>
 #include <cstdlib>
+#include <stdexcept>
 
 namespace bv::test {
 
@@ -115,6 +116,34 @@ EsitoProcesso EseguiSuTerminale(const std::string& programma, const std::vector<
     ::close(master);
     e.stato = Attendi(pid);
     return e;
+}
+
+ProcessoCheTieneAperto::ProcessoCheTieneAperto(const std::string& percorso, int modo) {
+    int pronto[2];
+    int fine[2];
+    if (::pipe(pronto) != 0 || ::pipe(fine) != 0) throw std::runtime_error("pipe");
+    pid_ = ::fork();
+    if (pid_ == 0) {
+        ::close(pronto[0]);
+        ::close(fine[1]);  // or the read below would never see the end
+        const int fd = ::open(percorso.c_str(), modo);
+        char c = fd >= 0 ? 'k' : 'x';
+        (void)!::write(pronto[1], &c, 1);
+        (void)!::read(fine[0], &c, 1);
+        ::_exit(0);
+    }
+    ::close(pronto[1]);
+    ::close(fine[0]);
+    fine_ = fine[1];
+    char c = 0;
+    const bool aperto = ::read(pronto[0], &c, 1) == 1 && c == 'k';
+    ::close(pronto[0]);
+    if (!aperto) throw std::runtime_error("il processo figlio non ha aperto " + percorso);
+}
+
+ProcessoCheTieneAperto::~ProcessoCheTieneAperto() {
+    ::close(fine_);
+    ::waitpid(pid_, nullptr, 0);
 }
 
 }  // namespace bv::test

@@ -26,4 +26,17 @@ EsitoProcesso EseguiSuTerminale(const std::string& programma, const std::vector<
                                 const std::function<std::string(const std::string& schermo)>& rispondi,
                                 int secondi = 120);
 
+// Another program that keeps a file open (as the host keeps its databases) until destroyed.
+class ProcessoCheTieneAperto {
+public:
+    ProcessoCheTieneAperto(const std::string& percorso, int modo);
+    ~ProcessoCheTieneAperto();
+    ProcessoCheTieneAperto(const ProcessoCheTieneAperto&) = delete;
+    ProcessoCheTieneAperto& operator=(const ProcessoCheTieneAperto&) = delete;
+
+private:
+    int pid_ = -1;
+    int fine_ = -1;
+};
+
 }  // namespace bv::test
