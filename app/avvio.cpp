@@ -22,7 +22,8 @@ namespace bv {
 bool CaricaTraduzioni() {
     static QTranslator traduzioni;
     if (!traduzioni.isEmpty()) return true;
-    if (!traduzioni.load(QStringLiteral("qtbase_it"), QLibraryInfo::path(QLibraryInfo::TranslationsPath))) {
+    if (!traduzioni.load(QStringLiteral("qtbase_it"),
+                         QLibraryInfo::path(QLibraryInfo::TranslationsPath))) {
         return false;
     }
     return QApplication::installTranslator(&traduzioni);
@@ -57,7 +58,8 @@ int EseguiFinestra(int argc, char** argv) {
             if (finestra.grab().save(fotografia)) {
                 std::cout << "Schermata salvata in " << fotografia.toStdString() << '\n';
             } else {
-                std::cerr << "Impossibile salvare la schermata in " << fotografia.toStdString() << '\n';
+                std::cerr << "Impossibile salvare la schermata in " << fotografia.toStdString()
+                          << '\n';
             }
             finestra.close();
         });

@@ -3,9 +3,9 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QCheckBox>
 #include <QCloseEvent>
 #include <QCursor>
-#include <QCheckBox>
 #include <QEvent>
 #include <QFrame>
 #include <QGridLayout>
@@ -39,12 +39,13 @@ namespace {
 
 constexpr const char* kDidascalia = "Modulo Backup per";
 
-QString Q(const std::string& s) { return QString::fromStdString(s); }
-
+QString Q(const std::string& s) {
+    return QString::fromStdString(s);
+}
 
 // ListBackup as the list control the file name set fills.
 class ListaQt final : public ListaControllo {
-public:
+  public:
     explicit ListaQt(QListWidget* lista) : lista_(lista) {}
     void Svuota() override { lista_->clear(); }
     void Aggiungi(const std::string& testo, int32_t dato) override {
@@ -54,10 +55,9 @@ public:
     int Conta() const override { return lista_->count(); }
     void Seleziona(int riga) override { lista_->setCurrentRow(riga); }
 
-private:
+  private:
     QListWidget* lista_;
 };
-
 
 template <typename T>
 T* Controllo(QWidget* genitore, const char* nome) {
@@ -66,7 +66,8 @@ T* Controllo(QWidget* genitore, const char* nome) {
     return c;
 }
 
-QLabel* Etichetta(QWidget* genitore, const char* nome, const QString& testo, bool grassetto = false) {
+QLabel* Etichetta(QWidget* genitore, const char* nome, const QString& testo,
+                  bool grassetto = false) {
     auto* l = Controllo<QLabel>(genitore, nome);
     l->setText(testo);
     if (grassetto) {
@@ -224,18 +225,25 @@ void FrmMain::VisibileStato(bool visibile) {
     repaint();
 }
 
-std::string FrmMain::CartellaTemp() const { return CartellaTempProgramma(); }
+std::string FrmMain::CartellaTemp() const {
+    return CartellaTempProgramma();
+}
 
-std::string FrmMain::CartellaInstallazione() const { return CartellaInstallazioneHost(); }
+std::string FrmMain::CartellaInstallazione() const {
+    return CartellaInstallazioneHost();
+}
 
-void FrmMain::PreparaCartellaTemp() { bv::PreparaCartellaTemp(); }
+void FrmMain::PreparaCartellaTemp() {
+    bv::PreparaCartellaTemp();
+}
 
 void FrmMain::Carica() {
     try {
         chiusuraRichiesta_ = false;
         const StatoAvvio s = CaricaAvvio();
         NonInstallato(s.nonInstallato);
-        lblCartella_->setText(s.nonInstallato ? QStringLiteral("Non installato") : Q(s.cartellaInstallazione));
+        lblCartella_->setText(s.nonInstallato ? QStringLiteral("Non installato")
+                                              : Q(s.cartellaInstallazione));
         percorsoDati_ = s.percorsoDati;
         DatiNonPresenti(s.datiNonPresenti);
         if (!s.nonInstallato) {
@@ -311,7 +319,7 @@ void FrmMain::mnleggimi_Click() {
 
 // The window while a command runs: status, progress and redraws, on the window's thread.
 class OsservatoreFinestra final : public OsservatoreOperazione {
-public:
+  public:
     explicit OsservatoreFinestra(FrmMain& f) : f_(f) {}
     void Messaggio(const std::string& testo) override { f_.lblMsg_->setText(Q(testo)); }
     void Avanzamento(double valore) override {
@@ -324,7 +332,7 @@ public:
         QApplication::processEvents();
     }
 
-private:
+  private:
     FrmMain& f_;
 };
 
@@ -358,7 +366,7 @@ void FrmMain::cmdBackup_Click() {
 
 // The window while a restore runs: the command disabled, the data folder shown once created.
 class OsservatoreRipristinoFinestra final : public OsservatoreRipristino {
-public:
+  public:
     explicit OsservatoreRipristinoFinestra(FrmMain& f) : f_(f) {}
     void Occupato(bool occupato) override { f_.Occupato(occupato); }
     void Aggiorna() override { QApplication::processEvents(); }
@@ -369,7 +377,7 @@ public:
         f_.DatiNonPresenti(false);
     }
 
-private:
+  private:
     FrmMain& f_;
 };
 

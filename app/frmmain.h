@@ -25,7 +25,7 @@ namespace bv {
 class FrmMain : public QMainWindow {
     Q_OBJECT
 
-public:
+  public:
     explicit FrmMain(QWidget* parent = nullptr);
     ~FrmMain() override;
 
@@ -55,13 +55,13 @@ public:
     void cmdBackup_Click();
     void CmdRipristino_Click();
 
-protected:
+  protected:
     void closeEvent(QCloseEvent* evento) override;
     bool eventFilter(QObject* oggetto, QEvent* evento) override;
     void changeEvent(QEvent* evento) override;
     void showEvent(QShowEvent* evento) override;
 
-private:
+  private:
     void CreaControlli();
     void OptDest_Click();
     void cmdSfoglia_Click();

@@ -3,9 +3,9 @@
 
 #include <QApplication>
 #include <QDesktopServices>
-#include <QUrl>
 #include <QFileDialog>
 #include <QMessageBox>
+#include <QUrl>
 
 namespace bv {
 
@@ -15,15 +15,29 @@ Risposta InterazioneQt::Messaggio(const std::string& testo, const std::string& t
     box.setWindowTitle(QString::fromStdString(titolo));
     box.setText(QString::fromStdString(testo));
     switch (icona) {
-        case Icona::Nessuna: box.setIcon(QMessageBox::NoIcon); break;
-        case Icona::Informazione: box.setIcon(QMessageBox::Information); break;
-        case Icona::Domanda: box.setIcon(QMessageBox::Question); break;
-        case Icona::Avviso: box.setIcon(QMessageBox::Warning); break;
-        case Icona::Critico: box.setIcon(QMessageBox::Critical); break;
+        case Icona::Nessuna:
+            box.setIcon(QMessageBox::NoIcon);
+            break;
+        case Icona::Informazione:
+            box.setIcon(QMessageBox::Information);
+            break;
+        case Icona::Domanda:
+            box.setIcon(QMessageBox::Question);
+            break;
+        case Icona::Avviso:
+            box.setIcon(QMessageBox::Warning);
+            break;
+        case Icona::Critico:
+            box.setIcon(QMessageBox::Critical);
+            break;
     }
     switch (pulsanti) {
-        case Pulsanti::Ok: box.setStandardButtons(QMessageBox::Ok); break;
-        case Pulsanti::SiNo: box.setStandardButtons(QMessageBox::Yes | QMessageBox::No); break;
+        case Pulsanti::Ok:
+            box.setStandardButtons(QMessageBox::Ok);
+            break;
+        case Pulsanti::SiNo:
+            box.setStandardButtons(QMessageBox::Yes | QMessageBox::No);
+            break;
         case Pulsanti::SiNoAnnulla:
             box.setStandardButtons(QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel);
             break;
@@ -37,11 +51,16 @@ Risposta InterazioneQt::Messaggio(const std::string& testo, const std::string& t
     const int r = box.exec();
     if (occupato) QApplication::restoreOverrideCursor();
     switch (r) {
-        case QMessageBox::Ok: return Risposta::Ok;
-        case QMessageBox::Yes: return Risposta::Si;
-        case QMessageBox::No: return Risposta::No;
-        case QMessageBox::Retry: return Risposta::Riprova;
-        default: return pulsanti == Pulsanti::Ok ? Risposta::Ok : Risposta::Annulla;
+        case QMessageBox::Ok:
+            return Risposta::Ok;
+        case QMessageBox::Yes:
+            return Risposta::Si;
+        case QMessageBox::No:
+            return Risposta::No;
+        case QMessageBox::Retry:
+            return Risposta::Riprova;
+        default:
+            return pulsanti == Pulsanti::Ok ? Risposta::Ok : Risposta::Annulla;
     }
 }
 

@@ -8,14 +8,14 @@ class QWidget;
 namespace bv {
 
 class InterazioneQt final : public Interazione {
-public:
+  public:
     explicit InterazioneQt(QWidget* finestra) : finestra_(finestra) {}
     Risposta Messaggio(const std::string& testo, const std::string& titolo, Icona icona,
                        Pulsanti pulsanti) override;
     std::string ScegliCartella(const std::string& titolo) override;
     bool ApriDocumento(const std::string& file) override;
 
-private:
+  private:
     QWidget* finestra_;
 };
 

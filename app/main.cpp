@@ -1,4 +1,6 @@
 // bvbackup: the window program.
 #include "app/avvio.h"
 
-int main(int argc, char** argv) { return bv::EseguiFinestra(argc, argv); }
+int main(int argc, char** argv) {
+    return bv::EseguiFinestra(argc, argv);
+}

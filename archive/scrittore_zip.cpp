@@ -24,7 +24,9 @@ constexpr size_t kFine = 22;
 constexpr size_t kBlocco = 1 << 20;
 constexpr uint64_t kLimite32 = 0xFFFFFFFFULL;
 
-uint16_t L16(const uint8_t* p) { return static_cast<uint16_t>(p[0] | (p[1] << 8)); }
+uint16_t L16(const uint8_t* p) {
+    return static_cast<uint16_t>(p[0] | (p[1] << 8));
+}
 uint32_t L32(const uint8_t* p) {
     return static_cast<uint32_t>(p[0]) | (static_cast<uint32_t>(p[1]) << 8) |
            (static_cast<uint32_t>(p[2]) << 16) | (static_cast<uint32_t>(p[3]) << 24);
@@ -48,7 +50,8 @@ std::pair<uint16_t, uint16_t> OraDos(int64_t secondi) {
     localtime_r(&t, &tm);
     if (tm.tm_year < 80) return {0, static_cast<uint16_t>((1 << 5) | 1)};
     const auto ora = static_cast<uint16_t>((tm.tm_hour << 11) | (tm.tm_min << 5) | (tm.tm_sec / 2));
-    const auto data = static_cast<uint16_t>(((tm.tm_year - 80) << 9) | ((tm.tm_mon + 1) << 5) | tm.tm_mday);
+    const auto data =
+        static_cast<uint16_t>(((tm.tm_year - 80) << 9) | ((tm.tm_mon + 1) << 5) | tm.tm_mday);
     return {ora, data};
 }
 
@@ -56,7 +59,8 @@ struct Deflatore {
     z_stream z{};
     bool pronto = false;
     Deflatore() {
-        pronto = deflateInit2(&z, Z_DEFAULT_COMPRESSION, Z_DEFLATED, -MAX_WBITS, 8, Z_DEFAULT_STRATEGY) == Z_OK;
+        pronto = deflateInit2(&z, Z_DEFAULT_COMPRESSION, Z_DEFLATED, -MAX_WBITS, 8,
+                              Z_DEFAULT_STRATEGY) == Z_OK;
     }
     ~Deflatore() {
         if (pronto) deflateEnd(&z);
@@ -67,11 +71,12 @@ struct Deflatore {
 
 }  // namespace
 
-EsitoAccoda AccodaMembro(const std::string& file, const std::string& nome, const std::string& archivio,
-                         const AvanzamentoZip& avanzamento) {
+EsitoAccoda AccodaMembro(const std::string& file, const std::string& nome,
+                         const std::string& archivio, const AvanzamentoZip& avanzamento) {
     const InfoFile info = Fs().Info(file);
     if (!info.file) throw ErroreDaErrno(ENOENT, file, Oggetto::File, "stat");
-    const bool asciiSoltanto = std::all_of(nome.begin(), nome.end(), [](char c) { return (c & 0x80) == 0; });
+    const bool asciiSoltanto =
+        std::all_of(nome.begin(), nome.end(), [](char c) { return (c & 0x80) == 0; });
     if (nome.size() > 0xFFFF) return EsitoAccoda::NonGestito;
 
     // The existing directory, kept as it is, and where it starts.
@@ -79,20 +84,23 @@ EsitoAccoda AccodaMembro(const std::string& file, const std::string& nome, const
     uint64_t inizioDati = 0;
     uint32_t voci = 0;
     const InfoFile infoArchivio = Fs().Info(archivio);
-    File a = infoArchivio.esiste && infoArchivio.dimensione > 0 ? File(archivio, ModoApertura::LetturaScrittura)
-                                                                : File(archivio, ModoApertura::Scrittura);
+    File a = infoArchivio.esiste && infoArchivio.dimensione > 0
+                 ? File(archivio, ModoApertura::LetturaScrittura)
+                 : File(archivio, ModoApertura::Scrittura);
     if (infoArchivio.esiste && infoArchivio.dimensione > 0) {
         const uint64_t dimensione = a.Dimensione();
         if (dimensione < kFine) throw NonZip(archivio, "file troppo corto");
         uint8_t fine[kFine];
-        if (a.LeggiDa(dimensione - kFine, fine, kFine) != kFine) throw NonZip(archivio, "lettura della fine");
+        if (a.LeggiDa(dimensione - kFine, fine, kFine) != kFine)
+            throw NonZip(archivio, "lettura della fine");
         // Only a plain end record right at the end (no comment, no ZIP64) is handled here.
         if (L32(fine) != kFirmaFine || L16(fine + 20) != 0) return EsitoAccoda::NonGestito;
         voci = L16(fine + 10);
         const uint32_t dimDirectory = L32(fine + 12);
         const uint32_t offDirectory = L32(fine + 16);
         if (L16(fine + 4) != 0 || L16(fine + 6) != 0 || L16(fine + 8) != voci || voci == 0xFFFF ||
-            offDirectory == 0xFFFFFFFF || static_cast<uint64_t>(offDirectory) + dimDirectory != dimensione - kFine) {
+            offDirectory == 0xFFFFFFFF ||
+            static_cast<uint64_t>(offDirectory) + dimDirectory != dimensione - kFine) {
             return EsitoAccoda::NonGestito;
         }
         directory.resize(dimDirectory);
@@ -106,7 +114,8 @@ EsitoAccoda AccodaMembro(const std::string& file, const std::string& nome, const
             }
             const size_t n = L16(&directory[p + 28]);
             const size_t totale = 46 + n + L16(&directory[p + 30]) + L16(&directory[p + 32]);
-            if (p + totale > directory.size()) throw NonZip(archivio, "directory centrale danneggiata");
+            if (p + totale > directory.size())
+                throw NonZip(archivio, "directory centrale danneggiata");
             if (std::string(reinterpret_cast<const char*>(&directory[p + 46]), n) == nome) {
                 return EsitoAccoda::NonGestito;  // a member to replace
             }
@@ -117,7 +126,8 @@ EsitoAccoda AccodaMembro(const std::string& file, const std::string& nome, const
     // Everything must stay within 32-bit offsets: deflate never grows data by more than a
     // few bytes per 16 KB block.
     const uint64_t peggiore = info.dimensione + info.dimensione / 1000 + 1024;
-    if (inizioDati + 30 + nome.size() + peggiore + directory.size() + 46 + nome.size() + kFine >= kLimite32 ||
+    if (inizioDati + 30 + nome.size() + peggiore + directory.size() + 46 + nome.size() + kFine >=
+            kLimite32 ||
         voci + 1 >= 0xFFFF) {
         return EsitoAccoda::NonGestito;
     }
@@ -159,7 +169,8 @@ EsitoAccoda AccodaMembro(const std::string& file, const std::string& nome, const
         do {
             d.z.next_out = out.data();
             d.z.avail_out = static_cast<uInt>(out.size());
-            if (deflate(&d.z, flush) == Z_STREAM_ERROR) throw ErroreStandard(num::ErroreInterno, "deflate");
+            if (deflate(&d.z, flush) == Z_STREAM_ERROR)
+                throw ErroreStandard(num::ErroreInterno, "deflate");
             const size_t prodotti = out.size() - d.z.avail_out;
             a.ScriviTutto(out.data(), prodotti);
             compressi += prodotti;

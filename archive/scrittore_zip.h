@@ -17,7 +17,7 @@ enum class EsitoAccoda {
 };
 
 // Throws Errore for file-system failures and for an archive that is not a ZIP file.
-EsitoAccoda AccodaMembro(const std::string& file, const std::string& nome, const std::string& archivio,
-                         const AvanzamentoZip& avanzamento);
+EsitoAccoda AccodaMembro(const std::string& file, const std::string& nome,
+                         const std::string& archivio, const AvanzamentoZip& avanzamento);
 
 }  // namespace bv::zip_interno

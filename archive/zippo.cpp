@@ -38,7 +38,9 @@ struct ChiudiFileZip {
 };
 using FileZipPtr = std::unique_ptr<zip_file_t, ChiudiFileZip>;
 
-void Log(const std::string& testo) { CbStampa(testo.c_str(), testo.size()); }
+void Log(const std::string& testo) {
+    CbStampa(testo.c_str(), testo.size());
+}
 
 std::string TestoErroreZip(int codice) {
     zip_error_t e;
@@ -50,11 +52,13 @@ std::string TestoErroreZip(int codice) {
 
 // An Errore of the file-system layer as a result code, with its detail in the log.
 int CodiceDaErrore(const Errore& e, const std::string& contesto, int predefinito) {
-    Log(contesto + ": " + e.Descrizione() + (e.Dettaglio().empty() ? "" : " [" + e.Dettaglio() + "]"));
+    Log(contesto + ": " + e.Descrizione() +
+        (e.Dettaglio().empty() ? "" : " [" + e.Dettaglio() + "]"));
     return e.Numero() == num::DiscoPieno ? zip_codice::DiscoPieno : predefinito;
 }
 
-int ComprimiConLibzip(const std::string& file, const std::string& nome, const std::string& archivio) {
+int ComprimiConLibzip(const std::string& file, const std::string& nome,
+                      const std::string& archivio) {
     int errore = 0;
     ZipPtr z(zip_open(archivio.c_str(), ZIP_CREATE, &errore));
     if (!z) {
@@ -66,7 +70,8 @@ int ComprimiConLibzip(const std::string& file, const std::string& nome, const st
         Log("Impossibile leggere " + file + ": " + zip_strerror(z.get()));
         return zip_codice::ApreFile;
     }
-    const zip_int64_t indice = zip_file_add(z.get(), nome.c_str(), sorgente, ZIP_FL_OVERWRITE | ZIP_FL_ENC_UTF_8);
+    const zip_int64_t indice =
+        zip_file_add(z.get(), nome.c_str(), sorgente, ZIP_FL_OVERWRITE | ZIP_FL_ENC_UTF_8);
     if (indice < 0) {
         zip_source_free(sorgente);
         Log("Impossibile aggiungere " + nome + " a " + archivio + ": " + zip_strerror(z.get()));
@@ -105,7 +110,8 @@ int CbStampa(const char* buffer, size_t lunghezza) {
         if (buffer == nullptr) return 0;
         const size_t massimo = std::min(lunghezza, kMassimoTesto);
         const void* nul = std::memchr(buffer, '\0', massimo);
-        const size_t n = nul != nullptr ? static_cast<size_t>(static_cast<const char*>(nul) - buffer) : massimo;
+        const size_t n =
+            nul != nullptr ? static_cast<size_t>(static_cast<const char*>(nul) - buffer) : massimo;
         Utilita().ScriviLog(std::string(buffer, n), {}, true, false);
     } catch (...) {  // nothing may escape into the library's work
     }
@@ -115,11 +121,14 @@ int CbStampa(const char* buffer, size_t lunghezza) {
 int CbSovrascrivi(const std::string& nome) {
     try {
         const std::string n = nome.substr(0, std::min<size_t>(nome.find('\0'), 256));
-        switch (InterazioneCorrente().Messaggio("Vuoi soprascrivere " + n + "?", "DECOMPRESSIONE", Icona::Nessuna,
-                                                Pulsanti::SiNoAnnulla)) {
-            case Risposta::Si: return 102;
-            case Risposta::No: return 100;
-            default: return 104;
+        switch (InterazioneCorrente().Messaggio("Vuoi soprascrivere " + n + "?", "DECOMPRESSIONE",
+                                                Icona::Nessuna, Pulsanti::SiNoAnnulla)) {
+            case Risposta::Si:
+                return 102;
+            case Risposta::No:
+                return 100;
+            default:
+                return 104;
         }
     } catch (...) {
         return 104;
@@ -135,8 +144,8 @@ std::string RigaElenco(uint64_t dimensione, int giorno, int mese, int anno, int 
     std::string numero = std::string(7, ' ') + std::to_string(dimensione);
     numero = numero.substr(numero.size() - 7);
     char data[32];
-    std::snprintf(data, sizeof data, "  %2d/%02d/%02d  %2d:%02d", giorno % 100, mese % 100, anno % 100, ora % 100,
-                  minuto % 100);
+    std::snprintf(data, sizeof data, "  %2d/%02d/%02d  %2d:%02d", giorno % 100, mese % 100,
+                  anno % 100, ora % 100, minuto % 100);
     riga = colonne + numero + data;
     // Pad to 80 columns, counting characters, not bytes.
     const size_t caratteri = Utf8AUtf32(riga).size();
@@ -158,7 +167,8 @@ bool NomeMembroSicuro(const std::string& nome) {
     return true;
 }
 
-int Comprimi(const std::string& file, const std::string& archivio, int recurse, const AvanzamentoZip& avanzamento) {
+int Comprimi(const std::string& file, const std::string& archivio, int recurse,
+             const AvanzamentoZip& avanzamento) {
     try {
         const InfoFile info = Fs().Info(file);
         if (recurse != 0 && info.cartella) {
@@ -166,7 +176,9 @@ int Comprimi(const std::string& file, const std::string& archivio, int recurse, 
             Utilita().AggiungiSepDir(cartella);
             for (const VoceCartella& v : Fs().Elenca(cartella)) {
                 if (!v.file && !v.cartella) continue;
-                if (const int r = Comprimi(cartella + v.nome, archivio, recurse, avanzamento); r != 0) return r;
+                if (const int r = Comprimi(cartella + v.nome, archivio, recurse, avanzamento);
+                    r != 0)
+                    return r;
             }
             return zip_codice::Ok;
         }
@@ -175,20 +187,22 @@ int Comprimi(const std::string& file, const std::string& archivio, int recurse, 
             return zip_codice::ApreFile;
         }
         const std::string nome = NomeDi(file);  // stored without its folder
-        if (zip_interno::AccodaMembro(file, nome, archivio, avanzamento) == zip_interno::EsitoAccoda::Fatto) {
+        if (zip_interno::AccodaMembro(file, nome, archivio, avanzamento) ==
+            zip_interno::EsitoAccoda::Fatto) {
             return zip_codice::Ok;
         }
         return ComprimiConLibzip(file, nome, archivio);
     } catch (const Errore& e) {
-        return CodiceDaErrore(e, "Compressione di " + file + " in " + archivio, zip_codice::ErroreScrittura);
+        return CodiceDaErrore(e, "Compressione di " + file + " in " + archivio,
+                              zip_codice::ErroreScrittura);
     } catch (...) {
         Log("Compressione di " + file + ": " + ErroreCorrente().Descrizione());
         return zip_codice::ErroreScrittura;
     }
 }
 
-int Estrai(const std::string& archivio, const std::string& cartella, bool elenco, bool chiediSovrascrittura,
-           const AvanzamentoZip& avanzamento) {
+int Estrai(const std::string& archivio, const std::string& cartella, bool elenco,
+           bool chiediSovrascrittura, const AvanzamentoZip& avanzamento) {
     int errore = 0;
     if (!Fs().Info(archivio).file) {
         Log("Archivio non trovato: " + archivio);
@@ -208,8 +222,9 @@ int Estrai(const std::string& archivio, const std::string& cartella, bool elenco
             std::tm ora{};
             const std::time_t t = st.mtime;
             localtime_r(&t, &ora);
-            const std::string riga = RigaElenco(st.size, ora.tm_mday, ora.tm_mon + 1, ora.tm_year + 1900, ora.tm_hour,
-                                                ora.tm_min, st.name != nullptr ? st.name : "");
+            const std::string riga =
+                RigaElenco(st.size, ora.tm_mday, ora.tm_mon + 1, ora.tm_year + 1900, ora.tm_hour,
+                           ora.tm_min, st.name != nullptr ? st.name : "");
             Log(riga);
         }
         return zip_codice::Ok;
@@ -221,7 +236,8 @@ int Estrai(const std::string& archivio, const std::string& cartella, bool elenco
         const char* nome = zip_get_name(z.get(), static_cast<zip_uint64_t>(i), 0);
         const std::string n = nome != nullptr ? nome : "";
         if (!NomeMembroSicuro(n)) {
-            Log("Membro rifiutato, porterebbe fuori dalla cartella di destinazione: " + n + " (" + archivio + ")");
+            Log("Membro rifiutato, porterebbe fuori dalla cartella di destinazione: " + n + " (" +
+                archivio + ")");
             sicuro = false;
         } else if (EUnLink(z.get(), static_cast<zip_uint64_t>(i))) {
             Log("Membro rifiutato, e' un collegamento simbolico: " + n + " (" + archivio + ")");
@@ -278,7 +294,8 @@ int Estrai(const std::string& archivio, const std::string& cartella, bool elenco
             for (;;) {
                 const zip_int64_t r = zip_fread(membro.get(), buf.data(), buf.size());
                 if (r < 0) {
-                    Log("Membro " + nome + " di " + archivio + ": " + zip_file_strerror(membro.get()));
+                    Log("Membro " + nome + " di " + archivio + ": " +
+                        zip_file_strerror(membro.get()));
                     out.Chiudi();
                     Fs().Rimuovi(temporaneo);
                     return zip_codice::ErroreFormato;
@@ -304,7 +321,8 @@ int Estrai(const std::string& archivio, const std::string& cartella, bool elenco
                 } catch (...) {
                 }
             }
-            return CodiceDaErrore(e, "Estrazione di " + nome + " da " + archivio, zip_codice::ErroreScrittura);
+            return CodiceDaErrore(e, "Estrazione di " + nome + " da " + archivio,
+                                  zip_codice::ErroreScrittura);
         }
     }
     return zip_codice::Ok;

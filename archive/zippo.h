@@ -15,8 +15,8 @@ using AvanzamentoZip = std::function<void(uint64_t byte)>;
 // Result codes (as the Info-ZIP tools number them).
 namespace zip_codice {
 inline constexpr int Ok = 0;
-inline constexpr int ErroreFormato = 2;     // damaged archive, bad CRC, unsafe member
-inline constexpr int ErroreGrave = 3;       // not an archive
+inline constexpr int ErroreFormato = 2;  // damaged archive, bad CRC, unsafe member
+inline constexpr int ErroreGrave = 3;    // not an archive
 inline constexpr int Memoria = 4;
 inline constexpr int ArchivioMancante = 9;
 inline constexpr int ErroreScrittura = 14;  // writing the archive failed

@@ -21,7 +21,8 @@ std::string Cartella() {
         bv::strumenti::GeneraDatabase(m + "/grande.mdb", kTotale, 1);
         std::filesystem::create_directories(m + "/piccoli");
         for (int i = 0; i < 1000; ++i) {
-            bv::strumenti::GeneraDatabase(m + "/piccoli/f" + std::to_string(i), kTotale / 1000, 100 + i);
+            bv::strumenti::GeneraDatabase(m + "/piccoli/f" + std::to_string(i), kTotale / 1000,
+                                          100 + i);
         }
         std::atexit([] { std::filesystem::remove_all(Cartella()); });
         return m;

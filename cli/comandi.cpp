@@ -49,10 +49,11 @@ constexpr const char* kAiuto =
 // Questions on the terminal, with the window's texts; without one, the answer that changes
 // nothing (Cancel, No), so an unattended run ends instead of waiting.
 class InterazioneTerminale final : public Interazione {
-public:
+  public:
     InterazioneTerminale(Terminale& t, bool siAutomatico) : t_(t), siAutomatico_(siAutomatico) {}
 
-    Risposta Messaggio(const std::string& testo, const std::string& titolo, Icona, Pulsanti pulsanti) override {
+    Risposta Messaggio(const std::string& testo, const std::string& titolo, Icona,
+                       Pulsanti pulsanti) override {
         switch (pulsanti) {
             case Pulsanti::Ok:
                 t_.out << testo << '\n';
@@ -60,16 +61,19 @@ public:
             case Pulsanti::SiNo:
                 if (siAutomatico_) return Risposta::Si;
                 if (!t_.interattivo) return Risposta::No;
-                return Chiedi(titolo + ": " + testo + " [s/N] ", {{"s", Risposta::Si}, {"si", Risposta::Si},
-                                                                 {"sì", Risposta::Si}, {"y", Risposta::Si}},
+                return Chiedi(titolo + ": " + testo + " [s/N] ",
+                              {{"s", Risposta::Si},
+                               {"si", Risposta::Si},
+                               {"sì", Risposta::Si},
+                               {"y", Risposta::Si}},
                               Risposta::No);
             case Pulsanti::RiprovaAnnulla:
                 if (!t_.interattivo) {
                     t_.err << titolo << ": " << testo << " [Annulla: nessun terminale]\n";
                     return Risposta::Annulla;
                 }
-                return Chiedi(titolo + ": " + testo + " [R]iprova / [A]nnulla: ", {{"r", Risposta::Riprova},
-                                                                                   {"riprova", Risposta::Riprova}},
+                return Chiedi(titolo + ": " + testo + " [R]iprova / [A]nnulla: ",
+                              {{"r", Risposta::Riprova}, {"riprova", Risposta::Riprova}},
                               Risposta::Annulla);
             case Pulsanti::SiNoAnnulla:
                 if (!t_.interattivo) return Risposta::Annulla;
@@ -81,8 +85,9 @@ public:
     std::string ScegliCartella(const std::string&) override { return {}; }
     bool ApriDocumento(const std::string&) override { return false; }
 
-private:
-    Risposta Chiedi(const std::string& domanda, const std::vector<std::pair<std::string, Risposta>>& scelte,
+  private:
+    Risposta Chiedi(const std::string& domanda,
+                    const std::vector<std::pair<std::string, Risposta>>& scelte,
                     Risposta altrimenti) {
         t_.err << '\n' << domanda << std::flush;
         std::string riga;
@@ -100,7 +105,7 @@ private:
 
 // Status texts and a progress bar on a terminal; plain lines otherwise.
 class OsservatoreTerminale final : public OsservatoreRipristino {
-public:
+  public:
     explicit OsservatoreTerminale(Terminale& t) : t_(t) {}
     ~OsservatoreTerminale() override { Chiudi(); }
 
@@ -125,15 +130,19 @@ public:
     void MostraErrore(const Errore& e) override {
         Chiudi();
         t_.err << "Errore " << e.Numero() << ": " << e.Descrizione() << '\n';
-        if (!e.Dettaglio().empty()) Utilita().ScriviLog("Errore " + std::to_string(e.Numero()) + ": " + e.Dettaglio());
+        if (!e.Dettaglio().empty())
+            Utilita().ScriviLog("Errore " + std::to_string(e.Numero()) + ": " + e.Dettaglio());
     }
 
-private:
+  private:
     void Disegna() {
         constexpr int kLarghezza = 30;
         const int pieni = std::max(0, pc_) * kLarghezza / 100;
         t_.err << "\r[" << std::string(static_cast<size_t>(pieni), '#')
-               << std::string(static_cast<size_t>(kLarghezza - pieni), '.') << "] " << (pc_ < 10 ? "  " : pc_ < 100 ? " " : "")
+               << std::string(static_cast<size_t>(kLarghezza - pieni), '.') << "] "
+               << (pc_ < 10    ? "  "
+                   : pc_ < 100 ? " "
+                               : "")
                << std::max(0, pc_) << "% " << testo_ << "\033[K" << std::flush;
         aperta_ = true;
     }
@@ -168,7 +177,8 @@ std::optional<std::string> Analizza(const std::vector<std::string>& a, Opzioni& 
     for (size_t i = 1; i < a.size(); ++i) {
         const std::string& x = a[i];
         auto valore = [&](std::optional<std::string>& dove) -> std::optional<std::string> {
-            if (i + 1 >= a.size() || a[i + 1].starts_with("--")) return "L'opzione " + x + " richiede un valore.";
+            if (i + 1 >= a.size() || a[i + 1].starts_with("--"))
+                return "L'opzione " + x + " richiede un valore.";
             dove = a[++i];
             return std::nullopt;
         };
@@ -205,9 +215,11 @@ std::string DataDelSet(const std::string& nome) {
 
 // The sets of a folder as the list shows them: entry index and date, newest first.
 class Righe final : public ListaControllo {
-public:
+  public:
     void Svuota() override { righe.clear(); }
-    void Aggiungi(const std::string& testo, int32_t dato) override { righe.emplace_back(dato, testo); }
+    void Aggiungi(const std::string& testo, int32_t dato) override {
+        righe.emplace_back(dato, testo);
+    }
     int Conta() const override { return static_cast<int>(righe.size()); }
     void Seleziona(int) override {}
     std::vector<std::pair<int32_t, std::string>> righe;
@@ -225,7 +237,8 @@ int Lista(const Opzioni& o, const StatoAvvio& s, Terminale& t, OsservatoreTermin
         elenco.GetFilenames(Utilita().AggiungiSepDir(cartella), kModelloSet);
         Righe righe;
         elenco.PopolaListBox(righe, kMascheraSet, 3);
-        for (const auto& [indice, data] : righe.righe) t.out << elenco.GetItem(indice) << '\t' << data << '\n';
+        for (const auto& [indice, data] : righe.righe)
+            t.out << elenco.GetItem(indice) << '\t' << data << '\n';
         return kSuccesso;
     } catch (...) {
         osservatore.MostraErrore(ErroreCorrente());
@@ -245,7 +258,8 @@ int Backup(const Opzioni& o, const StatoAvvio& s, OsservatoreTerminale& osservat
     return EseguiBackup(r, osservatore) ? kSuccesso : kErrore;
 }
 
-int Ripristina(const Opzioni& o, const StatoAvvio& s, Terminale& t, OsservatoreTerminale& osservatore) {
+int Ripristina(const Opzioni& o, const StatoAvvio& s, Terminale& t,
+               OsservatoreTerminale& osservatore) {
     const std::string origine = Spazi(o.orig.value_or(s.orig));
     if (origine.empty()) {
         t.err << "Nessuna origine: indicare --orig CARTELLA.\n";
@@ -276,11 +290,13 @@ int Ripristina(const Opzioni& o, const StatoAvvio& s, Terminale& t, OsservatoreT
         return kErrore;
     }
     switch (EseguiRipristino(r, osservatore)) {
-        case EsitoRipristino::Completato: return kSuccesso;
+        case EsitoRipristino::Completato:
+            return kSuccesso;
         case EsitoRipristino::Rinunciato:
             t.err << "Ripristino non eseguito.\n";
             return kErrore;
-        default: return kErrore;
+        default:
+            return kErrore;
     }
 }
 

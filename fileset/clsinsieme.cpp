@@ -29,7 +29,8 @@ int ValoreIniziale(const std::string& s) {
 // A piece that must be a whole number: blanks around it allowed, digits only.
 int Numero(const std::string& s) {
     const std::string t = Spazi(s);
-    if (t.empty() || !std::all_of(t.begin(), t.end(), [](char c) { return c >= '0' && c <= '9'; }) ||
+    if (t.empty() ||
+        !std::all_of(t.begin(), t.end(), [](char c) { return c >= '0' && c <= '9'; }) ||
         t.size() > 9) {
         throw ErroreStandard(num::TipoNonCorrispondente);
     }
@@ -38,14 +39,18 @@ int Numero(const std::string& s) {
 
 }  // namespace
 
-ClsInsieme::ClsInsieme() { Clear(); }
+ClsInsieme::ClsInsieme() {
+    Clear();
+}
 
 void ClsInsieme::Clear() {
     voci_.assign(1, std::string());
     chiavi_.clear();
 }
 
-std::string ClsInsieme::Chiave(const std::string& item) { return Maiuscolo(Spazi(item)); }
+std::string ClsInsieme::Chiave(const std::string& item) {
+    return Maiuscolo(Spazi(item));
+}
 
 int16_t ClsInsieme::Count() const {
     const size_t n = voci_.size() - 1;
@@ -59,7 +64,9 @@ std::string ClsInsieme::GetItem(int index) const {
     return voci_[static_cast<size_t>(index)];
 }
 
-bool ClsInsieme::Presente(const std::string& item) const { return chiavi_.count(Chiave(item)) > 0; }
+bool ClsInsieme::Presente(const std::string& item) const {
+    return chiavi_.count(Chiave(item)) > 0;
+}
 
 bool ClsInsieme::Add(const std::string& item, bool univoco, const std::string& terminatore) {
     std::string voce = Spazi(item);
@@ -77,11 +84,12 @@ void ClsInsieme::OrdinaLista(bool decrescente) {
     if (voci_.size() <= 1) return;
     // A stable sort gives exactly the selection sort's order: among equal entries the one
     // with the lower index first, empty entries at the end; without its quadratic cost.
-    std::stable_sort(voci_.begin() + 1, voci_.end(), [decrescente](const std::string& a, const std::string& b) {
-        if (a.empty() || b.empty()) return !a.empty() && b.empty();
-        const int c = ConfrontaTestoSenzaMaiuscole(a, b);
-        return decrescente ? c > 0 : c < 0;
-    });
+    std::stable_sort(voci_.begin() + 1, voci_.end(),
+                     [decrescente](const std::string& a, const std::string& b) {
+                         if (a.empty() || b.empty()) return !a.empty() && b.empty();
+                         const int c = ConfrontaTestoSenzaMaiuscole(a, b);
+                         return decrescente ? c > 0 : c < 0;
+                     });
 }
 
 bool ClsInsieme::Corrisponde(const std::string& nome, const std::string& modello) {
@@ -111,7 +119,8 @@ bool ClsInsieme::Corrisponde(const std::string& nome, const std::string& modello
 }
 
 int16_t ClsInsieme::GetFilenames(const std::string& path, const std::string& template_) {
-    if (!Utilita().IsCartella(path)) throw Errore(9984, "Destinazione non valida o disco non pronto.");
+    if (!Utilita().IsCartella(path))
+        throw Errore(9984, "Destinazione non valida o disco non pronto.");
     std::string cartella = path;
     Utilita().AggiungiSepDir(cartella);
     // List first: a folder that cannot be read leaves the set as it was.
@@ -146,7 +155,8 @@ DataOra ClsInsieme::To_Date(const std::string& testo, int16_t formato) {
     const std::string s = Utf32AUtf8(t);
     if (formato < 1 || formato > 5) throw Errore(11004, "To_Date: formato non supportato.");
     const size_t richiesta = (formato == 2 || formato == 5) ? 10 : 8;
-    if (t.size() != richiesta || s.size() != richiesta) throw Errore(11005, "To_Date: formato non valido.");
+    if (t.size() != richiesta || s.size() != richiesta)
+        throw Errore(11005, "To_Date: formato non valido.");
     auto pezzo = [&s](size_t da, size_t n) { return s.substr(da - 1, n); };  // 1-based
     int anno = 0, mese = 0, giorno = 0;
     switch (formato) {
@@ -181,7 +191,8 @@ DataOra ClsInsieme::To_Date(const std::string& testo, int16_t formato) {
     return DataOra{anno, mese, giorno, 0, 0, 0};
 }
 
-void ClsInsieme::PopolaListBox(ListaControllo& lista, const std::string& trasformatore, int16_t adata) const {
+void ClsInsieme::PopolaListBox(ListaControllo& lista, const std::string& trasformatore,
+                               int16_t adata) const {
     lista.Svuota();
     const int16_t n = Count();
     for (int i = 1; i <= n; ++i) {

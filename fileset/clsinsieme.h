@@ -13,7 +13,7 @@ namespace bv {
 
 // The list control PopolaListBox fills: the window adapts its list widget, tests use a fake.
 class ListaControllo {
-public:
+  public:
     virtual ~ListaControllo() = default;
     virtual void Svuota() = 0;
     // Appends a line with an integer attached.
@@ -23,7 +23,7 @@ public:
 };
 
 class ClsInsieme {
-public:
+  public:
     ClsInsieme();
 
     void Clear();
@@ -43,7 +43,8 @@ public:
     int16_t GetFilenames(const std::string& path, const std::string& template_);
     // Refills the control: one line per entry made from the mask and, for adata 1..5, shown
     // as a short date; an entry that cannot be converted is left out; selects the first line.
-    void PopolaListBox(ListaControllo& lista, const std::string& trasformatore, int16_t adata) const;
+    void PopolaListBox(ListaControllo& lista, const std::string& trasformatore,
+                       int16_t adata) const;
 
     // The helpers of PopolaListBox.
     static std::string Trasforma(const std::string& nome, const std::string& mask);
@@ -53,10 +54,10 @@ public:
     // character literal; "*.*" matches every name, as the Windows listing does.
     static bool Corrisponde(const std::string& nome, const std::string& modello);
 
-private:
+  private:
     static std::string Chiave(const std::string& item);
 
-    std::vector<std::string> voci_;            // slot 0 is always the empty string
+    std::vector<std::string> voci_;                // slot 0 is always the empty string
     std::unordered_multiset<std::string> chiavi_;  // the entries' comparison keys, for Presente
 };
 

@@ -10,7 +10,8 @@
 namespace bv {
 
 namespace {
-constexpr const char* kMessaggioUtente = "Per poter eseguire il modulo è necessario usare un utente senza limitazioni.";
+constexpr const char* kMessaggioUtente =
+    "Per poter eseguire il modulo è necessario usare un utente senza limitazioni.";
 }
 
 void PreparaCartellaTemp() {
@@ -32,7 +33,8 @@ StatoAvvio CaricaAvvio() {
         s.versione = u.GetVersione(s.cartellaInstallazione + kEseguibileHost);
         if (u.ConfrontaVersione(s.versione, kVersioneMinima) == -1) {
             throw Errore(3012,
-                         "Il modulo di backup è applicabile unicamente alla versione 1.0.0.0 o versione successiva "
+                         "Il modulo di backup è applicabile unicamente alla versione 1.0.0.0 o "
+                         "versione successiva "
                          "di Brelvano.");
         }
         s.percorsoDati = LeggiImpostazione(ApplicazioneHost(), kSezioneDati, "Path");

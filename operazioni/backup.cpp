@@ -21,9 +21,11 @@ namespace bv {
 namespace {
 
 const char* const kErroreCompressione =
-    "Errore durante la compressione. Impossibile procedere. Vedere il file log per maggiori dettagli.";
+    "Errore durante la compressione. Impossibile procedere. Vedere il file log per maggiori "
+    "dettagli.";
 const char* const kErroreDecompressione =
-    "Errore durante la decompressione. Impossibile procedere. Vedere il file log per maggiori dettagli.";
+    "Errore durante la decompressione. Impossibile procedere. Vedere il file log per maggiori "
+    "dettagli.";
 
 void RimuoviSeEsiste(const std::string& percorso) {
     if (Fs().Info(percorso).esiste) Fs().Rimuovi(percorso);
@@ -39,7 +41,9 @@ struct Compagni {
         : base(NomeBase(database)), cartella(TrovaNome(prefisso, base) + Separatore()) {
         file.GetFilenames(cartella, "*.*");  // 9984 when the folder is missing
     }
-    std::string Appiattito(const std::string& cartellaTemp, int j) const { return cartellaTemp + base + "_" + file.GetItem(j); }
+    std::string Appiattito(const std::string& cartellaTemp, int j) const {
+        return cartellaTemp + base + "_" + file.GetItem(j);
+    }
 };
 
 }  // namespace
@@ -61,7 +65,9 @@ bool EseguiBackup(const RichiestaBackup& r, OsservatoreOperazione& o) {
         o.Messaggio("Attendere...");
         o.Aggiorna();
         if (r.datiNonPresenti || r.nonInstallato) {
-            throw Errore(9985, "Impossibile procedere con il backup. Dati non presenti o Brelvano non installato.");
+            throw Errore(9985,
+                         "Impossibile procedere con il backup. Dati non presenti o Brelvano non "
+                         "installato.");
         }
 
         std::string destinazione;
@@ -70,7 +76,8 @@ bool EseguiBackup(const RichiestaBackup& r, OsservatoreOperazione& o) {
         } else {
             destinazione = Spazi(r.destinazione);
             if (destinazione.empty()) throw Errore(9982, "E' necessario indicare la destinazione.");
-            if (!u.IsCartella(destinazione)) throw Errore(9984, "Destinazione non valida o disco non pronto.");
+            if (!u.IsCartella(destinazione))
+                throw Errore(9984, "Destinazione non valida o disco non pronto.");
             SalvaImpostazione(ApplicazioneProgramma(), kSezioneBackup, "Dest", destinazione);
         }
 
@@ -84,7 +91,8 @@ bool EseguiBackup(const RichiestaBackup& r, OsservatoreOperazione& o) {
             prefisso = u.EstraiPath(r.percorsoDati);
             dati.Add(r.percorsoDati.substr(prefisso.size()), true, "#");
         }
-        if (dati.Count() == 0) throw Errore(9988, "Nessun file data presente. Impossibile effettuare il backup.");
+        if (dati.Count() == 0)
+            throw Errore(9988, "Nessun file data presente. Impossibile effettuare il backup.");
 
         std::string t = r.cartellaTemp;
         u.AggiungiSepDir(t);
@@ -97,22 +105,28 @@ bool EseguiBackup(const RichiestaBackup& r, OsservatoreOperazione& o) {
         for (int i = 1; i <= n; ++i) {
             const std::string db = dati.GetItem(i);
             if (u.FileAperto(prefisso + db)) {
-                throw Errore(9983, "Impossibile effettuare il backup se Brelvano o un modulo aggiuntivo è in esecuzione.");
+                throw Errore(9983,
+                             "Impossibile effettuare il backup se Brelvano o un modulo aggiuntivo "
+                             "è in esecuzione.");
             }
             const double dimensioneDb = static_cast<double>(Fs().Info(prefisso + db).dimensione);
             const double inizio = 34.0 / k * (i - 1) / n;
             const double passo = 34.0 / k / n;
             const auto avanzamento = [&](uint64_t byte) {
-                if (dimensioneDb > 0) o.Avanzamento(inizio + passo * std::min(1.0, static_cast<double>(byte) / dimensioneDb));
+                if (dimensioneDb > 0)
+                    o.Avanzamento(inizio +
+                                  passo * std::min(1.0, static_cast<double>(byte) / dimensioneDb));
                 pulsazione();
             };
-            if (Comprimi(prefisso + db, archivio, 0, avanzamento) != 0) throw Errore(9986, kErroreCompressione);
+            if (Comprimi(prefisso + db, archivio, 0, avanzamento) != 0)
+                throw Errore(9986, kErroreCompressione);
             totaleSorgenti += static_cast<uint64_t>(dimensioneDb);
             const Compagni c(prefisso, db);
             for (int j = 1; j <= c.file.Count(); ++j) {
                 const std::string copia = c.Appiattito(t, j);
                 RimuoviSeEsiste(copia);
-                CopiaFile(c.cartella + c.file.GetItem(j), copia, false);  // a scratch copy: no need to flush it
+                CopiaFile(c.cartella + c.file.GetItem(j), copia,
+                          false);  // a scratch copy: no need to flush it
                 totaleSorgenti += Fs().Info(copia).dimensione;
                 if (Comprimi(copia, archivio, 0, [&](uint64_t) { pulsazione(); }) != 0) {
                     throw Errore(9986, kErroreCompressione);
@@ -161,22 +175,27 @@ bool EseguiBackup(const RichiestaBackup& r, OsservatoreOperazione& o) {
             }
             const auto estrazione = [&](uint64_t byte) {
                 if (totaleSorgenti > 0) {
-                    o.Avanzamento(66.0 + 14.0 * std::min(1.0, static_cast<double>(byte) / static_cast<double>(totaleSorgenti)));
+                    o.Avanzamento(66.0 +
+                                  14.0 * std::min(1.0, static_cast<double>(byte) /
+                                                           static_cast<double>(totaleSorgenti)));
                 }
                 pulsazione();
             };
-            if (Estrai(archivio, r.cartellaTemp, false, false, estrazione) != 0) throw Errore(9986, kErroreDecompressione);
+            if (Estrai(archivio, r.cartellaTemp, false, false, estrazione) != 0)
+                throw Errore(9986, kErroreDecompressione);
             Fs().Rimuovi(archivio);
             o.Avanzamento(80);
             o.Aggiorna();
             const auto battito = [&] { pulsazione(); };
             for (int i = 1; i <= n; ++i) {
                 const std::string db = dati.GetItem(i);
-                if (!u.ConfrontaFile(t + db, prefisso + db, battito)) throw Errore(9987, "Verifica fallita.");
+                if (!u.ConfrontaFile(t + db, prefisso + db, battito))
+                    throw Errore(9987, "Verifica fallita.");
                 Fs().Rimuovi(t + db);
                 const Compagni c(prefisso, db);
                 for (int j = 1; j <= c.file.Count(); ++j) {
-                    if (!u.ConfrontaFile(c.Appiattito(t, j), c.cartella + c.file.GetItem(j), battito)) {
+                    if (!u.ConfrontaFile(c.Appiattito(t, j), c.cartella + c.file.GetItem(j),
+                                         battito)) {
                         throw Errore(9987, "Verifica fallita.");
                     }
                     Fs().Rimuovi(c.Appiattito(t, j));
@@ -190,7 +209,8 @@ bool EseguiBackup(const RichiestaBackup& r, OsservatoreOperazione& o) {
 
         o.Aggiorna();
         o.Occupato(false);
-        InterazioneCorrente().Messaggio("Backup completato correttamente.", "Backup", Icona::Informazione, Pulsanti::Ok);
+        InterazioneCorrente().Messaggio("Backup completato correttamente.", "Backup",
+                                        Icona::Informazione, Pulsanti::Ok);
         o.VisibileStato(false);
         return true;
     } catch (...) {

@@ -10,15 +10,15 @@
 namespace bv {
 
 struct RichiestaBackup {
-    bool floppy = false;         // "Floppy A": the removable drive
-    std::string destinazione;    // the destination folder as typed
-    bool verifica = true;        // "Verifica dati" when the backup starts
+    bool floppy = false;       // "Floppy A": the removable drive
+    std::string destinazione;  // the destination folder as typed
+    bool verifica = true;      // "Verifica dati" when the backup starts
     // "Verifica dati" read again when the split is done (default: `verifica`).
     std::function<bool()> verificaDopo;
-    std::string percorsoDati;    // a folder, or the path of one database
+    std::string percorsoDati;  // a folder, or the path of one database
     bool nonInstallato = false;
     bool datiNonPresenti = false;
-    std::string cartellaTemp;    // the program's temporary folder
+    std::string cartellaTemp;  // the program's temporary folder
 };
 
 // Runs the whole backup. On success shows "Backup completato correttamente." and returns

@@ -5,6 +5,8 @@
 
 namespace bv {
 
-void OsservatoreOperazione::MostraErrore(const Errore& errore) { Utilita().PrintErrore(errore); }
+void OsservatoreOperazione::MostraErrore(const Errore& errore) {
+    Utilita().PrintErrore(errore);
+}
 
 }  // namespace bv

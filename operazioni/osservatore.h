@@ -11,20 +11,21 @@
 namespace bv {
 
 class OsservatoreOperazione {
-public:
+  public:
     virtual ~OsservatoreOperazione() = default;
     virtual void Messaggio(const std::string& /*testo*/) {}
-    virtual void Avanzamento(double /*valore*/) {}   // 0 to 100
-    virtual void VisibileStato(bool /*visibile*/) {}  // the backup's status shown, its command disabled
-    virtual void Occupato(bool /*occupato*/) {}       // the busy pointer
-    virtual void Aggiorna() {}                        // redraw now
+    virtual void Avanzamento(double /*valore*/) {}  // 0 to 100
+    virtual void VisibileStato(bool /*visibile*/) {
+    }                                            // the backup's status shown, its command disabled
+    virtual void Occupato(bool /*occupato*/) {}  // the busy pointer
+    virtual void Aggiorna() {}                   // redraw now
     // Shows the error that stopped the operation (the window: the error box).
     virtual void MostraErrore(const Errore& errore);
 };
 
 // Lets long work call Aggiorna at most a few times a second.
 class Pulsazione {
-public:
+  public:
     explicit Pulsazione(OsservatoreOperazione& o) : o_(o) {}
     void operator()() {
         const auto ora = std::chrono::steady_clock::now();
@@ -34,7 +35,7 @@ public:
         }
     }
 
-private:
+  private:
     OsservatoreOperazione& o_;
     std::chrono::steady_clock::time_point ultima_{};
 };

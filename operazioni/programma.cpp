@@ -6,14 +6,20 @@
 
 namespace bv {
 
-std::string ApplicazioneProgramma() { return std::string("KO_") + kTitoloProgramma; }
-std::string ApplicazioneHost() { return std::string("KO_") + kHost; }
+std::string ApplicazioneProgramma() {
+    return std::string("KO_") + kTitoloProgramma;
+}
+std::string ApplicazioneHost() {
+    return std::string("KO_") + kHost;
+}
 
 std::string CartellaTempProgramma() {
     std::string cartella = CartellaProgramma();
     return Utilita().AggiungiSepDir(cartella) + "Temp";
 }
 
-std::string CartellaInstallazioneHost() { return Utilita().CartellaApplicazione(kEseguibileHost); }
+std::string CartellaInstallazioneHost() {
+    return Utilita().CartellaApplicazione(kEseguibileHost);
+}
 
 }  // namespace bv

@@ -21,12 +21,14 @@ namespace bv {
 
 namespace {
 
-const char* const kAccessoNegato = "Impossibile procedere con il ripristino. Accesso in scrittura non permesso.";
+const char* const kAccessoNegato =
+    "Impossibile procedere con il ripristino. Accesso in scrittura non permesso.";
 
 // Empties a folder of ours (files and any sub-folders an archive brought).
 void Svuota(const std::string& cartella) {
     if (!Fs().Info(cartella).cartella) return;
-    for (const VoceCartella& v : Fs().Elenca(cartella)) RimuoviAlbero(cartella + Separatore() + v.nome);
+    for (const VoceCartella& v : Fs().Elenca(cartella))
+        RimuoviAlbero(cartella + Separatore() + v.nome);
 }
 
 void RimuoviTemporanea(const std::string& cartella) {
@@ -35,14 +37,15 @@ void RimuoviTemporanea(const std::string& cartella) {
 
 // The safety copy of a database and of its companion folder, so they can be put back.
 struct CopiaSicurezza {
-    std::string database;        // where the database stood ("" when there was none)
+    std::string database;  // where the database stood ("" when there was none)
     std::string copiaDatabase;
-    std::string cartella;        // where its folder stood
+    std::string cartella;  // where its folder stood
     std::string copiaCartella;
 };
 
 // Puts the old database and folder back after a failed move, removing what had come in.
-void RimettiAlSuoPosto(const CopiaSicurezza& c, const std::string& destinazione, const std::string& cartella) {
+void RimettiAlSuoPosto(const CopiaSicurezza& c, const std::string& destinazione,
+                       const std::string& cartella) {
     try {
         if (!c.copiaDatabase.empty()) {
             if (Fs().Info(destinazione).esiste) Fs().Rimuovi(destinazione);
@@ -84,7 +87,8 @@ EsitoRipristino EseguiRipristino(const RichiestaRipristino& r, OsservatoreRipris
         } while (Fs().Info(cartellaLavoro).file);
 
         if (r.nonInstallato) {
-            throw Errore(9989, std::string("Impossibile procedere con il ripristino. ") + kHost + " non installato.");
+            throw Errore(9989, std::string("Impossibile procedere con il ripristino. ") + kHost +
+                                   " non installato.");
         }
         if (r.indiceSelezionato < 0 || r.elenco == nullptr) {
             throw Errore(9991, "E' necessario selezionare un backup dalla lista.");
@@ -92,21 +96,24 @@ EsitoRipristino EseguiRipristino(const RichiestaRipristino& r, OsservatoreRipris
         const std::string nomeSet = r.elenco->GetItem(r.indiceSelezionato);
         const std::string nomeMostrato = r.testoSelezionato;
         const std::string origine = Spazi(r.origine);
-        if (!u.IsCartella(origine)) throw Errore(9984, "Destinazione non valida o disco non pronto.");
+        if (!u.IsCartella(origine))
+            throw Errore(9984, "Destinazione non valida o disco non pronto.");
         if (!u.WriteAccess(CartellaInstallazioneHost())) throw Errore(9990, kAccessoNegato);
 
         std::string percorsoDati = r.percorsoDati;
         if (r.datiNonPresenti) {
-            percorsoDati = !Spazi(u.CartellaDati()).empty() ? u.CartellaDati() + "KoBrelvano" : CartellaInstallazioneHost();
+            percorsoDati = !Spazi(u.CartellaDati()).empty() ? u.CartellaDati() + "KoBrelvano"
+                                                            : CartellaInstallazioneHost();
             percorsoDati = u.AggiungiSepDir(percorsoDati) + "DATI" + Separatore();
             SalvaImpostazione(ApplicazioneHost(), kSezioneDati, "path", percorsoDati);
             if (!u.CreaPercorsoDirectory(percorsoDati)) throw Errore(9990, kAccessoNegato);
             o.DatiCreati(percorsoDati);
         }
 
-        if (InterazioneCorrente().Messaggio("Si desidera realmente procedere con il ripristino del backup " +
-                                                nomeMostrato + "?",
-                                            "Ripristino", Icona::Domanda, Pulsanti::SiNo) != Risposta::Si) {
+        if (InterazioneCorrente().Messaggio(
+                "Si desidera realmente procedere con il ripristino del backup " + nomeMostrato +
+                    "?",
+                "Ripristino", Icona::Domanda, Pulsanti::SiNo) != Risposta::Si) {
             return EsitoRipristino::Rinunciato;
         }
 
@@ -117,8 +124,8 @@ EsitoRipristino EseguiRipristino(const RichiestaRipristino& r, OsservatoreRipris
             presenti.GetFilenames(percorsoDati, "*.mdb");
             for (int i = 1; i <= presenti.Count(); ++i) {
                 if (u.FileAperto(prefisso + presenti.GetItem(i))) {
-                    throw Errore(9983, std::string("Impossibile effettuare il ripristino se ") + kHost +
-                                           " o un modulo aggiuntivo è in esecuzione.");
+                    throw Errore(9983, std::string("Impossibile effettuare il ripristino se ") +
+                                           kHost + " o un modulo aggiuntivo è in esecuzione.");
                 }
             }
         }
@@ -144,7 +151,8 @@ EsitoRipristino EseguiRipristino(const RichiestaRipristino& r, OsservatoreRipris
         o.Messaggio("Decompressione...");
         if (Estrai(archivio, cartellaLavoro, false, false, [&](uint64_t) { pulsazione(); }) != 0) {
             throw Errore(9986,
-                         "Errore durante la decompressione. Impossibile procedere. Vedere il file log per maggiori "
+                         "Errore durante la decompressione. Impossibile procedere. Vedere il file "
+                         "log per maggiori "
                          "dettagli.");
         }
         Fs().Rimuovi(archivio);
@@ -182,10 +190,12 @@ EsitoRipristino EseguiRipristino(const RichiestaRipristino& r, OsservatoreRipris
                 std::string nuovoNome;
                 if (!copia.copiaDatabase.empty()) {
                     // The folder's copy bears the number of the database's copy.
-                    nuovoNome = cartella + copia.copiaDatabase.substr(copia.copiaDatabase.find_last_of('.'));
+                    nuovoNome = cartella +
+                                copia.copiaDatabase.substr(copia.copiaDatabase.find_last_of('.'));
                 }
                 // A folder without its database, or a name already taken: a free name of its own.
-                if (nuovoNome.empty() || Fs().Info(nuovoNome).esiste) nuovoNome = NomeLibero(cartella, "cfb");
+                if (nuovoNome.empty() || Fs().Info(nuovoNome).esiste)
+                    nuovoNome = NomeLibero(cartella, "cfb");
                 Fs().Rinomina(cartellaEsistente, nuovoNome);
                 copia.cartella = cartellaEsistente;
                 copia.copiaCartella = nuovoNome;
@@ -211,8 +221,8 @@ EsitoRipristino EseguiRipristino(const RichiestaRipristino& r, OsservatoreRipris
 
         o.Occupato(false);
         RimuoviTemporanea(cartellaLavoro);
-        InterazioneCorrente().Messaggio("Ripristino effettuato con successo", "Ripristino", Icona::Informazione,
-                                        Pulsanti::Ok);
+        InterazioneCorrente().Messaggio("Ripristino effettuato con successo", "Ripristino",
+                                        Icona::Informazione, Pulsanti::Ok);
         o.ComandoAbilitato(true);
         return EsitoRipristino::Completato;
     } catch (...) {

@@ -11,10 +11,10 @@
 namespace bv {
 
 struct RichiestaRipristino {
-    std::string origine;             // the origin folder as typed
+    std::string origine;                 // the origin folder as typed
     const ClsInsieme* elenco = nullptr;  // the sets listed
-    int indiceSelezionato = -1;      // the entry of the selected line (its item data), -1 for none
-    std::string testoSelezionato;    // the selected line's text: the set's date as shown
+    int indiceSelezionato = -1;    // the entry of the selected line (its item data), -1 for none
+    std::string testoSelezionato;  // the selected line's text: the set's date as shown
     std::string percorsoDati;
     bool nonInstallato = false;
     bool datiNonPresenti = false;
@@ -22,7 +22,7 @@ struct RichiestaRipristino {
 };
 
 class OsservatoreRipristino : public OsservatoreOperazione {
-public:
+  public:
     virtual void ComandoAbilitato(bool /*abilitato*/) {}
     // A data folder was made because none was known; it is now the data path.
     virtual void DatiCreati(const std::string& /*percorsoDati*/) {}
@@ -31,7 +31,8 @@ public:
 enum class EsitoRipristino { Completato, Rinunciato, Fallito };
 
 // Runs the whole restore, asking for confirmation first.
-EsitoRipristino EseguiRipristino(const RichiestaRipristino& richiesta, OsservatoreRipristino& osservatore);
+EsitoRipristino EseguiRipristino(const RichiestaRipristino& richiesta,
+                                 OsservatoreRipristino& osservatore);
 
 // The first free safety-copy name for a file: percorsoFile + "." + estensione + 000, 001, ...
 // (all digits from 1000 on); a name any entry holds already is skipped. Past 32,767: Overflow.

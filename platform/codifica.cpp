@@ -46,8 +46,8 @@ std::vector<char32_t> Decodifica(std::string_view s) {
             if ((c & 0xC0) != 0x80) ok = false;
             cp = (cp << 6) | (c & 0x3F);
         }
-        const bool troppoLungo = (n == 1 && cp < 0x80) || (n == 2 && cp < 0x800) ||
-                                 (n == 3 && cp < 0x10000);
+        const bool troppoLungo =
+            (n == 1 && cp < 0x80) || (n == 2 && cp < 0x800) || (n == 3 && cp < 0x10000);
         if (!ok || troppoLungo || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) {
             out.push_back(0xFFFD);
             ++i;
@@ -159,8 +159,9 @@ std::string Utf16leAUtf8(std::string_view byte) {
         char32_t u = static_cast<unsigned char>(byte[i]) |
                      (static_cast<char32_t>(static_cast<unsigned char>(byte[i + 1])) << 8);
         if (u >= 0xD800 && u <= 0xDBFF && i + 3 < byte.size()) {
-            const char32_t basso = static_cast<unsigned char>(byte[i + 2]) |
-                                   (static_cast<char32_t>(static_cast<unsigned char>(byte[i + 3])) << 8);
+            const char32_t basso =
+                static_cast<unsigned char>(byte[i + 2]) |
+                (static_cast<char32_t>(static_cast<unsigned char>(byte[i + 3])) << 8);
             if (basso >= 0xDC00 && basso <= 0xDFFF) {
                 u = 0x10000 + ((u - 0xD800) << 10) + (basso - 0xDC00);
                 i += 2;
@@ -204,10 +205,16 @@ std::string Utf32AUtf8(std::u32string_view testo) {
     return out;
 }
 
-char32_t MaiuscolaDi(char32_t c) { return Maiuscola(c); }
+char32_t MaiuscolaDi(char32_t c) {
+    return Maiuscola(c);
+}
 
-std::string Maiuscolo(std::string_view testo) { return Mappa(testo, Maiuscola); }
-std::string Minuscolo(std::string_view testo) { return Mappa(testo, Minuscola); }
+std::string Maiuscolo(std::string_view testo) {
+    return Mappa(testo, Maiuscola);
+}
+std::string Minuscolo(std::string_view testo) {
+    return Mappa(testo, Minuscola);
+}
 
 bool UgualiIgnorandoMaiuscole(std::string_view a, std::string_view b) {
     if (a == b) return true;

@@ -17,7 +17,8 @@ locale_t LocaleCollazione() {
             const char* s = std::getenv(v);
             if (s != nullptr && *s != '\0') {
                 const std::string n = s;
-                if (n == "C" || n == "POSIX" || n.starts_with("C.")) return static_cast<locale_t>(nullptr);
+                if (n == "C" || n == "POSIX" || n.starts_with("C."))
+                    return static_cast<locale_t>(nullptr);
                 return newlocale(LC_COLLATE_MASK, s, static_cast<locale_t>(nullptr));
             }
         }

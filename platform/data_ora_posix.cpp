@@ -67,7 +67,9 @@ DataOra Adesso() {
     return {t.tm_year + 1900, t.tm_mon + 1, t.tm_mday, t.tm_hour, t.tm_min, t.tm_sec};
 }
 
-void ImpostaOrologio(std::function<DataOra()> orologio) { Orologio() = std::move(orologio); }
+void ImpostaOrologio(std::function<DataOra()> orologio) {
+    Orologio() = std::move(orologio);
+}
 
 bool DataValida(int anno, int mese, int giorno) {
     if (anno < 1 || anno > 9999 || mese < 1 || mese > 12 || giorno < 1) return false;

@@ -16,25 +16,44 @@ Errore::Errore(int32_t numero, std::string descrizione, std::string dettaglio)
 
 std::string TestoErroreStandard(int32_t numero) {
     switch (numero) {
-        case num::ArgomentoNonValido: return "Chiamata di routine o argomento non validi";
-        case num::Overflow: return "Overflow";
-        case num::MemoriaEsaurita: return "Memoria esaurita";
-        case num::ErroreInterno: return "Errore interno";
-        case num::IndiceFuoriIntervallo: return "Indice non compreso nell'intervallo";
-        case num::TipoNonCorrispondente: return "Tipo non corrispondente";
-        case num::NomeFileNonValido: return "Nome o numero di file non valido";
-        case num::FileNonTrovato: return "Impossibile trovare il file";
-        case num::FileGiaAperto: return "File già aperto";
-        case num::ErroreIO: return "Errore di I/O periferica";
-        case num::FileGiaEsistente: return "File già esistente";
-        case num::DiscoPieno: return "Disco pieno";
-        case num::PerifericaNonDisponibile: return "Periferica non disponibile";
-        case num::AutorizzazioneNegata: return "Autorizzazione negata";
-        case num::DiscoNonPronto: return "Disco non pronto";
-        case num::AccessoPercorso: return "Errore di accesso al percorso/file";
-        case num::PercorsoNonTrovato: return "Impossibile trovare il percorso ";
-        case num::ValoreProprietaNonValido: return "Valore della proprietà non valido";
-        default: return {};
+        case num::ArgomentoNonValido:
+            return "Chiamata di routine o argomento non validi";
+        case num::Overflow:
+            return "Overflow";
+        case num::MemoriaEsaurita:
+            return "Memoria esaurita";
+        case num::ErroreInterno:
+            return "Errore interno";
+        case num::IndiceFuoriIntervallo:
+            return "Indice non compreso nell'intervallo";
+        case num::TipoNonCorrispondente:
+            return "Tipo non corrispondente";
+        case num::NomeFileNonValido:
+            return "Nome o numero di file non valido";
+        case num::FileNonTrovato:
+            return "Impossibile trovare il file";
+        case num::FileGiaAperto:
+            return "File già aperto";
+        case num::ErroreIO:
+            return "Errore di I/O periferica";
+        case num::FileGiaEsistente:
+            return "File già esistente";
+        case num::DiscoPieno:
+            return "Disco pieno";
+        case num::PerifericaNonDisponibile:
+            return "Periferica non disponibile";
+        case num::AutorizzazioneNegata:
+            return "Autorizzazione negata";
+        case num::DiscoNonPronto:
+            return "Disco non pronto";
+        case num::AccessoPercorso:
+            return "Errore di accesso al percorso/file";
+        case num::PercorsoNonTrovato:
+            return "Impossibile trovare il percorso ";
+        case num::ValoreProprietaNonValido:
+            return "Valore della proprietà non valido";
+        default:
+            return {};
     }
 }
 

@@ -9,7 +9,7 @@
 namespace bv {
 
 class Errore : public std::runtime_error {
-public:
+  public:
     Errore(int32_t numero, std::string descrizione, std::string dettaglio = {});
 
     int32_t Numero() const noexcept { return numero_; }
@@ -22,7 +22,7 @@ public:
     const std::string& Descrizione() const noexcept { return descrizione_; }
     const std::string& Dettaglio() const noexcept { return dettaglio_; }
 
-private:
+  private:
     int32_t numero_;
     std::string descrizione_;
     std::string dettaglio_;

@@ -21,7 +21,8 @@ std::string NormalizzaChiave(std::string_view chiave) {
     std::string c = Maiuscolo(TrimSpazi(chiave));
     while (!c.empty() && c.back() == '\\') c.pop_back();
     auto sostituisci = [&c](std::string_view breve, std::string_view lungo) {
-        if (c == breve || (c.starts_with(breve) && c.size() > breve.size() && c[breve.size()] == '\\')) {
+        if (c == breve ||
+            (c.starts_with(breve) && c.size() > breve.size() && c[breve.size()] == '\\')) {
             c = std::string(lungo) + c.substr(breve.size());
         }
     };
@@ -77,15 +78,17 @@ std::string RigaValore(std::string_view nome, std::string_view testo) {
 
 struct DocumentoReg::Voce {
     enum class Tipo { Chiave, Valore } tipo;
-    size_t prima = 0;   // first line
-    size_t ultima = 0;  // last line (continuations of hex data)
+    size_t prima = 0;    // first line
+    size_t ultima = 0;   // last line (continuations of hex data)
     std::string chiave;  // normalised key of the section the entry is in ("" = none)
     std::string nome;    // value name as written
     ValoreReg valore;
     bool cancellazione = false;
 };
 
-DocumentoReg::DocumentoReg() { righe_ = {std::string(kIntestazione), ""}; }
+DocumentoReg::DocumentoReg() {
+    righe_ = {std::string(kIntestazione), ""};
+}
 
 DocumentoReg DocumentoReg::Analizza(std::string_view contenuto) {
     DocumentoReg doc;
@@ -214,8 +217,7 @@ void DocumentoReg::Imposta(std::string_view chiave, std::string_view nome, std::
         return;
     }
     if (sezione != nullptr) {
-        righe_.insert(righe_.begin() + static_cast<long>(fineSezione) + 1,
-                      RigaValore(nome, testo));
+        righe_.insert(righe_.begin() + static_cast<long>(fineSezione) + 1, RigaValore(nome, testo));
         return;
     }
     while (!righe_.empty() && TrimSpazi(righe_.back()).empty()) righe_.pop_back();

@@ -17,7 +17,7 @@ struct ValoreReg {
 };
 
 class DocumentoReg {
-public:
+  public:
     // An empty document with the format's header line.
     DocumentoReg();
     // Reads UTF-8 (with or without BOM) or UTF-16LE with BOM, CR LF or LF line ends.
@@ -34,7 +34,7 @@ public:
     // The file's bytes, in the encoding and line ends it was read with.
     std::string Contenuto() const;
 
-private:
+  private:
     struct Voce;
     std::vector<Voce> Voci() const;
 

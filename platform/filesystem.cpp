@@ -17,10 +17,16 @@ namespace {
 FileSystem* corrente = nullptr;
 }
 
-FileSystem& Fs() { return corrente != nullptr ? *corrente : FsDiSistema(); }
+FileSystem& Fs() {
+    return corrente != nullptr ? *corrente : FsDiSistema();
+}
 
-SostituzioneFs::SostituzioneFs(FileSystem& nuovo) : precedente_(corrente) { corrente = &nuovo; }
-SostituzioneFs::~SostituzioneFs() { corrente = precedente_; }
+SostituzioneFs::SostituzioneFs(FileSystem& nuovo) : precedente_(corrente) {
+    corrente = &nuovo;
+}
+SostituzioneFs::~SostituzioneFs() {
+    corrente = precedente_;
+}
 
 File::File(const std::string& percorso, ModoApertura modo)
     : percorso_(percorso), h_(Fs().Apri(percorso, modo)) {}
@@ -51,7 +57,9 @@ File& File::operator=(File&& altro) noexcept {
     return *this;
 }
 
-size_t File::Leggi(void* buf, size_t n) { return Fs().Leggi(h_, buf, n); }
+size_t File::Leggi(void* buf, size_t n) {
+    return Fs().Leggi(h_, buf, n);
+}
 
 size_t File::LeggiTutto(void* buf, size_t n) {
     auto* p = static_cast<unsigned char*>(buf);
@@ -92,15 +100,22 @@ void File::ScriviTuttoDa(uint64_t offset, const void* buf, size_t n) {
     size_t scritti = 0;
     while (scritti < n) {
         const size_t w = Fs().ScriviDa(h_, offset + scritti, p + scritti, n - scritti);
-        if (w == 0) throw ErroreStandard(num::DiscoPieno, "scrittura senza progresso su " + percorso_);
+        if (w == 0)
+            throw ErroreStandard(num::DiscoPieno, "scrittura senza progresso su " + percorso_);
         scritti += w;
     }
 }
 
-void File::Posiziona(uint64_t offset) { Fs().Posiziona(h_, offset); }
+void File::Posiziona(uint64_t offset) {
+    Fs().Posiziona(h_, offset);
+}
 
-void File::Sincronizza() { Fs().Sincronizza(h_); }
-uint64_t File::Dimensione() { return Fs().Dimensione(h_); }
+void File::Sincronizza() {
+    Fs().Sincronizza(h_);
+}
+uint64_t File::Dimensione() {
+    return Fs().Dimensione(h_);
+}
 
 void File::Chiudi() {
     if (h_ >= 0) {
@@ -123,8 +138,8 @@ std::string LeggiFileTesto(const std::string& percorso) {
 
 void ScriviFileAtomico(const std::string& percorso, const void* dati, size_t n) {
     static std::atomic<unsigned> contatore{0};
-    const std::string temporaneo = percorso + ".tmp" + std::to_string(::getpid()) + "_" +
-                                   std::to_string(contatore++);
+    const std::string temporaneo =
+        percorso + ".tmp" + std::to_string(::getpid()) + "_" + std::to_string(contatore++);
     try {
         File f(temporaneo, ModoApertura::ScritturaEsclusiva);
         f.ScriviTutto(dati, n);

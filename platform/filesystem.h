@@ -16,7 +16,7 @@ struct InfoFile {
     bool file = false;      // a regular file
     bool nascosto = false;  // hidden by the platform's convention
     uint64_t dimensione = 0;
-    int64_t modifica = 0;     // last modification, seconds since 1970
+    int64_t modifica = 0;      // last modification, seconds since 1970
     uint32_t permessi = 0644;  // POSIX permission bits
 };
 
@@ -38,7 +38,7 @@ enum class ModoApertura {
 
 // Failures are thrown as Errore with the standard number (see errore.h).
 class FileSystem {
-public:
+  public:
     virtual ~FileSystem() = default;
 
     virtual int Apri(const std::string& percorso, ModoApertura modo) = 0;
@@ -80,20 +80,20 @@ FileSystem& Fs();
 
 // Puts another file system in front for as long as it lives (tests).
 class SostituzioneFs {
-public:
+  public:
     explicit SostituzioneFs(FileSystem& nuovo);
     ~SostituzioneFs();
     SostituzioneFs(const SostituzioneFs&) = delete;
     SostituzioneFs& operator=(const SostituzioneFs&) = delete;
 
-private:
+  private:
     FileSystem* precedente_;
 };
 
 // An open file. Closed on destruction, errors ignored there: writers call Chiudi() themselves
 // so that a failed close is reported.
 class File {
-public:
+  public:
     File(const std::string& percorso, ModoApertura modo);
     ~File();
     File(const File&) = delete;
@@ -116,7 +116,7 @@ public:
     void Chiudi();
     const std::string& Percorso() const { return percorso_; }
 
-private:
+  private:
     std::string percorso_;
     int h_ = -1;
 };

@@ -20,18 +20,30 @@ namespace {
     throw ErroreDaErrno(errno, percorso, oggetto, operazione);
 }
 
-bool Nascosto(const std::string& nome) { return !nome.empty() && nome[0] == '.'; }
+bool Nascosto(const std::string& nome) {
+    return !nome.empty() && nome[0] == '.';
+}
 
 class FsPosix final : public FileSystem {
-public:
+  public:
     int Apri(const std::string& percorso, ModoApertura modo) override {
         int flag = O_CLOEXEC;
         switch (modo) {
-            case ModoApertura::Lettura: flag |= O_RDONLY; break;
-            case ModoApertura::Scrittura: flag |= O_WRONLY | O_CREAT | O_TRUNC; break;
-            case ModoApertura::ScritturaEsclusiva: flag |= O_WRONLY | O_CREAT | O_EXCL; break;
-            case ModoApertura::Accoda: flag |= O_WRONLY | O_CREAT | O_APPEND; break;
-            case ModoApertura::LetturaScrittura: flag |= O_RDWR; break;
+            case ModoApertura::Lettura:
+                flag |= O_RDONLY;
+                break;
+            case ModoApertura::Scrittura:
+                flag |= O_WRONLY | O_CREAT | O_TRUNC;
+                break;
+            case ModoApertura::ScritturaEsclusiva:
+                flag |= O_WRONLY | O_CREAT | O_EXCL;
+                break;
+            case ModoApertura::Accoda:
+                flag |= O_WRONLY | O_CREAT | O_APPEND;
+                break;
+            case ModoApertura::LetturaScrittura:
+                flag |= O_RDWR;
+                break;
         }
         int h;
         do {
@@ -86,7 +98,8 @@ public:
     }
 
     void Posiziona(int h, uint64_t offset) override {
-        if (::lseek(h, static_cast<off_t>(offset), SEEK_SET) < 0) Fallisci(Nome(h), Oggetto::File, "lseek");
+        if (::lseek(h, static_cast<off_t>(offset), SEEK_SET) < 0)
+            Fallisci(Nome(h), Oggetto::File, "lseek");
     }
 
     void Sincronizza(int h) override {
@@ -138,14 +151,16 @@ public:
             unsigned char tipo = d->d_type;
             if (tipo == DT_UNKNOWN) {
                 struct stat st {};
-                if (::fstatat(fd, d->d_name, &st, AT_SYMLINK_NOFOLLOW) == 0 && S_ISLNK(st.st_mode)) tipo = DT_LNK;
+                if (::fstatat(fd, d->d_name, &st, AT_SYMLINK_NOFOLLOW) == 0 && S_ISLNK(st.st_mode))
+                    tipo = DT_LNK;
             }
             v.collegamento = tipo == DT_LNK;
             if (tipo == DT_UNKNOWN || tipo == DT_LNK) {
                 // Only where the listing does not tell the type, or for links, ask the inode.
                 struct stat st {};
                 if (::fstatat(fd, d->d_name, &st, 0) == 0) {
-                    tipo = S_ISDIR(st.st_mode) ? DT_DIR : (S_ISREG(st.st_mode) ? DT_REG : DT_UNKNOWN);
+                    tipo =
+                        S_ISDIR(st.st_mode) ? DT_DIR : (S_ISREG(st.st_mode) ? DT_REG : DT_UNKNOWN);
                 } else {
                     tipo = DT_UNKNOWN;
                 }
@@ -204,7 +219,7 @@ public:
         }
     }
 
-private:
+  private:
     // The path behind a descriptor, for messages only.
     static std::string Nome(int h) {
         char buf[4096];

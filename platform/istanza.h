@@ -6,7 +6,7 @@
 namespace bv {
 
 class BloccoIstanza {
-public:
+  public:
     BloccoIstanza() = default;
     ~BloccoIstanza();
     BloccoIstanza(const BloccoIstanza&) = delete;
@@ -15,7 +15,7 @@ public:
     // True when this is the only running copy; the lock is held until destruction.
     bool Acquisisci();
 
-private:
+  private:
     int fd_ = -1;
 };
 

@@ -8,7 +8,9 @@
 
 namespace bv {
 
-char Separatore() { return '/'; }
+char Separatore() {
+    return '/';
+}
 
 std::string UnitaDi(const std::string& percorso) {
     if (percorso.empty() || percorso[0] != '/') return {};
@@ -18,9 +20,13 @@ std::string UnitaDi(const std::string& percorso) {
     return unita;
 }
 
-bool UnitaValida(const std::string& unita) { return !unita.empty() && unita[0] == '/'; }
+bool UnitaValida(const std::string& unita) {
+    return !unita.empty() && unita[0] == '/';
+}
 
-std::string PercorsoPerMessaggio(const std::string& percorso) { return percorso; }
+std::string PercorsoPerMessaggio(const std::string& percorso) {
+    return percorso;
+}
 
 std::string TrovaNome(const std::string& cartella, const std::string& nome) {
     const std::string esatto = cartella + nome;

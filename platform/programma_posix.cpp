@@ -40,8 +40,12 @@ std::string NomeProgramma() {
     return nome;
 }
 
-void ImpostaCartellaProgramma(const std::string& cartella) { Sostituta() = cartella; }
+void ImpostaCartellaProgramma(const std::string& cartella) {
+    Sostituta() = cartella;
+}
 
-void ImpostaNomeProgramma(const std::string& nome) { NomeSostituto() = nome; }
+void ImpostaNomeProgramma(const std::string& nome) {
+    NomeSostituto() = nome;
+}
 
 }  // namespace bv

@@ -5,7 +5,9 @@
 
 namespace bv {
 
-double SpazioLiberoDisco(const std::string& percorso) { return Fs().SpazioLibero(percorso); }
+double SpazioLiberoDisco(const std::string& percorso) {
+    return Fs().SpazioLibero(percorso);
+}
 
 double ByteDisponibili(uint64_t blocchiDisponibili, uint64_t dimensioneBlocco) {
     // Multiply in floating point: the 64-bit product could wrap on a huge volume.

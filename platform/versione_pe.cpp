@@ -17,12 +17,13 @@ constexpr uint16_t kMagicPe32 = 0x10B;
 constexpr uint16_t kMagicPe32Plus = 0x20B;
 constexpr uint32_t kTipoVersione = 16;  // RT_VERSION
 constexpr uint32_t kFirmaFissa = 0xFEEF04BD;
-constexpr uint32_t kMaxSezioni = 96;    // the loader's own limit
-constexpr uint32_t kMaxVoci = 4096;     // entries we are willing to scan in one directory
+constexpr uint32_t kMaxSezioni = 96;  // the loader's own limit
+constexpr uint32_t kMaxVoci = 4096;   // entries we are willing to scan in one directory
 
 class Immagine {
-public:
-    Immagine(uint64_t dimensione, const LettoreByte& leggi) : dimensione_(dimensione), leggi_(leggi) {}
+  public:
+    Immagine(uint64_t dimensione, const LettoreByte& leggi)
+        : dimensione_(dimensione), leggi_(leggi) {}
 
     bool U16(uint64_t off, uint16_t& v) const { return Leggi(off, &v, 2); }
     bool U32(uint64_t off, uint32_t& v) const { return Leggi(off, &v, 4); }
@@ -36,7 +37,7 @@ public:
         return true;
     }
 
-private:
+  private:
     uint64_t dimensione_;
     const LettoreByte& leggi_;
 };
@@ -63,9 +64,11 @@ std::optional<uint64_t> DaRva(const std::vector<Sezione>& sezioni, uint32_t rva,
 
 // The first entry of a resource directory whose id matches (or any entry when id is empty).
 // Returns the entry's OffsetToData field.
-std::optional<uint32_t> VoceDirectory(const Immagine& img, uint64_t base, uint64_t dimensioneRisorse,
-                                      uint32_t offDirectory, std::optional<uint32_t> id) {
-    if (offDirectory > dimensioneRisorse || dimensioneRisorse - offDirectory < 16) return std::nullopt;
+std::optional<uint32_t> VoceDirectory(const Immagine& img, uint64_t base,
+                                      uint64_t dimensioneRisorse, uint32_t offDirectory,
+                                      std::optional<uint32_t> id) {
+    if (offDirectory > dimensioneRisorse || dimensioneRisorse - offDirectory < 16)
+        return std::nullopt;
     uint16_t conNome = 0, conId = 0;
     if (!img.U16(base + offDirectory + 12, conNome) || !img.U16(base + offDirectory + 14, conId)) {
         return std::nullopt;
@@ -105,14 +108,15 @@ std::optional<VersionePe> Analizza(const Immagine& img) {
         return std::nullopt;
     }
     uint32_t numDirectory = 0;
-    if (offNumeroDirectory + 4 > dimOpzionale || !img.U32(opzionale + offNumeroDirectory, numDirectory)) {
+    if (offNumeroDirectory + 4 > dimOpzionale ||
+        !img.U32(opzionale + offNumeroDirectory, numDirectory)) {
         return std::nullopt;
     }
     const uint64_t offRisorse = offNumeroDirectory + 4 + 2 * 8;  // data directory 2
     if (numDirectory < 3 || offRisorse + 8 > dimOpzionale) return std::nullopt;
     uint32_t rvaRisorse = 0, dimRisorse = 0;
-    if (!img.U32(opzionale + offRisorse, rvaRisorse) || !img.U32(opzionale + offRisorse + 4, dimRisorse) ||
-        rvaRisorse == 0 || dimRisorse == 0) {
+    if (!img.U32(opzionale + offRisorse, rvaRisorse) ||
+        !img.U32(opzionale + offRisorse + 4, dimRisorse) || rvaRisorse == 0 || dimRisorse == 0) {
         return std::nullopt;
     }
 
@@ -120,8 +124,9 @@ std::optional<VersionePe> Analizza(const Immagine& img) {
     const uint64_t tabella = opzionale + dimOpzionale;
     for (uint32_t i = 0; i < numSezioni; ++i) {
         const uint64_t s = tabella + 40ULL * i;
-        if (!img.U32(s + 8, sezioni[i].dimensioneVirtuale) || !img.U32(s + 12, sezioni[i].indirizzo) ||
-            !img.U32(s + 16, sezioni[i].dimensioneDati) || !img.U32(s + 20, sezioni[i].puntatoreDati)) {
+        if (!img.U32(s + 8, sezioni[i].dimensioneVirtuale) ||
+            !img.U32(s + 12, sezioni[i].indirizzo) || !img.U32(s + 16, sezioni[i].dimensioneDati) ||
+            !img.U32(s + 20, sezioni[i].puntatoreDati)) {
             return std::nullopt;
         }
     }
@@ -130,8 +135,10 @@ std::optional<VersionePe> Analizza(const Immagine& img) {
     // The directory may claim more than its section holds: trust only what the section has.
     uint64_t dimensione = dimRisorse;
     for (const Sezione& s : sezioni) {
-        if (rvaRisorse >= s.indirizzo && rvaRisorse - static_cast<uint64_t>(s.indirizzo) < s.dimensioneDati) {
-            dimensione = std::min<uint64_t>(dimensione, s.dimensioneDati - (rvaRisorse - s.indirizzo));
+        if (rvaRisorse >= s.indirizzo &&
+            rvaRisorse - static_cast<uint64_t>(s.indirizzo) < s.dimensioneDati) {
+            dimensione =
+                std::min<uint64_t>(dimensione, s.dimensioneDati - (rvaRisorse - s.indirizzo));
         }
     }
 
@@ -145,7 +152,8 @@ std::optional<VersionePe> Analizza(const Immagine& img) {
     const uint32_t offDati = *livello3;
     if (static_cast<uint64_t>(offDati) + 16 > dimensione) return std::nullopt;
     uint32_t rvaDati = 0, dimDati = 0;
-    if (!img.U32(*base + offDati, rvaDati) || !img.U32(*base + offDati + 4, dimDati)) return std::nullopt;
+    if (!img.U32(*base + offDati, rvaDati) || !img.U32(*base + offDati + 4, dimDati))
+        return std::nullopt;
 
     // VS_VERSIONINFO: wLength, wValueLength, wType, L"VS_VERSION_INFO\0", padding, fixed info.
     constexpr char16_t kChiave[] = u"VS_VERSION_INFO";

@@ -20,7 +20,9 @@ namespace {
 constexpr double kMassimo32 = 2147483647.0;
 constexpr size_t kPasso = 4 << 20;  // how much is read or written between two heartbeats
 
-Errore Annullato() { return Errore(10003, "Operazione annullata."); }
+Errore Annullato() {
+    return Errore(10003, "Operazione annullata.");
+}
 
 // Whether a plain, visible file of that name exists, found as Windows would find it.
 std::string FileNormale(const std::string& cartella, const std::string& nome) {
@@ -36,7 +38,9 @@ ClsSpan::ClsSpan() {
     Svuota();
 }
 
-ClsSpan::~ClsSpan() { Svuota(); }
+ClsSpan::~ClsSpan() {
+    Svuota();
+}
 
 void ClsSpan::filename(const std::string& valore) {
     filename_ = Spazi(valore);
@@ -60,7 +64,8 @@ int32_t ClsSpan::DimensioneFile() {
     if (!info.file) throw Errore(9233, "E' necessario impostare un filename esistente.");
     // Sizes are 32-bit in the descriptors: a larger archive could be written but never restored.
     if (info.dimensione > static_cast<uint64_t>(kMassimo32)) {
-        throw ErroreStandard(num::Overflow, filename_ + ": " + std::to_string(info.dimensione) + " byte");
+        throw ErroreStandard(num::Overflow,
+                             filename_ + ": " + std::to_string(info.dimensione) + " byte");
     }
     dimensione_ = static_cast<int32_t>(info.dimensione);
     return dimensione_;
@@ -73,7 +78,8 @@ void ClsSpan::CaricaMemoria() {
     std::vector<uint8_t> dati(static_cast<size_t>(n) + (n == 0 ? 1 : 0));
     size_t letti = 0;
     while (letti < static_cast<size_t>(n)) {
-        const size_t r = f.LeggiTutto(dati.data() + letti, std::min(kPasso, static_cast<size_t>(n) - letti));
+        const size_t r =
+            f.LeggiTutto(dati.data() + letti, std::min(kPasso, static_cast<size_t>(n) - letti));
         if (r == 0) break;
         letti += r;
         if (Battito) Battito();
@@ -111,7 +117,8 @@ size_t ClsSpan::AccodaBlocco(File& blocco, size_t lunghezza) {
     immagine_.resize(inizio + lunghezza);
     size_t letti = 0;
     while (letti < lunghezza) {
-        const size_t r = blocco.LeggiTutto(immagine_.data() + inizio + letti, std::min(kPasso, lunghezza - letti));
+        const size_t r = blocco.LeggiTutto(immagine_.data() + inizio + letti,
+                                           std::min(kPasso, lunghezza - letti));
         if (r == 0) break;
         letti += r;
         if (Battito) Battito();
@@ -134,11 +141,14 @@ std::string ClsSpan::NormalizzaCartella(const std::string& path) const {
     return c;
 }
 
-bool ClsSpan::VerificaScrittura(const std::string& path) const { return utilita_.WriteAccess(path); }
+bool ClsSpan::VerificaScrittura(const std::string& path) const {
+    return utilita_.WriteAccess(path);
+}
 
 void ClsSpan::ChiediNuovoDisco(const std::string& unita) {
     const Risposta r = InterazioneCorrente().Messaggio(
-        PercorsoPerMessaggio(unita) + " spazio disco non disponibile. Inserire un nuovo disco e premere Riprova.",
+        PercorsoPerMessaggio(unita) +
+            " spazio disco non disponibile. Inserire un nuovo disco e premere Riprova.",
         "Disco", Icona::Informazione, Pulsanti::RiprovaAnnulla);
     if (r != Risposta::Riprova) throw Annullato();
 }
@@ -147,7 +157,8 @@ int32_t ClsSpan::GetSpazioDisco(const std::string& unita, bool cambioDisk) {
     for (;;) {
         const double v = SpazioLiberoDisco(unita);
         if (v == -1) {
-            throw Errore(9240, PercorsoPerMessaggio(unita) + " impossibile determinare lo spazio disco.");
+            throw Errore(9240,
+                         PercorsoPerMessaggio(unita) + " impossibile determinare lo spazio disco.");
         }
         if (cambioDisk && v < kRiserva) {
             ChiediNuovoDisco(unita);
@@ -161,7 +172,8 @@ int32_t ClsSpan::GetSpazioDisco(const std::string& unita, bool cambioDisk) {
 // over the old one: a file of that name is either the old one or the complete new one.
 void ClsSpan::ScriviDurevole(const std::string& percorso, std::span<const uint8_t> dati) {
     const std::string cartella = CartellaDi(percorso);
-    const std::string temporaneo = (cartella.empty() ? "" : cartella + "/") + "~" + NomeDi(percorso) + ".tmp";
+    const std::string temporaneo =
+        (cartella.empty() ? "" : cartella + "/") + "~" + NomeDi(percorso) + ".tmp";
     try {
         if (Fs().Info(temporaneo).esiste) Fs().Rimuovi(temporaneo);
         File f(temporaneo, ModoApertura::ScritturaEsclusiva);
@@ -191,11 +203,13 @@ void ClsSpan::Span(const std::string& path, const std::string& nomefile) {
     }
     const std::string unita = UnitaDi(path);
     if (!UnitaValida(unita)) throw Errore(9237, "unità non valida.");
-    if (!utilita_.IsCartella(path)) throw Errore(9238, PercorsoPerMessaggio(path) + ": percorso non valido.");
+    if (!utilita_.IsCartella(path))
+        throw Errore(9238, PercorsoPerMessaggio(path) + ": percorso non valido.");
     if (!VerificaScrittura(path)) {
         throw Errore(9235, PercorsoPerMessaggio(path) + ": accesso in scrittura negato.");
     }
-    if (dimensione_ == 0) throw Errore(9236, PercorsoPerMessaggio(filename_) + ": dimensione zero byte.");
+    if (dimensione_ == 0)
+        throw Errore(9236, PercorsoPerMessaggio(filename_) + ": dimensione zero byte.");
 
     size_t offset = 0;
     int32_t n = 0;
@@ -226,20 +240,22 @@ void ClsSpan::Span(const std::string& path, const std::string& nomefile) {
         d.dimensioneBlocco = static_cast<int32_t>(dati.size());
         d.ultimo = ultimo;
         const std::string testo = TestoDescrittore(d);
-        ScriviDurevole(blocco + ".inf",
-                       std::span<const uint8_t>(reinterpret_cast<const uint8_t*>(testo.data()), testo.size()));
+        ScriviDurevole(
+            blocco + ".inf",
+            std::span<const uint8_t>(reinterpret_cast<const uint8_t*>(testo.data()), testo.size()));
         ++n;
         if (Avanzamento) Avanzamento(0, Percentuale(static_cast<double>(offset), dimensione_));
     }
     stato_ = StatoSuddiviso;
 }
 
-void ClsSpan::Ricostruisci(const std::string& pathOrigine, const std::string& nomefile, const std::string& dest,
-                           bool verifica) {
+void ClsSpan::Ricostruisci(const std::string& pathOrigine, const std::string& nomefile,
+                           const std::string& dest, bool verifica) {
     const std::string cartella = utilita_.EstraiPath(dest);
     const std::string unita = UnitaDi(cartella);
     if (!UnitaValida(unita)) throw Errore(9237, "unità non valida.");
-    if (!utilita_.IsCartella(cartella)) throw Errore(9238, PercorsoPerMessaggio(cartella) + ": percorso non valido.");
+    if (!utilita_.IsCartella(cartella))
+        throw Errore(9238, PercorsoPerMessaggio(cartella) + ": percorso non valido.");
     if (!VerificaScrittura(cartella)) {
         throw Errore(9235, PercorsoPerMessaggio(cartella) + ": accesso in scrittura negato.");
     }
@@ -272,8 +288,9 @@ void ClsSpan::Ricostruisci(const std::string& pathOrigine, const std::string& no
             fileDescrittore = FileNormale(origine, nomeBlocco + ".inf");
             if (!fileBlocco.empty() && !fileDescrittore.empty()) break;
             const Risposta r = InterazioneCorrente().Messaggio(
-                "Inserire il " + std::to_string(n + 1) + "° disco del backup.", verifica ? "Verifica" : "Ripristino",
-                Icona::Informazione, Pulsanti::RiprovaAnnulla);
+                "Inserire il " + std::to_string(n + 1) + "° disco del backup.",
+                verifica ? "Verifica" : "Ripristino", Icona::Informazione,
+                Pulsanti::RiprovaAnnulla);
             if (r != Risposta::Riprova) throw Annullato();
         }
         // The block goes straight to the end of the image, so memory holds the archive alone;
@@ -281,19 +298,24 @@ void ClsSpan::Ricostruisci(const std::string& pathOrigine, const std::string& no
         File f(fileBlocco, ModoApertura::Lettura);
         const uint64_t lunghezza = f.Dimensione();
         const std::string ultimo = utilita_.LeggiINI(fileDescrittore, "SPAN", "ULTIMO", "");
-        const int32_t dimensioneBlocco = Intero32(utilita_.LeggiINI(fileDescrittore, "SPAN", "SIZE_BLOCCO", "0"));
-        const int32_t dimensioneFile = Intero32(utilita_.LeggiINI(fileDescrittore, "SPAN", "SIZE_FILE", "0"));
+        const int32_t dimensioneBlocco =
+            Intero32(utilita_.LeggiINI(fileDescrittore, "SPAN", "SIZE_BLOCCO", "0"));
+        const int32_t dimensioneFile =
+            Intero32(utilita_.LeggiINI(fileDescrittore, "SPAN", "SIZE_FILE", "0"));
         const std::string app = Spazi(utilita_.LeggiINI(fileDescrittore, "SPAN", "APP", ""));
         // A missing or zero archive size could never be checked nor divided by.
-        if (ultimo.empty() || app.empty() || dimensioneFile <= 0) throw Errore(10004, "Formato non valido.");
+        if (ultimo.empty() || app.empty() || dimensioneFile <= 0)
+            throw Errore(10004, "Formato non valido.");
         if (utilizzabile < dimensioneFile) throw Errore(10015, "Spazio disco insufficiente.");
         if (Maiuscolo(app) != Maiuscolo(kApplicazioneSpan)) {
             throw Errore(10014, "Il set di backup appartiene ad un altro programma.");
         }
-        const Errore danneggiato(10005, "Dimensione non corretta. Il backup potrebbe essere danneggiato.",
+        const Errore danneggiato(10005,
+                                 "Dimensione non corretta. Il backup potrebbe essere danneggiato.",
                                  fileBlocco + ": " + std::to_string(lunghezza) + " byte, " +
                                      std::to_string(dimensioneBlocco) + " attesi");
-        if (static_cast<int64_t>(dimensioneBlocco) != static_cast<int64_t>(lunghezza)) throw danneggiato;
+        if (static_cast<int64_t>(dimensioneBlocco) != static_cast<int64_t>(lunghezza))
+            throw danneggiato;
         if (static_cast<int64_t>(dimensione_) + static_cast<int64_t>(lunghezza) > kMassimo32) {
             throw Errore(10006, "Dimensione errata. Il backup potrebbe essere corrotto.");
         }
@@ -308,7 +330,8 @@ void ClsSpan::Ricostruisci(const std::string& pathOrigine, const std::string& no
         if (Avanzamento) Avanzamento(1, Percentuale(dimensione_, dimensioneFile));
         if (NumeroIniziale(ultimo) == 0) continue;
 
-        if (dimensione_ != dimensioneFile) throw Errore(10006, "Dimensione errata. Il backup potrebbe essere corrotto.");
+        if (dimensione_ != dimensioneFile)
+            throw Errore(10006, "Dimensione errata. Il backup potrebbe essere corrotto.");
         ScriviDurevole(dest, immagine());
         return;
     }

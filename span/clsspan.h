@@ -14,7 +14,7 @@
 namespace bv {
 
 class ClsSpan {
-public:
+  public:
     enum Stato : int32_t {
         StatoVuoto = 0,
         StatoNomeImpostato = 1,
@@ -49,8 +49,8 @@ public:
     void CaricaMemoria();
     // Rebuilds the set `nomefile` of `pathOrigine` into the file `dest`, asking for each disk
     // ("Verifica" or "Ripristino" in the prompts' title) and checking every block.
-    void Ricostruisci(const std::string& pathOrigine, const std::string& nomefile, const std::string& dest,
-                      bool verifica);
+    void Ricostruisci(const std::string& pathOrigine, const std::string& nomefile,
+                      const std::string& dest, bool verifica);
     // Splits the loaded archive into blocks and descriptors in `path`.
     void Span(const std::string& path, const std::string& nomefile);
     // Usable bytes on a drive (at most 2,147,483,647); with `cambioDisk`, asks for a new
@@ -61,9 +61,11 @@ public:
 
     int32_t stato() const { return stato_; }
     int32_t dimensione() const { return dimensione_; }
-    std::span<const uint8_t> immagine() const { return {immagine_.data(), static_cast<size_t>(dimensione_)}; }
+    std::span<const uint8_t> immagine() const {
+        return {immagine_.data(), static_cast<size_t>(dimensione_)};
+    }
 
-private:
+  private:
     void Svuota();
     int32_t DimensioneFile();
     // Reads a block file straight onto the end of the image; returns the bytes read.

@@ -11,7 +11,8 @@ namespace bv {
 
 std::string TestoDescrittore(const Descrittore& d) {
     const std::string blocco = d.nomefile + "#" + std::to_string(d.numero);
-    const std::string successivo = d.ultimo ? std::string() : d.nomefile + "#" + std::to_string(d.numero + 1);
+    const std::string successivo =
+        d.ultimo ? std::string() : d.nomefile + "#" + std::to_string(d.numero + 1);
     const std::string righe[] = {
         "[SPAN]",
         std::string("APP=") + kApplicazioneSpan,
@@ -45,7 +46,8 @@ double NumeroIniziale(const std::string& testo) {
         spazi();
     }
     double valore = 0;
-    while (i < testo.size() && testo[i] >= '0' && testo[i] <= '9') valore = valore * 10 + (testo[i++] - '0');
+    while (i < testo.size() && testo[i] >= '0' && testo[i] <= '9')
+        valore = valore * 10 + (testo[i++] - '0');
     if (i < testo.size() && testo[i] == '.') {
         ++i;
         double peso = 0.1;
@@ -58,7 +60,8 @@ double NumeroIniziale(const std::string& testo) {
 }
 
 int32_t Intero32(const std::string& testo) {
-    const double v = std::nearbyint(NumeroIniziale(testo));  // the default mode rounds halves to even
+    const double v =
+        std::nearbyint(NumeroIniziale(testo));  // the default mode rounds halves to even
     if (!(v >= -2147483648.0 && v <= 2147483647.0)) throw ErroreStandard(num::Overflow);
     return static_cast<int32_t>(v);
 }

@@ -10,12 +10,12 @@
 namespace bv {
 
 struct Descrittore {
-    DataOra inizio;          // DATA and ORA: when the writer started
-    DataOra termine;         // TERMINE_BLOCCO: when this block was finished
-    std::string nomefile;    // the set name
+    DataOra inizio;        // DATA and ORA: when the writer started
+    DataOra termine;       // TERMINE_BLOCCO: when this block was finished
+    std::string nomefile;  // the set name
     int32_t dimensioneFile = 0;
-    std::string cartella;    // DEST: the folder as the writer used it
-    int32_t numero = 0;      // n: the block's number from 0
+    std::string cartella;  // DEST: the folder as the writer used it
+    int32_t numero = 0;    // n: the block's number from 0
     int32_t dimensioneBlocco = 0;
     bool ultimo = false;
 };

@@ -17,7 +17,7 @@ namespace {
 constexpr size_t kPagina = 4096;
 
 class Casuale {
-public:
+  public:
     explicit Casuale(uint64_t seme) : stato_(seme * 0x9E3779B97F4A7C15ULL + 1) {}
     uint64_t Prossimo() {  // splitmix64
         uint64_t z = (stato_ += 0x9E3779B97F4A7C15ULL);
@@ -27,27 +27,32 @@ public:
     }
     size_t Sotto(size_t n) { return static_cast<size_t>(Prossimo() % n); }
     template <size_t N>
-    const char* Tra(const std::array<const char*, N>& a) { return a[Sotto(N)]; }
+    const char* Tra(const std::array<const char*, N>& a) {
+        return a[Sotto(N)];
+    }
 
-private:
+  private:
     uint64_t stato_;
 };
 
 constexpr std::array<const char*, 20> kCognomi = {
-    "Rossi", "Russo", "Ferrari", "Esposito", "Bianchi", "Romano", "Colombo", "Ricci", "Marino", "Greco",
-    "Bruno", "Gallo", "Conti", "De Luca", "Mancini", "Costa", "Giordano", "Rizzo", "Lombardi", "Moretti"};
+    "Rossi",   "Russo",  "Ferrari",  "Esposito", "Bianchi",  "Romano", "Colombo",
+    "Ricci",   "Marino", "Greco",    "Bruno",    "Gallo",    "Conti",  "De Luca",
+    "Mancini", "Costa",  "Giordano", "Rizzo",    "Lombardi", "Moretti"};
 constexpr std::array<const char*, 20> kNomi = {
-    "Giuseppe", "Maria", "Giovanni", "Anna", "Antonio", "Giuseppina", "Mario", "Rosa", "Luigi", "Angela",
-    "Francesco", "Giovanna", "Angelo", "Teresa", "Vincenzo", "Lucia", "Pietro", "Carmela", "Salvatore", "Caterina"};
+    "Giuseppe", "Maria", "Giovanni", "Anna",      "Antonio",   "Giuseppina", "Mario",
+    "Rosa",     "Luigi", "Angela",   "Francesco", "Giovanna",  "Angelo",     "Teresa",
+    "Vincenzo", "Lucia", "Pietro",   "Carmela",   "Salvatore", "Caterina"};
 constexpr std::array<const char*, 12> kVie = {
-    "Via Roma", "Via Garibaldi", "Corso Italia", "Via Mazzini", "Via Verdi", "Piazza Dante",
-    "Via Cavour", "Viale Europa", "Via Manzoni", "Via Dante", "Via Marconi", "Corso Vittorio Emanuele"};
-constexpr std::array<const char*, 12> kCitta = {
-    "Milano", "Roma", "Napoli", "Torino", "Palermo", "Genova", "Bologna", "Firenze", "Bari", "Catania",
-    "Venezia", "Verona"};
+    "Via Roma",    "Via Garibaldi", "Corso Italia", "Via Mazzini",
+    "Via Verdi",   "Piazza Dante",  "Via Cavour",   "Viale Europa",
+    "Via Manzoni", "Via Dante",     "Via Marconi",  "Corso Vittorio Emanuele"};
+constexpr std::array<const char*, 12> kCitta = {"Milano",  "Roma",    "Napoli",  "Torino",
+                                                "Palermo", "Genova",  "Bologna", "Firenze",
+                                                "Bari",    "Catania", "Venezia", "Verona"};
 constexpr std::array<const char*, 16> kParole = {
-    "fattura", "pagamento", "cliente", "fornitore", "ordine", "consegna", "saldo", "acconto",
-    "scadenza", "magazzino", "articolo", "quantità", "prezzo", "sconto", "nota", "riferimento"};
+    "fattura",  "pagamento", "cliente",  "fornitore", "ordine", "consegna", "saldo", "acconto",
+    "scadenza", "magazzino", "articolo", "quantità",  "prezzo", "sconto",   "nota",  "riferimento"};
 
 void Metti32(unsigned char* p, uint32_t v) {
     for (int i = 0; i < 4; ++i) p[i] = static_cast<unsigned char>(v >> (8 * i));
@@ -162,7 +167,8 @@ void PaginaTesto(Casuale& r, uint32_t /*numero*/, uint32_t& /*id*/, unsigned cha
     size_t off = 0;
     while (off < kPagina) {
         std::string frase = std::string(r.Tra(kNomi)) + " " + r.Tra(kCognomi) + ", " + r.Tra(kVie) +
-                            ", " + r.Tra(kCitta) + ": " + r.Tra(kParole) + " " + r.Tra(kParole) + ".\r\n";
+                            ", " + r.Tra(kCitta) + ": " + r.Tra(kParole) + " " + r.Tra(kParole) +
+                            ".\r\n";
         const size_t n = std::min(frase.size(), kPagina - off);
         std::memcpy(p + off, frase.data(), n);
         off += n;
@@ -191,15 +197,16 @@ void CreaCartella(const std::string& percorso) {
 
 }  // namespace
 
-AmbienteDemo CreaAmbienteDemo(const std::string& cartella, StatoDemo stato, uint64_t dimensioneDatabase) {
+AmbienteDemo CreaAmbienteDemo(const std::string& cartella, StatoDemo stato,
+                              uint64_t dimensioneDatabase) {
     AmbienteDemo a;
     const std::string base = cartella.back() == '/' ? cartella : cartella + "/";
     CreaCartella(base);
     const std::string host = base + "Brelvano/";
     CreaCartella(host);
     a.eseguibile = host + "Brelvano.exe";
-    const auto pe = CostruisciPe({.pe32plus = false, .versione = std::array<uint16_t, 4>{1, 2, 0, 0},
-                                  .altreRisorse = true});
+    const auto pe = CostruisciPe(
+        {.pe32plus = false, .versione = std::array<uint16_t, 4>{1, 2, 0, 0}, .altreRisorse = true});
     ScriviFileAtomico(a.eseguibile, pe.byte.data(), pe.byte.size());
 
     a.dati = base + "dati/";
@@ -228,19 +235,23 @@ AmbienteDemo CreaAmbienteDemo(const std::string& cartella, StatoDemo stato, uint
 
     DocumentoReg reg;
     if (stato != StatoDemo::NonInstallato) {
-        reg.Imposta("HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\App Paths\\Brelvano.exe",
-                    "", a.eseguibile);
+        reg.Imposta(
+            "HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\App "
+            "Paths\\Brelvano.exe",
+            "", a.eseguibile);
     }
-    reg.Imposta("HKEY_CURRENT_USER\\Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders",
-                "AppData", base + "AppData");
+    reg.Imposta(
+        "HKEY_CURRENT_USER\\Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders",
+        "AppData", base + "AppData");
     if (stato == StatoDemo::Completo) {
-        reg.Imposta("HKEY_CURRENT_USER\\Software\\VB and VBA Program Settings\\KO_Brelvano\\CartellaDati",
-                    "Path", a.dati);
+        reg.Imposta(
+            "HKEY_CURRENT_USER\\Software\\VB and VBA Program Settings\\KO_Brelvano\\CartellaDati",
+            "Path", a.dati);
     }
-    reg.Imposta("HKEY_CURRENT_USER\\Software\\VB and VBA Program Settings\\KO_BVBackup\\Backup", "Dest",
-                a.destinazione);
-    reg.Imposta("HKEY_CURRENT_USER\\Software\\VB and VBA Program Settings\\KO_BVBackup\\Backup", "Orig",
-                a.destinazione);
+    reg.Imposta("HKEY_CURRENT_USER\\Software\\VB and VBA Program Settings\\KO_BVBackup\\Backup",
+                "Dest", a.destinazione);
+    reg.Imposta("HKEY_CURRENT_USER\\Software\\VB and VBA Program Settings\\KO_BVBackup\\Backup",
+                "Orig", a.destinazione);
     a.registro = base + "registry.reg";
     const std::string testo = reg.Contenuto();
     ScriviFileAtomico(a.registro, testo.data(), testo.size());

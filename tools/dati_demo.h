@@ -20,10 +20,10 @@ void GeneraTesto(const std::string& percorso, uint64_t dimensione, uint64_t seme
 enum class StatoDemo { Completo, SenzaDati, NonInstallato };
 
 struct AmbienteDemo {
-    std::string registro;     // the registry stand-in file
-    std::string eseguibile;   // the host's Brelvano.exe
-    std::string dati;         // the data folder, with a final separator
-    std::string destinazione; // the empty backup folder, with a final separator
+    std::string registro;      // the registry stand-in file
+    std::string eseguibile;    // the host's Brelvano.exe
+    std::string dati;          // the data folder, with a final separator
+    std::string destinazione;  // the empty backup folder, with a final separator
 };
 
 // Makes the demo environment in `cartella` (created when missing).

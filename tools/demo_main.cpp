@@ -31,7 +31,8 @@ int main(int argc, char** argv) {
         }
     }
     if (cartella.empty() || cartella[0] != '/') {
-        std::cerr << "Uso: bvbackup-demo CARTELLA_ASSOLUTA [--stato completo|senza-dati|non-installato]\n";
+        std::cerr << "Uso: bvbackup-demo CARTELLA_ASSOLUTA [--stato "
+                     "completo|senza-dati|non-installato]\n";
         return 2;
     }
     try {

@@ -21,7 +21,8 @@ void Metti16(std::vector<uint8_t>& b, size_t off, uint16_t v) {
 
 void Metti32(std::vector<uint8_t>& b, size_t off, uint32_t v) {
     if (b.size() < off + 4) b.resize(off + 4);
-    for (int i = 0; i < 4; ++i) b[off + static_cast<size_t>(i)] = static_cast<uint8_t>(v >> (8 * i));
+    for (int i = 0; i < 4; ++i)
+        b[off + static_cast<size_t>(i)] = static_cast<uint8_t>(v >> (8 * i));
 }
 
 void Allinea(std::vector<uint8_t>& b, size_t allineamento) {
@@ -126,16 +127,16 @@ ImmaginePe CostruisciPe(const OpzioniPe& o) {
     Metti16(b, coff + 18, o.pe32plus ? 0x0022 : 0x0102);
     const size_t opz = coff + 20;
     Metti16(b, opz, o.pe32plus ? 0x20B : 0x10B);
-    Metti32(b, opz + 16, kRvaTesto);                      // entry point
-    Metti32(b, opz + 32, 0x1000);                         // section alignment
-    Metti32(b, opz + 36, kAllineamentoFile);              // file alignment
-    Metti16(b, opz + 40, 6);                              // OS version
-    Metti16(b, opz + 48, 6);                              // subsystem version
+    Metti32(b, opz + 16, kRvaTesto);          // entry point
+    Metti32(b, opz + 32, 0x1000);             // section alignment
+    Metti32(b, opz + 36, kAllineamentoFile);  // file alignment
+    Metti16(b, opz + 40, 6);                  // OS version
+    Metti16(b, opz + 48, 6);                  // subsystem version
     Metti32(b, opz + 56, kRvaRisorse + 0x1000 * ((dimensioneRisorse + 0xFFF) / 0x1000));
-    Metti32(b, opz + 60, 0x400);                          // size of headers
-    Metti16(b, opz + 68, 2);                              // GUI subsystem
+    Metti32(b, opz + 60, 0x400);  // size of headers
+    Metti16(b, opz + 68, 2);      // GUI subsystem
     const size_t dirDati = o.pe32plus ? 112 : 96;
-    Metti32(b, opz + dirDati - 4, 16);                    // NumberOfRvaAndSizes
+    Metti32(b, opz + dirDati - 4, 16);  // NumberOfRvaAndSizes
     img.offsetDirectoryRisorse = opz + dirDati + 2 * 8;
     Metti32(b, img.offsetDirectoryRisorse, risorse.empty() ? 0 : kRvaRisorse);
     Metti32(b, img.offsetDirectoryRisorse + 4, risorse.empty() ? 0 : dimensioneRisorse);

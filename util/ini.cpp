@@ -63,7 +63,8 @@ std::string koUtilita::LeggiINI(const std::string& fileINI, const std::string& S
         }
         if (!inSezione) continue;
         const auto uguale = riga.find('=');
-        if (uguale == std::string::npos || Maiuscolo(Trim(riga.substr(0, uguale))) != chiaveCercata) {
+        if (uguale == std::string::npos ||
+            Maiuscolo(Trim(riga.substr(0, uguale))) != chiaveCercata) {
             continue;
         }
         std::string valore = Trim(riga.substr(uguale + 1));

@@ -13,17 +13,24 @@ Risposta InterazioneNonPresidiata::Messaggio(const std::string& testo, const std
                                              Icona /*icona*/, Pulsanti pulsanti) {
     std::cerr << titolo << ": " << testo << '\n';
     switch (pulsanti) {
-        case Pulsanti::Ok: return Risposta::Ok;
-        case Pulsanti::SiNo: return Risposta::No;
+        case Pulsanti::Ok:
+            return Risposta::Ok;
+        case Pulsanti::SiNo:
+            return Risposta::No;
         case Pulsanti::SiNoAnnulla:
-        case Pulsanti::RiprovaAnnulla: return Risposta::Annulla;
+        case Pulsanti::RiprovaAnnulla:
+            return Risposta::Annulla;
     }
     return Risposta::Annulla;
 }
 
-std::string InterazioneNonPresidiata::ScegliCartella(const std::string& /*titolo*/) { return {}; }
+std::string InterazioneNonPresidiata::ScegliCartella(const std::string& /*titolo*/) {
+    return {};
+}
 
-bool InterazioneNonPresidiata::ApriDocumento(const std::string& /*file*/) { return false; }
+bool InterazioneNonPresidiata::ApriDocumento(const std::string& /*file*/) {
+    return false;
+}
 
 Interazione& InterazioneCorrente() {
     static InterazioneNonPresidiata predefinita;
@@ -34,6 +41,8 @@ UsaInterazione::UsaInterazione(Interazione& interazione) : precedente_(corrente)
     corrente = &interazione;
 }
 
-UsaInterazione::~UsaInterazione() { corrente = precedente_; }
+UsaInterazione::~UsaInterazione() {
+    corrente = precedente_;
+}
 
 }  // namespace bv

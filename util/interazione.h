@@ -12,7 +12,7 @@ enum class Pulsanti { Ok, SiNo, SiNoAnnulla, RiprovaAnnulla };
 enum class Risposta { Ok, Si, No, Annulla, Riprova };
 
 class Interazione {
-public:
+  public:
     virtual ~Interazione() = default;
     virtual Risposta Messaggio(const std::string& testo, const std::string& titolo, Icona icona,
                                Pulsanti pulsanti) = 0;
@@ -26,7 +26,7 @@ public:
 // Answers without asking anyone: OK, No, Cancel; chooses no folder. Used when nothing else
 // is installed, so an unattended run ends instead of waiting for an answer.
 class InterazioneNonPresidiata final : public Interazione {
-public:
+  public:
     Risposta Messaggio(const std::string& testo, const std::string& titolo, Icona icona,
                        Pulsanti pulsanti) override;
     std::string ScegliCartella(const std::string& titolo) override;
@@ -37,13 +37,13 @@ Interazione& InterazioneCorrente();
 
 // Installs the front end's interaction for as long as it lives.
 class UsaInterazione {
-public:
+  public:
     explicit UsaInterazione(Interazione& interazione);
     ~UsaInterazione();
     UsaInterazione(const UsaInterazione&) = delete;
     UsaInterazione& operator=(const UsaInterazione&) = delete;
 
-private:
+  private:
     Interazione* precedente_;
 };
 

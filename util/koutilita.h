@@ -12,7 +12,7 @@
 namespace bv {
 
 class koUtilita {
-public:
+  public:
     // Separators and folders. The two by-reference operations write the changed path back.
     std::string AggiungiSepDir(std::string& percorso) const;
     std::string EstraiPath(const std::string& filename) const;
@@ -56,7 +56,7 @@ public:
     // The default log file.
     static std::string FileLog();
 
-private:
+  private:
     ValoreRegistro LeggiValoreRegistro(RadiceRegistro radice, const std::string& chiave,
                                        const std::string& nome) const;
 };

@@ -20,7 +20,7 @@
 namespace bv::test {
 
 class FinestraTest : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         CreaCartelle(programma_);
         CreaCartelle(t_ / "host");
@@ -33,18 +33,20 @@ protected:
     }
 
     void Registra(std::optional<std::array<uint16_t, 4>> versione, bool scriviEseguibile = true) {
-        reg_.Imposta("HKLM\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\App Paths\\Brelvano.exe", "",
-                     t_ / "host/Brelvano.exe");
+        reg_.Imposta("HKLM\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\App Paths\\Brelvano.exe",
+                     "", t_ / "host/Brelvano.exe");
         if (scriviEseguibile) {
             const auto img = strumenti::CostruisciPe({.versione = versione});
             ScriviFile(t_ / "host/Brelvano.exe", std::string(img.byte.begin(), img.byte.end()));
         }
     }
     void ImpostaPath(const std::string& p) {
-        reg_.Imposta("HKCU\\Software\\VB and VBA Program Settings\\KO_Brelvano\\CartellaDati", "Path", p);
+        reg_.Imposta("HKCU\\Software\\VB and VBA Program Settings\\KO_Brelvano\\CartellaDati",
+                     "Path", p);
     }
     void ImpostaBackup(const std::string& chiave, const std::string& valore) {
-        reg_.Imposta("HKCU\\Software\\VB and VBA Program Settings\\KO_BVBackup\\Backup", chiave, valore);
+        reg_.Imposta("HKCU\\Software\\VB and VBA Program Settings\\KO_BVBackup\\Backup", chiave,
+                     valore);
     }
     void Carica() {
         ScriviFile(t_ / "registry.reg", reg_.Contenuto());
@@ -57,7 +59,8 @@ protected:
         return c;
     }
     std::string Testo(const char* nome) {
-        if (auto* l = f_.findChild<QLabel*>(QString::fromLatin1(nome))) return l->text().toStdString();
+        if (auto* l = f_.findChild<QLabel*>(QString::fromLatin1(nome)))
+            return l->text().toStdString();
         return C<QLineEdit>(nome)->text().toStdString();
     }
 

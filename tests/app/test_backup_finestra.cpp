@@ -19,7 +19,7 @@ namespace bv {
 namespace {
 
 class BackupFinestra : public test::FinestraTest {
-protected:
+  protected:
     void SetUp() override {
         FinestraTest::SetUp();
         test::CreaCartelle(t_ / "dati/a");
@@ -38,9 +38,10 @@ TEST_F(BackupFinestra, BackupCompletato) {
     interazione_.allaRisposta = [&](const test::MessaggioMostrato& m, Risposta) {
         if (m.titolo != "Backup") return;
         // The success box comes with the status still shown and the normal pointer back.
-        statoAlMessaggio = !C<QLabel>("lblMsg")->isHidden() && Testo("lblMsg") == "fine operazione." &&
-                           C<QProgressBar>("Stato")->value() == 100 && QApplication::overrideCursor() == nullptr &&
-                           !C<QPushButton>("cmdBackup")->isEnabled();
+        statoAlMessaggio =
+            !C<QLabel>("lblMsg")->isHidden() && Testo("lblMsg") == "fine operazione." &&
+            C<QProgressBar>("Stato")->value() == 100 && QApplication::overrideCursor() == nullptr &&
+            !C<QPushButton>("cmdBackup")->isEnabled();
     };
     C<QPushButton>("cmdBackup")->click();
     ASSERT_EQ(interazione_.messaggi.size(), 1U);
@@ -79,7 +80,9 @@ TEST_F(BackupFinestra, SuDischettoLaFinestraNonPrendeInputMentreLavora) {
     f_.show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&f_));
     // Radio buttons take clicks on their indicator and text, at their left.
-    const auto clic = [](QWidget* w) { QTest::mouseClick(w, Qt::LeftButton, {}, QPoint(6, w->height() / 2)); };
+    const auto clic = [](QWidget* w) {
+        QTest::mouseClick(w, Qt::LeftButton, {}, QPoint(6, w->height() / 2));
+    };
     clic(C<QRadioButton>("OptDest_0"));
     ASSERT_TRUE(C<QRadioButton>("OptDest_0")->isChecked());
     C<QCheckBox>("chkTest")->setChecked(false);
@@ -88,7 +91,8 @@ TEST_F(BackupFinestra, SuDischettoLaFinestraNonPrendeInputMentreLavora) {
         if (m.titolo != "Disco") return;
         clic(C<QRadioButton>("OptDest_1"));
         QApplication::processEvents();
-        inputIgnorato = C<QRadioButton>("OptDest_0")->isChecked() && QApplication::overrideCursor() != nullptr;
+        inputIgnorato =
+            C<QRadioButton>("OptDest_0")->isChecked() && QApplication::overrideCursor() != nullptr;
         unita.Inserisci(1);
     };
     interazione_.Rispondi(Risposta::Riprova);

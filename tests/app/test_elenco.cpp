@@ -1,12 +1,12 @@
 // The backup list, the folder choices and the readme command of the window.
 #include <gtest/gtest.h>
 
+#include <QAction>
 #include <QListWidget>
 #include <QMouseEvent>
 #include <QRadioButton>
-#include <QToolButton>
-#include <QAction>
 #include <QTest>
+#include <QToolButton>
 
 #include "tests/app/finestra_test.h"
 #include "util/koutilita.h"
@@ -15,12 +15,13 @@ namespace bv {
 namespace {
 
 class Elenco : public test::FinestraTest {
-protected:
+  protected:
     void SetUp() override {
         FinestraTest::SetUp();
         test::CreaCartelle(origine_);
-        for (const char* f : {"BV20240131#0", "BV20240131#0.inf", "BV20240131#1", "BV20240131#1.inf",
-                              "BV20231231#0", "BV20231231#0.inf", "BVABCDEFGH#0", "altro.txt"}) {
+        for (const char* f :
+             {"BV20240131#0", "BV20240131#0.inf", "BV20240131#1", "BV20240131#1.inf",
+              "BV20231231#0", "BV20231231#0.inf", "BVABCDEFGH#0", "altro.txt"}) {
             test::ScriviFile(origine_ + "/" + f, "x");
         }
     }
@@ -28,7 +29,8 @@ protected:
         std::vector<std::pair<std::string, int>> r;
         auto* l = C<QListWidget>("ListBackup");
         for (int i = 0; i < l->count(); ++i) {
-            r.emplace_back(l->item(i)->text().toStdString(), l->item(i)->data(Qt::UserRole).toInt());
+            r.emplace_back(l->item(i)->text().toStdString(),
+                           l->item(i)->data(Qt::UserRole).toInt());
         }
         return r;
     }
@@ -42,7 +44,8 @@ TEST_F(Elenco, AllAvvioElencaISetDelPiuRecente) {
     Carica();
     EXPECT_EQ(Testo("txtOrig"), origine_ + "/");
     // BVABCDEFGH is left out; the others keep their own entry index.
-    EXPECT_EQ(Righe(), (std::vector<std::pair<std::string, int>>{{"31/01/2024", 2}, {"31/12/2023", 3}}));
+    EXPECT_EQ(Righe(),
+              (std::vector<std::pair<std::string, int>>{{"31/01/2024", 2}, {"31/12/2023", 3}}));
     EXPECT_EQ(C<QListWidget>("ListBackup")->currentRow(), 0);
     EXPECT_EQ(f_.ElencoBackup().GetItem(2), "BV20240131");
     EXPECT_TRUE(interazione_.messaggi.empty());
@@ -158,11 +161,12 @@ TEST_P(EseguiExTest, MessaggiDellaShell) {
 
 INSTANTIATE_TEST_SUITE_P(
     Casi, EseguiExTest,
-    ::testing::Values(CasoEseguiEx{"aperto", true, true, "leggimi.htm", nullptr},
-                      CasoEseguiEx{"file_mancante", false, true, "leggimi.htm", ": file non trovato!"},
-                      CasoEseguiEx{"cartella_mancante", false, true, "manca/leggimi.htm", ": accesso negato!"},
-                      CasoEseguiEx{"nessun_programma", true, false, "dati.xyz",
-                                   ": nessun programma associato a questo tipo di file!"}),
+    ::testing::Values(
+        CasoEseguiEx{"aperto", true, true, "leggimi.htm", nullptr},
+        CasoEseguiEx{"file_mancante", false, true, "leggimi.htm", ": file non trovato!"},
+        CasoEseguiEx{"cartella_mancante", false, true, "manca/leggimi.htm", ": accesso negato!"},
+        CasoEseguiEx{"nessun_programma", true, false, "dati.xyz",
+                     ": nessun programma associato a questo tipo di file!"}),
     [](const auto& info) { return std::string(info.param.nome); });
 
 }  // namespace

@@ -18,10 +18,10 @@
 
 #include "app/avvio.h"
 #include "app/frmmain.h"
-#include "tests/app/finestra_test.h"
 #include "platform/file_reg.h"
 #include "platform/istanza.h"
 #include "platform/programma.h"
+#include "tests/app/finestra_test.h"
 #include "tests/support/cartella_temp.h"
 #include "tests/support/fs_guasto.h"
 #include "tests/support/interazione_script.h"
@@ -31,7 +31,7 @@ namespace bv {
 namespace {
 
 class Avvio : public test::FinestraTest {
-protected:
+  protected:
     void SetUp() override {
         FinestraTest::SetUp();
         ImpostaBackup("Dest", "/dest/");
@@ -104,7 +104,7 @@ struct CasoChiusura {
 };
 
 class ChiusuraTest : public Avvio, public ::testing::WithParamInterface<CasoChiusura> {
-public:
+  public:
     using Avvio::Registra;
     std::string Programma() const { return programma_; }
 };
@@ -118,10 +118,12 @@ TEST_P(ChiusuraTest, ErroreMostratoEFinestraChiusa) {
     EXPECT_EQ(m.titolo, "Errore  " + std::to_string(GetParam().numero));
     if (GetParam().numero == 3012) {
         EXPECT_EQ(m.testo,
-                  "Il modulo di backup è applicabile unicamente alla versione 1.0.0.0 o versione successiva di "
+                  "Il modulo di backup è applicabile unicamente alla versione 1.0.0.0 o versione "
+                  "successiva di "
                   "Brelvano.");
     } else {
-        EXPECT_EQ(m.testo, "Per poter eseguire il modulo è necessario usare un utente senza limitazioni.");
+        EXPECT_EQ(m.testo,
+                  "Per poter eseguire il modulo è necessario usare un utente senza limitazioni.");
     }
     EXPECT_TRUE(f_.ChiusuraRichiesta());
     f_.show();
@@ -140,16 +142,23 @@ INSTANTIATE_TEST_SUITE_P(
                      }},
         CasoChiusura{"cartella_temp_non_creabile", 3002,
                      [](Avvio&, test::FsGuasto& g) {
-                         g.erroreCreaCartella = [](const std::string& p) { return p.find("Temp") != std::string::npos ? EACCES : 0; };
+                         g.erroreCreaCartella = [](const std::string& p) {
+                             return p.find("Temp") != std::string::npos ? EACCES : 0;
+                         };
                      }},
-        CasoChiusura{"versione_0_9", 3012,
-                     [](Avvio& a, test::FsGuasto&) {
-                         static_cast<ChiusuraTest&>(a).Registra(std::array<uint16_t, 4>{0, 9, 0, 0});
-                     }},
+        CasoChiusura{
+            "versione_0_9", 3012,
+            [](Avvio& a, test::FsGuasto&) {
+                static_cast<ChiusuraTest&>(a).Registra(std::array<uint16_t, 4>{0, 9, 0, 0});
+            }},
         CasoChiusura{"eseguibile_mancante", 3012,
-                     [](Avvio& a, test::FsGuasto&) { static_cast<ChiusuraTest&>(a).Registra(std::nullopt, false); }},
+                     [](Avvio& a, test::FsGuasto&) {
+                         static_cast<ChiusuraTest&>(a).Registra(std::nullopt, false);
+                     }},
         CasoChiusura{"senza_versione", 3012,
-                     [](Avvio& a, test::FsGuasto&) { static_cast<ChiusuraTest&>(a).Registra(std::nullopt); }}),
+                     [](Avvio& a, test::FsGuasto&) {
+                         static_cast<ChiusuraTest&>(a).Registra(std::nullopt);
+                     }}),
     [](const auto& info) { return std::string(info.param.nome); });
 
 TEST_F(Avvio, OpzioniDiDestinazione) {
@@ -192,8 +201,8 @@ TEST_F(Avvio, ControlliConTestiIniziali) {
     EXPECT_EQ(C<QRadioButton>("OptDest_0")->text().toStdString(), "Floppy A");
     EXPECT_EQ(C<QToolButton>("cmdRefresh")->toolTip().toStdString(), "Aggiorna");
     EXPECT_EQ(C<QPushButton>("CmdRipristino")->text().toStdString(), "Inizia Ripristino");
-    for (const char* nome : {"lbl", "Label1", "Label2", "Label3", "Label4", "frmBackup", "Frame1", "txtOrig",
-                             "cmdSfogliaRip", "ListBackup"}) {
+    for (const char* nome : {"lbl", "Label1", "Label2", "Label3", "Label4", "frmBackup", "Frame1",
+                             "txtOrig", "cmdSfogliaRip", "ListBackup"}) {
         EXPECT_NE(f_.findChild<QWidget*>(QString::fromLatin1(nome)), nullptr) << nome;
     }
     EXPECT_NE(f_.findChild<QObject*>(QStringLiteral("mnleggimi")), nullptr);
@@ -203,8 +212,10 @@ TEST(Traduzioni, PulsantiStandardInItaliano) {
     ASSERT_TRUE(CaricaTraduzioni());
     QMessageBox box;
     box.setStandardButtons(QMessageBox::Retry | QMessageBox::Cancel | QMessageBox::Yes);
-    EXPECT_EQ(box.button(QMessageBox::Retry)->text().remove(QLatin1Char('&')).toStdString(), "Riprova");
-    EXPECT_EQ(box.button(QMessageBox::Cancel)->text().remove(QLatin1Char('&')).toStdString(), "Annulla");
+    EXPECT_EQ(box.button(QMessageBox::Retry)->text().remove(QLatin1Char('&')).toStdString(),
+              "Riprova");
+    EXPECT_EQ(box.button(QMessageBox::Cancel)->text().remove(QLatin1Char('&')).toStdString(),
+              "Annulla");
     EXPECT_EQ(box.button(QMessageBox::Yes)->text().remove(QLatin1Char('&')).toStdString(), "Sì");
 }
 
@@ -242,7 +253,8 @@ TEST(Eseguibile, SenzaAltreCopieMostraLaFinestra) {
     test::CartellaTemp t;
     QProcess p;
     p.setProcessEnvironment(Ambiente(t));
-    p.start(QStringLiteral(BVBACKUP_ESEGUIBILE), {QStringLiteral("--screenshot"), QString::fromStdString(t / "f.png")});
+    p.start(QStringLiteral(BVBACKUP_ESEGUIBILE),
+            {QStringLiteral("--screenshot"), QString::fromStdString(t / "f.png")});
     ASSERT_TRUE(p.waitForFinished(30000));
     EXPECT_EQ(p.exitCode(), 0);
     EXPECT_TRUE(test::Esiste(t / "f.png"));

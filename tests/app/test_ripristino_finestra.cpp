@@ -13,7 +13,7 @@ namespace bv {
 namespace {
 
 class RipristinoFinestra : public test::FinestraTest {
-protected:
+  protected:
     void SetUp() override {
         FinestraTest::SetUp();
         test::CreaCartelle(t_ / "sorgente/dati");
@@ -34,8 +34,8 @@ protected:
         }
         Registra(std::array<uint16_t, 4>{1, 2, 0, 0});
         ImpostaBackup("Orig", t_ / "origine");
-        reg_.Imposta("HKCU\\Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders", "AppData",
-                     t_ / "appdata");
+        reg_.Imposta("HKCU\\Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders",
+                     "AppData", t_ / "appdata");
     }
 };
 
@@ -46,8 +46,9 @@ TEST_F(RipristinoFinestra, RipristinaIlSetSelezionato) {
     interazione_.Rispondi(Risposta::Si);
     C<QPushButton>("CmdRipristino")->click();
     ASSERT_EQ(interazione_.messaggi.size(), 2U);
-    EXPECT_EQ(interazione_.messaggi[0].testo, "Si desidera realmente procedere con il ripristino del backup " +
-                                                  C<QListWidget>("ListBackup")->item(0)->text().toStdString() + "?");
+    EXPECT_EQ(interazione_.messaggi[0].testo,
+              "Si desidera realmente procedere con il ripristino del backup " +
+                  C<QListWidget>("ListBackup")->item(0)->text().toStdString() + "?");
     EXPECT_EQ(interazione_.messaggi[1].testo, "Ripristino effettuato con successo");
     EXPECT_EQ(test::LeggiTesto(t_ / "dati/dati.mdb"), "dal backup");
     EXPECT_TRUE(C<QPushButton>("CmdRipristino")->isEnabled());

@@ -1,8 +1,8 @@
 // Zippo: adding, replacing, extracting, damaged and crafted archives, the log, and the
 // archives of the Info-ZIP tools both ways.
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
-#include <fcntl.h>
 #include <unistd.h>
 #include <zip.h>
 
@@ -23,7 +23,7 @@ namespace bv {
 namespace {
 
 class Zippo : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         ImpostaCartellaProgramma(t_.Percorso());
         test::CreaCartelle(t_ / "src/sotto");
@@ -52,8 +52,9 @@ protected:
         return m;
     }
     // An archive with members of any name, for crafted cases.
-    void CreaArchivio(const std::string& archivio, const std::vector<std::pair<std::string, std::string>>& membri,
-                      const std::function<void(zip_t*, zip_int64_t, const std::string&)>& dopo = {}) {
+    void CreaArchivio(
+        const std::string& archivio, const std::vector<std::pair<std::string, std::string>>& membri,
+        const std::function<void(zip_t*, zip_int64_t, const std::string&)>& dopo = {}) {
         int e = 0;
         zip_t* z = zip_open(archivio.c_str(), ZIP_CREATE | ZIP_TRUNCATE, &e);
         ASSERT_NE(z, nullptr);
@@ -67,7 +68,9 @@ protected:
         }
         ASSERT_EQ(zip_close(z), 0);
     }
-    static int Esegui(const std::string& comando) { return std::system((comando + " >/dev/null 2>&1").c_str()); }
+    static int Esegui(const std::string& comando) {
+        return std::system((comando + " >/dev/null 2>&1").c_str());
+    }
 
     test::CartellaTemp t_;
     std::string zip_ = t_ / "~dati.zip";
@@ -134,7 +137,8 @@ TEST_F(Zippo, DiscoPienoDuranteLaCompressione) {
 TEST_F(Zippo, EstraiSovrascriveSenzaChiedereEConservaLaData) {
     test::ScriviFile(t_ / "src/a.mdb", "nuovo");
     ::utimensat(AT_FDCWD, (t_ / "src/a.mdb").c_str(),
-                std::array<timespec, 2>{timespec{0, UTIME_OMIT}, timespec{1700000000, 0}}.data(), 0);
+                std::array<timespec, 2>{timespec{0, UTIME_OMIT}, timespec{1700000000, 0}}.data(),
+                0);
     EXPECT_EQ(Comprimi(t_ / "src/a.mdb", zip_, 0), 0);
     test::ScriviFile(t_ / "out/a.mdb", "vecchio contenuto");
     test::InterazioneScriptata interazione;  // any question would fail the test
@@ -190,20 +194,22 @@ TEST_P(ArchivioDanneggiato, NonZeroLogENessunFileMezzoScritto) {
     GetParam().danneggia(byte);
     test::ScriviFile(zip_, byte);
     EXPECT_NE(Estrai(zip_, t_ / "out", false), 0);
-    EXPECT_TRUE(std::regex_search(Log(), std::regex(R"(\d{4}-\w{3}-\d\d \d\d:\d\d:\d\d .*dati)"))) << Log();
+    EXPECT_TRUE(std::regex_search(Log(), std::regex(R"(\d{4}-\w{3}-\d\d \d\d:\d\d:\d\d .*dati)")))
+        << Log();
     EXPECT_TRUE(FsDiSistema().Elenca(t_ / "out").empty());
 }
 
 INSTANTIATE_TEST_SUITE_P(
     Danni, ArchivioDanneggiato,
-    ::testing::Values(CasoDanno{"troncato", [](std::string& b) { b.resize(b.size() / 2); }},
-                      CasoDanno{"bit_invertito_nei_dati", [](std::string& b) { b[b.size() / 2] ^= 0x10; }},
-                      CasoDanno{"crc_sbagliato",
-                                [](std::string& b) {
-                                    // the CRC in the central directory entry (46 + name + 22 from the end)
-                                    b[b.size() - 22 - 46 - 8 + 16] ^= 0xFF;
-                                }},
-                      CasoDanno{"non_zip", [](std::string& b) { b = "questo non e' un archivio dati"; }}),
+    ::testing::Values(
+        CasoDanno{"troncato", [](std::string& b) { b.resize(b.size() / 2); }},
+        CasoDanno{"bit_invertito_nei_dati", [](std::string& b) { b[b.size() / 2] ^= 0x10; }},
+        CasoDanno{"crc_sbagliato",
+                  [](std::string& b) {
+                      // the CRC in the central directory entry (46 + name + 22 from the end)
+                      b[b.size() - 22 - 46 - 8 + 16] ^= 0xFF;
+                  }},
+        CasoDanno{"non_zip", [](std::string& b) { b = "questo non e' un archivio dati"; }}),
     [](const auto& info) { return std::string(info.param.nome); });
 
 TEST_F(Zippo, ArchivioMancante) {
@@ -235,12 +241,13 @@ TEST_P(MembroNonSicuro, NienteScrittoERifiutato) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Nomi, MembroNonSicuro,
-                         ::testing::Values("../evil", "/evil", "C:evil", "a/../../evil", "a\\..\\..\\evil", "..",
-                                           "sotto/../../evil"));
+                         ::testing::Values("../evil", "/evil", "C:evil", "a/../../evil",
+                                           "a\\..\\..\\evil", "..", "sotto/../../evil"));
 
 TEST_F(Zippo, CollegamentoSimbolicoRifiutato) {
     CreaArchivio(zip_, {{"link", "/etc/passwd"}}, [](zip_t* z, zip_int64_t i, const std::string&) {
-        zip_file_set_external_attributes(z, static_cast<zip_uint64_t>(i), 0, ZIP_OPSYS_UNIX, (S_IFLNK | 0777U) << 16);
+        zip_file_set_external_attributes(z, static_cast<zip_uint64_t>(i), 0, ZIP_OPSYS_UNIX,
+                                         (S_IFLNK | 0777U) << 16);
     });
     EXPECT_NE(Estrai(zip_, t_ / "out", false), 0);
     EXPECT_NE(Log().find("link"), std::string::npos);
@@ -281,7 +288,8 @@ TEST_F(Zippo, ElencoNelLog) {
     CreaArchivio(zip_, {{"dati.mdb", std::string(1234, 'x')}});
     EXPECT_EQ(Estrai(zip_, t_ / "out", true), 0);
     EXPECT_TRUE(FsDiSistema().Elenca(t_ / "out").empty());
-    EXPECT_TRUE(std::regex_search(Log(), std::regex(R"( dati\.mdb {42}   1234  [ \d]\d/\d\d/\d\d  [ \d]\d:\d\d {6}\r\n)")))
+    EXPECT_TRUE(std::regex_search(
+        Log(), std::regex(R"( dati\.mdb {42}   1234  [ \d]\d/\d\d/\d\d  [ \d]\d:\d\d {6}\r\n)")))
         << Log();
 }
 
@@ -298,13 +306,20 @@ TEST_P(RigaElencoTest, Colonne) {
     EXPECT_EQ(r, GetParam().attesa);
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Tabella, RigaElencoTest,
-    ::testing::Values(
-        CasoRiga{1234, "dati.mdb", "dati.mdb" + std::string(42, ' ') + "   1234" + "   5/03/24   9:07" + std::string(6, ' ')},
-        CasoRiga{1234567, std::string(60, 'n'), std::string(50, 'n') + "1234567" + "   5/03/24   9:07" + std::string(6, ' ')},
-        CasoRiga{123456789, "x", "x" + std::string(49, ' ') + "3456789" + "   5/03/24   9:07" + std::string(6, ' ')},
-        CasoRiga{0, "è", "è" + std::string(49, ' ') + "      0" + "   5/03/24   9:07" + std::string(6, ' ')}));
+INSTANTIATE_TEST_SUITE_P(Tabella, RigaElencoTest,
+                         ::testing::Values(CasoRiga{1234, "dati.mdb",
+                                                    "dati.mdb" + std::string(42, ' ') + "   1234" +
+                                                        "   5/03/24   9:07" + std::string(6, ' ')},
+                                           CasoRiga{1234567, std::string(60, 'n'),
+                                                    std::string(50, 'n') + "1234567" +
+                                                        "   5/03/24   9:07" + std::string(6, ' ')},
+                                           CasoRiga{123456789, "x",
+                                                    "x" + std::string(49, ' ') + "3456789" +
+                                                        "   5/03/24   9:07" + std::string(6, ' ')},
+                                           CasoRiga{0, "è",
+                                                    "è" + std::string(49, ' ') + "      0" +
+                                                        "   5/03/24   9:07" +
+                                                        std::string(6, ' ')}));
 
 TEST(CbStampa, FinoAlNulONonOltreLaLunghezza) {
     test::CartellaTemp t;
@@ -315,7 +330,10 @@ TEST(CbStampa, FinoAlNulONonOltreLaLunghezza) {
     EXPECT_EQ(CbStampa(conNul, 5), 0);
     EXPECT_EQ(CbStampa(nullptr, 5), 0);
     const std::string log = test::LeggiTesto(koUtilita::FileLog());
-    EXPECT_TRUE(std::regex_match(log, std::regex(R"(\d{4}-\w{3}-\d\d \d\d:\d\d:\d\d abc\r\n\d{4}-\w{3}-\d\d \d\d:\d\d:\d\d xy\r\n)")))
+    EXPECT_TRUE(std::regex_match(
+        log,
+        std::regex(
+            R"(\d{4}-\w{3}-\d\d \d\d:\d\d:\d\d abc\r\n\d{4}-\w{3}-\d\d \d\d:\d\d:\d\d xy\r\n)")))
         << log;
     ImpostaCartellaProgramma("");
 }
@@ -324,7 +342,8 @@ TEST(NomeMembroSicuro, Tabella) {
     for (const char* buono : {"a.mdb", "a/b.txt", "a..b", "..a", "dati_logo.bmp", "a/./b"}) {
         EXPECT_TRUE(NomeMembroSicuro(buono)) << buono;
     }
-    for (const char* cattivo : {"", "..", "../a", "/a", "\\a", "C:a", "a/../b", "a\\..\\b", "a/.."}) {
+    for (const char* cattivo :
+         {"", "..", "../a", "/a", "\\a", "C:a", "a/../b", "a\\..\\b", "a/.."}) {
         EXPECT_FALSE(NomeMembroSicuro(cattivo)) << cattivo;
     }
 }

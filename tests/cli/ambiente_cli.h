@@ -14,9 +14,10 @@
 namespace bv::test {
 
 class AmbienteCli : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
-        for (const char* c : {"programma", "host", "dati/dati", "dati/altro", "dest", "runtime"}) CreaCartelle(t_ / c);
+        for (const char* c : {"programma", "host", "dati/dati", "dati/altro", "dest", "runtime"})
+            CreaCartelle(t_ / c);
         const auto img = strumenti::CostruisciPe({.versione = std::array<uint16_t, 4>{1, 2, 0, 0}});
         ScriviFile(t_ / "host/Brelvano.exe", std::string(img.byte.begin(), img.byte.end()));
         ScriviFile(t_ / "dati/dati.mdb", std::string(50000, 'd'));
@@ -24,14 +25,18 @@ protected:
         ScriviFile(t_ / "dati/altro.mdb", "altro");
         ScriviFile(t_ / "dati/altro/LEGGIMI", "senza estensione");
         DocumentoReg reg;
-        reg.Imposta("HKLM\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\App Paths\\Brelvano.exe", "",
-                    t_ / "host/Brelvano.exe");
-        reg.Imposta("HKCU\\Software\\VB and VBA Program Settings\\KO_Brelvano\\CartellaDati", "Path", t_ / "dati/");
-        reg.Imposta("HKCU\\Software\\VB and VBA Program Settings\\KO_BVBackup\\Backup", "Dest", t_ / "dest/");
+        reg.Imposta("HKLM\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\App Paths\\Brelvano.exe",
+                    "", t_ / "host/Brelvano.exe");
+        reg.Imposta("HKCU\\Software\\VB and VBA Program Settings\\KO_Brelvano\\CartellaDati",
+                    "Path", t_ / "dati/");
+        reg.Imposta("HKCU\\Software\\VB and VBA Program Settings\\KO_BVBackup\\Backup", "Dest",
+                    t_ / "dest/");
         ScriviFile(t_ / "registry.reg", reg.Contenuto());
     }
     std::map<std::string, std::string> Ambiente() const {
-        return {{"BVBACKUP_REGISTRY", t_ / "registry.reg"}, {"XDG_RUNTIME_DIR", t_ / "runtime"}, {"LC_ALL", "C"}};
+        return {{"BVBACKUP_REGISTRY", t_ / "registry.reg"},
+                {"XDG_RUNTIME_DIR", t_ / "runtime"},
+                {"LC_ALL", "C"}};
     }
 
     CartellaTemp t_;

@@ -22,10 +22,10 @@ namespace fs = std::filesystem;
 
 // Standard input that calls back for every line it is asked for.
 class Risposte final : public std::streambuf {
-public:
+  public:
     explicit Risposte(std::function<std::string()> prossima) : prossima_(std::move(prossima)) {}
 
-protected:
+  protected:
     int_type underflow() override {
         if (gptr() < egptr()) return traits_type::to_int_type(*gptr());
         riga_ = prossima_();
@@ -34,13 +34,13 @@ protected:
         return traits_type::to_int_type(*gptr());
     }
 
-private:
+  private:
     std::function<std::string()> prossima_;
     std::string riga_;
 };
 
 class Comandi : public test::AmbienteCli {
-protected:
+  protected:
     void SetUp() override {
         AmbienteCli::SetUp();
         for (const auto& [k, v] : Ambiente()) ::setenv(k.c_str(), v.c_str(), 1);
@@ -69,7 +69,9 @@ protected:
 TEST_F(Comandi, BackupElencoRipristino) {
     EXPECT_EQ(Esegui({"backup"}), 0);
     EXPECT_EQ(out_.str(), "Backup completato correttamente.\n");
-    EXPECT_EQ(err_.str(), "Attendere...\nCompressione dati...\nsalvataggio dati...\ntest...\nfine operazione.\n");
+    EXPECT_EQ(
+        err_.str(),
+        "Attendere...\nCompressione dati...\nsalvataggio dati...\ntest...\nfine operazione.\n");
     EXPECT_EQ(Esegui({"list", "--orig", t_ / "dest"}), 0);
     EXPECT_EQ(out_.str(), "BV20240315\t15/03/2024\n");
     test::ScriviFile(t_ / "dati/dati.mdb", "cambiato");
@@ -85,14 +87,16 @@ TEST_F(Comandi, BackupElencoRipristino) {
 
 TEST_F(Comandi, BarraDiAvanzamentoSuTerminale) {
     EXPECT_EQ(Esegui({"backup", "--no-verify"}, false, true), 0);
-    EXPECT_NE(err_.str().find("\r[##############################] 100% fine operazione."), std::string::npos)
+    EXPECT_NE(err_.str().find("\r[##############################] 100% fine operazione."),
+              std::string::npos)
         << err_.str();
     EXPECT_EQ(err_.str().find("test..."), std::string::npos);
 }
 
 TEST_F(Comandi, RipristinoSenzaTerminaleNeYesNonCambiaNulla) {
     ASSERT_EQ(Esegui({"backup", "--no-verify"}), 0);
-    ::setenv("BVBACKUP_REGISTRY", (t_ / "vuoto.reg").c_str(), 1);  // no data path: a restore would make one
+    ::setenv("BVBACKUP_REGISTRY", (t_ / "vuoto.reg").c_str(),
+             1);  // no data path: a restore would make one
     EXPECT_EQ(Esegui({"restore", "--orig", t_ / "dest"}), 1);
     EXPECT_NE(err_.str().find("--yes"), std::string::npos);
     EXPECT_FALSE(test::Esiste(t_ / "vuoto.reg"));
@@ -102,7 +106,8 @@ TEST_F(Comandi, ConfermaSulTerminale) {
     ASSERT_EQ(Esegui({"backup", "--no-verify"}), 0);
     in_.str("n\n");
     EXPECT_EQ(Esegui({"restore", "--orig", t_ / "dest"}, true), 1);
-    EXPECT_NE(err_.str().find("Ripristino: Si desidera realmente procedere con il ripristino del backup 15/03/2024? [s/N]"),
+    EXPECT_NE(err_.str().find("Ripristino: Si desidera realmente procedere con il ripristino del "
+                              "backup 15/03/2024? [s/N]"),
               std::string::npos);
     EXPECT_FALSE(test::Esiste(t_ / "dati/dati.mdb.cfb000"));
     in_.clear();
@@ -113,7 +118,8 @@ TEST_F(Comandi, ConfermaSulTerminale) {
 
 TEST_F(Comandi, ErroriComeErroreNumeroTesto) {
     EXPECT_EQ(Esegui({"backup", "--dest", t_ / "manca"}), 1);
-    EXPECT_NE(err_.str().find("Errore 9984: Destinazione non valida o disco non pronto.\n"), std::string::npos);
+    EXPECT_NE(err_.str().find("Errore 9984: Destinazione non valida o disco non pronto.\n"),
+              std::string::npos);
     EXPECT_EQ(Esegui({"restore", "--orig", t_ / "dest", "--set", "BV19990101", "--yes"}), 1);
     EXPECT_NE(err_.str().find("Errore 9241: "), std::string::npos);
     EXPECT_EQ(Esegui({"list", "--orig", t_ / "manca"}), 1);
@@ -128,8 +134,9 @@ TEST_F(Comandi, RichiesteSenzaTerminaleAnnullate) {
     fs::rename(t_ / "dest/BV20240315#0", t_ / "dest/BV20240315#1");
     fs::rename(t_ / "dest/BV20240315#0.inf", t_ / "dest/BV20240315#1.inf");
     EXPECT_EQ(Esegui({"restore", "--orig", t_ / "dest", "--yes"}), 1);
-    EXPECT_NE(err_.str().find("Ripristino: Inserire il 1° disco del backup. [Annulla: nessun terminale]"),
-              std::string::npos);
+    EXPECT_NE(
+        err_.str().find("Ripristino: Inserire il 1° disco del backup. [Annulla: nessun terminale]"),
+        std::string::npos);
     EXPECT_NE(err_.str().find("Errore 10003: Operazione annullata."), std::string::npos);
 }
 
@@ -156,13 +163,14 @@ TEST_P(UsoErrato, Stato2) {
     EXPECT_EQ(out_.str(), "");
 }
 
-INSTANTIATE_TEST_SUITE_P(Casi, UsoErrato,
-                         ::testing::Values(std::vector<std::string>{}, std::vector<std::string>{"copia"},
-                                           std::vector<std::string>{"backup", "--dest"},
-                                           std::vector<std::string>{"backup", "--dest", "/x", "--floppy"},
-                                           std::vector<std::string>{"backup", "--yes"},
-                                           std::vector<std::string>{"list", "--set", "x"},
-                                           std::vector<std::string>{"restore", "--orig", "--yes"}));
+INSTANTIATE_TEST_SUITE_P(
+    Casi, UsoErrato,
+    ::testing::Values(std::vector<std::string>{}, std::vector<std::string>{"copia"},
+                      std::vector<std::string>{"backup", "--dest"},
+                      std::vector<std::string>{"backup", "--dest", "/x", "--floppy"},
+                      std::vector<std::string>{"backup", "--yes"},
+                      std::vector<std::string>{"list", "--set", "x"},
+                      std::vector<std::string>{"restore", "--orig", "--yes"}));
 
 TEST_F(Comandi, AiutoEVersione) {
     EXPECT_EQ(Esegui({"--help"}), 0);
@@ -203,9 +211,11 @@ TEST_F(Comandi, DischettiSimulatiRispostiSulTerminale) {
     EXPECT_EQ(out_.str(), "Backup completato correttamente.\n");
     const std::string& e = err_.str();
     EXPECT_NE(e.find("Disco: " + unita.Cartella() +
-                     " spazio disco non disponibile. Inserire un nuovo disco e premere Riprova. [R]iprova / [A]nnulla: "),
+                     " spazio disco non disponibile. Inserire un nuovo disco e premere Riprova. "
+                     "[R]iprova / [A]nnulla: "),
               std::string::npos);
-    EXPECT_NE(e.find("Verifica: Inserire il 2° disco del backup. [R]iprova / [A]nnulla: "), std::string::npos);
+    EXPECT_NE(e.find("Verifica: Inserire il 2° disco del backup. [R]iprova / [A]nnulla: "),
+              std::string::npos);
     EXPECT_TRUE(test::Esiste(unita.Disco(1) + "/BV20240315#1"));
 }
 

@@ -20,19 +20,22 @@ namespace fs = std::filesystem;
 std::map<std::string, std::string> Contenuto(const std::string& cartella) {
     std::map<std::string, std::string> m;
     for (const auto& e : fs::recursive_directory_iterator(cartella)) {
-        m[fs::relative(e.path(), cartella).string()] = e.is_regular_file() ? test::LeggiTesto(e.path().string()) : "/";
+        m[fs::relative(e.path(), cartella).string()] =
+            e.is_regular_file() ? test::LeggiTesto(e.path().string()) : "/";
     }
     return m;
 }
 
 class Eseguibile : public test::AmbienteCli {
-protected:
+  protected:
     void SetUp() override {
         AmbienteCli::SetUp();
         // A program folder of its own: its Temp, its log, its lock.
         fs::copy_file(BVBACKUP_CLI, cli_);
     }
-    test::EsitoProcesso Cli(const std::vector<std::string>& a) { return test::EseguiProcesso(cli_, a, Ambiente()); }
+    test::EsitoProcesso Cli(const std::vector<std::string>& a) {
+        return test::EseguiProcesso(cli_, a, Ambiente());
+    }
 
     std::string cli_ = t_ / "programma/bvbackup-cli";
 };
@@ -111,7 +114,8 @@ TEST_F(Eseguibile, UsoErratoEErrori) {
     EXPECT_EQ(Cli({"backup", "--dest"}).stato, 2);
     const auto e = Cli({"backup", "--dest", t_ / "manca"});
     EXPECT_EQ(e.stato, 1);
-    EXPECT_EQ(e.err.substr(e.err.find("Errore")), "Errore 9984: Destinazione non valida o disco non pronto.\n");
+    EXPECT_EQ(e.err.substr(e.err.find("Errore")),
+              "Errore 9984: Destinazione non valida o disco non pronto.\n");
     EXPECT_EQ(Cli({"--help"}).stato, 0);
 }
 
@@ -120,10 +124,14 @@ TEST_F(Eseguibile, Il9986RimandaAlLogCondivisoConLaFinestra) {
     test::ScriviFile(t_ / "dati/vecchio#2.mdb", "x");
     const auto r = Cli({"backup"});
     EXPECT_EQ(r.stato, 1);
-    EXPECT_NE(r.err.find("Errore 9986: Errore durante la compressione. Impossibile procedere. Vedere il file log"),
+    EXPECT_NE(r.err.find("Errore 9986: Errore durante la compressione. Impossibile procedere. "
+                         "Vedere il file log"),
               std::string::npos);
     const std::string log = test::LeggiTesto(t_ / "programma/bvbackup.log");
-    EXPECT_TRUE(std::regex_search(log, std::regex(R"(\d{4}-\w{3}-\d\d \d\d:\d\d:\d\d File da comprimere non trovato: .*/vecchio\r\n)")))
+    EXPECT_TRUE(std::regex_search(
+        log,
+        std::regex(
+            R"(\d{4}-\w{3}-\d\d \d\d:\d\d:\d\d File da comprimere non trovato: .*/vecchio\r\n)")))
         << log;
 }
 
@@ -131,7 +139,8 @@ TEST_F(Eseguibile, DischettiRealiSuTerminale) {
     if (::geteuid() != 0) GTEST_SKIP() << "serve root per montare un tmpfs";
     const std::string unita = t_ / "floppy";
     test::CreaCartelle(unita);
-    if (::mount("tmpfs", unita.c_str(), "tmpfs", 0, "size=1440k") != 0) GTEST_SKIP() << "mount non permesso";
+    if (::mount("tmpfs", unita.c_str(), "tmpfs", 0, "size=1440k") != 0)
+        GTEST_SKIP() << "mount non permesso";
     std::mt19937 gen(7);
     std::string rumore(2000000, '\0');
     for (char& c : rumore) c = static_cast<char>(gen());
@@ -157,18 +166,19 @@ TEST_F(Eseguibile, DischettiRealiSuTerminale) {
         inserito = disco;
     };
     size_t visti = 0;
-    const auto r = test::EseguiSuTerminale(cli_, {"backup", "--floppy"}, ambiente, [&](const std::string& schermo) {
-        const std::string nuovo = schermo.substr(visti);
-        if (nuovo.find("[R]iprova / [A]nnulla:") == std::string::npos) return std::string();
-        visti = schermo.size();
-        std::smatch d;
-        if (std::regex_search(nuovo, d, std::regex(R"(Inserire il (\d+)° disco)"))) {
-            cambia(std::stoi(d[1]) - 1);
-        } else {
-            cambia(inserito + 1);
-        }
-        return std::string("r\n");
-    });
+    const auto r = test::EseguiSuTerminale(
+        cli_, {"backup", "--floppy"}, ambiente, [&](const std::string& schermo) {
+            const std::string nuovo = schermo.substr(visti);
+            if (nuovo.find("[R]iprova / [A]nnulla:") == std::string::npos) return std::string();
+            visti = schermo.size();
+            std::smatch d;
+            if (std::regex_search(nuovo, d, std::regex(R"(Inserire il (\d+)° disco)"))) {
+                cambia(std::stoi(d[1]) - 1);
+            } else {
+                cambia(inserito + 1);
+            }
+            return std::string("r\n");
+        });
     ::umount(unita.c_str());
     EXPECT_EQ(r.stato, 0) << r.out;
     EXPECT_NE(r.out.find("spazio disco non disponibile"), std::string::npos);

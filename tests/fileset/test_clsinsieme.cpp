@@ -20,12 +20,14 @@ std::vector<std::string> Voci(const ClsInsieme& s) {
 }
 
 class ListaFinta final : public ListaControllo {
-public:
+  public:
     void Svuota() override {
         righe.clear();
         selezionata = -1;
     }
-    void Aggiungi(const std::string& testo, int32_t dato) override { righe.emplace_back(testo, dato); }
+    void Aggiungi(const std::string& testo, int32_t dato) override {
+        righe.emplace_back(testo, dato);
+    }
     int Conta() const override { return static_cast<int>(righe.size()); }
     void Seleziona(int riga) override { selezionata = riga; }
     std::vector<std::pair<std::string, int32_t>> righe;
@@ -84,17 +86,24 @@ TEST_P(OrdinaListaTest, OrdineDellaSelezione) {
 
 INSTANTIATE_TEST_SUITE_P(
     Tabella, OrdinaListaTest,
-    ::testing::Values(CasoOrdine{{"BV20230101", "BV20240315", "BV20231120"}, true, {"BV20240315", "BV20231120", "BV20230101"}},
-                      CasoOrdine{{"BV20230101", "BV20240315", "BV20231120"}, false, {"BV20230101", "BV20231120", "BV20240315"}},
+    ::testing::Values(CasoOrdine{{"BV20230101", "BV20240315", "BV20231120"},
+                                 true,
+                                 {"BV20240315", "BV20231120", "BV20230101"}},
+                      CasoOrdine{{"BV20230101", "BV20240315", "BV20231120"},
+                                 false,
+                                 {"BV20230101", "BV20231120", "BV20240315"}},
                       // equal ignoring case: index order kept in both directions
                       CasoOrdine{{"b", "A", "a", "B"}, true, {"b", "B", "A", "a"}},
                       CasoOrdine{{"b", "A", "a", "B"}, false, {"A", "a", "b", "B"}},
-                      CasoOrdine{{"dati.mdb", "Anagrafe.mdb", "contabilita.mdb"}, true, {"dati.mdb", "contabilita.mdb", "Anagrafe.mdb"}}));
+                      CasoOrdine{{"dati.mdb", "Anagrafe.mdb", "contabilita.mdb"},
+                                 true,
+                                 {"dati.mdb", "contabilita.mdb", "Anagrafe.mdb"}}));
 
 TEST(ClsInsieme, GetFilenamesSetDiBackup) {
     test::CartellaTemp t;
-    for (const char* f : {"BV20240131#0", "BV20240131#0.inf", "BV20240131#1", "BV20231231#0", "readme.txt",
-                          "bv20220101#0", ".BV20210101#0", "BV2024013#0", "BV20200101X0"}) {
+    for (const char* f :
+         {"BV20240131#0", "BV20240131#0.inf", "BV20240131#1", "BV20231231#0", "readme.txt",
+          "bv20220101#0", ".BV20210101#0", "BV2024013#0", "BV20200101X0"}) {
         test::ScriviFile(t / f, "x");
     }
     test::CreaCartelle(t / "BV20250101#0");  // a folder is not a set
@@ -105,7 +114,8 @@ TEST(ClsInsieme, GetFilenamesSetDiBackup) {
 
 TEST(ClsInsieme, GetFilenamesModelliEMaiuscole) {
     test::CartellaTemp t;
-    for (const char* f : {"a.mdb", "B.MDB", "c.mdbx", "LEGGIMI", "nota.txt", "c#d.mdb", ".nascosto.mdb"}) {
+    for (const char* f :
+         {"a.mdb", "B.MDB", "c.mdbx", "LEGGIMI", "nota.txt", "c#d.mdb", ".nascosto.mdb"}) {
         test::ScriviFile(t / f, "x");
     }
     test::CreaCartelle(t / "cartella.mdb");
@@ -143,8 +153,10 @@ INSTANTIATE_TEST_SUITE_P(
     Tabella, CorrispondeTest,
     ::testing::Values(CasoModello{"BV20240131#0.inf", "BV????????#*", true},
                       CasoModello{"BV20240131_0", "BV????????#*", false},
-                      CasoModello{"dati_logo.bmp", "dati_*", true}, CasoModello{"DATI_x", "dati_*", true},
-                      CasoModello{"datilogo", "dati_*", false}, CasoModello{"città.mdb", "CITTÀ.MDB", true},
+                      CasoModello{"dati_logo.bmp", "dati_*", true},
+                      CasoModello{"DATI_x", "dati_*", true},
+                      CasoModello{"datilogo", "dati_*", false},
+                      CasoModello{"città.mdb", "CITTÀ.MDB", true},
                       CasoModello{"è.mdb", "?.mdb", true}, CasoModello{"ab", "a*b*", true},
                       CasoModello{"aXbXc", "a*b*d", false}, CasoModello{"", "*", true},
                       CasoModello{"senza", "*.*", true}, CasoModello{"x.mdb", "*.MDB", true},
@@ -152,7 +164,8 @@ INSTANTIATE_TEST_SUITE_P(
 
 TEST(ClsInsieme, PopolaListBoxSaltaLeVociNonConvertibili) {
     ClsInsieme s;
-    for (const char* v : {"BV20240131", "BVABCDEFGH", "BV20231301", "BV20231231"}) s.Add(v, true, "#");
+    for (const char* v : {"BV20240131", "BVABCDEFGH", "BV20231301", "BV20231231"})
+        s.Add(v, true, "#");
     ListaFinta lista;
     lista.Aggiungi("vecchia", 99);
     s.PopolaListBox(lista, "DDAAAAAAAA", 3);
@@ -201,14 +214,15 @@ TEST_P(ToDateTest, Formati) {
 
 INSTANTIATE_TEST_SUITE_P(
     Tabella, ToDateTest,
-    ::testing::Values(CasoData{"31012024", 1, 0, {2024, 1, 31}}, CasoData{"31-01-2024", 2, 0, {2024, 1, 31}},
-                      CasoData{"31/01/2024", 2, 0, {2024, 1, 31}}, CasoData{" 20240131 ", 3, 0, {2024, 1, 31}},
-                      CasoData{"01312024", 4, 0, {2024, 1, 31}}, CasoData{"01/31/2024", 5, 0, {2024, 1, 31}},
-                      CasoData{"2024013", 3, 11005, {}}, CasoData{"20240131", 6, 11004, {}},
-                      CasoData{"20240131", 0, 11004, {}}, CasoData{"ABCDEFGH", 3, 13, {}},
-                      CasoData{"3101202X", 1, 13, {}}, CasoData{"20241301", 3, 5, {}},
-                      CasoData{"20240100", 3, 5, {}}, CasoData{"20230229", 3, 5, {}},
-                      CasoData{"20240229", 3, 0, {2024, 2, 29}}));
+    ::testing::Values(
+        CasoData{"31012024", 1, 0, {2024, 1, 31}}, CasoData{"31-01-2024", 2, 0, {2024, 1, 31}},
+        CasoData{"31/01/2024", 2, 0, {2024, 1, 31}}, CasoData{" 20240131 ", 3, 0, {2024, 1, 31}},
+        CasoData{"01312024", 4, 0, {2024, 1, 31}}, CasoData{"01/31/2024", 5, 0, {2024, 1, 31}},
+        CasoData{"2024013", 3, 11005, {}}, CasoData{"20240131", 6, 11004, {}},
+        CasoData{"20240131", 0, 11004, {}}, CasoData{"ABCDEFGH", 3, 13, {}},
+        CasoData{"3101202X", 1, 13, {}}, CasoData{"20241301", 3, 5, {}},
+        CasoData{"20240100", 3, 5, {}}, CasoData{"20230229", 3, 5, {}},
+        CasoData{"20240229", 3, 0, {2024, 2, 29}}));
 
 }  // namespace
 }  // namespace bv

@@ -21,7 +21,7 @@
 namespace bv::test {
 
 class Registratore final : public OsservatoreOperazione {
-public:
+  public:
     void Messaggio(const std::string& testo) override {
         eventi.push_back("msg:" + testo);
         if (suMessaggio) suMessaggio(testo);
@@ -33,7 +33,9 @@ public:
         eventi.push_back("errore:" + std::to_string(e.Numero()));
         errori.push_back(e.Numero());
     }
-    bool Contiene(const std::string& e) const { return std::find(eventi.begin(), eventi.end(), e) != eventi.end(); }
+    bool Contiene(const std::string& e) const {
+        return std::find(eventi.begin(), eventi.end(), e) != eventi.end();
+    }
 
     std::vector<std::string> eventi;
     std::vector<double> avanzamenti;
@@ -42,7 +44,7 @@ public:
 };
 
 class AmbienteOperazioni : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         CreaCartelle(programma_ + "/Temp");
         CreaCartelle(dati_);
@@ -57,14 +59,17 @@ protected:
         ::unsetenv("BVBACKUP_REGISTRY");
     }
     void Database(const std::string& nome, const std::string& contenuto,
-                  const std::vector<std::pair<std::string, std::string>>& compagni, const std::string& cartella = "") {
+                  const std::vector<std::pair<std::string, std::string>>& compagni,
+                  const std::string& cartella = "") {
         ScriviFile(dati_ + "/" + nome, contenuto);
-        const std::string c = dati_ + "/" + (cartella.empty() ? nome.substr(0, nome.size() - 4) : cartella);
+        const std::string c =
+            dati_ + "/" + (cartella.empty() ? nome.substr(0, nome.size() - 4) : cartella);
         CreaCartelle(c);
         for (const auto& [f, d] : compagni) ScriviFile(c + "/" + f, d);
     }
     // The members of the set `nome` in `cartella`, rebuilt: name and content, in archive order.
-    std::vector<std::pair<std::string, std::string>> Membri(const std::string& cartella, const std::string& nome) {
+    std::vector<std::pair<std::string, std::string>> Membri(const std::string& cartella,
+                                                            const std::string& nome) {
         const std::string zip = t_ / "controllo.zip";
         {
             UsaInterazione silenziosa(nessuna_);

@@ -27,10 +27,11 @@ std::string Rumore(size_t n, unsigned seme) {
 }
 
 class Backup : public test::AmbienteOperazioni {
-protected:
+  protected:
     void SetUp() override {
         AmbienteOperazioni::SetUp();
-        Database("a.mdb", std::string(200000, 'a'), {{"logo.bmp", "la"}, {"LEGGIMI", "senza estensione"}});
+        Database("a.mdb", std::string(200000, 'a'),
+                 {{"logo.bmp", "la"}, {"LEGGIMI", "senza estensione"}});
         Database("b.mdb", std::string(150000, 'b'), {{"nota.txt", "nb"}});
     }
     RichiestaBackup Richiesta(bool verifica) {
@@ -49,7 +50,8 @@ TEST_F(Backup, ArchivioInOrdineDecrescenteConICompagni) {
     const auto m = Membri(dest_, "BV20240315");
     std::vector<std::string> nomi;
     for (const auto& [n, d] : m) nomi.push_back(n);
-    EXPECT_EQ(nomi, (std::vector<std::string>{"b.mdb", "b_nota.txt", "a.mdb", "a_logo.bmp", "a_LEGGIMI"}));
+    EXPECT_EQ(nomi, (std::vector<std::string>{"b.mdb", "b_nota.txt", "a.mdb", "a_logo.bmp",
+                                              "a_LEGGIMI"}));
     EXPECT_EQ(m[4].second, "senza estensione");
     ASSERT_EQ(interazione_.messaggi.size(), 1U);
     EXPECT_EQ(interazione_.messaggi[0].testo, "Backup completato correttamente.");
@@ -99,7 +101,8 @@ TEST_P(ErroriBackup, NessunBloccoEStatoRipristinato) {
     EXPECT_EQ(Dest(), GetParam().destSalvata ? dest_ : "/vecchia/");
     // The handler's order: pointer back, the error, then idle.
     const auto& e = osservatore_.eventi;
-    const auto errore = std::find(e.begin(), e.end(), "errore:" + std::to_string(GetParam().numero));
+    const auto errore =
+        std::find(e.begin(), e.end(), "errore:" + std::to_string(GetParam().numero));
     ASSERT_NE(errore, e.end());
     EXPECT_EQ(*(errore - 1), "libero");
     EXPECT_EQ(*(errore + 1), "nascosto");
@@ -109,10 +112,13 @@ TEST_P(ErroriBackup, NessunBloccoEStatoRipristinato) {
 INSTANTIATE_TEST_SUITE_P(
     Casi, ErroriBackup,
     ::testing::Values(
-        CasoErrore{"dati_non_presenti", 9985, [](auto& r, auto&) { r.datiNonPresenti = true; }, false},
+        CasoErrore{"dati_non_presenti", 9985, [](auto& r, auto&) { r.datiNonPresenti = true; },
+                   false},
         CasoErrore{"non_installato", 9985, [](auto& r, auto&) { r.nonInstallato = true; }, false},
-        CasoErrore{"destinazione_vuota", 9982, [](auto& r, auto&) { r.destinazione = "   "; }, false},
-        CasoErrore{"destinazione_mancante", 9984, [](auto& r, auto&) { r.destinazione += "/manca"; }, false},
+        CasoErrore{"destinazione_vuota", 9982, [](auto& r, auto&) { r.destinazione = "   "; },
+                   false},
+        CasoErrore{"destinazione_mancante", 9984,
+                   [](auto& r, auto&) { r.destinazione += "/manca"; }, false},
         CasoErrore{"nessun_database", 9988,
                    [](auto&, const std::string& d) {
                        std::filesystem::remove(d + "/a.mdb");
@@ -122,9 +128,13 @@ INSTANTIATE_TEST_SUITE_P(
         CasoErrore{"cartella_dati_mancante_con_separatore", 9988,
                    [](auto& r, const std::string& d) { r.percorsoDati = d + "/manca/"; }, true},
         CasoErrore{"cartella_compagna_mancante", 9984,
-                   [](auto&, const std::string& d) { std::filesystem::remove_all(d + "/a"); }, true},
+                   [](auto&, const std::string& d) { std::filesystem::remove_all(d + "/a"); },
+                   true},
         CasoErrore{"database_con_cancelletto", 9986,
-                   [](auto&, const std::string& d) { std::filesystem::rename(d + "/a.mdb", d + "/a#1.mdb"); }, true}),
+                   [](auto&, const std::string& d) {
+                       std::filesystem::rename(d + "/a.mdb", d + "/a#1.mdb");
+                   },
+                   true}),
     [](const auto& info) { return std::string(info.param.nome); });
 
 TEST_F(Backup, DatabaseApertoDaUnAltroProgramma) {
@@ -218,12 +228,14 @@ TEST_F(Backup, SuDischettiConVerifica) {
     ::unsetenv("BVBACKUP_FLOPPY");
     std::vector<std::string> testi;
     for (const auto& m : interazione_.messaggi) testi.push_back(m.titolo + ": " + m.testo);
-    const std::string nuovo = "Disco: " + unita.Cartella() +
-                              " spazio disco non disponibile. Inserire un nuovo disco e premere Riprova.";
-    EXPECT_EQ(testi, (std::vector<std::string>{nuovo, nuovo, "Verifica: Inserire il 1° disco del backup.",
-                                               "Verifica: Inserire il 2° disco del backup.",
-                                               "Verifica: Inserire il 3° disco del backup.",
-                                               "Backup: Backup completato correttamente."}));
+    const std::string nuovo =
+        "Disco: " + unita.Cartella() +
+        " spazio disco non disponibile. Inserire un nuovo disco e premere Riprova.";
+    EXPECT_EQ(testi,
+              (std::vector<std::string>{nuovo, nuovo, "Verifica: Inserire il 1° disco del backup.",
+                                        "Verifica: Inserire il 2° disco del backup.",
+                                        "Verifica: Inserire il 3° disco del backup.",
+                                        "Backup: Backup completato correttamente."}));
     EXPECT_EQ(Dest(), "<nessuno>");  // the removable drive is never saved
     EXPECT_EQ(VociIn(temp_), 0U);
 }

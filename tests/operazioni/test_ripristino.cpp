@@ -26,7 +26,7 @@ namespace {
 namespace fs = std::filesystem;
 
 class Registratore final : public OsservatoreRipristino {
-public:
+  public:
     void Occupato(bool v) override { eventi.push_back(v ? "occupato" : "libero"); }
     void MostraErrore(const Errore& e) override {
         eventi.push_back("errore:" + std::to_string(e.Numero()));
@@ -51,16 +51,16 @@ std::map<std::string, std::string> Contenuto(const std::string& cartella) {
 }
 
 class Ripristino : public test::AmbienteOperazioni {
-protected:
+  protected:
     void SetUp() override {
         AmbienteOperazioni::SetUp();
         test::CreaCartelle(t_ / "host");
         test::CreaCartelle(t_ / "sorgente/dati");
         DocumentoReg reg;
-        reg.Imposta("HKLM\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\App Paths\\Brelvano.exe", "",
-                    t_ / "host/Brelvano.exe");
-        reg.Imposta("HKCU\\Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders", "AppData",
-                    t_ / "appdata");
+        reg.Imposta("HKLM\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\App Paths\\Brelvano.exe",
+                    "", t_ / "host/Brelvano.exe");
+        reg.Imposta("HKCU\\Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders",
+                    "AppData", t_ / "appdata");
         test::ScriviFile(t_ / "registry.reg", reg.Contenuto());
         test::ScriviFile(t_ / "sorgente/dati.mdb", "nuovi dati");
         test::ScriviFile(t_ / "sorgente/dati/logo.bmp", "nuovo logo");
@@ -104,21 +104,24 @@ protected:
 TEST_F(Ripristino, EsempioConCopieDiSicurezza) {
     DatiEsistenti();
     EXPECT_EQ(Esegui(Richiesta()), EsitoRipristino::Completato);
-    EXPECT_EQ(Contenuto(dati_), (std::map<std::string, std::string>{{"dati.mdb", "nuovi dati"},
-                                                                   {"dati", "<cartella>"},
-                                                                   {"dati/logo.bmp", "nuovo logo"},
-                                                                   {"dati.mdb.cfb000", "vecchi dati"},
-                                                                   {"dati.cfb000", "<cartella>"},
-                                                                   {"dati.cfb000/logo.bmp", "vecchio logo"}}));
+    EXPECT_EQ(Contenuto(dati_),
+              (std::map<std::string, std::string>{{"dati.mdb", "nuovi dati"},
+                                                  {"dati", "<cartella>"},
+                                                  {"dati/logo.bmp", "nuovo logo"},
+                                                  {"dati.mdb.cfb000", "vecchi dati"},
+                                                  {"dati.cfb000", "<cartella>"},
+                                                  {"dati.cfb000/logo.bmp", "vecchio logo"}}));
     ASSERT_EQ(interazione_.messaggi.size(), 2U);
-    EXPECT_EQ(interazione_.messaggi[0].testo, "Si desidera realmente procedere con il ripristino del backup 15/03/2024?");
+    EXPECT_EQ(interazione_.messaggi[0].testo,
+              "Si desidera realmente procedere con il ripristino del backup 15/03/2024?");
     EXPECT_EQ(interazione_.messaggi[0].titolo, "Ripristino");
     EXPECT_EQ(interazione_.messaggi[0].icona, Icona::Domanda);
     EXPECT_EQ(interazione_.messaggi[0].pulsanti, Pulsanti::SiNo);
     EXPECT_EQ(interazione_.messaggi[1].testo, "Ripristino effettuato con successo");
     EXPECT_EQ(LeggiImpostazione("KO_BVBackup", "Backup", "Orig"), dest_);
     EXPECT_EQ(VociIn(temp_), 0U);
-    EXPECT_EQ(osservatore_.eventi, (std::vector<std::string>{"occupato", "comando:0", "libero", "comando:1"}));
+    EXPECT_EQ(osservatore_.eventi,
+              (std::vector<std::string>{"occupato", "comando:0", "libero", "comando:1"}));
 
     EXPECT_EQ(Esegui(Richiesta()), EsitoRipristino::Completato);
     EXPECT_EQ(test::LeggiTesto(dati_ + "/dati.mdb.cfb001"), "nuovi dati");
@@ -128,8 +131,10 @@ TEST_F(Ripristino, EsempioConCopieDiSicurezza) {
 
 TEST_F(Ripristino, CartellaDatiVuotaNessunaCopia) {
     EXPECT_EQ(Esegui(Richiesta()), EsitoRipristino::Completato);
-    EXPECT_EQ(Contenuto(dati_), (std::map<std::string, std::string>{
-                                    {"dati.mdb", "nuovi dati"}, {"dati", "<cartella>"}, {"dati/logo.bmp", "nuovo logo"}}));
+    EXPECT_EQ(
+        Contenuto(dati_),
+        (std::map<std::string, std::string>{
+            {"dati.mdb", "nuovi dati"}, {"dati", "<cartella>"}, {"dati/logo.bmp", "nuovo logo"}}));
 }
 
 TEST_F(Ripristino, MaiuscoleComeSuWindows) {
@@ -144,12 +149,13 @@ TEST_F(Ripristino, MaiuscoleComeSuWindows) {
     test::CreaCartelle(dati_ + "/archivio");
     test::ScriviFile(dati_ + "/archivio/x.txt", "x vecchio");
     EXPECT_EQ(Esegui(Richiesta()), EsitoRipristino::Completato);
-    EXPECT_EQ(Contenuto(dati_), (std::map<std::string, std::string>{{"Archivio.MDB", "nuovo"},
-                                                                   {"Archivio", "<cartella>"},
-                                                                   {"Archivio/x.txt", "x nuovo"},
-                                                                   {"Archivio.MDB.cfb000", "vecchio"},
-                                                                   {"Archivio.cfb000", "<cartella>"},
-                                                                   {"Archivio.cfb000/x.txt", "x vecchio"}}));
+    EXPECT_EQ(Contenuto(dati_),
+              (std::map<std::string, std::string>{{"Archivio.MDB", "nuovo"},
+                                                  {"Archivio", "<cartella>"},
+                                                  {"Archivio/x.txt", "x nuovo"},
+                                                  {"Archivio.MDB.cfb000", "vecchio"},
+                                                  {"Archivio.cfb000", "<cartella>"},
+                                                  {"Archivio.cfb000/x.txt", "x vecchio"}}));
 }
 
 TEST_F(Ripristino, CartellaOrfanaPrendeUnNomeLibero) {
@@ -206,11 +212,14 @@ INSTANTIATE_TEST_SUITE_P(
     Casi, ErroriRipristino,
     ::testing::Values(
         CasoErrore{"non_installato", 9989, [](auto& r, auto&) { r.nonInstallato = true; }, false},
-        CasoErrore{"nessuna_selezione", 9991, [](auto& r, auto&) { r.indiceSelezionato = -1; }, false},
-        CasoErrore{"origine_rimossa", 9984, [](auto& r, auto&) { fs::remove_all(r.origine); }, false},
+        CasoErrore{"nessuna_selezione", 9991, [](auto& r, auto&) { r.indiceSelezionato = -1; },
+                   false},
+        CasoErrore{"origine_rimossa", 9984, [](auto& r, auto&) { fs::remove_all(r.origine); },
+                   false},
         CasoErrore{"installazione_non_scrivibile", 9990,
                    [](auto&, const std::string& t) { fs::remove_all(t + "/host"); }, false},
-        CasoErrore{"dati_su_un_file", 9984, [](auto& r, auto&) { r.percorsoDati += "dati.mdb"; }, true},
+        CasoErrore{"dati_su_un_file", 9984, [](auto& r, auto&) { r.percorsoDati += "dati.mdb"; },
+                   true},
         CasoErrore{"set_mancante", 9241,
                    [](auto& r, auto&) {
                        for (const auto& e : fs::directory_iterator(r.origine)) fs::remove(e.path());
@@ -234,7 +243,9 @@ TEST_F(Ripristino, SpazioInsufficiente) {
     DatiEsistenti();
     const auto prima = Contenuto(dati_);
     test::FsGuasto guasto;
-    guasto.spazio = [this](const std::string& p) { return p.starts_with(dati_) ? 5.0 : FsDiSistema().SpazioLibero(p); };
+    guasto.spazio = [this](const std::string& p) {
+        return p.starts_with(dati_) ? 5.0 : FsDiSistema().SpazioLibero(p);
+    };
     EXPECT_EQ(Esegui(Richiesta()), EsitoRipristino::Fallito);
     EXPECT_EQ(osservatore_.errori, std::vector<int32_t>{10015});
     EXPECT_EQ(Contenuto(dati_), prima);
@@ -269,7 +280,8 @@ TEST_F(Ripristino, CartellaDatiSuUnAltroFileSystem) {
 
 TEST_F(Ripristino, CartellaDatiSuTmpfsReale) {
     if (::geteuid() != 0) GTEST_SKIP() << "serve root per montare un tmpfs";
-    if (::mount("tmpfs", dati_.c_str(), "tmpfs", 0, "size=4m") != 0) GTEST_SKIP() << "mount non permesso";
+    if (::mount("tmpfs", dati_.c_str(), "tmpfs", 0, "size=4m") != 0)
+        GTEST_SKIP() << "mount non permesso";
     DatiEsistenti();
     EXPECT_EQ(Esegui(Richiesta()), EsitoRipristino::Completato);
     EXPECT_EQ(test::LeggiTesto(dati_ + "/dati/logo.bmp"), "nuovo logo");
@@ -316,10 +328,13 @@ TEST_F(Ripristino, SetSuDischetti) {
     EXPECT_EQ(EseguiRipristino(r, osservatore_), EsitoRipristino::Completato);
     std::vector<std::string> testi;
     for (const auto& m : interazione_.messaggi) testi.push_back(m.titolo + ": " + m.testo);
-    EXPECT_EQ(testi, (std::vector<std::string>{
-                         "Ripristino: Si desidera realmente procedere con il ripristino del backup 15/03/2024?",
-                         "Ripristino: Inserire il 2° disco del backup.", "Ripristino: Inserire il 3° disco del backup.",
-                         "Ripristino: Ripristino effettuato con successo"}));
+    EXPECT_EQ(
+        testi,
+        (std::vector<std::string>{
+            "Ripristino: Si desidera realmente procedere con il ripristino del backup 15/03/2024?",
+            "Ripristino: Inserire il 2° disco del backup.",
+            "Ripristino: Inserire il 3° disco del backup.",
+            "Ripristino: Ripristino effettuato con successo"}));
     EXPECT_TRUE(test::LeggiTesto(dati_ + "/dati.mdb") == rumore);
 }
 
@@ -333,9 +348,10 @@ TEST_F(Ripristino, SetArtefattoNonScriveFuori) {
         zip_t* z = zip_open(zip.c_str(), ZIP_CREATE | ZIP_TRUNCATE, &e);
         static const std::string dati = "innocuo";
         static const std::string cattivo = "sovrascritto";
-        zip_file_add(z, "dati.mdb", zip_source_buffer(z, dati.data(), dati.size(), 0), ZIP_FL_ENC_RAW);
-        zip_file_add(z, "../../../dati/dati.mdb", zip_source_buffer(z, cattivo.data(), cattivo.size(), 0),
+        zip_file_add(z, "dati.mdb", zip_source_buffer(z, dati.data(), dati.size(), 0),
                      ZIP_FL_ENC_RAW);
+        zip_file_add(z, "../../../dati/dati.mdb",
+                     zip_source_buffer(z, cattivo.data(), cattivo.size(), 0), ZIP_FL_ENC_RAW);
         ASSERT_EQ(zip_close(z), 0);
     }
     {

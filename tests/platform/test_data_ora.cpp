@@ -14,7 +14,8 @@ TEST(DataOra, FormeNelLocaleC) {
     EXPECT_EQ(FormattaData({2024, 3, 15, 18, 42, 7}, "hh:mm:ss"), "18:42:07");
     EXPECT_EQ(FormattaData({2024, 3, 15, 18, 42, 7}, "yyyy/MM/dd hh:mm:ss"), "2024/03/15 18:42:07");
     EXPECT_EQ(FormattaData(d, "BVyyyyMMdd"), "BV20240105");
-    const char* mesi[] = {"gen", "feb", "mar", "apr", "mag", "giu", "lug", "ago", "set", "ott", "nov", "dic"};
+    const char* mesi[] = {"gen", "feb", "mar", "apr", "mag", "giu",
+                          "lug", "ago", "set", "ott", "nov", "dic"};
     for (int m = 1; m <= 12; ++m) EXPECT_EQ(AbbreviazioneMese(m), mesi[m - 1]);
 }
 
@@ -37,12 +38,13 @@ TEST_P(DataValidaTest, Calendario) {
     EXPECT_EQ(DataValida(c.anno, c.mese, c.giorno), c.valida);
 }
 
-INSTANTIATE_TEST_SUITE_P(Tabella, DataValidaTest,
-                         ::testing::Values(CasoData{2024, 1, 31, true}, CasoData{2024, 2, 29, true},
-                                           CasoData{2023, 2, 29, false}, CasoData{1900, 2, 29, false},
-                                           CasoData{2000, 2, 29, true}, CasoData{2024, 2, 30, false},
-                                           CasoData{2024, 13, 1, false}, CasoData{2024, 0, 1, false},
-                                           CasoData{2024, 4, 31, false}, CasoData{2024, 12, 0, false}));
+INSTANTIATE_TEST_SUITE_P(
+    Tabella, DataValidaTest,
+    ::testing::Values(CasoData{2024, 1, 31, true}, CasoData{2024, 2, 29, true},
+                      CasoData{2023, 2, 29, false}, CasoData{1900, 2, 29, false},
+                      CasoData{2000, 2, 29, true}, CasoData{2024, 2, 30, false},
+                      CasoData{2024, 13, 1, false}, CasoData{2024, 0, 1, false},
+                      CasoData{2024, 4, 31, false}, CasoData{2024, 12, 0, false}));
 
 }  // namespace
 }  // namespace bv

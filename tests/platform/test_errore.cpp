@@ -28,7 +28,8 @@ TEST_P(ErroreDaErrnoTest, NumeroTestoEPercorso) {
 
 INSTANTIATE_TEST_SUITE_P(
     Tabella, ErroreDaErrnoTest,
-    ::testing::Values(CasoErrno{ENOENT, Oggetto::File, 53}, CasoErrno{ENOENT, Oggetto::Cartella, 76},
+    ::testing::Values(CasoErrno{ENOENT, Oggetto::File, 53},
+                      CasoErrno{ENOENT, Oggetto::Cartella, 76},
                       CasoErrno{EACCES, Oggetto::File, 70}, CasoErrno{EPERM, Oggetto::Cartella, 70},
                       CasoErrno{ENOSPC, Oggetto::File, 61}, CasoErrno{EIO, Oggetto::File, 57},
                       CasoErrno{EEXIST, Oggetto::Cartella, 58}, CasoErrno{EXDEV, Oggetto::File, 75},

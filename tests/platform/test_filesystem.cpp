@@ -56,7 +56,8 @@ INSTANTIATE_TEST_SUITE_P(
                                  },
                                  57},
                       CasoGuasto{"flush fallito", [](auto& g) { g.errnoSincronizza = EIO; }, 57},
-                      CasoGuasto{"rinomina tra dischi", [](auto& g) { g.errnoRinomina = EXDEV; }, 75}),
+                      CasoGuasto{"rinomina tra dischi", [](auto& g) { g.errnoRinomina = EXDEV; },
+                                 75}),
     [](const auto& info) {
         std::string n = info.param.nome;
         for (char& c : n) c = std::isalnum(static_cast<unsigned char>(c)) ? c : '_';

@@ -20,7 +20,8 @@ constexpr const char* kEsempio =
     "Windows Registry Editor Version 5.00\r\n"
     "\r\n"
     "; installed by hand\r\n"
-    "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\App Paths\\Brelvano.exe]\r\n"
+    "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\App "
+    "Paths\\Brelvano.exe]\r\n"
     "@=\"C:\\\\Programmi\\\\Brelvano\\\\Brelvano.exe\"\r\n"
     "\"Path\"=\"C:\\\\Programmi\\\\Brelvano\"\r\n"
     "\r\n"
@@ -39,7 +40,8 @@ constexpr const char* kEsempio =
 TEST(DocumentoReg, LeggeValoriIgnorandoLeMaiuscole) {
     const auto doc = DocumentoReg::Analizza(kEsempio);
     const auto v = doc.Leggi(
-        "hkey_local_machine\\software\\MICROSOFT\\windows\\currentversion\\app paths\\BRELVANO.EXE", "");
+        "hkey_local_machine\\software\\MICROSOFT\\windows\\currentversion\\app paths\\BRELVANO.EXE",
+        "");
     ASSERT_TRUE(v);
     EXPECT_EQ(v->tipo, ValoreReg::Tipo::Testo);
     EXPECT_EQ(v->testo, "C:\\Programmi\\Brelvano\\Brelvano.exe");
@@ -67,11 +69,14 @@ TEST(DocumentoReg, FineRigaLfEUtf16) {
     std::string lf = kEsempio;
     for (size_t p; (p = lf.find("\r\n")) != std::string::npos;) lf.erase(p, 1);
     const auto doc = DocumentoReg::Analizza(lf);
-    EXPECT_EQ(doc.Leggi("HKCU\\Software\\VB and VBA Program Settings\\KO_Brelvano\\CartellaDati", "Path")->testo,
-              "D:\\Dati\\");
+    EXPECT_EQ(
+        doc.Leggi("HKCU\\Software\\VB and VBA Program Settings\\KO_Brelvano\\CartellaDati", "Path")
+            ->testo,
+        "D:\\Dati\\");
     EXPECT_EQ(doc.Contenuto(), lf);
 
-    DocumentoReg utf16 = DocumentoReg::Analizza("\xFF\xFE" + Utf8AUtf16le("[HKCU\\K]\r\n@=\"è\"\r\n"));
+    DocumentoReg utf16 =
+        DocumentoReg::Analizza("\xFF\xFE" + Utf8AUtf16le("[HKCU\\K]\r\n@=\"è\"\r\n"));
     EXPECT_EQ(utf16.Leggi("HKEY_CURRENT_USER\\K", "")->testo, "è");
     utf16.Imposta("HKCU\\K", "", "x");
     EXPECT_TRUE(utf16.Contenuto().starts_with("\xFF\xFE"));
@@ -80,20 +85,24 @@ TEST(DocumentoReg, FineRigaLfEUtf16) {
 
 TEST(DocumentoReg, ModificaSoloIlProprioValore) {
     auto doc = DocumentoReg::Analizza(kEsempio);
-    doc.Imposta("HKEY_CURRENT_USER\\Software\\VB and VBA Program Settings\\KO_Brelvano\\CartellaDati", "path",
-                "E:\\Nuovi \"dati\"\\");
+    doc.Imposta(
+        "HKEY_CURRENT_USER\\Software\\VB and VBA Program Settings\\KO_Brelvano\\CartellaDati",
+        "path", "E:\\Nuovi \"dati\"\\");
     std::string atteso = kEsempio;
     // The name keeps its spelling in the file, as the registry keeps it.
     atteso.replace(atteso.find("\"Path\"=\"D:"), std::string("\"Path\"=\"D:\\\\Dati\\\\\"").size(),
                    "\"Path\"=\"E:\\\\Nuovi \\\"dati\\\"\\\\\"");
     EXPECT_EQ(doc.Contenuto(), atteso);
-    EXPECT_EQ(doc.Leggi("HKCU\\Software\\VB and VBA Program Settings\\KO_Brelvano\\CartellaDati", "Path")->testo,
-              "E:\\Nuovi \"dati\"\\");
+    EXPECT_EQ(
+        doc.Leggi("HKCU\\Software\\VB and VBA Program Settings\\KO_Brelvano\\CartellaDati", "Path")
+            ->testo,
+        "E:\\Nuovi \"dati\"\\");
 }
 
 TEST(DocumentoReg, ValoreConContinuazioneSostituitoPerIntero) {
     auto doc = DocumentoReg::Analizza(kEsempio);
-    const std::string chiave = "HKCU\\Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders";
+    const std::string chiave =
+        "HKCU\\Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders";
     doc.Imposta(chiave, "Espandibile", "testo");
     EXPECT_EQ(doc.Contenuto().find("  00,00"), std::string::npos);
     EXPECT_EQ(doc.Leggi(chiave, "Espandibile")->testo, "testo");
@@ -102,21 +111,24 @@ TEST(DocumentoReg, ValoreConContinuazioneSostituitoPerIntero) {
 
 TEST(DocumentoReg, NuovoValoreENuovaChiave) {
     auto doc = DocumentoReg::Analizza(kEsempio);
-    doc.Imposta("HKCU\\Software\\VB and VBA Program Settings\\KO_Brelvano\\CartellaDati", "Altro", "1");
+    doc.Imposta("HKCU\\Software\\VB and VBA Program Settings\\KO_Brelvano\\CartellaDati", "Altro",
+                "1");
     doc.Imposta("HKCU\\Software\\VB and VBA Program Settings\\KO_BVBackup\\Backup", "Dest", "/b/");
     const std::string c = doc.Contenuto();
     EXPECT_TRUE(c.starts_with(std::string(kEsempio).substr(0, 200)));
     EXPECT_NE(c.find("\"Path\"=\"D:\\\\Dati\\\\\"\r\n\"Altro\"=\"1\"\r\n"), std::string::npos);
-    EXPECT_NE(c.find("\r\n[HKEY_CURRENT_USER\\Software\\VB and VBA Program Settings\\KO_BVBackup\\Backup]\r\n"
+    EXPECT_NE(c.find("\r\n[HKEY_CURRENT_USER\\Software\\VB and VBA Program "
+                     "Settings\\KO_BVBackup\\Backup]\r\n"
                      "\"Dest\"=\"/b/\"\r\n"),
               std::string::npos);
-    EXPECT_EQ(DocumentoReg::Analizza(c).Leggi("HKCU\\Software\\VB and VBA Program Settings\\KO_BVBackup\\Backup",
-                                              "DEST")->testo,
+    EXPECT_EQ(DocumentoReg::Analizza(c)
+                  .Leggi("HKCU\\Software\\VB and VBA Program Settings\\KO_BVBackup\\Backup", "DEST")
+                  ->testo,
               "/b/");
 }
 
 class RegistroFile : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override { ::setenv("BVBACKUP_REGISTRY", file_.c_str(), 1); }
     void TearDown() override { ::unsetenv("BVBACKUP_REGISTRY"); }
     test::CartellaTemp cartella_;
@@ -130,10 +142,15 @@ TEST_F(RegistroFile, FileMancanteNonTrovato) {
 
 TEST_F(RegistroFile, LimitiDelBufferETipi) {
     test::CreaCartelle(cartella_ / "config/bvbackup");
-    test::ScriviFile(file_, "Windows Registry Editor Version 5.00\n\n[HKEY_CURRENT_USER\\K]\n"
-                            "\"Lungo\"=\"" + std::string(1024, 'x') + "\"\n"
-                            "\"Giusto\"=\"" + std::string(1023, 'x') + "\"\n"
-                            "\"Esp\"=hex(2):41,00,00,00\n");
+    test::ScriviFile(file_,
+                     "Windows Registry Editor Version 5.00\n\n[HKEY_CURRENT_USER\\K]\n"
+                     "\"Lungo\"=\"" +
+                         std::string(1024, 'x') +
+                         "\"\n"
+                         "\"Giusto\"=\"" +
+                         std::string(1023, 'x') +
+                         "\"\n"
+                         "\"Esp\"=hex(2):41,00,00,00\n");
     EXPECT_FALSE(LeggiRegistro(RadiceRegistro::CurrentUser, "K", "Lungo").trovato);
     EXPECT_EQ(LeggiRegistro(RadiceRegistro::CurrentUser, "K", "Giusto").testo.size(), 1023U);
     const auto esp = LeggiRegistro(RadiceRegistro::CurrentUser, "k", "esp");
@@ -154,13 +171,15 @@ TEST_F(RegistroFile, ImpostazioniCreanoFileECartelleELeggonoSenzaMaiuscole) {
                   .testo,
               "/c/");
     int voci = 0;
-    for (const auto& v : FsDiSistema().Elenca(cartella_ / "config/bvbackup")) voci += v.nome.empty() ? 0 : 1;
+    for (const auto& v : FsDiSistema().Elenca(cartella_ / "config/bvbackup"))
+        voci += v.nome.empty() ? 0 : 1;
     EXPECT_EQ(voci, 1);
 }
 
 TEST_F(RegistroFile, ScritturaFallitaLasciaIlFileComEra) {
     test::CreaCartelle(cartella_ / "config/bvbackup");
-    const std::string originale = "Windows Registry Editor Version 5.00\n\n; mio\n[HKEY_CURRENT_USER\\X]\n\"a\"=\"1\"\n";
+    const std::string originale =
+        "Windows Registry Editor Version 5.00\n\n; mio\n[HKEY_CURRENT_USER\\X]\n\"a\"=\"1\"\n";
     test::ScriviFile(file_, originale);
     for (int caso = 0; caso < 3; ++caso) {
         test::FsGuasto guasto;

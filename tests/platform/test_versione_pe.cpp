@@ -16,7 +16,8 @@ using strumenti::CostruisciPe;
 using strumenti::OpzioniPe;
 
 void Metti32(std::vector<uint8_t>& b, size_t off, uint32_t v) {
-    for (int i = 0; i < 4; ++i) b[off + static_cast<size_t>(i)] = static_cast<uint8_t>(v >> (8 * i));
+    for (int i = 0; i < 4; ++i)
+        b[off + static_cast<size_t>(i)] = static_cast<uint8_t>(v >> (8 * i));
 }
 
 struct CasoPe {
@@ -29,22 +30,27 @@ class VersionePeTest : public ::testing::TestWithParam<CasoPe> {};
 
 TEST_P(VersionePeTest, LeggeLaVersioneDelFile) {
     const auto& c = GetParam();
-    const auto img = CostruisciPe({.pe32plus = c.pe32plus, .versione = c.versione, .altreRisorse = c.altreRisorse});
+    const auto img = CostruisciPe(
+        {.pe32plus = c.pe32plus, .versione = c.versione, .altreRisorse = c.altreRisorse});
     const auto v = VersioneDaImmagine(img.byte);
     ASSERT_TRUE(v);
     EXPECT_EQ(*v, c.versione);
 }
 
 INSTANTIATE_TEST_SUITE_P(Immagini, VersionePeTest,
-                         ::testing::Values(CasoPe{false, false, {1, 2, 0, 15}}, CasoPe{true, false, {1, 2, 0, 15}},
-                                           CasoPe{false, true, {1, 0, 0, 0}}, CasoPe{true, true, {0, 9, 0, 0}},
+                         ::testing::Values(CasoPe{false, false, {1, 2, 0, 15}},
+                                           CasoPe{true, false, {1, 2, 0, 15}},
+                                           CasoPe{false, true, {1, 0, 0, 0}},
+                                           CasoPe{true, true, {0, 9, 0, 0}},
                                            CasoPe{false, true, {65535, 32768, 1, 65535}}));
 
 TEST(VersionePe, SenzaRisorsaVersioneONonPe) {
     EXPECT_FALSE(VersioneDaImmagine(CostruisciPe({}).byte));
-    EXPECT_FALSE(VersioneDaImmagine(CostruisciPe({.versione = std::nullopt, .altreRisorse = true}).byte));
+    EXPECT_FALSE(
+        VersioneDaImmagine(CostruisciPe({.versione = std::nullopt, .altreRisorse = true}).byte));
     const std::string testo = "MZ non sono un eseguibile";
-    EXPECT_FALSE(VersioneDaImmagine(std::span(reinterpret_cast<const uint8_t*>(testo.data()), testo.size())));
+    EXPECT_FALSE(VersioneDaImmagine(
+        std::span(reinterpret_cast<const uint8_t*>(testo.data()), testo.size())));
     EXPECT_FALSE(VersioneDaImmagine(std::span<const uint8_t>()));
 }
 
@@ -78,7 +84,8 @@ TEST_P(PeOstileTest, Rifiutato) {
 INSTANTIATE_TEST_SUITE_P(
     Manomissioni, PeOstileTest,
     ::testing::Values(
-        Manomissione{"lfanew oltre il file", [](auto& i) { Metti32(i.byte, i.offsetLfanew, 0xFFFFFFF0); }},
+        Manomissione{"lfanew oltre il file",
+                     [](auto& i) { Metti32(i.byte, i.offsetLfanew, 0xFFFFFFF0); }},
         Manomissione{"lfanew enorme", [](auto& i) { Metti32(i.byte, i.offsetLfanew, 0x7FFFFFFF); }},
         Manomissione{"risorse fuori dalle sezioni",
                      [](auto& i) { Metti32(i.byte, i.offsetDirectoryRisorse, 0x00F00000); }},
@@ -97,12 +104,15 @@ INSTANTIATE_TEST_SUITE_P(
                          // entry 1 of the root is the version type (icons come first)
                          Metti32(i.byte, i.offsetRadiceRisorse + 16 + 8 + 4, 0x8FFFFFF0);
                      }},
-        Manomissione{"sottodirectory su se stessa",
-                     [](auto& i) { Metti32(i.byte, i.offsetRadiceRisorse + 16 + 8 + 4, 0x80000000); }},
-        Manomissione{"firma della parte fissa", [](auto& i) { i.byte[i.offsetVersione + 40] ^= 0xFF; }},
+        Manomissione{
+            "sottodirectory su se stessa",
+            [](auto& i) { Metti32(i.byte, i.offsetRadiceRisorse + 16 + 8 + 4, 0x80000000); }},
+        Manomissione{"firma della parte fissa",
+                     [](auto& i) { i.byte[i.offsetVersione + 40] ^= 0xFF; }},
         Manomissione{"chiave VS_VERSION_INFO", [](auto& i) { i.byte[i.offsetVersione + 6] = 'X'; }},
         Manomissione{"firma PE", [](auto& i) { i.byte[0x80] = 'X'; }},
-        Manomissione{"magic dell'intestazione opzionale", [](auto& i) { i.byte[0x80 + 24] = 0x07; }}));
+        Manomissione{"magic dell'intestazione opzionale",
+                     [](auto& i) { i.byte[0x80 + 24] = 0x07; }}));
 
 TEST(VersionePe, ByteCasualiNonFannoDanni) {
     const auto base = CostruisciPe({.versione = VersionePe{1, 2, 3, 4}, .altreRisorse = true});

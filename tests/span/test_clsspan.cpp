@@ -36,7 +36,7 @@ std::string Casuale(size_t n, unsigned seme) {
 }
 
 class SpanTest : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         ImpostaCartellaProgramma(t_.Percorso());
         ImpostaOrologio([] { return DataOra{2024, 3, 15, 18, 42, 7}; });
@@ -56,16 +56,20 @@ protected:
         return dati;
     }
     // Writes a set into dest_ with blocks of `blocco` bytes (the volume is made to look that full).
-    std::string ScriviSet(size_t n, int32_t blocco, const std::string& nome = kSet, unsigned seme = 1) {
+    std::string ScriviSet(size_t n, int32_t blocco, const std::string& nome = kSet,
+                          unsigned seme = 1) {
         test::FsGuasto g;
-        g.spazio = [blocco](const std::string&) { return static_cast<double>(blocco + ClsSpan::kRiserva); };
+        g.spazio = [blocco](const std::string&) {
+            return static_cast<double>(blocco + ClsSpan::kRiserva);
+        };
         ClsSpan s;
         const std::string dati = Carica(s, n, seme);
         s.Span(dest_, nome);
         return dati;
     }
     std::string File(const std::string& nome) { return test::LeggiTesto(dest_ + "/" + nome); }
-    void ModificaRiga(const std::string& descrittore, const std::string& chiave, const std::optional<std::string>& riga) {
+    void ModificaRiga(const std::string& descrittore, const std::string& chiave,
+                      const std::optional<std::string>& riga) {
         std::string t = File(descrittore);
         const auto p = t.find(chiave + "=");
         ASSERT_NE(p, std::string::npos);
@@ -98,8 +102,10 @@ TEST_F(SpanTest, UnSoloBlocco) {
     EXPECT_EQ(File("BV20240315#0.inf"),
               "[SPAN]\r\nAPP=Brelvano.exe\r\nDATA=2024/03/15\r\nORA=18:42:07\r\n"
               "TERMINE_BLOCCO=2024/03/15 18:42:07\r\nFILE=BV20240315\r\nSIZE_FILE=5000\r\n"
-              "DEST=" + dest_ + "/\r\nBLOCCO=BV20240315#0\r\nNBLOCCO=1\r\nSIZE_BLOCCO=5000\r\n"
-              "ULTIMO=1\r\nBLOCCO_SUCC=\r\n");
+              "DEST=" +
+                  dest_ +
+                  "/\r\nBLOCCO=BV20240315#0\r\nNBLOCCO=1\r\nSIZE_BLOCCO=5000\r\n"
+                  "ULTIMO=1\r\nBLOCCO_SUCC=\r\n");
     EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dest_), {}), 2);  // no temporaries
 
     eventi.clear();
@@ -142,7 +148,7 @@ struct CasoControlloSpan {
 };
 
 class ControlliSpan : public SpanTest, public ::testing::WithParamInterface<CasoControlloSpan> {
-public:
+  public:
     using SpanTest::Carica;
     std::string Dest() const { return dest_; }
     std::string Zip() const { return zip_; }
@@ -159,38 +165,40 @@ TEST_P(ControlliSpan, NellOrdine) {
 
 INSTANTIATE_TEST_SUITE_P(
     Errori, ControlliSpan,
-    ::testing::Values(
-        CasoControlloSpan{"non_caricato", 9234, [](auto&, auto&, auto&, auto&) {}},
-        CasoControlloSpan{"filename_riassegnato", 9234,
-                          [](auto& t, auto& s, auto&, auto&) {
-                              static_cast<ControlliSpan&>(t).Carica(s, 100);
-                              s.filename(static_cast<ControlliSpan&>(t).Zip());
-                          }},
-        CasoControlloSpan{"percorso_relativo", 9237,
-                          [](auto& t, auto& s, auto& p, auto&) {
-                              static_cast<ControlliSpan&>(t).Carica(s, 100);
-                              p = "dest";
-                          }},
-        CasoControlloSpan{"cartella_mancante_prima_del_file_vuoto", 9238,
-                          [](auto& t, auto& s, auto& p, auto&) {
-                              test::ScriviFile(static_cast<ControlliSpan&>(t).Zip(), "");
-                              s.filename(static_cast<ControlliSpan&>(t).Zip());
-                              s.CaricaMemoria();
-                              p += "/manca";
-                          }},
-        CasoControlloSpan{"sola_lettura", 9235,
-                          [](auto& t, auto& s, auto&, auto& g) {
-                              static_cast<ControlliSpan&>(t).Carica(s, 100);
-                              g.erroreApertura = [](const std::string& f, ModoApertura) {
-                                  return f.ends_with("120asd12.tmp") ? EACCES : 0;
-                              };
-                          }},
-        CasoControlloSpan{"file_vuoto", 9236,
-                          [](auto& t, auto& s, auto&, auto&) {
-                              test::ScriviFile(static_cast<ControlliSpan&>(t).Zip(), "");
-                              s.filename(static_cast<ControlliSpan&>(t).Zip());
-                              s.CaricaMemoria();
-                          }}),
+    ::testing::Values(CasoControlloSpan{"non_caricato", 9234, [](auto&, auto&, auto&, auto&) {}},
+                      CasoControlloSpan{"filename_riassegnato", 9234,
+                                        [](auto& t, auto& s, auto&, auto&) {
+                                            static_cast<ControlliSpan&>(t).Carica(s, 100);
+                                            s.filename(static_cast<ControlliSpan&>(t).Zip());
+                                        }},
+                      CasoControlloSpan{"percorso_relativo", 9237,
+                                        [](auto& t, auto& s, auto& p, auto&) {
+                                            static_cast<ControlliSpan&>(t).Carica(s, 100);
+                                            p = "dest";
+                                        }},
+                      CasoControlloSpan{"cartella_mancante_prima_del_file_vuoto", 9238,
+                                        [](auto& t, auto& s, auto& p, auto&) {
+                                            test::ScriviFile(static_cast<ControlliSpan&>(t).Zip(),
+                                                             "");
+                                            s.filename(static_cast<ControlliSpan&>(t).Zip());
+                                            s.CaricaMemoria();
+                                            p += "/manca";
+                                        }},
+                      CasoControlloSpan{"sola_lettura", 9235,
+                                        [](auto& t, auto& s, auto&, auto& g) {
+                                            static_cast<ControlliSpan&>(t).Carica(s, 100);
+                                            g.erroreApertura = [](const std::string& f,
+                                                                  ModoApertura) {
+                                                return f.ends_with("120asd12.tmp") ? EACCES : 0;
+                                            };
+                                        }},
+                      CasoControlloSpan{"file_vuoto", 9236,
+                                        [](auto& t, auto& s, auto&, auto&) {
+                                            test::ScriviFile(static_cast<ControlliSpan&>(t).Zip(),
+                                                             "");
+                                            s.filename(static_cast<ControlliSpan&>(t).Zip());
+                                            s.CaricaMemoria();
+                                        }}),
     [](const auto& info) { return std::string(info.param.nome); });
 
 TEST_F(SpanTest, MessaggiConIlPercorso) {
@@ -226,7 +234,9 @@ TEST_F(SpanTest, StatiDelloOggetto) {
     EXPECT_EQ(s.stato(), ClsSpan::StatoVuoto);
     EXPECT_EQ(s.dimensione(), 0);
     // After a rebuild, even a failed one, Span wants a new load.
-    EXPECT_EQ(NumeroErrore([&] { s.Ricostruisci(dest_, "BV19990101", rebuild_ + "/x.zip", false); }), 9241);
+    EXPECT_EQ(
+        NumeroErrore([&] { s.Ricostruisci(dest_, "BV19990101", rebuild_ + "/x.zip", false); }),
+        9241);
     EXPECT_EQ(s.stato(), ClsSpan::StatoVuoto);  // 9241 comes before the rebuild starts
     s.Ricostruisci(dest_, kSet, rebuild_ + "/x.zip", false);
     EXPECT_EQ(s.stato(), ClsSpan::StatoRicostruzione);
@@ -266,15 +276,16 @@ TEST_F(SpanTest, GetSpazioDisco) {
     interazione_.Rispondi(Risposta::Annulla);
     EXPECT_EQ(NumeroErrore([&] { s.GetSpazioDisco("/media/floppy0", true); }), 10003);
     ASSERT_EQ(interazione_.messaggi.size(), 2U);
-    EXPECT_EQ(interazione_.messaggi[0].testo,
-              "/media/floppy0 spazio disco non disponibile. Inserire un nuovo disco e premere Riprova.");
+    EXPECT_EQ(
+        interazione_.messaggi[0].testo,
+        "/media/floppy0 spazio disco non disponibile. Inserire un nuovo disco e premere Riprova.");
     EXPECT_EQ(interazione_.messaggi[0].titolo, "Disco");
     EXPECT_EQ(interazione_.messaggi[0].pulsanti, Pulsanti::RiprovaAnnulla);
 }
 
 // Floppy disks of 1,457,664 free bytes in a simulated drive.
 class Floppy : public SpanTest {
-protected:
+  protected:
     void SetUp() override {
         SpanTest::SetUp();
         unita_.Collega(guasto_);
@@ -297,14 +308,18 @@ TEST_F(Floppy, TreDischiAndataERitorno) {
     s.Span(unita_.Cartella(), kSet);
     ASSERT_EQ(interazione_.messaggi.size(), 2U);
     for (const auto& m : interazione_.messaggi) {
-        EXPECT_EQ(m.testo, unita_.Cartella() + " spazio disco non disponibile. Inserire un nuovo disco e premere Riprova.");
+        EXPECT_EQ(m.testo,
+                  unita_.Cartella() +
+                      " spazio disco non disponibile. Inserire un nuovo disco e premere Riprova.");
         EXPECT_EQ(m.titolo, "Disco");
     }
     EXPECT_EQ(test::LeggiTesto(unita_.Disco(0) + "/BV20240315#0").size(), 1447664U);
     EXPECT_EQ(test::LeggiTesto(unita_.Disco(1) + "/BV20240315#1").size(), 1447664U);
     EXPECT_EQ(test::LeggiTesto(unita_.Disco(2) + "/BV20240315#2").size(), 3500000U - 2 * 1447664U);
-    EXPECT_NE(test::LeggiTesto(unita_.Disco(2) + "/BV20240315#2.inf").find("ULTIMO=1"), std::string::npos);
-    EXPECT_NE(test::LeggiTesto(unita_.Disco(0) + "/BV20240315#0.inf").find("DEST=" + unita_.Cartella() + "/\r\n"),
+    EXPECT_NE(test::LeggiTesto(unita_.Disco(2) + "/BV20240315#2.inf").find("ULTIMO=1"),
+              std::string::npos);
+    EXPECT_NE(test::LeggiTesto(unita_.Disco(0) + "/BV20240315#0.inf")
+                  .find("DEST=" + unita_.Cartella() + "/\r\n"),
               std::string::npos);
 
     for (bool verifica : {false, true}) {
@@ -367,7 +382,9 @@ TEST_F(Floppy, RiprovaConLoStessoDiscoChiedeAncora) {
     interazione_.Rispondi(Risposta::Riprova);  // the first disk is still in
     interazione_.Rispondi(Risposta::Annulla);
     ClsSpan r;
-    EXPECT_EQ(NumeroErrore([&] { r.Ricostruisci(unita_.Cartella(), kSet, rebuild_ + "/x.zip", false); }), 10003);
+    EXPECT_EQ(
+        NumeroErrore([&] { r.Ricostruisci(unita_.Cartella(), kSet, rebuild_ + "/x.zip", false); }),
+        10003);
     ASSERT_EQ(interazione_.messaggi.size(), 2U);
     EXPECT_EQ(interazione_.messaggi[1].testo, "Inserire il 2° disco del backup.");
     EXPECT_FALSE(test::Esiste(rebuild_ + "/x.zip"));
@@ -383,12 +400,12 @@ TEST_F(Floppy, UnitaSenzaDisco9240) {
 struct CasoDanno {
     const char* nome;
     std::function<void(SpanTest&)> danneggia;
-    int32_t numero;  // 0: the rebuild succeeds
+    int32_t numero;        // 0: the rebuild succeeds
     bool annulla = false;  // a prompt is expected, answered Cancel
 };
 
 class Danni : public SpanTest, public ::testing::WithParamInterface<CasoDanno> {
-public:
+  public:
     using SpanTest::File;
     using SpanTest::ModificaRiga;
     std::string Dest() const { return dest_; }
@@ -400,7 +417,8 @@ TEST_P(Danni, Ricostruzione) {
     GetParam().danneggia(*this);
     if (GetParam().annulla) interazione_.Rispondi(Risposta::Annulla);
     ClsSpan r;
-    EXPECT_EQ(NumeroErrore([&] { r.Ricostruisci(dest_, kSet, rebuild_ + "/x.zip", false); }), GetParam().numero);
+    EXPECT_EQ(NumeroErrore([&] { r.Ricostruisci(dest_, kSet, rebuild_ + "/x.zip", false); }),
+              GetParam().numero);
     EXPECT_EQ(test::LeggiTesto(rebuild_ + "/x.zip"), GetParam().numero == 0 ? dati : "precedente");
     EXPECT_EQ(std::distance(std::filesystem::directory_iterator(rebuild_), {}), 1);
     EXPECT_EQ(interazione_.messaggi.size(), GetParam().annulla ? 1U : 0U);
@@ -426,25 +444,37 @@ INSTANTIATE_TEST_SUITE_P(
         CasoDanno{"blocco_piu_corto", [](SpanTest& t) { Tronca(t, "BV20240315#1", -1); }, 10005},
         CasoDanno{"blocco_piu_lungo", [](SpanTest& t) { Tronca(t, "BV20240315#1", 1); }, 10005},
         CasoDanno{"blocco_vuoto", [](SpanTest& t) { Tronca(t, "BV20240315#1", 0); }, 10005},
-        CasoDanno{"senza_size_blocco", [](SpanTest& t) { Riga(t, 1, "SIZE_BLOCCO", std::nullopt); }, 10005},
+        CasoDanno{"senza_size_blocco", [](SpanTest& t) { Riga(t, 1, "SIZE_BLOCCO", std::nullopt); },
+                  10005},
         CasoDanno{"app_estranea", [](SpanTest& t) { Riga(t, 1, "APP", "APP=Altro.exe"); }, 10014},
-        CasoDanno{"app_maiuscole_e_spazi", [](SpanTest& t) { Riga(t, 1, "APP", "APP=   brelvano.EXE  "); }, 0},
+        CasoDanno{"app_maiuscole_e_spazi",
+                  [](SpanTest& t) { Riga(t, 1, "APP", "APP=   brelvano.EXE  "); }, 0},
         CasoDanno{"senza_app", [](SpanTest& t) { Riga(t, 0, "APP", std::nullopt); }, 10004},
         CasoDanno{"app_vuota", [](SpanTest& t) { Riga(t, 0, "APP", "APP=  "); }, 10004},
         CasoDanno{"senza_ultimo", [](SpanTest& t) { Riga(t, 2, "ULTIMO", std::nullopt); }, 10004},
-        CasoDanno{"size_file_zero", [](SpanTest& t) { Riga(t, 0, "SIZE_FILE", "SIZE_FILE=0"); }, 10004},
-        CasoDanno{"senza_size_file", [](SpanTest& t) { Riga(t, 0, "SIZE_FILE", std::nullopt); }, 10004},
+        CasoDanno{"size_file_zero", [](SpanTest& t) { Riga(t, 0, "SIZE_FILE", "SIZE_FILE=0"); },
+                  10004},
+        CasoDanno{"senza_size_file", [](SpanTest& t) { Riga(t, 0, "SIZE_FILE", std::nullopt); },
+                  10004},
         CasoDanno{"ultimo_2_e_ultimo", [](SpanTest& t) { Riga(t, 2, "ULTIMO", "ULTIMO=2"); }, 0},
-        CasoDanno{"ultimo_x_non_e_ultimo", [](SpanTest& t) { Riga(t, 2, "ULTIMO", "ULTIMO=x"); }, 10003, true},
-        CasoDanno{"ultimo_0_sull_ultimo", [](SpanTest& t) { Riga(t, 2, "ULTIMO", "ULTIMO=0"); }, 10003, true},
-        CasoDanno{"ultimo_prima_della_fine", [](SpanTest& t) { Riga(t, 1, "ULTIMO", "ULTIMO=1"); }, 10006},
-        CasoDanno{"size_file_diverso", [](SpanTest& t) { Riga(t, 2, "SIZE_FILE", "SIZE_FILE=2600"); }, 10006},
+        CasoDanno{"ultimo_x_non_e_ultimo", [](SpanTest& t) { Riga(t, 2, "ULTIMO", "ULTIMO=x"); },
+                  10003, true},
+        CasoDanno{"ultimo_0_sull_ultimo", [](SpanTest& t) { Riga(t, 2, "ULTIMO", "ULTIMO=0"); },
+                  10003, true},
+        CasoDanno{"ultimo_prima_della_fine", [](SpanTest& t) { Riga(t, 1, "ULTIMO", "ULTIMO=1"); },
+                  10006},
+        CasoDanno{"size_file_diverso",
+                  [](SpanTest& t) { Riga(t, 2, "SIZE_FILE", "SIZE_FILE=2600"); }, 10006},
         CasoDanno{"descrittore_mancante",
-                  [](SpanTest& t) { std::filesystem::remove(static_cast<Danni&>(t).Dest() + "/BV20240315#1.inf"); },
+                  [](SpanTest& t) {
+                      std::filesystem::remove(static_cast<Danni&>(t).Dest() + "/BV20240315#1.inf");
+                  },
                   10003, true},
         CasoDanno{"blocco_mancante",
-                  [](SpanTest& t) { std::filesystem::remove(static_cast<Danni&>(t).Dest() + "/BV20240315#1"); }, 10003,
-                  true}),
+                  [](SpanTest& t) {
+                      std::filesystem::remove(static_cast<Danni&>(t).Dest() + "/BV20240315#1");
+                  },
+                  10003, true}),
     [](const auto& info) { return std::string(info.param.nome); });
 
 TEST_F(SpanTest, SetPiuVecchioEPiuLungoIgnorato) {
@@ -461,7 +491,8 @@ TEST_F(SpanTest, ControlliDellaDestinazione) {
     ClsSpan r;
     EXPECT_EQ(NumeroErrore([&] { r.Ricostruisci(dest_, kSet, "x.zip", false); }), 9237);
     EXPECT_EQ(NumeroErrore([&] { r.Ricostruisci(dest_, kSet, t_ / "manca/x.zip", false); }), 9238);
-    EXPECT_EQ(NumeroErrore([&] { r.Ricostruisci(t_ / "manca", kSet, rebuild_ + "/x.zip", false); }), 9241);
+    EXPECT_EQ(NumeroErrore([&] { r.Ricostruisci(t_ / "manca", kSet, rebuild_ + "/x.zip", false); }),
+              9241);
     try {
         r.Ricostruisci(dest_, "BV20000101", rebuild_ + "/x.zip", false);
         ADD_FAILURE();
@@ -469,13 +500,16 @@ TEST_F(SpanTest, ControlliDellaDestinazione) {
         EXPECT_EQ(e.Descrizione(), dest_ + ": backup non trovato.");
     }
     test::FsGuasto g;
-    g.erroreApertura = [](const std::string& f, ModoApertura) { return f.ends_with("120asd12.tmp") ? EACCES : 0; };
+    g.erroreApertura = [](const std::string& f, ModoApertura) {
+        return f.ends_with("120asd12.tmp") ? EACCES : 0;
+    };
     EXPECT_EQ(NumeroErrore([&] { r.Ricostruisci(dest_, kSet, rebuild_ + "/x.zip", false); }), 9235);
     g.erroreApertura = nullptr;
     g.spazio = [](const std::string&) { return -1.0; };
     EXPECT_EQ(NumeroErrore([&] { r.Ricostruisci(dest_, kSet, rebuild_ + "/x.zip", false); }), 9240);
     g.spazio = [](const std::string&) { return 2500.0 + 9999; };  // one byte short
-    EXPECT_EQ(NumeroErrore([&] { r.Ricostruisci(dest_, kSet, rebuild_ + "/x.zip", false); }), 10015);
+    EXPECT_EQ(NumeroErrore([&] { r.Ricostruisci(dest_, kSet, rebuild_ + "/x.zip", false); }),
+              10015);
     g.spazio = [](const std::string&) { return 2500.0 + 10000; };
     r.Ricostruisci(dest_, kSet, rebuild_ + "/x.zip", false);
     EXPECT_TRUE(test::Esiste(rebuild_ + "/x.zip"));
@@ -502,7 +536,8 @@ TEST_P(GuastiDiScrittura, NessunBloccoCortoConDescrittore) {
 
 INSTANTIATE_TEST_SUITE_P(
     Guasti, GuastiDiScrittura,
-    ::testing::Values(CasoGuasto{"disco_pieno_a_meta", [](auto& g) { g.scritturaCheFallisce = 3; }, 61},
+    ::testing::Values(CasoGuasto{"disco_pieno_a_meta", [](auto& g) { g.scritturaCheFallisce = 3; },
+                                 61},
                       CasoGuasto{"disco_rimosso",
                                  [](auto& g) {
                                      g.scritturaCheFallisce = 2;
@@ -529,7 +564,8 @@ TEST_F(SpanTest, TmpfsRealeCheSiRiempie) {
     if (::geteuid() != 0) GTEST_SKIP() << "serve root per montare un tmpfs";
     const std::string m = t_ / "tmpfs";
     test::CreaCartelle(m);
-    if (::mount("tmpfs", m.c_str(), "tmpfs", 0, "size=1m") != 0) GTEST_SKIP() << "mount non permesso";
+    if (::mount("tmpfs", m.c_str(), "tmpfs", 0, "size=1m") != 0)
+        GTEST_SKIP() << "mount non permesso";
     struct statvfs sv {};
     ::statvfs(m.c_str(), &sv);
     const uint64_t libero = static_cast<uint64_t>(sv.f_bavail) * sv.f_frsize;

@@ -36,13 +36,16 @@ struct CasoNumero {
 
 class NumeroInizialeTest : public ::testing::TestWithParam<CasoNumero> {};
 
-TEST_P(NumeroInizialeTest, Tabella) { EXPECT_DOUBLE_EQ(NumeroIniziale(GetParam().testo), GetParam().valore); }
+TEST_P(NumeroInizialeTest, Tabella) {
+    EXPECT_DOUBLE_EQ(NumeroIniziale(GetParam().testo), GetParam().valore);
+}
 
 INSTANTIATE_TEST_SUITE_P(Tabella, NumeroInizialeTest,
-                         ::testing::Values(CasoNumero{"12abc", 12}, CasoNumero{"  42  ", 42}, CasoNumero{"x", 0},
-                                           CasoNumero{"", 0}, CasoNumero{"-3.5", -3.5}, CasoNumero{"+7", 7},
-                                           CasoNumero{"2", 2}, CasoNumero{"0", 0}, CasoNumero{".5", 0.5},
-                                           CasoNumero{"1 2", 1}));
+                         ::testing::Values(CasoNumero{"12abc", 12}, CasoNumero{"  42  ", 42},
+                                           CasoNumero{"x", 0}, CasoNumero{"", 0},
+                                           CasoNumero{"-3.5", -3.5}, CasoNumero{"+7", 7},
+                                           CasoNumero{"2", 2}, CasoNumero{"0", 0},
+                                           CasoNumero{".5", 0.5}, CasoNumero{"1 2", 1}));
 
 TEST(Descrittore, Intero32MetaAlPari) {
     EXPECT_EQ(Intero32("2.5"), 2);
@@ -58,8 +61,8 @@ TEST(Descrittore, Intero32MetaAlPari) {
 }
 
 TEST(Descrittore, Percentuale) {
-    EXPECT_EQ(Percentuale(1, 8), 12);   // 12.5 -> 12
-    EXPECT_EQ(Percentuale(3, 8), 38);   // 37.5 -> 38
+    EXPECT_EQ(Percentuale(1, 8), 12);  // 12.5 -> 12
+    EXPECT_EQ(Percentuale(3, 8), 38);  // 37.5 -> 38
     EXPECT_EQ(Percentuale(10, 10), 100);
     EXPECT_EQ(Percentuale(11, 10), 100);
 }

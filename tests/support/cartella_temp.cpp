@@ -13,7 +13,8 @@ namespace bv::test {
 
 CartellaTemp::CartellaTemp() {
     const char* base = std::getenv("TMPDIR");
-    std::string modello = std::string(base != nullptr && *base != '\0' ? base : "/tmp") + "/bvtest-XXXXXX";
+    std::string modello =
+        std::string(base != nullptr && *base != '\0' ? base : "/tmp") + "/bvtest-XXXXXX";
     if (::mkdtemp(modello.data()) == nullptr) throw std::runtime_error("mkdtemp");
     percorso_ = modello;
 }
@@ -42,8 +43,12 @@ std::string LeggiTesto(const std::string& percorso) {
     return s.str();
 }
 
-bool Esiste(const std::string& percorso) { return std::filesystem::exists(percorso); }
+bool Esiste(const std::string& percorso) {
+    return std::filesystem::exists(percorso);
+}
 
-void CreaCartelle(const std::string& percorso) { std::filesystem::create_directories(percorso); }
+void CreaCartelle(const std::string& percorso) {
+    std::filesystem::create_directories(percorso);
+}
 
 }  // namespace bv::test

@@ -6,7 +6,7 @@
 namespace bv::test {
 
 class CartellaTemp {
-public:
+  public:
     CartellaTemp();
     ~CartellaTemp();
     CartellaTemp(const CartellaTemp&) = delete;
@@ -17,7 +17,7 @@ public:
     // The folder with a final separator, followed by `nome`.
     std::string operator/(const std::string& nome) const { return percorso_ + "/" + nome; }
 
-private:
+  private:
     std::string percorso_;
 };
 

@@ -65,7 +65,8 @@ void FsGuasto::CreaCartella(const std::string& p) {
 }
 
 void FsGuasto::Rinomina(const std::string& da, const std::string& a) {
-    if (errnoRinomina != 0) throw ErroreDaErrno(errnoRinomina, da, Oggetto::File, "rename (guasto di prova)");
+    if (errnoRinomina != 0)
+        throw ErroreDaErrno(errnoRinomina, da, Oggetto::File, "rename (guasto di prova)");
     if (erroreRinomina) {
         if (const int e = erroreRinomina(da, a); e != 0) {
             throw ErroreDaErrno(e, da, Oggetto::File, "rename (guasto di prova)");

@@ -12,7 +12,7 @@
 namespace bv::test {
 
 class FsGuasto final : public FileSystem {
-public:
+  public:
     FsGuasto() : uso_(*this) {}
 
     // 1-based number of the write that fails (0: none), counted from installation.
@@ -35,7 +35,9 @@ public:
 
     int Apri(const std::string& percorso, ModoApertura modo) override;
     size_t Leggi(int h, void* buf, size_t n) override { return reale_.Leggi(h, buf, n); }
-    size_t LeggiDa(int h, uint64_t o, void* buf, size_t n) override { return reale_.LeggiDa(h, o, buf, n); }
+    size_t LeggiDa(int h, uint64_t o, void* buf, size_t n) override {
+        return reale_.LeggiDa(h, o, buf, n);
+    }
     size_t Scrivi(int h, const void* buf, size_t n) override;
     size_t ScriviDa(int h, uint64_t o, const void* buf, size_t n) override;
     void Posiziona(int h, uint64_t o) override { reale_.Posiziona(h, o); }
@@ -52,11 +54,15 @@ public:
     void Rinomina(const std::string& da, const std::string& a) override;
     void Rimuovi(const std::string& p) override { reale_.Rimuovi(p); }
     void SincronizzaCartella(const std::string& c) override { reale_.SincronizzaCartella(c); }
-    double SpazioLibero(const std::string& p) override { return spazio ? spazio(p) : reale_.SpazioLibero(p); }
+    double SpazioLibero(const std::string& p) override {
+        return spazio ? spazio(p) : reale_.SpazioLibero(p);
+    }
     void CambiaCartellaCorrente(const std::string& c) override { reale_.CambiaCartellaCorrente(c); }
-    void ImpostaDataModifica(const std::string& p, int64_t s) override { reale_.ImpostaDataModifica(p, s); }
+    void ImpostaDataModifica(const std::string& p, int64_t s) override {
+        reale_.ImpostaDataModifica(p, s);
+    }
 
-private:
+  private:
     int ControllaScrittura(int h, size_t n);
 
     std::map<int, std::string> percorsi_;

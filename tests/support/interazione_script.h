@@ -18,7 +18,7 @@ struct MessaggioMostrato {
 };
 
 class InterazioneScriptata final : public Interazione {
-public:
+  public:
     InterazioneScriptata() : uso_(*this) {}
 
     // Answers given in order; a message box with only OK needs no answer.
@@ -42,7 +42,7 @@ public:
     std::vector<MessaggioMostrato> messaggi;
     std::vector<std::string> titoliCartella;
 
-private:
+  private:
     UsaInterazione uso_;
     std::deque<Risposta> risposte_;
     std::deque<std::string> cartelle_;

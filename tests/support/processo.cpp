@@ -35,7 +35,8 @@ int Attendi(pid_t pid) {
 
 }  // namespace
 
-EsitoProcesso EseguiProcesso(const std::string& programma, const std::vector<std::string>& argomenti,
+EsitoProcesso EseguiProcesso(const std::string& programma,
+                             const std::vector<std::string>& argomenti,
                              const std::map<std::string, std::string>& ambiente, int secondi) {
     int out[2];
     int err[2];
@@ -81,9 +82,11 @@ EsitoProcesso EseguiProcesso(const std::string& programma, const std::vector<std
     return e;
 }
 
-EsitoProcesso EseguiSuTerminale(const std::string& programma, const std::vector<std::string>& argomenti,
+EsitoProcesso EseguiSuTerminale(const std::string& programma,
+                                const std::vector<std::string>& argomenti,
                                 const std::map<std::string, std::string>& ambiente,
-                                const std::function<std::string(const std::string&)>& rispondi, int secondi) {
+                                const std::function<std::string(const std::string&)>& rispondi,
+                                int secondi) {
     int master = -1;
     const pid_t pid = ::forkpty(&master, nullptr, nullptr, nullptr);
     if (pid < 0) return {};

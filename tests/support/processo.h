@@ -16,25 +16,26 @@ struct EsitoProcesso {
 
 // Standard input is /dev/null (no terminal); the variables in `ambiente` are added to or
 // replace the test's own. Gives up (killing it) after `secondi`.
-EsitoProcesso EseguiProcesso(const std::string& programma, const std::vector<std::string>& argomenti,
+EsitoProcesso EseguiProcesso(const std::string& programma,
+                             const std::vector<std::string>& argomenti,
                              const std::map<std::string, std::string>& ambiente, int secondi = 120);
 
 // Runs the program on a pseudo-terminal. `rispondi` is called with everything printed so far
 // whenever output pauses; what it returns (if anything) is typed in.
-EsitoProcesso EseguiSuTerminale(const std::string& programma, const std::vector<std::string>& argomenti,
-                                const std::map<std::string, std::string>& ambiente,
-                                const std::function<std::string(const std::string& schermo)>& rispondi,
-                                int secondi = 120);
+EsitoProcesso EseguiSuTerminale(
+    const std::string& programma, const std::vector<std::string>& argomenti,
+    const std::map<std::string, std::string>& ambiente,
+    const std::function<std::string(const std::string& schermo)>& rispondi, int secondi = 120);
 
 // Another program that keeps a file open (as the host keeps its databases) until destroyed.
 class ProcessoCheTieneAperto {
-public:
+  public:
     ProcessoCheTieneAperto(const std::string& percorso, int modo);
     ~ProcessoCheTieneAperto();
     ProcessoCheTieneAperto(const ProcessoCheTieneAperto&) = delete;
     ProcessoCheTieneAperto& operator=(const ProcessoCheTieneAperto&) = delete;
 
-private:
+  private:
     int pid_ = -1;
     int fine_ = -1;
 };

@@ -24,12 +24,14 @@ void UnitaRimovibile::Inserisci(int k) {
     if (inserito_ >= 0) {
         const std::string fuori = base_ + "/disco" + std::to_string(inserito_ + 1);
         fs::create_directories(fuori);
-        for (const auto& e : fs::directory_iterator(unita_)) fs::rename(e.path(), fuori / e.path().filename());
+        for (const auto& e : fs::directory_iterator(unita_))
+            fs::rename(e.path(), fuori / e.path().filename());
     }
     if (k >= 0) {
         const std::string dentro = base_ + "/disco" + std::to_string(k + 1);
         fs::create_directories(dentro);
-        for (const auto& e : fs::directory_iterator(dentro)) fs::rename(e.path(), unita_ / e.path().filename());
+        for (const auto& e : fs::directory_iterator(dentro))
+            fs::rename(e.path(), unita_ / e.path().filename());
     }
     inserito_ = k;
 }

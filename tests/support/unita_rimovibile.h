@@ -12,7 +12,7 @@
 namespace bv::test {
 
 class UnitaRimovibile {
-public:
+  public:
     // `unita` is the drive's folder (created); `base` a folder where disks wait outside it.
     UnitaRimovibile(std::string unita, std::string base, uint64_t capacita, int dischi);
 
@@ -26,7 +26,7 @@ public:
 
     const std::string& Cartella() const { return unita_; }
 
-private:
+  private:
     bool NellUnita(const std::string& percorso) const;
 
     std::string unita_;

@@ -36,15 +36,16 @@ TEST_P(PrintErroreTest, MessaggioETitolo) {
 
 INSTANTIATE_TEST_SUITE_P(
     Tabella, PrintErroreTest,
-    ::testing::Values(CasoErrore{52, "qualcosa", "Impossibile leggere l'unità specificata.", "Errore  52"},
-                      CasoErrore{9990, "Impossibile procedere con il ripristino. Accesso in scrittura non permesso.",
-                                 "Impossibile procedere con il ripristino. Accesso in scrittura non permesso.",
-                                 "Errore  9990"},
-                      CasoErrore{-5, "negativo", "negativo", "Errore -5"},
-                      CasoErrore{0, "", "", "Errore  0"}));
+    ::testing::Values(
+        CasoErrore{52, "qualcosa", "Impossibile leggere l'unità specificata.", "Errore  52"},
+        CasoErrore{9990,
+                   "Impossibile procedere con il ripristino. Accesso in scrittura non permesso.",
+                   "Impossibile procedere con il ripristino. Accesso in scrittura non permesso.",
+                   "Errore  9990"},
+        CasoErrore{-5, "negativo", "negativo", "Errore -5"}, CasoErrore{0, "", "", "Errore  0"}));
 
 class LogTest : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override { ImpostaCartellaProgramma(t_.Percorso() + "/"); }
     void TearDown() override {
         ImpostaCartellaProgramma("");
@@ -61,7 +62,8 @@ TEST_F(LogTest, DueRigheConIlProprioTimestamp) {
     // The program folder ends in a separator: no doubled one.
     const std::string file = t_.Percorso() + "/" + NomeProgramma() + ".log";
     EXPECT_EQ(koUtilita::FileLog(), file);
-    EXPECT_EQ(test::LeggiTesto(file), "2024-mar-15 18:42:07 prima\r\n2024-dic-01 09:05:00 seconda\r\n");
+    EXPECT_EQ(test::LeggiTesto(file),
+              "2024-mar-15 18:42:07 prima\r\n2024-dic-01 09:05:00 seconda\r\n");
 }
 
 TEST_F(LogTest, SenzaDataFileIndicatoECancellazione) {
@@ -88,7 +90,9 @@ TEST_F(LogTest, PrintErroreScriveIlDettaglioNelLog) {
     test::InterazioneScriptata interazione;
     Utilita().PrintErrore(Errore(61, "Disco pieno: /b/x", "write '/b/x': No space left on device"));
     const std::string log = test::LeggiTesto(koUtilita::FileLog());
-    EXPECT_TRUE(std::regex_search(log, std::regex(R"(^\d{4}-\w{3}-\d\d \d\d:\d\d:\d\d Errore 61: Disco pieno: /b/x \[write)")))
+    EXPECT_TRUE(std::regex_search(
+        log,
+        std::regex(R"(^\d{4}-\w{3}-\d\d \d\d:\d\d:\d\d Errore 61: Disco pieno: /b/x \[write)")))
         << log;
     EXPECT_EQ(interazione.messaggi.at(0).testo, "Disco pieno: /b/x");
 }

@@ -114,12 +114,15 @@ TEST_P(ConfrontaFileTest, ConfrontaTuttiIByte) {
     EXPECT_EQ(Utilita().ConfrontaFile(t / "a", t / "b"), c.differenza < 0);
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Blocchi, ConfrontaFileTest,
-    ::testing::Values(CasoConfronto{0, -1}, CasoConfronto{1, -1}, CasoConfronto{1, 0},
-                      CasoConfronto{49999, 49998}, CasoConfronto{50000, -1}, CasoConfronto{50000, 49999},
-                      CasoConfronto{50001, 50000}, CasoConfronto{100000, -1}, CasoConfronto{100000, 99999},
-                      CasoConfronto{100000, 50000}, CasoConfronto{150000, 149999}, CasoConfronto{150000, 0}));
+INSTANTIATE_TEST_SUITE_P(Blocchi, ConfrontaFileTest,
+                         ::testing::Values(CasoConfronto{0, -1}, CasoConfronto{1, -1},
+                                           CasoConfronto{1, 0}, CasoConfronto{49999, 49998},
+                                           CasoConfronto{50000, -1}, CasoConfronto{50000, 49999},
+                                           CasoConfronto{50001, 50000}, CasoConfronto{100000, -1},
+                                           CasoConfronto{100000, 99999},
+                                           CasoConfronto{100000, 50000},
+                                           CasoConfronto{150000, 149999},
+                                           CasoConfronto{150000, 0}));
 
 TEST(koUtilita, ConfrontaFileLunghezzeDiverseEFileMancante) {
     test::CartellaTemp t;
@@ -178,21 +181,25 @@ TEST(koUtilita, GetVersione) {
 }
 
 class RegistroUtilita : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override { ::setenv("BVBACKUP_REGISTRY", (t_ / "registry.reg").c_str(), 1); }
     void TearDown() override { ::unsetenv("BVBACKUP_REGISTRY"); }
     void Scrivi(const std::string& righe) {
-        test::ScriviFile(t_ / "registry.reg", "Windows Registry Editor Version 5.00\r\n\r\n" + righe);
+        test::ScriviFile(t_ / "registry.reg",
+                         "Windows Registry Editor Version 5.00\r\n\r\n" + righe);
     }
     test::CartellaTemp t_;
 };
 
 TEST_F(RegistroUtilita, CartellaApplicazione) {
     EXPECT_EQ(Utilita().CartellaApplicazione("Brelvano.exe"), "");  // no file
-    Scrivi("[HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\App Paths\\Brelvano.exe]\r\n"
-           "@=\"/opt/Brelvano/Brelvano.exe\"\r\n"
-           "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\App Paths\\Citato.exe]\r\n"
-           "@=\"\\\"/opt/Citato/Citato.exe\\\"\"\r\n");
+    Scrivi(
+        "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\App "
+        "Paths\\Brelvano.exe]\r\n"
+        "@=\"/opt/Brelvano/Brelvano.exe\"\r\n"
+        "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\App "
+        "Paths\\Citato.exe]\r\n"
+        "@=\"\\\"/opt/Citato/Citato.exe\\\"\"\r\n");
     EXPECT_EQ(Utilita().CartellaApplicazione("Brelvano.exe"), "/opt/Brelvano/");
     EXPECT_EQ(Utilita().CartellaApplicazione("brelvano.EXE"), "/opt/Brelvano/");
     EXPECT_EQ(Utilita().CartellaApplicazione("Altro.exe"), "");
@@ -202,7 +209,8 @@ TEST_F(RegistroUtilita, CartellaApplicazione) {
 
 TEST_F(RegistroUtilita, CartellaDati) {
     const std::string chiave =
-        "[HKEY_CURRENT_USER\\Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders]\r\n";
+        "[HKEY_CURRENT_USER\\Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell "
+        "Folders]\r\n";
     Scrivi(chiave + "\"AppData\"=\"/home/u/AppData\"\r\n");
     EXPECT_EQ(Utilita().CartellaDati(), "/home/u/AppData/");
     Scrivi(chiave + "\"AppData\"=hex(2):25,00,00,00\r\n");

@@ -31,7 +31,7 @@ struct CasoIni {
 };
 
 class LeggiIniTest : public ::testing::TestWithParam<CasoIni> {
-protected:
+  protected:
     static void SetUpTestSuite() {
         cartella_ = new test::CartellaTemp();
         test::ScriviFile(*cartella_ / "a.inf", kIni);
@@ -48,25 +48,24 @@ test::CartellaTemp* LeggiIniTest::cartella_ = nullptr;
 TEST_P(LeggiIniTest, CrLfELf) {
     const auto& c = GetParam();
     for (const char* file : {"a.inf", "lf.inf"}) {
-        EXPECT_EQ(Utilita().LeggiINI(*cartella_ / file, c.sezione, c.chiave, "DEF"), c.atteso) << file;
+        EXPECT_EQ(Utilita().LeggiINI(*cartella_ / file, c.sezione, c.chiave, "DEF"), c.atteso)
+            << file;
     }
 }
 
 INSTANTIATE_TEST_SUITE_P(
     Regole, LeggiIniTest,
-    ::testing::Values(CasoIni{"SPAN", "APP", "Brelvano.exe"},      // the first occurrence wins
-                      CasoIni{"span", "app", "Brelvano.exe"},      // letter case ignored
-                      CasoIni{"SPAN", "Vuota", "DEF"},             // blank value: default
-                      CasoIni{"SPAN", "Numero", "12"},             // trimmed
-                      CasoIni{"SPAN", "Doppie", "tra virgolette"},
-                      CasoIni{"SPAN", "Singole", "x"},
+    ::testing::Values(CasoIni{"SPAN", "APP", "Brelvano.exe"},  // the first occurrence wins
+                      CasoIni{"span", "app", "Brelvano.exe"},  // letter case ignored
+                      CasoIni{"SPAN", "Vuota", "DEF"},         // blank value: default
+                      CasoIni{"SPAN", "Numero", "12"},         // trimmed
+                      CasoIni{"SPAN", "Doppie", "tra virgolette"}, CasoIni{"SPAN", "Singole", "x"},
                       CasoIni{"SPAN", "Spaiate", "\"x"},
                       CasoIni{"SPAN", "spazi", "valore con spazi"},
-                      CasoIni{"SPAN", "ULTIMO", "DEF"},            // only in another section
+                      CasoIni{"SPAN", "ULTIMO", "DEF"},  // only in another section
                       CasoIni{"Altra", "ULTIMO", "9"},
-                      CasoIni{"SPAN", "Ansi", "Città"},            // Windows code page
-                      CasoIni{"SPAN", "Dopo", "trovato"},
-                      CasoIni{"Manca", "APP", "DEF"}));
+                      CasoIni{"SPAN", "Ansi", "Città"},  // Windows code page
+                      CasoIni{"SPAN", "Dopo", "trovato"}, CasoIni{"Manca", "APP", "DEF"}));
 
 TEST(LeggiIni, FileMancanteEValoreTroppoLungo) {
     test::CartellaTemp t;
