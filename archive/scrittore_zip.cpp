@@ -6,10 +6,10 @@
 
 #include <algorithm>
 #include <cerrno>
-#include <ctime>
 #include <memory>
 #include <vector>
 
+#include "platform/data_ora.h"
 #include "platform/errore.h"
 #include "platform/filesystem.h"
 
@@ -45,13 +45,10 @@ Errore NonZip(const std::string& archivio, const std::string& perche) {
 
 // DOS date and time of a modification time, in local time; 1980-01-01 for older ones.
 std::pair<uint16_t, uint16_t> OraDos(int64_t secondi) {
-    const std::time_t t = static_cast<std::time_t>(secondi);
-    std::tm tm{};
-    localtime_r(&t, &tm);
-    if (tm.tm_year < 80) return {0, static_cast<uint16_t>((1 << 5) | 1)};
-    const auto ora = static_cast<uint16_t>((tm.tm_hour << 11) | (tm.tm_min << 5) | (tm.tm_sec / 2));
-    const auto data =
-        static_cast<uint16_t>(((tm.tm_year - 80) << 9) | ((tm.tm_mon + 1) << 5) | tm.tm_mday);
+    const DataOra d = DaSecondi(secondi);
+    if (d.anno < 1980) return {0, static_cast<uint16_t>((1 << 5) | 1)};
+    const auto ora = static_cast<uint16_t>((d.ora << 11) | (d.minuto << 5) | (d.secondo / 2));
+    const auto data = static_cast<uint16_t>(((d.anno - 1980) << 9) | (d.mese << 5) | d.giorno);
     return {ora, data};
 }
 

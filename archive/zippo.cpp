@@ -1,23 +1,22 @@
 // Zippo on libzip (reading, and additions the in-place appender leaves to it) and zlib.
 #include "archive/zippo.h"
 
-#include <sys/stat.h>
-#include <unistd.h>
 #include <zip.h>
 
 #include <atomic>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
-#include <ctime>
 #include <memory>
 #include <vector>
 
 #include "archive/scrittore_zip.h"
 #include "platform/codifica.h"
+#include "platform/data_ora.h"
 #include "platform/errore.h"
 #include "platform/filesystem.h"
 #include "platform/percorsi.h"
+#include "platform/programma.h"
 #include "util/interazione.h"
 #include "util/koutilita.h"
 
@@ -86,11 +85,16 @@ int ComprimiConLibzip(const std::string& file, const std::string& nome,
     return zip_codice::Ok;
 }
 
+// The UNIX file type bits a ZIP entry made on UNIX carries in its external attributes,
+// whatever system reads it.
+constexpr zip_uint32_t kTipoFile = 0170000;
+constexpr zip_uint32_t kCollegamento = 0120000;
+
 bool EUnLink(zip_t* z, zip_uint64_t i) {
     zip_uint8_t sistema = 0;
     zip_uint32_t attributi = 0;
     if (zip_file_get_external_attributes(z, i, 0, &sistema, &attributi) != 0) return false;
-    return sistema == ZIP_OPSYS_UNIX && ((attributi >> 16) & S_IFMT) == S_IFLNK;
+    return sistema == ZIP_OPSYS_UNIX && ((attributi >> 16) & kTipoFile) == kCollegamento;
 }
 
 // Creates the folders of a member's path below the base folder.
@@ -219,12 +223,9 @@ int Estrai(const std::string& archivio, const std::string& cartella, bool elenco
         for (zip_int64_t i = 0; i < membri; ++i) {
             zip_stat_t st;
             if (zip_stat_index(z.get(), static_cast<zip_uint64_t>(i), 0, &st) != 0) continue;
-            std::tm ora{};
-            const std::time_t t = st.mtime;
-            localtime_r(&t, &ora);
-            const std::string riga =
-                RigaElenco(st.size, ora.tm_mday, ora.tm_mon + 1, ora.tm_year + 1900, ora.tm_hour,
-                           ora.tm_min, st.name != nullptr ? st.name : "");
+            const DataOra d = DaSecondi(static_cast<int64_t>(st.mtime));
+            const std::string riga = RigaElenco(st.size, d.giorno, d.mese, d.anno, d.ora, d.minuto,
+                                                st.name != nullptr ? st.name : "");
             Log(riga);
         }
         return zip_codice::Ok;
@@ -288,7 +289,7 @@ int Estrai(const std::string& archivio, const std::string& cartella, bool elenco
                 Log("Membro " + nome + " di " + archivio + ": " + zip_strerror(z.get()));
                 return zip_codice::ErroreFormato;
             }
-            temporaneo = CartellaDi(destinazione) + "/.~bv" + std::to_string(::getpid()) + "-" +
+            temporaneo = CartellaDi(destinazione) + "/.~bv" + std::to_string(IdProcesso()) + "-" +
                          std::to_string(contatore++) + ".tmp";
             File out(temporaneo, ModoApertura::ScritturaEsclusiva);
             for (;;) {

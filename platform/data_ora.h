@@ -1,6 +1,7 @@
 // Date and time: the clock, and the forms the program shows them in.
 #pragma once
 
+#include <cstdint>
 #include <functional>
 #include <string>
 
@@ -17,6 +18,9 @@ struct DataOra {
 
 // The local date and time now.
 DataOra Adesso();
+// The local date and time of a moment given in seconds since 1970.
+DataOra DaSecondi(int64_t secondi);
+
 // Replaces the clock (tests); an empty function goes back to the real one.
 void ImpostaOrologio(std::function<DataOra()> orologio);
 

@@ -67,6 +67,13 @@ DataOra Adesso() {
     return {t.tm_year + 1900, t.tm_mon + 1, t.tm_mday, t.tm_hour, t.tm_min, t.tm_sec};
 }
 
+DataOra DaSecondi(int64_t secondi) {
+    const std::time_t t = static_cast<std::time_t>(secondi);
+    std::tm tm{};
+    localtime_r(&t, &tm);
+    return {tm.tm_year + 1900, tm.tm_mon + 1, tm.tm_mday, tm.tm_hour, tm.tm_min, tm.tm_sec};
+}
+
 void ImpostaOrologio(std::function<DataOra()> orologio) {
     Orologio() = std::move(orologio);
 }

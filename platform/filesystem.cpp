@@ -2,14 +2,13 @@
 // file system, open files and the helpers built on them.
 #include "platform/filesystem.h"
 
-#include <unistd.h>
-
 #include <cerrno>
 
 #include <atomic>
 #include <utility>
 
 #include "platform/errore.h"
+#include "platform/programma.h"
 
 namespace bv {
 
@@ -139,7 +138,7 @@ std::string LeggiFileTesto(const std::string& percorso) {
 void ScriviFileAtomico(const std::string& percorso, const void* dati, size_t n) {
     static std::atomic<unsigned> contatore{0};
     const std::string temporaneo =
-        percorso + ".tmp" + std::to_string(::getpid()) + "_" + std::to_string(contatore++);
+        percorso + ".tmp" + std::to_string(IdProcesso()) + "_" + std::to_string(contatore++);
     try {
         File f(temporaneo, ModoApertura::ScritturaEsclusiva);
         f.ScriviTutto(dati, n);

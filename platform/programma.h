@@ -12,6 +12,13 @@ std::string NomeProgramma();
 // Gives the program a name of its own: the command line calls itself like the window, so that
 // both write to the same log.
 void ImpostaNomeProgramma(const std::string& nome);
+// The running process's number, for names of temporary files no other copy will choose.
+long IdProcesso();
+
+// Whether standard input, and standard error, are a terminal a person sits at.
+bool IngressoDaTerminale();
+bool ErroriSuTerminale();
+
 // Makes another folder count as the program's folder ("" goes back to the real one): the
 // tests run the program's start-up in folders of their own.
 void ImpostaCartellaProgramma(const std::string& cartella);

@@ -48,4 +48,15 @@ void ImpostaNomeProgramma(const std::string& nome) {
     NomeSostituto() = nome;
 }
 
+long IdProcesso() {
+    return static_cast<long>(::getpid());
+}
+
+bool IngressoDaTerminale() {
+    return ::isatty(STDIN_FILENO) != 0;
+}
+bool ErroriSuTerminale() {
+    return ::isatty(STDERR_FILENO) != 0;
+}
+
 }  // namespace bv
