@@ -1,12 +1,14 @@
 // The window program's start: a second copy ends at once and silently; the standard buttons
 // speak Italian in every locale; --screenshot FILE saves a picture of the window and ends
-// (used where there is no display, with its questions answered unattended).
+// (used where there is no display, with its questions answered unattended); --ripristino opens
+// the window on its restore tab.
 #include "app/avvio.h"
 
 #include <QApplication>
 #include <QFileInfo>
 #include <QLibraryInfo>
 #include <QScreen>
+#include <QTabWidget>
 #include <QTimer>
 #include <QTranslator>
 #include <iostream>
@@ -38,8 +40,10 @@ int EseguiFinestra(int argc, char** argv) {
     CaricaTraduzioni();
 
     QString fotografia;
+    int scheda = 0;
     const QStringList argomenti = QApplication::arguments();
     for (qsizetype i = 1; i < argomenti.size(); ++i) {
+        if (argomenti[i] == QLatin1String("--ripristino")) scheda = 1;  // open on the restore tab
         if (argomenti[i] == QLatin1String("--screenshot") && i + 1 < argomenti.size()) {
             // Absolute now: the load makes the program folder current.
             fotografia = QFileInfo(argomenti[++i]).absoluteFilePath();
@@ -52,6 +56,7 @@ int EseguiFinestra(int argc, char** argv) {
     UsaInterazione interazione(fotografia.isEmpty() ? static_cast<Interazione&>(interattiva)
                                                     : static_cast<Interazione&>(nonPresidiata));
     finestra.Carica();
+    if (auto* schede = finestra.findChild<QTabWidget*>(QStringLiteral("SSTab1"))) schede->setCurrentIndex(scheda);
     finestra.show();
     if (!fotografia.isEmpty()) {
         QTimer::singleShot(700, &finestra, [&finestra, fotografia] {
