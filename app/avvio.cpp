@@ -56,7 +56,8 @@ int EseguiFinestra(int argc, char** argv) {
     UsaInterazione interazione(fotografia.isEmpty() ? static_cast<Interazione&>(interattiva)
                                                     : static_cast<Interazione&>(nonPresidiata));
     finestra.Carica();
-    if (auto* schede = finestra.findChild<QTabWidget*>(QStringLiteral("SSTab1"))) schede->setCurrentIndex(scheda);
+    if (auto* schede = finestra.findChild<QTabWidget*>(QStringLiteral("SSTab1")))
+        schede->setCurrentIndex(scheda);
     finestra.show();
     if (!fotografia.isEmpty()) {
         QTimer::singleShot(700, &finestra, [&finestra, fotografia] {

@@ -201,14 +201,15 @@ EsitoRipristino EseguiRipristino(const RichiestaRipristino& r, OsservatoreRipris
                 copia.copiaCartella = nuovoNome;
             }
             try {
-                SpostaFile(lavoro + nome, destinazione);
+                SpostaFile(lavoro + nome, destinazione, [&] { pulsazione(); });
                 Fs().CreaCartella(cartella);
                 const std::string base = NomeBase(nome);
                 ClsInsieme compagni;
                 compagni.GetFilenames(cartellaLavoro, base + "_*");
                 for (int j = 1; j <= compagni.Count(); ++j) {
                     const std::string f = compagni.GetItem(j);
-                    SpostaFile(lavoro + f, cartella + Separatore() + f.substr(base.size() + 1));
+                    SpostaFile(lavoro + f, cartella + Separatore() + f.substr(base.size() + 1),
+                               [&] { pulsazione(); });
                     pulsazione();
                 }
             } catch (...) {

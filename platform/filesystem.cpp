@@ -155,7 +155,8 @@ void ScriviFileAtomico(const std::string& percorso, const void* dati, size_t n) 
     Fs().SincronizzaCartella(CartellaDi(percorso));
 }
 
-void CopiaFile(const std::string& da, const std::string& a, bool durevole) {
+void CopiaFile(const std::string& da, const std::string& a, bool durevole,
+               const std::function<void()>& battito) {
     File sorgente(da, ModoApertura::Lettura);
     File destinazione(a, ModoApertura::Scrittura);
     std::vector<unsigned char> buf(1 << 20);
@@ -163,12 +164,13 @@ void CopiaFile(const std::string& da, const std::string& a, bool durevole) {
         const size_t r = sorgente.Leggi(buf.data(), buf.size());
         if (r == 0) break;
         destinazione.ScriviTutto(buf.data(), r);
+        if (battito) battito();
     }
     if (durevole) destinazione.Sincronizza();
     destinazione.Chiudi();
 }
 
-void SpostaFile(const std::string& da, const std::string& a) {
+void SpostaFile(const std::string& da, const std::string& a, const std::function<void()>& battito) {
     {
         File f(da, ModoApertura::Lettura);
         f.Sincronizza();
@@ -178,7 +180,7 @@ void SpostaFile(const std::string& da, const std::string& a) {
     } catch (const Errore& e) {
         if (e.CodiceSistema() != EXDEV) throw;
         try {
-            CopiaFile(da, a);
+            CopiaFile(da, a, true, battito);
         } catch (...) {
             try {
                 if (Fs().Info(a).esiste) Fs().Rimuovi(a);

@@ -5,6 +5,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -127,11 +128,13 @@ std::string LeggiFileTesto(const std::string& percorso);
 // Writes a whole file durably under a temporary name beside it, then renames it over the old one.
 void ScriviFileAtomico(const std::string& percorso, const void* dati, size_t n);
 // Copies a file; `durevole` flushes the copy to the device (not needed for scratch copies).
-void CopiaFile(const std::string& da, const std::string& a, bool durevole = true);
+void CopiaFile(const std::string& da, const std::string& a, bool durevole = true,
+               const std::function<void()>& battito = {});
 // Moves a file durably: flushed, then renamed; where the two names lie on different file
 // systems, copied, flushed and only then removed from the source. A failed copy leaves no
 // partial file behind.
-void SpostaFile(const std::string& da, const std::string& a);
+void SpostaFile(const std::string& da, const std::string& a,
+                const std::function<void()>& battito = {});
 // Removes a folder with everything in it (the program's own temporary folders).
 void RimuoviAlbero(const std::string& cartella);
 // The folder part of a path and its last name (platform separators).
