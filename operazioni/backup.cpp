@@ -214,13 +214,7 @@ bool EseguiBackup(const RichiestaBackup& r, OsservatoreOperazione& o) {
         o.VisibileStato(false);
         return true;
     } catch (...) {
-        const Errore e = ErroreCorrente();
-        if (span) {
-            span->Dealloca();
-            span.reset();
-        }
-        o.Occupato(false);
-        o.MostraErrore(e);
+        MostraErroreCorrente(span, o);
         o.VisibileStato(false);
         return false;
     }

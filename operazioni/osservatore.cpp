@@ -1,12 +1,23 @@
-// The default error display of an operation.
+// The default error display of an operation, and the start of the commands' error handler.
 #include "operazioni/osservatore.h"
 
+#include "span/clsspan.h"
 #include "util/koutilita.h"
 
 namespace bv {
 
 void OsservatoreOperazione::MostraErrore(const Errore& errore) {
     Utilita().PrintErrore(errore);
+}
+
+void MostraErroreCorrente(std::unique_ptr<ClsSpan>& span, OsservatoreOperazione& o) {
+    const Errore e = ErroreCorrente();
+    if (span) {
+        span->Dealloca();
+        span.reset();
+    }
+    o.Occupato(false);
+    o.MostraErrore(e);
 }
 
 }  // namespace bv

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <chrono>
+#include <memory>
 #include <string>
 
 #include "platform/errore.h"
@@ -22,6 +23,13 @@ class OsservatoreOperazione {
     // Shows the error that stopped the operation (the window: the error box).
     virtual void MostraErrore(const Errore& errore);
 };
+
+class ClsSpan;
+
+// The first steps of a command's error handler, inside its catch block: the span object
+// released and dropped, the normal pointer back, the error shown. The caller then puts its
+// own controls back.
+void MostraErroreCorrente(std::unique_ptr<ClsSpan>& span, OsservatoreOperazione& o);
 
 // Lets long work call Aggiorna at most a few times a second.
 class Pulsazione {

@@ -227,13 +227,7 @@ EsitoRipristino EseguiRipristino(const RichiestaRipristino& r, OsservatoreRipris
         o.ComandoAbilitato(true);
         return EsitoRipristino::Completato;
     } catch (...) {
-        const Errore e = ErroreCorrente();
-        if (span) {
-            span->Dealloca();
-            span.reset();
-        }
-        o.Occupato(false);
-        o.MostraErrore(e);
+        MostraErroreCorrente(span, o);
         o.ComandoAbilitato(true);
         return EsitoRipristino::Fallito;
     }
