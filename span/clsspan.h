@@ -73,6 +73,7 @@ class ClsSpan {
     std::span<const uint8_t> EstraiBlocco(size_t offset, size_t limite) const;
     std::string NormalizzaCartella(const std::string& path) const;
     bool VerificaScrittura(const std::string& path) const;
+    std::string ControllaCartella(const std::string& cartella) const;
     void ChiediNuovoDisco(const std::string& unita);
     void ScriviDurevole(const std::string& percorso, std::span<const uint8_t> dati);
 
