@@ -61,7 +61,9 @@ void ClsSpan::Dealloca() {
 int32_t ClsSpan::DimensioneFile() {
     if (filename_.empty()) throw Errore(9232, "E' necessario impostare il filename.");
     const InfoFile info = Fs().Info(filename_);
-    if (!info.file) throw Errore(9233, "E' necessario impostare un filename esistente.");
+    // The existence test of the platform: a plain, visible file.
+    if (!info.file || info.nascosto)
+        throw Errore(9233, "E' necessario impostare un filename esistente.");
     // Sizes are 32-bit in the descriptors: a larger archive could be written but never restored.
     if (info.dimensione > static_cast<uint64_t>(kMassimo32)) {
         throw ErroreStandard(num::Overflow,
@@ -299,28 +301,30 @@ void ClsSpan::Ricostruisci(const std::string& pathOrigine, const std::string& no
         File f(fileBlocco, ModoApertura::Lettura);
         const uint64_t lunghezza = f.Dimensione();
         const std::string ultimo = utilita_.LeggiINI(fileDescrittore, "SPAN", "ULTIMO", "");
-        const int32_t dimensioneBlocco =
-            Intero32(utilita_.LeggiINI(fileDescrittore, "SPAN", "SIZE_BLOCCO", "0"));
-        const int32_t dimensioneFile =
-            Intero32(utilita_.LeggiINI(fileDescrittore, "SPAN", "SIZE_FILE", "0"));
+        const double dimensioneBlocco =
+            Arrotonda(utilita_.LeggiINI(fileDescrittore, "SPAN", "SIZE_BLOCCO", "0"));
+        const double dimensioneFile =
+            Arrotonda(utilita_.LeggiINI(fileDescrittore, "SPAN", "SIZE_FILE", "0"));
         const std::string app = Spazi(utilita_.LeggiINI(fileDescrittore, "SPAN", "APP", ""));
-        // A missing or zero archive size could never be checked nor divided by.
-        if (ultimo.empty() || app.empty() || dimensioneFile <= 0)
-            throw Errore(10004, "Formato non valido.");
-        if (utilizzabile < dimensioneFile) throw Errore(10015, "Spazio disco insufficiente.");
+        const Errore corrotto(10006, "Dimensione errata. Il backup potrebbe essere corrotto.",
+                              fileDescrittore + ": SIZE_FILE=" + std::to_string(dimensioneFile));
+        if (ultimo.empty() || app.empty()) throw Errore(10004, "Formato non valido.");
+        if (!FuoriDa32(dimensioneFile) && static_cast<double>(utilizzabile) < dimensioneFile)
+            throw Errore(10015, "Spazio disco insufficiente.");
         if (Maiuscolo(app) != Maiuscolo(kApplicazioneSpan)) {
             throw Errore(10014, "Il set di backup appartiene ad un altro programma.");
         }
+        // A size beyond 32 bits never equals a block's length: the same damaged-block error.
         const Errore danneggiato(10005,
                                  "Dimensione non corretta. Il backup potrebbe essere danneggiato.",
                                  fileBlocco + ": " + std::to_string(lunghezza) + " byte, " +
                                      std::to_string(dimensioneBlocco) + " attesi");
-        if (static_cast<int64_t>(dimensioneBlocco) != static_cast<int64_t>(lunghezza))
-            throw danneggiato;
-        if (static_cast<int64_t>(dimensione_) + static_cast<int64_t>(lunghezza) > kMassimo32) {
-            throw Errore(10006, "Dimensione errata. Il backup potrebbe essere corrotto.");
+        if (dimensioneBlocco != static_cast<double>(lunghezza)) throw danneggiato;
+        if (FuoriDa32(dimensioneFile) ||
+            static_cast<int64_t>(dimensione_) + static_cast<int64_t>(lunghezza) > kMassimo32) {
+            throw corrotto;
         }
-        if (n == 0) {
+        if (n == 0 && dimensioneFile > 0) {
             immagine_.clear();
             immagine_.reserve(static_cast<size_t>(dimensioneFile));  // no copies while growing
         }
@@ -328,11 +332,17 @@ void ClsSpan::Ricostruisci(const std::string& pathOrigine, const std::string& no
         f.Chiudi();
         if (letti != lunghezza) throw danneggiato;  // the block changed while it was read
         ++n;
-        if (Avanzamento) Avanzamento(1, Percentuale(dimensione_, dimensioneFile));
-        if (NumeroIniziale(ultimo) == 0) continue;
+        const bool bloccoFinale = Arrotonda(ultimo) != 0;
+        // With no archive size the percentage cannot be computed: on the last block the total
+        // check below reports it, on any other the descriptor is not valid.
+        if (dimensioneFile > 0) {
+            if (Avanzamento) Avanzamento(1, Percentuale(dimensione_, dimensioneFile));
+        } else if (!bloccoFinale) {
+            throw Errore(10004, "Formato non valido.", fileDescrittore + ": SIZE_FILE mancante");
+        }
+        if (!bloccoFinale) continue;
 
-        if (dimensione_ != dimensioneFile)
-            throw Errore(10006, "Dimensione errata. Il backup potrebbe essere corrotto.");
+        if (static_cast<double>(dimensione_) != dimensioneFile) throw corrotto;
         ScriviDurevole(dest, immagine());
         return;
     }

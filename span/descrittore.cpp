@@ -34,24 +34,27 @@ std::string TestoDescrittore(const Descrittore& d) {
 }
 
 double NumeroIniziale(const std::string& testo) {
+    // Blanks count for nothing anywhere in the number: "1 00" is 100, "- 3" is -3.
     size_t i = 0;
     auto spazi = [&] {
         while (i < testo.size() && (testo[i] == ' ' || testo[i] == '\t')) ++i;
+    };
+    auto cifra = [&] {
+        spazi();
+        return i < testo.size() && testo[i] >= '0' && testo[i] <= '9';
     };
     spazi();
     double segno = 1;
     if (i < testo.size() && (testo[i] == '+' || testo[i] == '-')) {
         segno = testo[i] == '-' ? -1 : 1;
         ++i;
-        spazi();
     }
     double valore = 0;
-    while (i < testo.size() && testo[i] >= '0' && testo[i] <= '9')
-        valore = valore * 10 + (testo[i++] - '0');
+    while (cifra()) valore = valore * 10 + (testo[i++] - '0');
     if (i < testo.size() && testo[i] == '.') {
         ++i;
         double peso = 0.1;
-        while (i < testo.size() && testo[i] >= '0' && testo[i] <= '9') {
+        while (cifra()) {
             valore += (testo[i++] - '0') * peso;
             peso /= 10;
         }
@@ -59,10 +62,17 @@ double NumeroIniziale(const std::string& testo) {
     return segno * valore;
 }
 
+double Arrotonda(const std::string& testo) {
+    return std::nearbyint(NumeroIniziale(testo));  // the default mode rounds halves to even
+}
+
+bool FuoriDa32(double valore) {
+    return !(valore >= -2147483648.0 && valore <= 2147483647.0);
+}
+
 int32_t Intero32(const std::string& testo) {
-    const double v =
-        std::nearbyint(NumeroIniziale(testo));  // the default mode rounds halves to even
-    if (!(v >= -2147483648.0 && v <= 2147483647.0)) throw ErroreStandard(num::Overflow);
+    const double v = Arrotonda(testo);
+    if (FuoriDa32(v)) throw ErroreStandard(num::Overflow);
     return static_cast<int32_t>(v);
 }
 

@@ -26,10 +26,14 @@ inline constexpr const char* kApplicazioneSpan = "Brelvano.exe";
 // The descriptor's bytes: 13 lines ended by CR LF, in the Windows-1252 code page.
 std::string TestoDescrittore(const Descrittore& d);
 
-// The leading number of a value: blanks skipped, optional sign, digits, optional fraction
-// ("12abc" is 12, no digits is 0).
+// The leading number of a value: blanks ignored throughout, optional sign, digits, optional
+// fraction ("12abc" is 12, "1 00" is 100, no digits is 0).
 double NumeroIniziale(const std::string& testo);
 
+// The leading number rounded to an integer, halves to even ("0.5" is 0, "1.5" is 2).
+double Arrotonda(const std::string& testo);
+// Whether a rounded number lies outside the 32-bit signed range.
+bool FuoriDa32(double valore);
 // A leading number rounded (halves to even) to a 32-bit signed value; Overflow (6) outside it.
 int32_t Intero32(const std::string& testo);
 

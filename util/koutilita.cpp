@@ -193,7 +193,11 @@ bool koUtilita::ConfrontaFile(const std::string& file1, const std::string& file2
 }
 
 std::string koUtilita::GetVersione(const std::string& file) const {
-    const auto v = LeggiVersioneFile(file);
+    std::optional<VersionePe> v;
+    try {
+        v = LeggiVersioneFile(file);
+    } catch (const Errore&) {  // a file that cannot be read has no version to tell
+    }
     if (!v) return "0.0.0.0";
     return std::to_string((*v)[0]) + "." + std::to_string((*v)[1]) + "." + std::to_string((*v)[2]) +
            "." + std::to_string((*v)[3]);

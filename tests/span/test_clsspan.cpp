@@ -223,6 +223,9 @@ TEST_F(SpanTest, StatiDelloOggetto) {
     EXPECT_EQ(s.filename(), t_ / "manca.zip");
     EXPECT_EQ(s.stato(), ClsSpan::StatoNomeImpostato);
     EXPECT_EQ(NumeroErrore([&] { s.CaricaMemoria(); }), 9233);
+    test::ScriviFile(t_ / ".nascosto.zip", "dati");  // hidden: not a file the test sees
+    s.filename(t_ / ".nascosto.zip");
+    EXPECT_EQ(NumeroErrore([&] { s.CaricaMemoria(); }), 9233);
     const std::string dati = Carica(s, 3000);
     s.Span(dest_, kSet);
     // A second complete set from the same image, elsewhere.
@@ -463,6 +466,33 @@ INSTANTIATE_TEST_SUITE_P(
                   10003, true},
         CasoDanno{"ultimo_prima_della_fine", [](SpanTest& t) { Riga(t, 1, "ULTIMO", "ULTIMO=1"); },
                   10006},
+        // Several faults: the first check in order reports.
+        CasoDanno{"size_file_zero_e_app_estranea",
+                  [](SpanTest& t) {
+                      Riga(t, 0, "SIZE_FILE", "SIZE_FILE=0");
+                      Riga(t, 0, "APP", "APP=Altro.exe");
+                  },
+                  10014},
+        CasoDanno{"senza_size_file_e_size_blocco_errato",
+                  [](SpanTest& t) {
+                      Riga(t, 0, "SIZE_FILE", std::nullopt);
+                      Riga(t, 0, "SIZE_BLOCCO", "SIZE_BLOCCO=999");
+                  },
+                  10005},
+        CasoDanno{"size_file_negativo_sull_ultimo",
+                  [](SpanTest& t) { Riga(t, 2, "SIZE_FILE", "SIZE_FILE=-5"); }, 10006},
+        CasoDanno{"size_file_zero_sull_ultimo",
+                  [](SpanTest& t) { Riga(t, 2, "SIZE_FILE", "SIZE_FILE=0"); }, 10006},
+        CasoDanno{"size_file_oltre_32_bit",
+                  [](SpanTest& t) { Riga(t, 2, "SIZE_FILE", "SIZE_FILE=5000000000"); }, 10006},
+        CasoDanno{"size_blocco_oltre_32_bit",
+                  [](SpanTest& t) { Riga(t, 1, "SIZE_BLOCCO", "SIZE_BLOCCO=5000000000"); }, 10005},
+        CasoDanno{"size_blocco_con_spazi",
+                  [](SpanTest& t) { Riga(t, 1, "SIZE_BLOCCO", "SIZE_BLOCCO=1 000"); }, 0},
+        CasoDanno{"ultimo_0_5_non_e_ultimo",
+                  [](SpanTest& t) { Riga(t, 2, "ULTIMO", "ULTIMO=0.5"); }, 10003, true},
+        CasoDanno{"ultimo_0_4_non_e_ultimo",
+                  [](SpanTest& t) { Riga(t, 2, "ULTIMO", "ULTIMO=0.4"); }, 10003, true},
         CasoDanno{"size_file_diverso",
                   [](SpanTest& t) { Riga(t, 2, "SIZE_FILE", "SIZE_FILE=2600"); }, 10006},
         CasoDanno{"descrittore_mancante",

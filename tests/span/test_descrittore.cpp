@@ -45,7 +45,9 @@ INSTANTIATE_TEST_SUITE_P(Tabella, NumeroInizialeTest,
                                            CasoNumero{"x", 0}, CasoNumero{"", 0},
                                            CasoNumero{"-3.5", -3.5}, CasoNumero{"+7", 7},
                                            CasoNumero{"2", 2}, CasoNumero{"0", 0},
-                                           CasoNumero{".5", 0.5}, CasoNumero{"1 2", 1}));
+                                           CasoNumero{".5", 0.5}, CasoNumero{"1 2", 12},
+                                           CasoNumero{"1 00", 100}, CasoNumero{"- 3", -3},
+                                           CasoNumero{" 2 . 5x", 2.5}));
 
 TEST(Descrittore, Intero32MetaAlPari) {
     EXPECT_EQ(Intero32("2.5"), 2);
@@ -58,6 +60,14 @@ TEST(Descrittore, Intero32MetaAlPari) {
     } catch (const Errore& e) {
         EXPECT_EQ(e.Numero(), 6);
     }
+}
+
+TEST(Descrittore, ArrotondaAlPari) {
+    EXPECT_EQ(Arrotonda("0.4"), 0);
+    EXPECT_EQ(Arrotonda("0.5"), 0);  // so ULTIMO=0.5 is not the last block
+    EXPECT_EQ(Arrotonda("1.5"), 2);
+    EXPECT_TRUE(FuoriDa32(Arrotonda("3000000000")));
+    EXPECT_FALSE(FuoriDa32(Arrotonda("-2147483648")));
 }
 
 TEST(Descrittore, Percentuale) {

@@ -178,6 +178,12 @@ TEST(koUtilita, GetVersione) {
     EXPECT_EQ(Utilita().GetVersione(t / "host.exe"), "1.2.0.15");
     EXPECT_EQ(Utilita().GetVersione(t / "testo.exe"), "0.0.0.0");
     EXPECT_EQ(Utilita().GetVersione(t / "manca.exe"), "0.0.0.0");
+    // A host that cannot be opened (permissions, held exclusively) has no version to tell.
+    test::FsGuasto guasto;
+    guasto.erroreApertura = [](const std::string& p, ModoApertura) {
+        return p.ends_with("host.exe") ? EACCES : 0;
+    };
+    EXPECT_EQ(Utilita().GetVersione(t / "host.exe"), "0.0.0.0");
 }
 
 class RegistroUtilita : public ::testing::Test {
