@@ -13,6 +13,7 @@
 #include "operazioni/ripristino.h"
 #include "platform/codifica.h"
 #include "platform/istanza.h"
+#include "platform/percorsi.h"
 #include "util/interazione.h"
 #include "util/koutilita.h"
 
@@ -204,15 +205,6 @@ std::optional<std::string> Analizza(const std::vector<std::string>& a, Opzioni& 
     return std::nullopt;
 }
 
-// The date a set name stands for, as the window's list shows it; the name itself otherwise.
-std::string DataDelSet(const std::string& nome) {
-    try {
-        return DataBreve(ClsInsieme::To_Date(ClsInsieme::Trasforma(nome, kMascheraSet), 3));
-    } catch (const Errore&) {
-        return nome;
-    }
-}
-
 // The sets of a folder as the list shows them: entry index and date, newest first.
 class Righe final : public ListaControllo {
   public:
@@ -225,6 +217,17 @@ class Righe final : public ListaControllo {
     std::vector<std::pair<int32_t, std::string>> righe;
 };
 
+// Fills `elenco` with the sets of a folder; the rows as the list shows them, newest first.
+// A name the list cannot read as a date is not a set and has no row.
+std::vector<std::pair<int32_t, std::string>> SetDellaCartella(const std::string& origine,
+                                                              ClsInsieme& elenco) {
+    std::string cartella = origine;
+    elenco.GetFilenames(Utilita().AggiungiSepDir(cartella), kModelloSet);
+    Righe righe;
+    elenco.PopolaListBox(righe, kMascheraSet, 3);
+    return righe.righe;
+}
+
 int Lista(const Opzioni& o, const StatoAvvio& s, Terminale& t, OsservatoreTerminale& osservatore) {
     const std::string origine = Spazi(o.orig.value_or(s.orig));
     if (origine.empty()) {
@@ -233,11 +236,7 @@ int Lista(const Opzioni& o, const StatoAvvio& s, Terminale& t, OsservatoreTermin
     }
     try {
         ClsInsieme elenco;
-        std::string cartella = origine;
-        elenco.GetFilenames(Utilita().AggiungiSepDir(cartella), kModelloSet);
-        Righe righe;
-        elenco.PopolaListBox(righe, kMascheraSet, 3);
-        for (const auto& [indice, data] : righe.righe)
+        for (const auto& [indice, data] : SetDellaCartella(origine, elenco))
             t.out << elenco.GetItem(indice) << '\t' << data << '\n';
         return kSuccesso;
     } catch (...) {
@@ -274,16 +273,17 @@ int Ripristina(const Opzioni& o, const StatoAvvio& s, Terminale& t,
     r.datiNonPresenti = s.datiNonPresenti;
     r.cartellaTemp = CartellaTempProgramma();
     try {
-        if (Utilita().IsCartella(origine)) elenco.GetFilenames(origine, kModelloSet);
-        for (int i = 1; i <= elenco.Count(); ++i) {
-            if (!o.set || UgualiIgnorandoMaiuscole(elenco.GetItem(i), Spazi(*o.set))) {
-                r.indiceSelezionato = i;
-                r.testoSelezionato = DataDelSet(elenco.GetItem(i));
-                break;
+        // The set restored is one the list shows: the one named, else the newest.
+        if (Utilita().IsCartella(origine)) {
+            for (const auto& [indice, data] : SetDellaCartella(origine, elenco)) {
+                if (!o.set || UgualiIgnorandoMaiuscole(elenco.GetItem(indice), Spazi(*o.set))) {
+                    r.indiceSelezionato = indice;
+                    r.testoSelezionato = data;
+                    break;
+                }
             }
-        }
-        if (o.set && r.indiceSelezionato < 0 && Utilita().IsCartella(origine)) {
-            throw Errore(9241, origine + ": backup non trovato.");
+            if (r.indiceSelezionato < 0)
+                throw Errore(9241, PercorsoPerMessaggio(origine) + ": backup non trovato.");
         }
     } catch (...) {
         osservatore.MostraErrore(ErroreCorrente());

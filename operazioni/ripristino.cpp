@@ -35,6 +35,14 @@ void RimuoviTemporanea(const std::string& cartella) {
     if (Fs().Info(cartella).esiste) RimuoviAlbero(cartella);
 }
 
+// The name of a companion folder a restore creates where none exists: the database's name
+// without its extension, unless that is not the folder the backup would look for
+// ("x.mdb.mdb" -> "x", as the backup takes "x").
+std::string NomeCartellaNuova(const std::string& database, const std::string& base) {
+    const std::string senzaEstensione = database.substr(0, database.size() - 4);
+    return Minuscolo(senzaEstensione) == base ? senzaEstensione : base;
+}
+
 // The safety copy of a database and of its companion folder, so they can be put back.
 struct CopiaSicurezza {
     std::string database;  // where the database stood ("" when there was none)
@@ -76,12 +84,13 @@ EsitoRipristino EseguiRipristino(const RichiestaRipristino& r, OsservatoreRipris
     koUtilita& u = Utilita();
     std::unique_ptr<ClsSpan> span;
     Pulsazione pulsazione(o);
+    std::string cartellaLavoro;
+    bool lavoroCreato = false;  // from then on, a failure removes the work folder
     try {
         std::mt19937 casuale(std::random_device{}());
         std::uniform_real_distribution<double> uniforme(0.0, 1.0);
         std::string temp = r.cartellaTemp;
         u.AggiungiSepDir(temp);
-        std::string cartellaLavoro;
         do {
             cartellaLavoro = temp + std::to_string(std::lround(uniforme(casuale) * 100000 + 1));
         } while (Fs().Info(cartellaLavoro).file);
@@ -132,6 +141,7 @@ EsitoRipristino EseguiRipristino(const RichiestaRipristino& r, OsservatoreRipris
 
         o.Occupato(true);
         o.ComandoAbilitato(false);
+        lavoroCreato = true;
         u.CreaPercorsoDirectory(cartellaLavoro);
         SalvaImpostazione(ApplicazioneProgramma(), kSezioneBackup, "Orig", origine);
         Svuota(cartellaLavoro);
@@ -175,18 +185,23 @@ EsitoRipristino EseguiRipristino(const RichiestaRipristino& r, OsservatoreRipris
         restituiti.GetFilenames(cartellaLavoro, "*.mdb");
         for (int i = 1; i <= restituiti.Count(); ++i) {
             const std::string nome = restituiti.GetItem(i);
-            const std::string destinazione = prefisso + nome;
-            const std::string cartella = destinazione.substr(0, destinazione.size() - 4);
-            CopiaSicurezza copia;
-            // The database and folder it replaces, found as Windows finds them.
+            // The database and folder it replaces keep their names, letter case included,
+            // found as Windows finds them; the folder is the one the backup takes.
+            const std::string base = NomeBase(nome);
             const std::string esistente = TrovaNome(prefisso, nome);
-            if (Fs().Info(esistente).file) {
-                copia.database = esistente;
+            const std::string destinazione =
+                Fs().Info(esistente).file ? esistente : prefisso + nome;
+            const std::string cartellaEsistente = TrovaNome(prefisso, base);
+            const std::string cartella =
+                Fs().Info(cartellaEsistente).esiste ? cartellaEsistente
+                                                    : prefisso + NomeCartellaNuova(nome, base);
+            CopiaSicurezza copia;
+            if (Fs().Info(destinazione).file) {
+                copia.database = destinazione;
                 copia.copiaDatabase = NomeLibero(destinazione, "cfb");
-                Fs().Rinomina(esistente, copia.copiaDatabase);
+                Fs().Rinomina(destinazione, copia.copiaDatabase);
             }
-            const std::string cartellaEsistente = TrovaNome(prefisso, NomeDi(cartella));
-            if (Fs().Info(cartellaEsistente).esiste) {
+            if (Fs().Info(cartella).esiste) {
                 std::string nuovoNome;
                 if (!copia.copiaDatabase.empty()) {
                     // The folder's copy bears the number of the database's copy.
@@ -196,14 +211,13 @@ EsitoRipristino EseguiRipristino(const RichiestaRipristino& r, OsservatoreRipris
                 // A folder without its database, or a name already taken: a free name of its own.
                 if (nuovoNome.empty() || Fs().Info(nuovoNome).esiste)
                     nuovoNome = NomeLibero(cartella, "cfb");
-                Fs().Rinomina(cartellaEsistente, nuovoNome);
-                copia.cartella = cartellaEsistente;
+                Fs().Rinomina(cartella, nuovoNome);
+                copia.cartella = cartella;
                 copia.copiaCartella = nuovoNome;
             }
             try {
                 SpostaFile(lavoro + nome, destinazione, [&] { pulsazione(); });
                 Fs().CreaCartella(cartella);
-                const std::string base = NomeBase(nome);
                 ClsInsieme compagni;
                 compagni.GetFilenames(cartellaLavoro, base + "_*");
                 for (int j = 1; j <= compagni.Count(); ++j) {
@@ -227,6 +241,14 @@ EsitoRipristino EseguiRipristino(const RichiestaRipristino& r, OsservatoreRipris
         o.ComandoAbilitato(true);
         return EsitoRipristino::Completato;
     } catch (...) {
+        if (lavoroCreato) {
+            // The archive and what was extracted are of no use now, and may be large.
+            try {
+                RimuoviTemporanea(cartellaLavoro);
+            } catch (const Errore& e) {
+                Utilita().ScriviLog("Cartella temporanea non rimossa: " + e.Dettaglio());
+            }
+        }
         MostraErroreCorrente(span, o);
         o.ComandoAbilitato(true);
         return EsitoRipristino::Fallito;

@@ -128,6 +128,22 @@ TEST_F(Comandi, ErroriComeErroreNumeroTesto) {
     EXPECT_EQ(out_.str(), "");
 }
 
+TEST_F(Comandi, RipristinoSenzaSetPrendeIlPiuRecenteDellElenco) {
+    ASSERT_EQ(Esegui({"backup", "--no-verify"}), 0);
+    // A stray name that sorts first but is no set: list leaves it out, and so must restore.
+    test::ScriviFile(t_ / "dest/BVzzzzzzzz#0", "estraneo");
+    EXPECT_EQ(Esegui({"list", "--orig", t_ / "dest"}), 0);
+    EXPECT_EQ(out_.str(), "BV20240315\t15/03/2024\n");
+    test::ScriviFile(t_ / "dati/dati.mdb", "cambiato");
+    EXPECT_EQ(Esegui({"restore", "--orig", t_ / "dest", "--yes"}), 0) << err_.str();
+    EXPECT_EQ(test::LeggiTesto(t_ / "dati/dati.mdb.cfb000"), "cambiato");
+    // Only the stray name: no set to restore, and nothing asked.
+    test::CreaCartelle(t_ / "solo_estraneo");
+    test::ScriviFile(t_ / "solo_estraneo/BVzzzzzzzz#0", "estraneo");
+    EXPECT_EQ(Esegui({"restore", "--orig", t_ / "solo_estraneo", "--yes"}), 1);
+    EXPECT_EQ(err_.str(), "Errore 9241: " + t_ / "solo_estraneo" + ": backup non trovato.\n");
+}
+
 TEST_F(Comandi, RichiesteSenzaTerminaleAnnullate) {
     // Only the second block of a set: the rebuild asks for the first disk.
     ASSERT_EQ(Esegui({"backup", "--no-verify"}), 0);

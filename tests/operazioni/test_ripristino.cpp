@@ -149,13 +149,51 @@ TEST_F(Ripristino, MaiuscoleComeSuWindows) {
     test::CreaCartelle(dati_ + "/archivio");
     test::ScriviFile(dati_ + "/archivio/x.txt", "x vecchio");
     EXPECT_EQ(Esegui(Richiesta()), EsitoRipristino::Completato);
+    // The names stay as they were, letter case included: the host and the next backup
+    // find the same database and folder as before.
     EXPECT_EQ(Contenuto(dati_),
-              (std::map<std::string, std::string>{{"Archivio.MDB", "nuovo"},
-                                                  {"Archivio", "<cartella>"},
-                                                  {"Archivio/x.txt", "x nuovo"},
-                                                  {"Archivio.MDB.cfb000", "vecchio"},
-                                                  {"Archivio.cfb000", "<cartella>"},
-                                                  {"Archivio.cfb000/x.txt", "x vecchio"}}));
+              (std::map<std::string, std::string>{{"archivio.mdb", "nuovo"},
+                                                  {"archivio", "<cartella>"},
+                                                  {"archivio/x.txt", "x nuovo"},
+                                                  {"archivio.mdb.cfb000", "vecchio"},
+                                                  {"archivio.cfb000", "<cartella>"},
+                                                  {"archivio.cfb000/x.txt", "x vecchio"}}));
+}
+
+TEST_F(Ripristino, CartellaCompagnaInMinuscoloRestaTale) {
+    // As the demo data: Magazzino.mdb beside the folder magazzino.
+    fs::remove_all(t_ / "sorgente");
+    fs::remove_all(dest_);
+    test::CreaCartelle(dest_);
+    test::CreaCartelle(t_ / "sorgente/magazzino");
+    test::ScriviFile(t_ / "sorgente/Magazzino.mdb", "nuovo");
+    test::ScriviFile(t_ / "sorgente/magazzino/doc.pdf", "doc nuovo");
+    FaiBackup(t_ / "sorgente/");
+    test::ScriviFile(dati_ + "/Magazzino.mdb", "vecchio");
+    test::CreaCartelle(dati_ + "/magazzino");
+    test::ScriviFile(dati_ + "/magazzino/doc.pdf", "doc vecchio");
+    EXPECT_EQ(Esegui(Richiesta()), EsitoRipristino::Completato);
+    EXPECT_EQ(Contenuto(dati_),
+              (std::map<std::string, std::string>{{"Magazzino.mdb", "nuovo"},
+                                                  {"magazzino", "<cartella>"},
+                                                  {"magazzino/doc.pdf", "doc nuovo"},
+                                                  {"Magazzino.mdb.cfb000", "vecchio"},
+                                                  {"magazzino.cfb000", "<cartella>"},
+                                                  {"magazzino.cfb000/doc.pdf", "doc vecchio"}}));
+}
+
+TEST_F(Ripristino, CartellaCompagnaConLaRegolaDelBackup) {
+    // "x.mdb.mdb": the backup takes the folder "x", so the restore puts the files there.
+    fs::remove_all(t_ / "sorgente");
+    fs::remove_all(dest_);
+    test::CreaCartelle(dest_);
+    test::CreaCartelle(t_ / "sorgente/x");
+    test::ScriviFile(t_ / "sorgente/x.mdb.mdb", "db");
+    test::ScriviFile(t_ / "sorgente/x/f.txt", "f");
+    FaiBackup(t_ / "sorgente/");
+    EXPECT_EQ(Esegui(Richiesta()), EsitoRipristino::Completato);
+    EXPECT_EQ(Contenuto(dati_), (std::map<std::string, std::string>{
+                                    {"x.mdb.mdb", "db"}, {"x", "<cartella>"}, {"x/f.txt", "f"}}));
 }
 
 TEST_F(Ripristino, CartellaOrfanaPrendeUnNomeLibero) {
@@ -206,6 +244,7 @@ TEST_P(ErroriRipristino, NienteCambiato) {
     EXPECT_EQ(interazione_.messaggi.size(), GetParam().domanda ? 1U : 0U);
     EXPECT_EQ(Contenuto(dati_), prima);
     EXPECT_EQ(osservatore_.eventi.back(), "comando:1");
+    EXPECT_EQ(VociIn(temp_), 0U);  // no work folder left behind
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -262,6 +301,7 @@ TEST_F(Ripristino, SpostamentoFallitoRimetteLaCopiaDiSicurezza) {
     EXPECT_EQ(Esegui(Richiesta()), EsitoRipristino::Fallito);
     EXPECT_EQ(osservatore_.errori, std::vector<int32_t>{57});
     EXPECT_EQ(Contenuto(dati_), prima);
+    EXPECT_EQ(VociIn(temp_), 0U);
 }
 
 TEST_F(Ripristino, CartellaDatiSuUnAltroFileSystem) {
