@@ -142,7 +142,10 @@ EsitoRipristino EseguiRipristino(const RichiestaRipristino& r, OsservatoreRipris
         o.Occupato(true);
         o.ComandoAbilitato(false);
         lavoroCreato = true;
-        u.CreaPercorsoDirectory(cartellaLavoro);
+        {
+            std::string daCreare = cartellaLavoro;  // CreaPercorsoDirectory adds a separator to it
+            u.CreaPercorsoDirectory(daCreare);
+        }
         SalvaImpostazione(ApplicazioneProgramma(), kSezioneBackup, "Orig", origine);
         Svuota(cartellaLavoro);
 

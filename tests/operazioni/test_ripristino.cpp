@@ -409,6 +409,25 @@ TEST_F(Ripristino, SetArtefattoNonScriveFuori) {
     EXPECT_FALSE(test::Esiste(programma_ + "/dati.mdb"));
 }
 
+TEST_F(Ripristino, ArchivioDanneggiatoNelLogSenzaSeparatoriDoppi) {
+    // Same length, other bytes: the blocks pass their checks, the extraction fails on the CRC.
+    const std::string blocco = dest_ + "/BV20240315#0";
+    std::string d = test::LeggiTesto(blocco);
+    const size_t dentro = 30 + std::string("dati.mdb").size() + 2;  // in the first member's data
+    ASSERT_GT(d.size(), dentro);
+    d[dentro] = static_cast<char>(d[dentro] ^ 0x55);
+    test::ScriviFile(blocco, d);
+    DatiEsistenti();
+    const auto prima = Contenuto(dati_);
+    EXPECT_EQ(Esegui(Richiesta()), EsitoRipristino::Fallito);
+    EXPECT_EQ(osservatore_.errori, std::vector<int32_t>{9986});
+    EXPECT_EQ(Contenuto(dati_), prima);
+    EXPECT_EQ(VociIn(temp_), 0U);
+    const std::string log = test::LeggiTesto(koUtilita::FileLog());
+    EXPECT_TRUE(std::regex_search(log, std::regex(temp_ + "/[0-9]+/~dati\\.zip"))) << log;
+    EXPECT_EQ(log.find("//"), std::string::npos) << log;
+}
+
 TEST(NomeLibero, NumeriATreCifreEPoiTutte) {
     test::CartellaTemp t;
     const std::string db = t / "dati.mdb";
