@@ -6,10 +6,13 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <fstream>
 #include <memory>
+#include <sstream>
 
 #include "platform/errore.h"
 #include "platform/filesystem.h"
+#include "platform/percorsi.h"
 #include "platform/spazio_disco.h"
 
 namespace bv {
@@ -18,6 +21,54 @@ namespace {
 
 [[noreturn]] void Fallisci(const std::string& percorso, Oggetto oggetto, const char* operazione) {
     throw ErroreDaErrno(errno, percorso, oggetto, operazione);
+}
+
+// Whether a folder is a mount point: its device differs from its parent's, or the mount
+// table names it (a bind mount or a file system of the same device).
+bool PuntoDiMontaggio(const std::string& cartella) {
+    std::string c = PercorsoCanonico(cartella);
+    while (c.size() > 1 && c.back() == '/') c.pop_back();
+    struct stat st {};
+    struct stat genitore {};
+    if (::stat(c.c_str(), &st) != 0 || !S_ISDIR(st.st_mode)) return false;
+    if (c == "/") return true;
+    if (::stat((c + "/..").c_str(), &genitore) != 0) return false;
+    if (st.st_dev != genitore.st_dev) return true;
+    std::ifstream tabella("/proc/self/mountinfo");
+    std::string riga;
+    while (std::getline(tabella, riga)) {
+        // "id parent major:minor root mount-point ...": the fifth field, with \040 for blanks.
+        std::istringstream campi(riga);
+        std::string campo;
+        for (int i = 0; i < 5 && campi >> campo; ++i) {
+        }
+        std::string punto;
+        for (size_t i = 0; i < campo.size(); ++i) {
+            if (campo[i] == '\\' && i + 3 < campo.size()) {
+                punto += static_cast<char>(std::stoi(campo.substr(i + 1, 3), nullptr, 8));
+                i += 3;
+            } else {
+                punto += campo[i];
+            }
+        }
+        if (punto == c) return true;
+    }
+    return false;
+}
+
+std::string CartellaFloppySenzaSeparatore() {
+    std::string c = CartellaFloppy();
+    while (c.size() > 1 && c.back() == '/') c.pop_back();
+    return c;
+}
+
+bool NellUnitaFloppy(const std::string& percorso) {
+    const std::string f = CartellaFloppySenzaSeparatore();
+    return percorso == f || percorso.starts_with(f + "/");
+}
+
+bool DiscoNellUnitaFloppy() {
+    return PuntoDiMontaggio(CartellaFloppySenzaSeparatore());
 }
 
 bool Nascosto(const std::string& nome) {
@@ -205,6 +256,9 @@ class FsPosix final : public FileSystem {
     double SpazioLibero(const std::string& percorso) override {
         struct statvfs sv {};
         if (percorso.empty() || ::statvfs(percorso.c_str(), &sv) != 0) return -1;
+        // An empty removable drive is a bare mount point on the hard disk: writing there would
+        // put the backup on the wrong medium. It has no disk, as "A:" without one on Windows.
+        if (NellUnitaFloppy(percorso) && !DiscoNellUnitaFloppy()) return -1;
         return ByteDisponibili(sv.f_bavail, sv.f_frsize);
     }
 

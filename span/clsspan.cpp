@@ -20,6 +20,10 @@ namespace {
 constexpr double kMassimo32 = 2147483647.0;
 constexpr size_t kPasso = 4 << 20;  // how much is read or written between two heartbeats
 
+Errore SenzaDisco(const std::string& unita) {
+    return Errore(9240, PercorsoPerMessaggio(unita) + " impossibile determinare lo spazio disco.");
+}
+
 Errore Annullato() {
     return Errore(10003, "Operazione annullata.");
 }
@@ -160,6 +164,14 @@ std::string ClsSpan::ControllaCartella(const std::string& cartella) const {
     return unita;
 }
 
+// A removable drive with no disk in it ends the rebuild as it ends the split (9240): its
+// empty mount point must not be read as a disk without the set.
+void ClsSpan::ControllaDiscoOrigine(const std::string& origine) const {
+    if (Fs().Info(origine).cartella && SpazioLiberoDisco(origine) == -1) {
+        throw SenzaDisco(UnitaDi(origine));
+    }
+}
+
 void ClsSpan::ChiediNuovoDisco(const std::string& unita) {
     const Risposta r = InterazioneCorrente().Messaggio(
         PercorsoPerMessaggio(unita) +
@@ -172,8 +184,7 @@ int32_t ClsSpan::GetSpazioDisco(const std::string& unita, bool cambioDisk) {
     for (;;) {
         const double v = SpazioLiberoDisco(unita);
         if (v == -1) {
-            throw Errore(9240,
-                         PercorsoPerMessaggio(unita) + " impossibile determinare lo spazio disco.");
+            throw SenzaDisco(unita);
         }
         if (cambioDisk && v < kRiserva) {
             ChiediNuovoDisco(unita);
@@ -266,6 +277,7 @@ void ClsSpan::Ricostruisci(const std::string& pathOrigine, const std::string& no
 
     std::string origine = pathOrigine;
     utilita_.AggiungiSepDir(origine);
+    ControllaDiscoOrigine(origine);
     bool trovato = false;
     try {
         const std::string prefisso = Maiuscolo(nomefile);
@@ -287,6 +299,7 @@ void ClsSpan::Ricostruisci(const std::string& pathOrigine, const std::string& no
         std::string fileBlocco;
         std::string fileDescrittore;
         for (;;) {
+            ControllaDiscoOrigine(origine);
             fileBlocco = FileNormale(origine, nomeBlocco);
             fileDescrittore = FileNormale(origine, nomeBlocco + ".inf");
             if (!fileBlocco.empty() && !fileDescrittore.empty()) break;

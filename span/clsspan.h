@@ -75,6 +75,7 @@ class ClsSpan {
     bool VerificaScrittura(const std::string& path) const;
     std::string ControllaCartella(const std::string& cartella) const;
     void ChiediNuovoDisco(const std::string& unita);
+    void ControllaDiscoOrigine(const std::string& origine) const;
     void ScriviDurevole(const std::string& percorso, std::span<const uint8_t> dati);
 
     std::vector<uint8_t> immagine_;

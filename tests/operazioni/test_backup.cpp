@@ -1,6 +1,7 @@
 // The backup operation end to end on temporary folders.
 #include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/mount.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -238,6 +239,67 @@ TEST_F(Backup, SuDischettiConVerifica) {
                                         "Backup: Backup completato correttamente."}));
     EXPECT_EQ(Dest(), "<nessuno>");  // the removable drive is never saved
     EXPECT_EQ(VociIn(temp_), 0U);
+}
+
+}  // namespace
+}  // namespace bv
+
+namespace bv {
+namespace {
+
+// "Floppy A" on a mount point: a disk is there only when a file system is mounted on it.
+class FloppySenzaDisco : public Backup {
+  protected:
+    void SetUp() override {
+        Backup::SetUp();
+        test::CreaCartelle(floppy_);
+        ::setenv("BVBACKUP_FLOPPY", floppy_.c_str(), 1);
+    }
+    void TearDown() override {
+        ::unsetenv("BVBACKUP_FLOPPY");
+        Backup::TearDown();
+    }
+    RichiestaBackup RichiestaFloppy() {
+        RichiestaBackup r = Richiesta(true);
+        r.floppy = true;
+        return r;
+    }
+    std::string floppy_ = t_ / "media/floppy0";
+};
+
+TEST_F(FloppySenzaDisco, CartellaVuotaNonEUnDisco) {
+    EXPECT_FALSE(EseguiBackup(RichiestaFloppy(), osservatore_));
+    EXPECT_EQ(osservatore_.errori, std::vector<int32_t>{9240});
+    EXPECT_EQ(VociIn(floppy_), 0U);  // nothing written on the hard disk under the mount point
+    EXPECT_TRUE(interazione_.messaggi.empty());  // no success, and no prompt for a new disk
+}
+
+TEST_F(FloppySenzaDisco, RicostruzioneDaUnitaVuota) {
+    // Files left under the bare mount point (by an older version) are not a disk either.
+    test::ScriviFile(floppy_ + "/BV20240315#0", "x");
+    test::ScriviFile(floppy_ + "/BV20240315#0.inf", "x");
+    ClsSpan s;
+    try {
+        s.Ricostruisci(floppy_, "BV20240315", temp_ + "/~dati.zip", true);
+        ADD_FAILURE();
+    } catch (const Errore& e) {
+        EXPECT_EQ(e.Numero(), 9240);
+        EXPECT_EQ(e.Descrizione(), floppy_ + " impossibile determinare lo spazio disco.");
+    }
+}
+
+TEST_F(FloppySenzaDisco, TmpfsMontatoEPoiSmontato) {
+    if (::geteuid() != 0) GTEST_SKIP() << "serve root per montare un tmpfs";
+    if (::mount("tmpfs", floppy_.c_str(), "tmpfs", 0, "size=4m") != 0)
+        GTEST_SKIP() << "mount non permesso";
+    const bool riuscito = EseguiBackup(RichiestaFloppy(), osservatore_);
+    const bool bloccoSulDisco = test::Esiste(floppy_ + "/BV20240315#0");
+    ::umount(floppy_.c_str());
+    EXPECT_TRUE(riuscito) << (osservatore_.errori.empty() ? 0 : osservatore_.errori[0]);
+    EXPECT_TRUE(bloccoSulDisco);
+    EXPECT_EQ(VociIn(floppy_), 0U);  // the set went onto the mounted disk, not below it
+    EXPECT_FALSE(EseguiBackup(RichiestaFloppy(), osservatore_));
+    EXPECT_EQ(osservatore_.errori.back(), 9240);
 }
 
 }  // namespace
