@@ -16,20 +16,11 @@
 
 #include "app/frmmain.h"
 #include "app/interazione_qt.h"
+#include "app/italiano.h"
 #include "operazioni/programma.h"
 #include "platform/istanza.h"
 
 namespace bv {
-
-bool CaricaTraduzioni() {
-    static QTranslator traduzioni;
-    if (!traduzioni.isEmpty()) return true;
-    if (!traduzioni.load(QStringLiteral("qtbase_it"),
-                         QLibraryInfo::path(QLibraryInfo::TranslationsPath))) {
-        return false;
-    }
-    return QApplication::installTranslator(&traduzioni);
-}
 
 int EseguiFinestra(int argc, char** argv) {
     BloccoIstanza blocco;
@@ -51,6 +42,7 @@ int EseguiFinestra(int argc, char** argv) {
     }
 
     FrmMain finestra;
+    QApplication::setWindowIcon(finestra.windowIcon());
     InterazioneQt interattiva(&finestra);
     InterazioneNonPresidiata nonPresidiata;
     UsaInterazione interazione(fotografia.isEmpty() ? static_cast<Interazione&>(interattiva)

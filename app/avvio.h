@@ -6,8 +6,4 @@ namespace bv {
 // Runs the window program; returns the process's exit status.
 int EseguiFinestra(int argc, char** argv);
 
-// Installs Qt's Italian texts for the standard buttons (Sì, No, Riprova, Annulla), whatever
-// the user's locale; false when the translation is not installed.
-bool CaricaTraduzioni();
-
 }  // namespace bv

@@ -10,6 +10,11 @@
 #include <QFrame>
 #include <QGridLayout>
 #include <QHBoxLayout>
+#include <QIcon>
+#include <QPainter>
+#include <QPixmap>
+#include <QStatusBar>
+#include <QSvgRenderer>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
@@ -24,18 +29,46 @@
 #include <QVBoxLayout>
 #include <algorithm>
 
+#include "app/etichetta_percorso.h"
 #include "operazioni/avvio.h"
 #include "operazioni/backup.h"
 #include "operazioni/programma.h"
 #include "operazioni/ripristino.h"
 #include "platform/codifica.h"
 #include "platform/impostazioni.h"
+#include "platform/percorsi.h"
 #include "platform/programma.h"
 #include "util/koutilita.h"
+
+// The icon's resource lives in a static library: it must be registered by name.
+static void InizializzaRisorse() {
+    Q_INIT_RESOURCE(icona);
+}
 
 namespace bv {
 
 namespace {
+
+// The program's icon, drawn from its SVG at the sizes desktops ask for.
+QIcon IconaProgramma() {
+    QSvgRenderer disegno(QStringLiteral(":/bvbackup/icona.svg"));
+    QIcon icona;
+    for (const int lato : {16, 24, 32, 48, 64, 128, 256}) {
+        QPixmap p(lato, lato);
+        p.fill(Qt::transparent);
+        QPainter pittore(&p);
+        disegno.render(&pittore);
+        pittore.end();
+        icona.addPixmap(p);
+    }
+    return icona;
+}
+
+// Whether two folder paths name the same folder (links resolved, final separators ignored).
+bool StessaCartella(const std::string& a, const std::string& b) {
+    const std::string ca = PercorsoCanonico(Spazi(a));
+    return !ca.empty() && ca == PercorsoCanonico(Spazi(b));
+}
 
 constexpr const char* kDidascalia = "Modulo Backup per";
 
@@ -88,8 +121,10 @@ void SfondoPulsante(QLineEdit* t) {
 }  // namespace
 
 FrmMain::FrmMain(QWidget* parent) : QMainWindow(parent) {
+    InizializzaRisorse();
     setObjectName(QStringLiteral("FrmMain"));
     setWindowTitle(QString::fromUtf8(kDidascalia));
+    setWindowIcon(IconaProgramma());
     CreaControlli();
 }
 
@@ -102,7 +137,13 @@ void FrmMain::CreaControlli() {
 
     auto* intestazione = new QGridLayout();
     lbl_ = Etichetta(centro, "lbl", QStringLiteral("Cartella Applicazione:"));
-    lblCartella_ = Etichetta(centro, "lblCartella", QStringLiteral("xxx"), true);
+    lblCartella_ = Controllo<EtichettaPercorso>(centro, "lblCartella");
+    lblCartella_->ImpostaTesto(QStringLiteral("xxx"));
+    {
+        QFont f = lblCartella_->font();
+        f.setBold(true);
+        lblCartella_->setFont(f);
+    }
     Label2_ = Etichetta(centro, "Label2", QStringLiteral("Versione:"));
     lblVersione_ = Etichetta(centro, "lblVersione", QStringLiteral("N.D."), true);
     Label1_ = Etichetta(centro, "Label1", QStringLiteral("Cartella Bancadati:"));
@@ -130,9 +171,9 @@ void FrmMain::CreaControlli() {
     frmBackup_->setFrameShape(QFrame::NoFrame);
     auto* b = new QGridLayout(frmBackup_);
     OptDest1_ = Controllo<QRadioButton>(frmBackup_, "OptDest_1");
-    OptDest1_->setText(QStringLiteral("Seleziona destinazione"));
+    OptDest1_->setText(QStringLiteral("&Seleziona destinazione"));
     OptDest0_ = Controllo<QRadioButton>(frmBackup_, "OptDest_0");
-    OptDest0_->setText(QStringLiteral("Floppy A"));
+    OptDest0_->setText(QStringLiteral("Floppy &A"));
     OptDest1_->setChecked(true);
     txtDest_ = Controllo<QLineEdit>(frmBackup_, "txtDest");
     SfondoPulsante(txtDest_);
@@ -140,10 +181,11 @@ void FrmMain::CreaControlli() {
     cmdSfoglia_->setIcon(style()->standardIcon(QStyle::SP_DirOpenIcon));
     cmdSfoglia_->setToolTip(QStringLiteral("Seleziona destinazione"));
     chkTest_ = Controllo<QCheckBox>(frmBackup_, "chkTest");
-    chkTest_->setText(QStringLiteral("Verifica dati"));
+    chkTest_->setText(QStringLiteral("&Verifica dati"));
     chkTest_->setChecked(true);
     cmdBackup_ = Controllo<QPushButton>(frmBackup_, "cmdBackup");
-    cmdBackup_->setText(QStringLiteral("Inizia Backup"));
+    cmdBackup_->setText(QStringLiteral("&Inizia Backup"));
+    cmdBackup_->setAutoDefault(true);  // Enter presses it when it has the focus
     Stato_ = Controllo<QProgressBar>(frmBackup_, "Stato");
     Stato_->setRange(0, 100);
     Stato_->setValue(0);
@@ -159,33 +201,46 @@ void FrmMain::CreaControlli() {
     b->addWidget(lblMsg_, 5, 0, 1, 2);
     b->addWidget(Stato_, 6, 0, 1, 2);
     b->addWidget(cmdBackup_, 7, 0, 1, 2, Qt::AlignRight);
-    SSTab1_->addTab(frmBackup_, QStringLiteral("Backup"));
+    SSTab1_->addTab(frmBackup_, QStringLiteral("&Backup"));
 
     // Tab "Ripristino"
     Frame1_ = Controllo<QFrame>(nullptr, "Frame1");
     Frame1_->setFrameShape(QFrame::NoFrame);
     auto* r = new QGridLayout(Frame1_);
-    Label4_ = Etichetta(Frame1_, "Label4", QStringLiteral("Origine:"));
+    Label4_ = Etichetta(Frame1_, "Label4", QStringLiteral("&Origine:"));
     txtOrig_ = Controllo<QLineEdit>(Frame1_, "txtOrig");
     SfondoPulsante(txtOrig_);
     cmdSfogliaRip_ = Controllo<QToolButton>(Frame1_, "cmdSfogliaRip");
     cmdSfogliaRip_->setIcon(style()->standardIcon(QStyle::SP_DirOpenIcon));
     cmdSfogliaRip_->setToolTip(QStringLiteral("Seleziona origine"));
-    Label3_ = Etichetta(Frame1_, "Label3", QStringLiteral("Backup disponibili:"));
+    Label4_->setBuddy(txtOrig_);
+    Label3_ = Etichetta(Frame1_, "Label3", QStringLiteral("Backup &disponibili:"));
     ListBackup_ = Controllo<QListWidget>(Frame1_, "ListBackup");
+    Label3_->setBuddy(ListBackup_);
     cmdRefresh_ = Controllo<QToolButton>(Frame1_, "cmdRefresh");
     cmdRefresh_->setText(QStringLiteral("R"));
+    cmdRefresh_->setIcon(QIcon::fromTheme(QStringLiteral("view-refresh"),
+                                          style()->standardIcon(QStyle::SP_BrowserReload)));
     cmdRefresh_->setToolTip(QStringLiteral("Aggiorna"));
     CmdRipristino_ = Controllo<QPushButton>(Frame1_, "CmdRipristino");
-    CmdRipristino_->setText(QStringLiteral("Inizia Ripristino"));
+    CmdRipristino_->setText(QStringLiteral("I&nizia Ripristino"));
+    CmdRipristino_->setAutoDefault(true);
+    // What the restore is doing, as the backup tab shows it.
+    lblMsgRipristino_ = Etichetta(Frame1_, "lblMsgRipristino", QString());
+    lblMsgRipristino_->setVisible(false);
+    StatoRipristino_ = Controllo<QProgressBar>(Frame1_, "StatoRipristino");
+    StatoRipristino_->setRange(0, 100);
+    StatoRipristino_->setVisible(false);
     r->addWidget(Label4_, 0, 0, 1, 2);
     r->addWidget(txtOrig_, 1, 0);
     r->addWidget(cmdSfogliaRip_, 1, 1);
     r->addWidget(Label3_, 2, 0);
     r->addWidget(cmdRefresh_, 2, 1);
     r->addWidget(ListBackup_, 3, 0, 1, 2);
-    r->addWidget(CmdRipristino_, 4, 0, 1, 2, Qt::AlignRight);
-    SSTab1_->addTab(Frame1_, QStringLiteral("Ripristino"));
+    r->addWidget(lblMsgRipristino_, 4, 0, 1, 2);
+    r->addWidget(StatoRipristino_, 5, 0, 1, 2);
+    r->addWidget(CmdRipristino_, 6, 0, 1, 2, Qt::AlignRight);
+    SSTab1_->addTab(Frame1_, QStringLiteral("&Ripristino"));
 
     mnfile_ = menuBar()->addMenu(QStringLiteral("&File"));
     mnfile_->setObjectName(QStringLiteral("mnfile"));
@@ -242,13 +297,14 @@ void FrmMain::Carica() {
         chiusuraRichiesta_ = false;
         const StatoAvvio s = CaricaAvvio();
         NonInstallato(s.nonInstallato);
-        lblCartella_->setText(s.nonInstallato ? QStringLiteral("Non installato")
-                                              : Q(s.cartellaInstallazione));
+        lblCartella_->ImpostaTesto(s.nonInstallato ? QStringLiteral("Non installato")
+                                                   : Q(s.cartellaInstallazione));
         percorsoDati_ = s.percorsoDati;
         DatiNonPresenti(s.datiNonPresenti);
         if (!s.nonInstallato) {
             lblVersione_->setText(Q(s.versione));
             txtCartellaDati_->setText(Q(percorsoDati_));
+            txtCartellaDati_->setToolTip(Q(percorsoDati_));
         }
         txtDest_->setText(Q(s.dest));
         txtOrig_->setText(Q(s.orig));
@@ -289,14 +345,16 @@ void FrmMain::AggiornaElencoBackup(bool mostraErrori) {
 }
 
 void FrmMain::cmdSfoglia_Click() {
-    std::string p = Spazi(Utilita().Sfoglia_Cartella("Seleziona destinazione"));
+    std::string p = Spazi(
+        Utilita().Sfoglia_Cartella("Seleziona destinazione", txtDest_->text().toStdString()));
     if (p.empty()) return;
     txtDest_->setText(Q(Utilita().AggiungiSepDir(p)));
 }
 
 void FrmMain::cmdSfogliaRip_Click() {
     try {
-        std::string p = Spazi(Utilita().Sfoglia_Cartella("Seleziona origine"));
+        std::string p = Spazi(
+            Utilita().Sfoglia_Cartella("Seleziona origine", txtOrig_->text().toStdString()));
         if (p.empty()) return;
         ElencoBackup().Clear();
         ListBackup_->clear();
@@ -359,16 +417,36 @@ void FrmMain::cmdBackup_Click() {
     r.datiNonPresenti = datiNonPresenti_;
     r.cartellaTemp = CartellaTemp();
     OsservatoreFinestra osservatore(*this);
-    EseguiBackup(r, osservatore);
+    const bool riuscito = EseguiBackup(r, osservatore);
     // A busy state left by an unexpected path must not leave the window dead.
     Occupato(false);
+    cmdBackup_->setFocus();
+    // A new set in the folder the restore tab lists: show it there at once.
+    const std::string destinazione = r.floppy ? CartellaFloppy() : Spazi(r.destinazione);
+    if (riuscito && StessaCartella(destinazione, txtOrig_->text().toStdString()))
+        AggiornaElencoBackup(false);
+    ChiudiSeRinviato();
 }
 
 // The window while a restore runs: the command disabled, the data folder shown once created.
 class OsservatoreRipristinoFinestra final : public OsservatoreRipristino {
   public:
     explicit OsservatoreRipristinoFinestra(FrmMain& f) : f_(f) {}
-    void Occupato(bool occupato) override { f_.Occupato(occupato); }
+    void Occupato(bool occupato) override {
+        f_.Occupato(occupato);
+        if (occupato) {
+            f_.StatoRipristino_->setValue(0);
+            f_.lblMsgRipristino_->setVisible(true);
+            f_.StatoRipristino_->setVisible(true);
+        }
+    }
+    void Messaggio(const std::string& testo) override {
+        f_.lblMsgRipristino_->setText(Q(testo));
+        QApplication::processEvents();
+    }
+    void Avanzamento(double valore) override {
+        f_.StatoRipristino_->setValue(static_cast<int>(std::clamp(valore, 0.0, 100.0)));
+    }
     void Aggiorna() override { QApplication::processEvents(); }
     void ComandoAbilitato(bool abilitato) override { f_.CmdRipristino_->setEnabled(abilitato); }
     void DatiCreati(const std::string& percorsoDati) override {
@@ -396,11 +474,25 @@ void FrmMain::CmdRipristino_Click() {
     OsservatoreRipristinoFinestra osservatore(*this);
     EseguiRipristino(r, osservatore);
     Occupato(false);
+    lblMsgRipristino_->setVisible(false);
+    StatoRipristino_->setVisible(false);
+    CmdRipristino_->setFocus();
+    ChiudiSeRinviato();
+}
+
+void FrmMain::ChiudiSeRinviato() {
+    if (!chiusuraRinviata_) return;
+    chiusuraRinviata_ = false;
+    QTimer::singleShot(0, this, [this] { close(); });
 }
 
 void FrmMain::closeEvent(QCloseEvent* evento) {
     if (occupato_) {
-        evento->ignore();  // a command is running: it must end first
+        // A command is running: stopping it midway could leave a set or the data half done.
+        evento->ignore();
+        chiusuraRinviata_ = true;
+        statusBar()->showMessage(QStringLiteral(
+            "Operazione in corso: la finestra si chiuderà al termine dell'operazione."));
         return;
     }
     QMainWindow::closeEvent(evento);

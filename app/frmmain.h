@@ -21,6 +21,10 @@ class QTabWidget;
 class QToolButton;
 
 namespace bv {
+class EtichettaPercorso;
+}
+
+namespace bv {
 
 class FrmMain : public QMainWindow {
     Q_OBJECT
@@ -71,6 +75,8 @@ class FrmMain : public QMainWindow {
     friend class OsservatoreFinestra;
     friend class OsservatoreRipristinoFinestra;
     void ChiudiSeRichiesto();
+    // Closes the window a user asked to close while a command ran, now that it has ended.
+    void ChiudiSeRinviato();
 
     bool nonInstallato_ = false;
     bool datiNonPresenti_ = false;
@@ -78,9 +84,10 @@ class FrmMain : public QMainWindow {
     bool chiusuraRichiesta_ = false;
     std::unique_ptr<ClsInsieme> elencoBackup_;
     bool occupato_ = false;  // a command runs: the window takes no input
+    bool chiusuraRinviata_ = false;
 
     QLabel* lbl_ = nullptr;
-    QLabel* lblCartella_ = nullptr;
+    EtichettaPercorso* lblCartella_ = nullptr;
     QLabel* Label2_ = nullptr;
     QLabel* lblVersione_ = nullptr;
     QLabel* Label1_ = nullptr;
@@ -103,6 +110,8 @@ class FrmMain : public QMainWindow {
     QListWidget* ListBackup_ = nullptr;
     QToolButton* cmdRefresh_ = nullptr;
     QPushButton* CmdRipristino_ = nullptr;
+    QLabel* lblMsgRipristino_ = nullptr;
+    QProgressBar* StatoRipristino_ = nullptr;
     QMenu* mnfile_ = nullptr;
     QAction* mnleggimi_ = nullptr;
 };

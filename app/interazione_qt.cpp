@@ -1,6 +1,8 @@
 // Message boxes and the folder dialog with Qt.
 #include "app/interazione_qt.h"
 
+#include "app/italiano.h"
+
 #include <QApplication>
 #include <QDesktopServices>
 #include <QFileDialog>
@@ -64,9 +66,11 @@ Risposta InterazioneQt::Messaggio(const std::string& testo, const std::string& t
     }
 }
 
-std::string InterazioneQt::ScegliCartella(const std::string& titolo) {
-    const QString c = QFileDialog::getExistingDirectory(finestra_, QString::fromStdString(titolo));
-    return c.toStdString();
+std::string InterazioneQt::ScegliCartella(const std::string& titolo, const std::string& iniziale) {
+    const auto dialogo = CreaDialogoCartella(finestra_, QString::fromStdString(titolo),
+                                             QString::fromStdString(iniziale));
+    if (dialogo->exec() != QDialog::Accepted || dialogo->selectedFiles().isEmpty()) return {};
+    return dialogo->selectedFiles().constFirst().toStdString();
 }
 
 bool InterazioneQt::ApriDocumento(const std::string& file) {

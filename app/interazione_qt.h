@@ -12,7 +12,7 @@ class InterazioneQt final : public Interazione {
     explicit InterazioneQt(QWidget* finestra) : finestra_(finestra) {}
     Risposta Messaggio(const std::string& testo, const std::string& titolo, Icona icona,
                        Pulsanti pulsanti) override;
-    std::string ScegliCartella(const std::string& titolo) override;
+    std::string ScegliCartella(const std::string& titolo, const std::string& iniziale) override;
     bool ApriDocumento(const std::string& file) override;
 
   private:

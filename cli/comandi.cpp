@@ -83,7 +83,7 @@ class InterazioneTerminale final : public Interazione {
         }
         return Risposta::Annulla;
     }
-    std::string ScegliCartella(const std::string&) override { return {}; }
+    std::string ScegliCartella(const std::string&, const std::string&) override { return {}; }
     bool ApriDocumento(const std::string&) override { return false; }
 
   private:

@@ -24,7 +24,8 @@ Risposta InterazioneNonPresidiata::Messaggio(const std::string& testo, const std
     return Risposta::Annulla;
 }
 
-std::string InterazioneNonPresidiata::ScegliCartella(const std::string& /*titolo*/) {
+std::string InterazioneNonPresidiata::ScegliCartella(const std::string& /*titolo*/,
+                                                     const std::string& /*iniziale*/) {
     return {};
 }
 

@@ -16,8 +16,9 @@ class Interazione {
     virtual ~Interazione() = default;
     virtual Risposta Messaggio(const std::string& testo, const std::string& titolo, Icona icona,
                                Pulsanti pulsanti) = 0;
-    // A folder chosen by the user, or "" when they cancel.
-    virtual std::string ScegliCartella(const std::string& titolo) = 0;
+    // A folder chosen by the user, or "" when they cancel; the dialog opens at `iniziale`
+    // (an existing folder, or "" for the platform's default).
+    virtual std::string ScegliCartella(const std::string& titolo, const std::string& iniziale) = 0;
     // Opens a document with the program the desktop associates with its type; false when
     // nothing could open it.
     virtual bool ApriDocumento(const std::string& file) = 0;
@@ -29,7 +30,7 @@ class InterazioneNonPresidiata final : public Interazione {
   public:
     Risposta Messaggio(const std::string& testo, const std::string& titolo, Icona icona,
                        Pulsanti pulsanti) override;
-    std::string ScegliCartella(const std::string& titolo) override;
+    std::string ScegliCartella(const std::string& titolo, const std::string& iniziale) override;
     bool ApriDocumento(const std::string& file) override;
 };
 

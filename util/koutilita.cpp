@@ -242,9 +242,22 @@ std::string koUtilita::FileLog() {
 
 namespace bv {
 
-std::string koUtilita::Sfoglia_Cartella(const std::string& sTitle) const {
+std::string koUtilita::CartellaEsistentePiuVicina(const std::string& percorso) const {
+    std::string p = Spazi(percorso);
+    while (!p.empty()) {
+        if (IsCartella(p)) return p;
+        while (p.size() > 1 && p.back() == Separatore()) p.pop_back();
+        const std::string genitore = EstraiPath(p);
+        if (genitore.empty() || genitore == p) break;
+        p = genitore;
+    }
+    return {};
+}
+
+std::string koUtilita::Sfoglia_Cartella(const std::string& sTitle,
+                                        const std::string& partenza) const {
     try {
-        return InterazioneCorrente().ScegliCartella(sTitle);
+        return InterazioneCorrente().ScegliCartella(sTitle, CartellaEsistentePiuVicina(partenza));
     } catch (...) {
         return {};
     }

@@ -46,8 +46,11 @@ class koUtilita {
     std::string LeggiINI(const std::string& fileINI, const std::string& Sezione,
                          const std::string& chiave, const std::string& DefaultValore) const;
 
-    // The folder the user chooses ("" when they cancel); no separator is added.
-    std::string Sfoglia_Cartella(const std::string& sTitle) const;
+    // The folder the user chooses ("" when they cancel); no separator is added. The dialog
+    // opens at `partenza` or, when it does not exist, at its nearest existing parent.
+    std::string Sfoglia_Cartella(const std::string& sTitle, const std::string& partenza = {}) const;
+    // The folder itself when it exists, else its nearest existing parent; "" when none.
+    std::string CartellaEsistentePiuVicina(const std::string& percorso) const;
     // Opens a document with its associated program; unless `muto`, a failure is shown.
     bool EseguiEx(const std::string& file, bool muto = true) const;
 

@@ -10,6 +10,7 @@
 #include <array>
 #include <optional>
 
+#include "app/etichetta_percorso.h"
 #include "app/frmmain.h"
 #include "platform/file_reg.h"
 #include "platform/programma.h"
@@ -59,6 +60,8 @@ class FinestraTest : public ::testing::Test {
         return c;
     }
     std::string Testo(const char* nome) {
+        if (auto* p = f_.findChild<EtichettaPercorso*>(QString::fromLatin1(nome)))
+            return p->TestoCompleto().toStdString();
         if (auto* l = f_.findChild<QLabel*>(QString::fromLatin1(nome)))
             return l->text().toStdString();
         return C<QLineEdit>(nome)->text().toStdString();

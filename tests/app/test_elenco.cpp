@@ -2,12 +2,18 @@
 #include <gtest/gtest.h>
 
 #include <QAction>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QTreeView>
+#include <chrono>
+#include <filesystem>
 #include <QListWidget>
 #include <QMouseEvent>
 #include <QRadioButton>
 #include <QTest>
 #include <QToolButton>
 
+#include "app/italiano.h"
 #include "tests/app/finestra_test.h"
 #include "util/koutilita.h"
 
@@ -112,6 +118,57 @@ TEST_F(Elenco, SceltaDellaDestinazione) {
     C<QRadioButton>("OptDest_0")->click();
     DoppioClic(C<QLineEdit>("txtDest"));
     EXPECT_EQ(interazione_.titoliCartella.size(), 3U);
+}
+
+TEST_F(Elenco, IlDialogoSiApreDoveIndicaLaCasella) {
+    Carica();
+    // The folder in the box, or its nearest existing parent.
+    C<QLineEdit>("txtDest")->setText(QString::fromStdString(origine_ + "/manca/anche"));
+    interazione_.RispondiCartella("");
+    C<QToolButton>("cmdSfoglia")->click();
+    C<QLineEdit>("txtOrig")->setText(QString::fromStdString(origine_));
+    interazione_.RispondiCartella("");
+    C<QToolButton>("cmdSfogliaRip")->click();
+    C<QLineEdit>("txtOrig")->setText(QString());
+    interazione_.RispondiCartella("");
+    C<QToolButton>("cmdSfogliaRip")->click();
+    EXPECT_EQ(interazione_.cartelleIniziali,
+              (std::vector<std::string>{origine_ + "/", origine_, ""}));
+}
+
+TEST(DialogoCartella, InItalianoQualunqueSiaLaLingua) {
+    ASSERT_TRUE(CaricaTraduzioni());
+    test::CartellaTemp t;
+    test::CreaCartelle(t / "base/sotto");
+    std::filesystem::last_write_time(
+        t / "base/sotto",
+        std::filesystem::file_time_type::clock::now() - std::chrono::hours(24 * 400));
+    const auto d = CreaDialogoCartella(nullptr, QStringLiteral("Seleziona destinazione"),
+                                       QString::fromStdString(t / "base"));
+    auto* vista = d->findChild<QTreeView*>(QStringLiteral("treeView"));
+    ASSERT_NE(vista, nullptr);
+    QAbstractItemModel* m = vista->model();
+    std::vector<std::string> intestazioni;
+    for (int c = 0; c < 4; ++c)
+        intestazioni.push_back(m->headerData(c, Qt::Horizontal).toString().toStdString());
+    EXPECT_EQ(intestazioni,
+              (std::vector<std::string>{"Nome", "Dimensione", "Tipo", "Data di modifica"}));
+    QModelIndex riga;
+    ASSERT_TRUE(QTest::qWaitFor([&] {
+        const QModelIndex radice = vista->rootIndex();
+        for (int r = 0; r < m->rowCount(radice); ++r) {
+            if (m->index(r, 0, radice).data().toString() == QStringLiteral("sotto")) {
+                riga = m->index(r, 0, radice);
+                return true;
+            }
+        }
+        return false;
+    }));
+    EXPECT_EQ(riga.siblingAtColumn(2).data().toString().toStdString(), "Cartella");
+    // An Italian short date: day/month/year, whatever LANG says.
+    const QString data = riga.siblingAtColumn(3).data().toString();
+    const QDate attesa = QFileInfo(QString::fromStdString(t / "base/sotto")).lastModified().date();
+    EXPECT_TRUE(data.startsWith(attesa.toString(QStringLiteral("dd/MM/yy")))) << data.toStdString();
 }
 
 TEST_F(Elenco, LeggimiApreIlFileDellaCartellaDelProgramma) {

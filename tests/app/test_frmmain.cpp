@@ -4,6 +4,9 @@
 #include <stdlib.h>
 
 #include <QApplication>
+#include <map>
+#include <QTest>
+#include <QMenu>
 #include <QCheckBox>
 #include <QLabel>
 #include <QLineEdit>
@@ -16,7 +19,7 @@
 #include <QToolButton>
 #include <cerrno>
 
-#include "app/avvio.h"
+#include "app/italiano.h"
 #include "app/frmmain.h"
 #include "platform/file_reg.h"
 #include "platform/istanza.h"
@@ -194,13 +197,17 @@ TEST_F(Avvio, ControlliConTestiIniziali) {
     EXPECT_EQ(f_.windowTitle().toStdString(), "Modulo Backup per");
     auto* tab = C<QTabWidget>("SSTab1");
     ASSERT_EQ(tab->count(), 2);
-    EXPECT_EQ(tab->tabText(0).toStdString(), "Backup");
-    EXPECT_EQ(tab->tabText(1).toStdString(), "Ripristino");
+    const auto senzaMnemonico = [](QString t) { return t.remove(QLatin1Char('&')).toStdString(); };
+    EXPECT_EQ(senzaMnemonico(tab->tabText(0)), "Backup");
+    EXPECT_EQ(senzaMnemonico(tab->tabText(1)), "Ripristino");
     EXPECT_EQ(Testo("lblCartella"), "xxx");
     EXPECT_EQ(Testo("lblMsg"), "Attendere...");
-    EXPECT_EQ(C<QRadioButton>("OptDest_0")->text().toStdString(), "Floppy A");
+    EXPECT_EQ(senzaMnemonico(C<QRadioButton>("OptDest_0")->text()), "Floppy A");
     EXPECT_EQ(C<QToolButton>("cmdRefresh")->toolTip().toStdString(), "Aggiorna");
-    EXPECT_EQ(C<QPushButton>("CmdRipristino")->text().toStdString(), "Inizia Ripristino");
+    EXPECT_FALSE(C<QToolButton>("cmdRefresh")->icon().isNull());
+    EXPECT_EQ(senzaMnemonico(C<QPushButton>("CmdRipristino")->text()), "Inizia Ripristino");
+    EXPECT_FALSE(f_.windowIcon().isNull());
+    EXPECT_FALSE(f_.windowIcon().pixmap(32, 32).toImage().pixelColor(16, 8).alpha() == 0);
     for (const char* nome : {"lbl", "Label1", "Label2", "Label3", "Label4", "frmBackup", "Frame1",
                              "txtOrig", "cmdSfogliaRip", "ListBackup"}) {
         EXPECT_NE(f_.findChild<QWidget*>(QString::fromLatin1(nome)), nullptr) << nome;
@@ -258,6 +265,77 @@ TEST(Eseguibile, SenzaAltreCopieMostraLaFinestra) {
     ASSERT_TRUE(p.waitForFinished(30000));
     EXPECT_EQ(p.exitCode(), 0);
     EXPECT_TRUE(test::Esiste(t / "f.png"));
+}
+
+}  // namespace
+}  // namespace bv
+
+namespace bv {
+namespace {
+
+// Keyboard and size: what a user without a mouse, or with a long installation path, meets.
+class Tastiera : public test::FinestraTest {};
+
+TEST_F(Tastiera, MnemoniciSenzaConflitti) {
+    std::map<QChar, QString> lettere;
+    const auto registra = [&](const QString& testo) {
+        const qsizetype p = testo.indexOf(QLatin1Char('&'));
+        ASSERT_GE(p, 0) << testo.toStdString() << ": nessun tasto Alt";
+        const QChar c = testo.at(p + 1).toLower();
+        EXPECT_EQ(lettere.count(c), 0U)
+            << testo.toStdString() << " e " << lettere[c].toStdString() << ": stesso tasto";
+        lettere[c] = testo;
+    };
+    auto* tab = C<QTabWidget>("SSTab1");
+    registra(tab->tabText(0));
+    registra(tab->tabText(1));
+    for (const char* nome : {"OptDest_0", "OptDest_1", "chkTest", "cmdBackup", "CmdRipristino"})
+        registra(C<QAbstractButton>(nome)->text());
+    for (const char* nome : {"Label3", "Label4"}) registra(C<QLabel>(nome)->text());
+    registra(C<QMenu>("mnfile")->title());
+}
+
+TEST_F(Tastiera, PercorsoLungoNonAllargaLaFinestra) {
+    // The host installed under a long path: the window still fits a small screen.
+    std::string lungo = t_ / "programmi";
+    while (lungo.size() < 500) lungo += "/cartella_con_un_nome_piuttosto_lungo";
+    test::CreaCartelle(lungo);
+    reg_.Imposta("HKLM\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\App Paths\\Brelvano.exe",
+                 "", lungo + "/Brelvano.exe");
+    const auto img = strumenti::CostruisciPe({.versione = std::array<uint16_t, 4>{1, 2, 0, 0}});
+    test::ScriviFile(lungo + "/Brelvano.exe", std::string(img.byte.begin(), img.byte.end()));
+    ImpostaPath(lungo + "/");
+    ImpostaBackup("Dest", lungo + "/");
+    ImpostaBackup("Orig", lungo + "/");
+    Carica();
+    f_.show();
+    QApplication::processEvents();
+    EXPECT_LT(f_.minimumSizeHint().width(), 640);
+    EXPECT_LT(f_.minimumSize().width(), 640);
+    auto* etichetta = C<EtichettaPercorso>("lblCartella");
+    EXPECT_EQ(etichetta->toolTip().toStdString(), lungo + "/");
+    EXPECT_NE(etichetta->text(), etichetta->toolTip());  // elided in the room it has
+    EXPECT_TRUE(etichetta->text().contains(QStringLiteral("…")));
+    f_.close();
+}
+
+TEST_F(Tastiera, InvioPremeIlPulsanteEIlFuocoTorna) {
+    test::CreaCartelle(t_ / "dati/a");
+    test::CreaCartelle(t_ / "dest");
+    test::ScriviFile(t_ / "dati/a.mdb", "a");
+    Registra(std::array<uint16_t, 4>{1, 2, 0, 0});
+    ImpostaPath(t_ / "dati/");
+    ImpostaBackup("Dest", t_ / "dest/");
+    Carica();
+    f_.show();
+    QApplication::setActiveWindow(&f_);
+    auto* pulsante = C<QPushButton>("cmdBackup");
+    pulsante->setFocus();
+    QTest::keyClick(pulsante, Qt::Key_Return);
+    ASSERT_EQ(interazione_.messaggi.size(), 1U);
+    EXPECT_EQ(interazione_.messaggi[0].testo, "Backup completato correttamente.");
+    EXPECT_EQ(QApplication::focusWidget(), pulsante);
+    f_.close();
 }
 
 }  // namespace

@@ -4,10 +4,15 @@
 
 #include <QApplication>
 #include <QListWidget>
+#include <QLabel>
+#include <QProgressBar>
 #include <QPushButton>
+#include <QStatusBar>
+#include <QTest>
 
 #include "operazioni/backup.h"
 #include "tests/app/finestra_test.h"
+#include "tests/support/fs_guasto.h"
 
 namespace bv {
 namespace {
@@ -53,6 +58,64 @@ TEST_F(RipristinoFinestra, RipristinaIlSetSelezionato) {
     EXPECT_EQ(test::LeggiTesto(t_ / "dati/dati.mdb"), "dal backup");
     EXPECT_TRUE(C<QPushButton>("CmdRipristino")->isEnabled());
     EXPECT_EQ(QApplication::overrideCursor(), nullptr);
+}
+
+TEST_F(RipristinoFinestra, MostraCosaStaFacendo) {
+    ImpostaPath(t_ / "dati/");
+    Carica();
+    std::vector<std::string> testi;
+    bool visibili = false;
+    interazione_.allaRisposta = [&](const test::MessaggioMostrato& m, Risposta) {
+        if (m.testo != "Ripristino effettuato con successo") return;
+        visibili = !C<QLabel>("lblMsgRipristino")->isHidden() &&
+                   !C<QProgressBar>("StatoRipristino")->isHidden() &&
+                   C<QProgressBar>("StatoRipristino")->value() == 100;
+    };
+    auto* etichetta = C<QLabel>("lblMsgRipristino");
+    interazione_.Rispondi(Risposta::Si);
+    // Record every status text as the label receives it.
+    test::FsGuasto guasto;
+    guasto.erroreApertura = [&](const std::string&, ModoApertura) {
+        const std::string t = etichetta->text().toStdString();
+        if (!t.empty() && (testi.empty() || testi.back() != t)) testi.push_back(t);
+        return 0;
+    };
+    C<QPushButton>("CmdRipristino")->click();
+    EXPECT_TRUE(visibili);
+    EXPECT_EQ(testi, (std::vector<std::string>{"Ricostruzione del backup...", "Decompressione...",
+                                               "Ripristino dei file..."}));
+    EXPECT_TRUE(etichetta->isHidden());  // idle again
+}
+
+TEST_F(RipristinoFinestra, ChiusuraDuranteIlLavoroRinviataAllaFine) {
+    ImpostaPath(t_ / "dati/");
+    Carica();
+    f_.show();
+    interazione_.Rispondi(Risposta::Si);
+    bool chiusaDurante = false;
+    test::FsGuasto guasto;
+    guasto.erroreApertura = [&](const std::string&, ModoApertura) {
+        // Once the restore is at work (busy pointer shown).
+        if (f_.isVisible() && QApplication::overrideCursor() != nullptr) {
+            f_.close();  // the user clicks the close button mid-restore
+            chiusaDurante = !f_.isVisible();
+        }
+        return 0;
+    };
+    C<QPushButton>("CmdRipristino")->click();
+    EXPECT_FALSE(chiusaDurante);
+    EXPECT_EQ(test::LeggiTesto(t_ / "dati/dati.mdb"), "dal backup");  // the restore went on
+    EXPECT_TRUE(f_.statusBar()->currentMessage().contains(QStringLiteral("al termine")));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return !f_.isVisible(); }));  // and closed at its end
+}
+
+TEST_F(RipristinoFinestra, BackupNellOrigineAggiornaLElenco) {
+    ImpostaPath(t_ / "sorgente/");
+    ImpostaBackup("Dest", t_ / "origine");
+    Carica();
+    C<QListWidget>("ListBackup")->clear();  // as if the list were stale
+    C<QPushButton>("cmdBackup")->click();
+    EXPECT_EQ(C<QListWidget>("ListBackup")->count(), 1);
 }
 
 TEST_F(RipristinoFinestra, NessunaRigaSelezionata) {

@@ -22,8 +22,10 @@ Risposta InterazioneScriptata::Messaggio(const std::string& testo, const std::st
     return r;
 }
 
-std::string InterazioneScriptata::ScegliCartella(const std::string& titolo) {
+std::string InterazioneScriptata::ScegliCartella(const std::string& titolo,
+                                                const std::string& iniziale) {
     titoliCartella.push_back(titolo);
+    cartelleIniziali.push_back(iniziale);
     if (cartelle_.empty()) {
         ADD_FAILURE() << "scelta di cartella inattesa: " << titolo;
         return {};

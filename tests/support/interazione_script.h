@@ -27,7 +27,7 @@ class InterazioneScriptata final : public Interazione {
 
     Risposta Messaggio(const std::string& testo, const std::string& titolo, Icona icona,
                        Pulsanti pulsanti) override;
-    std::string ScegliCartella(const std::string& titolo) override;
+    std::string ScegliCartella(const std::string& titolo, const std::string& iniziale) override;
     bool ApriDocumento(const std::string& file) override {
         documentiAperti.push_back(file);
         return apriRiesce;
@@ -41,6 +41,7 @@ class InterazioneScriptata final : public Interazione {
 
     std::vector<MessaggioMostrato> messaggi;
     std::vector<std::string> titoliCartella;
+    std::vector<std::string> cartelleIniziali;
 
   private:
     UsaInterazione uso_;

@@ -1,0 +1,89 @@
+// Italian texts, locale and folder dialog for the window.
+#include "app/italiano.h"
+
+#include <QApplication>
+#include <QFileDialog>
+#include <QFileSystemModel>
+#include <QHash>
+#include <QIdentityProxyModel>
+#include <QLibraryInfo>
+#include <QLocale>
+#include <QTranslator>
+
+namespace bv {
+
+namespace {
+
+QLocale Italiano() {
+    return QLocale(QLocale::Italian, QLocale::Italy);
+}
+
+// The few texts Qt's Italian translation does not carry (the file dialog's type names).
+class TraduzioniAggiuntive final : public QTranslator {
+  public:
+    bool isEmpty() const override { return false; }
+    QString translate(const char* contesto, const char* testo, const char* /*disambiguazione*/,
+                      int /*n*/) const override {
+        static const QHash<QString, QString> tabella = {
+            {QStringLiteral("QAbstractFileIconProvider|Folder"), QStringLiteral("Cartella")},
+            {QStringLiteral("QAbstractFileIconProvider|Drive"), QStringLiteral("Unità")},
+            {QStringLiteral("QAbstractFileIconProvider|File"), QStringLiteral("File")},
+            {QStringLiteral("QAbstractFileIconProvider|%1 File"), QStringLiteral("File %1")},
+            {QStringLiteral("QFileDialog|Choose"), QStringLiteral("Scegli")},
+            {QStringLiteral("QFileDialog|Cancel"), QStringLiteral("Annulla")},
+        };
+        return tabella.value(QLatin1String(contesto) + QLatin1Char('|') +
+                             QString::fromUtf8(testo));
+    }
+};
+
+// Qt's file model writes sizes and dates in the system's locale: here they are Italian.
+class ModelloCartelleItaliano final : public QIdentityProxyModel {
+  public:
+    using QIdentityProxyModel::QIdentityProxyModel;
+    QVariant data(const QModelIndex& indice, int ruolo) const override {
+        const auto* fs = qobject_cast<const QFileSystemModel*>(sourceModel());
+        if (fs == nullptr || ruolo != Qt::DisplayRole)
+            return QIdentityProxyModel::data(indice, ruolo);
+        const QModelIndex sorgente = mapToSource(indice);
+        switch (indice.column()) {
+            case 1:
+                if (fs->isDir(sorgente)) return QString();
+                return Italiano().formattedDataSize(fs->size(sorgente));
+            case 3:
+                return Italiano().toString(fs->lastModified(sorgente), QLocale::ShortFormat);
+            default:
+                return QIdentityProxyModel::data(indice, ruolo);
+        }
+    }
+};
+
+}  // namespace
+
+bool CaricaTraduzioni() {
+    QLocale::setDefault(Italiano());
+    static TraduzioniAggiuntive aggiuntive;
+    static bool aggiunte = QApplication::installTranslator(&aggiuntive);
+    (void)aggiunte;
+    static QTranslator traduzioni;
+    if (!traduzioni.isEmpty()) return true;
+    if (!traduzioni.load(QStringLiteral("qtbase_it"),
+                         QLibraryInfo::path(QLibraryInfo::TranslationsPath))) {
+        return false;
+    }
+    // Installed last, so it is asked first; what it lacks falls to the texts above.
+    return QApplication::installTranslator(&traduzioni);
+}
+
+std::unique_ptr<QFileDialog> CreaDialogoCartella(QWidget* genitore, const QString& titolo,
+                                                 const QString& iniziale) {
+    auto d = std::make_unique<QFileDialog>(genitore, titolo, iniziale);
+    d->setObjectName(QStringLiteral("DialogoCartella"));
+    d->setLocale(Italiano());
+    d->setFileMode(QFileDialog::Directory);
+    d->setOptions(QFileDialog::ShowDirsOnly | QFileDialog::DontUseNativeDialog);
+    d->setProxyModel(new ModelloCartelleItaliano(d.get()));
+    return d;
+}
+
+}  // namespace bv
