@@ -1,10 +1,15 @@
 // The start-up checks.
 #include "operazioni/avvio.h"
 
+#include "operazioni/giornale.h"
 #include "operazioni/programma.h"
+#include "platform/codifica.h"
 #include "platform/errore.h"
 #include "platform/impostazioni.h"
+#include "platform/filesystem.h"
+#include "platform/percorsi.h"
 #include "platform/programma.h"
+#include "util/interazione.h"
 #include "util/koutilita.h"
 
 namespace bv {
@@ -19,12 +24,49 @@ void PreparaCartellaTemp() {
     if (!Utilita().CreaPercorsoDirectory(temp)) throw Errore(3002, kMessaggioUtente);
 }
 
+bool NomeNostroInTemp(const VoceCartella& v) {
+    const std::string& n = v.nome;
+    if (v.cartella) {
+        // A restore's work folder: a number.
+        return !n.empty() && n.find_first_not_of("0123456789") == std::string::npos;
+    }
+    if (!v.file) return false;
+    const std::string m = Minuscolo(n);
+    return n == kArchivioTemporaneo || (n.starts_with("~") && m.ends_with(".tmp")) ||
+           (n.starts_with(".~bv") && m.ends_with(".tmp")) || m.ends_with(".mdb");
+}
+
+void PulisciCartellaTemp() {
+    const std::string temp = CartellaTempProgramma();
+    std::vector<VoceCartella> voci;
+    try {
+        voci = Fs().Elenca(temp);
+    } catch (const Errore&) {
+        return;
+    }
+    for (const VoceCartella& v : voci) {
+        if (!NomeNostroInTemp(v)) continue;
+        try {
+            RimuoviAlbero(temp + Separatore() + v.nome);
+        } catch (const Errore& e) {  // held by something else: the next start tries again
+            Utilita().ScriviLog("Avanzo non rimosso dalla cartella temporanea: " + e.Dettaglio());
+        }
+    }
+}
+
 StatoAvvio CaricaAvvio() {
     koUtilita& u = Utilita();
     StatoAvvio s;
     u.CurDirApp();
     if (!u.WriteAccess(CartellaProgramma())) throw Errore(3001, kMessaggioUtente);
     PreparaCartellaTemp();
+    // A restore stopped midway is finished or undone before anything else is done.
+    const std::string recupero = RecuperaRipristinoInterrotto();
+    if (!recupero.empty()) {
+        InterazioneCorrente().Messaggio(recupero, "Ripristino", Icona::Informazione,
+                                        Pulsanti::Ok);
+    }
+    PulisciCartellaTemp();
     s.cartellaInstallazione = CartellaInstallazioneHost();
     s.nonInstallato = s.cartellaInstallazione.empty();
     if (s.nonInstallato) {

@@ -8,6 +8,7 @@
 
 #include "archive/zippo.h"
 #include "operazioni/backup.h"
+#include "operazioni/giornale.h"
 #include "operazioni/programma.h"
 #include "platform/codifica.h"
 #include "platform/filesystem.h"
@@ -41,30 +42,6 @@ void RimuoviTemporanea(const std::string& cartella) {
 std::string NomeCartellaNuova(const std::string& database, const std::string& base) {
     const std::string senzaEstensione = database.substr(0, database.size() - 4);
     return Minuscolo(senzaEstensione) == base ? senzaEstensione : base;
-}
-
-// The safety copy of a database and of its companion folder, so they can be put back.
-struct CopiaSicurezza {
-    std::string database;  // where the database stood ("" when there was none)
-    std::string copiaDatabase;
-    std::string cartella;  // where its folder stood
-    std::string copiaCartella;
-};
-
-// Puts the old database and folder back after a failed move, removing what had come in.
-void RimettiAlSuoPosto(const CopiaSicurezza& c, const std::string& destinazione,
-                       const std::string& cartella) {
-    try {
-        if (!c.copiaDatabase.empty()) {
-            if (Fs().Info(destinazione).esiste) Fs().Rimuovi(destinazione);
-            Fs().Rinomina(c.copiaDatabase, c.database);
-        }
-        if (!c.copiaCartella.empty()) {
-            if (Fs().Info(cartella).esiste) RimuoviAlbero(cartella);
-            Fs().Rinomina(c.copiaCartella, c.cartella);
-        }
-    } catch (...) {  // the first error is the one to report
-    }
 }
 
 }  // namespace
@@ -186,56 +163,113 @@ EsitoRipristino EseguiRipristino(const RichiestaRipristino& r, OsservatoreRipris
         o.Messaggio("Ripristino dei file...");
         ClsInsieme restituiti;
         restituiti.GetFilenames(cartellaLavoro, "*.mdb");
-        for (int i = 1; i <= restituiti.Count(); ++i) {
+        const int n = restituiti.Count();
+        // What will be replaced, and under which names the old files are kept.
+        Giornale giornale;
+        giornale.cartellaLavoro = cartellaLavoro;
+        std::vector<std::string> basi;
+        for (int i = 1; i <= n; ++i) {
             const std::string nome = restituiti.GetItem(i);
             // The database and folder it replaces keep their names, letter case included,
             // found as Windows finds them; the folder is the one the backup takes.
             const std::string base = NomeBase(nome);
             const std::string esistente = TrovaNome(prefisso, nome);
-            const std::string destinazione =
-                Fs().Info(esistente).file ? esistente : prefisso + nome;
+            VoceGiornale v;
+            v.database = Fs().Info(esistente).file ? esistente : prefisso + nome;
             const std::string cartellaEsistente = TrovaNome(prefisso, base);
-            const std::string cartella =
-                Fs().Info(cartellaEsistente).esiste ? cartellaEsistente
-                                                    : prefisso + NomeCartellaNuova(nome, base);
-            CopiaSicurezza copia;
-            if (Fs().Info(destinazione).file) {
-                copia.database = destinazione;
-                copia.copiaDatabase = NomeLibero(destinazione, "cfb");
-                Fs().Rinomina(destinazione, copia.copiaDatabase);
-            }
-            if (Fs().Info(cartella).esiste) {
-                std::string nuovoNome;
-                if (!copia.copiaDatabase.empty()) {
-                    // The folder's copy bears the number of the database's copy.
-                    nuovoNome = cartella +
-                                copia.copiaDatabase.substr(copia.copiaDatabase.find_last_of('.'));
+            v.cartella = Fs().Info(cartellaEsistente).esiste
+                             ? cartellaEsistente
+                             : prefisso + NomeCartellaNuova(nome, base);
+            if (Fs().Info(v.database).file) v.copiaDatabase = NomeLibero(v.database, "cfb");
+            if (Fs().Info(v.cartella).esiste) {
+                // The folder's copy bears the number of the database's copy; a folder without
+                // its database, or a name already taken, gets a free name of its own.
+                if (!v.copiaDatabase.empty()) {
+                    v.copiaCartella =
+                        v.cartella + v.copiaDatabase.substr(v.copiaDatabase.find_last_of('.'));
                 }
-                // A folder without its database, or a name already taken: a free name of its own.
-                if (nuovoNome.empty() || Fs().Info(nuovoNome).esiste)
-                    nuovoNome = NomeLibero(cartella, "cfb");
-                Fs().Rinomina(cartella, nuovoNome);
-                copia.cartella = cartella;
-                copia.copiaCartella = nuovoNome;
+                if (v.copiaCartella.empty() || Fs().Info(v.copiaCartella).esiste)
+                    v.copiaCartella = NomeLibero(v.cartella, "cfb");
             }
-            try {
-                SpostaFile(lavoro + nome, destinazione, [&] { pulsazione(); });
-                Fs().CreaCartella(cartella);
+            const std::string provvisorio = prefisso + "~bvripristino" + std::to_string(i);
+            v.nuovoDatabase = provvisorio + ".tmp";
+            v.nuovaCartella = provvisorio + ".dir";
+            for (const std::string& p : {v.nuovoDatabase, v.nuovaCartella})
+                if (Fs().Info(p).esiste) RimuoviAlbero(p);  // our own name, from an older run
+            giornale.voci.push_back(v);
+            basi.push_back(base);
+        }
+
+        // First every restored file goes into the data folder under its staged name: until the
+        // journal says "conferma", a failure or a crash leaves the data exactly as it was.
+        ScriviGiornale(giornale);
+        try {
+            for (int i = 1; i <= n; ++i) {
+                VoceGiornale& v = giornale.voci[static_cast<size_t>(i - 1)];
+                const std::string& base = basi[static_cast<size_t>(i - 1)];
+                SpostaFile(lavoro + restituiti.GetItem(i), v.nuovoDatabase, [&] { pulsazione(); });
+                Fs().CreaCartella(v.nuovaCartella);
                 ClsInsieme compagni;
                 compagni.GetFilenames(cartellaLavoro, base + "_*");
                 for (int j = 1; j <= compagni.Count(); ++j) {
                     const std::string f = compagni.GetItem(j);
-                    SpostaFile(lavoro + f, cartella + Separatore() + f.substr(base.size() + 1),
+                    SpostaFile(lavoro + f,
+                               v.nuovaCartella + Separatore() + f.substr(base.size() + 1),
                                [&] { pulsazione(); });
                     pulsazione();
                 }
-            } catch (...) {
-                RimettiAlSuoPosto(copia, destinazione, cartella);
-                throw;
+                Fs().SincronizzaCartella(v.nuovaCartella);
+                v.identitaNuova = Fs().Info(v.nuovaCartella).identita;
+                o.Avanzamento(75.0 + 20.0 * i / n);
             }
-            o.Avanzamento(75.0 + 25.0 * i / restituiti.Count());
-            pulsazione();
+            Fs().SincronizzaCartella(CartellaDi(prefisso + "x"));
+            giornale.fase = Giornale::Fase::Conferma;
+            ScriviGiornale(giornale);
+        } catch (...) {
+            for (const VoceGiornale& v : giornale.voci) {
+                try {
+                    AnnullaVoce(v, false);
+                } catch (const Errore& e) {
+                    Utilita().ScriviLog("Pulizia dopo un ripristino fallito: " + e.Dettaglio());
+                }
+            }
+            RimuoviGiornale();
+            throw;
         }
+
+        // Then each database and folder is replaced in one rename, the old ones kept as
+        // safety copies. A failure puts back everything changed; a crash is finished by the
+        // next start from the journal.
+        size_t fatte = 0;
+        try {
+            for (const VoceGiornale& v : giornale.voci) {
+                CompletaVoce(v);
+                ++fatte;
+                o.Avanzamento(95.0 + 5.0 * static_cast<double>(fatte) / n);
+                pulsazione();
+            }
+        } catch (...) {
+            bool annullato = true;
+            for (size_t k = std::min(fatte + 1, giornale.voci.size()); k-- > 0;) {
+                try {
+                    AnnullaVoce(giornale.voci[k], true);
+                } catch (const Errore& e) {
+                    annullato = false;
+                    Utilita().ScriviLog("Ripristino non annullato: " + e.Dettaglio());
+                }
+            }
+            for (size_t k = fatte + 1; k < giornale.voci.size(); ++k) {
+                try {
+                    AnnullaVoce(giornale.voci[k], false);
+                } catch (const Errore&) {
+                    annullato = false;
+                }
+            }
+            // Left in place when something could not be put back: the next start finishes it.
+            if (annullato) RimuoviGiornale();
+            throw;
+        }
+        RimuoviGiornale();
 
         o.Occupato(false);
         RimuoviTemporanea(cartellaLavoro);

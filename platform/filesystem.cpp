@@ -112,6 +112,10 @@ void File::Posiziona(uint64_t offset) {
 void File::Sincronizza() {
     Fs().Sincronizza(h_);
 }
+
+void File::ScartaCache() {
+    Fs().ScartaCache(h_);
+}
 uint64_t File::Dimensione() {
     return Fs().Dimensione(h_);
 }

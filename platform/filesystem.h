@@ -19,6 +19,7 @@ struct InfoFile {
     uint64_t dimensione = 0;
     int64_t modifica = 0;      // last modification, seconds since 1970
     uint32_t permessi = 0644;  // POSIX permission bits
+    uint64_t identita = 0;     // tells one file or folder from another on its volume
 };
 
 struct VoceCartella {
@@ -71,6 +72,15 @@ class FileSystem {
     virtual double SpazioLibero(const std::string& percorso) = 0;
     virtual void CambiaCartellaCorrente(const std::string& cartella) = 0;
     virtual void ImpostaDataModifica(const std::string& percorso, int64_t secondi) = 0;
+    virtual void ImpostaPermessi(const std::string& percorso, uint32_t permessi) = 0;
+    // A second name for an existing file on the same volume (a hard link); fails where the
+    // volume has none (then a flushed copy serves).
+    virtual void CollegaFisso(const std::string& esistente, const std::string& nuovo) = 0;
+    // Swaps two existing names in one atomic step; false, with nothing changed, where the
+    // platform or the volume cannot (callers then use two renames).
+    virtual bool ScambiaNomi(const std::string& a, const std::string& b) = 0;
+    // Drops what the system caches of an open file, so the next read comes from the medium.
+    virtual void ScartaCache(int h) = 0;
 };
 
 // The real file system of the platform.
@@ -113,6 +123,8 @@ class File {
     void ScriviTuttoDa(uint64_t offset, const void* buf, size_t n);
     void Posiziona(uint64_t offset);
     void Sincronizza();
+    // Drops the cached pages, so what is read next comes from the medium.
+    void ScartaCache();
     uint64_t Dimensione();
     void Chiudi();
     const std::string& Percorso() const { return percorso_; }

@@ -179,6 +179,7 @@ class FsPosix final : public FileSystem {
         info.nascosto = Nascosto(NomeDi(percorso));
         info.modifica = static_cast<int64_t>(st.st_mtime);
         info.permessi = static_cast<uint32_t>(st.st_mode & 07777);
+        info.identita = static_cast<uint64_t>(st.st_ino) ^ (static_cast<uint64_t>(st.st_dev) << 40);
         return info;
     }
 
@@ -271,6 +272,28 @@ class FsPosix final : public FileSystem {
         if (::utimensat(AT_FDCWD, percorso.c_str(), tempi, 0) != 0) {
             Fallisci(percorso, Oggetto::File, "utimensat");
         }
+    }
+
+    void ImpostaPermessi(const std::string& percorso, uint32_t permessi) override {
+        if (::chmod(percorso.c_str(), static_cast<mode_t>(permessi)) != 0)
+            Fallisci(percorso, Oggetto::File, "chmod");
+    }
+
+    void CollegaFisso(const std::string& esistente, const std::string& nuovo) override {
+        if (::link(esistente.c_str(), nuovo.c_str()) != 0)
+            Fallisci(esistente, Oggetto::File, "link");
+    }
+
+    bool ScambiaNomi(const std::string& a, const std::string& b) override {
+        if (::renameat2(AT_FDCWD, a.c_str(), AT_FDCWD, b.c_str(), RENAME_EXCHANGE) == 0)
+            return true;
+        if (errno == ENOSYS || errno == EINVAL || errno == ENOTSUP) return false;
+        Fallisci(a, Oggetto::File, "renameat2");
+    }
+
+    void ScartaCache(int h) override {
+        // Advice only: a system that ignores it still reads correct data.
+        (void)::posix_fadvise(h, 0, 0, POSIX_FADV_DONTNEED);
     }
 
   private:

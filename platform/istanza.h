@@ -1,4 +1,5 @@
-// One running copy per user: the window and the command line share one lock.
+// One running copy per program folder: the window and the command line, whoever starts them
+// and in whatever environment, share one lock, since they share the folder's Temp and log.
 #pragma once
 
 #include <string>
@@ -19,7 +20,7 @@ class BloccoIstanza {
     int fd_ = -1;
 };
 
-// The lock file: $XDG_RUNTIME_DIR/bvbackup.lock, else /tmp/bvbackup-<uid>.lock.
+// The lock file: "bvbackup.lock" in the program folder.
 std::string PercorsoBloccoIstanza();
 
 }  // namespace bv

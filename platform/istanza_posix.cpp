@@ -1,25 +1,31 @@
-// Single-copy lock with flock(2): released by the kernel when the process ends, however it ends.
+// Single-copy lock with flock(2) on a file in the program folder: released by the kernel when
+// the process ends, however it ends.
 #include <fcntl.h>
 #include <sys/file.h>
 #include <unistd.h>
 
-#include <cstdlib>
+#include <cerrno>
 
 #include "platform/istanza.h"
+#include "platform/programma.h"
 
 namespace bv {
 
 std::string PercorsoBloccoIstanza() {
-    const char* runtime = std::getenv("XDG_RUNTIME_DIR");
-    if (runtime != nullptr && *runtime != '\0') return std::string(runtime) + "/bvbackup.lock";
-    return "/tmp/bvbackup-" + std::to_string(::getuid()) + ".lock";
+    std::string cartella = CartellaProgramma();
+    if (!cartella.empty() && cartella.back() != '/') cartella += '/';
+    return cartella + "bvbackup.lock";
 }
 
 bool BloccoIstanza::Acquisisci() {
     if (fd_ >= 0) return true;
     const std::string percorso = PercorsoBloccoIstanza();
-    const int fd = ::open(percorso.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600);
-    if (fd < 0) return false;
+    int fd = ::open(percorso.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0666);
+    // Another user's lock file: a lock needs no write permission.
+    if (fd < 0 && errno == EACCES) fd = ::open(percorso.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW);
+    // No lock can be had (a program folder without write access): that is no other copy; the
+    // start-up reports the folder.
+    if (fd < 0) return true;
     if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
         ::close(fd);
         return false;

@@ -4,6 +4,7 @@
 #include <stdlib.h>
 
 #include <QApplication>
+#include <QFileInfo>
 #include <map>
 #include <QTest>
 #include <QMenu>
@@ -240,8 +241,13 @@ TEST(Eseguibile, SecondaCopiaEsceSubitoInSilenzio) {
     const char* prima = std::getenv("XDG_RUNTIME_DIR");
     const std::string salvato = prima != nullptr ? prima : "";
     ::setenv("XDG_RUNTIME_DIR", t.Percorso().c_str(), 1);
+    // The lock of the executable's own folder.
+    ImpostaCartellaProgramma(
+        QFileInfo(QStringLiteral(BVBACKUP_ESEGUIBILE)).absolutePath().toStdString());
     BloccoIstanza primaCopia;
-    ASSERT_TRUE(primaCopia.Acquisisci());
+    const bool acquisito = primaCopia.Acquisisci();
+    ImpostaCartellaProgramma("");
+    ASSERT_TRUE(acquisito);
     QProcess p;
     p.setProcessEnvironment(Ambiente(t));
     p.start(QStringLiteral(BVBACKUP_ESEGUIBILE), {});

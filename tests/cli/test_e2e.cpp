@@ -9,6 +9,7 @@
 #include <regex>
 
 #include "platform/istanza.h"
+#include "platform/programma.h"
 #include "tests/cli/ambiente_cli.h"
 #include "tests/support/processo.h"
 
@@ -100,11 +101,11 @@ TEST_F(Eseguibile, DomandeSenzaTerminaleAnnullate) {
 }
 
 TEST_F(Eseguibile, SecondaCopiaRifiutata) {
-    ::setenv("XDG_RUNTIME_DIR", (t_ / "runtime").c_str(), 1);
+    ImpostaCartellaProgramma(t_ / "programma");  // the copied executable's folder
     BloccoIstanza prima;
     ASSERT_TRUE(prima.Acquisisci());
+    ImpostaCartellaProgramma("");
     const auto r = Cli({"backup"});
-    ::unsetenv("XDG_RUNTIME_DIR");
     EXPECT_EQ(r.stato, 1);
     EXPECT_NE(r.err.find("Un'altra copia"), std::string::npos);
 }

@@ -7,6 +7,7 @@
 
 #include "platform/file_aperto.h"
 #include "platform/istanza.h"
+#include "platform/programma.h"
 #include "tests/support/cartella_temp.h"
 #include "tests/support/processo.h"
 
@@ -43,20 +44,22 @@ TEST(FileAperto, MancanteNascostoOCartellaNonSonoInUso) {
     EXPECT_FALSE(FileInUso(nascosto));
 }
 
-TEST(BloccoIstanza, UnaSolaCopiaPerUtente) {
+TEST(BloccoIstanza, UnaSolaCopiaPerCartellaDelProgramma) {
     test::CartellaTemp t;
+    ImpostaCartellaProgramma(t.Percorso());
     const char* prima = std::getenv("XDG_RUNTIME_DIR");
     const std::string salvato = prima != nullptr ? prima : "";
-    ::setenv("XDG_RUNTIME_DIR", t.Percorso().c_str(), 1);
+    ::setenv("XDG_RUNTIME_DIR", (t / "manca").c_str(), 1);  // a missing folder changes nothing
     EXPECT_EQ(PercorsoBloccoIstanza(), t / "bvbackup.lock");
     {
         BloccoIstanza primo;
         ASSERT_TRUE(primo.Acquisisci());
         BloccoIstanza secondo;
         EXPECT_FALSE(secondo.Acquisisci());
-        // Another process is refused as well.
+        // Another process is refused as well, whatever its environment (cron has none).
         const pid_t pid = ::fork();
         if (pid == 0) {
+            ::unsetenv("XDG_RUNTIME_DIR");
             BloccoIstanza altro;
             ::_exit(altro.Acquisisci() ? 1 : 0);
         }
@@ -66,6 +69,12 @@ TEST(BloccoIstanza, UnaSolaCopiaPerUtente) {
     }
     BloccoIstanza dopo;
     EXPECT_TRUE(dopo.Acquisisci());
+    // Another program folder is another installation, with a lock of its own.
+    test::CreaCartelle(t / "altra");
+    ImpostaCartellaProgramma(t / "altra");
+    BloccoIstanza altrove;
+    EXPECT_TRUE(altrove.Acquisisci());
+    ImpostaCartellaProgramma("");
     if (prima != nullptr) {
         ::setenv("XDG_RUNTIME_DIR", salvato.c_str(), 1);
     } else {

@@ -7,7 +7,34 @@
 
 namespace bv::test {
 
+void FsGuasto::Prima(const char* operazione, const std::string& percorso) {
+    ++operazioni;
+    if (!prima) return;
+    if (const int e = prima(operazione, percorso); e != 0) {
+        throw ErroreDaErrno(e, percorso, Oggetto::File,
+                            std::string(operazione) + " (guasto di prova)");
+    }
+}
+
+size_t FsGuasto::Leggi(int h, void* buf, size_t n) {
+    Prima("read", percorsi_[h]);
+    if (registraLetture) letture.push_back("leggi:" + percorsi_[h]);
+    return reale_.Leggi(h, buf, n);
+}
+
+size_t FsGuasto::LeggiDa(int h, uint64_t o, void* buf, size_t n) {
+    Prima("pread", percorsi_[h]);
+    if (registraLetture) letture.push_back("leggi:" + percorsi_[h]);
+    return reale_.LeggiDa(h, o, buf, n);
+}
+
+void FsGuasto::ScartaCache(int h) {
+    if (registraLetture) letture.push_back("scarta:" + percorsi_[h]);
+    reale_.ScartaCache(h);
+}
+
 int FsGuasto::Apri(const std::string& percorso, ModoApertura modo) {
+    Prima("open", percorso);
     if (erroreApertura) {
         if (const int e = erroreApertura(percorso, modo); e != 0) {
             throw ErroreDaErrno(e, percorso, Oggetto::File, "open (guasto di prova)");
@@ -25,6 +52,7 @@ int FsGuasto::ControllaScrittura(int h, size_t n) {
 }
 
 size_t FsGuasto::Scrivi(int h, const void* buf, size_t n) {
+    Prima("write", percorsi_[h]);
     ++scritture;
     if (scritture == scritturaCheFallisce) {
         throw ErroreDaErrno(errnoScrittura, "", Oggetto::File, "write (guasto di prova)");
@@ -37,6 +65,7 @@ size_t FsGuasto::Scrivi(int h, const void* buf, size_t n) {
 }
 
 size_t FsGuasto::ScriviDa(int h, uint64_t o, const void* buf, size_t n) {
+    Prima("pwrite", percorsi_[h]);
     ++scritture;
     if (scritture == scritturaCheFallisce) {
         throw ErroreDaErrno(errnoScrittura, "", Oggetto::File, "pwrite (guasto di prova)");
@@ -49,6 +78,7 @@ size_t FsGuasto::ScriviDa(int h, uint64_t o, const void* buf, size_t n) {
 }
 
 void FsGuasto::Sincronizza(int h) {
+    Prima("fsync", percorsi_[h]);
     if (errnoSincronizza != 0) {
         throw ErroreDaErrno(errnoSincronizza, "", Oggetto::File, "fsync (guasto di prova)");
     }
@@ -56,6 +86,7 @@ void FsGuasto::Sincronizza(int h) {
 }
 
 void FsGuasto::CreaCartella(const std::string& p) {
+    Prima("mkdir", p);
     if (erroreCreaCartella) {
         if (const int e = erroreCreaCartella(p); e != 0) {
             throw ErroreDaErrno(e, p, Oggetto::Cartella, "mkdir (guasto di prova)");
@@ -65,6 +96,7 @@ void FsGuasto::CreaCartella(const std::string& p) {
 }
 
 void FsGuasto::Rinomina(const std::string& da, const std::string& a) {
+    Prima("rename", a);
     if (errnoRinomina != 0)
         throw ErroreDaErrno(errnoRinomina, da, Oggetto::File, "rename (guasto di prova)");
     if (erroreRinomina) {

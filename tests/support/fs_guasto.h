@@ -7,6 +7,7 @@
 #include <map>
 #include <string>
 
+#include "platform/errore.h"
 #include "platform/filesystem.h"
 
 namespace bv::test {
@@ -32,12 +33,18 @@ class FsGuasto final : public FileSystem {
     std::function<double(const std::string&)> spazio;
     // errno for writing n bytes into the file at a path, 0 to let it through (a disk that fills).
     std::function<int(const std::string& percorso, size_t n)> erroreScrittura;
+    // Called before every operation that can fail (open, read, write, flush, rename, remove,
+    // make or remove a folder, link, exchange), counted in `operazioni`: an errno fails it.
+    // The fault and crash loops fail, or end the process at, the N-th one.
+    std::function<int(const char* operazione, const std::string& percorso)> prima;
+    int operazioni = 0;
+    // Every cache drop and read, in order ("scarta:<path>", "leggi:<path>"), when asked.
+    bool registraLetture = false;
+    std::vector<std::string> letture;
 
     int Apri(const std::string& percorso, ModoApertura modo) override;
-    size_t Leggi(int h, void* buf, size_t n) override { return reale_.Leggi(h, buf, n); }
-    size_t LeggiDa(int h, uint64_t o, void* buf, size_t n) override {
-        return reale_.LeggiDa(h, o, buf, n);
-    }
+    size_t Leggi(int h, void* buf, size_t n) override;
+    size_t LeggiDa(int h, uint64_t o, void* buf, size_t n) override;
     size_t Scrivi(int h, const void* buf, size_t n) override;
     size_t ScriviDa(int h, uint64_t o, const void* buf, size_t n) override;
     void Posiziona(int h, uint64_t o) override { reale_.Posiziona(h, o); }
@@ -50,10 +57,19 @@ class FsGuasto final : public FileSystem {
     InfoFile Info(const std::string& p) override { return reale_.Info(p); }
     std::vector<VoceCartella> Elenca(const std::string& c) override { return reale_.Elenca(c); }
     void CreaCartella(const std::string& p) override;
-    void RimuoviCartella(const std::string& p) override { reale_.RimuoviCartella(p); }
+    void RimuoviCartella(const std::string& p) override {
+        Prima("rmdir", p);
+        reale_.RimuoviCartella(p);
+    }
     void Rinomina(const std::string& da, const std::string& a) override;
-    void Rimuovi(const std::string& p) override { reale_.Rimuovi(p); }
-    void SincronizzaCartella(const std::string& c) override { reale_.SincronizzaCartella(c); }
+    void Rimuovi(const std::string& p) override {
+        Prima("unlink", p);
+        reale_.Rimuovi(p);
+    }
+    void SincronizzaCartella(const std::string& c) override {
+        Prima("fsync-dir", c);
+        reale_.SincronizzaCartella(c);
+    }
     double SpazioLibero(const std::string& p) override {
         return spazio ? spazio(p) : reale_.SpazioLibero(p);
     }
@@ -61,9 +77,28 @@ class FsGuasto final : public FileSystem {
     void ImpostaDataModifica(const std::string& p, int64_t s) override {
         reale_.ImpostaDataModifica(p, s);
     }
+    void ImpostaPermessi(const std::string& p, uint32_t m) override {
+        Prima("chmod", p);
+        reale_.ImpostaPermessi(p, m);
+    }
+    void CollegaFisso(const std::string& e, const std::string& n) override {
+        Prima("link", n);
+        if (erroreCollega != 0)
+            throw ErroreDaErrno(erroreCollega, e, Oggetto::File, "link (guasto di prova)");
+        reale_.CollegaFisso(e, n);
+    }
+    bool ScambiaNomi(const std::string& a, const std::string& b) override {
+        Prima("exchange", a);
+        return !scambioNonSupportato && reale_.ScambiaNomi(a, b);
+    }
+    void ScartaCache(int h) override;
+    // errno for every hard link (a volume without them); the exchange of names refused.
+    int erroreCollega = 0;
+    bool scambioNonSupportato = false;
 
   private:
     int ControllaScrittura(int h, size_t n);
+    void Prima(const char* operazione, const std::string& percorso);
 
     std::map<int, std::string> percorsi_;
     FileSystem& reale_ = FsDiSistema();
