@@ -58,6 +58,7 @@ bool EseguiBackup(const RichiestaBackup& r, OsservatoreOperazione& o) {
     koUtilita& u = Utilita();
     std::unique_ptr<ClsSpan> span;
     Pulsazione pulsazione(o);
+    std::string destinazioneProvvisoria;  // where staged files of this run may stand
     try {
         o.VisibileStato(true);
         const double k = r.verifica ? 2 : 1;
@@ -141,12 +142,22 @@ bool EseguiBackup(const RichiestaBackup& r, OsservatoreOperazione& o) {
         o.Aggiorna();
         span = std::make_unique<ClsSpan>();
         span->Battito = [&] { pulsazione(); };
+        // In a folder the new set is written beside the old one of the same name and takes its
+        // place only when complete (and verified): a failure leaves the old set as it was.
+        // Removable disks cannot hold both: there the blocks replace each other as they come.
+        const bool provvisorio = !r.floppy;
+        if (provvisorio) {
+            ClsSpan::ScartaSetProvvisori(destinazione);
+            span->ScritturaProvvisoria(true);
+            destinazioneProvvisoria = destinazione;
+        }
         span->filename(archivio);
         span->CaricaMemoria();
         Fs().Rimuovi(archivio);
         o.Avanzamento(66.0 / k);
         o.Aggiorna();
         const std::string nomeSet = "BV" + FormattaData(Adesso(), "yyyyMMdd");
+        const std::string nomeScritto = (provvisorio ? ClsSpan::kPrefissoProvvisorio : "") + nomeSet;
         span->Avanzamento = [&](int16_t, int16_t pc) {
             o.Avanzamento(66.0 / k + 34.0 / k * pc / 100.0);
             pulsazione();
@@ -163,7 +174,7 @@ bool EseguiBackup(const RichiestaBackup& r, OsservatoreOperazione& o) {
                 o.Avanzamento(50.0 + 16.0 * pc / 100.0);
                 pulsazione();
             };
-            span->Ricostruisci(destinazione, nomeSet, archivio, true);
+            span->Ricostruisci(destinazione, nomeScritto, archivio, true);
             o.Avanzamento(66);
             o.Aggiorna();
             span->Dealloca();
@@ -207,6 +218,10 @@ bool EseguiBackup(const RichiestaBackup& r, OsservatoreOperazione& o) {
             o.Messaggio("fine operazione.");
         }
 
+        if (provvisorio) {
+            span->ConfermaSet(destinazione, nomeSet);
+            destinazioneProvvisoria.clear();
+        }
         o.Aggiorna();
         o.Occupato(false);
         InterazioneCorrente().Messaggio("Backup completato correttamente.", "Backup",
@@ -214,6 +229,13 @@ bool EseguiBackup(const RichiestaBackup& r, OsservatoreOperazione& o) {
         o.VisibileStato(false);
         return true;
     } catch (...) {
+        if (!destinazioneProvvisoria.empty()) {
+            try {
+                ClsSpan::ScartaSetProvvisori(destinazioneProvvisoria);
+            } catch (const Errore& e) {  // a volume gone: nothing more to tidy
+                Utilita().ScriviLog("Set provvisorio non rimosso: " + e.Dettaglio());
+            }
+        }
         MostraErroreCorrente(span, o);
         o.VisibileStato(false);
         return false;

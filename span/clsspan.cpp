@@ -244,7 +244,8 @@ void ClsSpan::Span(const std::string& path, const std::string& nomefile) {
         }
         limite = std::min<int64_t>(limite, kMassimoBlocco);
         const std::string cartella = NormalizzaCartella(path);
-        const std::string blocco = cartella + nomefile + "#" + std::to_string(n);
+        const std::string blocco = cartella + (provvisoria_ ? kPrefissoProvvisorio : "") +
+                                   nomefile + "#" + std::to_string(n);
         const auto dati = EstraiBlocco(offset, static_cast<size_t>(limite));
         ScriviDurevole(blocco, dati);
         offset += dati.size();
@@ -266,7 +267,32 @@ void ClsSpan::Span(const std::string& path, const std::string& nomefile) {
         ++n;
         if (Avanzamento) Avanzamento(0, Percentuale(static_cast<double>(offset), dimensione_));
     }
+    blocchiScritti_ = n;
     stato_ = StatoSuddiviso;
+}
+
+void ClsSpan::ConfermaSet(const std::string& path, const std::string& nomefile) {
+    const std::string cartella = NormalizzaCartella(path);
+    const auto nome = [&](bool provvisorio, int32_t n, const char* estensione) {
+        return cartella + (provvisorio ? kPrefissoProvvisorio : "") + nomefile + "#" +
+               std::to_string(n) + estensione;
+    };
+    // Blocks first, descriptors last: a set is readable once its descriptors are.
+    for (const char* estensione : {"", ".inf"}) {
+        for (int32_t n = 0; n < blocchiScritti_; ++n)
+            Fs().Rinomina(nome(true, n, estensione), nome(false, n, estensione));
+        Fs().SincronizzaCartella(CartellaDi(cartella + "x"));
+    }
+}
+
+void ClsSpan::ScartaSetProvvisori(const std::string& path) {
+    std::string cartella = path;
+    if (!cartella.empty() && cartella.back() != Separatore()) cartella += Separatore();
+    const std::string prefisso = std::string(kPrefissoProvvisorio) + "BV";
+    for (const VoceCartella& v : Fs().Elenca(cartella.empty() ? "." : cartella)) {
+        if (v.file && v.nome.starts_with(prefisso) && v.nome.size() > 11 && v.nome[11] == '#')
+            Fs().Rimuovi(cartella + v.nome);
+    }
 }
 
 void ClsSpan::Ricostruisci(const std::string& pathOrigine, const std::string& nomefile,

@@ -53,6 +53,16 @@ class ClsSpan {
                       const std::string& dest, bool verifica);
     // Splits the loaded archive into blocks and descriptors in `path`.
     void Span(const std::string& path, const std::string& nomefile);
+
+    // Staged writing, for a folder that may hold a good set of the same name: Span then writes
+    // each file under kPrefissoProvvisorio + its name (the descriptors' contents unchanged),
+    // and ConfermaSet puts the whole set in place; a failure leaves the old set as it was.
+    static constexpr const char* kPrefissoProvvisorio = "~";
+    void ScritturaProvvisoria(bool attiva) { provvisoria_ = attiva; }
+    // Renames the staged blocks, then the staged descriptors, over the set's names; flushed.
+    void ConfermaSet(const std::string& path, const std::string& nomefile);
+    // Removes every staged file of any set ("~BV…#…") in a folder: a failed or killed run's.
+    static void ScartaSetProvvisori(const std::string& path);
     // Usable bytes on a drive (at most 2,147,483,647); with `cambioDisk`, asks for a new
     // disk while it has less than 10,000 bytes.
     int32_t GetSpazioDisco(const std::string& unita, bool cambioDisk);
@@ -83,6 +93,8 @@ class ClsSpan {
     koUtilita utilita_;
     std::string filename_;
     int32_t stato_ = StatoVuoto;
+    bool provvisoria_ = false;
+    int32_t blocchiScritti_ = 0;
 };
 
 }  // namespace bv

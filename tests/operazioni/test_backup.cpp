@@ -165,11 +165,93 @@ TEST_F(Backup, VerificaLasciaLaCartellaTemporaneaPulita) {
 
 TEST_F(Backup, BloccoDanneggiatoPrimaDellaVerifica) {
     osservatore_.suMessaggio = [this](const std::string& m) {
-        if (m == "test...") std::filesystem::resize_file(dest_ + "/BV20240315#0", 100);
+        // The new set is verified under its staged name, before it takes the set's name.
+        if (m == "test...") std::filesystem::resize_file(dest_ + "/~BV20240315#0", 100);
     };
     EXPECT_FALSE(EseguiBackup(Richiesta(true), osservatore_));
     EXPECT_EQ(osservatore_.errori, std::vector<int32_t>{10005});
+    EXPECT_EQ(VociIn(dest_), 0U);  // no set, and no staged file left
 }
+
+// A second backup of the same day that fails, at any point, leaves the first set whole.
+struct CasoSecondoBackup {
+    const char* nome;
+    std::function<void(test::FsGuasto&, const std::string& dest)> guasta;
+    int32_t numero;
+};
+
+class SecondoBackupFallito : public Backup,
+                             public ::testing::WithParamInterface<CasoSecondoBackup> {};
+
+TEST_P(SecondoBackupFallito, IlPrimoSetRestaIntegro) {
+    ASSERT_TRUE(EseguiBackup(Richiesta(false), osservatore_));
+    const auto primo = Membri(dest_, "BV20240315");
+    // Each file by name and a hash of its bytes (a failure prints names, not binary data).
+    const auto impronte = [this] {
+        std::map<std::string, size_t> m;
+        for (const auto& e : std::filesystem::directory_iterator(dest_))
+            m[e.path().filename()] = std::hash<std::string>{}(test::LeggiTesto(e.path()));
+        return m;
+    };
+    const auto fileDelPrimo = impronte();
+    // The data grows: the new set differs from the old one.
+    test::ScriviFile(dati_ + "/c.mdb", Rumore(300000, 3));
+    test::CreaCartelle(dati_ + "/c");
+    test::FsGuasto guasto;
+    GetParam().guasta(guasto, dest_);
+    if (GetParam().numero == 10003) interazione_.Rispondi(Risposta::Annulla);
+    osservatore_.errori.clear();
+    EXPECT_FALSE(EseguiBackup(Richiesta(true), osservatore_));
+    EXPECT_EQ(osservatore_.errori, std::vector<int32_t>{GetParam().numero});
+    EXPECT_EQ(impronte(), fileDelPrimo);  // byte for byte, and nothing staged left beside it
+    EXPECT_TRUE(Membri(dest_, "BV20240315") == primo);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Casi, SecondoBackupFallito,
+    ::testing::Values(
+        CasoSecondoBackup{"disco_pieno_al_secondo_blocco",
+                          [](test::FsGuasto& g, const std::string& d) {
+                              // A small volume: room for the old set and a block of the new.
+                              g.spazio = [d](const std::string& p) {
+                                  if (!p.starts_with(d)) return FsDiSistema().SpazioLibero(p);
+                                  double usati = 0;
+                                  for (const auto& e : std::filesystem::directory_iterator(d))
+                                      usati += static_cast<double>(e.file_size());
+                                  return std::max(0.0, 250000.0 - usati);
+                              };
+                          },
+                          10003},  // the new-disk prompt, answered Cancel
+        CasoSecondoBackup{"scrittura_fallita",
+                          [](test::FsGuasto& g, const std::string& d) {
+                              g.erroreScrittura = [d](const std::string& p, size_t) {
+                                  return p.starts_with(d) && p.find("BV20240315#0.inf") !=
+                                                                    std::string::npos
+                                             ? 5
+                                             : 0;
+                              };
+                          },
+                          57},
+        CasoSecondoBackup{"verifica_fallita",
+                          [](test::FsGuasto& g, const std::string& d) {
+                              g.prima = [d](const char* op, const std::string& p) {
+                                  // The rebuilt archive cannot be written.
+                                  return std::string(op) == "open" && p.find("~~dati.zip") !=
+                                                                          std::string::npos
+                                             ? 28
+                                             : 0;
+                              };
+                              (void)d;
+                          },
+                          61},
+        CasoSecondoBackup{"conferma_fallita",
+                          [](test::FsGuasto& g, const std::string& d) {
+                              g.erroreRinomina = [d](const std::string& da, const std::string&) {
+                                  return da == d + "/~BV20240315#0" ? 5 : 0;
+                              };
+                          },
+                          57}),
+    [](const auto& info) { return std::string(info.param.nome); });
 
 TEST_F(Backup, SorgenteCambiataDopoLaCompressione) {
     osservatore_.suMessaggio = [this](const std::string& m) {
