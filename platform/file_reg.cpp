@@ -1,6 +1,9 @@
 // Reading and in-place editing of registry export files.
 #include "platform/file_reg.h"
 
+#include <cctype>
+#include <optional>
+
 #include "platform/codifica.h"
 
 namespace bv {
@@ -69,8 +72,46 @@ std::string Escape(std::string_view s) {
     return out;
 }
 
+bool HaControlli(std::string_view s) {
+    for (const char c : s)
+        if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F) return true;
+    return false;
+}
+
+// A string with line breaks or other control characters cannot stand between quotes on one
+// line: it is written as the registry editor writes such a string, its UTF-16LE bytes.
+std::string Hex1(std::string_view testo) {
+    const std::string byte = Utf8AUtf16le(testo) + std::string(2, '\0');
+    static const char* const cifre = "0123456789abcdef";
+    std::string r = "hex(1):";
+    for (size_t i = 0; i < byte.size(); ++i) {
+        if (i > 0) r += ',';
+        const auto b = static_cast<unsigned char>(byte[i]);
+        r += cifre[b >> 4];
+        r += cifre[b & 15];
+    }
+    return r;
+}
+
+std::optional<std::string> DaHex1(std::string_view dati) {
+    std::string byte;
+    for (size_t i = 0; i < dati.size();) {
+        while (i < dati.size() && (dati[i] == ',' || dati[i] == ' ' || dati[i] == '\t')) ++i;
+        if (i >= dati.size()) break;
+        if (i + 1 >= dati.size() || !std::isxdigit(static_cast<unsigned char>(dati[i])) ||
+            !std::isxdigit(static_cast<unsigned char>(dati[i + 1])))
+            return std::nullopt;
+        byte += static_cast<char>(std::stoi(std::string(dati.substr(i, 2)), nullptr, 16));
+        i += 2;
+    }
+    while (byte.size() >= 2 && byte[byte.size() - 1] == '\0' && byte[byte.size() - 2] == '\0')
+        byte.resize(byte.size() - 2);
+    return Utf16leAUtf8(byte);
+}
+
 std::string RigaValore(std::string_view nome, std::string_view testo) {
     const std::string n = nome.empty() ? "@" : "\"" + Escape(nome) + "\"";
+    if (HaControlli(testo)) return n + "=" + Hex1(testo);
     return n + "=\"" + Escape(testo) + "\"";
 }
 
@@ -164,6 +205,12 @@ std::vector<DocumentoReg::Voce> DocumentoReg::Voci() const {
             i = v.ultima;
             if (dati == "-") {
                 v.cancellazione = true;
+            } else if (Maiuscolo(dati).starts_with("HEX(1):")) {
+                if (auto t = DaHex1(std::string_view(dati).substr(7))) {
+                    v.valore = {ValoreReg::Tipo::Testo, std::move(*t)};
+                } else {
+                    v.valore = {ValoreReg::Tipo::Altro, {}};
+                }
             } else if (Maiuscolo(dati).starts_with("HEX(2):")) {
                 v.valore = {ValoreReg::Tipo::TestoEspandibile, {}};
             } else {

@@ -139,7 +139,8 @@ std::string LeggiFileTesto(const std::string& percorso) {
     return {dati.begin(), dati.end()};
 }
 
-void ScriviFileAtomico(const std::string& percorso, const void* dati, size_t n) {
+void ScriviFileAtomico(const std::string& percorso, const void* dati, size_t n,
+                       std::optional<uint32_t> permessi) {
     static std::atomic<unsigned> contatore{0};
     const std::string temporaneo =
         percorso + ".tmp" + std::to_string(IdProcesso()) + "_" + std::to_string(contatore++);
@@ -148,6 +149,7 @@ void ScriviFileAtomico(const std::string& percorso, const void* dati, size_t n) 
         f.ScriviTutto(dati, n);
         f.Sincronizza();
         f.Chiudi();
+        if (permessi) Fs().ImpostaPermessi(temporaneo, *permessi);
         Fs().Rinomina(temporaneo, percorso);
     } catch (...) {
         try {

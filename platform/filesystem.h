@@ -6,6 +6,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -138,7 +139,9 @@ class File {
 std::vector<uint8_t> LeggiFile(const std::string& percorso);
 std::string LeggiFileTesto(const std::string& percorso);
 // Writes a whole file durably under a temporary name beside it, then renames it over the old one.
-void ScriviFileAtomico(const std::string& percorso, const void* dati, size_t n);
+// `permessi`, when given, are set on the new file before it takes the name.
+void ScriviFileAtomico(const std::string& percorso, const void* dati, size_t n,
+                       std::optional<uint32_t> permessi = std::nullopt);
 // Copies a file; `durevole` flushes the copy to the device (not needed for scratch copies).
 void CopiaFile(const std::string& da, const std::string& a, bool durevole = true,
                const std::function<void()>& battito = {});

@@ -4,6 +4,7 @@
 #include "platform/file_reg.h"
 #include "platform/filesystem.h"
 #include "platform/impostazioni.h"
+#include "platform/percorsi.h"
 #include "platform/registro.h"
 
 namespace bv {
@@ -38,7 +39,9 @@ std::string LeggiImpostazione(const std::string& applicazione, const std::string
 
 void SalvaImpostazione(const std::string& applicazione, const std::string& sezione,
                        const std::string& chiave, const std::string& valore) {
-    const std::string percorso = PercorsoFileRegistro();
+    // A link to the file is followed: its target is what the user keeps.
+    std::string percorso = PercorsoFileRegistro();
+    if (const std::string reale = PercorsoCanonico(percorso); !reale.empty()) percorso = reale;
     DocumentoReg doc;
     if (Fs().Info(percorso).esiste) {
         doc = DocumentoReg::Analizza(LeggiFileTesto(percorso));
@@ -47,7 +50,10 @@ void SalvaImpostazione(const std::string& applicazione, const std::string& sezio
     }
     doc.Imposta(Chiave(applicazione, sezione), chiave, valore);
     const std::string contenuto = doc.Contenuto();
-    ScriviFileAtomico(percorso, contenuto.data(), contenuto.size());
+    // The new file keeps the old one's permissions (a private file stays private).
+    const InfoFile prima = Fs().Info(percorso);
+    ScriviFileAtomico(percorso, contenuto.data(), contenuto.size(),
+                      prima.esiste ? std::optional<uint32_t>(prima.permessi) : std::nullopt);
 }
 
 }  // namespace bv

@@ -338,6 +338,9 @@ void ClsSpan::Ricostruisci(const std::string& pathOrigine, const std::string& no
         // The block goes straight to the end of the image, so memory holds the archive alone;
         // its length is checked against the descriptor before it is read.
         File f(fileBlocco, ModoApertura::Lettura);
+        // Verifying a fresh set: read what is on the medium, not what the system still caches
+        // of the writing.
+        if (verifica) f.ScartaCache();
         const uint64_t lunghezza = f.Dimensione();
         const std::string ultimo = utilita_.LeggiINI(fileDescrittore, "SPAN", "ULTIMO", "");
         const double dimensioneBlocco =

@@ -173,6 +173,34 @@ TEST_F(Backup, BloccoDanneggiatoPrimaDellaVerifica) {
     EXPECT_EQ(VociIn(dest_), 0U);  // no set, and no staged file left
 }
 
+TEST_F(Backup, LaVerificaLeggeIlDiscoNonLaCache) {
+    test::ScriviFile(dati_ + "/c.mdb", Rumore(400000, 5));
+    test::CreaCartelle(dati_ + "/c");
+    test::FsGuasto guasto;
+    guasto.spazio = [this](const std::string& p) {
+        return p.starts_with(dest_) ? 200000.0 : FsDiSistema().SpazioLibero(p);
+    };
+    guasto.registraLetture = true;
+    RichiestaBackup r = Richiesta(true);
+    ASSERT_TRUE(EseguiBackup(r, osservatore_));
+    // Every block read back by the verification had its cached pages dropped first.
+    std::map<std::string, bool> scartato;
+    int blocchi = 0;
+    for (const std::string& e : guasto.letture) {
+        const auto due = e.find(':');
+        const std::string tipo = e.substr(0, due);
+        const std::string p = e.substr(due + 1);
+        if (!p.starts_with(dest_) || p.ends_with(".inf")) continue;  // the blocks
+        if (tipo == "scarta") {
+            scartato[p] = true;
+            ++blocchi;
+        } else {
+            EXPECT_TRUE(scartato[p]) << p << " letto prima di scartarne la cache";
+        }
+    }
+    EXPECT_GE(blocchi, 2);
+}
+
 // A second backup of the same day that fails, at any point, leaves the first set whole.
 struct CasoSecondoBackup {
     const char* nome;

@@ -1,6 +1,8 @@
 // The registry stand-in: reading the export format, editing it in place, and the settings
 // store on top of it.
 #include <gtest/gtest.h>
+
+#include <filesystem>
 #include <stdlib.h>
 
 #include <cerrno>
@@ -190,6 +192,54 @@ TEST_F(RegistroFile, ScritturaFallitaLasciaIlFileComEra) {
         EXPECT_EQ(test::LeggiTesto(file_), originale) << caso;
         EXPECT_EQ(FsDiSistema().Elenca(cartella_ / "config/bvbackup").size(), 1U) << caso;
     }
+}
+
+}  // namespace
+}  // namespace bv
+
+namespace bv {
+namespace {
+
+class RegistroRiscritto : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        test::CreaCartelle(cartella_ / "vero");
+        test::ScriviFile(vero_, "Windows Registry Editor Version 5.00\r\n\r\n; mio\r\n");
+        ::setenv("BVBACKUP_REGISTRY", file_.c_str(), 1);
+    }
+    void TearDown() override { ::unsetenv("BVBACKUP_REGISTRY"); }
+    test::CartellaTemp cartella_;
+    std::string vero_ = cartella_ / "vero/registry.reg";
+    std::string file_ = cartella_ / "registry.reg";
+};
+
+TEST_F(RegistroRiscritto, UnCollegamentoAggiornaIlSuoBersaglio) {
+    std::filesystem::create_symlink(vero_, file_);
+    SalvaImpostazione("KO_BVBackup", "Backup", "Dest", "/b/");
+    EXPECT_TRUE(std::filesystem::is_symlink(file_));  // still a link
+    EXPECT_NE(test::LeggiTesto(vero_).find("\"Dest\"=\"/b/\""), std::string::npos);
+    EXPECT_EQ(LeggiImpostazione("KO_BVBackup", "Backup", "Dest"), "/b/");
+}
+
+TEST_F(RegistroRiscritto, IPermessiRestano) {
+    std::filesystem::rename(vero_, file_);
+    std::filesystem::permissions(file_, std::filesystem::perms::owner_read |
+                                            std::filesystem::perms::owner_write);
+    SalvaImpostazione("KO_BVBackup", "Backup", "Dest", "/b/");
+    EXPECT_EQ(std::filesystem::status(file_).permissions(),
+              std::filesystem::perms::owner_read | std::filesystem::perms::owner_write);
+}
+
+TEST_F(RegistroRiscritto, CaratteriDiControlloNonSpezzanoLaRiga) {
+    std::filesystem::rename(vero_, file_);
+    const std::string strano = "/media/a\ncapo\t\"virgolette\"/";
+    SalvaImpostazione("KO_BVBackup", "Backup", "Dest", strano);
+    SalvaImpostazione("KO_BVBackup", "Backup", "Orig", "/semplice/");
+    EXPECT_EQ(LeggiImpostazione("KO_BVBackup", "Backup", "Dest"), strano);
+    EXPECT_EQ(LeggiImpostazione("KO_BVBackup", "Backup", "Orig"), "/semplice/");
+    const std::string t = test::LeggiTesto(file_);
+    EXPECT_NE(t.find("\"Dest\"=hex(1):2f,00,6d,00"), std::string::npos) << t;
+    EXPECT_NE(t.find("; mio"), std::string::npos);  // the rest kept
 }
 
 }  // namespace
