@@ -11,18 +11,18 @@
 #include <QGridLayout>
 #include <QHBoxLayout>
 #include <QIcon>
-#include <QPainter>
-#include <QPixmap>
-#include <QStatusBar>
-#include <QSvgRenderer>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QMenuBar>
+#include <QPainter>
+#include <QPixmap>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QStatusBar>
 #include <QStyle>
+#include <QSvgRenderer>
 #include <QTabWidget>
 #include <QTimer>
 #include <QToolButton>
@@ -345,16 +345,16 @@ void FrmMain::AggiornaElencoBackup(bool mostraErrori) {
 }
 
 void FrmMain::cmdSfoglia_Click() {
-    std::string p = Spazi(
-        Utilita().Sfoglia_Cartella("Seleziona destinazione", txtDest_->text().toStdString()));
+    std::string p =
+        Spazi(Utilita().Sfoglia_Cartella("Seleziona destinazione", txtDest_->text().toStdString()));
     if (p.empty()) return;
     txtDest_->setText(Q(Utilita().AggiungiSepDir(p)));
 }
 
 void FrmMain::cmdSfogliaRip_Click() {
     try {
-        std::string p = Spazi(
-            Utilita().Sfoglia_Cartella("Seleziona origine", txtOrig_->text().toStdString()));
+        std::string p =
+            Spazi(Utilita().Sfoglia_Cartella("Seleziona origine", txtOrig_->text().toStdString()));
         if (p.empty()) return;
         ElencoBackup().Clear();
         ListBackup_->clear();

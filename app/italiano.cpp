@@ -32,8 +32,7 @@ class TraduzioniAggiuntive final : public QTranslator {
             {QStringLiteral("QFileDialog|Choose"), QStringLiteral("Scegli")},
             {QStringLiteral("QFileDialog|Cancel"), QStringLiteral("Annulla")},
         };
-        return tabella.value(QLatin1String(contesto) + QLatin1Char('|') +
-                             QString::fromUtf8(testo));
+        return tabella.value(QLatin1String(contesto) + QLatin1Char('|') + QString::fromUtf8(testo));
     }
 };
 

@@ -171,6 +171,27 @@ bool NomeMembroSicuro(const std::string& nome) {
     return true;
 }
 
+int ComprimiCome(const std::string& file, const std::string& nome, const std::string& archivio,
+                 const AvanzamentoZip& avanzamento) {
+    try {
+        if (!Fs().Info(file).file) {
+            Log("File da comprimere non trovato: " + file);
+            return zip_codice::ApreFile;
+        }
+        if (zip_interno::AccodaMembro(file, nome, archivio, avanzamento) ==
+            zip_interno::EsitoAccoda::Fatto) {
+            return zip_codice::Ok;
+        }
+        return ComprimiConLibzip(file, nome, archivio);
+    } catch (const Errore& e) {
+        return CodiceDaErrore(e, "Compressione di " + file + " in " + archivio,
+                              zip_codice::ErroreScrittura);
+    } catch (...) {
+        Log("Compressione di " + file + ": " + ErroreCorrente().Descrizione());
+        return zip_codice::ErroreScrittura;
+    }
+}
+
 int Comprimi(const std::string& file, const std::string& archivio, int recurse,
              const AvanzamentoZip& avanzamento) {
     try {
@@ -186,16 +207,7 @@ int Comprimi(const std::string& file, const std::string& archivio, int recurse,
             }
             return zip_codice::Ok;
         }
-        if (!info.file) {
-            Log("File da comprimere non trovato: " + file);
-            return zip_codice::ApreFile;
-        }
-        const std::string nome = NomeDi(file);  // stored without its folder
-        if (zip_interno::AccodaMembro(file, nome, archivio, avanzamento) ==
-            zip_interno::EsitoAccoda::Fatto) {
-            return zip_codice::Ok;
-        }
-        return ComprimiConLibzip(file, nome, archivio);
+        return ComprimiCome(file, NomeDi(file), archivio, avanzamento);  // without its folder
     } catch (const Errore& e) {
         return CodiceDaErrore(e, "Compressione di " + file + " in " + archivio,
                               zip_codice::ErroreScrittura);

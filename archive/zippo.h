@@ -31,6 +31,10 @@ inline constexpr int Annullato = 80;
 // `recurse` non-zero and a folder for `file`, adds the folder's files the same way.
 int Comprimi(const std::string& file, const std::string& archivio, int recurse,
              const AvanzamentoZip& avanzamento = {});
+// Adds one file under the member name given (a companion file under its flattened name,
+// straight from its folder: no scratch copy).
+int ComprimiCome(const std::string& file, const std::string& nomeMembro,
+                 const std::string& archivio, const AvanzamentoZip& avanzamento = {});
 
 // Extracts every member into the folder, creating sub-folders, overwriting existing files
 // (or, with `chiediSovrascrittura`, asking through CbSovrascrivi). Members that would land

@@ -5,8 +5,8 @@
 #include "operazioni/programma.h"
 #include "platform/codifica.h"
 #include "platform/errore.h"
-#include "platform/impostazioni.h"
 #include "platform/filesystem.h"
+#include "platform/impostazioni.h"
 #include "platform/percorsi.h"
 #include "platform/programma.h"
 #include "util/interazione.h"
@@ -27,8 +27,9 @@ void PreparaCartellaTemp() {
 bool NomeNostroInTemp(const VoceCartella& v) {
     const std::string& n = v.nome;
     if (v.cartella) {
-        // A restore's work folder: a number.
-        return !n.empty() && n.find_first_not_of("0123456789") == std::string::npos;
+        // A restore's work folder (a number), the verification's folder.
+        return n == kCartellaVerifica ||
+               (!n.empty() && n.find_first_not_of("0123456789") == std::string::npos);
     }
     if (!v.file) return false;
     const std::string m = Minuscolo(n);
@@ -36,8 +37,8 @@ bool NomeNostroInTemp(const VoceCartella& v) {
            (n.starts_with(".~bv") && m.ends_with(".tmp")) || m.ends_with(".mdb");
 }
 
-void PulisciCartellaTemp() {
-    const std::string temp = CartellaTempProgramma();
+void PulisciCartellaTemp(const std::string& cartella) {
+    const std::string temp = cartella.empty() ? CartellaTempProgramma() : cartella;
     std::vector<VoceCartella> voci;
     try {
         voci = Fs().Elenca(temp);
@@ -63,8 +64,7 @@ StatoAvvio CaricaAvvio() {
     // A restore stopped midway is finished or undone before anything else is done.
     const std::string recupero = RecuperaRipristinoInterrotto();
     if (!recupero.empty()) {
-        InterazioneCorrente().Messaggio(recupero, "Ripristino", Icona::Informazione,
-                                        Pulsanti::Ok);
+        InterazioneCorrente().Messaggio(recupero, "Ripristino", Icona::Informazione, Pulsanti::Ok);
     }
     PulisciCartellaTemp();
     s.cartellaInstallazione = CartellaInstallazioneHost();

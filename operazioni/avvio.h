@@ -17,8 +17,8 @@ struct StatoAvvio {
 };
 
 // Also finishes or undoes an interrupted restore (telling the user) and clears the temporary
-// folder of what interrupted runs left. Throws Errore 3001 (program folder not writable), 3002 (temporary folder), 3012 (host
-// older than 1.0.0.0), or the error of a failing step.
+// folder of what interrupted runs left. Throws Errore 3001 (program folder not writable), 3002
+// (temporary folder), 3012 (host older than 1.0.0.0), or the error of a failing step.
 StatoAvvio CaricaAvvio();
 
 // Creates the temporary folder or fails with 3002.
@@ -27,6 +27,6 @@ void PreparaCartellaTemp();
 // Removes what interrupted runs left in the temporary folder: restore work folders (numbers),
 // the temporary archive, temporary and extracted files. Only the program's own names; run
 // under the one-copy lock, as part of the start.
-void PulisciCartellaTemp();
+void PulisciCartellaTemp(const std::string& cartella = {});
 
 }  // namespace bv

@@ -6,6 +6,7 @@
 
 #include "archive/zippo.h"
 #include "fileset/clsinsieme.h"
+#include "operazioni/avvio.h"
 #include "operazioni/programma.h"
 #include "platform/codifica.h"
 #include "platform/data_ora.h"
@@ -59,6 +60,7 @@ bool EseguiBackup(const RichiestaBackup& r, OsservatoreOperazione& o) {
     std::unique_ptr<ClsSpan> span;
     Pulsazione pulsazione(o);
     std::string destinazioneProvvisoria;  // where staged files of this run may stand
+    std::vector<std::string> nostri;      // temporary files this run may have made
     try {
         o.VisibileStato(true);
         const double k = r.verifica ? 2 : 1;
@@ -95,9 +97,12 @@ bool EseguiBackup(const RichiestaBackup& r, OsservatoreOperazione& o) {
         if (dati.Count() == 0)
             throw Errore(9988, "Nessun file data presente. Impossibile effettuare il backup.");
 
+        // What interrupted runs left is removed before this one writes anything.
+        PulisciCartellaTemp(r.cartellaTemp);
         std::string t = r.cartellaTemp;
         u.AggiungiSepDir(t);
         const std::string archivio = t + kArchivioTemporaneo;
+        nostri.push_back(archivio);
         const int n = dati.Count();
         RimuoviSeEsiste(archivio);
         o.Messaggio("Compressione dati...");
@@ -124,15 +129,14 @@ bool EseguiBackup(const RichiestaBackup& r, OsservatoreOperazione& o) {
             totaleSorgenti += static_cast<uint64_t>(dimensioneDb);
             const Compagni c(prefisso, db);
             for (int j = 1; j <= c.file.Count(); ++j) {
-                const std::string copia = c.Appiattito(t, j);
-                RimuoviSeEsiste(copia);
-                CopiaFile(c.cartella + c.file.GetItem(j), copia,
-                          false);  // a scratch copy: no need to flush it
-                totaleSorgenti += Fs().Info(copia).dimensione;
-                if (Comprimi(copia, archivio, 0, [&](uint64_t) { pulsazione(); }) != 0) {
+                // Straight from its folder under its flattened name: the member a scratch copy
+                // of that name would give, without the copy.
+                const std::string sorgente = c.cartella + c.file.GetItem(j);
+                totaleSorgenti += Fs().Info(sorgente).dimensione;
+                if (ComprimiCome(sorgente, c.base + "_" + c.file.GetItem(j), archivio,
+                                 [&](uint64_t) { pulsazione(); }) != 0) {
                     throw Errore(9986, kErroreCompressione);
                 }
-                Fs().Rimuovi(copia);
             }
             o.Avanzamento(34.0 / k * i / n);
             o.Aggiorna();
@@ -157,7 +161,8 @@ bool EseguiBackup(const RichiestaBackup& r, OsservatoreOperazione& o) {
         o.Avanzamento(66.0 / k);
         o.Aggiorna();
         const std::string nomeSet = "BV" + FormattaData(Adesso(), "yyyyMMdd");
-        const std::string nomeScritto = (provvisorio ? ClsSpan::kPrefissoProvvisorio : "") + nomeSet;
+        const std::string nomeScritto =
+            (provvisorio ? ClsSpan::kPrefissoProvvisorio : "") + nomeSet;
         span->Avanzamento = [&](int16_t, int16_t pc) {
             o.Avanzamento(66.0 / k + 34.0 / k * pc / 100.0);
             pulsazione();
@@ -178,12 +183,12 @@ bool EseguiBackup(const RichiestaBackup& r, OsservatoreOperazione& o) {
             o.Avanzamento(66);
             o.Aggiorna();
             span->Dealloca();
-            for (int i = 1; i <= n; ++i) {
-                const std::string db = dati.GetItem(i);
-                RimuoviSeEsiste(t + db);
-                const Compagni c(prefisso, db);
-                for (int j = 1; j <= c.file.Count(); ++j) RimuoviSeEsiste(c.Appiattito(t, j));
-            }
+            // Extracted into a folder of its own in the temporary folder, removed whole after
+            // the comparison (or by the next start, after a crash).
+            const std::string verifica = t + kCartellaVerifica;
+            if (Fs().Info(verifica).esiste) RimuoviAlbero(verifica);
+            nostri.push_back(verifica);
+            const std::string v = verifica + Separatore();
             const auto estrazione = [&](uint64_t byte) {
                 if (totaleSorgenti > 0) {
                     o.Avanzamento(66.0 +
@@ -192,7 +197,7 @@ bool EseguiBackup(const RichiestaBackup& r, OsservatoreOperazione& o) {
                 }
                 pulsazione();
             };
-            if (Estrai(archivio, r.cartellaTemp, false, false, estrazione) != 0)
+            if (Estrai(archivio, verifica, false, false, estrazione) != 0)
                 throw Errore(9986, kErroreDecompressione);
             Fs().Rimuovi(archivio);
             o.Avanzamento(80);
@@ -200,20 +205,21 @@ bool EseguiBackup(const RichiestaBackup& r, OsservatoreOperazione& o) {
             const auto battito = [&] { pulsazione(); };
             for (int i = 1; i <= n; ++i) {
                 const std::string db = dati.GetItem(i);
-                if (!u.ConfrontaFile(t + db, prefisso + db, battito))
+                if (!u.ConfrontaFile(v + db, prefisso + db, battito))
                     throw Errore(9987, "Verifica fallita.");
-                Fs().Rimuovi(t + db);
+                Fs().Rimuovi(v + db);
                 const Compagni c(prefisso, db);
                 for (int j = 1; j <= c.file.Count(); ++j) {
-                    if (!u.ConfrontaFile(c.Appiattito(t, j), c.cartella + c.file.GetItem(j),
+                    if (!u.ConfrontaFile(c.Appiattito(v, j), c.cartella + c.file.GetItem(j),
                                          battito)) {
                         throw Errore(9987, "Verifica fallita.");
                     }
-                    Fs().Rimuovi(c.Appiattito(t, j));
+                    Fs().Rimuovi(c.Appiattito(v, j));
                 }
                 o.Messaggio("fine operazione.");
                 o.Avanzamento(80.0 + 20.0 * i / n);
             }
+            RimuoviAlbero(verifica);
         } else {
             o.Messaggio("fine operazione.");
         }
@@ -236,6 +242,15 @@ bool EseguiBackup(const RichiestaBackup& r, OsservatoreOperazione& o) {
                 Utilita().ScriviLog("Set provvisorio non rimosso: " + e.Dettaglio());
             }
         }
+        // Nothing of a failed run stays in the temporary folder: the archive, the copies, what
+        // the verification extracted (and its partial files).
+        for (const std::string& f : nostri) {
+            try {
+                if (Fs().Info(f).esiste) RimuoviAlbero(f);
+            } catch (const Errore&) {  // the next start's clean-up takes it
+            }
+        }
+        PulisciCartellaTemp(r.cartellaTemp);
         MostraErroreCorrente(span, o);
         o.VisibileStato(false);
         return false;

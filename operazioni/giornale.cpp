@@ -53,12 +53,20 @@ void SincronizzaCartellaDi(const std::string& p) {
 
 // A safety copy that leaves the live name in place: a second name for the same file, or, on a
 // volume without them, a flushed copy that gets its name only when complete.
+std::string CopiaProvvisoria(const std::string& copia) {
+    return copia + ".~bvtmp";
+}
+
+void RimuoviSeEsiste(const std::string& p) {
+    if (Esiste(p)) Fs().Rimuovi(p);
+}
+
 void CopiaDiSicurezza(const std::string& vivo, const std::string& copia) {
     try {
         Fs().CollegaFisso(vivo, copia);
     } catch (const Errore&) {
-        const std::string provvisoria = copia + ".~bvtmp";
-        if (Esiste(provvisoria)) Fs().Rimuovi(provvisoria);
+        const std::string provvisoria = CopiaProvvisoria(copia);
+        RimuoviSeEsiste(provvisoria);
         CopiaFile(vivo, provvisoria, true);
         Fs().Rinomina(provvisoria, copia);
     }
@@ -74,8 +82,8 @@ std::string PercorsoGiornale() {
 
 void ScriviGiornale(const Giornale& g) {
     std::string t = std::string(kIntestazione) + "\n";
-    t += std::string("FASE=") +
-         (g.fase == Giornale::Fase::Conferma ? "conferma" : "preparazione") + "\n";
+    t += std::string("FASE=") + (g.fase == Giornale::Fase::Conferma ? "conferma" : "preparazione") +
+         "\n";
     t += "LAVORO=" + Codifica(g.cartellaLavoro) + "\n";
     for (const VoceGiornale& v : g.voci) {
         t += "VOCE\n";
@@ -152,6 +160,7 @@ void RimuoviGiornale() {
 }
 
 void CompletaVoce(const VoceGiornale& v) {
+    if (!v.copiaDatabase.empty()) RimuoviSeEsiste(CopiaProvvisoria(v.copiaDatabase));
     if (Esiste(v.nuovoDatabase)) {
         if (!v.copiaDatabase.empty() && !Esiste(v.copiaDatabase) && Fs().Info(v.database).file)
             CopiaDiSicurezza(v.database, v.copiaDatabase);
@@ -160,8 +169,8 @@ void CompletaVoce(const VoceGiornale& v) {
     }
     if (!Esiste(v.nuovaCartella)) return;
     const InfoFile vivo = Fs().Info(v.cartella);
-    const std::string copia = !v.copiaCartella.empty() ? v.copiaCartella
-                                                       : NomeLibero(v.cartella, "cfb");
+    const std::string copia =
+        !v.copiaCartella.empty() ? v.copiaCartella : NomeLibero(v.cartella, "cfb");
     if (vivo.esiste && vivo.identita == v.identitaNuova) {
         Fs().Rinomina(v.nuovaCartella, copia);  // exchanged already: the old one is staged
     } else if (vivo.esiste) {
@@ -180,7 +189,9 @@ void CompletaVoce(const VoceGiornale& v) {
 void AnnullaVoce(const VoceGiornale& v, bool confermata) {
     const InfoFile messa = Fs().Info(v.nuovaCartella);
     const InfoFile viva = Fs().Info(v.cartella);
-    const bool nuovaAlPosto = viva.esiste && v.identitaNuova != 0 && viva.identita == v.identitaNuova;
+    const bool nuovaAlPosto =
+        viva.esiste && v.identitaNuova != 0 && viva.identita == v.identitaNuova;
+    if (!v.copiaDatabase.empty()) RimuoviSeEsiste(CopiaProvvisoria(v.copiaDatabase));
     if (!confermata) {
         if (messa.esiste) RimuoviAlbero(v.nuovaCartella);
         if (Esiste(v.nuovoDatabase)) Fs().Rimuovi(v.nuovoDatabase);

@@ -16,12 +16,12 @@
 namespace bv {
 
 struct VoceGiornale {
-    std::string database;       // the live name
-    std::string nuovoDatabase;  // the restored file, staged beside it
-    std::string copiaDatabase;  // the safety copy's name, "" when no database was there
-    std::string cartella;       // the companion folder's live name
-    std::string nuovaCartella;  // the restored folder, staged
-    std::string copiaCartella;  // the safety copy's name, "" when no folder was there
+    std::string database;        // the live name
+    std::string nuovoDatabase;   // the restored file, staged beside it
+    std::string copiaDatabase;   // the safety copy's name, "" when no database was there
+    std::string cartella;        // the companion folder's live name
+    std::string nuovaCartella;   // the restored folder, staged
+    std::string copiaCartella;   // the safety copy's name, "" when no folder was there
     uint64_t identitaNuova = 0;  // tells the staged folder from the old one after an exchange
 };
 

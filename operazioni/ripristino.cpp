@@ -3,10 +3,12 @@
 
 #include <cmath>
 #include <cstdio>
+#include <functional>
 #include <memory>
 #include <random>
 
 #include "archive/zippo.h"
+#include "operazioni/avvio.h"
 #include "operazioni/backup.h"
 #include "operazioni/giornale.h"
 #include "operazioni/programma.h"
@@ -118,6 +120,7 @@ EsitoRipristino EseguiRipristino(const RichiestaRipristino& r, OsservatoreRipris
 
         o.Occupato(true);
         o.ComandoAbilitato(false);
+        PulisciCartellaTemp(r.cartellaTemp);  // what interrupted runs left
         lavoroCreato = true;
         {
             std::string daCreare = cartellaLavoro;  // CreaPercorsoDirectory adds a separator to it
@@ -202,8 +205,8 @@ EsitoRipristino EseguiRipristino(const RichiestaRipristino& r, OsservatoreRipris
 
         // First every restored file goes into the data folder under its staged name: until the
         // journal says "conferma", a failure or a crash leaves the data exactly as it was.
-        ScriviGiornale(giornale);
         try {
+            ScriviGiornale(giornale);
             for (int i = 1; i <= n; ++i) {
                 VoceGiornale& v = giornale.voci[static_cast<size_t>(i - 1)];
                 const std::string& base = basi[static_cast<size_t>(i - 1)];
@@ -269,10 +272,20 @@ EsitoRipristino EseguiRipristino(const RichiestaRipristino& r, OsservatoreRipris
             if (annullato) RimuoviGiornale();
             throw;
         }
-        RimuoviGiornale();
+        // The data are restored: what follows is tidying, and its failure is no failure of the
+        // restore (a journal left behind is found done at the next start).
+        lavoroCreato = false;
+        for (const auto& passo :
+             {std::function<void()>([] { RimuoviGiornale(); }),
+              std::function<void()>([&] { RimuoviTemporanea(cartellaLavoro); })}) {
+            try {
+                passo();
+            } catch (const Errore& e) {
+                Utilita().ScriviLog("Pulizia dopo il ripristino non riuscita: " + e.Dettaglio());
+            }
+        }
 
         o.Occupato(false);
-        RimuoviTemporanea(cartellaLavoro);
         InterazioneCorrente().Messaggio("Ripristino effettuato con successo", "Ripristino",
                                         Icona::Informazione, Pulsanti::Ok);
         o.ComandoAbilitato(true);

@@ -273,15 +273,51 @@ void ClsSpan::Span(const std::string& path, const std::string& nomefile) {
 
 void ClsSpan::ConfermaSet(const std::string& path, const std::string& nomefile) {
     const std::string cartella = NormalizzaCartella(path);
-    const auto nome = [&](bool provvisorio, int32_t n, const char* estensione) {
-        return cartella + (provvisorio ? kPrefissoProvvisorio : "") + nomefile + "#" +
-               std::to_string(n) + estensione;
+    const std::string dir = CartellaDi(cartella + "x");
+    // Renames done so far, undone in reverse order on a failure.
+    std::vector<std::pair<std::string, std::string>> fatti;
+    const auto rinomina = [&](const std::string& da, const std::string& a) {
+        Fs().Rinomina(da, a);
+        fatti.emplace_back(da, a);
     };
-    // Blocks first, descriptors last: a set is readable once its descriptors are.
-    for (const char* estensione : {"", ".inf"}) {
-        for (int32_t n = 0; n < blocchiScritti_; ++n)
-            Fs().Rinomina(nome(true, n, estensione), nome(false, n, estensione));
-        Fs().SincronizzaCartella(CartellaDi(cartella + "x"));
+    const auto nome = [&](int32_t n, const char* estensione) {
+        return nomefile + "#" + std::to_string(n) + estensione;
+    };
+    std::vector<std::string> vecchi;
+    try {
+        // The old set steps aside, descriptors first: at no moment does a descriptor name a
+        // block that is not there. Then the new one takes the names, descriptors last.
+        for (const char* estensione : {".inf", ""}) {
+            for (int32_t n = 0; n < blocchiScritti_; ++n) {
+                const std::string finale = cartella + nome(n, estensione);
+                if (!Fs().Info(finale).esiste) continue;
+                const std::string vecchio =
+                    cartella + kPrefissoProvvisorio + nome(n, estensione) + ".vecchio";
+                rinomina(finale, vecchio);
+                vecchi.push_back(vecchio);
+            }
+        }
+        for (const char* estensione : {"", ".inf"}) {
+            for (int32_t n = 0; n < blocchiScritti_; ++n) {
+                rinomina(cartella + kPrefissoProvvisorio + nome(n, estensione),
+                         cartella + nome(n, estensione));
+            }
+        }
+        Fs().SincronizzaCartella(dir);
+    } catch (...) {
+        for (auto it = fatti.rbegin(); it != fatti.rend(); ++it) {
+            try {
+                Fs().Rinomina(it->second, it->first);
+            } catch (...) {  // the first error is the one to report
+            }
+        }
+        throw;
+    }
+    for (const std::string& v : vecchi) {
+        try {
+            Fs().Rimuovi(v);
+        } catch (const Errore&) {  // a leftover of ours: the next backup removes it
+        }
     }
 }
 

@@ -4,14 +4,14 @@
 #include <QAction>
 #include <QFileDialog>
 #include <QFileInfo>
-#include <QTreeView>
-#include <chrono>
-#include <filesystem>
 #include <QListWidget>
 #include <QMouseEvent>
 #include <QRadioButton>
 #include <QTest>
 #include <QToolButton>
+#include <QTreeView>
+#include <chrono>
+#include <filesystem>
 
 #include "app/italiano.h"
 #include "tests/app/finestra_test.h"

@@ -4,24 +4,24 @@
 #include <stdlib.h>
 
 #include <QApplication>
-#include <QFileInfo>
-#include <map>
-#include <QTest>
-#include <QMenu>
 #include <QCheckBox>
+#include <QFileInfo>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMenu>
 #include <QMessageBox>
 #include <QProcess>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTabWidget>
+#include <QTest>
 #include <QToolButton>
 #include <cerrno>
+#include <map>
 
-#include "app/italiano.h"
 #include "app/frmmain.h"
+#include "app/italiano.h"
 #include "platform/file_reg.h"
 #include "platform/istanza.h"
 #include "platform/programma.h"
@@ -306,8 +306,8 @@ TEST_F(Tastiera, PercorsoLungoNonAllargaLaFinestra) {
     std::string lungo = t_ / "programmi";
     while (lungo.size() < 500) lungo += "/cartella_con_un_nome_piuttosto_lungo";
     test::CreaCartelle(lungo);
-    reg_.Imposta("HKLM\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\App Paths\\Brelvano.exe",
-                 "", lungo + "/Brelvano.exe");
+    reg_.Imposta("HKLM\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\App Paths\\Brelvano.exe", "",
+                 lungo + "/Brelvano.exe");
     const auto img = strumenti::CostruisciPe({.versione = std::array<uint16_t, 4>{1, 2, 0, 0}});
     test::ScriviFile(lungo + "/Brelvano.exe", std::string(img.byte.begin(), img.byte.end()));
     ImpostaPath(lungo + "/");

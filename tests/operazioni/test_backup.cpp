@@ -253,8 +253,8 @@ INSTANTIATE_TEST_SUITE_P(
         CasoSecondoBackup{"scrittura_fallita",
                           [](test::FsGuasto& g, const std::string& d) {
                               g.erroreScrittura = [d](const std::string& p, size_t) {
-                                  return p.starts_with(d) && p.find("BV20240315#0.inf") !=
-                                                                    std::string::npos
+                                  return p.starts_with(d) &&
+                                                 p.find("BV20240315#0.inf") != std::string::npos
                                              ? 5
                                              : 0;
                               };
@@ -264,8 +264,8 @@ INSTANTIATE_TEST_SUITE_P(
                           [](test::FsGuasto& g, const std::string& d) {
                               g.prima = [d](const char* op, const std::string& p) {
                                   // The rebuilt archive cannot be written.
-                                  return std::string(op) == "open" && p.find("~~dati.zip") !=
-                                                                          std::string::npos
+                                  return std::string(op) == "open" &&
+                                                 p.find("~~dati.zip") != std::string::npos
                                              ? 28
                                              : 0;
                               };

@@ -2,8 +2,8 @@
 // store on top of it.
 #include <gtest/gtest.h>
 
-#include <filesystem>
 #include <stdlib.h>
+#include <filesystem>
 
 #include <cerrno>
 
@@ -223,8 +223,8 @@ TEST_F(RegistroRiscritto, UnCollegamentoAggiornaIlSuoBersaglio) {
 
 TEST_F(RegistroRiscritto, IPermessiRestano) {
     std::filesystem::rename(vero_, file_);
-    std::filesystem::permissions(file_, std::filesystem::perms::owner_read |
-                                            std::filesystem::perms::owner_write);
+    std::filesystem::permissions(
+        file_, std::filesystem::perms::owner_read | std::filesystem::perms::owner_write);
     SalvaImpostazione("KO_BVBackup", "Backup", "Dest", "/b/");
     EXPECT_EQ(std::filesystem::status(file_).permissions(),
               std::filesystem::perms::owner_read | std::filesystem::perms::owner_write);

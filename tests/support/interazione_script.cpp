@@ -23,7 +23,7 @@ Risposta InterazioneScriptata::Messaggio(const std::string& testo, const std::st
 }
 
 std::string InterazioneScriptata::ScegliCartella(const std::string& titolo,
-                                                const std::string& iniziale) {
+                                                 const std::string& iniziale) {
     titoliCartella.push_back(titolo);
     cartelleIniziali.push_back(iniziale);
     if (cartelle_.empty()) {
