@@ -4,6 +4,8 @@
 #include <zip.h>
 
 #include <atomic>
+#include <algorithm>
+#include <map>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -97,6 +99,77 @@ bool EUnLink(zip_t* z, zip_uint64_t i) {
     return sistema == ZIP_OPSYS_UNIX && ((attributi >> 16) & kTipoFile) == kCollegamento;
 }
 
+// A member recorded as something other than a file or a folder (a pipe, a device, a socket).
+bool NonOrdinario(zip_t* z, zip_uint64_t i) {
+    zip_uint8_t sistema = 0;
+    zip_uint32_t attributi = 0;
+    if (zip_file_get_external_attributes(z, i, 0, &sistema, &attributi) != 0) return false;
+    if (sistema != ZIP_OPSYS_UNIX) return false;
+    const zip_uint32_t tipo = (attributi >> 16) & kTipoFile;
+    return tipo != 0 && tipo != 0100000 && tipo != 0040000;
+}
+
+bool HaControlli(const std::string& nome) {
+    for (const char c : nome)
+        if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F) return true;
+    return false;
+}
+
+// A component Windows reserves for a device (CON, NUL.txt, COM1): such a file cannot be made
+// there, and on other systems must not be.
+bool NomeDispositivo(const std::string& nome) {
+    size_t inizio = 0;
+    while (inizio <= nome.size()) {
+        size_t fine = nome.find_first_of("/\\", inizio);
+        if (fine == std::string::npos) fine = nome.size();
+        std::string parte = Maiuscolo(nome.substr(inizio, fine - inizio));
+        if (const auto punto = parte.find('.'); punto != std::string::npos) parte.resize(punto);
+        while (!parte.empty() && parte.back() == ' ') parte.pop_back();
+        static const char* const riservati[] = {"CON", "PRN", "AUX", "NUL", "CONIN$", "CONOUT$"};
+        for (const char* r : riservati)
+            if (parte == r) return true;
+        if (parte.size() == 4 && (parte.starts_with("COM") || parte.starts_with("LPT")) &&
+            parte[3] >= '1' && parte[3] <= '9')
+            return true;
+        inizio = fine + 1;
+    }
+    return false;
+}
+
+// Why a set of members cannot be extracted safely ("" when it can): each name on its own,
+// then the names together (one name for a file and a folder, names equal but for case).
+std::string MotivoRifiuto(zip_t* z, zip_int64_t membri) {
+    std::map<std::string, std::string> file;      // upper case -> as written
+    std::map<std::string, std::string> cartelle;  // every folder a member implies
+    for (zip_int64_t i = 0; i < membri; ++i) {
+        const auto indice = static_cast<zip_uint64_t>(i);
+        const char* c = zip_get_name(z, indice, 0);
+        const std::string n = c != nullptr ? c : "";
+        if (!NomeMembroSicuro(n)) return n + ": porterebbe fuori dalla cartella di destinazione";
+        if (HaControlli(n)) return n + ": contiene caratteri di controllo";
+        if (NomeDispositivo(n)) return n + ": nome riservato a un dispositivo";
+        if (EUnLink(z, indice)) return n + ": e' un collegamento simbolico";
+        if (NonOrdinario(z, indice)) return n + ": non e' un file ordinario";
+        std::string percorso = n;
+        std::replace(percorso.begin(), percorso.end(), '\\', '/');
+        const bool cartella = percorso.back() == '/';
+        if (cartella) percorso.pop_back();
+        for (size_t p = percorso.find('/'); p != std::string::npos; p = percorso.find('/', p + 1))
+            cartelle.emplace(Maiuscolo(percorso.substr(0, p)), percorso.substr(0, p));
+        if (cartella) {
+            cartelle.emplace(Maiuscolo(percorso), percorso);
+            continue;
+        }
+        const auto [it, nuovo] = file.emplace(Maiuscolo(percorso), percorso);
+        if (!nuovo) return n + " e " + it->second + ": nomi uguali a meno di maiuscole";
+    }
+    for (const auto& [chiave, nome] : file) {
+        if (const auto it = cartelle.find(chiave); it != cartelle.end())
+            return nome + ": un file e una cartella con lo stesso nome";
+    }
+    return {};
+}
+
 // Creates the folders of a member's path below the base folder.
 void CreaCartelle(const std::string& base, const std::string& relativo) {
     size_t p = 0;
@@ -108,6 +181,27 @@ void CreaCartelle(const std::string& base, const std::string& relativo) {
 }
 
 }  // namespace
+
+int DimensioneMembri(const std::string& archivio, uint64_t& totale) {
+    totale = 0;
+    int errore = 0;
+    ZipPtr z(zip_open(archivio.c_str(), ZIP_RDONLY | ZIP_CHECKCONS, &errore));
+    if (!z) {
+        Log("Impossibile aprire l'archivio " + archivio + ": " + TestoErroreZip(errore));
+        return errore == ZIP_ER_NOENT ? zip_codice::ArchivioMancante : zip_codice::ErroreGrave;
+    }
+    const zip_int64_t membri = zip_get_num_entries(z.get(), 0);
+    for (zip_int64_t i = 0; i < membri; ++i) {
+        zip_stat_t st;
+        if (zip_stat_index(z.get(), static_cast<zip_uint64_t>(i), 0, &st) != 0 ||
+            (st.valid & ZIP_STAT_SIZE) == 0) {
+            Log("Archivio " + archivio + ": " + zip_strerror(z.get()));
+            return zip_codice::ErroreFormato;
+        }
+        totale += st.size;
+    }
+    return zip_codice::Ok;
+}
 
 int CbStampa(const char* buffer, size_t lunghezza) {
     try {
@@ -244,20 +338,10 @@ int Estrai(const std::string& archivio, const std::string& cartella, bool elenco
     }
 
     // First every name: a crafted archive writes nothing at all.
-    bool sicuro = true;
-    for (zip_int64_t i = 0; i < membri; ++i) {
-        const char* nome = zip_get_name(z.get(), static_cast<zip_uint64_t>(i), 0);
-        const std::string n = nome != nullptr ? nome : "";
-        if (!NomeMembroSicuro(n)) {
-            Log("Membro rifiutato, porterebbe fuori dalla cartella di destinazione: " + n + " (" +
-                archivio + ")");
-            sicuro = false;
-        } else if (EUnLink(z.get(), static_cast<zip_uint64_t>(i))) {
-            Log("Membro rifiutato, e' un collegamento simbolico: " + n + " (" + archivio + ")");
-            sicuro = false;
-        }
+    if (const std::string motivo = MotivoRifiuto(z.get(), membri); !motivo.empty()) {
+        Log("Membro rifiutato, " + motivo + " (" + archivio + ")");
+        return zip_codice::ErroreFormato;
     }
-    if (!sicuro) return zip_codice::ErroreFormato;
 
     std::string base = cartella;
     Utilita().AggiungiSepDir(base);
@@ -304,6 +388,7 @@ int Estrai(const std::string& archivio, const std::string& cartella, bool elenco
             temporaneo = CartellaDi(destinazione) + "/.~bv" + std::to_string(IdProcesso()) + "-" +
                          std::to_string(contatore++) + ".tmp";
             File out(temporaneo, ModoApertura::ScritturaEsclusiva);
+            uint64_t scritti = 0;
             for (;;) {
                 const zip_int64_t r = zip_fread(membro.get(), buf.data(), buf.size());
                 if (r < 0) {
@@ -314,6 +399,15 @@ int Estrai(const std::string& archivio, const std::string& cartella, bool elenco
                     return zip_codice::ErroreFormato;
                 }
                 if (r == 0) break;
+                scritti += static_cast<uint64_t>(r);
+                // Never more than the member declares: a lying header cannot fill the disk.
+                if ((st.valid & ZIP_STAT_SIZE) != 0 && scritti > st.size) {
+                    Log("Membro " + nome + " di " + archivio + ": piu' dati dei " +
+                        std::to_string(st.size) + " byte dichiarati");
+                    out.Chiudi();
+                    Fs().Rimuovi(temporaneo);
+                    return zip_codice::ErroreFormato;
+                }
                 out.ScriviTutto(buf.data(), static_cast<size_t>(r));
                 fatti += static_cast<uint64_t>(r);
                 if (avanzamento) avanzamento(fatti);

@@ -44,6 +44,9 @@ int ComprimiCome(const std::string& file, const std::string& nomeMembro,
 int Estrai(const std::string& archivio, const std::string& cartella, bool elenco,
            bool chiediSovrascrittura = false, const AvanzamentoZip& avanzamento = {});
 
+// The sum of the sizes the members declare, for checking the room before extracting.
+int DimensioneMembri(const std::string& archivio, uint64_t& totale);
+
 // Writes the text of a buffer up to its first NUL (and at most `lunghezza` characters, at
 // most 32,001) as one timestamped log line. Never throws; returns 0.
 int CbStampa(const char* buffer, size_t lunghezza);

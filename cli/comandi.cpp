@@ -128,6 +128,12 @@ class OsservatoreTerminale final : public OsservatoreRipristino {
     void Occupato(bool occupato) override {
         if (!occupato) Chiudi();
     }
+    void Avviso(const std::string& testo) override {
+        OsservatoreRipristino::Avviso(testo);
+        Chiudi();
+        t_.err << "Attenzione: " << testo << '\n';
+        if (t_.grafico) Disegna();
+    }
     void MostraErrore(const Errore& e) override {
         Chiudi();
         t_.err << "Errore " << e.Numero() << ": " << e.Descrizione() << '\n';

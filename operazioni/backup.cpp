@@ -2,6 +2,8 @@
 #include "operazioni/backup.h"
 
 #include <memory>
+#include <algorithm>
+#include <map>
 #include <vector>
 
 #include "archive/zippo.h"
@@ -46,6 +48,103 @@ struct Compagni {
         return cartellaTemp + base + "_" + file.GetItem(j);
     }
 };
+
+// A name shown in a message even when its bytes are not UTF-8.
+std::string Mostrabile(const std::string& s) {
+    return Utf8Valido(s) ? s : Cp1252AUtf8(s);
+}
+
+Errore NomeNonValido(const std::string& percorso) {
+    return Errore(9992, "Il nome del file " + Mostrabile(percorso) +
+                            " contiene caratteri non validi. Rinominare il file e ripetere il "
+                            "backup.");
+}
+
+Errore NomiInConflitto(const std::string& a, const std::string& b) {
+    return Errore(9993, "I file " + Mostrabile(a) + " e " + Mostrabile(b) +
+                            " avrebbero lo stesso nome nel backup e non potrebbero essere "
+                            "ripristinati entrambi. Rinominarne uno e ripetere il backup.");
+}
+
+// Names that would give a set that does not restore, or restores files elsewhere, are refused
+// before anything is written, naming the files: names that are not UTF-8 (the archive could
+// not give them back), databases or companion files equal but for letter case (one would be
+// lost: Windows cannot hold both), and flattened names that the restore would hand to another
+// database's folder. Sub-folders of a companion folder are not part of the format: the user
+// is told which are left out.
+void ControllaNomi(const std::string& prefisso, const ClsInsieme& dati, OsservatoreOperazione& o) {
+    const auto elenca = [](const std::string& cartella) {
+        try {
+            return Fs().Elenca(cartella.empty() ? "." : cartella);
+        } catch (const Errore&) {
+            return std::vector<VoceCartella>{};  // the backup's own listing reports it
+        }
+    };
+    // The databases as the folder holds them, not as the name set folds them.
+    std::map<std::string, std::string> database;
+    for (const VoceCartella& v : elenca(prefisso)) {
+        if (!v.file || !ClsInsieme::Corrisponde(v.nome, "*.mdb")) continue;
+        if (!Utf8Valido(v.nome)) throw NomeNonValido(prefisso + v.nome);
+        const auto [it, nuovo] = database.emplace(Maiuscolo(v.nome), v.nome);
+        if (!nuovo) throw NomiInConflitto(prefisso + it->second, prefisso + v.nome);
+    }
+    struct Membro {
+        std::string nome;
+        std::string sorgente;
+        int proprietario;  // the database (1-based, in the data set's order) it belongs to
+    };
+    std::vector<Membro> membri;
+    for (int i = 1; i <= dati.Count(); ++i) {
+        const std::string db = dati.GetItem(i);
+        if (!Utf8Valido(db)) throw NomeNonValido(prefisso + db);
+        membri.push_back({db, prefisso + db, i});
+        const std::string base = NomeBase(db);
+        const std::string cartella = TrovaNome(prefisso, base) + Separatore();
+        std::vector<std::string> sottocartelle;
+        for (const VoceCartella& v : elenca(cartella)) {
+            if (v.cartella) {
+                sottocartelle.push_back(Mostrabile(v.nome));
+                continue;
+            }
+            if (!v.file) continue;
+            if (!Utf8Valido(v.nome)) throw NomeNonValido(cartella + v.nome);
+            membri.push_back({base + "_" + v.nome, cartella + v.nome, i});
+        }
+        if (!sottocartelle.empty()) {
+            std::string elenco;
+            for (const std::string& s : sottocartelle) elenco += (elenco.empty() ? "" : ", ") + s;
+            o.Avviso("La cartella " + Mostrabile(cartella) +
+                     " contiene sottocartelle che non fanno parte del backup: " + elenco + ".");
+        }
+    }
+    // One member name, one file.
+    std::map<std::string, const Membro*> nomi;
+    for (const Membro& m : membri) {
+        const auto [it, nuovo] = nomi.emplace(Maiuscolo(m.nome), &m);
+        if (!nuovo) throw NomiInConflitto(it->second->sorgente, m.sorgente);
+    }
+    // The restore hands the files to the databases in this order, each taking its own file and
+    // then every name that begins with its base name and "_": each must reach its own.
+    std::vector<bool> preso(membri.size(), false);
+    for (int i = 1; i <= dati.Count(); ++i) {
+        const std::string modello = Maiuscolo(NomeBase(dati.GetItem(i)) + "_");
+        for (size_t k = 0; k < membri.size(); ++k) {
+            const Membro& m = membri[k];
+            if (preso[k]) continue;
+            const bool suo = m.proprietario == i && m.nome == dati.GetItem(i);
+            if (!suo && !Maiuscolo(m.nome).starts_with(modello)) continue;
+            if (m.proprietario != i) {
+                const Membro& altro = membri[static_cast<size_t>(std::distance(
+                    membri.begin(),
+                    std::find_if(membri.begin(), membri.end(), [i](const Membro& x) {
+                        return x.proprietario == i;
+                    })))];
+                throw NomiInConflitto(m.sorgente, altro.sorgente);
+            }
+            preso[k] = true;
+        }
+    }
+}
 
 }  // namespace
 
@@ -96,6 +195,7 @@ bool EseguiBackup(const RichiestaBackup& r, OsservatoreOperazione& o) {
         }
         if (dati.Count() == 0)
             throw Errore(9988, "Nessun file data presente. Impossibile effettuare il backup.");
+        ControllaNomi(prefisso, dati, o);
 
         // What interrupted runs left is removed before this one writes anything.
         PulisciCartellaTemp(r.cartellaTemp);
@@ -110,6 +210,10 @@ bool EseguiBackup(const RichiestaBackup& r, OsservatoreOperazione& o) {
         uint64_t totaleSorgenti = 0;
         for (int i = 1; i <= n; ++i) {
             const std::string db = dati.GetItem(i);
+            if (Fs().Info(prefisso + db).file) {
+                // A database that cannot be read is reported as such, not as one in use.
+                File prova(prefisso + db, ModoApertura::Lettura);
+            }
             if (u.FileAperto(prefisso + db)) {
                 throw Errore(9983,
                              "Impossibile effettuare il backup se Brelvano o un modulo aggiuntivo "

@@ -10,6 +10,10 @@ void OsservatoreOperazione::MostraErrore(const Errore& errore) {
     Utilita().PrintErrore(errore);
 }
 
+void OsservatoreOperazione::Avviso(const std::string& testo) {
+    Utilita().ScriviLog("Attenzione: " + testo);
+}
+
 void MostraErroreCorrente(std::unique_ptr<ClsSpan>& span, OsservatoreOperazione& o) {
     const Errore e = ErroreCorrente();
     if (span) {

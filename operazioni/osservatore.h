@@ -22,6 +22,8 @@ class OsservatoreOperazione {
     virtual void Aggiorna() {}                   // redraw now
     // Shows the error that stopped the operation (the window: the error box).
     virtual void MostraErrore(const Errore& errore);
+    // Something the user should know that does not stop the operation; always logged.
+    virtual void Avviso(const std::string& testo);
 };
 
 class ClsSpan;

@@ -16,6 +16,7 @@
 #include "platform/filesystem.h"
 #include "platform/impostazioni.h"
 #include "platform/percorsi.h"
+#include "platform/spazio_disco.h"
 #include "span/clsspan.h"
 #include "util/interazione.h"
 #include "util/koutilita.h"
@@ -142,12 +143,26 @@ EsitoRipristino EseguiRipristino(const RichiestaRipristino& r, OsservatoreRipris
         span->Dealloca();
 
         o.Messaggio("Decompressione...");
-        if (Estrai(archivio, cartellaLavoro, false, false, [&](uint64_t) { pulsazione(); }) != 0) {
-            throw Errore(9986,
-                         "Errore durante la decompressione. Impossibile procedere. Vedere il file "
-                         "log per maggiori "
-                         "dettagli.");
+        const Errore decompressione(
+            9986,
+            "Errore durante la decompressione. Impossibile procedere. Vedere il file log per "
+            "maggiori dettagli.");
+        // What the members say they hold is checked before any is written: the limit the
+        // total below has anyway, and the room in the temporary folder (a small set can
+        // declare gigabytes).
+        uint64_t dichiarati = 0;
+        if (DimensioneMembri(archivio, dichiarati) != 0) throw decompressione;
+        if (dichiarati > 2147483647U) {
+            throw ErroreStandard(num::Overflow, archivio + ": " + std::to_string(dichiarati) +
+                                                    " byte dichiarati dai membri");
         }
+        if (const double spazio = SpazioLiberoDisco(cartellaLavoro);
+            spazio >= 0 && static_cast<double>(dichiarati) > spazio) {
+            throw Errore(10015, "Spazio disco insufficiente.",
+                         cartellaLavoro + ": " + std::to_string(dichiarati) + " byte da estrarre");
+        }
+        if (Estrai(archivio, cartellaLavoro, false, false, [&](uint64_t) { pulsazione(); }) != 0)
+            throw decompressione;
         Fs().Rimuovi(archivio);
         o.Avanzamento(75);
 
@@ -167,6 +182,12 @@ EsitoRipristino EseguiRipristino(const RichiestaRipristino& r, OsservatoreRipris
         ClsInsieme restituiti;
         restituiti.GetFilenames(cartellaLavoro, "*.mdb");
         const int n = restituiti.Count();
+        // A set without a database would "restore" nothing and say it succeeded.
+        if (n == 0) {
+            throw Errore(9988,
+                         "Nessun file data presente nel backup. Impossibile effettuare il "
+                         "ripristino.");
+        }
         // What will be replaced, and under which names the old files are kept.
         Giornale giornale;
         giornale.cartellaLavoro = cartellaLavoro;

@@ -28,6 +28,9 @@ std::string TrovaNome(const std::string& cartella, const std::string& nome);
 // The absolute path with every link resolved, or "" when it cannot be resolved.
 std::string PercorsoCanonico(const std::string& percorso);
 
+// Whether a path lies on a removable disk the user swaps (the "Floppy A" drive).
+bool SuUnitaRimovibile(const std::string& percorso);
+
 // The folder of the "Floppy A" destination, with a final separator: "A:\" on Windows,
 // $BVBACKUP_FLOPPY or /media/floppy0 on POSIX.
 std::string CartellaFloppy();

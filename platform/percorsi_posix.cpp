@@ -47,6 +47,14 @@ std::string PercorsoCanonico(const std::string& percorso) {
     return buf;
 }
 
+bool SuUnitaRimovibile(const std::string& percorso) {
+    std::string floppy = CartellaFloppy();
+    while (floppy.size() > 1 && floppy.back() == '/') floppy.pop_back();
+    std::string p = percorso;
+    while (p.size() > 1 && p.back() == '/') p.pop_back();
+    return p == floppy || p.starts_with(floppy + "/");
+}
+
 std::string CartellaFloppy() {
     const char* v = std::getenv("BVBACKUP_FLOPPY");
     std::string c = (v != nullptr && *v != '\0') ? std::string(v) : std::string("/media/floppy0");

@@ -356,6 +356,10 @@ void ClsSpan::Ricostruisci(const std::string& pathOrigine, const std::string& no
     int32_t n = 0;
     Svuota();
     stato_ = StatoRicostruzione;
+    // Every descriptor of one run carries the run's start (DATA, ORA): a block of another run
+    // of the same day has the same name but not the same start.
+    std::string inizioSet;
+    const bool rimovibile = SuUnitaRimovibile(origine);
     for (;;) {
         const std::string nomeBlocco = nomefile + "#" + std::to_string(n);
         std::string fileBlocco;
@@ -364,10 +368,23 @@ void ClsSpan::Ricostruisci(const std::string& pathOrigine, const std::string& no
             ControllaDiscoOrigine(origine);
             fileBlocco = FileNormale(origine, nomeBlocco);
             fileDescrittore = FileNormale(origine, nomeBlocco + ".inf");
-            if (!fileBlocco.empty() && !fileDescrittore.empty()) break;
+            std::string testo = "Inserire il " + std::to_string(n + 1) + "° disco del backup.";
+            if (!fileBlocco.empty() && !fileDescrittore.empty()) {
+                const std::string inizio =
+                    utilita_.LeggiINI(fileDescrittore, "SPAN", "DATA", "") + " " +
+                    utilita_.LeggiINI(fileDescrittore, "SPAN", "ORA", "");
+                if (n == 0) inizioSet = inizio;
+                if (inizio == inizioSet) break;
+                if (!rimovibile) {
+                    throw Errore(10007,
+                                 "I blocchi appartengono a backup diversi. Il backup non puo' "
+                                 "essere ripristinato.",
+                                 fileDescrittore + ": " + inizio + " invece di " + inizioSet);
+                }
+                testo = "Il disco inserito appartiene a un altro backup. " + testo;
+            }
             const Risposta r = InterazioneCorrente().Messaggio(
-                "Inserire il " + std::to_string(n + 1) + "° disco del backup.",
-                verifica ? "Verifica" : "Ripristino", Icona::Informazione,
+                testo, verifica ? "Verifica" : "Ripristino", Icona::Informazione,
                 Pulsanti::RiprovaAnnulla);
             if (r != Risposta::Riprova) throw Annullato();
         }
