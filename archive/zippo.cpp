@@ -3,12 +3,12 @@
 
 #include <zip.h>
 
-#include <atomic>
 #include <algorithm>
-#include <map>
+#include <atomic>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <map>
 #include <memory>
 #include <vector>
 
@@ -146,7 +146,10 @@ std::string MotivoRifiuto(zip_t* z, zip_int64_t membri) {
         const char* c = zip_get_name(z, indice, 0);
         const std::string n = c != nullptr ? c : "";
         if (!NomeMembroSicuro(n)) return n + ": porterebbe fuori dalla cartella di destinazione";
-        if (HaControlli(n)) return n + ": contiene caratteri di controllo";
+        // As stored, too: the library shows a byte below 32 of a non-UTF-8 name as a symbol.
+        const char* grezzo = zip_get_name(z, indice, ZIP_FL_ENC_RAW);
+        if (HaControlli(n) || (grezzo != nullptr && HaControlli(grezzo)))
+            return n + ": contiene caratteri di controllo";
         if (NomeDispositivo(n)) return n + ": nome riservato a un dispositivo";
         if (EUnLink(z, indice)) return n + ": e' un collegamento simbolico";
         if (NonOrdinario(z, indice)) return n + ": non e' un file ordinario";

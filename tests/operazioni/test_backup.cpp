@@ -99,6 +99,7 @@ TEST_P(ErroriBackup, NessunBloccoEStatoRipristinato) {
     EXPECT_FALSE(EseguiBackup(r, osservatore_));
     EXPECT_EQ(osservatore_.errori, std::vector<int32_t>{GetParam().numero});
     EXPECT_EQ(VociIn(dest_), 0U);
+    EXPECT_EQ(VociIn(temp_), 0U);
     EXPECT_EQ(Dest(), GetParam().destSalvata ? dest_ : "/vecchia/");
     // The handler's order: pointer back, the error, then idle.
     const auto& e = osservatore_.eventi;
@@ -130,6 +131,37 @@ INSTANTIATE_TEST_SUITE_P(
                    [](auto& r, const std::string& d) { r.percorsoDati = d + "/manca/"; }, true},
         CasoErrore{"cartella_compagna_mancante", 9984,
                    [](auto&, const std::string& d) { std::filesystem::remove_all(d + "/a"); },
+                   true},
+        // Names that would give a set that does not restore, or restores elsewhere.
+        CasoErrore{"compagno_non_utf8", 9992,
+                   [](auto&, const std::string& d) { test::ScriviFile(d + "/a/f\xe9.txt", "x"); },
+                   true},
+        CasoErrore{"database_non_utf8", 9992,
+                   [](auto&, const std::string& d) {
+                       test::ScriviFile(d + "/caf\xe9.mdb", "x");
+                       test::CreaCartelle(d + "/caf\xe9");
+                   },
+                   true},
+        CasoErrore{"database_uguali_a_meno_di_maiuscole", 9993,
+                   [](auto&, const std::string& d) { test::ScriviFile(d + "/A.mdb", "x"); }, true},
+        CasoErrore{"compagni_uguali_a_meno_di_maiuscole", 9993,
+                   [](auto&, const std::string& d) { test::ScriviFile(d + "/a/LOGO.bmp", "x"); },
+                   true},
+        CasoErrore{"nomi_appiattiti_uguali", 9993,
+                   [](auto&, const std::string& d) {
+                       test::ScriviFile(d + "/a/b_c", "di a");  // a_b_c
+                       test::ScriviFile(d + "/a_b.mdb", "x");
+                       test::CreaCartelle(d + "/a_b");
+                       test::ScriviFile(d + "/a_b/c", "di a_b");  // a_b_c too
+                   },
+                   true},
+        CasoErrore{"compagno_preso_da_un_altro_database", 9993,
+                   [](auto&, const std::string& d) {
+                       test::ScriviFile(d + "/a/b_x", "di a");  // a_b_x: a_b's rule takes it
+                       test::ScriviFile(d + "/a_b.mdb", "x");
+                       test::CreaCartelle(d + "/a_b");
+                       test::ScriviFile(d + "/a_b/y", "di a_b");
+                   },
                    true},
         CasoErrore{"database_con_cancelletto", 9986,
                    [](auto&, const std::string& d) {
@@ -171,6 +203,44 @@ TEST_F(Backup, BloccoDanneggiatoPrimaDellaVerifica) {
     EXPECT_FALSE(EseguiBackup(Richiesta(true), osservatore_));
     EXPECT_EQ(osservatore_.errori, std::vector<int32_t>{10005});
     EXPECT_EQ(VociIn(dest_), 0U);  // no set, and no staged file left
+}
+
+TEST_F(Backup, NomiSimiliMaNonAmbiguiSonoAccettati) {
+    // a.mdb and a_b.mdb side by side: each flattened name reaches its own folder.
+    Database("a_b.mdb", "ab", {{"y", "di a_b"}});
+    EXPECT_TRUE(EseguiBackup(Richiesta(true), osservatore_)) << osservatore_.errori.size();
+    std::vector<std::string> nomi;
+    for (const auto& [n, d] : Membri(dest_, "BV20240315")) nomi.push_back(n);
+    EXPECT_EQ(nomi, (std::vector<std::string>{"b.mdb", "b_nota.txt", "a_b.mdb", "a_b_y", "a.mdb",
+                                              "a_logo.bmp", "a_LEGGIMI"}));
+}
+
+TEST_F(Backup, SottocartelleEscluseSegnalate) {
+    test::CreaCartelle(dati_ + "/a/scansioni");
+    test::ScriviFile(dati_ + "/a/scansioni/1.pdf", "x");
+    std::vector<std::string> avvisi;
+    class ConAvvisi final : public OsservatoreOperazione {
+      public:
+        explicit ConAvvisi(std::vector<std::string>& a) : a_(a) {}
+        void Avviso(const std::string& t) override { a_.push_back(t); }
+
+      private:
+        std::vector<std::string>& a_;
+    } o(avvisi);
+    EXPECT_TRUE(EseguiBackup(Richiesta(false), o));
+    ASSERT_EQ(avvisi.size(), 1U);
+    EXPECT_EQ(avvisi[0], "La cartella " + dati_ +
+                             "/a/ contiene sottocartelle che non fanno parte del backup: "
+                             "scansioni.");
+}
+
+TEST_F(Backup, DatabaseIlleggibileNonEInEsecuzione) {
+    test::FsGuasto guasto;
+    guasto.erroreApertura = [this](const std::string& p, ModoApertura) {
+        return p == dati_ + "/b.mdb" ? EACCES : 0;
+    };
+    EXPECT_FALSE(EseguiBackup(Richiesta(false), osservatore_));
+    EXPECT_EQ(osservatore_.errori, std::vector<int32_t>{70});  // not 9983 "in esecuzione"
 }
 
 TEST_F(Backup, LaVerificaLeggeIlDiscoNonLaCache) {

@@ -428,6 +428,182 @@ TEST_F(Ripristino, ArchivioDanneggiatoNelLogSenzaSeparatoriDoppi) {
     EXPECT_EQ(log.find("//"), std::string::npos) << log;
 }
 
+// Crafted sets: an archive of our choosing split into the origin folder.
+class SetArtefatto : public Ripristino {
+  protected:
+    void Scrivi(const std::vector<std::pair<std::string, std::string>>& membri,
+                const std::function<void(std::string&)>& ritocca = {}) {
+        fs::remove_all(dest_);
+        test::CreaCartelle(dest_);
+        const std::string zip = t_ / "artefatto.zip";
+        {
+            int e = 0;
+            zip_t* z = zip_open(zip.c_str(), ZIP_CREATE | ZIP_TRUNCATE, &e);
+            for (const auto& [nome, dati] : membri) {
+                zip_file_add(z, nome.c_str(), zip_source_buffer(z, dati.data(), dati.size(), 0),
+                             ZIP_FL_ENC_RAW);
+            }
+            ASSERT_EQ(zip_close(z), 0);
+        }
+        if (ritocca) {
+            std::string d = test::LeggiTesto(zip);
+            ritocca(d);
+            test::ScriviFile(zip, d);
+        }
+        ClsSpan s;
+        s.filename(zip);
+        s.CaricaMemoria();
+        s.Span(dest_, "BV20240315");
+    }
+    // Declares 3 GiB for the first member, in its local header and in the central directory.
+    static void TreGiga(std::string& d) {
+        const auto scrivi = [&d](size_t p) {
+            d[p] = 0;
+            d[p + 1] = 0;
+            d[p + 2] = 0;
+            d[p + 3] = static_cast<char>(0xC0);
+        };
+        scrivi(22);
+        scrivi(d.find("PK\x01\x02") + 24);
+    }
+};
+
+TEST_F(SetArtefatto, SenzaDatabaseNonRipristinaNulla) {
+    Scrivi({{"leggimi.txt", "nessun database qui"}});
+    DatiEsistenti();
+    const auto prima = Contenuto(dati_);
+    EXPECT_EQ(Esegui(Richiesta()), EsitoRipristino::Fallito);
+    EXPECT_EQ(osservatore_.errori, std::vector<int32_t>{9988});
+    EXPECT_EQ(Contenuto(dati_), prima);
+    EXPECT_EQ(VociIn(temp_), 0U);
+}
+
+TEST_F(SetArtefatto, ArchivioVuoto) {
+    // An archive with no member is its end record alone.
+    Scrivi({{"x", "x"}},
+           [](std::string& d) { d = std::string("PK\x05\x06", 4) + std::string(18, '\0'); });
+    EXPECT_EQ(Esegui(Richiesta()), EsitoRipristino::Fallito);
+    ASSERT_EQ(osservatore_.errori.size(), 1U);
+    EXPECT_NE(osservatore_.errori[0], 0);
+    EXPECT_EQ(VociIn(temp_), 0U);
+}
+
+TEST_F(SetArtefatto, BombaFermataPrimaDiEstrarre) {
+    Scrivi({{"dati.mdb", std::string(100000, 'z')}}, &TreGiga);
+    DatiEsistenti();
+    const auto prima = Contenuto(dati_);
+    test::FsGuasto guasto;
+    guasto.registraLetture = true;
+    EXPECT_EQ(Esegui(Richiesta()), EsitoRipristino::Fallito);
+    EXPECT_EQ(osservatore_.errori, std::vector<int32_t>{6});
+    EXPECT_EQ(Contenuto(dati_), prima);
+    EXPECT_EQ(VociIn(temp_), 0U);
+    for (const std::string& l : guasto.letture)  // nothing was inflated
+        EXPECT_EQ(l.find("/dati.mdb"), std::string::npos) << l;
+}
+
+TEST_F(SetArtefatto, SpazioTemporaneoControllatoPrimaDiEstrarre) {
+    Scrivi({{"dati.mdb", std::string(100000, 'z')}});
+    DatiEsistenti();
+    test::FsGuasto guasto;
+    guasto.spazio = [this](const std::string& p) {
+        return p.starts_with(temp_) ? 50000.0 : FsDiSistema().SpazioLibero(p);
+    };
+    EXPECT_EQ(Esegui(Richiesta()), EsitoRipristino::Fallito);
+    EXPECT_EQ(osservatore_.errori, std::vector<int32_t>{10015});
+    EXPECT_EQ(VociIn(temp_), 0U);
+}
+
+TEST_F(SetArtefatto, DatabaseUgualiAMenoDiMaiuscole) {
+    Scrivi({{"anagrafe.mdb", "uno"}, {"ANAGRAFE.MDB", "due"}});
+    DatiEsistenti();
+    const auto prima = Contenuto(dati_);
+    EXPECT_EQ(Esegui(Richiesta()), EsitoRipristino::Fallito);
+    EXPECT_EQ(osservatore_.errori, std::vector<int32_t>{9986});
+    EXPECT_EQ(Contenuto(dati_), prima);
+}
+
+// Two backups of one day: same names, different runs. Their blocks must not be mixed.
+TEST_F(Ripristino, BlocchiDiDueBackupDelloStessoGiornoInUnaCartella) {
+    const auto set = [this](const std::string& cartella, int ora) {
+        ImpostaOrologio([ora] { return DataOra{2024, 3, 15, ora, 0, 0}; });
+        ClsSpan s;
+        test::ScriviFile(t_ / "a.zip", std::string(30000, static_cast<char>('a' + ora % 20)));
+        s.filename(t_ / "a.zip");
+        s.CaricaMemoria();
+        test::FsGuasto g;
+        g.spazio = [cartella](const std::string& p) {
+            return p.starts_with(cartella) ? 25000.0 : FsDiSistema().SpazioLibero(p);
+        };
+        test::CreaCartelle(cartella);
+        s.Span(cartella, "BV20240315");
+    };
+    set(t_ / "mattina", 9);
+    set(t_ / "sera", 18);
+    fs::copy_file(t_ / "sera/BV20240315#1", t_ / "mattina/BV20240315#1",
+                  fs::copy_options::overwrite_existing);
+    fs::copy_file(t_ / "sera/BV20240315#1.inf", t_ / "mattina/BV20240315#1.inf",
+                  fs::copy_options::overwrite_existing);
+    ClsSpan r;
+    try {
+        r.Ricostruisci(t_ / "mattina", "BV20240315", t_ / "x.zip", false);
+        ADD_FAILURE();
+    } catch (const Errore& e) {
+        EXPECT_EQ(e.Numero(), 10007);
+    }
+    EXPECT_FALSE(test::Esiste(t_ / "x.zip"));
+}
+
+TEST_F(Ripristino, DiscoDiUnAltroBackupRifiutatoERichiesto) {
+    test::FsGuasto guasto;
+    test::UnitaRimovibile unita(t_ / "floppy", t_ / "dischi", 1457664, 3);
+    unita.Collega(guasto);
+    ::setenv("BVBACKUP_FLOPPY", unita.Cartella().c_str(), 1);
+    std::mt19937 gen(4);
+    std::string rumore(2000000, '\0');
+    for (char& ch : rumore) ch = static_cast<char>(gen());
+    test::ScriviFile(t_ / "a.zip", rumore);
+    // Disk 2 of this morning's run, kept aside; then the evening's run on the same disks.
+    const auto scrivi = [&](int ora) {
+        ImpostaOrologio([ora] { return DataOra{2024, 3, 15, ora, 0, 0}; });
+        unita.Inserisci(0);
+        ClsSpan s;
+        s.filename(t_ / "a.zip");
+        s.CaricaMemoria();
+        interazione_.allaRisposta = [&](const test::MessaggioMostrato&, Risposta r) {
+            if (r == Risposta::Riprova) unita.Inserisci(unita.Inserito() + 1);
+        };
+        interazione_.Rispondi(Risposta::Riprova);
+        s.Span(unita.Cartella() + "/", "BV20240315");
+    };
+    scrivi(9);
+    unita.Inserisci(0);  // the morning's second disk becomes the third; the first two are reused
+    for (const auto& e : fs::directory_iterator(unita.Disco(1)))
+        fs::rename(e.path(), unita.Disco(2) + "/" + e.path().filename().string());
+    for (const auto& e : fs::directory_iterator(unita.Cartella())) fs::remove(e.path());
+    scrivi(18);
+    // The restore: disk 2 of the morning first, then the right one.
+    unita.Inserisci(0);
+    interazione_.messaggi.clear();
+    int passo = 0;
+    interazione_.allaRisposta = [&](const test::MessaggioMostrato&, Risposta) {
+        // "Inserire il 2° disco": the morning's disk goes in first, then the right one.
+        unita.Inserisci(++passo == 1 ? 2 : 1);
+    };
+    interazione_.Rispondi(Risposta::Riprova);
+    interazione_.Rispondi(Risposta::Riprova);
+    ClsSpan r;
+    r.Ricostruisci(unita.Cartella(), "BV20240315", t_ / "x.zip", false);
+    EXPECT_TRUE(test::LeggiTesto(t_ / "x.zip") == rumore);
+    std::vector<std::string> testi;
+    for (const auto& m : interazione_.messaggi) testi.push_back(m.testo);
+    EXPECT_EQ(testi, (std::vector<std::string>{
+                         "Inserire il 2° disco del backup.",
+                         "Il disco inserito appartiene a un altro backup. Inserire il 2° disco "
+                         "del backup."}));
+    ::unsetenv("BVBACKUP_FLOPPY");
+}
+
 TEST(NomeLibero, NumeriATreCifreEPoiTutte) {
     test::CartellaTemp t;
     const std::string db = t / "dati.mdb";
