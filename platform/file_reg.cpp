@@ -197,10 +197,16 @@ std::vector<DocumentoReg::Voce> DocumentoReg::Voci() const {
             v.valore = {ValoreReg::Tipo::Testo, std::move(t)};
         } else {
             // hex data may go on over lines ending in a backslash
-            while (!dati.empty() && dati.back() == '\\' && v.ultima + 1 < righe_.size()) {
+            // Each line that ends in a backslash takes the next one; an empty line ends the
+            // value (so "\\" at the end of a line cannot swallow the next key).
+            const bool esadecimale = Maiuscolo(dati).starts_with("HEX");
+            while (esadecimale && !dati.empty() && dati.back() == '\\' &&
+                   v.ultima + 1 < righe_.size()) {
                 ++v.ultima;
                 dati.pop_back();
-                dati += TrimSpazi(righe_[v.ultima]);
+                const std::string seguito = TrimSpazi(righe_[v.ultima]);
+                dati += seguito;
+                if (seguito.empty() || seguito.back() != '\\') break;
             }
             i = v.ultima;
             if (dati == "-") {
@@ -264,7 +270,13 @@ void DocumentoReg::Imposta(std::string_view chiave, std::string_view nome, std::
         return;
     }
     if (sezione != nullptr) {
-        righe_.insert(righe_.begin() + static_cast<long>(fineSezione) + 1, RigaValore(nome, testo));
+        auto dove = righe_.begin() + static_cast<long>(fineSezione) + 1;
+        // After a line that would take the next as its continuation, a blank line first.
+        if (const std::string prima = TrimSpazi(righe_[fineSezione]);
+            !prima.empty() && prima.back() == '\\') {
+            dove = righe_.insert(dove, std::string()) + 1;
+        }
+        righe_.insert(dove, RigaValore(nome, testo));
         return;
     }
     while (!righe_.empty() && TrimSpazi(righe_.back()).empty()) righe_.pop_back();

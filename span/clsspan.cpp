@@ -420,8 +420,10 @@ void ClsSpan::Ricostruisci(const std::string& pathOrigine, const std::string& no
             throw corrotto;
         }
         if (n == 0 && dimensioneFile > 0) {
+            // No copies while growing; but a descriptor's word alone does not claim gigabytes.
             immagine_.clear();
-            immagine_.reserve(static_cast<size_t>(dimensioneFile));  // no copies while growing
+            immagine_.reserve(static_cast<size_t>(
+                std::min(dimensioneFile, static_cast<double>(lunghezza) * 64.0)));
         }
         const size_t letti = AccodaBlocco(f, static_cast<size_t>(lunghezza));
         f.Chiudi();
