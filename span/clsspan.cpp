@@ -364,15 +364,19 @@ void ClsSpan::Ricostruisci(const std::string& pathOrigine, const std::string& no
         const std::string nomeBlocco = nomefile + "#" + std::to_string(n);
         std::string fileBlocco;
         std::string fileDescrittore;
+        std::string descrittore;
         for (;;) {
             ControllaDiscoOrigine(origine);
             fileBlocco = FileNormale(origine, nomeBlocco);
             fileDescrittore = FileNormale(origine, nomeBlocco + ".inf");
             std::string testo = "Inserire il " + std::to_string(n + 1) + "° disco del backup.";
             if (!fileBlocco.empty() && !fileDescrittore.empty()) {
+                // Read once; a descriptor the medium cannot give back is a read error, not a
+                // descriptor without keys.
+                descrittore = LeggiFileTesto(fileDescrittore);
                 const std::string inizio =
-                    utilita_.LeggiINI(fileDescrittore, "SPAN", "DATA", "") + " " +
-                    utilita_.LeggiINI(fileDescrittore, "SPAN", "ORA", "");
+                    utilita_.LeggiINIDaTesto(descrittore, "SPAN", "DATA", "") + " " +
+                    utilita_.LeggiINIDaTesto(descrittore, "SPAN", "ORA", "");
                 if (n == 0) inizioSet = inizio;
                 if (inizio == inizioSet) break;
                 if (!rimovibile) {
@@ -383,9 +387,9 @@ void ClsSpan::Ricostruisci(const std::string& pathOrigine, const std::string& no
                 }
                 testo = "Il disco inserito appartiene a un altro backup. " + testo;
             }
-            const Risposta r = InterazioneCorrente().Messaggio(
-                testo, verifica ? "Verifica" : "Ripristino", Icona::Informazione,
-                Pulsanti::RiprovaAnnulla);
+            const Risposta r =
+                InterazioneCorrente().Messaggio(testo, verifica ? "Verifica" : "Ripristino",
+                                                Icona::Informazione, Pulsanti::RiprovaAnnulla);
             if (r != Risposta::Riprova) throw Annullato();
         }
         // The block goes straight to the end of the image, so memory holds the archive alone;
@@ -395,12 +399,12 @@ void ClsSpan::Ricostruisci(const std::string& pathOrigine, const std::string& no
         // of the writing.
         if (verifica) f.ScartaCache();
         const uint64_t lunghezza = f.Dimensione();
-        const std::string ultimo = utilita_.LeggiINI(fileDescrittore, "SPAN", "ULTIMO", "");
+        const std::string ultimo = utilita_.LeggiINIDaTesto(descrittore, "SPAN", "ULTIMO", "");
         const double dimensioneBlocco =
-            Arrotonda(utilita_.LeggiINI(fileDescrittore, "SPAN", "SIZE_BLOCCO", "0"));
+            Arrotonda(utilita_.LeggiINIDaTesto(descrittore, "SPAN", "SIZE_BLOCCO", "0"));
         const double dimensioneFile =
-            Arrotonda(utilita_.LeggiINI(fileDescrittore, "SPAN", "SIZE_FILE", "0"));
-        const std::string app = Spazi(utilita_.LeggiINI(fileDescrittore, "SPAN", "APP", ""));
+            Arrotonda(utilita_.LeggiINIDaTesto(descrittore, "SPAN", "SIZE_FILE", "0"));
+        const std::string app = Spazi(utilita_.LeggiINIDaTesto(descrittore, "SPAN", "APP", ""));
         const Errore corrotto(10006, "Dimensione errata. Il backup potrebbe essere corrotto.",
                               fileDescrittore + ": SIZE_FILE=" + std::to_string(dimensioneFile));
         if (ultimo.empty() || app.empty()) throw Errore(10004, "Formato non valido.");

@@ -39,6 +39,12 @@ std::string koUtilita::LeggiINI(const std::string& fileINI, const std::string& S
     } catch (...) {
         return DefaultValore;
     }
+    return LeggiINIDaTesto(contenuto, Sezione, chiave, DefaultValore);
+}
+
+std::string koUtilita::LeggiINIDaTesto(std::string contenuto, const std::string& Sezione,
+                                       const std::string& chiave,
+                                       const std::string& DefaultValore) const {
     // Descriptors are written in the Windows code page; a file in UTF-8 reads as it is.
     if (!Utf8Valido(contenuto)) contenuto = Cp1252AUtf8(contenuto);
     if (contenuto.starts_with("\xEF\xBB\xBF")) contenuto.erase(0, 3);

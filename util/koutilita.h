@@ -45,6 +45,9 @@ class koUtilita {
     // One key of an INI-style file, trimmed, or DefaultValore.
     std::string LeggiINI(const std::string& fileINI, const std::string& Sezione,
                          const std::string& chiave, const std::string& DefaultValore) const;
+    // The same rules on a file's text already read (a caller that must see a read error).
+    std::string LeggiINIDaTesto(std::string contenuto, const std::string& Sezione,
+                                const std::string& chiave, const std::string& DefaultValore) const;
 
     // The folder the user chooses ("" when they cancel); no separator is added. The dialog
     // opens at `partenza` or, when it does not exist, at its nearest existing parent.

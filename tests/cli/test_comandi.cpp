@@ -144,6 +144,16 @@ TEST_F(Comandi, RipristinoSenzaSetPrendeIlPiuRecenteDellElenco) {
     EXPECT_EQ(err_.str(), "Errore 9241: " + t_ / "solo_estraneo" + ": backup non trovato.\n");
 }
 
+TEST_F(Comandi, SottocartelleEscluseAvvisate) {
+    test::CreaCartelle(t_ / "dati/dati/vecchie");
+    EXPECT_EQ(Esegui({"backup", "--no-verify"}), 0);
+    EXPECT_NE(err_.str().find("Attenzione: La cartella " + t_ / "dati/dati/" +
+                              " contiene sottocartelle che non fanno parte del backup: vecchie.\n"),
+              std::string::npos)
+        << err_.str();
+    EXPECT_EQ(out_.str(), "Backup completato correttamente.\n");
+}
+
 TEST_F(Comandi, RichiesteSenzaTerminaleAnnullate) {
     // Only the second block of a set: the rebuild asks for the first disk.
     ASSERT_EQ(Esegui({"backup", "--no-verify"}), 0);

@@ -11,6 +11,8 @@
 #include <cerrno>
 #include <filesystem>
 #include <map>
+#include <random>
+#include <regex>
 
 #include "operazioni/avvio.h"
 #include "operazioni/backup.h"
@@ -19,6 +21,7 @@
 #include "platform/file_reg.h"
 #include "tests/operazioni/ambiente_operazioni.h"
 #include "tests/support/fs_guasto.h"
+#include "tests/support/unita_rimovibile.h"
 
 namespace bv {
 namespace {
@@ -35,6 +38,13 @@ Stato Contenuto(const std::string& cartella) {
             e.is_regular_file() ? test::LeggiTesto(e.path().string()) : "<cartella>";
     }
     return m;
+}
+
+std::string Casuale(size_t n) {
+    std::mt19937 gen(11);
+    std::string s(n, '\0');
+    for (char& c : s) c = static_cast<char>(gen());
+    return s;
 }
 
 // Records each operation's name and path: a failure then says where it happened.
@@ -459,6 +469,87 @@ TEST_F(GuastiBackup, BackupConOgniOperazioneCheFallisce) {
                 EXPECT_FALSE(e.path().filename().string().starts_with("~")) << dove;
         }
     }
+}
+
+TEST_F(GuastiBackup, BackupSuDischettiConOgniOperazioneCheFallisce) {
+    // Two disks of a small drive; the new-disk prompt answered by swapping them.
+    test::ScriviFile(dati_ + "/anagrafe.mdb", Casuale(1600000));
+    const auto prepara = [this](test::FsGuasto& g, test::UnitaRimovibile& unita) {
+        unita.Collega(g);
+        interazione_.allaRisposta = [&unita](const test::MessaggioMostrato& m, Risposta r) {
+            if (r != Risposta::Riprova) return;
+            std::smatch d;
+            if (std::regex_search(m.testo, d, std::regex(R"(Inserire il (\d+)° disco)"))) {
+                unita.Inserisci(std::stoi(d[1]) - 1);
+            } else {
+                unita.Inserisci(unita.Inserito() + 1);
+            }
+        };
+    };
+    const auto richiesta = [this] {
+        RichiestaBackup b = Backup();
+        b.floppy = true;
+        return b;
+    };
+    int n = 0;
+    std::vector<std::string> nomi{""};
+    {
+        fs::remove_all(t_ / "dischi");
+        test::UnitaRimovibile unita(t_ / "floppy", t_ / "dischi", 1457664, 2);
+        ::setenv("BVBACKUP_FLOPPY", unita.Cartella().c_str(), 1);
+        test::FsGuasto conta;
+        prepara(conta, unita);
+        conta.prima = Registra(nomi);
+        for (int i = 0; i < 3; ++i) interazione_.Rispondi(Risposta::Riprova);
+        test::Registratore o;
+        ASSERT_TRUE(EseguiBackup(richiesta(), o));
+        n = conta.operazioni;
+    }
+    for (const bool permanente : {false, true}) {
+        for (const int k : Punti(n, 30)) {
+            const std::string dove = "operazione " + std::to_string(k) + " (" + nomi[k] + ")" +
+                                     (permanente ? " e seguenti" : "");
+            fs::remove_all(t_ / "floppy");
+            fs::remove_all(t_ / "dischi");
+            test::UnitaRimovibile unita(t_ / "floppy", t_ / "dischi", 1457664, 2);
+            test::Registratore o;
+            bool riuscito = false;
+            {
+                test::FsGuasto g;
+                prepara(g, unita);
+                g.prima = [&g, k, permanente](const char*, const std::string&) {
+                    return g.operazioni == k || (permanente && g.operazioni > k) ? EIO : 0;
+                };
+                for (int i = 0; i < 3; ++i) interazione_.Rispondi(Risposta::Riprova);
+                riuscito = EseguiBackup(richiesta(), o);
+            }
+            EXPECT_EQ(Contenuto(dati_)["anagrafe/foto.jpg"], "foto vecchio") << dove;
+            if (!riuscito) {
+                EXPECT_EQ(o.errori.size(), 1U) << dove;
+                if (!permanente) {
+                    EXPECT_EQ(VociIn(temp_), 0U) << dove;
+                }
+            }
+            // On each disk: no descriptor names a block that is missing or short.
+            for (int d = 0; d < 2; ++d) {
+                const std::string disco = unita.Disco(d);
+                for (const auto& e : fs::directory_iterator(disco)) {
+                    const std::string nome = e.path().filename();
+                    if (!nome.ends_with(".inf")) continue;
+                    const std::string blocco = disco + "/" + nome.substr(0, nome.size() - 4);
+                    const std::string t = test::LeggiTesto(e.path());
+                    const auto p = t.find("SIZE_BLOCCO=") + 12;
+                    ASSERT_TRUE(fs::exists(blocco)) << dove << ": " << nome;
+                    EXPECT_EQ(std::to_string(fs::file_size(blocco)),
+                              t.substr(p, t.find('\r', p) - p))
+                        << dove << ": " << nome;
+                }
+            }
+            interazione_.messaggi.clear();
+            PulisciCartellaTemp(temp_);
+        }
+    }
+    ::unsetenv("BVBACKUP_FLOPPY");
 }
 
 TEST_F(GuastiBackup, BackupUccisoAOgniOperazione) {
