@@ -268,6 +268,23 @@ bool NomeMembroSicuro(const std::string& nome) {
     return true;
 }
 
+namespace {
+
+// Inside a catch block: the code of a failed compression, its cause in the log.
+int CompressioneFallita(const std::string& file, const std::string& archivio) {
+    try {
+        throw;
+    } catch (const Errore& e) {
+        return CodiceDaErrore(e, "Compressione di " + file + " in " + archivio,
+                              zip_codice::ErroreScrittura);
+    } catch (...) {
+        Log("Compressione di " + file + ": " + ErroreCorrente().Descrizione());
+        return zip_codice::ErroreScrittura;
+    }
+}
+
+}  // namespace
+
 int ComprimiCome(const std::string& file, const std::string& nome, const std::string& archivio,
                  const AvanzamentoZip& avanzamento) {
     try {
@@ -280,12 +297,8 @@ int ComprimiCome(const std::string& file, const std::string& nome, const std::st
             return zip_codice::Ok;
         }
         return ComprimiConLibzip(file, nome, archivio);
-    } catch (const Errore& e) {
-        return CodiceDaErrore(e, "Compressione di " + file + " in " + archivio,
-                              zip_codice::ErroreScrittura);
     } catch (...) {
-        Log("Compressione di " + file + ": " + ErroreCorrente().Descrizione());
-        return zip_codice::ErroreScrittura;
+        return CompressioneFallita(file, archivio);
     }
 }
 
@@ -305,12 +318,8 @@ int Comprimi(const std::string& file, const std::string& archivio, int recurse,
             return zip_codice::Ok;
         }
         return ComprimiCome(file, NomeDi(file), archivio, avanzamento);  // without its folder
-    } catch (const Errore& e) {
-        return CodiceDaErrore(e, "Compressione di " + file + " in " + archivio,
-                              zip_codice::ErroreScrittura);
     } catch (...) {
-        Log("Compressione di " + file + ": " + ErroreCorrente().Descrizione());
-        return zip_codice::ErroreScrittura;
+        return CompressioneFallita(file, archivio);
     }
 }
 

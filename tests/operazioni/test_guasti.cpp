@@ -55,6 +55,18 @@ std::function<int(const char*, const std::string&)> Registra(std::vector<std::st
     };
 }
 
+// Runs `esegui` once under a counting file system; returns the number of operations, each
+// recorded by name in `nomi` (from index 1) so that a failure can say where it happened.
+int ContaOperazioni(std::vector<std::string>& nomi, const std::function<void()>& esegui,
+                    const std::function<void(test::FsGuasto&)>& prepara = {}) {
+    nomi.assign(1, "");
+    test::FsGuasto conta;
+    if (prepara) prepara(conta);
+    conta.prima = Registra(nomi);
+    esegui();
+    return conta.operazioni;
+}
+
 // The points to try out of n: all of them when few, else an even sample with both ends.
 std::vector<int> Punti(int n, int massimo = 70) {
     std::vector<int> p;
@@ -185,14 +197,9 @@ class Guasti : public test::AmbienteOperazioni {
 };
 
 TEST_F(Guasti, RipristinoConOgniOperazioneCheFallisce) {
-    int n = 0;
-    std::vector<std::string> nomi{""};
-    {
-        test::FsGuasto conta;
-        conta.prima = Registra(nomi);
-        ASSERT_EQ(Ripristina(), EsitoRipristino::Completato);
-        n = conta.operazioni;
-    }
+    std::vector<std::string> nomi;
+    const int n =
+        ContaOperazioni(nomi, [this] { ASSERT_EQ(Ripristina(), EsitoRipristino::Completato); });
     ASSERT_GT(n, 20);
     for (const bool permanente : {false, true}) {
         for (const int k : Punti(n)) {
@@ -227,14 +234,9 @@ TEST_F(Guasti, RipristinoConOgniOperazioneCheFallisce) {
 }
 
 TEST_F(Guasti, RipristinoUccisoAOgniOperazione) {
-    int n = 0;
-    std::vector<std::string> nomi{""};
-    {
-        test::FsGuasto conta;
-        conta.prima = Registra(nomi);
-        ASSERT_EQ(Ripristina(), EsitoRipristino::Completato);
-        n = conta.operazioni;
-    }
+    std::vector<std::string> nomi;
+    const int n =
+        ContaOperazioni(nomi, [this] { ASSERT_EQ(Ripristina(), EsitoRipristino::Completato); });
     for (const int k : Punti(n)) {
         const std::string dove =
             "ucciso all'operazione " + std::to_string(k) + " (" + nomi[k] + ")";
@@ -269,7 +271,6 @@ TEST_F(Guasti, RipristinoUccisoAOgniOperazione) {
 TEST_F(Guasti, RipristinoConDatiSuUnAltroFileSystemEVolumeSenzaCollegamenti) {
     // Moves across file systems copy; a volume without hard links gets flushed copies; one
     // without an exchange of names gets two renames. Killed at each step all the same.
-    int n = 0;
     const auto prepara = [this](test::FsGuasto& g) {
         g.erroreRinomina = [this](const std::string& da, const std::string& a) {
             return da.starts_with(temp_) && a.starts_with(dati_) ? EXDEV : 0;
@@ -277,14 +278,9 @@ TEST_F(Guasti, RipristinoConDatiSuUnAltroFileSystemEVolumeSenzaCollegamenti) {
         g.erroreCollega = EPERM;
         g.scambioNonSupportato = true;
     };
-    std::vector<std::string> nomi{""};
-    {
-        test::FsGuasto conta;
-        prepara(conta);
-        conta.prima = Registra(nomi);
-        ASSERT_EQ(Ripristina(), EsitoRipristino::Completato);
-        n = conta.operazioni;
-    }
+    std::vector<std::string> nomi;
+    const int n = ContaOperazioni(
+        nomi, [this] { ASSERT_EQ(Ripristina(), EsitoRipristino::Completato); }, prepara);
     for (const int k : Punti(n, 40)) {
         const std::string dove =
             "ucciso all'operazione " + std::to_string(k) + " (" + nomi[k] + ")";
@@ -413,15 +409,11 @@ class GuastiBackup : public Guasti {
 TEST_F(GuastiBackup, BackupConOgniOperazioneCheFallisce) {
     // The destination holds the set of the new data; the data folder now holds the old.
     const Stato primo = Set();
-    int n = 0;
-    std::vector<std::string> nomi{""};
-    {
-        test::FsGuasto conta;
-        conta.prima = Registra(nomi);
+    std::vector<std::string> nomi;
+    const int n = ContaOperazioni(nomi, [this] {
         test::Registratore o;
         ASSERT_TRUE(EseguiBackup(Backup(), o));
-        n = conta.operazioni;
-    }
+    });
     const Stato secondo = Set();
     ASSERT_NE(primo, secondo);
     for (const bool permanente : {false, true}) {
@@ -555,15 +547,11 @@ TEST_F(GuastiBackup, BackupSuDischettiConOgniOperazioneCheFallisce) {
 TEST_F(GuastiBackup, BackupUccisoAOgniOperazione) {
     const Stato primo = Set();
     Dati(dati_, "vecchio");
-    int n = 0;
-    std::vector<std::string> nomi{""};
-    {
-        test::FsGuasto conta;
-        conta.prima = Registra(nomi);
+    std::vector<std::string> nomi;
+    const int n = ContaOperazioni(nomi, [this] {
         test::Registratore o;
         ASSERT_TRUE(EseguiBackup(Backup(), o));
-        n = conta.operazioni;
-    }
+    });
     const Stato secondo = Set();
     for (const int k : Punti(n, 40)) {
         const std::string dove =
