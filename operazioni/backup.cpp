@@ -261,7 +261,7 @@ bool EseguiBackup(const RichiestaBackup& r, OsservatoreOperazione& o) {
         }
         span->filename(archivio);
         span->CaricaMemoria();
-        Fs().Rimuovi(archivio);
+        Fs().Rimuovi(archivio);  // the span object keeps it open
         o.Avanzamento(66.0 / k);
         o.Aggiorna();
         const std::string nomeSet = "BV" + FormattaData(Adesso(), "yyyyMMdd");

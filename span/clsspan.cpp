@@ -20,6 +20,12 @@ namespace {
 constexpr double kMassimo32 = 2147483647.0;
 constexpr size_t kPasso = 4 << 20;  // how much is read or written between two heartbeats
 
+// The name a file is written under before it takes its own.
+std::string TemporaneoDi(const std::string& percorso) {
+    const std::string cartella = CartellaDi(percorso);
+    return (cartella.empty() ? "" : cartella + "/") + "~" + NomeDi(percorso) + ".tmp";
+}
+
 Errore SenzaDisco(const std::string& unita) {
     return Errore(9240, PercorsoPerMessaggio(unita) + " impossibile determinare lo spazio disco.");
 }
@@ -52,8 +58,7 @@ void ClsSpan::filename(const std::string& valore) {
 }
 
 void ClsSpan::Svuota() {
-    immagine_.assign(1, 0);
-    immagine_.shrink_to_fit();
+    archivio_.reset();
     dimensione_ = 0;
 }
 
@@ -78,22 +83,11 @@ int32_t ClsSpan::DimensioneFile() {
 }
 
 void ClsSpan::CaricaMemoria() {
-    const int32_t n = DimensioneFile();
     Svuota();
-    File f(filename_, ModoApertura::Lettura);
-    std::vector<uint8_t> dati(static_cast<size_t>(n) + (n == 0 ? 1 : 0));
-    size_t letti = 0;
-    while (letti < static_cast<size_t>(n)) {
-        const size_t r =
-            f.LeggiTutto(dati.data() + letti, std::min(kPasso, static_cast<size_t>(n) - letti));
-        if (r == 0) break;
-        letti += r;
-        if (Battito) Battito();
-    }
-    if (letti != static_cast<size_t>(n)) {
-        throw ErroreStandard(num::ErroreIO, filename_ + " letto solo in parte");
-    }
-    immagine_ = std::move(dati);
+    const int32_t n = DimensioneFile();
+    // Kept open: the caller may remove the file's name, the blocks are still read from it.
+    auto f = std::make_unique<File>(filename_, ModoApertura::Lettura);
+    archivio_ = std::move(f);
     dimensione_ = n;
     stato_ = StatoCaricato;
     if (FineCaricamento) FineCaricamento();
@@ -117,26 +111,22 @@ void ClsSpan::CaricaMemoriaBlocco(const std::string& file, std::vector<uint8_t>&
     ar.resize(letti);
 }
 
-size_t ClsSpan::AccodaBlocco(File& blocco, size_t lunghezza) {
-    if (dimensione_ == 0) immagine_.clear();
-    const size_t inizio = static_cast<size_t>(dimensione_);
-    immagine_.resize(inizio + lunghezza);
+size_t ClsSpan::AccodaBlocco(File& blocco, size_t lunghezza, File& archivio) {
+    std::vector<uint8_t> buf(std::min(kPasso, std::max<size_t>(lunghezza, 1)));
     size_t letti = 0;
     while (letti < lunghezza) {
-        const size_t r = blocco.LeggiTutto(immagine_.data() + inizio + letti,
-                                           std::min(kPasso, lunghezza - letti));
+        const size_t r = blocco.LeggiTutto(buf.data(), std::min(buf.size(), lunghezza - letti));
         if (r == 0) break;
+        archivio.ScriviTutto(buf.data(), r);
         letti += r;
         if (Battito) Battito();
     }
-    immagine_.resize(inizio + letti);
-    dimensione_ = static_cast<int32_t>(immagine_.size());
+    dimensione_ = static_cast<int32_t>(static_cast<size_t>(dimensione_) + letti);
     return letti;
 }
 
-std::span<const uint8_t> ClsSpan::EstraiBlocco(size_t offset, size_t limite) const {
-    const size_t n = std::min(limite, static_cast<size_t>(dimensione_) - offset);
-    return {immagine_.data() + offset, n};
+size_t ClsSpan::EstraiBlocco(size_t offset, size_t limite) const {
+    return std::min(limite, static_cast<size_t>(dimensione_) - offset);
 }
 
 std::string ClsSpan::NormalizzaCartella(const std::string& path) const {
@@ -194,19 +184,30 @@ int32_t ClsSpan::GetSpazioDisco(const std::string& unita, bool cambioDisk) {
     }
 }
 
+void ClsSpan::ScriviDurevole(const std::string& percorso, std::span<const uint8_t> dati) {
+    ScriviDurevole(percorso, dati.size(), [&dati](uint64_t offset, uint8_t* buf, size_t n) {
+        std::copy_n(dati.data() + offset, n, buf);
+        return n;
+    });
+}
+
 // Writes a file under a temporary name beside it, flushes it to the device and renames it
 // over the old one: a file of that name is either the old one or the complete new one.
-void ClsSpan::ScriviDurevole(const std::string& percorso, std::span<const uint8_t> dati) {
+void ClsSpan::ScriviDurevole(const std::string& percorso, uint64_t n, const Sorgente& sorgente) {
     const std::string cartella = CartellaDi(percorso);
-    const std::string temporaneo =
-        (cartella.empty() ? "" : cartella + "/") + "~" + NomeDi(percorso) + ".tmp";
+    const std::string temporaneo = TemporaneoDi(percorso);
     try {
         if (Fs().Info(temporaneo).esiste) Fs().Rimuovi(temporaneo);
         File f(temporaneo, ModoApertura::ScritturaEsclusiva);
-        for (size_t fatti = 0; fatti < dati.size();) {
-            const size_t n = std::min(kPasso, dati.size() - fatti);
-            f.ScriviTutto(dati.data() + fatti, n);
-            fatti += n;
+        std::vector<uint8_t> buf(static_cast<size_t>(std::min<uint64_t>(kPasso, std::max<uint64_t>(n, 1))));
+        for (uint64_t fatti = 0; fatti < n;) {
+            const size_t passo = static_cast<size_t>(std::min<uint64_t>(buf.size(), n - fatti));
+            const size_t letti = sorgente(fatti, buf.data(), passo);
+            if (letti != passo) {
+                throw ErroreStandard(num::ErroreIO, filename_ + ": archivio letto solo in parte");
+            }
+            f.ScriviTutto(buf.data(), passo);
+            fatti += passo;
             if (Battito) Battito();
         }
         f.Sincronizza();
@@ -246,9 +247,12 @@ void ClsSpan::Span(const std::string& path, const std::string& nomefile) {
         const std::string cartella = NormalizzaCartella(path);
         const std::string blocco = cartella + (provvisoria_ ? kPrefissoProvvisorio : "") +
                                    nomefile + "#" + std::to_string(n);
-        const auto dati = EstraiBlocco(offset, static_cast<size_t>(limite));
-        ScriviDurevole(blocco, dati);
-        offset += dati.size();
+        const size_t dimensioneBlocco = EstraiBlocco(offset, static_cast<size_t>(limite));
+        ScriviDurevole(blocco, dimensioneBlocco,
+                       [this, offset](uint64_t da, uint8_t* buf, size_t quanti) {
+                           return archivio_->LeggiDa(offset + da, buf, quanti);
+                       });
+        offset += dimensioneBlocco;
         ultimo = offset >= static_cast<size_t>(dimensione_);
 
         Descrittore d;
@@ -258,7 +262,7 @@ void ClsSpan::Span(const std::string& path, const std::string& nomefile) {
         d.dimensioneFile = dimensione_;
         d.cartella = cartella;
         d.numero = n;
-        d.dimensioneBlocco = static_cast<int32_t>(dati.size());
+        d.dimensioneBlocco = static_cast<int32_t>(dimensioneBlocco);
         d.ultimo = ultimo;
         const std::string testo = TestoDescrittore(d);
         ScriviDurevole(
@@ -356,6 +360,22 @@ void ClsSpan::Ricostruisci(const std::string& pathOrigine, const std::string& no
     int32_t n = 0;
     Svuota();
     stato_ = StatoRicostruzione;
+    const std::string temporaneo = TemporaneoDi(dest);
+    std::unique_ptr<File> ricostruito;
+    // A rebuild that fails leaves no partial archive behind (and `dest` as it was).
+    struct Scarta {
+        const std::string& percorso;
+        std::unique_ptr<File>& file;
+        bool attivo = true;
+        ~Scarta() {
+            if (!attivo) return;
+            file.reset();
+            try {
+                if (Fs().Info(percorso).esiste) Fs().Rimuovi(percorso);
+            } catch (...) {  // a removed disk: nothing more to tidy
+            }
+        }
+    } scarta{temporaneo, ricostruito};
     // Every descriptor of one run carries the run's start (DATA, ORA): a block of another run
     // of the same day has the same name but not the same start.
     std::string inizioSet;
@@ -423,13 +443,13 @@ void ClsSpan::Ricostruisci(const std::string& pathOrigine, const std::string& no
             static_cast<int64_t>(dimensione_) + static_cast<int64_t>(lunghezza) > kMassimo32) {
             throw corrotto;
         }
-        if (n == 0 && dimensioneFile > 0) {
-            // No copies while growing; but a descriptor's word alone does not claim gigabytes.
-            immagine_.clear();
-            immagine_.reserve(static_cast<size_t>(
-                std::min(dimensioneFile, static_cast<double>(lunghezza) * 64.0)));
+        if (!ricostruito) {
+            // The archive grows under a temporary name beside `dest`, which it replaces only
+            // when the last block has passed every check.
+            if (Fs().Info(temporaneo).esiste) Fs().Rimuovi(temporaneo);
+            ricostruito = std::make_unique<File>(temporaneo, ModoApertura::ScritturaEsclusiva);
         }
-        const size_t letti = AccodaBlocco(f, static_cast<size_t>(lunghezza));
+        const size_t letti = AccodaBlocco(f, static_cast<size_t>(lunghezza), *ricostruito);
         f.Chiudi();
         if (letti != lunghezza) throw danneggiato;  // the block changed while it was read
         ++n;
@@ -444,7 +464,12 @@ void ClsSpan::Ricostruisci(const std::string& pathOrigine, const std::string& no
         if (!bloccoFinale) continue;
 
         if (static_cast<double>(dimensione_) != dimensioneFile) throw corrotto;
-        ScriviDurevole(dest, immagine());
+        ricostruito->Sincronizza();
+        ricostruito->Chiudi();
+        ricostruito.reset();
+        Fs().Rinomina(temporaneo, dest);
+        Fs().SincronizzaCartella(CartellaDi(dest));
+        scarta.attivo = false;
         return;
     }
 }

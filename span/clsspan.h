@@ -1,9 +1,12 @@
-// ClsSpan: one archive held in memory, split into the numbered blocks of a backup set over
-// one or more volumes (asking for a new disk when one is full), and rebuilt from them.
+// ClsSpan: one archive split into the numbered blocks of a backup set over one or more volumes
+// (asking for a new disk when one is full), and rebuilt from them. The archive is never held
+// in memory: the loaded archive is kept open and blocks are copied from it, and the rebuild
+// appends each block to the archive file, both through a buffer of a few megabytes.
 #pragma once
 
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <span>
 #include <string>
 #include <vector>
@@ -45,7 +48,8 @@ class ClsSpan {
 
     // Reads a whole file into `ar`.
     void CaricaMemoriaBlocco(const std::string& file, std::vector<uint8_t>& ar);
-    // Loads the file named by `filename` into memory; the caller may then delete it.
+    // Loads the file named by `filename`: keeps it open, so the caller may then delete it (its
+    // name; the blocks are read through the open file), but must not change it.
     void CaricaMemoria();
     // Rebuilds the set `nomefile` of `pathOrigine` into the file `dest`, asking for each disk
     // ("Verifica" or "Ripristino" in the prompts' title) and checking every block.
@@ -70,25 +74,27 @@ class ClsSpan {
     void Dealloca();
 
     int32_t stato() const { return stato_; }
+    // The bytes of the loaded archive, or appended so far by the rebuild.
     int32_t dimensione() const { return dimensione_; }
-    std::span<const uint8_t> immagine() const {
-        return {immagine_.data(), static_cast<size_t>(dimensione_)};
-    }
 
   private:
     void Svuota();
     int32_t DimensioneFile();
-    // Reads a block file straight onto the end of the image; returns the bytes read.
-    size_t AccodaBlocco(File& blocco, size_t lunghezza);
-    std::span<const uint8_t> EstraiBlocco(size_t offset, size_t limite) const;
+    // Copies a block file onto the end of the archive being rebuilt; returns the bytes copied.
+    size_t AccodaBlocco(File& blocco, size_t lunghezza, File& archivio);
+    // The size of the next block from `offset`, at most `limite`.
+    size_t EstraiBlocco(size_t offset, size_t limite) const;
     std::string NormalizzaCartella(const std::string& path) const;
     bool VerificaScrittura(const std::string& path) const;
     std::string ControllaCartella(const std::string& cartella) const;
     void ChiediNuovoDisco(const std::string& unita);
     void ControllaDiscoOrigine(const std::string& origine) const;
+    // Reads `n` bytes of a source at an offset into a buffer; returns the bytes read.
+    using Sorgente = std::function<size_t(uint64_t offset, uint8_t* buf, size_t n)>;
+    void ScriviDurevole(const std::string& percorso, uint64_t n, const Sorgente& sorgente);
     void ScriviDurevole(const std::string& percorso, std::span<const uint8_t> dati);
 
-    std::vector<uint8_t> immagine_;
+    std::unique_ptr<File> archivio_;  // the loaded archive, open
     int32_t dimensione_ = 0;
     koUtilita utilita_;
     std::string filename_;
