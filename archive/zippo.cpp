@@ -185,6 +185,68 @@ void CreaCartelle(const std::string& base, const std::string& relativo) {
 
 }  // namespace
 
+int ConfrontaMembri(const std::string& archivio, const std::map<std::string, std::string>& sorgenti,
+                    EsitoConfronto& esito, const AvanzamentoZip& avanzamento) {
+    esito = {};
+    const auto diverso = [&esito](const std::string& cosa) {
+        if (esito.uguali) esito.primaDifferenza = cosa;
+        esito.uguali = false;
+    };
+    int errore = 0;
+    ZipPtr z(zip_open(archivio.c_str(), ZIP_RDONLY | ZIP_CHECKCONS, &errore));
+    if (!z) {
+        Log("Impossibile aprire l'archivio " + archivio + ": " + TestoErroreZip(errore));
+        return errore == ZIP_ER_NOENT ? zip_codice::ArchivioMancante : zip_codice::ErroreGrave;
+    }
+    std::vector<unsigned char> membro(kBlocco);
+    std::vector<unsigned char> file(kBlocco);
+    std::map<std::string, bool> visti;
+    uint64_t fatti = 0;
+    const zip_int64_t membri = zip_get_num_entries(z.get(), 0);
+    for (zip_int64_t i = 0; i < membri; ++i) {
+        const auto indice = static_cast<zip_uint64_t>(i);
+        zip_stat_t st;
+        if (zip_stat_index(z.get(), indice, 0, &st) != 0) {
+            Log("Archivio " + archivio + ": " + zip_strerror(z.get()));
+            return zip_codice::ErroreFormato;
+        }
+        const std::string nome = st.name;
+        const auto s = sorgenti.find(nome);
+        std::unique_ptr<File> sorgente;
+        if (s == sorgenti.end() || visti[nome]) {
+            diverso(nome + ": nell'archivio ma non tra i file salvati");
+        } else {
+            visti[nome] = true;
+            sorgente = std::make_unique<File>(s->second, ModoApertura::Lettura);
+            if (sorgente->Dimensione() != st.size) diverso(nome + ": dimensione diversa");
+        }
+        FileZipPtr letto(zip_fopen_index(z.get(), indice, 0));
+        if (!letto) {
+            Log("Membro " + nome + " di " + archivio + ": " + zip_strerror(z.get()));
+            return zip_codice::ErroreFormato;
+        }
+        for (;;) {
+            const zip_int64_t r = zip_fread(letto.get(), membro.data(), membro.size());
+            if (r < 0) {
+                Log("Membro " + nome + " di " + archivio + ": " + zip_file_strerror(letto.get()));
+                return zip_codice::ErroreFormato;
+            }
+            if (r == 0) break;
+            const auto quanti = static_cast<size_t>(r);
+            if (sorgente && esito.uguali &&
+                (sorgente->LeggiTutto(file.data(), quanti) != quanti ||
+                 std::memcmp(file.data(), membro.data(), quanti) != 0)) {
+                diverso(nome + ": contenuto diverso da " + s->second);
+            }
+            fatti += quanti;
+            if (avanzamento) avanzamento(fatti);
+        }
+    }
+    for (const auto& [nome, percorso] : sorgenti)
+        if (!visti[nome]) diverso(nome + ": manca nell'archivio (" + percorso + ")");
+    return zip_codice::Ok;
+}
+
 int DimensioneMembri(const std::string& archivio, uint64_t& totale) {
     totale = 0;
     int errore = 0;

@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <map>
 #include <string>
 
 namespace bv {
@@ -43,6 +44,19 @@ int ComprimiCome(const std::string& file, const std::string& nomeMembro,
 // With `elenco` the members are listed in the log (CbElenco's lines) instead.
 int Estrai(const std::string& archivio, const std::string& cartella, bool elenco,
            bool chiediSovrascrittura = false, const AvanzamentoZip& avanzamento = {});
+
+// What a comparison of an archive with its sources found.
+struct EsitoConfronto {
+    bool uguali = true;
+    std::string primaDifferenza;  // the first member that differs, is missing or is extra
+};
+
+// Compares every member with its source file (`sorgenti`: member name -> path), inflating into
+// a buffer and reading the source alongside: nothing is written. Every member is read to its
+// end, so a damaged archive (non-zero) is reported before a difference. Each source must be a
+// member and each member a source. A source that cannot be read throws its Errore.
+int ConfrontaMembri(const std::string& archivio, const std::map<std::string, std::string>& sorgenti,
+                    EsitoConfronto& esito, const AvanzamentoZip& avanzamento = {});
 
 // The sum of the sizes the members declare, for checking the room before extracting.
 int DimensioneMembri(const std::string& archivio, uint64_t& totale);

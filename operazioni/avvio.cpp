@@ -27,9 +27,8 @@ void PreparaCartellaTemp() {
 bool NomeNostroInTemp(const VoceCartella& v) {
     const std::string& n = v.nome;
     if (v.cartella) {
-        // A restore's work folder (a number), the verification's folder.
-        return n == kCartellaVerifica ||
-               (!n.empty() && n.find_first_not_of("0123456789") == std::string::npos);
+        // A restore's work folder: a number.
+        return !n.empty() && n.find_first_not_of("0123456789") == std::string::npos;
     }
     if (!v.file) return false;
     const std::string m = Minuscolo(n);

@@ -1,9 +1,9 @@
 // The backup command's algorithm, free of any window.
 #include "operazioni/backup.h"
 
-#include <memory>
 #include <algorithm>
 #include <map>
+#include <memory>
 #include <vector>
 
 #include "archive/zippo.h"
@@ -136,9 +136,8 @@ void ControllaNomi(const std::string& prefisso, const ClsInsieme& dati, Osservat
             if (m.proprietario != i) {
                 const Membro& altro = membri[static_cast<size_t>(std::distance(
                     membri.begin(),
-                    std::find_if(membri.begin(), membri.end(), [i](const Membro& x) {
-                        return x.proprietario == i;
-                    })))];
+                    std::find_if(membri.begin(), membri.end(),
+                                 [i](const Membro& x) { return x.proprietario == i; })))];
                 throw NomiInConflitto(m.sorgente, altro.sorgente);
             }
             preso[k] = true;
@@ -287,13 +286,17 @@ bool EseguiBackup(const RichiestaBackup& r, OsservatoreOperazione& o) {
             o.Avanzamento(66);
             o.Aggiorna();
             span->Dealloca();
-            // Extracted into a folder of its own in the temporary folder, removed whole after
-            // the comparison (or by the next start, after a crash).
-            const std::string verifica = t + kCartellaVerifica;
-            if (Fs().Info(verifica).esiste) RimuoviAlbero(verifica);
-            nostri.push_back(verifica);
-            const std::string v = verifica + Separatore();
-            const auto estrazione = [&](uint64_t byte) {
+            // Each member is compared with its source as it is inflated: nothing is written,
+            // and every CRC is checked before a difference is reported.
+            std::map<std::string, std::string> sorgenti;  // member -> its source
+            for (int i = 1; i <= n; ++i) {
+                const std::string db = dati.GetItem(i);
+                sorgenti[db] = prefisso + db;
+                const Compagni c(prefisso, db);
+                for (int j = 1; j <= c.file.Count(); ++j)
+                    sorgenti[c.base + "_" + c.file.GetItem(j)] = c.cartella + c.file.GetItem(j);
+            }
+            const auto confronto = [&](uint64_t byte) {
                 if (totaleSorgenti > 0) {
                     o.Avanzamento(66.0 +
                                   14.0 * std::min(1.0, static_cast<double>(byte) /
@@ -301,29 +304,17 @@ bool EseguiBackup(const RichiestaBackup& r, OsservatoreOperazione& o) {
                 }
                 pulsazione();
             };
-            if (Estrai(archivio, verifica, false, false, estrazione) != 0)
+            EsitoConfronto esito;
+            if (ConfrontaMembri(archivio, sorgenti, esito, confronto) != 0)
                 throw Errore(9986, kErroreDecompressione);
             Fs().Rimuovi(archivio);
             o.Avanzamento(80);
             o.Aggiorna();
-            const auto battito = [&] { pulsazione(); };
+            if (!esito.uguali) throw Errore(9987, "Verifica fallita.", esito.primaDifferenza);
             for (int i = 1; i <= n; ++i) {
-                const std::string db = dati.GetItem(i);
-                if (!u.ConfrontaFile(v + db, prefisso + db, battito))
-                    throw Errore(9987, "Verifica fallita.");
-                Fs().Rimuovi(v + db);
-                const Compagni c(prefisso, db);
-                for (int j = 1; j <= c.file.Count(); ++j) {
-                    if (!u.ConfrontaFile(c.Appiattito(v, j), c.cartella + c.file.GetItem(j),
-                                         battito)) {
-                        throw Errore(9987, "Verifica fallita.");
-                    }
-                    Fs().Rimuovi(c.Appiattito(v, j));
-                }
                 o.Messaggio("fine operazione.");
                 o.Avanzamento(80.0 + 20.0 * i / n);
             }
-            RimuoviAlbero(verifica);
         } else {
             o.Messaggio("fine operazione.");
         }
@@ -346,8 +337,7 @@ bool EseguiBackup(const RichiestaBackup& r, OsservatoreOperazione& o) {
                 Utilita().ScriviLog("Set provvisorio non rimosso: " + e.Dettaglio());
             }
         }
-        // Nothing of a failed run stays in the temporary folder: the archive, the copies, what
-        // the verification extracted (and its partial files).
+        // Nothing of a failed run stays in the temporary folder.
         for (const std::string& f : nostri) {
             try {
                 if (Fs().Info(f).esiste) RimuoviAlbero(f);

@@ -11,8 +11,6 @@ inline constexpr const char* kHost = "Brelvano";
 inline constexpr const char* kEseguibileHost = "Brelvano.exe";
 inline constexpr const char* kVersioneMinima = "1.0.0.0";
 inline constexpr const char* kArchivioTemporaneo = "~dati.zip";
-// The folder in the temporary folder where a verification extracts the new set.
-inline constexpr const char* kCartellaVerifica = "~verifica";
 // The backup sets of a folder, and the mask that turns a set name into its date.
 inline constexpr const char* kModelloSet = "BV????????#*";
 inline constexpr const char* kMascheraSet = "DDAAAAAAAA";

@@ -408,3 +408,44 @@ TEST(NomeMembroSicuro, Tabella) {
 
 }  // namespace
 }  // namespace bv
+
+namespace bv {
+namespace {
+
+// The verification's comparison: every member against its source, nothing written.
+TEST_F(Zippo, ConfrontoDeiMembriConLeSorgenti) {
+    test::ScriviFile(t_ / "src/a.mdb", std::string(300000, 'a'));
+    test::ScriviFile(t_ / "src/b.txt", "bbb");
+    ASSERT_EQ(Comprimi(t_ / "src/a.mdb", zip_, 0), 0);
+    ASSERT_EQ(ComprimiCome(t_ / "src/b.txt", "a_b.txt", zip_), 0);
+    std::map<std::string, std::string> sorgenti{{"a.mdb", t_ / "src/a.mdb"},
+                                                {"a_b.txt", t_ / "src/b.txt"}};
+    EsitoConfronto esito;
+    uint64_t ultimo = 0;
+    ASSERT_EQ(ConfrontaMembri(zip_, sorgenti, esito, [&](uint64_t b) { ultimo = b; }), 0);
+    EXPECT_TRUE(esito.uguali);
+    EXPECT_EQ(ultimo, 300003U);
+    EXPECT_EQ(FsDiSistema().Elenca(t_ / "out").size(), 0U);  // nothing extracted
+    // A changed source, a source without its member, a member without its source.
+    test::ScriviFile(t_ / "src/b.txt", "bbB");
+    ASSERT_EQ(ConfrontaMembri(zip_, sorgenti, esito), 0);
+    EXPECT_FALSE(esito.uguali);
+    EXPECT_NE(esito.primaDifferenza.find("a_b.txt"), std::string::npos);
+    test::ScriviFile(t_ / "src/b.txt", "bbb");
+    sorgenti["a_c.txt"] = t_ / "src/b.txt";
+    ASSERT_EQ(ConfrontaMembri(zip_, sorgenti, esito), 0);
+    EXPECT_FALSE(esito.uguali);
+    sorgenti.erase("a_c.txt");
+    sorgenti.erase("a_b.txt");
+    ASSERT_EQ(ConfrontaMembri(zip_, sorgenti, esito), 0);
+    EXPECT_FALSE(esito.uguali);
+    // A damaged archive is reported as such, even after a difference.
+    sorgenti["a_b.txt"] = t_ / "src/a.mdb";
+    std::string d = test::LeggiTesto(zip_);
+    d[d.find("a_b.txt") + 9] ^= 0x40;  // the second member's data
+    test::ScriviFile(zip_, d);
+    EXPECT_NE(ConfrontaMembri(zip_, sorgenti, esito), 0);
+}
+
+}  // namespace
+}  // namespace bv
