@@ -9,6 +9,7 @@
 #include "platform/impostazioni.h"
 #include "platform/percorsi.h"
 #include "platform/programma.h"
+#include "span/clsspan.h"
 #include "util/interazione.h"
 #include "util/koutilita.h"
 
@@ -32,7 +33,10 @@ bool NomeNostroInTemp(const VoceCartella& v) {
     }
     if (!v.file) return false;
     const std::string m = Minuscolo(n);
-    return n == kArchivioTemporaneo || (n.starts_with("~") && m.ends_with(".tmp")) ||
+    // The temporary archive, the write-access probe, files written under a temporary name,
+    // extracted databases.
+    return n == kArchivioTemporaneo || n == "120asd12.tmp" ||
+           (n.starts_with("~") && m.ends_with(".tmp")) ||
            (n.starts_with(".~bv") && m.ends_with(".tmp")) || m.ends_with(".mdb");
 }
 
@@ -83,6 +87,18 @@ StatoAvvio CaricaAvvio() {
     }
     s.dest = LeggiImpostazione(ApplicazioneProgramma(), kSezioneBackup, "Dest");
     s.orig = LeggiImpostazione(ApplicazioneProgramma(), kSezioneBackup, "Orig");
+    // A backup stopped among its final renames: its set, whole and verified, is put in place.
+    for (const std::string& cartella : {s.dest, s.orig}) {
+        try {
+            if (!cartella.empty() && Fs().Info(cartella).cartella &&
+                ClsSpan::CompletaConfermeInterrotte(cartella)) {
+                Utilita().ScriviLog("Completato il backup interrotto in " + cartella);
+            }
+        } catch (const Errore& e) {
+            Utilita().ScriviLog("Backup interrotto non completato in " + cartella + ": " +
+                                e.Dettaglio());
+        }
+    }
     return s;
 }
 

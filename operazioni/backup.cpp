@@ -254,6 +254,7 @@ bool EseguiBackup(const RichiestaBackup& r, OsservatoreOperazione& o) {
         // Removable disks cannot hold both: there the blocks replace each other as they come.
         const bool provvisorio = !r.floppy;
         if (provvisorio) {
+            ClsSpan::CompletaConfermeInterrotte(destinazione);
             ClsSpan::ScartaSetProvvisori(destinazione);
             span->ScritturaProvvisoria(true);
             destinazioneProvvisoria = destinazione;

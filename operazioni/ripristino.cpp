@@ -133,6 +133,8 @@ EsitoRipristino EseguiRipristino(const RichiestaRipristino& r, OsservatoreRipris
         const std::string lavoro = cartellaLavoro + Separatore();
         const std::string archivio = lavoro + kArchivioTemporaneo;
         o.Messaggio("Ricostruzione del backup...");
+        // A set whose final renames a backup did not end is finished before it is read.
+        if (u.IsCartella(origine)) ClsSpan::CompletaConfermeInterrotte(origine);
         span = std::make_unique<ClsSpan>();
         span->Battito = [&] { pulsazione(); };
         span->Avanzamento = [&](int16_t, int16_t pc) {

@@ -199,7 +199,8 @@ void ClsSpan::ScriviDurevole(const std::string& percorso, uint64_t n, const Sorg
     try {
         if (Fs().Info(temporaneo).esiste) Fs().Rimuovi(temporaneo);
         File f(temporaneo, ModoApertura::ScritturaEsclusiva);
-        std::vector<uint8_t> buf(static_cast<size_t>(std::min<uint64_t>(kPasso, std::max<uint64_t>(n, 1))));
+        std::vector<uint8_t> buf(
+            static_cast<size_t>(std::min<uint64_t>(kPasso, std::max<uint64_t>(n, 1))));
         for (uint64_t fatti = 0; fatti < n;) {
             const size_t passo = static_cast<size_t>(std::min<uint64_t>(buf.size(), n - fatti));
             const size_t letti = sorgente(fatti, buf.data(), passo);
@@ -288,7 +289,14 @@ void ClsSpan::ConfermaSet(const std::string& path, const std::string& nomefile) 
         return nomefile + "#" + std::to_string(n) + estensione;
     };
     std::vector<std::string> vecchi;
+    // The marker says the staged set is whole: a run stopped among the renames is finished by
+    // the next start (CompletaConfermeInterrotte), never left half old, half new.
+    const std::string marcatore = cartella + kPrefissoProvvisorio + nomefile + ".conferma";
+    const std::string blocchi = std::to_string(blocchiScritti_);
     try {
+        ScriviDurevole(marcatore,
+                       std::span<const uint8_t>(reinterpret_cast<const uint8_t*>(blocchi.data()),
+                                                blocchi.size()));
         // The old set steps aside, descriptors first: at no moment does a descriptor name a
         // block that is not there. Then the new one takes the names, descriptors last.
         for (const char* estensione : {".inf", ""}) {
@@ -309,10 +317,20 @@ void ClsSpan::ConfermaSet(const std::string& path, const std::string& nomefile) 
         }
         Fs().SincronizzaCartella(dir);
     } catch (...) {
+        bool annullato = true;
         for (auto it = fatti.rbegin(); it != fatti.rend(); ++it) {
             try {
                 Fs().Rinomina(it->second, it->first);
             } catch (...) {  // the first error is the one to report
+                annullato = false;
+            }
+        }
+        // Undone: the old set stands, the staged one is removed by the caller. Not undone: the
+        // marker stays, and the next start finishes putting the new set in place.
+        if (annullato) {
+            try {
+                Fs().Rimuovi(marcatore);
+            } catch (...) {
             }
         }
         throw;
@@ -323,6 +341,58 @@ void ClsSpan::ConfermaSet(const std::string& path, const std::string& nomefile) 
         } catch (const Errore&) {  // a leftover of ours: the next backup removes it
         }
     }
+    try {
+        Fs().Rimuovi(marcatore);
+        Fs().SincronizzaCartella(dir);
+    } catch (const Errore&) {  // finishing again at the next start changes nothing
+    }
+}
+
+bool ClsSpan::CompletaConfermeInterrotte(const std::string& path) {
+    std::string cartella = path;
+    if (!cartella.empty() && cartella.back() != Separatore()) cartella += Separatore();
+    bool completate = false;
+    const std::string prefisso = std::string(kPrefissoProvvisorio) + "BV";
+    for (const VoceCartella& v : Fs().Elenca(cartella.empty() ? "." : cartella)) {
+        if (!v.file || !v.nome.starts_with(prefisso) || !v.nome.ends_with(".conferma")) continue;
+        const std::string nomefile = v.nome.substr(1, v.nome.size() - 1 - 9);
+        const std::string marcatore = cartella + v.nome;
+        const int32_t blocchi = static_cast<int32_t>(Arrotonda(LeggiFileTesto(marcatore)));
+        const auto nome = [&](int32_t n, const char* estensione) {
+            return nomefile + "#" + std::to_string(n) + estensione;
+        };
+        // The same steps as the interrupted run, from wherever it stopped.
+        for (const char* estensione : {".inf", ""}) {
+            for (int32_t n = 0; n < blocchi; ++n) {
+                const std::string nuovo = cartella + kPrefissoProvvisorio + nome(n, estensione);
+                const std::string finale = cartella + nome(n, estensione);
+                if (!Fs().Info(nuovo).esiste || !Fs().Info(finale).esiste) continue;
+                const std::string vecchio = nuovo + ".vecchio";
+                if (Fs().Info(vecchio).esiste) {
+                    Fs().Rimuovi(finale);
+                } else {
+                    Fs().Rinomina(finale, vecchio);
+                }
+            }
+        }
+        for (const char* estensione : {"", ".inf"}) {
+            for (int32_t n = 0; n < blocchi; ++n) {
+                const std::string nuovo = cartella + kPrefissoProvvisorio + nome(n, estensione);
+                if (Fs().Info(nuovo).esiste) Fs().Rinomina(nuovo, cartella + nome(n, estensione));
+            }
+        }
+        Fs().SincronizzaCartella(CartellaDi(cartella + "x"));
+        for (const char* estensione : {".inf", ""}) {
+            for (int32_t n = 0; n < blocchi; ++n) {
+                const std::string vecchio =
+                    cartella + kPrefissoProvvisorio + nome(n, estensione) + ".vecchio";
+                if (Fs().Info(vecchio).esiste) Fs().Rimuovi(vecchio);
+            }
+        }
+        Fs().Rimuovi(marcatore);
+        completate = true;
+    }
+    return completate;
 }
 
 void ClsSpan::ScartaSetProvvisori(const std::string& path) {

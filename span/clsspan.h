@@ -67,6 +67,9 @@ class ClsSpan {
     void ConfermaSet(const std::string& path, const std::string& nomefile);
     // Removes every staged file of any set ("~BV…#…") in a folder: a failed or killed run's.
     static void ScartaSetProvvisori(const std::string& path);
+    // Finishes putting in place the sets of a folder whose final renames a run did not end
+    // (it was killed among them); true when there was one.
+    static bool CompletaConfermeInterrotte(const std::string& path);
     // Usable bytes on a drive (at most 2,147,483,647); with `cambioDisk`, asks for a new
     // disk while it has less than 10,000 bytes.
     int32_t GetSpazioDisco(const std::string& unita, bool cambioDisk);
