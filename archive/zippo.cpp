@@ -109,33 +109,6 @@ bool NonOrdinario(zip_t* z, zip_uint64_t i) {
     return tipo != 0 && tipo != 0100000 && tipo != 0040000;
 }
 
-bool HaControlli(const std::string& nome) {
-    for (const char c : nome)
-        if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F) return true;
-    return false;
-}
-
-// A component Windows reserves for a device (CON, NUL.txt, COM1): such a file cannot be made
-// there, and on other systems must not be.
-bool NomeDispositivo(const std::string& nome) {
-    size_t inizio = 0;
-    while (inizio <= nome.size()) {
-        size_t fine = nome.find_first_of("/\\", inizio);
-        if (fine == std::string::npos) fine = nome.size();
-        std::string parte = Maiuscolo(nome.substr(inizio, fine - inizio));
-        if (const auto punto = parte.find('.'); punto != std::string::npos) parte.resize(punto);
-        while (!parte.empty() && parte.back() == ' ') parte.pop_back();
-        static const char* const riservati[] = {"CON", "PRN", "AUX", "NUL", "CONIN$", "CONOUT$"};
-        for (const char* r : riservati)
-            if (parte == r) return true;
-        if (parte.size() == 4 && (parte.starts_with("COM") || parte.starts_with("LPT")) &&
-            parte[3] >= '1' && parte[3] <= '9')
-            return true;
-        inizio = fine + 1;
-    }
-    return false;
-}
-
 // Why a set of members cannot be extracted safely ("" when it can): each name on its own,
 // then the names together (one name for a file and a folder, names equal but for case).
 std::string MotivoRifiuto(zip_t* z, zip_int64_t membri) {
@@ -148,9 +121,9 @@ std::string MotivoRifiuto(zip_t* z, zip_int64_t membri) {
         if (!NomeMembroSicuro(n)) return n + ": porterebbe fuori dalla cartella di destinazione";
         // As stored, too: the library shows a byte below 32 of a non-UTF-8 name as a symbol.
         const char* grezzo = zip_get_name(z, indice, ZIP_FL_ENC_RAW);
-        if (HaControlli(n) || (grezzo != nullptr && HaControlli(grezzo)))
+        if (HaCaratteriDiControllo(n) || (grezzo != nullptr && HaCaratteriDiControllo(grezzo)))
             return n + ": contiene caratteri di controllo";
-        if (NomeDispositivo(n)) return n + ": nome riservato a un dispositivo";
+        if (NomeRiservatoAUnDispositivo(n)) return n + ": nome riservato a un dispositivo";
         if (EUnLink(z, indice)) return n + ": e' un collegamento simbolico";
         if (NonOrdinario(z, indice)) return n + ": non e' un file ordinario";
         std::string percorso = n;
@@ -184,6 +157,33 @@ void CreaCartelle(const std::string& base, const std::string& relativo) {
 }
 
 }  // namespace
+
+bool HaCaratteriDiControllo(const std::string& nome) {
+    for (const char c : nome)
+        if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F) return true;
+    return false;
+}
+
+// A component Windows reserves for a device (CON, NUL.txt, COM1): such a file cannot be made
+// there, and on other systems must not be.
+bool NomeRiservatoAUnDispositivo(const std::string& nome) {
+    size_t inizio = 0;
+    while (inizio <= nome.size()) {
+        size_t fine = nome.find_first_of("/\\", inizio);
+        if (fine == std::string::npos) fine = nome.size();
+        std::string parte = Maiuscolo(nome.substr(inizio, fine - inizio));
+        if (const auto punto = parte.find('.'); punto != std::string::npos) parte.resize(punto);
+        while (!parte.empty() && parte.back() == ' ') parte.pop_back();
+        static const char* const riservati[] = {"CON", "PRN", "AUX", "NUL", "CONIN$", "CONOUT$"};
+        for (const char* r : riservati)
+            if (parte == r) return true;
+        if (parte.size() == 4 && (parte.starts_with("COM") || parte.starts_with("LPT")) &&
+            parte[3] >= '1' && parte[3] <= '9')
+            return true;
+        inizio = fine + 1;
+    }
+    return false;
+}
 
 int ConfrontaMembri(const std::string& archivio, const std::map<std::string, std::string>& sorgenti,
                     EsitoConfronto& esito, const AvanzamentoZip& avanzamento) {

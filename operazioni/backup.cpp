@@ -68,11 +68,17 @@ Errore NomiInConflitto(const std::string& a, const std::string& b) {
 
 // Names that would give a set that does not restore, or restores files elsewhere, are refused
 // before anything is written, naming the files: names that are not UTF-8 (the archive could
-// not give them back), databases or companion files equal but for letter case (one would be
-// lost: Windows cannot hold both), and flattened names that the restore would hand to another
-// database's folder. Sub-folders of a companion folder are not part of the format: the user
-// is told which are left out.
-void ControllaNomi(const std::string& prefisso, const ClsInsieme& dati, OsservatoreOperazione& o) {
+// not give them back), with control characters or reserved for a device on Windows, databases or
+// companion files equal but for letter case (one would be lost: Windows cannot hold both), and
+// flattened names that the restore would hand to another database's folder. Sub-folders of a
+// companion folder are not part of the format: the user is told which are left out.
+void ControllaNomi(const std::string& prefisso, const ClsInsieme& dati, bool cartellaDati,
+                   OsservatoreOperazione& o) {
+    // A name the restore would refuse (Windows cannot hold it) is refused now.
+    const auto nomeValido = [](const std::string& nome) {
+        return Utf8Valido(nome) && !HaCaratteriDiControllo(nome) &&
+               !NomeRiservatoAUnDispositivo(nome);
+    };
     const auto elenca = [](const std::string& cartella) {
         try {
             return Fs().Elenca(cartella.empty() ? "." : cartella);
@@ -82,9 +88,9 @@ void ControllaNomi(const std::string& prefisso, const ClsInsieme& dati, Osservat
     };
     // The databases as the folder holds them, not as the name set folds them.
     std::map<std::string, std::string> database;
-    for (const VoceCartella& v : elenca(prefisso)) {
+    for (const VoceCartella& v : cartellaDati ? elenca(prefisso) : std::vector<VoceCartella>{}) {
         if (!v.file || !ClsInsieme::Corrisponde(v.nome, "*.mdb")) continue;
-        if (!Utf8Valido(v.nome)) throw NomeNonValido(prefisso + v.nome);
+        if (!nomeValido(v.nome)) throw NomeNonValido(prefisso + v.nome);
         const auto [it, nuovo] = database.emplace(Maiuscolo(v.nome), v.nome);
         if (!nuovo) throw NomiInConflitto(prefisso + it->second, prefisso + v.nome);
     }
@@ -96,7 +102,7 @@ void ControllaNomi(const std::string& prefisso, const ClsInsieme& dati, Osservat
     std::vector<Membro> membri;
     for (int i = 1; i <= dati.Count(); ++i) {
         const std::string db = dati.GetItem(i);
-        if (!Utf8Valido(db)) throw NomeNonValido(prefisso + db);
+        if (!nomeValido(db)) throw NomeNonValido(prefisso + db);
         membri.push_back({db, prefisso + db, i});
         const std::string base = NomeBase(db);
         const std::string cartella = TrovaNome(prefisso, base) + Separatore();
@@ -107,7 +113,7 @@ void ControllaNomi(const std::string& prefisso, const ClsInsieme& dati, Osservat
                 continue;
             }
             if (!v.file) continue;
-            if (!Utf8Valido(v.nome)) throw NomeNonValido(cartella + v.nome);
+            if (!nomeValido(v.nome)) throw NomeNonValido(cartella + v.nome);
             membri.push_back({base + "_" + v.nome, cartella + v.nome, i});
         }
         if (!sottocartelle.empty()) {
@@ -194,7 +200,7 @@ bool EseguiBackup(const RichiestaBackup& r, OsservatoreOperazione& o) {
         }
         if (dati.Count() == 0)
             throw Errore(9988, "Nessun file data presente. Impossibile effettuare il backup.");
-        ControllaNomi(prefisso, dati, o);
+        ControllaNomi(prefisso, dati, u.IsCartella(r.percorsoDati), o);
 
         // What interrupted runs left is removed before this one writes anything.
         PulisciCartellaTemp(r.cartellaTemp);

@@ -147,7 +147,13 @@ std::optional<Giornale> LeggiGiornale() {
         if (chiave == "CARTELLA") v.cartella = valore;
         if (chiave == "NUOVA_CARTELLA") v.nuovaCartella = valore;
         if (chiave == "COPIA_CARTELLA") v.copiaCartella = valore;
-        if (chiave == "IDENTITA") v.identitaNuova = std::stoull(valore);
+        if (chiave == "IDENTITA") {
+            try {
+                v.identitaNuova = std::stoull(valore);
+            } catch (const std::exception&) {
+                throw illeggibile;
+            }
+        }
     }
     if (!fine) throw illeggibile;
     return g;

@@ -113,61 +113,76 @@ TEST_P(ErroriBackup, NessunBloccoEStatoRipristinato) {
 
 INSTANTIATE_TEST_SUITE_P(
     Casi, ErroriBackup,
-    ::testing::Values(
-        CasoErrore{"dati_non_presenti", 9985, [](auto& r, auto&) { r.datiNonPresenti = true; },
-                   false},
-        CasoErrore{"non_installato", 9985, [](auto& r, auto&) { r.nonInstallato = true; }, false},
-        CasoErrore{"destinazione_vuota", 9982, [](auto& r, auto&) { r.destinazione = "   "; },
-                   false},
-        CasoErrore{"destinazione_mancante", 9984,
-                   [](auto& r, auto&) { r.destinazione += "/manca"; }, false},
-        CasoErrore{"nessun_database", 9988,
-                   [](auto&, const std::string& d) {
-                       std::filesystem::remove(d + "/a.mdb");
-                       std::filesystem::remove(d + "/b.mdb");
-                   },
-                   true},
-        CasoErrore{"cartella_dati_mancante_con_separatore", 9988,
-                   [](auto& r, const std::string& d) { r.percorsoDati = d + "/manca/"; }, true},
-        CasoErrore{"cartella_compagna_mancante", 9984,
-                   [](auto&, const std::string& d) { std::filesystem::remove_all(d + "/a"); },
-                   true},
-        // Names that would give a set that does not restore, or restores elsewhere.
-        CasoErrore{"compagno_non_utf8", 9992,
-                   [](auto&, const std::string& d) { test::ScriviFile(d + "/a/f\xe9.txt", "x"); },
-                   true},
-        CasoErrore{"database_non_utf8", 9992,
-                   [](auto&, const std::string& d) {
-                       test::ScriviFile(d + "/caf\xe9.mdb", "x");
-                       test::CreaCartelle(d + "/caf\xe9");
-                   },
-                   true},
-        CasoErrore{"database_uguali_a_meno_di_maiuscole", 9993,
-                   [](auto&, const std::string& d) { test::ScriviFile(d + "/A.mdb", "x"); }, true},
-        CasoErrore{"compagni_uguali_a_meno_di_maiuscole", 9993,
-                   [](auto&, const std::string& d) { test::ScriviFile(d + "/a/LOGO.bmp", "x"); },
-                   true},
-        CasoErrore{"nomi_appiattiti_uguali", 9993,
-                   [](auto&, const std::string& d) {
-                       test::ScriviFile(d + "/a/b_c", "di a");  // a_b_c
-                       test::ScriviFile(d + "/a_b.mdb", "x");
-                       test::CreaCartelle(d + "/a_b");
-                       test::ScriviFile(d + "/a_b/c", "di a_b");  // a_b_c too
-                   },
-                   true},
-        CasoErrore{"compagno_preso_da_un_altro_database", 9993,
-                   [](auto&, const std::string& d) {
-                       test::ScriviFile(d + "/a/b_x", "di a");  // a_b_x: a_b's rule takes it
-                       test::ScriviFile(d + "/a_b.mdb", "x");
-                       test::CreaCartelle(d + "/a_b");
-                       test::ScriviFile(d + "/a_b/y", "di a_b");
-                   },
-                   true},
-        CasoErrore{"database_con_cancelletto", 9986,
-                   [](auto&, const std::string& d) {
-                       std::filesystem::rename(d + "/a.mdb", d + "/a#1.mdb");
-                   },
-                   true}),
+    ::testing::
+        Values(
+            CasoErrore{"dati_non_presenti", 9985, [](auto& r, auto&) { r.datiNonPresenti = true; },
+                       false},
+            CasoErrore{"non_installato", 9985, [](auto& r, auto&) { r.nonInstallato = true; },
+                       false},
+            CasoErrore{"destinazione_vuota", 9982, [](auto& r, auto&) { r.destinazione = "   "; },
+                       false},
+            CasoErrore{"destinazione_mancante", 9984,
+                       [](auto& r, auto&) { r.destinazione += "/manca"; }, false},
+            CasoErrore{"nessun_database", 9988,
+                       [](auto&, const std::string& d) {
+                           std::filesystem::remove(d + "/a.mdb");
+                           std::filesystem::remove(d + "/b.mdb");
+                       },
+                       true},
+            CasoErrore{"cartella_dati_mancante_con_separatore", 9988,
+                       [](auto& r, const std::string& d) { r.percorsoDati = d + "/manca/"; }, true},
+            CasoErrore{"cartella_compagna_mancante", 9984,
+                       [](auto&, const std::string& d) { std::filesystem::remove_all(d + "/a"); },
+                       true},
+            // Names that would give a set that does not restore, or restores elsewhere.
+            CasoErrore{
+                "compagno_non_utf8", 9992,
+                [](auto&, const std::string& d) { test::ScriviFile(d + "/a/f\xe9.txt", "x"); },
+                true},
+            CasoErrore{"database_non_utf8", 9992,
+                       [](auto&, const std::string& d) {
+                           test::ScriviFile(d + "/caf\xe9.mdb", "x");
+                           test::CreaCartelle(d + "/caf\xe9");
+                       },
+                       true},
+            CasoErrore{"database_con_nome_di_dispositivo", 9992,
+                       [](auto&, const std::string& d) {
+                           test::ScriviFile(d + "/aux.mdb", "x");
+                           test::CreaCartelle(d + "/aux");
+                       },
+                       true},
+            CasoErrore{
+                "compagno_con_a_capo", 9992,
+                [](auto&, const std::string& d) { test::ScriviFile(d + "/a/riga\nnuova", "x"); },
+                true},
+            CasoErrore{"database_uguali_a_meno_di_maiuscole", 9993,
+                       [](auto&, const std::string& d) { test::ScriviFile(d + "/A.mdb", "x"); },
+                       true},
+            CasoErrore{
+                "compagni_uguali_a_meno_di_maiuscole", 9993,
+                [](auto&, const std::string& d) { test::ScriviFile(d + "/a/LOGO.bmp", "x"); },
+                true},
+            CasoErrore{"nomi_appiattiti_uguali", 9993,
+                       [](auto&, const std::string& d) {
+                           test::ScriviFile(d + "/a/b_c", "di a");  // a_b_c
+                           test::ScriviFile(d + "/a_b.mdb", "x");
+                           test::CreaCartelle(d + "/a_b");
+                           test::ScriviFile(d + "/a_b/c", "di a_b");  // a_b_c too
+                       },
+                       true},
+            CasoErrore{"compagno_preso_da_un_altro_database", 9993,
+                       [](auto&, const std::string& d) {
+                           test::ScriviFile(d + "/a/b_x", "di a");  // a_b_x: a_b's rule takes it
+                           test::ScriviFile(d + "/a_b.mdb", "x");
+                           test::CreaCartelle(d + "/a_b");
+                           test::ScriviFile(d + "/a_b/y", "di a_b");
+                       },
+                       true},
+            CasoErrore{
+                "database_con_cancelletto", 9986,
+                [](auto&,
+                   const std::string& d) { std::filesystem::rename(d + "/a.mdb", d + "/a#1.mdb"); },
+                true}),
     [](const auto& info) { return std::string(info.param.nome); });
 
 TEST_F(Backup, DatabaseApertoDaUnAltroProgramma) {
