@@ -19,6 +19,12 @@ const std::string& Cartella() {
         fs::create_directories(p);
         // The log the library writes goes there too, not beside the executable.
         ImpostaCartellaProgramma(p.string());
+        // Removed at the end of the run; the path outlives the static strings' destruction.
+        static const std::string* daRimuovere = new std::string(p.string());
+        std::atexit([] {
+            std::error_code e;
+            fs::remove_all(*daRimuovere, e);
+        });
         return p.string();
     }();
     return c;

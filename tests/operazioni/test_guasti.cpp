@@ -67,6 +67,26 @@ int ContaOperazioni(std::vector<std::string>& nomi, const std::function<void()>&
     return conta.operazioni;
 }
 
+// Runs `esegui` in a child process that dies, as in a power cut, at its k-th file operation
+// (no handler runs); `prepara` sets up the child's file system first.
+void UccisoAllOperazione(int k, const std::function<void()>& esegui,
+                         const std::function<void(test::FsGuasto&)>& prepara = {}) {
+    const pid_t pid = ::fork();
+    ASSERT_GE(pid, 0);
+    if (pid == 0) {
+        test::FsGuasto g;
+        if (prepara) prepara(g);
+        g.prima = [&g, k](const char*, const std::string&) {
+            if (g.operazioni == k) ::_exit(77);
+            return 0;
+        };
+        esegui();
+        ::_exit(0);
+    }
+    int stato = 0;
+    ::waitpid(pid, &stato, 0);
+}
+
 // The points to try out of n: all of them when few, else an even sample with both ends.
 std::vector<int> Punti(int n, int massimo = 70) {
     std::vector<int> p;
@@ -242,21 +262,10 @@ TEST_F(Guasti, RipristinoUccisoAOgniOperazione) {
             "ucciso all'operazione " + std::to_string(k) + " (" + nomi[k] + ")";
         Azzera();
         interazione_.Rispondi(Risposta::Si);
-        const pid_t pid = ::fork();
-        ASSERT_GE(pid, 0);
-        if (pid == 0) {
-            test::FsGuasto g;
-            g.prima = [&g, k](const char*, const std::string&) {
-                if (g.operazioni == k) ::_exit(77);  // as a power cut: no handler runs
-                return 0;
-            };
+        UccisoAllOperazione(k, [this] {
             OsservatoreRipristino o;
             EseguiRipristino(Richiesta(), o);
-            ::_exit(0);
-        }
-        int stato = 0;
-        ::waitpid(pid, &stato, 0);
-        ASSERT_TRUE(WIFEXITED(stato)) << dove;
+        });
         OgniDatabaseInteroVecchioONuovo(dove);
         ProssimoAvvio();
         VecchioOppureRipristinato(dove);
@@ -286,21 +295,13 @@ TEST_F(Guasti, RipristinoConDatiSuUnAltroFileSystemEVolumeSenzaCollegamenti) {
             "ucciso all'operazione " + std::to_string(k) + " (" + nomi[k] + ")";
         Azzera();
         interazione_.Rispondi(Risposta::Si);
-        const pid_t pid = ::fork();
-        ASSERT_GE(pid, 0);
-        if (pid == 0) {
-            test::FsGuasto g;
-            prepara(g);
-            g.prima = [&g, k](const char*, const std::string&) {
-                if (g.operazioni == k) ::_exit(77);
-                return 0;
-            };
-            OsservatoreRipristino o;
-            EseguiRipristino(Richiesta(), o);
-            ::_exit(0);
-        }
-        int stato = 0;
-        ::waitpid(pid, &stato, 0);
+        UccisoAllOperazione(
+            k,
+            [this] {
+                OsservatoreRipristino o;
+                EseguiRipristino(Richiesta(), o);
+            },
+            prepara);
         OgniDatabaseInteroVecchioONuovo(dove, true);
         ProssimoAvvio();
         VecchioOppureRipristinato(dove);
@@ -571,20 +572,10 @@ TEST_F(GuastiBackup, BackupUccisoAOgniOperazione) {
             ASSERT_TRUE(EseguiBackup(Backup(), o));
         }
         Dati(dati_, "vecchio");
-        const pid_t pid = ::fork();
-        ASSERT_GE(pid, 0);
-        if (pid == 0) {
-            test::FsGuasto g;
-            g.prima = [&g, k](const char*, const std::string&) {
-                if (g.operazioni == k) ::_exit(77);
-                return 0;
-            };
+        UccisoAllOperazione(k, [this] {
             test::Registratore o;
             EseguiBackup(Backup(), o);
-            ::_exit(0);
-        }
-        int stato = 0;
-        ::waitpid(pid, &stato, 0);
+        });
         EXPECT_EQ(Contenuto(dati_), vecchio_) << dove;
         NessunDescrittoreSenzaIlSuoBlocco(dove);
         // The next start: a set stopped among its final renames is put in place.
