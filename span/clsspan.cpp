@@ -471,7 +471,7 @@ void ClsSpan::Ricostruisci(const std::string& pathOrigine, const std::string& no
                 if (inizio == inizioSet) break;
                 if (!rimovibile) {
                     throw Errore(10007,
-                                 "I blocchi appartengono a backup diversi. Il backup non puo' "
+                                 "I blocchi appartengono a backup diversi. Il backup non può "
                                  "essere ripristinato.",
                                  fileDescrittore + ": " + inizio + " invece di " + inizioSet);
                 }
