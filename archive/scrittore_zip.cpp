@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <memory>
+#include <thread>
 #include <vector>
 
 #include "platform/data_ora.h"
@@ -52,19 +53,47 @@ std::pair<uint16_t, uint16_t> OraDos(int64_t secondi) {
     return {ora, data};
 }
 
-struct Deflatore {
-    z_stream z{};
-    bool pronto = false;
-    Deflatore() {
-        pronto = deflateInit2(&z, Z_DEFAULT_COMPRESSION, Z_DEFLATED, -MAX_WBITS, 8,
-                              Z_DEFAULT_STRATEGY) == Z_OK;
-    }
-    ~Deflatore() {
-        if (pronto) deflateEnd(&z);
-    }
-    Deflatore(const Deflatore&) = delete;
-    Deflatore& operator=(const Deflatore&) = delete;
+// One piece of a member, deflated on its own so that pieces can be deflated on every core and
+// joined into one deflate stream (as parallel gzip tools do): each piece is primed with the
+// last 32 KiB of the piece before it, so the ratio stays that of one stream, and all but the
+// last end with a sync flush, on a byte boundary.
+struct Pezzo {
+    std::vector<uint8_t> in;
+    size_t n = 0;  // bytes read into `in`
+    bool ultimo = false;
+    std::vector<uint8_t> out;
+    uLong crc = 0;
+    bool riuscito = false;
 };
+
+constexpr size_t kDizionario = 32768;
+
+void Deflata(Pezzo& p, const uint8_t* dizionario, size_t nDizionario) {
+    z_stream z{};
+    if (deflateInit2(&z, Z_DEFAULT_COMPRESSION, Z_DEFLATED, -15, 8, Z_DEFAULT_STRATEGY) != Z_OK)
+        return;
+    if (nDizionario > 0) deflateSetDictionary(&z, dizionario, static_cast<uInt>(nDizionario));
+    p.out.resize(deflateBound(&z, static_cast<uLong>(p.n)) + 64);
+    z.next_in = p.in.data();
+    z.avail_in = static_cast<uInt>(p.n);
+    size_t fatti = 0;
+    for (;;) {
+        z.next_out = p.out.data() + fatti;
+        z.avail_out = static_cast<uInt>(p.out.size() - fatti);
+        const int r = deflate(&z, p.ultimo ? Z_FINISH : Z_SYNC_FLUSH);
+        fatti = p.out.size() - z.avail_out;
+        if (r == Z_STREAM_ERROR) break;
+        const bool finito = p.ultimo ? r == Z_STREAM_END : (z.avail_in == 0 && z.avail_out > 0);
+        if (finito) {
+            p.riuscito = true;
+            break;
+        }
+        p.out.resize(p.out.size() * 2);  // never with deflateBound's room; kept for safety
+    }
+    p.out.resize(fatti);
+    p.crc = crc32(0L, p.in.data(), static_cast<uInt>(p.n));
+    deflateEnd(&z);
+}
 
 }  // namespace
 
@@ -147,31 +176,53 @@ EsitoAccoda AccodaMembro(const std::string& file, const std::string& nome,
     a.Posiziona(inizioDati);
     a.ScriviTutto(locale.data(), locale.size());
 
+    // Read a few pieces, deflate them on every core, write them in order; again until the end.
+    // Reading, writing and the progress calls stay on the caller's thread.
     File sorgente(file, ModoApertura::Lettura);
-    Deflatore d;
-    if (!d.pronto) throw ErroreStandard(num::MemoriaEsaurita, "deflateInit2");
-    std::vector<uint8_t> in(kBlocco);
-    std::vector<uint8_t> out(kBlocco + kBlocco / 16 + 64);
+    const size_t filiere = std::clamp<size_t>(std::thread::hardware_concurrency(), 1, 8);
+    std::vector<Pezzo> lotto(filiere * 2);
+    std::vector<uint8_t> coda;  // the last 32 KiB read before this batch
     uLong crc = crc32(0L, Z_NULL, 0);
     uint64_t letti = 0;
     uint64_t compressi = 0;
-    int flush = Z_NO_FLUSH;
-    while (flush != Z_FINISH) {
-        const size_t r = sorgente.LeggiTutto(in.data(), in.size());
-        letti += r;
-        crc = crc32(crc, in.data(), static_cast<uInt>(r));
-        flush = r < in.size() ? Z_FINISH : Z_NO_FLUSH;
-        d.z.next_in = in.data();
-        d.z.avail_in = static_cast<uInt>(r);
-        do {
-            d.z.next_out = out.data();
-            d.z.avail_out = static_cast<uInt>(out.size());
-            if (deflate(&d.z, flush) == Z_STREAM_ERROR)
-                throw ErroreStandard(num::ErroreInterno, "deflate");
-            const size_t prodotti = out.size() - d.z.avail_out;
-            a.ScriviTutto(out.data(), prodotti);
-            compressi += prodotti;
-        } while (d.z.avail_out == 0);
+    for (bool finito = false; !finito;) {
+        size_t quanti = 0;
+        while (quanti < lotto.size() && !finito) {
+            Pezzo& p = lotto[quanti++];
+            p.in.resize(kBlocco);
+            p.n = sorgente.LeggiTutto(p.in.data(), kBlocco);
+            p.ultimo = finito = p.n < kBlocco;
+            letti += p.n;
+        }
+        const auto dizionario = [&](size_t i, const uint8_t*& d, size_t& n) {
+            const uint8_t* prima = i == 0 ? coda.data() : lotto[i - 1].in.data();
+            const size_t nPrima = i == 0 ? coda.size() : lotto[i - 1].n;
+            n = std::min(kDizionario, nPrima);
+            d = prima + nPrima - n;
+        };
+        const auto lavora = [&](size_t inizio) {
+            for (size_t i = inizio; i < quanti; i += filiere) {
+                const uint8_t* d = nullptr;
+                size_t n = 0;
+                dizionario(i, d, n);
+                Deflata(lotto[i], d, n);
+            }
+        };
+        std::vector<std::thread> aiutanti;
+        for (size_t t = 1; t < std::min(filiere, quanti); ++t) aiutanti.emplace_back(lavora, t);
+        lavora(0);
+        for (std::thread& t : aiutanti) t.join();
+        for (size_t i = 0; i < quanti; ++i) {
+            Pezzo& p = lotto[i];
+            if (!p.riuscito) throw ErroreStandard(num::ErroreInterno, "deflate di " + file);
+            a.ScriviTutto(p.out.data(), p.out.size());
+            compressi += p.out.size();
+            crc = crc32_combine(crc, p.crc, static_cast<z_off_t>(p.n));
+        }
+        const Pezzo& ultimoLetto = lotto[quanti - 1];
+        const size_t nCoda = std::min(kDizionario, ultimoLetto.n);
+        coda.assign(ultimoLetto.in.begin() + static_cast<long>(ultimoLetto.n - nCoda),
+                    ultimoLetto.in.begin() + static_cast<long>(ultimoLetto.n));
         if (avanzamento) avanzamento(letti);
     }
     if (letti >= kLimite32 || compressi >= kLimite32) {  // the file grew while it was read
