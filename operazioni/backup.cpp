@@ -44,9 +44,6 @@ struct Compagni {
         : base(NomeBase(database)), cartella(TrovaNome(prefisso, base) + Separatore()) {
         file.GetFilenames(cartella, "*.*");  // 9984 when the folder is missing
     }
-    std::string Appiattito(const std::string& cartellaTemp, int j) const {
-        return cartellaTemp + base + "_" + file.GetItem(j);
-    }
 };
 
 // A name shown in a message even when its bytes are not UTF-8.
