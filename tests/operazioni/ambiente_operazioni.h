@@ -11,7 +11,9 @@
 #include <string>
 #include <vector>
 
+#include "fileset/clsinsieme.h"
 #include "operazioni/osservatore.h"
+#include "operazioni/ripristino.h"
 #include "platform/data_ora.h"
 #include "platform/programma.h"
 #include "span/clsspan.h"
@@ -93,6 +95,19 @@ class AmbienteOperazioni : public ::testing::Test {
         zip_discard(z);
         return m;
     }
+    // A restore of the set of the 15th of March 2024 from the destination into the data folder.
+    RichiestaRipristino Richiesta() {
+        elenco_.Clear();
+        elenco_.GetFilenames(dest_, "BV????????#*");
+        RichiestaRipristino r;
+        r.origine = dest_;
+        r.elenco = &elenco_;
+        r.indiceSelezionato = 1;
+        r.testoSelezionato = "15/03/2024";
+        r.percorsoDati = dati_ + "/";
+        r.cartellaTemp = temp_;
+        return r;
+    }
     size_t VociIn(const std::string& cartella) {
         size_t n = 0;
         for (const auto& v : FsDiSistema().Elenca(cartella)) n += v.nome.empty() ? 0 : 1;
@@ -107,6 +122,7 @@ class AmbienteOperazioni : public ::testing::Test {
     InterazioneScriptata interazione_;
     InterazioneNonPresidiata nessuna_;
     Registratore osservatore_;
+    ClsInsieme elenco_;
 };
 
 }  // namespace bv::test

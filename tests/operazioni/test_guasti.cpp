@@ -140,18 +140,6 @@ class Guasti : public test::AmbienteOperazioni {
         test::ScriviFile(c + "/Magazzino.mdb", std::string(50000, 'm') + versione);
         test::ScriviFile(c + "/magazzino/listino.pdf", "listino " + versione);
     }
-    RichiestaRipristino Richiesta() {
-        elenco_.Clear();
-        elenco_.GetFilenames(dest_, "BV????????#*");
-        RichiestaRipristino r;
-        r.origine = dest_;
-        r.elenco = &elenco_;
-        r.indiceSelezionato = 1;
-        r.testoSelezionato = "15/03/2024";
-        r.percorsoDati = dati_ + "/";
-        r.cartellaTemp = temp_;
-        return r;
-    }
     EsitoRipristino Ripristina() {
         interazione_.Rispondi(Risposta::Si);
         OsservatoreRipristino o;
@@ -211,7 +199,6 @@ class Guasti : public test::AmbienteOperazioni {
         fs::remove(PercorsoGiornale());
     }
 
-    ClsInsieme elenco_;
     Stato vecchio_;
     Stato nuovo_;
 };

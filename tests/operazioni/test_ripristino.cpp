@@ -76,17 +76,6 @@ class Ripristino : public test::AmbienteOperazioni {
         ASSERT_TRUE(EseguiBackup(b, o));
         interazione_.messaggi.clear();
     }
-    RichiestaRipristino Richiesta() {
-        elenco_.GetFilenames(dest_, "BV????????#*");
-        RichiestaRipristino r;
-        r.origine = dest_;
-        r.elenco = &elenco_;
-        r.indiceSelezionato = 1;
-        r.testoSelezionato = "15/03/2024";
-        r.percorsoDati = dati_ + "/";
-        r.cartellaTemp = temp_;
-        return r;
-    }
     EsitoRipristino Esegui(const RichiestaRipristino& r, bool conferma = true) {
         interazione_.Rispondi(conferma ? Risposta::Si : Risposta::No);
         return EseguiRipristino(r, osservatore_);
@@ -97,7 +86,6 @@ class Ripristino : public test::AmbienteOperazioni {
         test::ScriviFile(dati_ + "/dati/logo.bmp", "vecchio logo");
     }
 
-    ClsInsieme elenco_;
     Registratore osservatore_;
 };
 
