@@ -146,11 +146,17 @@ std::string MotivoRifiuto(zip_t* z, zip_int64_t membri) {
     return {};
 }
 
+// A member's path ("/" between its names) with the platform's separators.
+std::string Nativo(std::string relativo) {
+    std::replace(relativo.begin(), relativo.end(), '/', Separatore());
+    return relativo;
+}
+
 // Creates the folders of a member's path below the base folder.
 void CreaCartelle(const std::string& base, const std::string& relativo) {
     size_t p = 0;
     while ((p = relativo.find('/', p)) != std::string::npos) {
-        const std::string livello = base + relativo.substr(0, p);
+        const std::string livello = base + Nativo(relativo.substr(0, p));
         if (!Fs().Info(livello).cartella) Fs().CreaCartella(livello);
         ++p;
     }
@@ -441,11 +447,11 @@ int Estrai(const std::string& archivio, const std::string& cartella, bool elenco
         try {
             CreaCartelle(base, nome);
             if (nome.back() == '/') continue;  // a folder entry
-            const std::string destinazione = base + nome;
+            const std::string destinazione = base + Nativo(nome);
             // A link already in the folder must not lead the member elsewhere.
             const std::string genitore = PercorsoCanonico(CartellaDi(destinazione));
             if (baseCanonica.empty() || genitore.empty() ||
-                (genitore != baseCanonica && !genitore.starts_with(baseCanonica + "/"))) {
+                (genitore != baseCanonica && !genitore.starts_with(baseCanonica + Separatore()))) {
                 Log("Membro rifiutato, porterebbe fuori dalla cartella di destinazione: " + nome);
                 return zip_codice::ErroreFormato;
             }
@@ -459,7 +465,7 @@ int Estrai(const std::string& archivio, const std::string& cartella, bool elenco
                 Log("Membro " + nome + " di " + archivio + ": " + zip_strerror(z.get()));
                 return zip_codice::ErroreFormato;
             }
-            temporaneo = CartellaDi(destinazione) + "/.~bv" + std::to_string(IdProcesso()) + "-" +
+            temporaneo = CartellaDi(destinazione) + Separatore() + ".~bv" + std::to_string(IdProcesso()) + "-" +
                          std::to_string(contatore++) + ".tmp";
             File out(temporaneo, ModoApertura::ScritturaEsclusiva);
             uint64_t scritti = 0;

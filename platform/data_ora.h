@@ -21,6 +21,8 @@ DataOra Adesso();
 // The local date and time of a moment given in seconds since 1970.
 DataOra DaSecondi(int64_t secondi);
 
+// The system's clock, whatever a test put in its place.
+DataOra OraDiSistema();
 // Replaces the clock (tests); an empty function goes back to the real one.
 void ImpostaOrologio(std::function<DataOra()> orologio);
 
@@ -31,6 +33,8 @@ bool DataValida(int anno, int mese, int giorno);
 // locale is the plain C/POSIX one or cannot be loaded.
 std::string AbbreviazioneMese(int mese);
 
+// "gen" ... "dic".
+std::string MeseItaliano(int mese);
 // A date in the user's short date format; dd/MM/yyyy in the plain C/POSIX locale.
 std::string DataBreve(const DataOra& data);
 

@@ -1,4 +1,4 @@
-// Clock and locale-dependent date forms on POSIX (glibc's locale data).
+// The clock and the locale's date forms on POSIX (glibc's locale data).
 #include <langinfo.h>
 #include <locale.h>
 
@@ -12,14 +12,6 @@
 namespace bv {
 
 namespace {
-
-std::function<DataOra()>& Orologio() {
-    static std::function<DataOra()> orologio;
-    return orologio;
-}
-
-constexpr std::array<const char*, 12> kMesiItaliani = {"gen", "feb", "mar", "apr", "mag", "giu",
-                                                       "lug", "ago", "set", "ott", "nov", "dic"};
 
 // The user's time locale, or nothing for the plain C/POSIX one (or one that is not installed).
 locale_t LocaleUtente() {
@@ -51,16 +43,9 @@ std::tm ComeTm(const DataOra& d) {
     return t;
 }
 
-std::string DueCifre(int v) {
-    char buf[16];
-    std::snprintf(buf, sizeof buf, "%02d", v);
-    return buf;
-}
-
 }  // namespace
 
-DataOra Adesso() {
-    if (Orologio()) return Orologio()();
+DataOra OraDiSistema() {
     const std::time_t ora = std::time(nullptr);
     std::tm t{};
     localtime_r(&ora, &t);
@@ -74,25 +59,13 @@ DataOra DaSecondi(int64_t secondi) {
     return {tm.tm_year + 1900, tm.tm_mon + 1, tm.tm_mday, tm.tm_hour, tm.tm_min, tm.tm_sec};
 }
 
-void ImpostaOrologio(std::function<DataOra()> orologio) {
-    Orologio() = std::move(orologio);
-}
-
-bool DataValida(int anno, int mese, int giorno) {
-    if (anno < 1 || anno > 9999 || mese < 1 || mese > 12 || giorno < 1) return false;
-    static constexpr std::array<int, 12> kGiorni = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
-    const bool bisestile = (anno % 4 == 0 && anno % 100 != 0) || anno % 400 == 0;
-    const int massimo = kGiorni[static_cast<size_t>(mese - 1)] + ((mese == 2 && bisestile) ? 1 : 0);
-    return giorno <= massimo;
-}
-
 std::string AbbreviazioneMese(int mese) {
     if (mese < 1 || mese > 12) return {};
     if (locale_t l = LocaleUtente(); l != nullptr) {
         const char* s = nl_langinfo_l(static_cast<nl_item>(ABMON_1 + mese - 1), l);
         if (s != nullptr && *s != '\0') return s;
     }
-    return kMesiItaliani[static_cast<size_t>(mese - 1)];
+    return MeseItaliano(mese);
 }
 
 std::string DataBreve(const DataOra& data) {
@@ -105,45 +78,6 @@ std::string DataBreve(const DataOra& data) {
         }
     }
     return FormattaData(data, "dd/MM/yyyy");
-}
-
-std::string TimestampLog(const DataOra& d) {
-    char anno[16];
-    std::snprintf(anno, sizeof anno, "%04d", d.anno);
-    return std::string(anno) + "-" + AbbreviazioneMese(d.mese) + "-" + DueCifre(d.giorno) + " " +
-           DueCifre(d.ora) + ":" + DueCifre(d.minuto) + ":" + DueCifre(d.secondo);
-}
-
-std::string FormattaData(const DataOra& d, const std::string& modello) {
-    std::string out;
-    size_t i = 0;
-    while (i < modello.size()) {
-        const std::string_view resto(modello.data() + i, modello.size() - i);
-        if (resto.starts_with("yyyy")) {
-            char anno[16];
-            std::snprintf(anno, sizeof anno, "%04d", d.anno);
-            out += anno;
-            i += 4;
-        } else if (resto.starts_with("MM")) {
-            out += DueCifre(d.mese);
-            i += 2;
-        } else if (resto.starts_with("dd")) {
-            out += DueCifre(d.giorno);
-            i += 2;
-        } else if (resto.starts_with("hh")) {
-            out += DueCifre(d.ora);
-            i += 2;
-        } else if (resto.starts_with("mm")) {
-            out += DueCifre(d.minuto);
-            i += 2;
-        } else if (resto.starts_with("ss")) {
-            out += DueCifre(d.secondo);
-            i += 2;
-        } else {
-            out += modello[i++];
-        }
-    }
-    return out;
 }
 
 }  // namespace bv

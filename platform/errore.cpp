@@ -73,7 +73,9 @@ int32_t NumeroDaErrno(int codice, Oggetto oggetto) {
         case EROFS:
             return num::AutorizzazioneNegata;
         case ENOSPC:
+#ifdef EDQUOT
         case EDQUOT:
+#endif
         case EFBIG:
             return num::DiscoPieno;
         case EIO:
@@ -81,7 +83,9 @@ int32_t NumeroDaErrno(int codice, Oggetto oggetto) {
         case EEXIST:
         case ENOTEMPTY:
             return num::FileGiaEsistente;
+#ifdef ENOMEDIUM  // Linux's "no medium": absent from other C libraries
         case ENOMEDIUM:
+#endif
             return num::DiscoNonPronto;
         case ENODEV:
         case ENXIO:
@@ -94,19 +98,84 @@ int32_t NumeroDaErrno(int codice, Oggetto oggetto) {
     }
 }
 
+// The text of a number with the path after it, as the user reads it.
+std::string TestoConPercorso(int32_t numero, const std::string& percorso) {
+    std::string testo = TestoErroreStandard(numero);
+    if (!percorso.empty()) testo += (testo.ends_with(' ') ? "" : ": ") + percorso;
+    return testo;
+}
+
 }  // namespace
+
+int32_t NumeroDaCodiceWin32(uint32_t codice, Oggetto oggetto) {
+    // Codes of winerror.h, by value: this table builds where <windows.h> is not at hand.
+    switch (codice) {
+        case 2:  // ERROR_FILE_NOT_FOUND
+            return oggetto == Oggetto::File ? num::FileNonTrovato : num::PercorsoNonTrovato;
+        case 3:    // ERROR_PATH_NOT_FOUND
+        case 53:   // ERROR_BAD_NETPATH
+        case 67:   // ERROR_BAD_NET_NAME
+        case 267:  // ERROR_DIRECTORY
+            return num::PercorsoNonTrovato;
+        case 5:   // ERROR_ACCESS_DENIED
+        case 19:  // ERROR_WRITE_PROTECT
+        case 32:  // ERROR_SHARING_VIOLATION
+        case 33:  // ERROR_LOCK_VIOLATION
+            return num::AutorizzazioneNegata;
+        case 8:   // ERROR_NOT_ENOUGH_MEMORY
+        case 14:  // ERROR_OUTOFMEMORY
+            return num::MemoriaEsaurita;
+        case 15:  // ERROR_INVALID_DRIVE
+        case 55:  // ERROR_DEV_NOT_EXIST
+            return num::PerifericaNonDisponibile;
+        case 21:   // ERROR_NOT_READY
+        case 1112: // ERROR_NO_MEDIA_IN_DRIVE
+            return num::DiscoNonPronto;
+        case 23:    // ERROR_CRC
+        case 29:    // ERROR_WRITE_FAULT
+        case 30:    // ERROR_READ_FAULT
+        case 31:    // ERROR_GEN_FAILURE
+        case 1117:  // ERROR_IO_DEVICE
+        case 1392:  // ERROR_FILE_CORRUPT
+            return num::ErroreIO;
+        case 39:   // ERROR_HANDLE_DISK_FULL
+        case 112:  // ERROR_DISK_FULL
+        case 1295: // ERROR_DISK_QUOTA_EXCEEDED
+            return num::DiscoPieno;
+        case 80:   // ERROR_FILE_EXISTS
+        case 145:  // ERROR_DIR_NOT_EMPTY
+        case 183:  // ERROR_ALREADY_EXISTS
+            return num::FileGiaEsistente;
+        case 87:   // ERROR_INVALID_PARAMETER
+        case 123:  // ERROR_INVALID_NAME
+        case 161:  // ERROR_BAD_PATHNAME
+        case 206:  // ERROR_FILENAME_EXCED_RANGE
+            return num::NomeFileNonValido;
+        default:
+            return num::AccessoPercorso;
+    }
+}
+
+Errore ErroreDaCodiceWin32(uint32_t codice, const std::string& percorso, Oggetto oggetto,
+                           const std::string& operazione, const std::string& testoSistema) {
+    const int32_t numero = NumeroDaCodiceWin32(codice, oggetto);
+    Errore e(numero, TestoConPercorso(numero, percorso),
+             operazione + " '" + percorso + "': " + testoSistema + " (codice " +
+                 std::to_string(codice) + ")");
+    e.CodiceSistema(static_cast<int>(codice));
+    e.TraVolumi(codice == 17);  // ERROR_NOT_SAME_DEVICE
+    return e;
+}
 
 Errore ErroreDaErrno(int codice, const std::string& percorso, Oggetto oggetto,
                      const std::string& operazione) {
     const int32_t numero = NumeroDaErrno(codice, oggetto);
-    std::string testo = TestoErroreStandard(numero);
-    if (!percorso.empty()) {
-        testo += (testo.ends_with(' ') ? "" : ": ") + percorso;
-    }
+    std::string testo = TestoConPercorso(numero, percorso);
     std::string dettaglio = operazione + " '" + percorso + "': " + std::strerror(codice) +
                             " (errno " + std::to_string(codice) + ")";
     Errore e(numero, std::move(testo), std::move(dettaglio));
     e.CodiceSistema(codice);
+    e.TraVolumi(codice == EXDEV);
     return e;
 }
 

@@ -19,6 +19,13 @@ class Errore : public std::runtime_error {
         codiceSistema_ = codice;
         return *this;
     }
+    // Whether a rename failed only because the two names lie on different volumes (then a
+    // copy serves), whatever the platform's code for it.
+    bool TraVolumi() const noexcept { return traVolumi_; }
+    Errore& TraVolumi(bool v) noexcept {
+        traVolumi_ = v;
+        return *this;
+    }
     const std::string& Descrizione() const noexcept { return descrizione_; }
     const std::string& Dettaglio() const noexcept { return dettaglio_; }
 
@@ -27,6 +34,7 @@ class Errore : public std::runtime_error {
     std::string descrizione_;
     std::string dettaglio_;
     int codiceSistema_ = 0;
+    bool traVolumi_ = false;
 };
 
 // Standard numbers of the platform's runtime errors.
@@ -64,6 +72,15 @@ enum class Oggetto { File, Cartella };
 // the text so the user knows which file; the call and the system's text go to the detail.
 Errore ErroreDaErrno(int codice, const std::string& percorso, Oggetto oggetto,
                      const std::string& operazione);
+
+// The standard number of a Windows system error code (GetLastError) of a failed file-system
+// call; portable, so its table is tested on every platform.
+int32_t NumeroDaCodiceWin32(uint32_t codice, Oggetto oggetto);
+
+// As ErroreDaErrno, for a Windows system error code; `testoSistema` is the system's own text
+// of the code, for the detail.
+Errore ErroreDaCodiceWin32(uint32_t codice, const std::string& percorso, Oggetto oggetto,
+                           const std::string& operazione, const std::string& testoSistema = {});
 
 // Inside a catch block: the exception being handled as an Errore, so that a handler can show
 // any failure (out of memory 7, anything unexpected 51) the way it shows the program's own.

@@ -8,6 +8,7 @@
 #include <utility>
 
 #include "platform/errore.h"
+#include "platform/percorsi.h"
 #include "platform/programma.h"
 
 namespace bv {
@@ -184,7 +185,7 @@ void SpostaFile(const std::string& da, const std::string& a, const std::function
     try {
         Fs().Rinomina(da, a);
     } catch (const Errore& e) {
-        if (e.CodiceSistema() != EXDEV) throw;
+        if (!e.TraVolumi()) throw;
         try {
             CopiaFile(da, a, true, battito);
         } catch (...) {
@@ -207,7 +208,7 @@ void RimuoviAlbero(const std::string& cartella) {
         return;
     }
     for (const VoceCartella& v : Fs().Elenca(cartella)) {
-        const std::string p = cartella + "/" + v.nome;
+        const std::string p = cartella + Separatore() + v.nome;
         if (v.cartella && !v.collegamento) {  // a link is removed, never followed
             RimuoviAlbero(p);
         } else {

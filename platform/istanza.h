@@ -2,6 +2,7 @@
 // and in whatever environment, share one lock, since they share the folder's Temp and log.
 #pragma once
 
+#include <cstdint>
 #include <string>
 
 namespace bv {
@@ -17,10 +18,11 @@ class BloccoIstanza {
     bool Acquisisci();
 
   private:
-    int fd_ = -1;
+    intptr_t fd_ = -1;  // the lock file's descriptor, or the mutex's handle on Windows
 };
 
-// The lock file: "bvbackup.lock" in the program folder.
+// The lock: the file "bvbackup.lock" in the program folder; on Windows the name of a mutex
+// of the session, one per program folder.
 std::string PercorsoBloccoIstanza();
 
 }  // namespace bv

@@ -35,7 +35,7 @@ bool BloccoIstanza::Acquisisci() {
 }
 
 BloccoIstanza::~BloccoIstanza() {
-    if (fd_ >= 0) ::close(fd_);
+    if (fd_ >= 0) ::close(static_cast<int>(fd_));
 }
 
 }  // namespace bv

@@ -195,14 +195,4 @@ std::optional<VersionePe> VersioneDaImmagine(std::span<const uint8_t> immagine) 
     return VersioneDaImmagine(immagine.size(), leggi);
 }
 
-std::optional<VersionePe> LeggiVersioneFile(const std::string& percorso) {
-    const InfoFile info = Fs().Info(percorso);
-    if (!info.file) return std::nullopt;
-    File f(percorso, ModoApertura::Lettura);
-    const LettoreByte leggi = [&f](uint64_t off, void* dst, size_t n) {
-        return f.LeggiDa(off, dst, n) == n;
-    };
-    return VersioneDaImmagine(f.Dimensione(), leggi);
-}
-
 }  // namespace bv

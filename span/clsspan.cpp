@@ -23,7 +23,7 @@ constexpr size_t kPasso = 4 << 20;  // how much is read or written between two h
 // The name a file is written under before it takes its own.
 std::string TemporaneoDi(const std::string& percorso) {
     const std::string cartella = CartellaDi(percorso);
-    return (cartella.empty() ? "" : cartella + "/") + "~" + NomeDi(percorso) + ".tmp";
+    return (cartella.empty() ? "" : cartella + Separatore()) + "~" + NomeDi(percorso) + ".tmp";
 }
 
 Errore SenzaDisco(const std::string& unita) {

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "platform/codifica.h"
+#include "platform/documento.h"
 #include "platform/file_aperto.h"
 #include "platform/filesystem.h"
 #include "platform/percorsi.h"
@@ -270,7 +271,9 @@ bool koUtilita::EseguiEx(const std::string& file, bool muto) const {
         // program is associated with the type.
         const std::string cartella = EstraiPath(file);
         int codice = 33;
-        if (!cartella.empty() && !Fs().Info(cartella).cartella) {
+        if (const auto shell = ApriDocumentoDiSistema(file)) {
+            codice = *shell;  // the system's shell opened it, or said why not
+        } else if (!cartella.empty() && !Fs().Info(cartella).cartella) {
             codice = 3;
         } else if (!Fs().Info(file).esiste) {
             codice = 2;

@@ -1,0 +1,69 @@
+// The registry on Windows, read through the registry API: the 32-bit view first (where a
+// 32-bit host registers), then the 64-bit one.
+#include <windows.h>
+
+#include "platform/registro.h"
+#include "platform/testo_win32.h"
+
+namespace bv {
+
+namespace {
+// The registry API's buffer in the original reader: longer values are not read.
+constexpr size_t kBufferValore = 1024;
+
+HKEY Radice(RadiceRegistro radice) {
+    return radice == RadiceRegistro::LocalMachine ? HKEY_LOCAL_MACHINE : HKEY_CURRENT_USER;
+}
+
+ValoreRegistro LeggiVista(HKEY radice, const std::wstring& chiave, const std::wstring& nome,
+                          REGSAM vista, bool& chiaveTrovata) {
+    HKEY k = nullptr;
+    chiaveTrovata = false;
+    if (::RegOpenKeyExW(radice, chiave.c_str(), 0, KEY_QUERY_VALUE | vista, &k) != ERROR_SUCCESS)
+        return {};
+    chiaveTrovata = true;
+    DWORD tipo = 0;
+    DWORD byte = 0;
+    ValoreRegistro v;
+    if (::RegQueryValueExW(k, nome.c_str(), nullptr, &tipo, nullptr, &byte) == ERROR_SUCCESS) {
+        v.trovato = true;
+        if (tipo == REG_SZ) {
+            std::wstring testo(byte / sizeof(wchar_t) + 1, L'\0');
+            DWORD n = static_cast<DWORD>(testo.size() * sizeof(wchar_t));
+            if (::RegQueryValueExW(k, nome.c_str(), nullptr, &tipo,
+                                   reinterpret_cast<BYTE*>(testo.data()), &n) == ERROR_SUCCESS) {
+                testo.resize(n / sizeof(wchar_t));
+                while (!testo.empty() && testo.back() == L'\0') testo.pop_back();
+                v.testo = Stretto(testo);
+                if (v.testo.size() + 1 > kBufferValore) v = {};
+            } else {
+                v = {};
+            }
+        }
+    }
+    ::RegCloseKey(k);
+    return v;
+}
+}  // namespace
+
+std::string PercorsoFileRegistro() {
+    return {};  // the real registry: no file stands in for it
+}
+
+std::string NomeRadice(RadiceRegistro radice) {
+    return radice == RadiceRegistro::LocalMachine ? "HKEY_LOCAL_MACHINE" : "HKEY_CURRENT_USER";
+}
+
+ValoreRegistro LeggiRegistro(RadiceRegistro radice, const std::string& chiave,
+                             const std::string& nome) {
+    const std::wstring k = Largo(chiave);
+    const std::wstring n = Largo(nome);
+    for (const REGSAM vista : {KEY_WOW64_32KEY, KEY_WOW64_64KEY}) {
+        bool chiaveTrovata = false;
+        const ValoreRegistro v = LeggiVista(Radice(radice), k, n, vista, chiaveTrovata);
+        if (v.trovato) return v;
+    }
+    return {};
+}
+
+}  // namespace bv
