@@ -68,6 +68,7 @@ struct FileAperto {
     std::string percorso;
     uint64_t posizione = 0;
     bool accoda = false;
+    bool lettura = false;  // opened for reading only
 };
 
 class FsWin32 final : public FileSystem {
@@ -105,7 +106,7 @@ class FsWin32 final : public FileSystem {
             FallisciWin32(percorso, Oggetto::File, "SetEndOfFile");
         }
         std::lock_guard<std::mutex> l(mutex_);
-        FileAperto f{h, percorso, 0, modo == ModoApertura::Accoda};
+        FileAperto f{h, percorso, 0, modo == ModoApertura::Accoda, modo == ModoApertura::Lettura};
         for (size_t i = 0; i < aperti_.size(); ++i) {
             if (aperti_[i].h == INVALID_HANDLE_VALUE) {
                 aperti_[i] = std::move(f);
@@ -151,7 +152,15 @@ class FsWin32 final : public FileSystem {
 
     void Sincronizza(int h) override {
         const FileAperto f = Voce(h);
-        if (!::FlushFileBuffers(f.h)) FallisciWin32(f.percorso, Oggetto::File, "FlushFileBuffers");
+        if (!f.lettura) {
+            if (!::FlushFileBuffers(f.h)) FallisciWin32(f.percorso, Oggetto::File, "FlushFileBuffers");
+            return;
+        }
+        // Windows flushes only through a handle that may write: a second one, for the flush.
+        Maniglia m(::CreateFileW(Largo(f.percorso).c_str(), GENERIC_WRITE, kCondivisioneTutta,
+                                 nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+        if (!m.valida() || !::FlushFileBuffers(m.h))
+            FallisciWin32(f.percorso, Oggetto::File, "FlushFileBuffers");
     }
 
     uint64_t Dimensione(int h) override {

@@ -8,6 +8,7 @@
 
 #include "platform/file_reg.h"
 #include "platform/filesystem.h"
+#include "platform/percorsi.h"
 #include "tools/pe_builder.h"
 
 namespace bv::strumenti {
@@ -200,16 +201,16 @@ void CreaCartella(const std::string& percorso) {
 AmbienteDemo CreaAmbienteDemo(const std::string& cartella, StatoDemo stato,
                               uint64_t dimensioneDatabase) {
     AmbienteDemo a;
-    const std::string base = cartella.back() == '/' ? cartella : cartella + "/";
+    const std::string base = cartella.back() == Separatore() ? cartella : cartella + Separatore();
     CreaCartella(base);
-    const std::string host = base + "Brelvano/";
+    const std::string host = base + "Brelvano" + Separatore();
     CreaCartella(host);
     a.eseguibile = host + "Brelvano.exe";
     const auto pe = CostruisciPe(
         {.pe32plus = false, .versione = std::array<uint16_t, 4>{1, 2, 0, 0}, .altreRisorse = true});
     ScriviFileAtomico(a.eseguibile, pe.byte.data(), pe.byte.size());
 
-    a.dati = base + "dati/";
+    a.dati = base + "dati" + Separatore();
     CreaCartella(a.dati);
     struct Db {
         const char* file;
@@ -222,39 +223,37 @@ AmbienteDemo CreaAmbienteDemo(const std::string& cartella, StatoDemo stato,
     uint64_t seme = 1;
     for (const Db& d : db) {
         GeneraDatabase(a.dati + d.file, dimensioneDatabase * d.parti / 4, seme++);
-        const std::string c = a.dati + d.compagna + "/";
+        const std::string c = a.dati + d.compagna + Separatore();
         CreaCartella(c);
         GeneraBinario(c + "logo.bmp", 24 * 1024, seme++);
         GeneraTesto(c + "note.txt", 6 * 1024, seme++);
         GeneraBinario(c + "Scansione 001.jpg", 48 * 1024, seme++);
         GeneraTesto(c + "LEGGIMI", 2 * 1024, seme++);  // a file without an extension
     }
-    a.destinazione = base + "backup/";
+    a.destinazione = base + "backup" + Separatore();
     CreaCartella(a.destinazione);
     CreaCartella(base + "AppData");
 
-    DocumentoReg reg;
+    const std::string vb = "HKEY_CURRENT_USER\\Software\\VB and VBA Program Settings\\";
+    std::vector<ValoreDemo> valori;
     if (stato != StatoDemo::NonInstallato) {
-        reg.Imposta(
-            "HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\App "
-            "Paths\\Brelvano.exe",
-            "", a.eseguibile);
+        valori.push_back({"HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\App "
+                          "Paths\\Brelvano.exe",
+                          "", a.eseguibile});
     }
-    reg.Imposta(
-        "HKEY_CURRENT_USER\\Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders",
-        "AppData", base + "AppData");
-    if (stato == StatoDemo::Completo) {
-        reg.Imposta(
-            "HKEY_CURRENT_USER\\Software\\VB and VBA Program Settings\\KO_Brelvano\\CartellaDati",
-            "Path", a.dati);
-    }
-    reg.Imposta("HKEY_CURRENT_USER\\Software\\VB and VBA Program Settings\\KO_BVBackup\\Backup",
-                "Dest", a.destinazione);
-    reg.Imposta("HKEY_CURRENT_USER\\Software\\VB and VBA Program Settings\\KO_BVBackup\\Backup",
-                "Orig", a.destinazione);
+    valori.push_back(
+        {"HKEY_CURRENT_USER\\Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders",
+         "AppData", base + "AppData"});
+    if (stato == StatoDemo::Completo) valori.push_back({vb + "KO_Brelvano\\CartellaDati", "Path", a.dati});
+    valori.push_back({vb + "KO_BVBackup\\Backup", "Dest", a.destinazione});
+    valori.push_back({vb + "KO_BVBackup\\Backup", "Orig", a.destinazione});
+
+    DocumentoReg reg;
+    for (const ValoreDemo& v : valori) reg.Imposta(v.chiave, v.nome, v.testo);
     a.registro = base + "registry.reg";
     const std::string testo = reg.Contenuto();
     ScriviFileAtomico(a.registro, testo.data(), testo.size());
+    RegistraNelSistema(valori);
     return a;
 }
 

@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 namespace bv::strumenti {
 
@@ -20,11 +21,23 @@ void GeneraTesto(const std::string& percorso, uint64_t dimensione, uint64_t seme
 enum class StatoDemo { Completo, SenzaDati, NonInstallato };
 
 struct AmbienteDemo {
-    std::string registro;      // the registry stand-in file
+    std::string registro;      // the registry stand-in file (on Windows, a copy of what was registered)
     std::string eseguibile;    // the host's Brelvano.exe
     std::string dati;          // the data folder, with a final separator
     std::string destinazione;  // the empty backup folder, with a final separator
 };
+
+// A registry value of the demo: a text under its key's full path.
+struct ValoreDemo {
+    std::string chiave;
+    std::string nome;
+    std::string testo;
+};
+
+// Puts the values in the system's registry where it has one (Windows: the host's App Paths
+// entry in the 32-bit view, as a 32-bit host registers); nothing elsewhere, where the
+// environment's registry.reg is the registry.
+void RegistraNelSistema(const std::vector<ValoreDemo>& valori);
 
 // Makes the demo environment in `cartella` (created when missing).
 AmbienteDemo CreaAmbienteDemo(const std::string& cartella, StatoDemo stato,

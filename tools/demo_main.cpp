@@ -3,6 +3,7 @@
 #include <string>
 
 #include "platform/errore.h"
+#include "platform/percorsi.h"
 #include "tools/dati_demo.h"
 
 int main(int argc, char** argv) {
@@ -30,7 +31,7 @@ int main(int argc, char** argv) {
             break;
         }
     }
-    if (cartella.empty() || cartella[0] != '/') {
+    if (cartella.empty() || !bv::UnitaValida(bv::UnitaDi(cartella))) {
         std::cerr << "Uso: bvbackup-demo CARTELLA_ASSOLUTA [--stato "
                      "completo|senza-dati|non-installato]\n";
         return 2;

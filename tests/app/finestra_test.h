@@ -12,6 +12,7 @@
 
 #include "app/etichetta_percorso.h"
 #include "app/frmmain.h"
+#include "tests/support/variabili.h"
 #include "platform/file_reg.h"
 #include "platform/programma.h"
 #include "tests/support/cartella_temp.h"
@@ -26,11 +27,11 @@ class FinestraTest : public ::testing::Test {
         CreaCartelle(programma_);
         CreaCartelle(t_ / "host");
         ImpostaCartellaProgramma(programma_);
-        ::setenv("BVBACKUP_REGISTRY", (t_ / "registry.reg").c_str(), 1);
+        test::ImpostaVariabile("BVBACKUP_REGISTRY", (t_ / "registry.reg").c_str());
     }
     void TearDown() override {
         ImpostaCartellaProgramma("");
-        ::unsetenv("BVBACKUP_REGISTRY");
+        test::TogliVariabile("BVBACKUP_REGISTRY");
     }
 
     void Registra(std::optional<std::array<uint16_t, 4>> versione, bool scriviEseguibile = true) {

@@ -12,6 +12,7 @@
 #include <random>
 
 #include "tests/app/finestra_test.h"
+#include "tests/support/variabili.h"
 #include "tests/support/fs_guasto.h"
 #include "tests/support/unita_rimovibile.h"
 
@@ -70,7 +71,7 @@ TEST_F(BackupFinestra, SuDischettoLaFinestraNonPrendeInputMentreLavora) {
     test::FsGuasto guasto;
     test::UnitaRimovibile unita(t_ / "floppy", t_ / "dischi", 60000, 3);
     unita.Collega(guasto);
-    ::setenv("BVBACKUP_FLOPPY", unita.Cartella().c_str(), 1);
+    test::ImpostaVariabile("BVBACKUP_FLOPPY", unita.Cartella().c_str());
     // Incompressible data, so that the set needs a second disk.
     std::mt19937 gen(3);
     std::string rumore(90000, '\0');
@@ -97,7 +98,7 @@ TEST_F(BackupFinestra, SuDischettoLaFinestraNonPrendeInputMentreLavora) {
     };
     interazione_.Rispondi(Risposta::Riprova);
     C<QPushButton>("cmdBackup")->click();
-    ::unsetenv("BVBACKUP_FLOPPY");
+    test::TogliVariabile("BVBACKUP_FLOPPY");
     EXPECT_TRUE(inputIgnorato);
     ASSERT_EQ(interazione_.messaggi.size(), 2U);
     EXPECT_EQ(interazione_.messaggi[1].testo, "Backup completato correttamente.");

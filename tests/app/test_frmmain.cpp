@@ -22,6 +22,7 @@
 
 #include "app/frmmain.h"
 #include "app/italiano.h"
+#include "tests/support/variabili.h"
 #include "platform/file_reg.h"
 #include "platform/istanza.h"
 #include "platform/programma.h"
@@ -240,7 +241,7 @@ TEST(Eseguibile, SecondaCopiaEsceSubitoInSilenzio) {
     test::CartellaTemp t;
     const char* prima = std::getenv("XDG_RUNTIME_DIR");
     const std::string salvato = prima != nullptr ? prima : "";
-    ::setenv("XDG_RUNTIME_DIR", t.Percorso().c_str(), 1);
+    test::ImpostaVariabile("XDG_RUNTIME_DIR", t.Percorso().c_str());
     // The lock of the executable's own folder.
     ImpostaCartellaProgramma(
         QFileInfo(QStringLiteral(BVBACKUP_ESEGUIBILE)).absolutePath().toStdString());
@@ -256,9 +257,9 @@ TEST(Eseguibile, SecondaCopiaEsceSubitoInSilenzio) {
     EXPECT_EQ(p.exitCode(), 0);
     EXPECT_TRUE(p.readAllStandardOutput().isEmpty());
     if (prima != nullptr) {
-        ::setenv("XDG_RUNTIME_DIR", salvato.c_str(), 1);
+        test::ImpostaVariabile("XDG_RUNTIME_DIR", salvato.c_str());
     } else {
-        ::unsetenv("XDG_RUNTIME_DIR");
+        test::TogliVariabile("XDG_RUNTIME_DIR");
     }
 }
 

@@ -14,6 +14,7 @@
 #include "fileset/clsinsieme.h"
 #include "operazioni/osservatore.h"
 #include "operazioni/ripristino.h"
+#include "tests/support/variabili.h"
 #include "platform/data_ora.h"
 #include "platform/programma.h"
 #include "span/clsspan.h"
@@ -53,12 +54,12 @@ class AmbienteOperazioni : public ::testing::Test {
         CreaCartelle(dest_);
         ImpostaCartellaProgramma(programma_);
         ImpostaOrologio([] { return DataOra{2024, 3, 15, 18, 42, 7}; });
-        ::setenv("BVBACKUP_REGISTRY", (t_ / "registry.reg").c_str(), 1);
+        test::ImpostaVariabile("BVBACKUP_REGISTRY", (t_ / "registry.reg").c_str());
     }
     void TearDown() override {
         ImpostaCartellaProgramma("");
         ImpostaOrologio({});
-        ::unsetenv("BVBACKUP_REGISTRY");
+        test::TogliVariabile("BVBACKUP_REGISTRY");
     }
     void Database(const std::string& nome, const std::string& contenuto,
                   const std::vector<std::pair<std::string, std::string>>& compagni,

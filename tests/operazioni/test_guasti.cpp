@@ -18,6 +18,7 @@
 #include "operazioni/backup.h"
 #include "operazioni/giornale.h"
 #include "operazioni/ripristino.h"
+#include "tests/support/variabili.h"
 #include "platform/file_reg.h"
 #include "tests/operazioni/ambiente_operazioni.h"
 #include "tests/support/fs_guasto.h"
@@ -375,7 +376,7 @@ class GuastiBackup : public Guasti {
             const std::string nome = e.path().filename();
             if (!nome.starts_with("BV") || !nome.ends_with(".inf")) continue;
             const std::string blocco = dest_ + "/" + nome.substr(0, nome.size() - 4);
-            const std::string d = test::LeggiTesto(e.path());
+            const std::string d = test::LeggiTesto(e.path().string());
             const auto p = d.find("SIZE_BLOCCO=") + 12;
             ASSERT_TRUE(fs::exists(blocco)) << dove << ": " << nome;
             EXPECT_EQ(std::to_string(fs::file_size(blocco)), d.substr(p, d.find('\r', p) - p))
@@ -476,7 +477,7 @@ TEST_F(GuastiBackup, BackupSuDischettiConOgniOperazioneCheFallisce) {
     {
         fs::remove_all(t_ / "dischi");
         test::UnitaRimovibile unita(t_ / "floppy", t_ / "dischi", 1457664, 2);
-        ::setenv("BVBACKUP_FLOPPY", unita.Cartella().c_str(), 1);
+        test::ImpostaVariabile("BVBACKUP_FLOPPY", unita.Cartella().c_str());
         test::FsGuasto conta;
         prepara(conta, unita);
         conta.prima = Registra(nomi);
@@ -517,7 +518,7 @@ TEST_F(GuastiBackup, BackupSuDischettiConOgniOperazioneCheFallisce) {
                     const std::string nome = e.path().filename();
                     if (!nome.ends_with(".inf")) continue;
                     const std::string blocco = disco + "/" + nome.substr(0, nome.size() - 4);
-                    const std::string t = test::LeggiTesto(e.path());
+                    const std::string t = test::LeggiTesto(e.path().string());
                     const auto p = t.find("SIZE_BLOCCO=") + 12;
                     ASSERT_TRUE(fs::exists(blocco)) << dove << ": " << nome;
                     EXPECT_EQ(std::to_string(fs::file_size(blocco)),
@@ -529,7 +530,7 @@ TEST_F(GuastiBackup, BackupSuDischettiConOgniOperazioneCheFallisce) {
             PulisciCartellaTemp(temp_);
         }
     }
-    ::unsetenv("BVBACKUP_FLOPPY");
+    test::TogliVariabile("BVBACKUP_FLOPPY");
 }
 
 TEST_F(GuastiBackup, BackupUccisoAOgniOperazione) {

@@ -1,10 +1,12 @@
 // The restore operation end to end: sets made by the backup, restored into empty, full and
 // foreign-file-system data folders, with failures on the way and crafted sets.
 #include <fcntl.h>
-#include <gtest/gtest.h>
+#ifndef _WIN32
 #include <sys/mount.h>
 #include <sys/wait.h>
 #include <unistd.h>
+#endif
+#include <gtest/gtest.h>
 
 #include <filesystem>
 #include <random>
@@ -13,6 +15,7 @@
 #include "archive/zippo.h"
 #include "operazioni/backup.h"
 #include "operazioni/ripristino.h"
+#include "tests/support/variabili.h"
 #include "platform/file_reg.h"
 #include "platform/impostazioni.h"
 #include "tests/operazioni/ambiente_operazioni.h"
@@ -307,6 +310,9 @@ TEST_F(Ripristino, CartellaDatiSuUnAltroFileSystem) {
 }
 
 TEST_F(Ripristino, CartellaDatiSuTmpfsReale) {
+#ifdef _WIN32
+    GTEST_SKIP() << "tmpfs montato: solo Linux";
+#else
     if (::geteuid() != 0) GTEST_SKIP() << "serve root per montare un tmpfs";
     if (::mount("tmpfs", dati_.c_str(), "tmpfs", 0, "size=4m") != 0)
         GTEST_SKIP() << "mount non permesso";
@@ -315,9 +321,13 @@ TEST_F(Ripristino, CartellaDatiSuTmpfsReale) {
     EXPECT_EQ(test::LeggiTesto(dati_ + "/dati/logo.bmp"), "nuovo logo");
     EXPECT_EQ(test::LeggiTesto(dati_ + "/dati.cfb000/logo.bmp"), "vecchio logo");
     ::umount(dati_.c_str());
+#endif
 }
 
 TEST_F(Ripristino, SetSuDischetti) {
+#ifdef _WIN32
+    GTEST_SKIP() << "unità A: reale su Windows: i casi del dischetto sono in tests/windows/e2e.sh";
+#else
     fs::remove_all(dest_);
     test::FsGuasto guasto;
     test::UnitaRimovibile unita(t_ / "floppy", t_ / "dischi", 1457664, 3);
@@ -337,7 +347,7 @@ TEST_F(Ripristino, SetSuDischetti) {
     };
     interazione_.Rispondi(Risposta::Riprova);
     interazione_.Rispondi(Risposta::Riprova);
-    ::setenv("BVBACKUP_FLOPPY", unita.Cartella().c_str(), 1);
+    test::ImpostaVariabile("BVBACKUP_FLOPPY", unita.Cartella().c_str());
     RichiestaBackup b;
     b.floppy = true;
     b.verifica = false;
@@ -345,7 +355,7 @@ TEST_F(Ripristino, SetSuDischetti) {
     b.cartellaTemp = temp_;
     test::Registratore ob;
     ASSERT_TRUE(EseguiBackup(b, ob));
-    ::unsetenv("BVBACKUP_FLOPPY");
+    test::TogliVariabile("BVBACKUP_FLOPPY");
     interazione_.messaggi.clear();
     unita.Inserisci(0);
     dest_ = unita.Cartella();
@@ -364,6 +374,7 @@ TEST_F(Ripristino, SetSuDischetti) {
             "Ripristino: Inserire il 3° disco del backup.",
             "Ripristino: Ripristino effettuato con successo"}));
     EXPECT_TRUE(test::LeggiTesto(dati_ + "/dati.mdb") == rumore);
+#endif
 }
 
 TEST_F(Ripristino, SetArtefattoNonScriveFuori) {
@@ -543,10 +554,13 @@ TEST_F(Ripristino, BlocchiDiDueBackupDelloStessoGiornoInUnaCartella) {
 }
 
 TEST_F(Ripristino, DiscoDiUnAltroBackupRifiutatoERichiesto) {
+#ifdef _WIN32
+    GTEST_SKIP() << "unità A: reale su Windows: i casi del dischetto sono in tests/windows/e2e.sh";
+#else
     test::FsGuasto guasto;
     test::UnitaRimovibile unita(t_ / "floppy", t_ / "dischi", 1457664, 3);
     unita.Collega(guasto);
-    ::setenv("BVBACKUP_FLOPPY", unita.Cartella().c_str(), 1);
+    test::ImpostaVariabile("BVBACKUP_FLOPPY", unita.Cartella().c_str());
     std::mt19937 gen(4);
     std::string rumore(2000000, '\0');
     for (char& ch : rumore) ch = static_cast<char>(gen());
@@ -589,7 +603,8 @@ TEST_F(Ripristino, DiscoDiUnAltroBackupRifiutatoERichiesto) {
                          "Inserire il 2° disco del backup.",
                          "Il disco inserito appartiene a un altro backup. Inserire il 2° disco "
                          "del backup."}));
-    ::unsetenv("BVBACKUP_FLOPPY");
+    test::TogliVariabile("BVBACKUP_FLOPPY");
+#endif
 }
 
 TEST(NomeLibero, NumeriATreCifreEPoiTutte) {

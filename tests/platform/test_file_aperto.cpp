@@ -5,6 +5,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include "tests/support/variabili.h"
 #include "platform/file_aperto.h"
 #include "platform/istanza.h"
 #include "platform/programma.h"
@@ -49,7 +50,7 @@ TEST(BloccoIstanza, UnaSolaCopiaPerCartellaDelProgramma) {
     ImpostaCartellaProgramma(t.Percorso());
     const char* prima = std::getenv("XDG_RUNTIME_DIR");
     const std::string salvato = prima != nullptr ? prima : "";
-    ::setenv("XDG_RUNTIME_DIR", (t / "manca").c_str(), 1);  // a missing folder changes nothing
+    test::ImpostaVariabile("XDG_RUNTIME_DIR", (t / "manca").c_str());  // a missing folder changes nothing
     EXPECT_EQ(PercorsoBloccoIstanza(), t / "bvbackup.lock");
     {
         BloccoIstanza primo;
@@ -59,7 +60,7 @@ TEST(BloccoIstanza, UnaSolaCopiaPerCartellaDelProgramma) {
         // Another process is refused as well, whatever its environment (cron has none).
         const pid_t pid = ::fork();
         if (pid == 0) {
-            ::unsetenv("XDG_RUNTIME_DIR");
+            test::TogliVariabile("XDG_RUNTIME_DIR");
             BloccoIstanza altro;
             ::_exit(altro.Acquisisci() ? 1 : 0);
         }
@@ -76,9 +77,9 @@ TEST(BloccoIstanza, UnaSolaCopiaPerCartellaDelProgramma) {
     EXPECT_TRUE(altrove.Acquisisci());
     ImpostaCartellaProgramma("");
     if (prima != nullptr) {
-        ::setenv("XDG_RUNTIME_DIR", salvato.c_str(), 1);
+        test::ImpostaVariabile("XDG_RUNTIME_DIR", salvato.c_str());
     } else {
-        ::unsetenv("XDG_RUNTIME_DIR");
+        test::TogliVariabile("XDG_RUNTIME_DIR");
     }
 }
 

@@ -5,6 +5,7 @@
 
 #include <cerrno>
 
+#include "tests/support/variabili.h"
 #include "platform/errore.h"
 #include "platform/filesystem.h"
 #include "platform/percorsi.h"
@@ -146,11 +147,11 @@ TEST(Percorsi, TrovaNomeComeWindows) {
 }
 
 TEST(Percorsi, CartellaFloppy) {
-    ::unsetenv("BVBACKUP_FLOPPY");
+    test::TogliVariabile("BVBACKUP_FLOPPY");
     EXPECT_EQ(CartellaFloppy(), "/media/floppy0/");
-    ::setenv("BVBACKUP_FLOPPY", "/mnt/chiavetta", 1);
+    test::ImpostaVariabile("BVBACKUP_FLOPPY", "/mnt/chiavetta");
     EXPECT_EQ(CartellaFloppy(), "/mnt/chiavetta/");
-    ::unsetenv("BVBACKUP_FLOPPY");
+    test::TogliVariabile("BVBACKUP_FLOPPY");
 }
 
 }  // namespace

@@ -7,6 +7,7 @@
 
 #include <cerrno>
 
+#include "tests/support/variabili.h"
 #include "platform/codifica.h"
 #include "platform/errore.h"
 #include "platform/file_reg.h"
@@ -131,8 +132,8 @@ TEST(DocumentoReg, NuovoValoreENuovaChiave) {
 
 class RegistroFile : public ::testing::Test {
   protected:
-    void SetUp() override { ::setenv("BVBACKUP_REGISTRY", file_.c_str(), 1); }
-    void TearDown() override { ::unsetenv("BVBACKUP_REGISTRY"); }
+    void SetUp() override { test::ImpostaVariabile("BVBACKUP_REGISTRY", file_.c_str()); }
+    void TearDown() override { test::TogliVariabile("BVBACKUP_REGISTRY"); }
     test::CartellaTemp cartella_;
     std::string file_ = cartella_ / "config/bvbackup/registry.reg";
 };
@@ -205,9 +206,9 @@ class RegistroRiscritto : public ::testing::Test {
     void SetUp() override {
         test::CreaCartelle(cartella_ / "vero");
         test::ScriviFile(vero_, "Windows Registry Editor Version 5.00\r\n\r\n; mio\r\n");
-        ::setenv("BVBACKUP_REGISTRY", file_.c_str(), 1);
+        test::ImpostaVariabile("BVBACKUP_REGISTRY", file_.c_str());
     }
-    void TearDown() override { ::unsetenv("BVBACKUP_REGISTRY"); }
+    void TearDown() override { test::TogliVariabile("BVBACKUP_REGISTRY"); }
     test::CartellaTemp cartella_;
     std::string vero_ = cartella_ / "vero/registry.reg";
     std::string file_ = cartella_ / "registry.reg";

@@ -1,22 +1,30 @@
 // Temporary folders and fixture file helpers.
 #include "tests/support/cartella_temp.h"
 
-#include <unistd.h>
-
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <random>
 #include <sstream>
 #include <stdexcept>
 
 namespace bv::test {
 
 CartellaTemp::CartellaTemp() {
-    const char* base = std::getenv("TMPDIR");
-    std::string modello =
-        std::string(base != nullptr && *base != '\0' ? base : "/tmp") + "/bvtest-XXXXXX";
-    if (::mkdtemp(modello.data()) == nullptr) throw std::runtime_error("mkdtemp");
-    percorso_ = modello;
+    // A new folder of a random name in the system's temporary folder ($TMPDIR, %TEMP%).
+    static std::random_device casuale;
+    const std::filesystem::path base = std::filesystem::temp_directory_path();
+    for (int tentativo = 0; tentativo < 100; ++tentativo) {
+        const auto nome = "bvtest-" + std::to_string(casuale()) + std::to_string(tentativo);
+        std::error_code ec;
+        if (std::filesystem::create_directory(base / nome, ec)) {
+            percorso_ = (base / nome).string();
+            while (percorso_.size() > 1 && (percorso_.back() == '/' || percorso_.back() == '\\'))
+                percorso_.pop_back();
+            return;
+        }
+    }
+    throw std::runtime_error("cartella temporanea");
 }
 
 CartellaTemp::~CartellaTemp() {

@@ -3,6 +3,8 @@
 
 #include <string>
 
+#include "platform/percorsi.h"
+
 namespace bv::test {
 
 class CartellaTemp {
@@ -15,7 +17,7 @@ class CartellaTemp {
     // The folder, without a final separator.
     const std::string& Percorso() const { return percorso_; }
     // The folder with a final separator, followed by `nome`.
-    std::string operator/(const std::string& nome) const { return percorso_ + "/" + nome; }
+    std::string operator/(const std::string& nome) const { return percorso_ + Separatore() + nome; }
 
   private:
     std::string percorso_;

@@ -1,6 +1,7 @@
 // Runs a program as a user would, with its own environment, and collects what it prints.
 #pragma once
 
+#include <cstdint>
 #include <functional>
 #include <map>
 #include <string>
@@ -14,7 +15,7 @@ struct EsitoProcesso {
     std::string err;
 };
 
-// Standard input is /dev/null (no terminal); the variables in `ambiente` are added to or
+// Standard input is empty (no terminal); the variables in `ambiente` are added to or
 // replace the test's own. Gives up (killing it) after `secondi`.
 EsitoProcesso EseguiProcesso(const std::string& programma,
                              const std::vector<std::string>& argomenti,
@@ -36,8 +37,8 @@ class ProcessoCheTieneAperto {
     ProcessoCheTieneAperto& operator=(const ProcessoCheTieneAperto&) = delete;
 
   private:
-    int pid_ = -1;
-    int fine_ = -1;
+    intptr_t pid_ = -1;   // the child (its process handle on Windows)
+    intptr_t fine_ = -1;  // closing it tells the child to end
 };
 
 }  // namespace bv::test

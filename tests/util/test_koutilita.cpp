@@ -4,6 +4,7 @@
 
 #include <cerrno>
 
+#include "tests/support/variabili.h"
 #include "platform/file_reg.h"
 #include "tests/support/cartella_temp.h"
 #include "tests/support/fs_guasto.h"
@@ -188,8 +189,8 @@ TEST(koUtilita, GetVersione) {
 
 class RegistroUtilita : public ::testing::Test {
   protected:
-    void SetUp() override { ::setenv("BVBACKUP_REGISTRY", (t_ / "registry.reg").c_str(), 1); }
-    void TearDown() override { ::unsetenv("BVBACKUP_REGISTRY"); }
+    void SetUp() override { test::ImpostaVariabile("BVBACKUP_REGISTRY", (t_ / "registry.reg").c_str()); }
+    void TearDown() override { test::TogliVariabile("BVBACKUP_REGISTRY"); }
     void Scrivi(const std::string& righe) {
         test::ScriviFile(t_ / "registry.reg",
                          "Windows Registry Editor Version 5.00\r\n\r\n" + righe);

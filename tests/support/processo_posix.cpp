@@ -12,13 +12,15 @@
 #include <cstdlib>
 #include <stdexcept>
 
+#include "tests/support/variabili.h"
+
 namespace bv::test {
 
 namespace {
 
 [[noreturn]] void Avvia(const std::string& programma, const std::vector<std::string>& argomenti,
                         const std::map<std::string, std::string>& ambiente) {
-    for (const auto& [k, v] : ambiente) ::setenv(k.c_str(), v.c_str(), 1);
+    for (const auto& [k, v] : ambiente) test::ImpostaVariabile(k.c_str(), v.c_str());
     std::vector<char*> argv;
     argv.push_back(const_cast<char*>(programma.c_str()));
     for (const auto& a : argomenti) argv.push_back(const_cast<char*>(a.c_str()));
@@ -145,8 +147,8 @@ ProcessoCheTieneAperto::ProcessoCheTieneAperto(const std::string& percorso, int 
 }
 
 ProcessoCheTieneAperto::~ProcessoCheTieneAperto() {
-    ::close(fine_);
-    ::waitpid(pid_, nullptr, 0);
+    ::close(static_cast<int>(fine_));
+    ::waitpid(static_cast<pid_t>(pid_), nullptr, 0);
 }
 
 }  // namespace bv::test

@@ -1,0 +1,20 @@
+// Environment variables a test sets for the program under test and removes again.
+#pragma once
+
+#include <string>
+
+namespace bv::test {
+
+void ImpostaVariabile(const std::string& nome, const std::string& valore);
+void TogliVariabile(const std::string& nome);
+
+// Whether the tests run as Windows executables (under Wine here): cases that need a POSIX
+// feature skip there, saying which.
+constexpr bool kSuWindows =
+#ifdef _WIN32
+    true;
+#else
+    false;
+#endif
+
+}  // namespace bv::test
