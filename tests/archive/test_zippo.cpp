@@ -12,6 +12,7 @@
 #include <functional>
 #include <regex>
 
+#include "tests/support/variabili.h"
 #include "archive/zippo.h"
 #include "platform/programma.h"
 #include "tests/support/cartella_temp.h"
@@ -79,6 +80,7 @@ class Zippo : public ::testing::Test {
 };
 
 TEST_F(Zippo, DueFileConNomiNudiEInOrdine) {
+    BV_SOLO_POSIX("gli strumenti Info-ZIP (zip, unzip) come riferimento: non sotto Wine");
     test::ScriviFile(t_ / "src/b.mdb", std::string(300000, 'b'));
     test::ScriviFile(t_ / "src/sotto/b_logo.bmp", "logo");
     EXPECT_EQ(Comprimi(t_ / "src/b.mdb", zip_, 0), 0);
@@ -97,6 +99,7 @@ TEST_F(Zippo, DueFileConNomiNudiEInOrdine) {
 }
 
 TEST_F(Zippo, MembroDelloStessoNomeSostituito) {
+    BV_SOLO_POSIX("gli strumenti Info-ZIP (zip, unzip) come riferimento: non sotto Wine");
     test::ScriviFile(t_ / "src/x.txt", "primo");
     test::ScriviFile(t_ / "src/sotto/x.txt", "secondo, piu' lungo");
     test::ScriviFile(t_ / "src/y.txt", "dopo");
@@ -111,6 +114,7 @@ TEST_F(Zippo, MembroDelloStessoNomeSostituito) {
 }
 
 TEST_F(Zippo, NomiNonAsciiECartellaRicorsiva) {
+    BV_SOLO_POSIX("gli strumenti Info-ZIP (zip, unzip) come riferimento: non sotto Wine");
     test::ScriviFile(t_ / "src/città.mdb", "è");
     test::ScriviFile(t_ / "src/sotto/nota", "n");
     EXPECT_EQ(Comprimi(t_ / "src", zip_, 1), 0);
@@ -328,6 +332,7 @@ TEST_F(Zippo, CartelleDeiMembriCreate) {
 }
 
 TEST_F(Zippo, ArchiviDegliStrumentiInfoZip) {
+    BV_SOLO_POSIX("gli strumenti Info-ZIP (zip, unzip) come riferimento: non sotto Wine");
     strumenti::GeneraDatabase(t_ / "src/a.mdb", 700000, 1);
     strumenti::GeneraBinario(t_ / "src/sotto/b.bin", 200000, 2);
     ASSERT_EQ(Esegui("cd '" + t_ / "src" + "' && zip -qr '" + t_ / "infozip.zip" + "' ."), 0);
@@ -458,6 +463,7 @@ namespace {
 class PezziParalleli : public Zippo, public ::testing::WithParamInterface<size_t> {};
 
 TEST_P(PezziParalleli, StessiByteEStessoRapporto) {
+    BV_SOLO_POSIX("gli strumenti Info-ZIP (zip, unzip) come riferimento: non sotto Wine");
     std::string dati(GetParam(), '\0');
     std::mt19937 gen(7);
     for (size_t i = 0; i < dati.size(); ++i)  // text-like: compresses about 3:1

@@ -68,6 +68,7 @@ class Comandi : public test::AmbienteCli {
 };
 
 TEST_F(Comandi, BackupElencoRipristino) {
+    BV_SOLO_POSIX("il file che sostituisce il registro su POSIX; su Windows il registro vero, in tests/windows");
     EXPECT_EQ(Esegui({"backup"}), 0);
     EXPECT_EQ(out_.str(), "Backup completato correttamente.\n");
     EXPECT_EQ(
@@ -87,6 +88,7 @@ TEST_F(Comandi, BackupElencoRipristino) {
 }
 
 TEST_F(Comandi, BarraDiAvanzamentoSuTerminale) {
+    BV_SOLO_POSIX("il file che sostituisce il registro su POSIX; su Windows il registro vero, in tests/windows");
     EXPECT_EQ(Esegui({"backup", "--no-verify"}, false, true), 0);
     EXPECT_NE(err_.str().find("\r[##############################] 100% fine operazione."),
               std::string::npos)
@@ -95,6 +97,7 @@ TEST_F(Comandi, BarraDiAvanzamentoSuTerminale) {
 }
 
 TEST_F(Comandi, RipristinoSenzaTerminaleNeYesNonCambiaNulla) {
+    BV_SOLO_POSIX("il file che sostituisce il registro su POSIX; su Windows il registro vero, in tests/windows");
     ASSERT_EQ(Esegui({"backup", "--no-verify"}), 0);
     test::ImpostaVariabile("BVBACKUP_REGISTRY", t_ / "vuoto.reg");  // no data path
     EXPECT_EQ(Esegui({"restore", "--orig", t_ / "dest"}), 1);
@@ -103,6 +106,7 @@ TEST_F(Comandi, RipristinoSenzaTerminaleNeYesNonCambiaNulla) {
 }
 
 TEST_F(Comandi, ConfermaSulTerminale) {
+    BV_SOLO_POSIX("il file che sostituisce il registro su POSIX; su Windows il registro vero, in tests/windows");
     ASSERT_EQ(Esegui({"backup", "--no-verify"}), 0);
     in_.str("n\n");
     EXPECT_EQ(Esegui({"restore", "--orig", t_ / "dest"}, true), 1);
@@ -117,6 +121,7 @@ TEST_F(Comandi, ConfermaSulTerminale) {
 }
 
 TEST_F(Comandi, ErroriComeErroreNumeroTesto) {
+    BV_SOLO_POSIX("il file che sostituisce il registro su POSIX; su Windows il registro vero, in tests/windows");
     EXPECT_EQ(Esegui({"backup", "--dest", t_ / "manca"}), 1);
     EXPECT_NE(err_.str().find("Errore 9984: Destinazione non valida o disco non pronto.\n"),
               std::string::npos);
@@ -129,6 +134,7 @@ TEST_F(Comandi, ErroriComeErroreNumeroTesto) {
 }
 
 TEST_F(Comandi, RipristinoSenzaSetPrendeIlPiuRecenteDellElenco) {
+    BV_SOLO_POSIX("il file che sostituisce il registro su POSIX; su Windows il registro vero, in tests/windows");
     ASSERT_EQ(Esegui({"backup", "--no-verify"}), 0);
     // A stray name that sorts first but is no set: list leaves it out, and so must restore.
     test::ScriviFile(t_ / "dest/BVzzzzzzzz#0", "estraneo");
@@ -145,6 +151,7 @@ TEST_F(Comandi, RipristinoSenzaSetPrendeIlPiuRecenteDellElenco) {
 }
 
 TEST_F(Comandi, SottocartelleEscluseAvvisate) {
+    BV_SOLO_POSIX("il file che sostituisce il registro su POSIX; su Windows il registro vero, in tests/windows");
     test::CreaCartelle(t_ / "dati/dati/vecchie");
     EXPECT_EQ(Esegui({"backup", "--no-verify"}), 0);
     EXPECT_NE(err_.str().find("Attenzione: La cartella " + t_ / "dati/dati/" +
@@ -155,6 +162,7 @@ TEST_F(Comandi, SottocartelleEscluseAvvisate) {
 }
 
 TEST_F(Comandi, RichiesteSenzaTerminaleAnnullate) {
+    BV_SOLO_POSIX("il file che sostituisce il registro su POSIX; su Windows il registro vero, in tests/windows");
     // Only the second block of a set: the rebuild asks for the first disk.
     ASSERT_EQ(Esegui({"backup", "--no-verify"}), 0);
     fs::rename(t_ / "dest/BV20240315#0", t_ / "dest/BV20240315#1");
@@ -167,6 +175,7 @@ TEST_F(Comandi, RichiesteSenzaTerminaleAnnullate) {
 }
 
 TEST_F(Comandi, UnaSolaCopia) {
+    BV_SOLO_POSIX("il file che sostituisce il registro su POSIX; su Windows il registro vero, in tests/windows");
     BloccoIstanza altra;
     ASSERT_TRUE(altra.Acquisisci());
     EXPECT_EQ(Esegui({"backup"}), 1);
@@ -175,6 +184,7 @@ TEST_F(Comandi, UnaSolaCopia) {
 }
 
 TEST_F(Comandi, HostTroppoVecchio) {
+    BV_SOLO_POSIX("il file che sostituisce il registro su POSIX; su Windows il registro vero, in tests/windows");
     const auto img = strumenti::CostruisciPe({.versione = std::array<uint16_t, 4>{0, 9, 0, 0}});
     test::ScriviFile(t_ / "host/Brelvano.exe", std::string(img.byte.begin(), img.byte.end()));
     EXPECT_EQ(Esegui({"backup"}), 1);
@@ -199,6 +209,7 @@ INSTANTIATE_TEST_SUITE_P(
                       std::vector<std::string>{"restore", "--orig", "--yes"}));
 
 TEST_F(Comandi, AiutoEVersione) {
+    BV_SOLO_POSIX("il file che sostituisce il registro su POSIX; su Windows il registro vero, in tests/windows");
     EXPECT_EQ(Esegui({"--help"}), 0);
     EXPECT_TRUE(out_.str().starts_with("Uso: bvbackup-cli COMANDO"));
     EXPECT_EQ(Esegui({"backup", "--version"}), 0);

@@ -80,6 +80,7 @@ TEST_F(Backup, NomeBaseMinuscoloECartellaTrovataSenzaMaiuscole) {
 }
 
 TEST_F(Backup, PercorsoDiUnSoloDatabase) {
+    BV_SOLO_POSIX("percorsi POSIX ('/') nel confronto; su Windows li coprono tests/windows");
     RichiestaBackup r = Richiesta(true);
     r.percorsoDati = dati_ + "/a.mdb";
     EXPECT_TRUE(EseguiBackup(r, osservatore_));
@@ -96,6 +97,7 @@ struct CasoErrore {
 class ErroriBackup : public Backup, public ::testing::WithParamInterface<CasoErrore> {};
 
 TEST_P(ErroriBackup, NessunBloccoEStatoRipristinato) {
+    BV_SOLO_POSIX("nomi che Windows non ammette (byte non UTF-8, a capo, dispositivi, maiuscole)");
     SalvaImpostazione("KO_BVBackup", "Backup", "Dest", "/vecchia/");
     RichiestaBackup r = Richiesta(true);
     GetParam().prepara(r, dati_);
@@ -234,6 +236,7 @@ TEST_F(Backup, NomiSimiliMaNonAmbiguiSonoAccettati) {
 }
 
 TEST_F(Backup, SottocartelleEscluseSegnalate) {
+    BV_SOLO_POSIX("percorsi POSIX ('/') nel confronto; su Windows li coprono tests/windows");
     test::CreaCartelle(dati_ + "/a/scansioni");
     test::ScriviFile(dati_ + "/a/scansioni/1.pdf", "x");
     std::vector<std::string> avvisi;
@@ -253,6 +256,7 @@ TEST_F(Backup, SottocartelleEscluseSegnalate) {
 }
 
 TEST_F(Backup, DatabaseIlleggibileNonEInEsecuzione) {
+    BV_SOLO_POSIX("permessi POSIX (chmod)");
     test::FsGuasto guasto;
     guasto.erroreApertura = [this](const std::string& p, ModoApertura) {
         return p == dati_ + "/b.mdb" ? EACCES : 0;
@@ -262,6 +266,7 @@ TEST_F(Backup, DatabaseIlleggibileNonEInEsecuzione) {
 }
 
 TEST_F(Backup, LaVerificaLeggeIlDiscoNonLaCache) {
+    BV_SOLO_POSIX("percorsi POSIX ('/') nel confronto; su Windows li coprono tests/windows");
     test::ScriviFile(dati_ + "/c.mdb", Rumore(400000, 5));
     test::CreaCartelle(dati_ + "/c");
     test::FsGuasto guasto;
@@ -300,6 +305,7 @@ class SecondoBackupFallito : public Backup,
                              public ::testing::WithParamInterface<CasoSecondoBackup> {};
 
 TEST_P(SecondoBackupFallito, IlPrimoSetRestaIntegro) {
+    BV_SOLO_POSIX("percorsi POSIX ('/') nel confronto; su Windows li coprono tests/windows");
     ASSERT_TRUE(EseguiBackup(Richiesta(false), osservatore_));
     const auto primo = Membri(dest_, "BV20240315");
     // Each file by name and a hash of its bytes (a failure prints names, not binary data).

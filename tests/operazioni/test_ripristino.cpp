@@ -47,7 +47,7 @@ std::map<std::string, std::string> Contenuto(const std::string& cartella) {
     std::map<std::string, std::string> m;
     if (!fs::exists(cartella)) return m;
     for (const auto& e : fs::recursive_directory_iterator(cartella)) {
-        const std::string rel = fs::relative(e.path(), cartella).string();
+        const std::string rel = fs::relative(e.path(), cartella).generic_string();  // "/" everywhere
         m[rel] = e.is_regular_file() ? test::LeggiTesto(e.path().string()) : "<cartella>";
     }
     return m;
@@ -93,6 +93,7 @@ class Ripristino : public test::AmbienteOperazioni {
 };
 
 TEST_F(Ripristino, EsempioConCopieDiSicurezza) {
+    BV_SOLO_POSIX("percorsi POSIX ('/') nel confronto; su Windows li coprono tests/windows");
     DatiEsistenti();
     EXPECT_EQ(Esegui(Richiesta()), EsitoRipristino::Completato);
     EXPECT_EQ(Contenuto(dati_),
@@ -196,6 +197,7 @@ TEST_F(Ripristino, CartellaOrfanaPrendeUnNomeLibero) {
 }
 
 TEST_F(Ripristino, RispostaNoNonToccaNulla) {
+    BV_SOLO_POSIX("percorsi POSIX ('/') nel confronto; su Windows li coprono tests/windows");
     DatiEsistenti();
     const auto prima = Contenuto(dati_);
     EXPECT_EQ(Esegui(Richiesta(), false), EsitoRipristino::Rinunciato);
@@ -205,6 +207,7 @@ TEST_F(Ripristino, RispostaNoNonToccaNulla) {
 }
 
 TEST_F(Ripristino, SenzaDatiNotiLaCartellaNasceAncheConNo) {
+    BV_SOLO_POSIX("percorsi POSIX ('/') nel confronto; su Windows li coprono tests/windows");
     RichiestaRipristino r = Richiesta();
     r.datiNonPresenti = true;
     r.percorsoDati.clear();
@@ -225,6 +228,7 @@ struct CasoErrore {
 class ErroriRipristino : public Ripristino, public ::testing::WithParamInterface<CasoErrore> {};
 
 TEST_P(ErroriRipristino, NienteCambiato) {
+    BV_SOLO_POSIX("percorsi POSIX ('/') nel confronto; su Windows li coprono tests/windows");
     DatiEsistenti();
     const auto prima = Contenuto(dati_);
     RichiestaRipristino r = Richiesta();
@@ -270,6 +274,7 @@ TEST_F(Ripristino, DatabaseApertoPrimaDiOgniModifica) {
 }
 
 TEST_F(Ripristino, SpazioInsufficiente) {
+    BV_SOLO_POSIX("spazio libero simulato per percorsi POSIX");
     DatiEsistenti();
     const auto prima = Contenuto(dati_);
     test::FsGuasto guasto;
@@ -409,6 +414,7 @@ TEST_F(Ripristino, SetArtefattoNonScriveFuori) {
 }
 
 TEST_F(Ripristino, ArchivioDanneggiatoNelLogSenzaSeparatoriDoppi) {
+    BV_SOLO_POSIX("percorsi POSIX ('/') nel confronto; su Windows li coprono tests/windows");
     // Same length, other bytes: the blocks pass their checks, the extraction fails on the CRC.
     const std::string blocco = dest_ + "/BV20240315#0";
     std::string d = test::LeggiTesto(blocco);
@@ -524,6 +530,7 @@ TEST_F(SetArtefatto, DatabaseUgualiAMenoDiMaiuscole) {
 
 // Two backups of one day: same names, different runs. Their blocks must not be mixed.
 TEST_F(Ripristino, BlocchiDiDueBackupDelloStessoGiornoInUnaCartella) {
+    BV_SOLO_POSIX("percorsi POSIX ('/') nel confronto; su Windows li coprono tests/windows");
     const auto set = [this](const std::string& cartella, int ora) {
         ImpostaOrologio([ora] { return DataOra{2024, 3, 15, ora, 0, 0}; });
         ClsSpan s;

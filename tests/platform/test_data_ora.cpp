@@ -1,12 +1,14 @@
 // Dates in the program's forms; the tests run in the plain C locale, where the forms are Italian.
 #include <gtest/gtest.h>
 
+#include "tests/support/variabili.h"
 #include "platform/data_ora.h"
 
 namespace bv {
 namespace {
 
 TEST(DataOra, FormeNelLocaleC) {
+    BV_SOLO_POSIX("il locale C di POSIX");
     const DataOra d{2024, 1, 5, 7, 8, 9};
     EXPECT_EQ(TimestampLog(d), "2024-gen-05 07:08:09");
     EXPECT_EQ(DataBreve({2024, 1, 31, 0, 0, 0}), "31/01/2024");

@@ -127,6 +127,7 @@ TEST(SpazioDisco, QueryRealeESimulata) {
 }
 
 TEST(Percorsi, UnitaEMessaggi) {
+    BV_SOLO_POSIX("percorsi POSIX ('/') nel confronto; su Windows li coprono tests/windows");
     EXPECT_EQ(UnitaDi("/media/floppy0/"), "/media/floppy0");
     EXPECT_EQ(UnitaDi("/"), "/");
     EXPECT_EQ(UnitaDi("relativo/x"), "");
@@ -136,6 +137,7 @@ TEST(Percorsi, UnitaEMessaggi) {
 }
 
 TEST(Percorsi, TrovaNomeComeWindows) {
+    BV_SOLO_POSIX("percorsi POSIX ('/') nel confronto; su Windows li coprono tests/windows");
     test::CartellaTemp t;
     test::CreaCartelle(t / "Archivio");
     const std::string c = t.Percorso() + "/";
@@ -147,6 +149,7 @@ TEST(Percorsi, TrovaNomeComeWindows) {
 }
 
 TEST(Percorsi, CartellaFloppy) {
+    BV_SOLO_POSIX("percorsi POSIX ('/') nel confronto; su Windows li coprono tests/windows");
     test::TogliVariabile("BVBACKUP_FLOPPY");
     EXPECT_EQ(CartellaFloppy(), "/media/floppy0/");
     test::ImpostaVariabile("BVBACKUP_FLOPPY", "/mnt/chiavetta");

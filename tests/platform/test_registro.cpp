@@ -139,11 +139,13 @@ class RegistroFile : public ::testing::Test {
 };
 
 TEST_F(RegistroFile, FileMancanteNonTrovato) {
+    BV_SOLO_POSIX("il file che sostituisce il registro su POSIX; su Windows il registro vero, in tests/windows");
     EXPECT_FALSE(LeggiRegistro(RadiceRegistro::CurrentUser, "Software", "x").trovato);
     EXPECT_EQ(LeggiImpostazione("KO_BVBackup", "Backup", "Dest", "predefinito"), "predefinito");
 }
 
 TEST_F(RegistroFile, LimitiDelBufferETipi) {
+    BV_SOLO_POSIX("il file che sostituisce il registro su POSIX; su Windows il registro vero, in tests/windows");
     test::CreaCartelle(cartella_ / "config/bvbackup");
     test::ScriviFile(file_,
                      "Windows Registry Editor Version 5.00\n\n[HKEY_CURRENT_USER\\K]\n"
@@ -162,6 +164,7 @@ TEST_F(RegistroFile, LimitiDelBufferETipi) {
 }
 
 TEST_F(RegistroFile, ImpostazioniCreanoFileECartelleELeggonoSenzaMaiuscole) {
+    BV_SOLO_POSIX("il file che sostituisce il registro su POSIX; su Windows il registro vero, in tests/windows");
     SalvaImpostazione("KO_Brelvano", "CartellaDati", "path", "/dati/");
     EXPECT_EQ(LeggiImpostazione("KO_Brelvano", "CartellaDati", "Path"), "/dati/");
     SalvaImpostazione("KO_BVBackup", "Backup", "Dest", "/b/");
@@ -180,6 +183,7 @@ TEST_F(RegistroFile, ImpostazioniCreanoFileECartelleELeggonoSenzaMaiuscole) {
 }
 
 TEST_F(RegistroFile, ScritturaFallitaLasciaIlFileComEra) {
+    BV_SOLO_POSIX("il file che sostituisce il registro su POSIX; su Windows il registro vero, in tests/windows");
     test::CreaCartelle(cartella_ / "config/bvbackup");
     const std::string originale =
         "Windows Registry Editor Version 5.00\n\n; mio\n[HKEY_CURRENT_USER\\X]\n\"a\"=\"1\"\n";
@@ -215,6 +219,7 @@ class RegistroRiscritto : public ::testing::Test {
 };
 
 TEST_F(RegistroRiscritto, UnCollegamentoAggiornaIlSuoBersaglio) {
+    BV_SOLO_POSIX("il file che sostituisce il registro su POSIX; su Windows il registro vero, in tests/windows");
     std::filesystem::create_symlink(vero_, file_);
     SalvaImpostazione("KO_BVBackup", "Backup", "Dest", "/b/");
     EXPECT_TRUE(std::filesystem::is_symlink(file_));  // still a link
@@ -223,6 +228,7 @@ TEST_F(RegistroRiscritto, UnCollegamentoAggiornaIlSuoBersaglio) {
 }
 
 TEST_F(RegistroRiscritto, IPermessiRestano) {
+    BV_SOLO_POSIX("il file che sostituisce il registro su POSIX; su Windows il registro vero, in tests/windows");
     std::filesystem::rename(vero_, file_);
     std::filesystem::permissions(
         file_, std::filesystem::perms::owner_read | std::filesystem::perms::owner_write);
@@ -232,6 +238,7 @@ TEST_F(RegistroRiscritto, IPermessiRestano) {
 }
 
 TEST_F(RegistroRiscritto, CaratteriDiControlloNonSpezzanoLaRiga) {
+    BV_SOLO_POSIX("il file che sostituisce il registro su POSIX; su Windows il registro vero, in tests/windows");
     std::filesystem::rename(vero_, file_);
     const std::string strano = "/media/a\ncapo\t\"virgolette\"/";
     SalvaImpostazione("KO_BVBackup", "Backup", "Dest", strano);

@@ -16,6 +16,7 @@
 #include <functional>
 #include <random>
 
+#include "tests/support/variabili.h"
 #include "platform/data_ora.h"
 #include "platform/errore.h"
 #include "platform/programma.h"
@@ -92,6 +93,7 @@ class SpanTest : public ::testing::Test {
 };
 
 TEST_F(SpanTest, UnSoloBlocco) {
+    BV_SOLO_POSIX("percorsi POSIX ('/') nel confronto; su Windows li coprono tests/windows");
     ClsSpan s;
     std::vector<std::pair<int, int>> eventi;
     int caricamenti = 0;
@@ -208,6 +210,7 @@ INSTANTIATE_TEST_SUITE_P(
     [](const auto& info) { return std::string(info.param.nome); });
 
 TEST_F(SpanTest, MessaggiConIlPercorso) {
+    BV_SOLO_POSIX("percorsi POSIX ('/') nel confronto; su Windows li coprono tests/windows");
     ClsSpan s;
     Carica(s, 10);
     try {
@@ -263,6 +266,7 @@ TEST_F(SpanTest, ArchivioOltre2GiBRifiutatoPrimaDiLeggere) {
 }
 
 TEST_F(SpanTest, GetSpazioDisco) {
+    BV_SOLO_POSIX("percorsi POSIX ('/') nel confronto; su Windows li coprono tests/windows");
     ClsSpan s;
     test::FsGuasto g;
     double libero = 5e9;
@@ -310,6 +314,7 @@ class Floppy : public SpanTest {
 };
 
 TEST_F(Floppy, TreDischiAndataERitorno) {
+    BV_SOLO_POSIX("l'unità A: è reale su Windows: i casi del dischetto sono in tests/windows/e2e.sh");
     ClsSpan s;
     const std::string dati = Carica(s, 3500000);
     interazione_.Rispondi(Risposta::Riprova);
@@ -348,6 +353,7 @@ TEST_F(Floppy, TreDischiAndataERitorno) {
 }
 
 TEST_F(Floppy, AnnullaLasciaIBlocchiScritti) {
+    BV_SOLO_POSIX("l'unità A: è reale su Windows: i casi del dischetto sono in tests/windows/e2e.sh");
     ClsSpan s;
     Carica(s, 3500000);
     interazione_.Rispondi(Risposta::Riprova);
@@ -359,6 +365,7 @@ TEST_F(Floppy, AnnullaLasciaIBlocchiScritti) {
 }
 
 TEST_F(Floppy, DiscoPienoSostituitoPrimaDelBlocco0) {
+    BV_SOLO_POSIX("l'unità A: è reale su Windows: i casi del dischetto sono in tests/windows/e2e.sh");
     test::ScriviFile(unita_.Cartella() + "/vecchio.dat", std::string(kFloppy - 5000, 'v'));
     ClsSpan s;
     Carica(s, 100000);
@@ -370,6 +377,7 @@ TEST_F(Floppy, DiscoPienoSostituitoPrimaDelBlocco0) {
 }
 
 TEST_F(Floppy, DiscoConEsattamente10000ByteChiedeUnNuovoDisco) {
+    BV_SOLO_POSIX("l'unità A: è reale su Windows: i casi del dischetto sono in tests/windows/e2e.sh");
     test::ScriviFile(unita_.Cartella() + "/vecchio.dat", std::string(kFloppy - 10000, 'v'));
     ClsSpan s;
     Carica(s, 100000);
@@ -381,6 +389,7 @@ TEST_F(Floppy, DiscoConEsattamente10000ByteChiedeUnNuovoDisco) {
 }
 
 TEST_F(Floppy, RiprovaConLoStessoDiscoChiedeAncora) {
+    BV_SOLO_POSIX("l'unità A: è reale su Windows: i casi del dischetto sono in tests/windows/e2e.sh");
     ClsSpan s;
     const std::string dati = Carica(s, 2000000);
     interazione_.Rispondi(Risposta::Riprova);
@@ -400,6 +409,7 @@ TEST_F(Floppy, RiprovaConLoStessoDiscoChiedeAncora) {
 }
 
 TEST_F(Floppy, UnitaSenzaDisco9240) {
+    BV_SOLO_POSIX("l'unità A: è reale su Windows: i casi del dischetto sono in tests/windows/e2e.sh");
     ClsSpan s;
     Carica(s, 1000);
     unita_.Inserisci(-1);
@@ -523,6 +533,7 @@ TEST_F(SpanTest, SetPiuVecchioEPiuLungoIgnorato) {
 }
 
 TEST_F(SpanTest, ControlliDellaDestinazione) {
+    BV_SOLO_POSIX("percorsi POSIX ('/') nel confronto; su Windows li coprono tests/windows");
     ScriviSet(2500, 1000);
     ClsSpan r;
     EXPECT_EQ(NumeroErrore([&] { r.Ricostruisci(dest_, kSet, "x.zip", false); }), 9237);

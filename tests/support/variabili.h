@@ -18,3 +18,8 @@ constexpr bool kSuWindows =
 #endif
 
 }  // namespace bv::test
+
+// A case that holds only on POSIX (its paths, its registry stand-in file, its tools): skipped
+// in the Windows build with the reason, where the Windows cases cover the same ground.
+#define BV_SOLO_POSIX(motivo) \
+    if (::bv::test::kSuWindows) GTEST_SKIP() << (motivo)

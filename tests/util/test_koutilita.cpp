@@ -22,6 +22,7 @@ struct CasoTesto {
 class AggiungiSepDirTest : public ::testing::TestWithParam<CasoTesto> {};
 
 TEST_P(AggiungiSepDirTest, ScriveIlRisultatoNellaVariabile) {
+    BV_SOLO_POSIX("percorsi POSIX ('/') nel confronto; su Windows li coprono tests/windows");
     std::string p = GetParam().ingresso;
     EXPECT_EQ(Utilita().AggiungiSepDir(p), GetParam().atteso);
     EXPECT_EQ(p, GetParam().atteso);
@@ -36,6 +37,7 @@ INSTANTIATE_TEST_SUITE_P(Tabella, AggiungiSepDirTest,
 class EstraiPathTest : public ::testing::TestWithParam<CasoTesto> {};
 
 TEST_P(EstraiPathTest, CartellaConSeparatore) {
+    BV_SOLO_POSIX("percorsi POSIX ('/') nel confronto; su Windows li coprono tests/windows");
     EXPECT_EQ(Utilita().EstraiPath(GetParam().ingresso), GetParam().atteso);
 }
 
@@ -55,6 +57,7 @@ TEST(koUtilita, IsCartella) {
 }
 
 TEST(koUtilita, CreaPercorsoDirectoryTreLivelli) {
+    BV_SOLO_POSIX("percorsi POSIX ('/') nel confronto; su Windows li coprono tests/windows");
     test::CartellaTemp t;
     std::string p = t / "uno/due/tre";
     test::CreaCartelle(t / "uno");
@@ -72,6 +75,7 @@ TEST(koUtilita, CreaPercorsoDirectoryTreLivelli) {
 }
 
 TEST(koUtilita, CreaPercorsoDirectoryFallisceSuUnFileOUnLivelloRifiutato) {
+    BV_SOLO_POSIX("percorsi POSIX ('/') nel confronto; su Windows li coprono tests/windows");
     test::CartellaTemp t;
     test::ScriviFile(t / "file", "x");
     std::string p = t / "file/sotto";
@@ -172,6 +176,7 @@ TEST(koUtilita, ConfrontaVersioneOverflow) {
 }
 
 TEST(koUtilita, GetVersione) {
+    BV_SOLO_POSIX("percorsi POSIX ('/') nel confronto; su Windows li coprono tests/windows");
     test::CartellaTemp t;
     const auto img = strumenti::CostruisciPe({.versione = std::array<uint16_t, 4>{1, 2, 0, 15}});
     test::ScriviFile(t / "host.exe", std::string(img.byte.begin(), img.byte.end()));
@@ -199,6 +204,7 @@ class RegistroUtilita : public ::testing::Test {
 };
 
 TEST_F(RegistroUtilita, CartellaApplicazione) {
+    BV_SOLO_POSIX("il file che sostituisce il registro su POSIX; su Windows il registro vero, in tests/windows");
     EXPECT_EQ(Utilita().CartellaApplicazione("Brelvano.exe"), "");  // no file
     Scrivi(
         "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\App "
@@ -215,6 +221,7 @@ TEST_F(RegistroUtilita, CartellaApplicazione) {
 }
 
 TEST_F(RegistroUtilita, CartellaDati) {
+    BV_SOLO_POSIX("il file che sostituisce il registro su POSIX; su Windows il registro vero, in tests/windows");
     const std::string chiave =
         "[HKEY_CURRENT_USER\\Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell "
         "Folders]\r\n";
