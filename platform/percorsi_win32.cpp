@@ -20,10 +20,9 @@ std::string UnitaDi(const std::string& percorso) {
 }
 
 bool UnitaValida(const std::string& unita) {
-    if (unita.size() != 2 || unita[1] != ':' || !std::iswalpha(static_cast<wint_t>(unita[0])))
-        return false;
-    const std::wstring radice = Largo(unita) + L"\\";
-    return ::GetDriveTypeW(radice.c_str()) != DRIVE_NO_ROOT_DIR;
+    // The form alone (a letter and a colon): a drive without a disk, or not there at all, is
+    // told by the checks that follow (the folder, the free space).
+    return unita.size() == 2 && unita[1] == ':' && std::iswalpha(static_cast<wint_t>(unita[0]));
 }
 
 std::string PercorsoPerMessaggio(const std::string& percorso) {
