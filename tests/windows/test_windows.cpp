@@ -5,6 +5,8 @@
 
 #include <string>
 
+#include "platform/collazione.h"
+#include "platform/data_ora.h"
 #include "platform/errore.h"
 #include "platform/file_aperto.h"
 #include "platform/filesystem.h"
@@ -133,6 +135,15 @@ TEST(UnitaWindows, LettereDiUnitaESpazioLibero) {
     EXPECT_EQ(CartellaDi("C:\\a.mdb"), "C:\\");
     EXPECT_EQ(CartellaDi("C:\\dati\\a.mdb"), "C:\\dati");
     EXPECT_EQ(NomeDi("C:\\dati\\a.mdb"), "a.mdb");
+}
+
+TEST(LocaleWindows, FormeDellUtenteItaliano) {
+    // The tests run as an Italian user (LC_ALL=it_IT.UTF-8 under Wine).
+    EXPECT_EQ(AbbreviazioneMese(12), "dic");
+    EXPECT_EQ(TimestampLog({2024, 3, 5, 8, 4, 9}), "2024-mar-05 08:04:09");
+    EXPECT_TRUE(DataBreve({2024, 3, 15, 0, 0, 0}).starts_with("15/"));  // day first
+    EXPECT_LT(ConfrontaTestoSenzaMaiuscole("Città", "citte"), 0);  // à sorts as a, not after z
+    EXPECT_EQ(ConfrontaTestoSenzaMaiuscole("Città", "CITTÀ"), 0);
 }
 
 TEST(PercorsiWindows, LettereAccentateEMaiuscoleComeLeTieneIlDisco) {
