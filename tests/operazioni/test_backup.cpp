@@ -97,7 +97,12 @@ struct CasoErrore {
 class ErroriBackup : public Backup, public ::testing::WithParamInterface<CasoErrore> {};
 
 TEST_P(ErroriBackup, NessunBloccoEStatoRipristinato) {
-    BV_SOLO_POSIX("nomi che Windows non ammette (byte non UTF-8, a capo, dispositivi, maiuscole)");
+    // Names Windows does not hold, or a data folder written "…\dati/" only POSIX reads as one.
+    const std::string caso = GetParam().nome;
+    if (caso.find("utf8") != std::string::npos || caso.find("a_capo") != std::string::npos ||
+        caso.find("dispositivo") != std::string::npos || caso.find("maiuscole") != std::string::npos ||
+        caso == "cartella_dati_mancante_con_separatore")
+        BV_SOLO_POSIX("nomi che Windows non ammette (byte non UTF-8, a capo, dispositivi, maiuscole)");
     SalvaImpostazione("KO_BVBackup", "Backup", "Dest", "/vecchia/");
     RichiestaBackup r = Richiesta(true);
     GetParam().prepara(r, dati_);
