@@ -244,6 +244,17 @@ std::optional<ValoreReg> DocumentoReg::Leggi(std::string_view chiave, std::strin
     return trovato;
 }
 
+std::vector<DocumentoReg::ValoreTesto> DocumentoReg::ValoriTesto() const {
+    std::vector<ValoreTesto> valori;
+    for (const Voce& v : Voci()) {
+        if (v.tipo == Voce::Tipo::Valore && !v.cancellazione && !v.chiave.empty() &&
+            v.valore.tipo == ValoreReg::Tipo::Testo) {
+            valori.push_back({v.chiave, v.nome, v.valore.testo});
+        }
+    }
+    return valori;
+}
+
 void DocumentoReg::Imposta(std::string_view chiave, std::string_view nome, std::string_view testo) {
     const std::string c = NormalizzaChiave(chiave);
     const std::string n = Maiuscolo(nome);

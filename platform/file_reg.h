@@ -31,6 +31,15 @@ class DocumentoReg {
     // Sets a text value, creating the key when missing.
     void Imposta(std::string_view chiave, std::string_view nome, std::string_view testo);
 
+    // Every text value in file order (a later one of the same key and name wins, as on import):
+    // what an import into a real registry writes.
+    struct ValoreTesto {
+        std::string chiave;  // the full key path, root spelled out
+        std::string nome;    // "" = the key's default value
+        std::string testo;
+    };
+    std::vector<ValoreTesto> ValoriTesto() const;
+
     // The file's bytes, in the encoding and line ends it was read with.
     std::string Contenuto() const;
 

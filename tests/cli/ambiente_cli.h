@@ -9,6 +9,7 @@
 #include "platform/file_reg.h"
 #include "platform/programma.h"
 #include "tests/support/cartella_temp.h"
+#include "tests/support/registro_prova.h"
 #include "tools/pe_builder.h"
 
 namespace bv::test {
@@ -32,6 +33,7 @@ class AmbienteCli : public ::testing::Test {
         reg.Imposta("HKCU\\Software\\VB and VBA Program Settings\\KO_BVBackup\\Backup", "Dest",
                     t_ / "dest/");
         ScriviFile(t_ / "registry.reg", reg.Contenuto());
+        registro_.Carica(reg);
     }
     std::map<std::string, std::string> Ambiente() const {
         return {{"BVBACKUP_REGISTRY", t_ / "registry.reg"},
@@ -40,6 +42,7 @@ class AmbienteCli : public ::testing::Test {
     }
 
     CartellaTemp t_;
+    RegistroDiProva registro_;
 };
 
 }  // namespace bv::test

@@ -62,20 +62,22 @@ class Comandi : public test::AmbienteCli {
         return cli::Esegui(a, t);
     }
 
+    // The set's day as the list shows it: the user's short date (15/03/2024 in the C locale).
+    static std::string Giorno() { return DataBreve({2024, 3, 15, 0, 0, 0}); }
+
     std::istringstream in_;
     std::ostringstream out_;
     std::ostringstream err_;
 };
 
 TEST_F(Comandi, BackupElencoRipristino) {
-    BV_SOLO_POSIX("il file che sostituisce il registro su POSIX; su Windows il registro vero, in tests/windows");
     EXPECT_EQ(Esegui({"backup"}), 0);
     EXPECT_EQ(out_.str(), "Backup completato correttamente.\n");
     EXPECT_EQ(
         err_.str(),
         "Attendere...\nCompressione dati...\nsalvataggio dati...\ntest...\nfine operazione.\n");
     EXPECT_EQ(Esegui({"list", "--orig", t_ / "dest"}), 0);
-    EXPECT_EQ(out_.str(), "BV20240315\t15/03/2024\n");
+    EXPECT_EQ(out_.str(), "BV20240315\t" + Giorno() + "\n");
     test::ScriviFile(t_ / "dati/dati.mdb", "cambiato");
     EXPECT_EQ(Esegui({"restore", "--orig", t_ / "dest", "--yes"}), 0);
     EXPECT_EQ(out_.str(), "Ripristino effettuato con successo\n");
@@ -84,11 +86,10 @@ TEST_F(Comandi, BackupElencoRipristino) {
     EXPECT_EQ(LeggiImpostazione("KO_BVBackup", "Backup", "Orig"), t_ / "dest");
     // The saved origin is the default from now on.
     EXPECT_EQ(Esegui({"list"}), 0);
-    EXPECT_EQ(out_.str(), "BV20240315\t15/03/2024\n");
+    EXPECT_EQ(out_.str(), "BV20240315\t" + Giorno() + "\n");
 }
 
 TEST_F(Comandi, BarraDiAvanzamentoSuTerminale) {
-    BV_SOLO_POSIX("il file che sostituisce il registro su POSIX; su Windows il registro vero, in tests/windows");
     EXPECT_EQ(Esegui({"backup", "--no-verify"}, false, true), 0);
     EXPECT_NE(err_.str().find("\r[##############################] 100% fine operazione."),
               std::string::npos)
@@ -97,7 +98,6 @@ TEST_F(Comandi, BarraDiAvanzamentoSuTerminale) {
 }
 
 TEST_F(Comandi, RipristinoSenzaTerminaleNeYesNonCambiaNulla) {
-    BV_SOLO_POSIX("il file che sostituisce il registro su POSIX; su Windows il registro vero, in tests/windows");
     ASSERT_EQ(Esegui({"backup", "--no-verify"}), 0);
     test::ImpostaVariabile("BVBACKUP_REGISTRY", t_ / "vuoto.reg");  // no data path
     EXPECT_EQ(Esegui({"restore", "--orig", t_ / "dest"}), 1);
@@ -106,12 +106,11 @@ TEST_F(Comandi, RipristinoSenzaTerminaleNeYesNonCambiaNulla) {
 }
 
 TEST_F(Comandi, ConfermaSulTerminale) {
-    BV_SOLO_POSIX("il file che sostituisce il registro su POSIX; su Windows il registro vero, in tests/windows");
     ASSERT_EQ(Esegui({"backup", "--no-verify"}), 0);
     in_.str("n\n");
     EXPECT_EQ(Esegui({"restore", "--orig", t_ / "dest"}, true), 1);
     EXPECT_NE(err_.str().find("Ripristino: Si desidera realmente procedere con il ripristino del "
-                              "backup 15/03/2024? [s/N]"),
+                              "backup " + Giorno() + "? [s/N]"),
               std::string::npos);
     EXPECT_FALSE(test::Esiste(t_ / "dati/dati.mdb.cfb000"));
     in_.clear();
@@ -121,7 +120,6 @@ TEST_F(Comandi, ConfermaSulTerminale) {
 }
 
 TEST_F(Comandi, ErroriComeErroreNumeroTesto) {
-    BV_SOLO_POSIX("il file che sostituisce il registro su POSIX; su Windows il registro vero, in tests/windows");
     EXPECT_EQ(Esegui({"backup", "--dest", t_ / "manca"}), 1);
     EXPECT_NE(err_.str().find("Errore 9984: Destinazione non valida o disco non pronto.\n"),
               std::string::npos);
@@ -134,12 +132,11 @@ TEST_F(Comandi, ErroriComeErroreNumeroTesto) {
 }
 
 TEST_F(Comandi, RipristinoSenzaSetPrendeIlPiuRecenteDellElenco) {
-    BV_SOLO_POSIX("il file che sostituisce il registro su POSIX; su Windows il registro vero, in tests/windows");
     ASSERT_EQ(Esegui({"backup", "--no-verify"}), 0);
     // A stray name that sorts first but is no set: list leaves it out, and so must restore.
     test::ScriviFile(t_ / "dest/BVzzzzzzzz#0", "estraneo");
     EXPECT_EQ(Esegui({"list", "--orig", t_ / "dest"}), 0);
-    EXPECT_EQ(out_.str(), "BV20240315\t15/03/2024\n");
+    EXPECT_EQ(out_.str(), "BV20240315\t" + Giorno() + "\n");
     test::ScriviFile(t_ / "dati/dati.mdb", "cambiato");
     EXPECT_EQ(Esegui({"restore", "--orig", t_ / "dest", "--yes"}), 0) << err_.str();
     EXPECT_EQ(test::LeggiTesto(t_ / "dati/dati.mdb.cfb000"), "cambiato");
@@ -147,11 +144,11 @@ TEST_F(Comandi, RipristinoSenzaSetPrendeIlPiuRecenteDellElenco) {
     test::CreaCartelle(t_ / "solo_estraneo");
     test::ScriviFile(t_ / "solo_estraneo/BVzzzzzzzz#0", "estraneo");
     EXPECT_EQ(Esegui({"restore", "--orig", t_ / "solo_estraneo", "--yes"}), 1);
-    EXPECT_EQ(err_.str(), "Errore 9241: " + t_ / "solo_estraneo" + ": backup non trovato.\n");
+    EXPECT_EQ(err_.str(), "Errore 9241: " + PercorsoPerMessaggio(t_ / "solo_estraneo") +
+                              ": backup non trovato.\n");
 }
 
 TEST_F(Comandi, SottocartelleEscluseAvvisate) {
-    BV_SOLO_POSIX("il file che sostituisce il registro su POSIX; su Windows il registro vero, in tests/windows");
     test::CreaCartelle(t_ / "dati/dati/vecchie");
     EXPECT_EQ(Esegui({"backup", "--no-verify"}), 0);
     EXPECT_NE(err_.str().find("Attenzione: La cartella " + t_ / "dati/dati/" +
@@ -162,7 +159,6 @@ TEST_F(Comandi, SottocartelleEscluseAvvisate) {
 }
 
 TEST_F(Comandi, RichiesteSenzaTerminaleAnnullate) {
-    BV_SOLO_POSIX("il file che sostituisce il registro su POSIX; su Windows il registro vero, in tests/windows");
     // Only the second block of a set: the rebuild asks for the first disk.
     ASSERT_EQ(Esegui({"backup", "--no-verify"}), 0);
     fs::rename(t_ / "dest/BV20240315#0", t_ / "dest/BV20240315#1");
@@ -175,7 +171,6 @@ TEST_F(Comandi, RichiesteSenzaTerminaleAnnullate) {
 }
 
 TEST_F(Comandi, UnaSolaCopia) {
-    BV_SOLO_POSIX("il file che sostituisce il registro su POSIX; su Windows il registro vero, in tests/windows");
     BloccoIstanza altra;
     ASSERT_TRUE(altra.Acquisisci());
     EXPECT_EQ(Esegui({"backup"}), 1);
@@ -184,7 +179,6 @@ TEST_F(Comandi, UnaSolaCopia) {
 }
 
 TEST_F(Comandi, HostTroppoVecchio) {
-    BV_SOLO_POSIX("il file che sostituisce il registro su POSIX; su Windows il registro vero, in tests/windows");
     const auto img = strumenti::CostruisciPe({.versione = std::array<uint16_t, 4>{0, 9, 0, 0}});
     test::ScriviFile(t_ / "host/Brelvano.exe", std::string(img.byte.begin(), img.byte.end()));
     EXPECT_EQ(Esegui({"backup"}), 1);
@@ -209,7 +203,6 @@ INSTANTIATE_TEST_SUITE_P(
                       std::vector<std::string>{"restore", "--orig", "--yes"}));
 
 TEST_F(Comandi, AiutoEVersione) {
-    BV_SOLO_POSIX("il file che sostituisce il registro su POSIX; su Windows il registro vero, in tests/windows");
     EXPECT_EQ(Esegui({"--help"}), 0);
     EXPECT_TRUE(out_.str().starts_with("Uso: bvbackup-cli COMANDO"));
     EXPECT_EQ(Esegui({"backup", "--version"}), 0);

@@ -19,6 +19,7 @@
 #include "platform/programma.h"
 #include "span/clsspan.h"
 #include "tests/support/cartella_temp.h"
+#include "tests/support/registro_prova.h"
 #include "tests/support/interazione_script.h"
 
 namespace bv::test {
@@ -116,6 +117,7 @@ class AmbienteOperazioni : public ::testing::Test {
     }
 
     CartellaTemp t_;
+    RegistroDiProva registro_;  // the settings the operations save stay this test's own
     std::string programma_ = t_ / "programma";
     std::string temp_ = programma_ + "/Temp";
     std::string dati_ = t_ / "dati";

@@ -13,6 +13,7 @@
 #include <regex>
 
 #include "operazioni/backup.h"
+#include "platform/percorsi.h"
 #include "tests/support/variabili.h"
 #include "platform/impostazioni.h"
 #include "tests/operazioni/ambiente_operazioni.h"
@@ -310,7 +311,6 @@ class SecondoBackupFallito : public Backup,
                              public ::testing::WithParamInterface<CasoSecondoBackup> {};
 
 TEST_P(SecondoBackupFallito, IlPrimoSetRestaIntegro) {
-    BV_SOLO_POSIX("percorsi POSIX ('/') nel confronto; su Windows li coprono tests/windows");
     ASSERT_TRUE(EseguiBackup(Richiesta(false), osservatore_));
     const auto primo = Membri(dest_, "BV20240315");
     // Each file by name and a hash of its bytes (a failure prints names, not binary data).
@@ -341,7 +341,9 @@ INSTANTIATE_TEST_SUITE_P(
                           [](test::FsGuasto& g, const std::string& d) {
                               // A small volume: room for the old set and a block of the new.
                               g.spazio = [d](const std::string& p) {
-                                  if (!p.starts_with(d)) return FsDiSistema().SpazioLibero(p);
+                                  // The volume of the destination: on Windows its drive.
+                                  if (!p.starts_with(d) && p != UnitaDi(d))
+                                      return FsDiSistema().SpazioLibero(p);
                                   double usati = 0;
                                   for (const auto& e : std::filesystem::directory_iterator(d))
                                       usati += static_cast<double>(e.file_size());
@@ -374,7 +376,7 @@ INSTANTIATE_TEST_SUITE_P(
         CasoSecondoBackup{"conferma_fallita",
                           [](test::FsGuasto& g, const std::string& d) {
                               g.erroreRinomina = [d](const std::string& da, const std::string&) {
-                                  return da == d + "/~BV20240315#0" ? 5 : 0;
+                                  return da == d + Separatore() + "~BV20240315#0" ? 5 : 0;
                               };
                           },
                           57}),

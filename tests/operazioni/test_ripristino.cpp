@@ -65,6 +65,7 @@ class Ripristino : public test::AmbienteOperazioni {
         reg.Imposta("HKCU\\Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders",
                     "AppData", t_ / "appdata");
         test::ScriviFile(t_ / "registry.reg", reg.Contenuto());
+        registro_.Carica(reg);
         test::ScriviFile(t_ / "sorgente/dati.mdb", "nuovi dati");
         test::ScriviFile(t_ / "sorgente/dati/logo.bmp", "nuovo logo");
         FaiBackup(t_ / "sorgente/");
@@ -93,7 +94,6 @@ class Ripristino : public test::AmbienteOperazioni {
 };
 
 TEST_F(Ripristino, EsempioConCopieDiSicurezza) {
-    BV_SOLO_POSIX("percorsi POSIX ('/') nel confronto; su Windows li coprono tests/windows");
     DatiEsistenti();
     EXPECT_EQ(Esegui(Richiesta()), EsitoRipristino::Completato);
     EXPECT_EQ(Contenuto(dati_),
@@ -197,7 +197,6 @@ TEST_F(Ripristino, CartellaOrfanaPrendeUnNomeLibero) {
 }
 
 TEST_F(Ripristino, RispostaNoNonToccaNulla) {
-    BV_SOLO_POSIX("percorsi POSIX ('/') nel confronto; su Windows li coprono tests/windows");
     DatiEsistenti();
     const auto prima = Contenuto(dati_);
     EXPECT_EQ(Esegui(Richiesta(), false), EsitoRipristino::Rinunciato);
@@ -207,7 +206,6 @@ TEST_F(Ripristino, RispostaNoNonToccaNulla) {
 }
 
 TEST_F(Ripristino, SenzaDatiNotiLaCartellaNasceAncheConNo) {
-    BV_SOLO_POSIX("percorsi POSIX ('/') nel confronto; su Windows li coprono tests/windows");
     RichiestaRipristino r = Richiesta();
     r.datiNonPresenti = true;
     r.percorsoDati.clear();

@@ -16,8 +16,13 @@ class CartellaTemp {
 
     // The folder, without a final separator.
     const std::string& Percorso() const { return percorso_; }
-    // The folder with a final separator, followed by `nome`.
-    std::string operator/(const std::string& nome) const { return percorso_ + Separatore() + nome; }
+    // The folder with a final separator, followed by `nome`; the "/" inside `nome` become the
+    // platform's separator, so one fixture reads the same on every platform.
+    std::string operator/(std::string nome) const {
+        for (char& c : nome)
+            if (c == '/') c = Separatore();
+        return percorso_ + Separatore() + nome;
+    }
 
   private:
     std::string percorso_;

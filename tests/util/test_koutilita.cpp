@@ -75,7 +75,6 @@ TEST(koUtilita, CreaPercorsoDirectoryTreLivelli) {
 }
 
 TEST(koUtilita, CreaPercorsoDirectoryFallisceSuUnFileOUnLivelloRifiutato) {
-    BV_SOLO_POSIX("percorsi POSIX ('/') nel confronto; su Windows li coprono tests/windows");
     test::CartellaTemp t;
     test::ScriviFile(t / "file", "x");
     std::string p = t / "file/sotto";

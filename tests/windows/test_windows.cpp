@@ -7,6 +7,7 @@
 
 #include "platform/collazione.h"
 #include "platform/data_ora.h"
+#include "platform/documento.h"
 #include "platform/errore.h"
 #include "platform/file_aperto.h"
 #include "platform/filesystem.h"
@@ -135,6 +136,14 @@ TEST(UnitaWindows, LettereDiUnitaESpazioLibero) {
     EXPECT_EQ(CartellaDi("C:\\a.mdb"), "C:\\");
     EXPECT_EQ(CartellaDi("C:\\dati\\a.mdb"), "C:\\dati");
     EXPECT_EQ(NomeDi("C:\\dati\\a.mdb"), "a.mdb");
+}
+
+TEST(DocumentoWindows, LaShellApreORispondeComeSuLinux) {
+    test::CartellaTemp t;
+    // The shell's own answers become the program's messages: a missing file, a missing folder.
+    EXPECT_FALSE(Utilita().EseguiEx(t / "leggimi.htm", true));
+    EXPECT_FALSE(Utilita().EseguiEx(t / "manca\\leggimi.htm", true));
+    EXPECT_EQ(ApriDocumentoDiSistema(t / "leggimi.htm").value_or(0), 2);  // SE_ERR_FNF
 }
 
 TEST(LocaleWindows, FormeDellUtenteItaliano) {
