@@ -252,3 +252,25 @@ TEST_F(RegistroRiscritto, CaratteriDiControlloNonSpezzanoLaRiga) {
 
 }  // namespace
 }  // namespace bv
+
+namespace bv {
+namespace {
+
+// What an import into a real registry writes: the text values, roots spelled out.
+TEST(DocumentoRegValori, SoloITestiConLaRadiceCompleta) {
+    const auto doc = DocumentoReg::Analizza(
+        "Windows Registry Editor Version 5.00\r\n\r\n"
+        "[HKLM\\Software\\A]\r\n@=\"radice\"\r\n\"Numero\"=dword:00000001\r\n"
+        "[HKEY_CURRENT_USER\\Software\\B]\r\n\"Nome\"=\"Città\"\r\n\"Via\"=-\r\n");
+    const auto v = doc.ValoriTesto();
+    ASSERT_EQ(v.size(), 2U);
+    EXPECT_EQ(v[0].chiave, "HKEY_LOCAL_MACHINE\\SOFTWARE\\A");
+    EXPECT_EQ(v[0].nome, "");
+    EXPECT_EQ(v[0].testo, "radice");
+    EXPECT_EQ(v[1].chiave, "HKEY_CURRENT_USER\\SOFTWARE\\B");
+    EXPECT_EQ(v[1].nome, "Nome");
+    EXPECT_EQ(v[1].testo, "Città");
+}
+
+}  // namespace
+}  // namespace bv
