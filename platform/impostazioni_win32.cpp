@@ -22,21 +22,9 @@ std::string LeggiImpostazione(const std::string& applicazione, const std::string
                         KEY_QUERY_VALUE, &k) != ERROR_SUCCESS) {
         return predefinito;
     }
-    const std::wstring nome = Largo(chiave);
-    DWORD tipo = 0;
-    DWORD byte = 0;
-    std::string valore = predefinito;
-    if (::RegQueryValueExW(k, nome.c_str(), nullptr, &tipo, nullptr, &byte) == ERROR_SUCCESS &&
-        tipo == REG_SZ) {
-        std::wstring testo(byte / sizeof(wchar_t) + 1, L'\0');
-        DWORD n = static_cast<DWORD>(testo.size() * sizeof(wchar_t));
-        if (::RegQueryValueExW(k, nome.c_str(), nullptr, &tipo,
-                               reinterpret_cast<BYTE*>(testo.data()), &n) == ERROR_SUCCESS) {
-            testo.resize(n / sizeof(wchar_t));
-            while (!testo.empty() && testo.back() == L'\0') testo.pop_back();
-            valore = Stretto(testo);
-        }
-    }
+    // Only a text value counts: any other type reads as absent.
+    const TestoRegistro letto = LeggiValoreTesto(k, Largo(chiave));
+    const std::string valore = letto.reg_sz ? letto.testo : predefinito;
     ::RegCloseKey(k);
     return valore;
 }

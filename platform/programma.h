@@ -5,6 +5,8 @@
 
 namespace bv {
 
+// The full path of the running executable ("" when the system does not tell).
+std::string PercorsoEseguibile();
 // The folder of the running executable, without a final separator (unless it is the root).
 std::string CartellaProgramma();
 // The executable's name without extension, or the name a front end gave the program.

@@ -16,31 +16,13 @@ HKEY Radice(RadiceRegistro radice) {
 }
 
 ValoreRegistro LeggiVista(HKEY radice, const std::wstring& chiave, const std::wstring& nome,
-                          REGSAM vista, bool& chiaveTrovata) {
+                          REGSAM vista) {
     HKEY k = nullptr;
-    chiaveTrovata = false;
     if (::RegOpenKeyExW(radice, chiave.c_str(), 0, KEY_QUERY_VALUE | vista, &k) != ERROR_SUCCESS)
         return {};
-    chiaveTrovata = true;
-    DWORD tipo = 0;
-    DWORD byte = 0;
-    ValoreRegistro v;
-    if (::RegQueryValueExW(k, nome.c_str(), nullptr, &tipo, nullptr, &byte) == ERROR_SUCCESS) {
-        v.trovato = true;
-        if (tipo == REG_SZ) {
-            std::wstring testo(byte / sizeof(wchar_t) + 1, L'\0');
-            DWORD n = static_cast<DWORD>(testo.size() * sizeof(wchar_t));
-            if (::RegQueryValueExW(k, nome.c_str(), nullptr, &tipo,
-                                   reinterpret_cast<BYTE*>(testo.data()), &n) == ERROR_SUCCESS) {
-                testo.resize(n / sizeof(wchar_t));
-                while (!testo.empty() && testo.back() == L'\0') testo.pop_back();
-                v.testo = Stretto(testo);
-                if (v.testo.size() + 1 > kBufferValore) v = {};
-            } else {
-                v = {};
-            }
-        }
-    }
+    const TestoRegistro letto = LeggiValoreTesto(k, nome);
+    ValoreRegistro v{letto.trovato, letto.testo};
+    if (v.testo.size() + 1 > kBufferValore) v = {};
     ::RegCloseKey(k);
     return v;
 }
@@ -59,8 +41,7 @@ ValoreRegistro LeggiRegistro(RadiceRegistro radice, const std::string& chiave,
     const std::wstring k = Largo(chiave);
     const std::wstring n = Largo(nome);
     for (const REGSAM vista : {KEY_WOW64_32KEY, KEY_WOW64_64KEY}) {
-        bool chiaveTrovata = false;
-        const ValoreRegistro v = LeggiVista(Radice(radice), k, n, vista, chiaveTrovata);
+        const ValoreRegistro v = LeggiVista(Radice(radice), k, n, vista);
         if (v.trovato) return v;
     }
     return {};

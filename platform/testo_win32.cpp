@@ -25,6 +25,23 @@ std::string Stretto(const std::wstring& testo) {
     return Stretto(testo.data(), testo.size());
 }
 
+TestoRegistro LeggiValoreTesto(HKEY chiave, const std::wstring& nome) {
+    DWORD tipo = 0;
+    DWORD byte = 0;
+    if (::RegQueryValueExW(chiave, nome.c_str(), nullptr, &tipo, nullptr, &byte) != ERROR_SUCCESS)
+        return {};
+    if (tipo != REG_SZ) return {true, false, {}};
+    std::wstring testo(byte / sizeof(wchar_t) + 1, L'\0');
+    DWORD n = static_cast<DWORD>(testo.size() * sizeof(wchar_t));
+    if (::RegQueryValueExW(chiave, nome.c_str(), nullptr, &tipo,
+                           reinterpret_cast<BYTE*>(testo.data()), &n) != ERROR_SUCCESS) {
+        return {};
+    }
+    testo.resize(n / sizeof(wchar_t));
+    while (!testo.empty() && testo.back() == L'\0') testo.pop_back();
+    return {true, true, Stretto(testo)};
+}
+
 std::string TestoCodiceWin32(DWORD codice) {
     wchar_t* buf = nullptr;
     const DWORD n = ::FormatMessageW(

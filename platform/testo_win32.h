@@ -15,6 +15,15 @@ std::wstring Largo(const std::string& testo);
 std::string Stretto(const std::wstring& testo);
 std::string Stretto(const wchar_t* testo, size_t n);
 
+// A REG_SZ value of an open key: found with its text; a value of another type: found, empty
+// text; missing: not found.
+struct TestoRegistro {
+    bool trovato = false;
+    bool reg_sz = false;  // a text value (REG_SZ)
+    std::string testo;
+};
+TestoRegistro LeggiValoreTesto(HKEY chiave, const std::wstring& nome);
+
 // The system's own text of an error code, for the log.
 std::string TestoCodiceWin32(DWORD codice);
 
