@@ -62,6 +62,12 @@ class AmbienteOperazioni : public ::testing::Test {
         ImpostaOrologio({});
         test::TogliVariabile("BVBACKUP_REGISTRY");
     }
+    // The host's registration and settings: the stand-in file on POSIX, this test's own
+    // registry on Windows.
+    void ImpostaRegistro(const DocumentoReg& reg) {
+        ScriviFile(t_ / "registry.reg", reg.Contenuto());
+        registro_.Carica(reg);
+    }
     void Database(const std::string& nome, const std::string& contenuto,
                   const std::vector<std::pair<std::string, std::string>>& compagni,
                   const std::string& cartella = "") {

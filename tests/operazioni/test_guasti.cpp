@@ -116,7 +116,7 @@ class Guasti : public test::AmbienteOperazioni {
         DocumentoReg reg;
         reg.Imposta("HKLM\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\App Paths\\Brelvano.exe",
                     "", t_ / "host/Brelvano.exe");
-        test::ScriviFile(t_ / "registry.reg", reg.Contenuto());
+        ImpostaRegistro(reg);
         // The set holds the new data; the data folder the old.
         Dati(t_ / "sorgente", "nuovo");
         RichiestaBackup b;

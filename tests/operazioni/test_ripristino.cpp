@@ -64,8 +64,7 @@ class Ripristino : public test::AmbienteOperazioni {
                     "", t_ / "host/Brelvano.exe");
         reg.Imposta("HKCU\\Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders",
                     "AppData", t_ / "appdata");
-        test::ScriviFile(t_ / "registry.reg", reg.Contenuto());
-        registro_.Carica(reg);
+        ImpostaRegistro(reg);
         test::ScriviFile(t_ / "sorgente/dati.mdb", "nuovi dati");
         test::ScriviFile(t_ / "sorgente/dati/logo.bmp", "nuovo logo");
         FaiBackup(t_ / "sorgente/");
