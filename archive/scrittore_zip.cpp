@@ -62,99 +62,128 @@ struct Pezzo {
     size_t n = 0;  // bytes read into `in`
     bool ultimo = false;
     std::vector<uint8_t> out;
+    size_t nOut = 0;
     uLong crc = 0;
     bool riuscito = false;
 };
 
 constexpr size_t kDizionario = 32768;
 
-void Deflata(Pezzo& p, const uint8_t* dizionario, size_t nDizionario) {
-    z_stream z{};
-    if (deflateInit2(&z, Z_DEFAULT_COMPRESSION, Z_DEFLATED, -15, 8, Z_DEFAULT_STRATEGY) != Z_OK)
-        return;
-    if (nDizionario > 0) deflateSetDictionary(&z, dizionario, static_cast<uInt>(nDizionario));
-    p.out.resize(deflateBound(&z, static_cast<uLong>(p.n)) + 64);
-    z.next_in = p.in.data();
-    z.avail_in = static_cast<uInt>(p.n);
-    size_t fatti = 0;
-    for (;;) {
-        z.next_out = p.out.data() + fatti;
-        z.avail_out = static_cast<uInt>(p.out.size() - fatti);
-        const int r = deflate(&z, p.ultimo ? Z_FINISH : Z_SYNC_FLUSH);
-        fatti = p.out.size() - z.avail_out;
-        if (r == Z_STREAM_ERROR) break;
-        const bool finito = p.ultimo ? r == Z_STREAM_END : (z.avail_in == 0 && z.avail_out > 0);
-        if (finito) {
-            p.riuscito = true;
-            break;
-        }
-        p.out.resize(p.out.size() * 2);  // never with deflateBound's room; kept for safety
+// A deflate stream kept for one slot of the batch: reset between pieces instead of made anew,
+// which for thousands of small files was most of their cost.
+class Deflatore {
+  public:
+    Deflatore() {
+        if (deflateInit2(&z_, Z_DEFAULT_COMPRESSION, Z_DEFLATED, -15, 8, Z_DEFAULT_STRATEGY) ==
+            Z_OK)
+            pronto_ = true;
     }
-    p.out.resize(fatti);
-    p.crc = crc32(0L, p.in.data(), static_cast<uInt>(p.n));
-    deflateEnd(&z);
+    ~Deflatore() {
+        if (pronto_) deflateEnd(&z_);
+    }
+    Deflatore(const Deflatore&) = delete;
+    Deflatore& operator=(const Deflatore&) = delete;
+
+    void Deflata(Pezzo& p, const uint8_t* dizionario, size_t nDizionario) {
+        p.riuscito = false;
+        p.nOut = 0;
+        if (!pronto_ || deflateReset(&z_) != Z_OK) return;
+        if (nDizionario > 0)
+            deflateSetDictionary(&z_, dizionario, static_cast<uInt>(nDizionario));
+        const size_t limite = deflateBound(&z_, static_cast<uLong>(p.n)) + 64;
+        if (p.out.size() < limite) p.out.resize(limite);
+        z_.next_in = p.in.data();
+        z_.avail_in = static_cast<uInt>(p.n);
+        for (;;) {
+            z_.next_out = p.out.data() + p.nOut;
+            z_.avail_out = static_cast<uInt>(p.out.size() - p.nOut);
+            const int r = deflate(&z_, p.ultimo ? Z_FINISH : Z_SYNC_FLUSH);
+            p.nOut = p.out.size() - z_.avail_out;
+            if (r == Z_STREAM_ERROR) break;
+            const bool finito =
+                p.ultimo ? r == Z_STREAM_END : (z_.avail_in == 0 && z_.avail_out > 0);
+            if (finito) {
+                p.riuscito = true;
+                break;
+            }
+            p.out.resize(p.out.size() * 2);  // never with deflateBound's room; kept for safety
+        }
+        p.crc = crc32(0L, p.in.data(), static_cast<uInt>(p.n));
+    }
+
+  private:
+    z_stream z_{};
+    bool pronto_ = false;
+};
+
+File ApriArchivio(const std::string& archivio) {
+    const InfoFile info = Fs().Info(archivio);
+    return info.esiste && info.dimensione > 0 ? File(archivio, ModoApertura::LetturaScrittura)
+                                              : File(archivio, ModoApertura::Scrittura);
 }
 
 }  // namespace
 
-EsitoAccoda AccodaMembro(const std::string& file, const std::string& nome,
-                         const std::string& archivio, const AvanzamentoZip& avanzamento) {
+struct Compressori {
+    std::vector<Pezzo> lotto;
+    std::vector<std::unique_ptr<Deflatore>> deflatori;  // one per slot of the batch
+    std::vector<uint8_t> coda;  // the last 32 KiB read before this batch
+};
+
+ScrittoreZip::ScrittoreZip(const std::string& archivio)
+    : archivio_(archivio), a_(ApriArchivio(archivio)) {
+    const uint64_t dimensione = a_.Dimensione();
+    if (dimensione == 0) return;
+    if (dimensione < kFine) throw NonZip(archivio, "file troppo corto");
+    uint8_t fine[kFine];
+    if (a_.LeggiDa(dimensione - kFine, fine, kFine) != kFine)
+        throw NonZip(archivio, "lettura della fine");
+    // Only a plain end record right at the end (no comment, no ZIP64) is handled here.
+    if (L32(fine) != kFirmaFine || L16(fine + 20) != 0) {
+        nonGestito_ = true;
+        return;
+    }
+    voci_ = L16(fine + 10);
+    const uint32_t dimDirectory = L32(fine + 12);
+    const uint32_t offDirectory = L32(fine + 16);
+    if (L16(fine + 4) != 0 || L16(fine + 6) != 0 || L16(fine + 8) != voci_ || voci_ == 0xFFFF ||
+        offDirectory == 0xFFFFFFFF ||
+        static_cast<uint64_t>(offDirectory) + dimDirectory != dimensione - kFine) {
+        nonGestito_ = true;
+        return;
+    }
+    directory_.resize(dimDirectory);
+    if (a_.LeggiDa(offDirectory, directory_.data(), directory_.size()) != directory_.size())
+        throw NonZip(archivio, "lettura della directory");
+    size_t p = 0;
+    for (uint32_t i = 0; i < voci_; ++i) {
+        if (p + 46 > directory_.size() || L32(&directory_[p]) != kFirmaCentrale)
+            throw NonZip(archivio, "directory centrale danneggiata");
+        const size_t n = L16(&directory_[p + 28]);
+        const size_t totale = 46 + n + L16(&directory_[p + 30]) + L16(&directory_[p + 32]);
+        if (p + totale > directory_.size()) throw NonZip(archivio, "directory centrale danneggiata");
+        nomi_.emplace(reinterpret_cast<const char*>(&directory_[p + 46]), n);
+        p += totale;
+    }
+    fineDati_ = offDirectory;
+}
+
+ScrittoreZip::~ScrittoreZip() = default;
+
+EsitoAccoda ScrittoreZip::Accoda(const std::string& file, const std::string& nome,
+                                 const AvanzamentoZip& avanzamento) {
+    if (nonGestito_) return EsitoAccoda::NonGestito;
     const InfoFile info = Fs().Info(file);
     if (!info.file) throw ErroreDaErrno(ENOENT, file, Oggetto::File, "stat");
     const bool asciiSoltanto =
         std::all_of(nome.begin(), nome.end(), [](char c) { return (c & 0x80) == 0; });
-    if (nome.size() > 0xFFFF) return EsitoAccoda::NonGestito;
-
-    // The existing directory, kept as it is, and where it starts.
-    std::vector<uint8_t> directory;
-    uint64_t inizioDati = 0;
-    uint32_t voci = 0;
-    const InfoFile infoArchivio = Fs().Info(archivio);
-    File a = infoArchivio.esiste && infoArchivio.dimensione > 0
-                 ? File(archivio, ModoApertura::LetturaScrittura)
-                 : File(archivio, ModoApertura::Scrittura);
-    if (infoArchivio.esiste && infoArchivio.dimensione > 0) {
-        const uint64_t dimensione = a.Dimensione();
-        if (dimensione < kFine) throw NonZip(archivio, "file troppo corto");
-        uint8_t fine[kFine];
-        if (a.LeggiDa(dimensione - kFine, fine, kFine) != kFine)
-            throw NonZip(archivio, "lettura della fine");
-        // Only a plain end record right at the end (no comment, no ZIP64) is handled here.
-        if (L32(fine) != kFirmaFine || L16(fine + 20) != 0) return EsitoAccoda::NonGestito;
-        voci = L16(fine + 10);
-        const uint32_t dimDirectory = L32(fine + 12);
-        const uint32_t offDirectory = L32(fine + 16);
-        if (L16(fine + 4) != 0 || L16(fine + 6) != 0 || L16(fine + 8) != voci || voci == 0xFFFF ||
-            offDirectory == 0xFFFFFFFF ||
-            static_cast<uint64_t>(offDirectory) + dimDirectory != dimensione - kFine) {
-            return EsitoAccoda::NonGestito;
-        }
-        directory.resize(dimDirectory);
-        if (a.LeggiDa(offDirectory, directory.data(), directory.size()) != directory.size()) {
-            throw NonZip(archivio, "lettura della directory");
-        }
-        size_t p = 0;
-        for (uint32_t i = 0; i < voci; ++i) {
-            if (p + 46 > directory.size() || L32(&directory[p]) != kFirmaCentrale) {
-                throw NonZip(archivio, "directory centrale danneggiata");
-            }
-            const size_t n = L16(&directory[p + 28]);
-            const size_t totale = 46 + n + L16(&directory[p + 30]) + L16(&directory[p + 32]);
-            if (p + totale > directory.size())
-                throw NonZip(archivio, "directory centrale danneggiata");
-            if (std::string(reinterpret_cast<const char*>(&directory[p + 46]), n) == nome) {
-                return EsitoAccoda::NonGestito;  // a member to replace
-            }
-            p += totale;
-        }
-        inizioDati = offDirectory;
-    }
+    if (nome.size() > 0xFFFF || nomi_.contains(nome)) return EsitoAccoda::NonGestito;
     // Everything must stay within 32-bit offsets: deflate never grows data by more than a
     // few bytes per 16 KB block.
     const uint64_t peggiore = info.dimensione + info.dimensione / 1000 + 1024;
-    if (inizioDati + 30 + nome.size() + peggiore + directory.size() + 46 + nome.size() + kFine >=
+    if (fineDati_ + 30 + nome.size() + peggiore + directory_.size() + 46 + nome.size() + kFine >=
             kLimite32 ||
-        voci + 1 >= 0xFFFF) {
+        voci_ + 1 >= 0xFFFF) {
         return EsitoAccoda::NonGestito;
     }
 
@@ -173,23 +202,31 @@ EsitoAccoda AccodaMembro(const std::string& file, const std::string& nome,
     S16(locale, static_cast<uint16_t>(nome.size()));
     S16(locale, 0);
     locale.insert(locale.end(), nome.begin(), nome.end());
-    a.Posiziona(inizioDati);
-    a.ScriviTutto(locale.data(), locale.size());
+    const uint64_t inizio = fineDati_;
+    modificato_ = true;
 
     // Read a few pieces, deflate them on every core, write them in order; again until the end.
     // Reading, writing and the progress calls stay on the caller's thread.
     File sorgente(file, ModoApertura::Lettura);
     const size_t filiere = std::clamp<size_t>(std::thread::hardware_concurrency(), 1, 8);
-    std::vector<Pezzo> lotto(filiere * 2);
-    std::vector<uint8_t> coda;  // the last 32 KiB read before this batch
+    if (!compressori_) {
+        compressori_ = std::make_unique<Compressori>();
+        compressori_->lotto.resize(filiere * 2);
+        compressori_->deflatori.resize(filiere * 2);
+    }
+    std::vector<Pezzo>& lotto = compressori_->lotto;
+    std::vector<uint8_t>& coda = compressori_->coda;
+    coda.clear();
     uLong crc = crc32(0L, Z_NULL, 0);
     uint64_t letti = 0;
     uint64_t compressi = 0;
+    bool intestazioneScritta = false;
+    bool campiScritti = false;  // CRC and sizes already in the local header
     for (bool finito = false; !finito;) {
         size_t quanti = 0;
         while (quanti < lotto.size() && !finito) {
             Pezzo& p = lotto[quanti++];
-            p.in.resize(kBlocco);
+            if (p.in.size() < kBlocco) p.in.resize(kBlocco);
             p.n = sorgente.LeggiTutto(p.in.data(), kBlocco);
             p.ultimo = finito = p.n < kBlocco;
             letti += p.n;
@@ -200,12 +237,16 @@ EsitoAccoda AccodaMembro(const std::string& file, const std::string& nome,
             n = std::min(kDizionario, nPrima);
             d = prima + nPrima - n;
         };
-        const auto lavora = [&](size_t inizio) {
-            for (size_t i = inizio; i < quanti; i += filiere) {
+        for (size_t i = 0; i < quanti; ++i) {
+            if (!compressori_->deflatori[i])
+                compressori_->deflatori[i] = std::make_unique<Deflatore>();
+        }
+        const auto lavora = [&](size_t primo) {
+            for (size_t i = primo; i < quanti; i += filiere) {
                 const uint8_t* d = nullptr;
                 size_t n = 0;
                 dizionario(i, d, n);
-                Deflata(lotto[i], d, n);
+                compressori_->deflatori[i]->Deflata(lotto[i], d, n);
             }
         };
         std::vector<std::thread> aiutanti;
@@ -213,16 +254,37 @@ EsitoAccoda AccodaMembro(const std::string& file, const std::string& nome,
         lavora(0);
         for (std::thread& t : aiutanti) t.join();
         for (size_t i = 0; i < quanti; ++i) {
-            Pezzo& p = lotto[i];
+            const Pezzo& p = lotto[i];
             if (!p.riuscito) throw ErroreStandard(num::ErroreInterno, "deflate di " + file);
-            a.ScriviTutto(p.out.data(), p.out.size());
-            compressi += p.out.size();
             crc = crc32_combine(crc, p.crc, static_cast<z_off_t>(p.n));
+            compressi += p.nOut;
         }
-        const Pezzo& ultimoLetto = lotto[quanti - 1];
-        const size_t nCoda = std::min(kDizionario, ultimoLetto.n);
-        coda.assign(ultimoLetto.in.begin() + static_cast<long>(ultimoLetto.n - nCoda),
-                    ultimoLetto.in.begin() + static_cast<long>(ultimoLetto.n));
+        if (!intestazioneScritta && finito && quanti == 1) {
+            // A file read in one piece (most companion files): the header already knows its
+            // CRC and sizes, and goes out with the data in one write.
+            const Pezzo& p = lotto[0];
+            for (int k = 0; k < 4; ++k) {
+                locale[14 + k] = static_cast<uint8_t>(crc >> (8 * k));
+                locale[18 + k] = static_cast<uint8_t>(compressi >> (8 * k));
+                locale[22 + k] = static_cast<uint8_t>(letti >> (8 * k));
+            }
+            campiScritti = true;
+            locale.insert(locale.end(), p.out.begin(), p.out.begin() + static_cast<long>(p.nOut));
+            a_.ScriviTuttoDa(inizio, locale.data(), locale.size());
+            locale.resize(locale.size() - p.nOut);
+            intestazioneScritta = true;
+        } else {
+            if (!intestazioneScritta) {
+                a_.Posiziona(inizio);
+                a_.ScriviTutto(locale.data(), locale.size());
+                intestazioneScritta = true;
+            }
+            for (size_t i = 0; i < quanti; ++i) a_.ScriviTutto(lotto[i].out.data(), lotto[i].nOut);
+            const Pezzo& ultimoLetto = lotto[quanti - 1];
+            const size_t nCoda = std::min(kDizionario, ultimoLetto.n);
+            coda.assign(ultimoLetto.in.begin() + static_cast<long>(ultimoLetto.n - nCoda),
+                        ultimoLetto.in.begin() + static_cast<long>(ultimoLetto.n));
+        }
         if (avanzamento) avanzamento(letti);
     }
     if (letti >= kLimite32 || compressi >= kLimite32) {  // the file grew while it was read
@@ -233,9 +295,9 @@ EsitoAccoda AccodaMembro(const std::string& file, const std::string& nome,
     S32(campi, static_cast<uint32_t>(crc));
     S32(campi, static_cast<uint32_t>(compressi));
     S32(campi, static_cast<uint32_t>(letti));
-    a.ScriviTuttoDa(inizioDati + 14, campi.data(), campi.size());
+    if (!campiScritti) a_.ScriviTuttoDa(inizio + 14, campi.data(), campi.size());
 
-    std::vector<uint8_t> voce;
+    std::vector<uint8_t>& voce = directory_;
     S32(voce, kFirmaCentrale);
     S16(voce, (3 << 8) | 20);  // made on UNIX, so the permission bits below are read back
     S16(voce, 20);
@@ -250,24 +312,39 @@ EsitoAccoda AccodaMembro(const std::string& file, const std::string& nome,
     S16(voce, 0);
     S16(voce, 0);
     S32(voce, (0100000U | (info.permessi & 0777U)) << 16);
-    S32(voce, static_cast<uint32_t>(inizioDati));
+    S32(voce, static_cast<uint32_t>(inizio));
     voce.insert(voce.end(), nome.begin(), nome.end());
-
-    const uint64_t nuovaDirectory = inizioDati + locale.size() + compressi;
-    directory.insert(directory.end(), voce.begin(), voce.end());
-    std::vector<uint8_t> fine;
-    S32(fine, kFirmaFine);
-    S16(fine, 0);
-    S16(fine, 0);
-    S16(fine, static_cast<uint16_t>(voci + 1));
-    S16(fine, static_cast<uint16_t>(voci + 1));
-    S32(fine, static_cast<uint32_t>(directory.size()));
-    S32(fine, static_cast<uint32_t>(nuovaDirectory));
-    S16(fine, 0);
-    directory.insert(directory.end(), fine.begin(), fine.end());
-    a.ScriviTuttoDa(nuovaDirectory, directory.data(), directory.size());
-    a.Chiudi();
+    ++voci_;
+    nomi_.insert(nome);
+    fineDati_ = inizio + locale.size() + compressi;
     return EsitoAccoda::Fatto;
+}
+
+void ScrittoreZip::Chiudi() {
+    if (modificato_) {
+        std::vector<uint8_t> fine;
+        S32(fine, kFirmaFine);
+        S16(fine, 0);
+        S16(fine, 0);
+        S16(fine, static_cast<uint16_t>(voci_));
+        S16(fine, static_cast<uint16_t>(voci_));
+        S32(fine, static_cast<uint32_t>(directory_.size()));
+        S32(fine, static_cast<uint32_t>(fineDati_));
+        S16(fine, 0);
+        std::vector<uint8_t> coda = directory_;
+        coda.insert(coda.end(), fine.begin(), fine.end());
+        a_.ScriviTuttoDa(fineDati_, coda.data(), coda.size());
+        modificato_ = false;
+    }
+    a_.Chiudi();
+}
+
+EsitoAccoda AccodaMembro(const std::string& file, const std::string& nome,
+                         const std::string& archivio, const AvanzamentoZip& avanzamento) {
+    ScrittoreZip s(archivio);
+    const EsitoAccoda esito = s.Accoda(file, nome, avanzamento);
+    if (esito == EsitoAccoda::Fatto) s.Chiudi();
+    return esito;
 }
 
 }  // namespace bv::zip_interno

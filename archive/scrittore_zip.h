@@ -1,13 +1,17 @@
-// Appends a member to a ZIP archive in place: the new member's data is written where the
-// central directory stood, followed by the directory again with one more entry. Adding n
-// files so costs the data once plus the small directory n times, instead of rewriting the
-// whole archive at every addition.
+// Appends members to a ZIP archive in place: new members are written where the central
+// directory stood, and the directory, kept in memory meanwhile, is written once after the last
+// of them. Adding n files so costs their data plus one directory, instead of rewriting the
+// archive, or even the directory, at every addition.
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <string>
+#include <unordered_set>
+#include <vector>
 
 #include "archive/zippo.h"
+#include "platform/filesystem.h"
 
 namespace bv::zip_interno {
 
@@ -16,7 +20,42 @@ enum class EsitoAccoda {
     NonGestito,  // an archive this writer does not handle (ZIP64, comment, same name): use libzip
 };
 
-// Throws Errore for file-system failures and for an archive that is not a ZIP file.
+struct Compressori;  // the deflate streams and buffers kept from one member to the next
+
+// One archive open for additions. Between the first Accoda and Chiudi the archive on disk is
+// not a complete ZIP (its directory is written by Chiudi): an abandoned writer leaves a file
+// only fit to be removed. Every method throws Errore for file-system failures and for an
+// archive that is not a ZIP file.
+class ScrittoreZip {
+  public:
+    // Opens (or creates) the archive and reads its directory; NonGestito() tells whether the
+    // archive is one this writer can append to.
+    explicit ScrittoreZip(const std::string& archivio);
+    ~ScrittoreZip();
+    ScrittoreZip(const ScrittoreZip&) = delete;
+    ScrittoreZip& operator=(const ScrittoreZip&) = delete;
+
+    bool NonGestito() const { return nonGestito_; }
+    // Adds the file under the name given; NonGestito (nothing written) for a name already in
+    // the archive or when the archive would outgrow 32-bit offsets.
+    EsitoAccoda Accoda(const std::string& file, const std::string& nome,
+                       const AvanzamentoZip& avanzamento);
+    // Writes the directory and closes the archive: a complete ZIP again.
+    void Chiudi();
+
+  private:
+    std::string archivio_;
+    File a_;
+    bool nonGestito_ = false;
+    bool modificato_ = false;
+    std::vector<uint8_t> directory_;
+    std::unordered_set<std::string> nomi_;
+    uint32_t voci_ = 0;
+    uint64_t fineDati_ = 0;  // where the next member goes, and the directory after the last
+    std::unique_ptr<Compressori> compressori_;
+};
+
+// One addition: open, append, close.
 EsitoAccoda AccodaMembro(const std::string& file, const std::string& nome,
                          const std::string& archivio, const AvanzamentoZip& avanzamento);
 

@@ -10,6 +10,7 @@
 #include <cstring>
 #include <map>
 #include <memory>
+#include <utility>
 #include <vector>
 
 #include "archive/scrittore_zip.h"
@@ -353,39 +354,83 @@ int CompressioneFallita(const std::string& file, const std::string& archivio) {
 
 }  // namespace
 
-int ComprimiCome(const std::string& file, const std::string& nome, const std::string& archivio,
-                 const AvanzamentoZip& avanzamento) {
+SessioneZip::SessioneZip(std::string archivio) : archivio_(std::move(archivio)) {}
+
+SessioneZip::~SessioneZip() = default;
+
+int SessioneZip::ComprimiCome(const std::string& file, const std::string& nome,
+                              const AvanzamentoZip& avanzamento) {
+    if (guasto_ != 0) return guasto_;
     try {
         if (!Fs().Info(file).file) {
             Log("File da comprimere non trovato: " + file);
             return zip_codice::ApreFile;
         }
-        if (zip_interno::AccodaMembro(file, nome, archivio, avanzamento) ==
-            zip_interno::EsitoAccoda::Fatto) {
+        if (!scrittore_) scrittore_ = std::make_unique<zip_interno::ScrittoreZip>(archivio_);
+        if (scrittore_->Accoda(file, nome, avanzamento) == zip_interno::EsitoAccoda::Fatto)
             return zip_codice::Ok;
-        }
-        return ComprimiConLibzip(file, nome, archivio);
+        // What the appender leaves to the library: the archive made whole first.
+        scrittore_->Chiudi();
+        scrittore_.reset();
+        if (const int r = ComprimiConLibzip(file, nome, archivio_); r != 0) guasto_ = r;
+        return guasto_;
     } catch (...) {
-        return CompressioneFallita(file, archivio);
+        scrittore_.reset();
+        guasto_ = CompressioneFallita(file, archivio_);
+        return guasto_;
     }
 }
+
+int SessioneZip::Comprimi(const std::string& file, const AvanzamentoZip& avanzamento) {
+    return ComprimiCome(file, NomeDi(file), avanzamento);  // without its folder
+}
+
+int SessioneZip::Chiudi() {
+    if (guasto_ != 0) return guasto_;
+    if (!scrittore_) return zip_codice::Ok;
+    try {
+        scrittore_->Chiudi();
+        scrittore_.reset();
+        return zip_codice::Ok;
+    } catch (...) {
+        scrittore_.reset();
+        guasto_ = CompressioneFallita(archivio_, archivio_);
+        return guasto_;
+    }
+}
+
+int ComprimiCome(const std::string& file, const std::string& nome, const std::string& archivio,
+                 const AvanzamentoZip& avanzamento) {
+    SessioneZip s(archivio);
+    if (const int r = s.ComprimiCome(file, nome, avanzamento); r != 0) return r;
+    return s.Chiudi();
+}
+
+namespace {
+
+int ComprimiRicorsivo(SessioneZip& s, const std::string& file, int recurse,
+                      const AvanzamentoZip& avanzamento) {
+    if (recurse != 0 && Fs().Info(file).cartella) {
+        std::string cartella = file;
+        Utilita().AggiungiSepDir(cartella);
+        for (const VoceCartella& v : Fs().Elenca(cartella)) {
+            if (!v.file && !v.cartella) continue;
+            if (const int r = ComprimiRicorsivo(s, cartella + v.nome, recurse, avanzamento); r != 0)
+                return r;
+        }
+        return zip_codice::Ok;
+    }
+    return s.Comprimi(file, avanzamento);
+}
+
+}  // namespace
 
 int Comprimi(const std::string& file, const std::string& archivio, int recurse,
              const AvanzamentoZip& avanzamento) {
     try {
-        const InfoFile info = Fs().Info(file);
-        if (recurse != 0 && info.cartella) {
-            std::string cartella = file;
-            Utilita().AggiungiSepDir(cartella);
-            for (const VoceCartella& v : Fs().Elenca(cartella)) {
-                if (!v.file && !v.cartella) continue;
-                if (const int r = Comprimi(cartella + v.nome, archivio, recurse, avanzamento);
-                    r != 0)
-                    return r;
-            }
-            return zip_codice::Ok;
-        }
-        return ComprimiCome(file, NomeDi(file), archivio, avanzamento);  // without its folder
+        SessioneZip s(archivio);
+        if (const int r = ComprimiRicorsivo(s, file, recurse, avanzamento); r != 0) return r;
+        return s.Chiudi();
     } catch (...) {
         return CompressioneFallita(file, archivio);
     }

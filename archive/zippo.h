@@ -6,9 +6,14 @@
 #include <cstdint>
 #include <functional>
 #include <map>
+#include <memory>
 #include <string>
 
 namespace bv {
+
+namespace zip_interno {
+class ScrittoreZip;
+}
 
 // Called while a long operation works, with the bytes of data handled so far.
 using AvanzamentoZip = std::function<void(uint64_t byte)>;
@@ -36,6 +41,29 @@ int Comprimi(const std::string& file, const std::string& archivio, int recurse,
 // straight from its folder: no scratch copy).
 int ComprimiCome(const std::string& file, const std::string& nomeMembro,
                  const std::string& archivio, const AvanzamentoZip& avanzamento = {});
+
+// Adds files one after another to one archive kept open between them: thousands of companion
+// files cost each its own data, not the archive's directory again. The archive is a complete
+// ZIP only once Chiudi has returned 0; after a failed addition it is fit only to be removed.
+// Codes as Comprimi's.
+class SessioneZip {
+  public:
+    explicit SessioneZip(std::string archivio);
+    ~SessioneZip();
+    SessioneZip(const SessioneZip&) = delete;
+    SessioneZip& operator=(const SessioneZip&) = delete;
+
+    // Under the file's bare name.
+    int Comprimi(const std::string& file, const AvanzamentoZip& avanzamento = {});
+    int ComprimiCome(const std::string& file, const std::string& nomeMembro,
+                     const AvanzamentoZip& avanzamento = {});
+    int Chiudi();
+
+  private:
+    std::string archivio_;
+    std::unique_ptr<zip_interno::ScrittoreZip> scrittore_;
+    int guasto_ = 0;  // the code of a failed addition: the archive is not whole
+};
 
 // Extracts every member into the folder, creating sub-folders, overwriting existing files
 // (or, with `chiediSovrascrittura`, asking through CbSovrascrivi). Members that would land

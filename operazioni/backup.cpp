@@ -210,6 +210,7 @@ bool EseguiBackup(const RichiestaBackup& r, OsservatoreOperazione& o) {
         o.Messaggio("Compressione dati...");
         o.Aggiorna();
         uint64_t totaleSorgenti = 0;
+        SessioneZip zip(archivio);  // the archive stays open from the first file to the last
         for (int i = 1; i <= n; ++i) {
             const std::string db = dati.GetItem(i);
             if (Fs().Info(prefisso + db).file) {
@@ -230,7 +231,7 @@ bool EseguiBackup(const RichiestaBackup& r, OsservatoreOperazione& o) {
                                   passo * std::min(1.0, static_cast<double>(byte) / dimensioneDb));
                 pulsazione();
             };
-            if (Comprimi(prefisso + db, archivio, 0, avanzamento) != 0)
+            if (zip.Comprimi(prefisso + db, avanzamento) != 0)
                 throw Errore(9986, kErroreCompressione);
             totaleSorgenti += static_cast<uint64_t>(dimensioneDb);
             const Compagni c(prefisso, db);
@@ -239,14 +240,15 @@ bool EseguiBackup(const RichiestaBackup& r, OsservatoreOperazione& o) {
                 // of that name would give, without the copy.
                 const std::string sorgente = c.cartella + c.file.GetItem(j);
                 totaleSorgenti += Fs().Info(sorgente).dimensione;
-                if (ComprimiCome(sorgente, c.base + "_" + c.file.GetItem(j), archivio,
-                                 [&](uint64_t) { pulsazione(); }) != 0) {
+                if (zip.ComprimiCome(sorgente, c.base + "_" + c.file.GetItem(j),
+                                     [&](uint64_t) { pulsazione(); }) != 0) {
                     throw Errore(9986, kErroreCompressione);
                 }
             }
             o.Avanzamento(34.0 / k * i / n);
             o.Aggiorna();
         }
+        if (zip.Chiudi() != 0) throw Errore(9986, kErroreCompressione);
 
         o.Messaggio("salvataggio dati...");
         o.Aggiorna();

@@ -233,17 +233,18 @@ EsitoRipristino EseguiRipristino(const RichiestaRipristino& r, OsservatoreRipris
             for (int i = 1; i <= n; ++i) {
                 VoceGiornale& v = giornale.voci[static_cast<size_t>(i - 1)];
                 const std::string& base = basi[static_cast<size_t>(i - 1)];
-                SpostaFile(lavoro + restituiti.GetItem(i), v.nuovoDatabase, [&] { pulsazione(); });
                 Fs().CreaCartella(v.nuovaCartella);
+                std::vector<std::pair<std::string, std::string>> spostamenti{
+                    {lavoro + restituiti.GetItem(i), v.nuovoDatabase}};
                 ClsInsieme compagni;
                 compagni.GetFilenames(cartellaLavoro, base + "_*");
                 for (int j = 1; j <= compagni.Count(); ++j) {
                     const std::string f = compagni.GetItem(j);
-                    SpostaFile(lavoro + f,
-                               v.nuovaCartella + Separatore() + f.substr(base.size() + 1),
-                               [&] { pulsazione(); });
-                    pulsazione();
+                    spostamenti.emplace_back(
+                        lavoro + f, v.nuovaCartella + Separatore() + f.substr(base.size() + 1));
                 }
+                // Staged names: flushed together, before the journal confirms anything.
+                SpostaFiles(spostamenti, [&] { pulsazione(); });
                 Fs().SincronizzaCartella(v.nuovaCartella);
                 v.identitaNuova = Fs().Info(v.nuovaCartella).identita;
                 o.Avanzamento(75.0 + 20.0 * i / n);

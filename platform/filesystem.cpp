@@ -4,6 +4,7 @@
 
 #include <cerrno>
 
+#include <algorithm>
 #include <atomic>
 #include <utility>
 
@@ -198,6 +199,48 @@ void SpostaFile(const std::string& da, const std::string& a, const std::function
         Fs().Rimuovi(da);
     }
     Fs().SincronizzaCartella(CartellaDi(a));
+}
+
+void SpostaFiles(const std::vector<std::pair<std::string, std::string>>& coppie,
+                 const std::function<void()>& battito) {
+    // A few files are flushed one by one: a flush of the volume would also wait for whatever
+    // else is being written there.
+    constexpr size_t kPochi = 16;
+    if (coppie.size() <= kPochi) {
+        for (const auto& [da, a] : coppie) SpostaFile(da, a, battito);
+        return;
+    }
+    std::vector<std::string> cartelle;  // each destination folder once, in order
+    for (const auto& [da, a] : coppie) {
+        try {
+            Fs().Rinomina(da, a);
+        } catch (const Errore& e) {
+            if (!e.TraVolumi()) throw;
+            try {
+                CopiaFile(da, a, false, battito);  // flushed below with the rest
+            } catch (...) {
+                try {
+                    if (Fs().Info(a).esiste) Fs().Rimuovi(a);
+                } catch (...) {  // the medium may be gone: the error below says so
+                }
+                throw;
+            }
+            Fs().Rimuovi(da);
+        }
+        const std::string c = CartellaDi(a);
+        if (std::find(cartelle.begin(), cartelle.end(), c) == cartelle.end()) cartelle.push_back(c);
+        if (battito) battito();
+    }
+    for (const std::string& c : cartelle) {
+        if (Fs().SincronizzaVolume(c)) continue;
+        for (const auto& [da, a] : coppie) {
+            if (CartellaDi(a) != c) continue;
+            File f(a, ModoApertura::Lettura);
+            f.Sincronizza();
+            if (battito) battito();
+        }
+    }
+    for (const std::string& c : cartelle) Fs().SincronizzaCartella(c);
 }
 
 void RimuoviAlbero(const std::string& cartella) {

@@ -8,6 +8,7 @@
 #include <functional>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace bv {
@@ -69,6 +70,9 @@ class FileSystem {
     virtual void Rimuovi(const std::string& percorso) = 0;
     // Makes a created, removed or renamed entry of the folder durable.
     virtual void SincronizzaCartella(const std::string& cartella) = 0;
+    // Flushes to the device everything written on the volume of the path, in one call; false,
+    // with nothing done, where the platform has no such call (callers flush each file).
+    virtual bool SincronizzaVolume(const std::string& percorso) = 0;
     // Bytes the user may still write on the volume of the path; -1 when the query fails.
     virtual double SpazioLibero(const std::string& percorso) = 0;
     virtual void CambiaCartellaCorrente(const std::string& cartella) = 0;
@@ -150,6 +154,13 @@ void CopiaFile(const std::string& da, const std::string& a, bool durevole = true
 // partial file behind.
 void SpostaFile(const std::string& da, const std::string& a,
                 const std::function<void()>& battito = {});
+// Moves many files (source, destination) durably, as SpostaFile does each, but flushing once:
+// every file renamed (copied across file systems), then the data flushed for the whole volume
+// where the platform can (else file by file), then each destination folder once. Thousands of
+// small files so cost a few flushes, not two each. On a failure the files already moved stay
+// at their destination (the caller's staged names), none half-copied.
+void SpostaFiles(const std::vector<std::pair<std::string, std::string>>& coppie,
+                 const std::function<void()>& battito = {});
 // Removes a folder with everything in it (the program's own temporary folders).
 void RimuoviAlbero(const std::string& cartella);
 // The folder part of a path and its last name (platform separators).

@@ -254,6 +254,20 @@ class FsPosix final : public FileSystem {
         }
     }
 
+    bool SincronizzaVolume(const std::string& percorso) override {
+        const std::string c = percorso.empty() ? "." : percorso;
+        const int h = ::open(c.c_str(), O_RDONLY | O_CLOEXEC);
+        if (h < 0) Fallisci(c, Oggetto::Cartella, "open");
+        const int r = ::syncfs(h);
+        const int e = errno;
+        ::close(h);
+        if (r != 0) {
+            errno = e;
+            Fallisci(c, Oggetto::Cartella, "syncfs");
+        }
+        return true;
+    }
+
     double SpazioLibero(const std::string& percorso) override {
         struct statvfs sv {};
         if (percorso.empty() || ::statvfs(percorso.c_str(), &sv) != 0) return -1;

@@ -278,6 +278,10 @@ class FsWin32 final : public FileSystem {
         // offers no flush of a folder to an ordinary user.
     }
 
+    bool SincronizzaVolume(const std::string& /*percorso*/) override {
+        return false;  // a volume's flush needs an administrator: each file is flushed instead
+    }
+
     double SpazioLibero(const std::string& percorso) override {
         if (percorso.empty()) return -1;
         ULARGE_INTEGER disponibili{};

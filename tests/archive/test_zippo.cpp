@@ -492,3 +492,54 @@ INSTANTIATE_TEST_SUITE_P(Dimensioni, PezziParalleli,
 
 }  // namespace
 }  // namespace bv
+
+namespace bv {
+namespace {
+
+// One archive kept open for many additions: the very bytes that additions one at a time give
+// (the directory only written once), a repeated name handed to the library mid-way, and after
+// a failure every later call and the close report it.
+TEST_F(Zippo, SessioneUgualeAlleAggiunteUnaAllaVolta) {
+    std::vector<std::pair<std::string, std::string>> file;  // path, member name
+    for (int i = 0; i < 30; ++i) {
+        const std::string p = t_ / ("src/f" + std::to_string(i));
+        test::ScriviFile(p, std::string(static_cast<size_t>(i * 97), static_cast<char>('a' + i % 7)));
+        file.emplace_back(p, "a_f" + std::to_string(i));
+    }
+    strumenti::GeneraBinario(t_ / "src/grande.mdb", (3 << 20) + 5, 2);  // pieces on every core
+    file.emplace(file.begin() + 10, t_ / "src/grande.mdb", "grande.mdb");
+    const std::string unoAllaVolta = t_ / "uno.zip";
+    for (const auto& [p, nome] : file) ASSERT_EQ(ComprimiCome(p, nome, unoAllaVolta), 0);
+    {
+        SessioneZip s(zip_);
+        for (const auto& [p, nome] : file) ASSERT_EQ(s.ComprimiCome(p, nome), 0);
+        ASSERT_EQ(s.Chiudi(), 0);
+    }
+    EXPECT_TRUE(test::LeggiTesto(zip_) == test::LeggiTesto(unoAllaVolta));
+    EXPECT_EQ(Membri(zip_).size(), file.size());
+
+    test::ScriviFile(t_ / "src/nuovo", "nuovo contenuto");
+    SessioneZip s(zip_);  // an existing archive: appended to
+    ASSERT_EQ(s.ComprimiCome(t_ / "src/f3", "z1"), 0);
+    ASSERT_EQ(s.ComprimiCome(t_ / "src/nuovo", "a_f5"), 0);  // a name already there: replaced
+    ASSERT_EQ(s.ComprimiCome(t_ / "src/f4", "z2"), 0);
+    ASSERT_EQ(s.Chiudi(), 0);
+    const auto m = Membri(zip_);
+    EXPECT_EQ(m.size(), file.size() + 2);
+    EXPECT_EQ(m.at("a_f5"), "nuovo contenuto");
+    EXPECT_EQ(m.at("z2"), test::LeggiTesto(t_ / "src/f4"));
+
+    SessioneZip guasta(t_ / "guasta.zip");
+    ASSERT_EQ(guasta.ComprimiCome(t_ / "src/f3", "a"), 0);
+    EXPECT_EQ(guasta.ComprimiCome(t_ / "src/manca", "b"), zip_codice::ApreFile);  // not fatal
+    {
+        test::FsGuasto g;
+        g.scritturaCheFallisce = 1;
+        EXPECT_EQ(guasta.ComprimiCome(t_ / "src/f4", "c"), zip_codice::DiscoPieno);
+    }
+    EXPECT_EQ(guasta.ComprimiCome(t_ / "src/f5", "d"), zip_codice::DiscoPieno);
+    EXPECT_EQ(guasta.Chiudi(), zip_codice::DiscoPieno);
+}
+
+}  // namespace
+}  // namespace bv

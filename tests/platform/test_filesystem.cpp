@@ -4,6 +4,8 @@
 #include <stdlib.h>
 
 #include <cerrno>
+#include <map>
+#include <vector>
 
 #include "tests/support/variabili.h"
 #include "platform/errore.h"
@@ -156,6 +158,68 @@ TEST(Percorsi, CartellaFloppy) {
     EXPECT_EQ(CartellaFloppy(), "/mnt/chiavetta/");
     test::TogliVariabile("BVBACKUP_FLOPPY");
 }
+
+}  // namespace
+}  // namespace bv
+
+namespace bv {
+namespace {
+
+// Many files moved as one batch: each arrives whole and leaves its source, and the flushes
+// are one per volume where the platform has it, else one per file; across file systems the
+// files are copied. A handful still go one by one, each flushed.
+struct CasoSpostamento {
+    const char* nome;
+    int file;
+    bool volumeSenzaFlush;
+    bool traVolumi;
+    int flushVolume;  // "syncfs" expected
+    int flushFile;    // "fsync" of single files expected
+};
+
+class SpostaFilesTest : public ::testing::TestWithParam<CasoSpostamento> {};
+
+TEST_P(SpostaFilesTest, TuttiArrivanoConIFlushAttesi) {
+    const CasoSpostamento& c = GetParam();
+    test::CartellaTemp t;
+    test::CreaCartelle(t / "da");
+    test::CreaCartelle(t / "a");
+    std::vector<std::pair<std::string, std::string>> coppie;
+    for (int i = 0; i < c.file; ++i) {
+        const std::string n = "f" + std::to_string(i);
+        test::ScriviFile(t / ("da/" + n), std::string(static_cast<size_t>(i) * 10, 'x') + n);
+        coppie.emplace_back(t / ("da/" + n), t / ("a/" + n));
+    }
+    std::map<std::string, int> operazioni;
+    {
+        test::FsGuasto g;
+        g.volumeSenzaFlush = c.volumeSenzaFlush;
+        if (c.traVolumi) g.errnoRinomina = EXDEV;
+        g.prima = [&](const char* op, const std::string&) {
+            ++operazioni[op];
+            return 0;
+        };
+        SpostaFiles(coppie);
+    }
+    for (int i = 0; i < c.file; ++i) {
+        const std::string n = "f" + std::to_string(i);
+        EXPECT_FALSE(test::Esiste(t / ("da/" + n)));
+        EXPECT_EQ(test::LeggiTesto(t / ("a/" + n)), std::string(static_cast<size_t>(i) * 10, 'x') + n);
+    }
+    EXPECT_EQ(operazioni["syncfs"], c.flushVolume);
+    // Windows has no flush of a volume for an ordinary user: there each file is flushed.
+    const bool fileAFile = c.volumeSenzaFlush || (test::kSuWindows && c.flushVolume > 0);
+    EXPECT_EQ(operazioni["fsync"], fileAFile ? c.file : c.flushFile);
+    EXPECT_GE(operazioni["fsync-dir"], 1);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Casi, SpostaFilesTest,
+    ::testing::Values(CasoSpostamento{"pochi", 3, false, false, 0, 3},
+                      CasoSpostamento{"molti", 200, false, false, 1, 0},
+                      CasoSpostamento{"molti_senza_flush_del_volume", 200, true, false, 1, 200},
+                      CasoSpostamento{"molti_tra_volumi", 200, false, true, 1, 0}),
+    [](const auto& i) { return std::string(i.param.nome); });
 
 }  // namespace
 }  // namespace bv

@@ -70,6 +70,14 @@ class FsGuasto final : public FileSystem {
         Prima("fsync-dir", c);
         reale_.SincronizzaCartella(c);
     }
+    bool SincronizzaVolume(const std::string& p) override {
+        Prima("syncfs", p);
+        if (errnoSincronizza != 0)
+            throw ErroreDaErrno(errnoSincronizza, p, Oggetto::Cartella, "syncfs (guasto di prova)");
+        return !volumeSenzaFlush && reale_.SincronizzaVolume(p);
+    }
+    // The volume cannot be flushed in one call (as on Windows): files are flushed one by one.
+    bool volumeSenzaFlush = false;
     double SpazioLibero(const std::string& p) override {
         return spazio ? spazio(p) : reale_.SpazioLibero(p);
     }
