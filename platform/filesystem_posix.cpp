@@ -5,6 +5,7 @@
 #include <sys/statvfs.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <fstream>
 #include <memory>
@@ -130,10 +131,15 @@ class FsPosix final : public FileSystem {
         return static_cast<size_t>(r);
     }
 
+    // At most this much per call: Linux copies one large write into the page cache many
+    // times slower than the same bytes in pieces that stay in the processor's cache (measured:
+    // 100 MB in 1 MiB writes 0.25-0.49 s, in 256 KiB writes 0.03 s). Callers loop anyway.
+    static constexpr size_t kMassimoPerScrittura = 256 * 1024;
+
     size_t Scrivi(int h, const void* buf, size_t n) override {
         ssize_t w;
         do {
-            w = ::write(h, buf, n);
+            w = ::write(h, buf, std::min(n, kMassimoPerScrittura));
         } while (w < 0 && errno == EINTR);
         if (w < 0) Fallisci(Nome(h), Oggetto::File, "write");
         return static_cast<size_t>(w);
@@ -142,7 +148,7 @@ class FsPosix final : public FileSystem {
     size_t ScriviDa(int h, uint64_t offset, const void* buf, size_t n) override {
         ssize_t w;
         do {
-            w = ::pwrite(h, buf, n, static_cast<off_t>(offset));
+            w = ::pwrite(h, buf, std::min(n, kMassimoPerScrittura), static_cast<off_t>(offset));
         } while (w < 0 && errno == EINTR);
         if (w < 0) Fallisci(Nome(h), Oggetto::File, "pwrite");
         return static_cast<size_t>(w);

@@ -490,6 +490,31 @@ TEST_P(PezziParalleli, StessiByteEStessoRapporto) {
 INSTANTIATE_TEST_SUITE_P(Dimensioni, PezziParalleli,
                          ::testing::Values(0, 1, 1U << 20, 2U << 20, (9U << 20) + 123));
 
+// Pieces are joined where each one's last block ends, at any bit of a byte and after any kind
+// of block (stored for noise, Huffman-coded for text): many mixes, each read back whole.
+TEST_F(Zippo, PezziDiOgniTipoGiuntiInUnSoloFlusso) {
+    std::mt19937 gen(11);
+    for (int caso = 0; caso < 12; ++caso) {
+        std::string dati((1U << 20) + gen() % (2U << 20), '\0');
+        size_t i = 0;
+        while (i < dati.size()) {
+            const size_t tratto = std::min<size_t>(dati.size() - i, 1000 + gen() % 400000);
+            const bool rumore = gen() % 3 == 0;
+            for (size_t k = 0; k < tratto; ++k, ++i)
+                dati[i] = static_cast<char>(rumore ? gen() : "ab cd\n"[gen() % (2 + caso % 5)]);
+        }
+        const std::string nome = "m" + std::to_string(caso) + ".mdb";
+        test::ScriviFile(t_ / ("src/" + nome), dati);
+        ASSERT_EQ(Comprimi(t_ / ("src/" + nome), zip_, 0), 0);
+    }
+    const auto m = Membri(zip_);
+    ASSERT_EQ(m.size(), 12U);
+    for (int caso = 0; caso < 12; ++caso) {
+        const std::string nome = "m" + std::to_string(caso) + ".mdb";
+        EXPECT_TRUE(m.at(nome) == test::LeggiTesto(t_ / ("src/" + nome))) << nome;
+    }
+}
+
 }  // namespace
 }  // namespace bv
 
