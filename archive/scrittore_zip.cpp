@@ -8,7 +8,10 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <condition_variable>
+#include <deque>
 #include <memory>
+#include <mutex>
 #include <thread>
 #include <vector>
 
@@ -66,6 +69,7 @@ struct Pezzo {
     size_t nOut = 0;
     uint32_t crc = 0;
     bool riuscito = false;
+    bool pronto = true;  // no helper at work on it
 };
 
 // The deflate of one slot of the batch, kept from piece to piece. Pieces are deflated whole by
@@ -152,9 +156,76 @@ File ApriArchivio(const std::string& archivio) {
 
 }  // namespace
 
+// Deflates pieces on helper threads, one per core, started with the first file of more than
+// one piece and kept until the archive is closed. The caller reads and writes meanwhile, so
+// reading, deflating and writing overlap.
 struct Compressori {
-    std::vector<Pezzo> lotto;
-    std::vector<std::unique_ptr<Deflatore>> deflatori;  // one per slot of the batch
+    explicit Compressori(size_t filiere) : lotto(filiere * 2), filiere_(filiere) {}
+    ~Compressori() {
+        {
+            std::lock_guard<std::mutex> l(m);
+            fine = true;
+        }
+        cv.notify_all();
+        for (std::thread& t : aiutanti) t.join();
+    }
+    Compressori(const Compressori&) = delete;
+    Compressori& operator=(const Compressori&) = delete;
+
+    void Affida(Pezzo& p) {
+        if (aiutanti.empty()) {
+            for (size_t t = 0; t < filiere_; ++t) aiutanti.emplace_back([this] { Lavora(); });
+        }
+        {
+            std::lock_guard<std::mutex> l(m);
+            p.pronto = false;
+            coda.push_back(&p);
+            ++inVolo;
+        }
+        cv.notify_all();
+    }
+    void Attendi(const Pezzo& p) {
+        std::unique_lock<std::mutex> l(m);
+        cv.wait(l, [&] { return p.pronto; });
+    }
+    // Before the pieces' memory may be reused or freed (after a failure too).
+    void AttendiTutti() {
+        std::unique_lock<std::mutex> l(m);
+        cv.wait(l, [&] { return inVolo == 0; });
+    }
+
+    std::vector<Pezzo> lotto;  // the pieces in flight, used in turn
+    Deflatore locale;          // the caller's own, for files of one piece
+
+  private:
+    void Lavora() {
+        Deflatore d;
+        for (;;) {
+            Pezzo* p = nullptr;
+            {
+                std::unique_lock<std::mutex> l(m);
+                cv.wait(l, [&] { return fine || !coda.empty(); });
+                if (coda.empty()) return;
+                p = coda.front();
+                coda.pop_front();
+            }
+            d.Deflata(*p);
+            {
+                std::lock_guard<std::mutex> l(m);
+                p->pronto = true;
+                --inVolo;
+            }
+            cv.notify_all();
+        }
+    }
+
+    size_t filiere_;
+    std::vector<std::thread> aiutanti;
+    std::mutex m;
+    std::condition_variable cv;
+    std::deque<Pezzo*> coda;
+    size_t inVolo = 0;
+    bool fine = false;
 };
 
 ScrittoreZip::ScrittoreZip(const std::string& archivio)
@@ -232,70 +303,76 @@ EsitoAccoda ScrittoreZip::Accoda(const std::string& file, const std::string& nom
     const uint64_t inizio = fineDati_;
     modificato_ = true;
 
-    // Read a few pieces, deflate them on every core, write them in order; again until the end.
-    // Reading, writing and the progress calls stay on the caller's thread.
+    // Pieces are read, handed to the helpers and written in order as they come back, a few in
+    // flight at a time. Reading, writing and the progress calls stay on the caller's thread.
     File sorgente(file, ModoApertura::Lettura);
-    const size_t filiere = std::clamp<size_t>(std::thread::hardware_concurrency(), 1, 8);
     if (!compressori_) {
-        compressori_ = std::make_unique<Compressori>();
-        compressori_->lotto.resize(filiere * 2);
-        compressori_->deflatori.resize(filiere * 2);
+        compressori_ = std::make_unique<Compressori>(
+            std::clamp<size_t>(std::thread::hardware_concurrency(), 1, 8));
     }
-    std::vector<Pezzo>& lotto = compressori_->lotto;
+    Compressori& c = *compressori_;
+    std::vector<Pezzo>& lotto = c.lotto;
     uLong crc = crc32(0L, Z_NULL, 0);
     uint64_t letti = 0;
     uint64_t compressi = 0;
-    bool intestazioneScritta = false;
     bool campiScritti = false;  // CRC and sizes already in the local header
-    for (bool finito = false; !finito;) {
-        size_t quanti = 0;
-        while (quanti < lotto.size() && !finito) {
-            Pezzo& p = lotto[quanti++];
-            if (p.in.size() < kBlocco) p.in.resize(kBlocco);
-            p.n = sorgente.LeggiTutto(p.in.data(), kBlocco);
-            p.ultimo = finito = p.n < kBlocco;
-            letti += p.n;
+
+    const auto leggi = [&](Pezzo& p) {
+        if (p.in.size() < kBlocco) p.in.resize(kBlocco);
+        p.n = sorgente.LeggiTutto(p.in.data(), kBlocco);
+        p.ultimo = p.n < kBlocco;
+        letti += p.n;
+    };
+    const auto accogli = [&](const Pezzo& p) {
+        if (!p.riuscito) throw ErroreStandard(num::ErroreInterno, "deflate di " + file);
+        crc = crc32_combine(crc, p.crc, static_cast<z_off_t>(p.n));
+        compressi += p.nOut;
+    };
+    leggi(lotto[0]);
+    if (lotto[0].ultimo) {
+        // A file of one piece (most companion files): deflated here, and its header, which
+        // already knows the CRC and sizes, goes out with the data in one write.
+        Pezzo& p = lotto[0];
+        c.locale.Deflata(p);
+        accogli(p);
+        for (int k = 0; k < 4; ++k) {
+            locale[14 + k] = static_cast<uint8_t>(crc >> (8 * k));
+            locale[18 + k] = static_cast<uint8_t>(compressi >> (8 * k));
+            locale[22 + k] = static_cast<uint8_t>(letti >> (8 * k));
         }
-        for (size_t i = 0; i < quanti; ++i) {
-            if (!compressori_->deflatori[i])
-                compressori_->deflatori[i] = std::make_unique<Deflatore>();
-        }
-        const auto lavora = [&](size_t primo) {
-            for (size_t i = primo; i < quanti; i += filiere) compressori_->deflatori[i]->Deflata(lotto[i]);
-        };
-        std::vector<std::thread> aiutanti;
-        for (size_t t = 1; t < std::min(filiere, quanti); ++t) aiutanti.emplace_back(lavora, t);
-        lavora(0);
-        for (std::thread& t : aiutanti) t.join();
-        for (size_t i = 0; i < quanti; ++i) {
-            const Pezzo& p = lotto[i];
-            if (!p.riuscito) throw ErroreStandard(num::ErroreInterno, "deflate di " + file);
-            crc = crc32_combine(crc, p.crc, static_cast<z_off_t>(p.n));
-            compressi += p.nOut;
-        }
-        if (!intestazioneScritta && finito && quanti == 1) {
-            // A file read in one piece (most companion files): the header already knows its
-            // CRC and sizes, and goes out with the data in one write.
-            const Pezzo& p = lotto[0];
-            for (int k = 0; k < 4; ++k) {
-                locale[14 + k] = static_cast<uint8_t>(crc >> (8 * k));
-                locale[18 + k] = static_cast<uint8_t>(compressi >> (8 * k));
-                locale[22 + k] = static_cast<uint8_t>(letti >> (8 * k));
-            }
-            campiScritti = true;
-            locale.insert(locale.end(), p.out.begin(), p.out.begin() + static_cast<long>(p.nOut));
-            a_.ScriviTuttoDa(inizio, locale.data(), locale.size());
-            locale.resize(locale.size() - p.nOut);
-            intestazioneScritta = true;
-        } else {
-            if (!intestazioneScritta) {
-                a_.Posiziona(inizio);
-                a_.ScriviTutto(locale.data(), locale.size());
-                intestazioneScritta = true;
-            }
-            for (size_t i = 0; i < quanti; ++i) a_.ScriviTutto(lotto[i].out.data(), lotto[i].nOut);
-        }
+        campiScritti = true;
+        locale.insert(locale.end(), p.out.begin(), p.out.begin() + static_cast<long>(p.nOut));
+        a_.ScriviTuttoDa(inizio, locale.data(), locale.size());
+        locale.resize(locale.size() - p.nOut);
         if (avanzamento) avanzamento(letti);
+    } else {
+        // Whatever happens, no helper may still be at work on a piece when this returns.
+        struct Attesa {
+            Compressori& c;
+            ~Attesa() { c.AttendiTutti(); }
+        } attesa{c};
+        a_.Posiziona(inizio);
+        a_.ScriviTutto(locale.data(), locale.size());
+        c.Affida(lotto[0]);
+        size_t affidati = 1;
+        size_t scritti = 0;
+        bool finito = false;
+        while (scritti < affidati) {
+            if (!finito && affidati - scritti < lotto.size()) {
+                Pezzo& p = lotto[affidati % lotto.size()];
+                leggi(p);
+                finito = p.ultimo;
+                c.Affida(p);
+                ++affidati;
+                continue;
+            }
+            Pezzo& p = lotto[scritti % lotto.size()];
+            c.Attendi(p);
+            accogli(p);
+            a_.ScriviTutto(p.out.data(), p.nOut);
+            ++scritti;
+            if (avanzamento) avanzamento(letti);
+        }
     }
     if (letti >= kLimite32 || compressi >= kLimite32) {  // the file grew while it was read
         throw ErroreStandard(num::AccessoPercorso, file + " modificato durante la compressione");

@@ -5,11 +5,14 @@
 
 #include <algorithm>
 #include <atomic>
+#include <condition_variable>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <map>
 #include <memory>
+#include <mutex>
+#include <thread>
 #include <utility>
 #include <vector>
 
@@ -147,6 +150,165 @@ std::string MotivoRifiuto(zip_t* z, zip_int64_t membri) {
     return {};
 }
 
+// Inflates the members of an archive on helper threads, each with its own handle on it, ahead
+// of the caller, who takes their data member after member in the archive's order. The caller
+// keeps every file-system call, the log and the questions, in the order they had without
+// helpers; the helpers only read the archive. Each member in flight holds at most a few pieces,
+// so memory stays bounded whatever the members' sizes.
+class InflazioneParallela {
+  public:
+    enum class Esito { Dati, Fine, Errore };
+
+    InflazioneParallela(const std::string& archivio, zip_uint64_t membri) : membri_(membri) {
+        const size_t filiere = std::clamp<size_t>(std::thread::hardware_concurrency(), 1, 8);
+        for (size_t t = 0; t < std::min<zip_uint64_t>(filiere, membri); ++t)
+            filiere_.emplace_back([this, archivio] { Lavora(archivio); });
+    }
+    ~InflazioneParallela() {
+        {
+            std::lock_guard<std::mutex> l(m_);
+            fermati_ = true;
+        }
+        cv_.notify_all();
+        for (std::thread& t : filiere_) t.join();
+    }
+    InflazioneParallela(const InflazioneParallela&) = delete;
+    InflazioneParallela& operator=(const InflazioneParallela&) = delete;
+
+    // The next piece of member i: Dati with `pezzo` filled, Fine after the last, Errore with
+    // the log line of a read that failed (a damaged member, a wrong CRC).
+    Esito Prossimo(zip_uint64_t i, std::vector<unsigned char>& pezzo, std::string& errore) {
+        std::unique_lock<std::mutex> l(m_);
+        Membro& m = membri_[i];
+        if (corrente_ != i) {
+            corrente_ = i;
+            cv_.notify_all();  // its helper may have been waiting for room
+        }
+        cv_.wait(l, [&] { return m.letti < m.pezzi.size() || m.finito; });
+        if (m.letti < m.pezzi.size()) {
+            pezzo = std::move(m.pezzi[m.letti++]);
+            inAttesa_ -= pezzo.size();
+            if (m.letti == m.pezzi.size()) {
+                m.pezzi.clear();
+                m.letti = 0;
+            }
+            l.unlock();
+            cv_.notify_all();
+            return Esito::Dati;
+        }
+        if (m.errore) {
+            errore = m.messaggio;
+            return Esito::Errore;
+        }
+        return Esito::Fine;
+    }
+
+    // Member i is not wanted (a folder, a file the user keeps): its helper moves on.
+    void Salta(zip_uint64_t i) {
+        {
+            std::lock_guard<std::mutex> l(m_);
+            Membro& m = membri_[i];
+            m.scartato = true;
+            for (size_t k = m.letti; k < m.pezzi.size(); ++k) inAttesa_ -= m.pezzi[k].size();
+            m.pezzi.clear();
+            m.letti = 0;
+        }
+        cv_.notify_all();
+    }
+
+  private:
+    static constexpr size_t kPezzo = 256 * 1024;
+    static constexpr size_t kPezziInAttesa = 8;  // of the member the caller is on: 2 MiB
+    // Of the members after it, all together: the helpers wait rather than run further ahead.
+    static constexpr size_t kByteInAttesa = 8 << 20;
+
+    struct Membro {
+        std::vector<std::vector<unsigned char>> pezzi;
+        size_t letti = 0;  // pieces of `pezzi` already taken
+        bool finito = false;
+        bool errore = false;
+        bool scartato = false;
+        std::string messaggio;
+    };
+
+    void Concludi(Membro& m, const std::string& errore) {
+        {
+            std::lock_guard<std::mutex> l(m_);
+            m.finito = true;
+            m.errore = !errore.empty();
+            m.messaggio = errore;
+        }
+        cv_.notify_all();
+    }
+
+    void Lavora(const std::string& archivio) {
+        int codice = 0;
+        ZipPtr z(zip_open(archivio.c_str(), ZIP_RDONLY | ZIP_CHECKCONS, &codice));
+        for (;;) {
+            zip_uint64_t i = 0;
+            {
+                std::lock_guard<std::mutex> l(m_);
+                if (fermati_ || prossimo_ >= membri_.size()) return;
+                i = prossimo_++;
+            }
+            Membro& m = membri_[i];
+            if (!z) {
+                Concludi(m, "Impossibile aprire l'archivio " + archivio + ": " +
+                                TestoErroreZip(codice));
+                continue;
+            }
+            const char* c = zip_get_name(z.get(), i, 0);
+            const std::string contesto =
+                "Membro " + std::string(c != nullptr ? c : "") + " di " + archivio + ": ";
+            FileZipPtr f(zip_fopen_index(z.get(), i, 0));
+            if (!f) {
+                Concludi(m, contesto + zip_strerror(z.get()));
+                continue;
+            }
+            for (;;) {
+                std::vector<unsigned char> pezzo(kPezzo);
+                const zip_int64_t r = zip_fread(f.get(), pezzo.data(), pezzo.size());
+                if (r < 0) {
+                    Concludi(m, contesto + zip_file_strerror(f.get()));
+                    break;
+                }
+                if (r == 0) {
+                    Concludi(m, "");
+                    break;
+                }
+                pezzo.resize(static_cast<size_t>(r));
+                if (pezzo.size() < kPezzo) pezzo.shrink_to_fit();  // a small file's whole data
+                std::unique_lock<std::mutex> l(m_);
+                // The member the caller is on never waits for the others: no deadlock, and
+                // the members ahead of it are always taken before it.
+                cv_.wait(l, [&] {
+                    return fermati_ || m.scartato ||
+                           (m.pezzi.size() - m.letti < kPezziInAttesa &&
+                            (i == corrente_ || inAttesa_ < kByteInAttesa));
+                });
+                if (fermati_) return;
+                if (m.scartato) {
+                    m.finito = true;
+                    break;
+                }
+                inAttesa_ += pezzo.size();
+                m.pezzi.push_back(std::move(pezzo));
+                l.unlock();
+                cv_.notify_all();
+            }
+        }
+    }
+
+    std::vector<Membro> membri_;
+    std::mutex m_;
+    std::condition_variable cv_;
+    zip_uint64_t prossimo_ = 0;  // the next member a helper takes
+    zip_uint64_t corrente_ = 0;  // the member the caller reads or waits for
+    size_t inAttesa_ = 0;        // bytes inflated and not yet taken
+    bool fermati_ = false;
+    std::vector<std::thread> filiere_;
+};
+
 // A member's path ("/" between its names) with the platform's separators.
 std::string Nativo(std::string relativo) {
     std::replace(relativo.begin(), relativo.end(), '/', Separatore());
@@ -205,11 +367,12 @@ int ConfrontaMembri(const std::string& archivio, const std::map<std::string, std
         Log("Impossibile aprire l'archivio " + archivio + ": " + TestoErroreZip(errore));
         return errore == ZIP_ER_NOENT ? zip_codice::ArchivioMancante : zip_codice::ErroreGrave;
     }
-    std::vector<unsigned char> membro(kBlocco);
+    std::vector<unsigned char> membro;
     std::vector<unsigned char> file(kBlocco);
     std::map<std::string, bool> visti;
     uint64_t fatti = 0;
-    const zip_int64_t membri = zip_get_num_entries(z.get(), 0);
+    const zip_int64_t membri = std::max<zip_int64_t>(zip_get_num_entries(z.get(), 0), 0);
+    InflazioneParallela inflazione(archivio, static_cast<zip_uint64_t>(membri));
     for (zip_int64_t i = 0; i < membri; ++i) {
         const auto indice = static_cast<zip_uint64_t>(i);
         zip_stat_t st;
@@ -227,19 +390,14 @@ int ConfrontaMembri(const std::string& archivio, const std::map<std::string, std
             sorgente = std::make_unique<File>(s->second, ModoApertura::Lettura);
             if (sorgente->Dimensione() != st.size) diverso(nome + ": dimensione diversa");
         }
-        FileZipPtr letto(zip_fopen_index(z.get(), indice, 0));
-        if (!letto) {
-            Log("Membro " + nome + " di " + archivio + ": " + zip_strerror(z.get()));
-            return zip_codice::ErroreFormato;
-        }
-        for (;;) {
-            const zip_int64_t r = zip_fread(letto.get(), membro.data(), membro.size());
-            if (r < 0) {
-                Log("Membro " + nome + " di " + archivio + ": " + zip_file_strerror(letto.get()));
+        for (std::string errore;;) {
+            const auto letto = inflazione.Prossimo(indice, membro, errore);
+            if (letto == InflazioneParallela::Esito::Errore) {
+                Log(errore);
                 return zip_codice::ErroreFormato;
             }
-            if (r == 0) break;
-            const auto quanti = static_cast<size_t>(r);
+            if (letto == InflazioneParallela::Esito::Fine) break;
+            const size_t quanti = membro.size();
             if (sorgente && esito.uguali &&
                 (sorgente->LeggiTutto(file.data(), quanti) != quanti ||
                  std::memcmp(file.data(), membro.data(), quanti) != 0)) {
@@ -478,7 +636,8 @@ int Estrai(const std::string& archivio, const std::string& cartella, bool elenco
     bool sovrascriviNessuno = false;
     uint64_t fatti = 0;
     static std::atomic<unsigned> contatore{0};
-    std::vector<unsigned char> buf(kBlocco);
+    std::vector<unsigned char> buf;
+    InflazioneParallela inflazione(archivio, static_cast<zip_uint64_t>(std::max<zip_int64_t>(membri, 0)));
 
     for (zip_int64_t i = 0; i < membri; ++i) {
         const auto indice = static_cast<zip_uint64_t>(i);
@@ -491,7 +650,10 @@ int Estrai(const std::string& archivio, const std::string& cartella, bool elenco
         std::string temporaneo;
         try {
             CreaCartelle(base, nome);
-            if (nome.back() == '/') continue;  // a folder entry
+            if (nome.back() == '/') {  // a folder entry
+                inflazione.Salta(indice);
+                continue;
+            }
             const std::string destinazione = base + Nativo(nome);
             // A link already in the folder must not lead the member elsewhere.
             const std::string genitore = PercorsoCanonico(CartellaDi(destinazione));
@@ -503,28 +665,26 @@ int Estrai(const std::string& archivio, const std::string& cartella, bool elenco
             if (Fs().Info(destinazione).esiste && (chiediSovrascrittura || sovrascriviNessuno)) {
                 const int r = sovrascriviNessuno ? 104 : CbSovrascrivi(nome);
                 if (r == 104) sovrascriviNessuno = true;
-                if (r != 102) continue;
-            }
-            FileZipPtr membro(zip_fopen_index(z.get(), indice, 0));
-            if (!membro) {
-                Log("Membro " + nome + " di " + archivio + ": " + zip_strerror(z.get()));
-                return zip_codice::ErroreFormato;
+                if (r != 102) {
+                    inflazione.Salta(indice);
+                    continue;
+                }
             }
             temporaneo = CartellaDi(destinazione) + Separatore() + ".~bv" + std::to_string(IdProcesso()) + "-" +
                          std::to_string(contatore++) + ".tmp";
             File out(temporaneo, ModoApertura::ScritturaEsclusiva);
             uint64_t scritti = 0;
-            for (;;) {
-                const zip_int64_t r = zip_fread(membro.get(), buf.data(), buf.size());
-                if (r < 0) {
-                    Log("Membro " + nome + " di " + archivio + ": " +
-                        zip_file_strerror(membro.get()));
+            for (std::string errore;;) {
+                const auto esito = inflazione.Prossimo(indice, buf, errore);
+                if (esito == InflazioneParallela::Esito::Errore) {
+                    Log(errore);
                     out.Chiudi();
                     Fs().Rimuovi(temporaneo);
                     return zip_codice::ErroreFormato;
                 }
-                if (r == 0) break;
-                scritti += static_cast<uint64_t>(r);
+                if (esito == InflazioneParallela::Esito::Fine) break;
+                const size_t r = buf.size();
+                scritti += r;
                 // Never more than the member declares: a lying header cannot fill the disk.
                 if ((st.valid & ZIP_STAT_SIZE) != 0 && scritti > st.size) {
                     Log("Membro " + nome + " di " + archivio + ": piu' dati dei " +
@@ -533,8 +693,8 @@ int Estrai(const std::string& archivio, const std::string& cartella, bool elenco
                     Fs().Rimuovi(temporaneo);
                     return zip_codice::ErroreFormato;
                 }
-                out.ScriviTutto(buf.data(), static_cast<size_t>(r));
-                fatti += static_cast<uint64_t>(r);
+                out.ScriviTutto(buf.data(), r);
+                fatti += r;
                 if (avanzamento) avanzamento(fatti);
             }
             out.Chiudi();
