@@ -161,8 +161,16 @@ class InflazioneParallela {
 
     InflazioneParallela(const std::string& archivio, zip_uint64_t membri) : membri_(membri) {
         const size_t filiere = std::clamp<size_t>(std::thread::hardware_concurrency(), 1, 8);
-        for (size_t t = 0; t < std::min<zip_uint64_t>(filiere, membri); ++t)
-            filiere_.emplace_back([this, archivio] { Lavora(archivio); });
+        for (size_t t = 0; t < std::min<zip_uint64_t>(filiere, membri); ++t) {
+            // Opened here, one after the other: opening reads the directory, and its dates go
+            // through the C library's time-zone state, which is not for several threads.
+            int codice = 0;
+            auto z = std::make_shared<ZipPtr>(
+                zip_open(archivio.c_str(), ZIP_RDONLY | ZIP_CHECKCONS, &codice));
+            const std::string errore =
+                *z ? "" : "Impossibile aprire l'archivio " + archivio + ": " + TestoErroreZip(codice);
+            filiere_.emplace_back([this, z, archivio, errore] { Lavora(z->get(), archivio, errore); });
+        }
     }
     ~InflazioneParallela() {
         {
@@ -241,9 +249,7 @@ class InflazioneParallela {
         cv_.notify_all();
     }
 
-    void Lavora(const std::string& archivio) {
-        int codice = 0;
-        ZipPtr z(zip_open(archivio.c_str(), ZIP_RDONLY | ZIP_CHECKCONS, &codice));
+    void Lavora(zip_t* z, const std::string& archivio, const std::string& erroreApertura) {
         for (;;) {
             zip_uint64_t i = 0;
             {
@@ -252,17 +258,16 @@ class InflazioneParallela {
                 i = prossimo_++;
             }
             Membro& m = membri_[i];
-            if (!z) {
-                Concludi(m, "Impossibile aprire l'archivio " + archivio + ": " +
-                                TestoErroreZip(codice));
+            if (z == nullptr) {
+                Concludi(m, erroreApertura);
                 continue;
             }
-            const char* c = zip_get_name(z.get(), i, 0);
+            const char* c = zip_get_name(z, i, 0);
             const std::string contesto =
                 "Membro " + std::string(c != nullptr ? c : "") + " di " + archivio + ": ";
-            FileZipPtr f(zip_fopen_index(z.get(), i, 0));
+            FileZipPtr f(zip_fopen_index(z, i, 0));
             if (!f) {
-                Concludi(m, contesto + zip_strerror(z.get()));
+                Concludi(m, contesto + zip_strerror(z));
                 continue;
             }
             for (;;) {

@@ -568,3 +568,49 @@ TEST_F(Zippo, SessioneUgualeAlleAggiunteUnaAllaVolta) {
 
 }  // namespace
 }  // namespace bv
+
+namespace bv {
+namespace {
+
+// Members are inflated ahead on helper threads, yet a damaged member is reported as reading
+// them in order would: by its own name, after every member before it, with nothing of it
+// or after it left in the folder, and nothing half-written.
+TEST_F(Zippo, MembroDanneggiatoTraMoltiSegnalatoNelSuoOrdine) {
+    SessioneZip s(zip_);
+    for (int i = 0; i < 120; ++i) {
+        const std::string p = t_ / ("src/f" + std::to_string(i));
+        if (i % 40 == 0) {
+            strumenti::GeneraDatabase(p, 3 << 20, static_cast<uint64_t>(i));
+        } else {
+            test::ScriviFile(p, std::string(2000, static_cast<char>('a' + i % 20)) + std::to_string(i));
+        }
+        ASSERT_EQ(s.ComprimiCome(p, "m" + std::to_string(1000 + i)), 0);
+    }
+    ASSERT_EQ(s.Chiudi(), 0);
+    std::string byte = test::LeggiTesto(zip_);
+    const size_t danneggiato = byte.find("m1085") + 5 + 10;  // in member 85's data
+    byte[danneggiato] = static_cast<char>(byte[danneggiato] ^ 0x55);
+    test::ScriviFile(zip_, byte);
+
+    EXPECT_EQ(Estrai(zip_, t_ / "out", false), zip_codice::ErroreFormato);
+    EXPECT_NE(Log().find("Membro m1085 di"), std::string::npos) << Log();
+    const auto estratti = FsDiSistema().Elenca(t_ / "out");
+    EXPECT_EQ(estratti.size(), 85U);  // m1000 to m1084, whole, and no temporary name
+    for (const VoceCartella& v : estratti) {
+        const int i = std::stoi(v.nome.substr(1)) - 1000;
+        ASSERT_LT(i, 85) << v.nome;
+        EXPECT_TRUE(test::LeggiTesto(t_ / ("out/" + v.nome)) ==
+                    test::LeggiTesto(t_ / ("src/f" + std::to_string(i))));
+    }
+
+    std::map<std::string, std::string> sorgenti;
+    for (int i = 0; i < 120; ++i)
+        sorgenti["m" + std::to_string(1000 + i)] = t_ / ("src/f" + std::to_string(i));
+    EsitoConfronto esito;
+    EXPECT_EQ(ConfrontaMembri(zip_, sorgenti, esito), zip_codice::ErroreFormato);
+    const std::string log = Log();
+    EXPECT_NE(log.find("Membro m1085 di", log.find("Membro m1085 di") + 1), std::string::npos);
+}
+
+}  // namespace
+}  // namespace bv
