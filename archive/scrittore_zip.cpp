@@ -13,6 +13,7 @@
 #include <memory>
 #include <mutex>
 #include <thread>
+#include <tuple>
 #include <vector>
 
 #include "platform/data_ora.h"
@@ -156,6 +157,18 @@ File ApriArchivio(const std::string& archivio) {
 
 }  // namespace
 
+// A file of one piece, deflating on a helper, written when its turn comes.
+struct InAttesa {
+    std::string nome;
+    std::string file;
+    uint16_t ora = 0;
+    uint16_t data = 0;
+    uint16_t flag = 0;
+    uint32_t permessi = 0;
+    uint64_t peggiore = 0;  // the most its header, data and directory entry can take
+    Pezzo* pezzo = nullptr;
+};
+
 // Deflates pieces on helper threads, one per core, started with the first file of more than
 // one piece and kept until the archive is closed. The caller reads and writes meanwhile, so
 // reading, deflating and writing overlap.
@@ -194,8 +207,23 @@ struct Compressori {
         cv.wait(l, [&] { return inVolo == 0; });
     }
 
-    std::vector<Pezzo> lotto;  // the pieces in flight, used in turn
-    Deflatore locale;          // the caller's own, for files of one piece
+    // A piece for a file of one piece, or null when all are waiting to be written.
+    Pezzo* PezzoLibero() {
+        if (!liberi.empty()) {
+            Pezzo* p = liberi.back();
+            liberi.pop_back();
+            return p;
+        }
+        if (singoli.size() >= lotto.size() * 2) return nullptr;
+        singoli.push_back(std::make_unique<Pezzo>());
+        return singoli.back().get();
+    }
+    void Rilascia(Pezzo* p) { liberi.push_back(p); }
+
+    std::vector<Pezzo> lotto;  // the pieces of a larger file in flight, used in turn
+    std::vector<std::unique_ptr<Pezzo>> singoli;  // the pieces of files of one piece
+    std::vector<Pezzo*> liberi;
+    std::deque<InAttesa> inAttesa;  // files of one piece deflating, in the archive's order
 
   private:
     void Lavora() {
@@ -270,8 +298,12 @@ ScrittoreZip::~ScrittoreZip() = default;
 
 EsitoAccoda ScrittoreZip::Accoda(const std::string& file, const std::string& nome,
                                  const AvanzamentoZip& avanzamento) {
+    return Accoda(file, nome, Fs().Info(file), avanzamento);
+}
+
+EsitoAccoda ScrittoreZip::Accoda(const std::string& file, const std::string& nome,
+                                 const InfoFile& info, const AvanzamentoZip& avanzamento) {
     if (nonGestito_) return EsitoAccoda::NonGestito;
-    const InfoFile info = Fs().Info(file);
     if (!info.file) throw ErroreDaErrno(ENOENT, file, Oggetto::File, "stat");
     const bool asciiSoltanto =
         std::all_of(nome.begin(), nome.end(), [](char c) { return (c & 0x80) == 0; });
@@ -279,73 +311,63 @@ EsitoAccoda ScrittoreZip::Accoda(const std::string& file, const std::string& nom
     // Everything must stay within 32-bit offsets: deflate never grows data by more than a
     // few bytes per 16 KB block.
     const uint64_t peggiore = info.dimensione + info.dimensione / 1000 + 1024;
-    if (fineDati_ + 30 + nome.size() + peggiore + directory_.size() + 46 + nome.size() + kFine >=
+    // The members still waiting count with the most they can take.
+    const size_t membriInAttesa = compressori_ ? compressori_->inAttesa.size() : 0;
+    if (fineDati_ + riservati_ + 30 + nome.size() + peggiore + directory_.size() + 46 +
+                nome.size() + kFine >=
             kLimite32 ||
-        voci_ + 1 >= 0xFFFF) {
+        voci_ + membriInAttesa + 1 >= 0xFFFF) {
         return EsitoAccoda::NonGestito;
     }
 
-    const auto [oraDos, dataDos] = OraDos(info.modifica);
-    const uint16_t flag = asciiSoltanto ? 0 : (1 << 11);  // UTF-8 name
-    std::vector<uint8_t> locale;
-    S32(locale, kFirmaLocale);
-    S16(locale, 20);
-    S16(locale, flag);
-    S16(locale, 8);  // deflate
-    S16(locale, oraDos);
-    S16(locale, dataDos);
-    S32(locale, 0);  // CRC and sizes: written once known
-    S32(locale, 0);
-    S32(locale, 0);
-    S16(locale, static_cast<uint16_t>(nome.size()));
-    S16(locale, 0);
-    locale.insert(locale.end(), nome.begin(), nome.end());
-    const uint64_t inizio = fineDati_;
+    InAttesa m;
+    m.nome = nome;
+    m.file = file;
+    std::tie(m.ora, m.data) = OraDos(info.modifica);
+    m.flag = asciiSoltanto ? 0 : (1 << 11);  // UTF-8 name
+    m.permessi = info.permessi;
+    m.peggiore = 30 + nome.size() + peggiore + 46 + nome.size();
     modificato_ = true;
+    nomi_.insert(nome);  // taken now: the member is written, or the archive is given up
 
-    // Pieces are read, handed to the helpers and written in order as they come back, a few in
-    // flight at a time. Reading, writing and the progress calls stay on the caller's thread.
-    File sorgente(file, ModoApertura::Lettura);
     if (!compressori_) {
         compressori_ = std::make_unique<Compressori>(
             std::clamp<size_t>(std::thread::hardware_concurrency(), 1, 8));
     }
     Compressori& c = *compressori_;
-    std::vector<Pezzo>& lotto = c.lotto;
-    uLong crc = crc32(0L, Z_NULL, 0);
-    uint64_t letti = 0;
-    uint64_t compressi = 0;
-    bool campiScritti = false;  // CRC and sizes already in the local header
+    File sorgente(file, ModoApertura::Lettura);
+    m.pezzo = c.PezzoLibero();
+    if (!m.pezzo) {  // every one waiting: the oldest member goes out first
+        ScriviInAttesa(1);
+        m.pezzo = c.PezzoLibero();
+    }
+    Pezzo& primo = *m.pezzo;
+    if (primo.in.size() < kBlocco) primo.in.resize(kBlocco);
+    primo.n = sorgente.LeggiTutto(primo.in.data(), kBlocco);
+    primo.ultimo = primo.n < kBlocco;
+    if (primo.ultimo) {
+        // A file of one piece (most companion files): deflated by a helper while the next
+        // files are read, and written in its turn with its header, which then knows the CRC
+        // and the sizes, in one write.
+        riservati_ += m.peggiore;
+        c.Affida(primo);
+        c.inAttesa.push_back(std::move(m));
+        if (avanzamento) avanzamento(primo.n);
+        return EsitoAccoda::Fatto;
+    }
 
-    const auto leggi = [&](Pezzo& p) {
-        if (p.in.size() < kBlocco) p.in.resize(kBlocco);
-        p.n = sorgente.LeggiTutto(p.in.data(), kBlocco);
-        p.ultimo = p.n < kBlocco;
-        letti += p.n;
-    };
-    const auto accogli = [&](const Pezzo& p) {
-        if (!p.riuscito) throw ErroreStandard(num::ErroreInterno, "deflate di " + file);
-        crc = crc32_combine(crc, p.crc, static_cast<z_off_t>(p.n));
-        compressi += p.nOut;
-    };
-    leggi(lotto[0]);
-    if (lotto[0].ultimo) {
-        // A file of one piece (most companion files): deflated here, and its header, which
-        // already knows the CRC and sizes, goes out with the data in one write.
-        Pezzo& p = lotto[0];
-        c.locale.Deflata(p);
-        accogli(p);
-        for (int k = 0; k < 4; ++k) {
-            locale[14 + k] = static_cast<uint8_t>(crc >> (8 * k));
-            locale[18 + k] = static_cast<uint8_t>(compressi >> (8 * k));
-            locale[22 + k] = static_cast<uint8_t>(letti >> (8 * k));
-        }
-        campiScritti = true;
-        locale.insert(locale.end(), p.out.begin(), p.out.begin() + static_cast<long>(p.nOut));
-        a_.ScriviTuttoDa(inizio, locale.data(), locale.size());
-        locale.resize(locale.size() - p.nOut);
-        if (avanzamento) avanzamento(letti);
-    } else {
+    // A larger file: the members before it go out first, then its pieces are read, deflated
+    // by the helpers and written in order as they come back, a few in flight at a time.
+    ScriviInAttesa(0);
+    std::vector<Pezzo>& lotto = c.lotto;
+    std::swap(lotto[0], primo);
+    c.Rilascia(m.pezzo);
+    const uint64_t inizio = fineDati_;
+    std::vector<uint8_t> locale = IntestazioneLocale(m);
+    uLong crc = crc32(0L, Z_NULL, 0);
+    uint64_t letti = lotto[0].n;
+    uint64_t compressi = 0;
+    {
         // Whatever happens, no helper may still be at work on a piece when this returns.
         struct Attesa {
             Compressori& c;
@@ -360,15 +382,19 @@ EsitoAccoda ScrittoreZip::Accoda(const std::string& file, const std::string& nom
         while (scritti < affidati) {
             if (!finito && affidati - scritti < lotto.size()) {
                 Pezzo& p = lotto[affidati % lotto.size()];
-                leggi(p);
-                finito = p.ultimo;
+                if (p.in.size() < kBlocco) p.in.resize(kBlocco);
+                p.n = sorgente.LeggiTutto(p.in.data(), kBlocco);
+                p.ultimo = finito = p.n < kBlocco;
+                letti += p.n;
                 c.Affida(p);
                 ++affidati;
                 continue;
             }
             Pezzo& p = lotto[scritti % lotto.size()];
             c.Attendi(p);
-            accogli(p);
+            if (!p.riuscito) throw ErroreStandard(num::ErroreInterno, "deflate di " + file);
+            crc = crc32_combine(crc, p.crc, static_cast<z_off_t>(p.n));
+            compressi += p.nOut;
             a_.ScriviTutto(p.out.data(), p.nOut);
             ++scritti;
             if (avanzamento) avanzamento(letti);
@@ -377,37 +403,84 @@ EsitoAccoda ScrittoreZip::Accoda(const std::string& file, const std::string& nom
     if (letti >= kLimite32 || compressi >= kLimite32) {  // the file grew while it was read
         throw ErroreStandard(num::AccessoPercorso, file + " modificato durante la compressione");
     }
-
-    std::vector<uint8_t> campi;
-    S32(campi, static_cast<uint32_t>(crc));
-    S32(campi, static_cast<uint32_t>(compressi));
-    S32(campi, static_cast<uint32_t>(letti));
-    if (!campiScritti) a_.ScriviTuttoDa(inizio + 14, campi.data(), campi.size());
-
-    std::vector<uint8_t>& voce = directory_;
-    S32(voce, kFirmaCentrale);
-    S16(voce, (3 << 8) | 20);  // made on UNIX, so the permission bits below are read back
-    S16(voce, 20);
-    S16(voce, flag);
-    S16(voce, 8);
-    S16(voce, oraDos);
-    S16(voce, dataDos);
-    voce.insert(voce.end(), campi.begin(), campi.end());
-    S16(voce, static_cast<uint16_t>(nome.size()));
-    S16(voce, 0);
-    S16(voce, 0);
-    S16(voce, 0);
-    S16(voce, 0);
-    S32(voce, (0100000U | (info.permessi & 0777U)) << 16);
-    S32(voce, static_cast<uint32_t>(inizio));
-    voce.insert(voce.end(), nome.begin(), nome.end());
-    ++voci_;
-    nomi_.insert(nome);
+    const std::vector<uint8_t> campi = Campi(static_cast<uint32_t>(crc), compressi, letti);
+    a_.ScriviTuttoDa(inizio + 14, campi.data(), campi.size());
+    Registra(m, campi, inizio);
     fineDati_ = inizio + locale.size() + compressi;
     return EsitoAccoda::Fatto;
 }
 
+std::vector<uint8_t> ScrittoreZip::IntestazioneLocale(const InAttesa& m) {
+    std::vector<uint8_t> locale;
+    S32(locale, kFirmaLocale);
+    S16(locale, 20);
+    S16(locale, m.flag);
+    S16(locale, 8);  // deflate
+    S16(locale, m.ora);
+    S16(locale, m.data);
+    S32(locale, 0);  // CRC and sizes: written once known
+    S32(locale, 0);
+    S32(locale, 0);
+    S16(locale, static_cast<uint16_t>(m.nome.size()));
+    S16(locale, 0);
+    locale.insert(locale.end(), m.nome.begin(), m.nome.end());
+    return locale;
+}
+
+std::vector<uint8_t> ScrittoreZip::Campi(uint32_t crc, uint64_t compressi, uint64_t letti) {
+    std::vector<uint8_t> campi;
+    S32(campi, crc);
+    S32(campi, static_cast<uint32_t>(compressi));
+    S32(campi, static_cast<uint32_t>(letti));
+    return campi;
+}
+
+void ScrittoreZip::Registra(const InAttesa& m, const std::vector<uint8_t>& campi,
+                            uint64_t inizio) {
+    std::vector<uint8_t>& voce = directory_;
+    S32(voce, kFirmaCentrale);
+    S16(voce, (3 << 8) | 20);  // made on UNIX, so the permission bits below are read back
+    S16(voce, 20);
+    S16(voce, m.flag);
+    S16(voce, 8);
+    S16(voce, m.ora);
+    S16(voce, m.data);
+    voce.insert(voce.end(), campi.begin(), campi.end());
+    S16(voce, static_cast<uint16_t>(m.nome.size()));
+    S16(voce, 0);
+    S16(voce, 0);
+    S16(voce, 0);
+    S16(voce, 0);
+    S32(voce, (0100000U | (m.permessi & 0777U)) << 16);
+    S32(voce, static_cast<uint32_t>(inizio));
+    voce.insert(voce.end(), m.nome.begin(), m.nome.end());
+    ++voci_;
+}
+
+void ScrittoreZip::ScriviInAttesa(size_t restanti) {
+    if (!compressori_) return;
+    Compressori& c = *compressori_;
+    while (c.inAttesa.size() > restanti) {
+        InAttesa& m = c.inAttesa.front();
+        Pezzo& p = *m.pezzo;
+        c.Attendi(p);
+        if (!p.riuscito) throw ErroreStandard(num::ErroreInterno, "deflate di " + m.file);
+        std::vector<uint8_t> uscita = IntestazioneLocale(m);
+        const std::vector<uint8_t> campi = Campi(p.crc, p.nOut, p.n);
+        std::copy(campi.begin(), campi.end(), uscita.begin() + 14);
+        const size_t intestazione = uscita.size();
+        uscita.insert(uscita.end(), p.out.begin(), p.out.begin() + static_cast<long>(p.nOut));
+        a_.ScriviTuttoDa(fineDati_, uscita.data(), uscita.size());
+        Registra(m, campi, fineDati_);
+        fineDati_ += intestazione + p.nOut;
+        riservati_ -= m.peggiore;
+        c.Rilascia(m.pezzo);
+        c.inAttesa.pop_front();
+    }
+}
+
 void ScrittoreZip::Chiudi() {
+    ScriviInAttesa(0);
     if (modificato_) {
         std::vector<uint8_t> fine;
         S32(fine, kFirmaFine);

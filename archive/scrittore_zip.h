@@ -20,11 +20,13 @@ enum class EsitoAccoda {
     NonGestito,  // an archive this writer does not handle (ZIP64, comment, same name): use libzip
 };
 
-struct Compressori;  // the deflate streams and buffers kept from one member to the next
+struct Compressori;  // the deflate helpers and buffers kept from one member to the next
+struct InAttesa;     // a member deflating, written in its turn
 
 // One archive open for additions. Between the first Accoda and Chiudi the archive on disk is
-// not a complete ZIP (its directory is written by Chiudi): an abandoned writer leaves a file
-// only fit to be removed. Every method throws Errore for file-system failures and for an
+// not a complete ZIP (its directory is written by Chiudi), and small files may still be
+// deflating, their data written by a later call: an abandoned writer, or one whose call
+// failed, leaves a file only fit to be removed. Every method throws Errore for file-system failures and for an
 // archive that is not a ZIP file.
 class ScrittoreZip {
   public:
@@ -40,10 +42,20 @@ class ScrittoreZip {
     // the archive or when the archive would outgrow 32-bit offsets.
     EsitoAccoda Accoda(const std::string& file, const std::string& nome,
                        const AvanzamentoZip& avanzamento);
+    // The same, with what the caller already knows of the file (its size, date, permissions).
+    EsitoAccoda Accoda(const std::string& file, const std::string& nome, const InfoFile& info,
+                       const AvanzamentoZip& avanzamento);
     // Writes the directory and closes the archive: a complete ZIP again.
     void Chiudi();
 
   private:
+    static std::vector<uint8_t> IntestazioneLocale(const InAttesa& m);
+    static std::vector<uint8_t> Campi(uint32_t crc, uint64_t compressi, uint64_t letti);
+    // The member's entry in the directory kept in memory.
+    void Registra(const InAttesa& m, const std::vector<uint8_t>& campi, uint64_t inizio);
+    // Writes the members waiting, oldest first, until `restanti` are left.
+    void ScriviInAttesa(size_t restanti);
+
     std::string archivio_;
     File a_;
     bool nonGestito_ = false;
@@ -52,6 +64,7 @@ class ScrittoreZip {
     std::unordered_set<std::string> nomi_;
     uint32_t voci_ = 0;
     uint64_t fineDati_ = 0;  // where the next member goes, and the directory after the last
+    uint64_t riservati_ = 0;  // the most the members waiting can take
     std::unique_ptr<Compressori> compressori_;
 };
 

@@ -525,17 +525,21 @@ int SessioneZip::ComprimiCome(const std::string& file, const std::string& nome,
                               const AvanzamentoZip& avanzamento) {
     if (guasto_ != 0) return guasto_;
     try {
-        if (!Fs().Info(file).file) {
+        const InfoFile info = Fs().Info(file);
+        if (!info.file) {
             Log("File da comprimere non trovato: " + file);
             return zip_codice::ApreFile;
         }
         if (!scrittore_) scrittore_ = std::make_unique<zip_interno::ScrittoreZip>(archivio_);
-        if (scrittore_->Accoda(file, nome, avanzamento) == zip_interno::EsitoAccoda::Fatto)
+        if (scrittore_->Accoda(file, nome, info, avanzamento) == zip_interno::EsitoAccoda::Fatto) {
+            byteLetti_ += info.dimensione;
             return zip_codice::Ok;
+        }
         // What the appender leaves to the library: the archive made whole first.
         scrittore_->Chiudi();
         scrittore_.reset();
         if (const int r = ComprimiConLibzip(file, nome, archivio_); r != 0) guasto_ = r;
+        if (guasto_ == 0) byteLetti_ += info.dimensione;
         return guasto_;
     } catch (...) {
         scrittore_.reset();
@@ -642,6 +646,7 @@ int Estrai(const std::string& archivio, const std::string& cartella, bool elenco
     uint64_t fatti = 0;
     static std::atomic<unsigned> contatore{0};
     std::vector<unsigned char> buf;
+    std::map<std::string, std::string> canoniche;  // a member's folder -> its real path
     InflazioneParallela inflazione(archivio, static_cast<zip_uint64_t>(std::max<zip_int64_t>(membri, 0)));
 
     for (zip_int64_t i = 0; i < membri; ++i) {
@@ -660,8 +665,13 @@ int Estrai(const std::string& archivio, const std::string& cartella, bool elenco
                 continue;
             }
             const std::string destinazione = base + Nativo(nome);
-            // A link already in the folder must not lead the member elsewhere.
-            const std::string genitore = PercorsoCanonico(CartellaDi(destinazione));
+            // A link already in the folder must not lead the member elsewhere. Members are
+            // mostly in a few folders: each is resolved once.
+            const std::string cartellaMembro = CartellaDi(destinazione);
+            auto risolta = canoniche.find(cartellaMembro);
+            if (risolta == canoniche.end())
+                risolta = canoniche.emplace(cartellaMembro, PercorsoCanonico(cartellaMembro)).first;
+            const std::string& genitore = risolta->second;
             if (baseCanonica.empty() || genitore.empty() ||
                 (genitore != baseCanonica && !genitore.starts_with(baseCanonica + Separatore()))) {
                 Log("Membro rifiutato, porterebbe fuori dalla cartella di destinazione: " + nome);

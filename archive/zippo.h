@@ -58,9 +58,12 @@ class SessioneZip {
     int ComprimiCome(const std::string& file, const std::string& nomeMembro,
                      const AvanzamentoZip& avanzamento = {});
     int Chiudi();
+    // The bytes of the files added so far, as their sizes were when added.
+    uint64_t ByteLetti() const { return byteLetti_; }
 
   private:
     std::string archivio_;
+    uint64_t byteLetti_ = 0;
     std::unique_ptr<zip_interno::ScrittoreZip> scrittore_;
     int guasto_ = 0;  // the code of a failed addition: the archive is not whole
 };

@@ -209,7 +209,6 @@ bool EseguiBackup(const RichiestaBackup& r, OsservatoreOperazione& o) {
         RimuoviSeEsiste(archivio);
         o.Messaggio("Compressione dati...");
         o.Aggiorna();
-        uint64_t totaleSorgenti = 0;
         SessioneZip zip(archivio);  // the archive stays open from the first file to the last
         for (int i = 1; i <= n; ++i) {
             const std::string db = dati.GetItem(i);
@@ -233,13 +232,11 @@ bool EseguiBackup(const RichiestaBackup& r, OsservatoreOperazione& o) {
             };
             if (zip.Comprimi(prefisso + db, avanzamento) != 0)
                 throw Errore(9986, kErroreCompressione);
-            totaleSorgenti += static_cast<uint64_t>(dimensioneDb);
             const Compagni c(prefisso, db);
             for (int j = 1; j <= c.file.Count(); ++j) {
                 // Straight from its folder under its flattened name: the member a scratch copy
                 // of that name would give, without the copy.
                 const std::string sorgente = c.cartella + c.file.GetItem(j);
-                totaleSorgenti += Fs().Info(sorgente).dimensione;
                 if (zip.ComprimiCome(sorgente, c.base + "_" + c.file.GetItem(j),
                                      [&](uint64_t) { pulsazione(); }) != 0) {
                     throw Errore(9986, kErroreCompressione);
@@ -249,6 +246,7 @@ bool EseguiBackup(const RichiestaBackup& r, OsservatoreOperazione& o) {
             o.Aggiorna();
         }
         if (zip.Chiudi() != 0) throw Errore(9986, kErroreCompressione);
+        const uint64_t totaleSorgenti = zip.ByteLetti();
 
         o.Messaggio("salvataggio dati...");
         o.Aggiorna();
