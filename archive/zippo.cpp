@@ -5,10 +5,13 @@
 
 #include <algorithm>
 #include <atomic>
+#include <chrono>
 #include <condition_variable>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <exception>
+#include <functional>
 #include <map>
 #include <memory>
 #include <mutex>
@@ -31,7 +34,8 @@ namespace bv {
 namespace {
 
 constexpr size_t kMassimoTesto = 32001;
-constexpr size_t kBlocco = 1 << 20;
+// What a helper inflates at a time: small enough to stay in the processor's cache.
+constexpr size_t kPezzoLettura = 256 * 1024;
 
 struct ChiudiZip {
     void operator()(zip_t* z) const { zip_discard(z); }
@@ -150,168 +154,83 @@ std::string MotivoRifiuto(zip_t* z, zip_int64_t membri) {
     return {};
 }
 
-// Inflates the members of an archive on helper threads, each with its own handle on it, ahead
-// of the caller, who takes their data member after member in the archive's order. The caller
-// keeps every file-system call, the log and the questions, in the order they had without
-// helpers; the helpers only read the archive. Each member in flight holds at most a few pieces,
-// so memory stays bounded whatever the members' sizes.
-class InflazioneParallela {
-  public:
-    enum class Esito { Dati, Fine, Errore };
+// Handles on one archive, one per helper thread, opened by the caller one after the other:
+// opening reads the directory, and its dates go through the C library's time-zone state,
+// which is not for several threads at once.
+struct ManiglieZip {
+    std::vector<ZipPtr> z;
+    std::string errore;  // the log line when one could not be opened
 
-    InflazioneParallela(const std::string& archivio, zip_uint64_t membri) : membri_(membri) {
-        const size_t filiere = std::clamp<size_t>(std::thread::hardware_concurrency(), 1, 8);
-        for (size_t t = 0; t < std::min<zip_uint64_t>(filiere, membri); ++t) {
-            // Opened here, one after the other: opening reads the directory, and its dates go
-            // through the C library's time-zone state, which is not for several threads.
+    ManiglieZip(const std::string& archivio, size_t quante) {
+        for (size_t t = 0; t < quante; ++t) {
             int codice = 0;
-            auto z = std::make_shared<ZipPtr>(
-                zip_open(archivio.c_str(), ZIP_RDONLY | ZIP_CHECKCONS, &codice));
-            const std::string errore =
-                *z ? "" : "Impossibile aprire l'archivio " + archivio + ": " + TestoErroreZip(codice);
-            filiere_.emplace_back([this, z, archivio, errore] { Lavora(z->get(), archivio, errore); });
+            z.emplace_back(zip_open(archivio.c_str(), ZIP_RDONLY | ZIP_CHECKCONS, &codice));
+            if (!z.back() && errore.empty())
+                errore = "Impossibile aprire l'archivio " + archivio + ": " + TestoErroreZip(codice);
         }
     }
-    ~InflazioneParallela() {
-        {
-            std::lock_guard<std::mutex> l(m_);
-            fermati_ = true;
-        }
-        cv_.notify_all();
-        for (std::thread& t : filiere_) t.join();
-    }
-    InflazioneParallela(const InflazioneParallela&) = delete;
-    InflazioneParallela& operator=(const InflazioneParallela&) = delete;
+};
 
-    // The next piece of member i: Dati with `pezzo` filled, Fine after the last, Errore with
-    // the log line of a read that failed (a damaged member, a wrong CRC).
-    Esito Prossimo(zip_uint64_t i, std::vector<unsigned char>& pezzo, std::string& errore) {
-        std::unique_lock<std::mutex> l(m_);
-        Membro& m = membri_[i];
-        if (corrente_ != i) {
-            corrente_ = i;
-            cv_.notify_all();  // its helper may have been waiting for room
-        }
-        cv_.wait(l, [&] { return m.letti < m.pezzi.size() || m.finito; });
-        if (m.letti < m.pezzi.size()) {
-            pezzo = std::move(m.pezzi[m.letti++]);
-            inAttesa_ -= pezzo.size();
-            if (m.letti == m.pezzi.size()) {
-                m.pezzi.clear();
-                m.letti = 0;
-            }
-            l.unlock();
-            cv_.notify_all();
-            return Esito::Dati;
-        }
-        if (m.errore) {
-            errore = m.messaggio;
-            return Esito::Errore;
-        }
-        return Esito::Fine;
-    }
+size_t Filiere(size_t lavori) {
+    return std::min(std::clamp<size_t>(std::thread::hardware_concurrency(), 1, 8),
+                    std::max<size_t>(lavori, 1));
+}
 
-    // Member i is not wanted (a folder, a file the user keeps): its helper moves on.
-    void Salta(zip_uint64_t i) {
-        {
-            std::lock_guard<std::mutex> l(m_);
-            Membro& m = membri_[i];
-            m.scartato = true;
-            for (size_t k = m.letti; k < m.pezzi.size(); ++k) inAttesa_ -= m.pezzi[k].size();
-            m.pezzi.clear();
-            m.letti = 0;
-        }
-        cv_.notify_all();
-    }
-
-  private:
-    static constexpr size_t kPezzo = 256 * 1024;
-    static constexpr size_t kPezziInAttesa = 8;  // of the member the caller is on: 2 MiB
-    // Of the members after it, all together: the helpers wait rather than run further ahead.
-    static constexpr size_t kByteInAttesa = 8 << 20;
-
-    struct Membro {
-        std::vector<std::vector<unsigned char>> pezzi;
-        size_t letti = 0;  // pieces of `pezzi` already taken
-        bool finito = false;
-        bool errore = false;
-        bool scartato = false;
-        std::string messaggio;
-    };
-
-    void Concludi(Membro& m, const std::string& errore) {
-        {
-            std::lock_guard<std::mutex> l(m_);
-            m.finito = true;
-            m.errore = !errore.empty();
-            m.messaggio = errore;
-        }
-        cv_.notify_all();
-    }
-
-    void Lavora(zip_t* z, const std::string& archivio, const std::string& erroreApertura) {
-        for (;;) {
-            zip_uint64_t i = 0;
-            {
-                std::lock_guard<std::mutex> l(m_);
-                if (fermati_ || prossimo_ >= membri_.size()) return;
-                i = prossimo_++;
-            }
-            Membro& m = membri_[i];
-            if (z == nullptr) {
-                Concludi(m, erroreApertura);
-                continue;
-            }
-            const char* c = zip_get_name(z, i, 0);
-            const std::string contesto =
-                "Membro " + std::string(c != nullptr ? c : "") + " di " + archivio + ": ";
-            FileZipPtr f(zip_fopen_index(z, i, 0));
-            if (!f) {
-                Concludi(m, contesto + zip_strerror(z));
-                continue;
-            }
+// Runs lavoro(i, filiera) for every i below n on one helper thread per core, starting them in
+// increasing order. Once one returns false no later one starts, and those already running are
+// told by `fermato(i)` that they may stop: whatever the timing, every job before the first
+// failure has run to its end, so the caller reports the failures in order. The caller's
+// thread waits, calling `battito` every tenth of a second (the window keeps redrawing).
+void InParallelo(size_t n, size_t filiere,
+                 const std::function<bool(size_t, size_t, const std::function<bool(size_t)>&)>& lavoro,
+                 const std::function<void()>& battito) {
+    std::mutex m;
+    std::condition_variable cv;
+    size_t prossimo = 0;
+    size_t finiti = 0;
+    std::atomic<size_t> limite{n};  // the first job that failed
+    const std::function<bool(size_t)> fermato = [&](size_t i) { return i > limite.load(); };
+    std::vector<std::thread> aiutanti;
+    for (size_t t = 0; t < filiere; ++t) {
+        aiutanti.emplace_back([&, t] {
             for (;;) {
-                std::vector<unsigned char> pezzo(kPezzo);
-                const zip_int64_t r = zip_fread(f.get(), pezzo.data(), pezzo.size());
-                if (r < 0) {
-                    Concludi(m, contesto + zip_file_strerror(f.get()));
-                    break;
+                size_t i = 0;
+                {
+                    std::lock_guard<std::mutex> l(m);
+                    if (prossimo >= n || prossimo > limite.load()) break;
+                    i = prossimo++;
                 }
-                if (r == 0) {
-                    Concludi(m, "");
-                    break;
+                if (!lavoro(i, t, fermato)) {
+                    size_t attuale = limite.load();
+                    while (i < attuale && !limite.compare_exchange_weak(attuale, i)) {
+                    }
                 }
-                pezzo.resize(static_cast<size_t>(r));
-                if (pezzo.size() < kPezzo) pezzo.shrink_to_fit();  // a small file's whole data
-                std::unique_lock<std::mutex> l(m_);
-                // The member the caller is on never waits for the others: no deadlock, and
-                // the members ahead of it are always taken before it.
-                cv_.wait(l, [&] {
-                    return fermati_ || m.scartato ||
-                           (m.pezzi.size() - m.letti < kPezziInAttesa &&
-                            (i == corrente_ || inAttesa_ < kByteInAttesa));
-                });
-                if (fermati_) return;
-                if (m.scartato) {
-                    m.finito = true;
-                    break;
-                }
-                inAttesa_ += pezzo.size();
-                m.pezzi.push_back(std::move(pezzo));
-                l.unlock();
-                cv_.notify_all();
             }
+            {
+                std::lock_guard<std::mutex> l(m);
+                ++finiti;
+            }
+            cv.notify_all();
+        });
+    }
+    {
+        std::unique_lock<std::mutex> l(m);
+        while (!cv.wait_for(l, std::chrono::milliseconds(100), [&] { return finiti == filiere; })) {
+            l.unlock();
+            if (battito) battito();
+            l.lock();
         }
     }
+    for (std::thread& t : aiutanti) t.join();
+    if (battito) battito();
+}
 
-    std::vector<Membro> membri_;
-    std::mutex m_;
-    std::condition_variable cv_;
-    zip_uint64_t prossimo_ = 0;  // the next member a helper takes
-    zip_uint64_t corrente_ = 0;  // the member the caller reads or waits for
-    size_t inAttesa_ = 0;        // bytes inflated and not yet taken
-    bool fermati_ = false;
-    std::vector<std::thread> filiere_;
+// What a job on one member found: a result code with its log line, or an Errore to rethrow.
+struct EsitoMembro {
+    int codice = 0;
+    std::string log;
+    std::exception_ptr eccezione;
+    std::string differenza;
 };
 
 // A member's path ("/" between its names) with the platform's separators.
@@ -372,45 +291,102 @@ int ConfrontaMembri(const std::string& archivio, const std::map<std::string, std
         Log("Impossibile aprire l'archivio " + archivio + ": " + TestoErroreZip(errore));
         return errore == ZIP_ER_NOENT ? zip_codice::ArchivioMancante : zip_codice::ErroreGrave;
     }
-    std::vector<unsigned char> membro;
-    std::vector<unsigned char> file(kBlocco);
+    // First, in order, what each member should be compared with; then the members are
+    // inflated and compared on every core, and what they found is told in the archive's order.
     std::map<std::string, bool> visti;
-    uint64_t fatti = 0;
     const zip_int64_t membri = std::max<zip_int64_t>(zip_get_num_entries(z.get(), 0), 0);
-    InflazioneParallela inflazione(archivio, static_cast<zip_uint64_t>(membri));
+    struct Compito {
+        zip_uint64_t indice = 0;
+        std::string nome;
+        std::string sorgente;  // empty: no source to compare with
+        std::string differenza;  // told before the content is read
+    };
+    std::vector<Compito> compiti(static_cast<size_t>(membri));
     for (zip_int64_t i = 0; i < membri; ++i) {
-        const auto indice = static_cast<zip_uint64_t>(i);
+        Compito& c = compiti[static_cast<size_t>(i)];
+        c.indice = static_cast<zip_uint64_t>(i);
         zip_stat_t st;
-        if (zip_stat_index(z.get(), indice, 0, &st) != 0) {
+        if (zip_stat_index(z.get(), c.indice, 0, &st) != 0) {
             Log("Archivio " + archivio + ": " + zip_strerror(z.get()));
             return zip_codice::ErroreFormato;
         }
-        const std::string nome = st.name;
-        const auto s = sorgenti.find(nome);
-        std::unique_ptr<File> sorgente;
-        if (s == sorgenti.end() || visti[nome]) {
-            diverso(nome + ": nell'archivio ma non tra i file salvati");
+        c.nome = st.name;
+        const auto s = sorgenti.find(c.nome);
+        if (s == sorgenti.end() || visti[c.nome]) {
+            c.differenza = c.nome + ": nell'archivio ma non tra i file salvati";
         } else {
-            visti[nome] = true;
-            sorgente = std::make_unique<File>(s->second, ModoApertura::Lettura);
-            if (sorgente->Dimensione() != st.size) diverso(nome + ": dimensione diversa");
+            visti[c.nome] = true;
+            c.sorgente = s->second;
+            if (Fs().Info(c.sorgente).dimensione != st.size)
+                c.differenza = c.nome + ": dimensione diversa";
         }
-        for (std::string errore;;) {
-            const auto letto = inflazione.Prossimo(indice, membro, errore);
-            if (letto == InflazioneParallela::Esito::Errore) {
-                Log(errore);
-                return zip_codice::ErroreFormato;
+    }
+    const size_t filiere = Filiere(compiti.size());
+    ManiglieZip maniglie(archivio, filiere);
+    std::vector<EsitoMembro> esiti(compiti.size());
+    std::atomic<uint64_t> fatti{0};
+    InParallelo(
+        compiti.size(), filiere,
+        [&](size_t i, size_t t, const std::function<bool(size_t)>& fermato) {
+            const Compito& c = compiti[i];
+            EsitoMembro& e = esiti[i];
+            zip_t* zt = maniglie.z[t].get();
+            if (zt == nullptr) {
+                e.codice = zip_codice::ErroreGrave;
+                e.log = maniglie.errore;
+                return false;
             }
-            if (letto == InflazioneParallela::Esito::Fine) break;
-            const size_t quanti = membro.size();
-            if (sorgente && esito.uguali &&
-                (sorgente->LeggiTutto(file.data(), quanti) != quanti ||
-                 std::memcmp(file.data(), membro.data(), quanti) != 0)) {
-                diverso(nome + ": contenuto diverso da " + s->second);
+            try {
+                // A source is opened as it was before: one that cannot be read throws.
+                std::unique_ptr<File> sorgente;
+                if (!c.sorgente.empty()) sorgente = std::make_unique<File>(c.sorgente, ModoApertura::Lettura);
+                bool diverso = !c.differenza.empty();
+                FileZipPtr f(zip_fopen_index(zt, c.indice, 0));
+                if (!f) {
+                    e.codice = zip_codice::ErroreFormato;
+                    e.log = "Membro " + c.nome + " di " + archivio + ": " + zip_strerror(zt);
+                    return false;
+                }
+                std::vector<unsigned char> membro(kPezzoLettura);
+                std::vector<unsigned char> file(kPezzoLettura);
+                for (;;) {
+                    const zip_int64_t r = zip_fread(f.get(), membro.data(), membro.size());
+                    if (r < 0) {
+                        e.codice = zip_codice::ErroreFormato;
+                        e.log = "Membro " + c.nome + " di " + archivio + ": " +
+                                zip_file_strerror(f.get());
+                        return false;
+                    }
+                    if (r == 0) break;
+                    const auto quanti = static_cast<size_t>(r);
+                    if (sorgente && !diverso &&
+                        (sorgente->LeggiTutto(file.data(), quanti) != quanti ||
+                         std::memcmp(file.data(), membro.data(), quanti) != 0)) {
+                        diverso = true;
+                        e.differenza = c.nome + ": contenuto diverso da " + c.sorgente;
+                    }
+                    fatti += quanti;
+                    if (fermato(i)) return true;  // a member before this one failed
+                }
+            } catch (...) {
+                e.eccezione = std::current_exception();
+                return false;
             }
-            fatti += quanti;
-            if (avanzamento) avanzamento(fatti);
+            return true;
+        },
+        [&] {
+            if (avanzamento) avanzamento(fatti.load());
+        });
+    for (size_t i = 0; i < compiti.size(); ++i) {
+        const EsitoMembro& e = esiti[i];
+        if (e.eccezione) std::rethrow_exception(e.eccezione);
+        if (e.codice != 0) {
+            Log(e.log);
+            return e.codice;
         }
+        const std::string& differenza =
+            compiti[i].differenza.empty() ? e.differenza : compiti[i].differenza;
+        if (!differenza.empty() && esito.uguali) diverso(differenza);
     }
     for (const auto& [nome, percorso] : sorgenti)
         if (!visti[nome]) diverso(nome + ": manca nell'archivio (" + percorso + ")");
@@ -643,93 +619,154 @@ int Estrai(const std::string& archivio, const std::string& cartella, bool elenco
     }
     const std::string baseCanonica = PercorsoCanonico(base);
     bool sovrascriviNessuno = false;
-    uint64_t fatti = 0;
     static std::atomic<unsigned> contatore{0};
-    std::vector<unsigned char> buf;
     std::map<std::string, std::string> canoniche;  // a member's folder -> its real path
-    InflazioneParallela inflazione(archivio, static_cast<zip_uint64_t>(std::max<zip_int64_t>(membri, 0)));
 
+    // First, in order, every member's folder, checks and question; then the members are
+    // inflated and written on every core, and a failure is told as the first in order.
+    struct Compito {
+        zip_uint64_t indice = 0;
+        std::string nome;
+        std::string destinazione;
+        zip_stat_t st{};
+    };
+    std::vector<Compito> compiti;
     for (zip_int64_t i = 0; i < membri; ++i) {
-        const auto indice = static_cast<zip_uint64_t>(i);
-        zip_stat_t st;
-        if (zip_stat_index(z.get(), indice, 0, &st) != 0) {
+        Compito c;
+        c.indice = static_cast<zip_uint64_t>(i);
+        if (zip_stat_index(z.get(), c.indice, 0, &c.st) != 0) {
             Log("Archivio " + archivio + ": " + zip_strerror(z.get()));
             return zip_codice::ErroreFormato;
         }
-        const std::string nome = st.name;
-        std::string temporaneo;
+        c.nome = c.st.name;
         try {
-            CreaCartelle(base, nome);
-            if (nome.back() == '/') {  // a folder entry
-                inflazione.Salta(indice);
-                continue;
-            }
-            const std::string destinazione = base + Nativo(nome);
+            CreaCartelle(base, c.nome);
+            if (c.nome.back() == '/') continue;  // a folder entry
+            c.destinazione = base + Nativo(c.nome);
             // A link already in the folder must not lead the member elsewhere. Members are
             // mostly in a few folders: each is resolved once.
-            const std::string cartellaMembro = CartellaDi(destinazione);
+            const std::string cartellaMembro = CartellaDi(c.destinazione);
             auto risolta = canoniche.find(cartellaMembro);
             if (risolta == canoniche.end())
                 risolta = canoniche.emplace(cartellaMembro, PercorsoCanonico(cartellaMembro)).first;
             const std::string& genitore = risolta->second;
             if (baseCanonica.empty() || genitore.empty() ||
                 (genitore != baseCanonica && !genitore.starts_with(baseCanonica + Separatore()))) {
-                Log("Membro rifiutato, porterebbe fuori dalla cartella di destinazione: " + nome);
+                Log("Membro rifiutato, porterebbe fuori dalla cartella di destinazione: " + c.nome);
                 return zip_codice::ErroreFormato;
             }
-            if (Fs().Info(destinazione).esiste && (chiediSovrascrittura || sovrascriviNessuno)) {
-                const int r = sovrascriviNessuno ? 104 : CbSovrascrivi(nome);
+            if (Fs().Info(c.destinazione).esiste && (chiediSovrascrittura || sovrascriviNessuno)) {
+                const int r = sovrascriviNessuno ? 104 : CbSovrascrivi(c.nome);
                 if (r == 104) sovrascriviNessuno = true;
-                if (r != 102) {
-                    inflazione.Salta(indice);
-                    continue;
-                }
-            }
-            temporaneo = CartellaDi(destinazione) + Separatore() + ".~bv" + std::to_string(IdProcesso()) + "-" +
-                         std::to_string(contatore++) + ".tmp";
-            File out(temporaneo, ModoApertura::ScritturaEsclusiva);
-            uint64_t scritti = 0;
-            for (std::string errore;;) {
-                const auto esito = inflazione.Prossimo(indice, buf, errore);
-                if (esito == InflazioneParallela::Esito::Errore) {
-                    Log(errore);
-                    out.Chiudi();
-                    Fs().Rimuovi(temporaneo);
-                    return zip_codice::ErroreFormato;
-                }
-                if (esito == InflazioneParallela::Esito::Fine) break;
-                const size_t r = buf.size();
-                scritti += r;
-                // Never more than the member declares: a lying header cannot fill the disk.
-                if ((st.valid & ZIP_STAT_SIZE) != 0 && scritti > st.size) {
-                    Log("Membro " + nome + " di " + archivio + ": piu' dati dei " +
-                        std::to_string(st.size) + " byte dichiarati");
-                    out.Chiudi();
-                    Fs().Rimuovi(temporaneo);
-                    return zip_codice::ErroreFormato;
-                }
-                out.ScriviTutto(buf.data(), r);
-                fatti += r;
-                if (avanzamento) avanzamento(fatti);
-            }
-            out.Chiudi();
-            Fs().Rinomina(temporaneo, destinazione);
-            temporaneo.clear();
-            if (st.valid & ZIP_STAT_MTIME) {
-                try {
-                    Fs().ImpostaDataModifica(destinazione, st.mtime);
-                } catch (...) {  // the content is what matters
-                }
+                if (r != 102) continue;
             }
         } catch (const Errore& e) {
-            if (!temporaneo.empty()) {
+            return CodiceDaErrore(e, "Estrazione di " + c.nome + " da " + archivio,
+                                  zip_codice::ErroreScrittura);
+        }
+        compiti.push_back(std::move(c));
+    }
+
+    const size_t filiere = Filiere(compiti.size());
+    ManiglieZip maniglie(archivio, filiere);
+    std::vector<EsitoMembro> esiti(compiti.size());
+    std::atomic<uint64_t> fatti{0};
+    InParallelo(
+        compiti.size(), filiere,
+        [&](size_t i, size_t t, const std::function<bool(size_t)>& fermato) {
+            const Compito& c = compiti[i];
+            EsitoMembro& e = esiti[i];
+            zip_t* zt = maniglie.z[t].get();
+            if (zt == nullptr) {
+                e.codice = zip_codice::ErroreGrave;
+                e.log = maniglie.errore;
+                return false;
+            }
+            const std::string membro = "Membro " + c.nome + " di " + archivio + ": ";
+            FileZipPtr f(zip_fopen_index(zt, c.indice, 0));
+            if (!f) {
+                e.codice = zip_codice::ErroreFormato;
+                e.log = membro + zip_strerror(zt);
+                return false;
+            }
+            std::string temporaneo;
+            const auto scarta = [&] {
+                if (temporaneo.empty()) return;
                 try {
                     Fs().Rimuovi(temporaneo);
                 } catch (...) {
                 }
+            };
+            try {
+                temporaneo = CartellaDi(c.destinazione) + Separatore() + ".~bv" +
+                             std::to_string(IdProcesso()) + "-" + std::to_string(contatore++) +
+                             ".tmp";
+                File out(temporaneo, ModoApertura::ScritturaEsclusiva);
+                std::vector<unsigned char> buf(kPezzoLettura);
+                uint64_t scritti = 0;
+                for (;;) {
+                    const zip_int64_t r = zip_fread(f.get(), buf.data(), buf.size());
+                    if (r < 0) {
+                        e.codice = zip_codice::ErroreFormato;
+                        e.log = membro + zip_file_strerror(f.get());
+                        out.Chiudi();
+                        scarta();
+                        return false;
+                    }
+                    if (r == 0) break;
+                    scritti += static_cast<uint64_t>(r);
+                    // Never more than the member declares: a lying header cannot fill the disk.
+                    if ((c.st.valid & ZIP_STAT_SIZE) != 0 && scritti > c.st.size) {
+                        e.codice = zip_codice::ErroreFormato;
+                        e.log = membro + "piu' dati dei " + std::to_string(c.st.size) +
+                                " byte dichiarati";
+                        out.Chiudi();
+                        scarta();
+                        return false;
+                    }
+                    out.ScriviTutto(buf.data(), static_cast<size_t>(r));
+                    fatti += static_cast<uint64_t>(r);
+                    if (fermato(i)) {  // a member before this one failed: this one is not needed
+                        out.Chiudi();
+                        scarta();
+                        return true;
+                    }
+                }
+                out.Chiudi();
+                Fs().Rinomina(temporaneo, c.destinazione);
+                temporaneo.clear();
+                if (c.st.valid & ZIP_STAT_MTIME) {
+                    try {
+                        Fs().ImpostaDataModifica(c.destinazione, c.st.mtime);
+                    } catch (...) {  // the content is what matters
+                    }
+                }
+            } catch (...) {
+                scarta();
+                e.eccezione = std::current_exception();
+                return false;
             }
-            return CodiceDaErrore(e, "Estrazione di " + nome + " da " + archivio,
-                                  zip_codice::ErroreScrittura);
+            return true;
+        },
+        [&] {
+            if (avanzamento) avanzamento(fatti.load());
+        });
+    for (size_t i = 0; i < compiti.size(); ++i) {
+        const EsitoMembro& e = esiti[i];
+        if (e.eccezione) {
+            try {
+                std::rethrow_exception(e.eccezione);
+            } catch (const Errore& x) {
+                return CodiceDaErrore(x, "Estrazione di " + compiti[i].nome + " da " + archivio,
+                                      zip_codice::ErroreScrittura);
+            } catch (...) {
+                Log("Estrazione di " + compiti[i].nome + ": " + ErroreCorrente().Descrizione());
+                return zip_codice::ErroreScrittura;
+            }
+        }
+        if (e.codice != 0) {
+            Log(e.log);
+            return e.codice;
         }
     }
     return zip_codice::Ok;

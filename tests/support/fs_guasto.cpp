@@ -7,7 +7,13 @@
 
 namespace bv::test {
 
+std::string FsGuasto::Percorso(int h) {
+    std::lock_guard<std::recursive_mutex> l(mutex_);
+    return percorsi_[h];
+}
+
 void FsGuasto::Prima(const char* operazione, const std::string& percorso) {
+    std::lock_guard<std::recursive_mutex> l(mutex_);
     ++operazioni;
     if (!prima) return;
     if (const int e = prima(operazione, percorso); e != 0) {
@@ -17,68 +23,80 @@ void FsGuasto::Prima(const char* operazione, const std::string& percorso) {
 }
 
 size_t FsGuasto::Leggi(int h, void* buf, size_t n) {
-    Prima("read", percorsi_[h]);
-    if (registraLetture) letture.push_back("leggi:" + percorsi_[h]);
+    Prima("read", Percorso(h));
+    if (registraLetture) Registra("leggi:" + Percorso(h));
     return reale_.Leggi(h, buf, n);
 }
 
 size_t FsGuasto::LeggiDa(int h, uint64_t o, void* buf, size_t n) {
-    Prima("pread", percorsi_[h]);
-    if (registraLetture) letture.push_back("leggi:" + percorsi_[h]);
+    Prima("pread", Percorso(h));
+    if (registraLetture) Registra("leggi:" + Percorso(h));
     return reale_.LeggiDa(h, o, buf, n);
 }
 
 void FsGuasto::ScartaCache(int h) {
-    if (registraLetture) letture.push_back("scarta:" + percorsi_[h]);
+    if (registraLetture) Registra("scarta:" + Percorso(h));
     reale_.ScartaCache(h);
 }
 
 int FsGuasto::Apri(const std::string& percorso, ModoApertura modo) {
     Prima("open", percorso);
+    std::unique_lock<std::recursive_mutex> l(mutex_);
     if (erroreApertura) {
         if (const int e = erroreApertura(percorso, modo); e != 0) {
             throw ErroreDaErrno(e, percorso, Oggetto::File, "open (guasto di prova)");
         }
     }
+    l.unlock();
     const int h = reale_.Apri(percorso, modo);
+    l.lock();
     percorsi_[h] = percorso;
     return h;
 }
 
+bool FsGuasto::ContaScrittura() {
+    std::lock_guard<std::recursive_mutex> l(mutex_);
+    return ++scritture == scritturaCheFallisce;
+}
+
+void FsGuasto::Registra(const std::string& voce) {
+    std::lock_guard<std::recursive_mutex> l(mutex_);
+    letture.push_back(voce);
+}
+
 int FsGuasto::ControllaScrittura(int h, size_t n) {
+    std::lock_guard<std::recursive_mutex> l(mutex_);
     if (!erroreScrittura) return 0;
     const auto it = percorsi_.find(h);
     return it == percorsi_.end() ? 0 : erroreScrittura(it->second, n);
 }
 
 size_t FsGuasto::Scrivi(int h, const void* buf, size_t n) {
-    Prima("write", percorsi_[h]);
-    ++scritture;
-    if (scritture == scritturaCheFallisce) {
+    Prima("write", Percorso(h));
+    if (ContaScrittura()) {
         throw ErroreDaErrno(errnoScrittura, "", Oggetto::File, "write (guasto di prova)");
     }
     if (massimoPerScrittura != 0) n = std::min(n, massimoPerScrittura);
     if (const int e = ControllaScrittura(h, n); e != 0) {
-        throw ErroreDaErrno(e, percorsi_[h], Oggetto::File, "write (guasto di prova)");
+        throw ErroreDaErrno(e, Percorso(h), Oggetto::File, "write (guasto di prova)");
     }
     return reale_.Scrivi(h, buf, n);
 }
 
 size_t FsGuasto::ScriviDa(int h, uint64_t o, const void* buf, size_t n) {
-    Prima("pwrite", percorsi_[h]);
-    ++scritture;
-    if (scritture == scritturaCheFallisce) {
+    Prima("pwrite", Percorso(h));
+    if (ContaScrittura()) {
         throw ErroreDaErrno(errnoScrittura, "", Oggetto::File, "pwrite (guasto di prova)");
     }
     if (massimoPerScrittura != 0) n = std::min(n, massimoPerScrittura);
     if (const int e = ControllaScrittura(h, n); e != 0) {
-        throw ErroreDaErrno(e, percorsi_[h], Oggetto::File, "pwrite (guasto di prova)");
+        throw ErroreDaErrno(e, Percorso(h), Oggetto::File, "pwrite (guasto di prova)");
     }
     return reale_.ScriviDa(h, o, buf, n);
 }
 
 void FsGuasto::Sincronizza(int h) {
-    Prima("fsync", percorsi_[h]);
+    Prima("fsync", Percorso(h));
     if (errnoSincronizza != 0) {
         throw ErroreDaErrno(errnoSincronizza, "", Oggetto::File, "fsync (guasto di prova)");
     }
@@ -97,6 +115,7 @@ void FsGuasto::CreaCartella(const std::string& p) {
 
 void FsGuasto::Rinomina(const std::string& da, const std::string& a) {
     Prima("rename", a);
+    std::unique_lock<std::recursive_mutex> l(mutex_);
     if (errnoRinomina != 0)
         throw ErroreDaErrno(errnoRinomina, da, Oggetto::File, "rename (guasto di prova)");
     if (erroreRinomina) {
@@ -104,6 +123,7 @@ void FsGuasto::Rinomina(const std::string& da, const std::string& a) {
             throw ErroreDaErrno(e, da, Oggetto::File, "rename (guasto di prova)");
         }
     }
+    l.unlock();
     reale_.Rinomina(da, a);
 }
 

@@ -1,10 +1,13 @@
 // A file system that fails on request in front of the real one: the N-th write with ENOSPC,
 // a rename with EXDEV, a flush with EIO, an open of chosen paths, short writes, and a free
-// space of the test's choosing. Installed for as long as it lives.
+// space of the test's choosing. Installed for as long as it lives. Safe to call from several
+// threads (extraction and comparison work on every core): its counters, records and the
+// test's callbacks are used under one lock.
 #pragma once
 
 #include <functional>
 #include <map>
+#include <mutex>
 #include <string>
 
 #include "platform/errore.h"
@@ -51,7 +54,10 @@ class FsGuasto final : public FileSystem {
     void Sincronizza(int h) override;
     uint64_t Dimensione(int h) override { return reale_.Dimensione(h); }
     void Chiudi(int h) override {
-        percorsi_.erase(h);
+        {
+            std::lock_guard<std::recursive_mutex> l(mutex_);
+            percorsi_.erase(h);
+        }
         reale_.Chiudi(h);
     }
     InfoFile Info(const std::string& p) override { return reale_.Info(p); }
@@ -106,8 +112,13 @@ class FsGuasto final : public FileSystem {
 
   private:
     int ControllaScrittura(int h, size_t n);
+    bool ContaScrittura();  // counts a write; true for the one that must fail
+    void Registra(const std::string& voce);
     void Prima(const char* operazione, const std::string& percorso);
 
+    std::string Percorso(int h);
+
+    std::recursive_mutex mutex_;
     std::map<int, std::string> percorsi_;
     FileSystem& reale_ = FsDiSistema();
     SostituzioneFs uso_;
