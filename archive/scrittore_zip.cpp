@@ -30,6 +30,8 @@ constexpr uint32_t kFirmaFine = 0x06054b50;
 constexpr size_t kFine = 22;
 constexpr size_t kBlocco = 1 << 20;
 constexpr uint64_t kLimite32 = 0xFFFFFFFFULL;
+// Files smaller than this are deflated by the caller: waking a helper would cost more.
+constexpr size_t kPiccolo = 16 * 1024;
 
 uint16_t L16(const uint8_t* p) {
     return static_cast<uint16_t>(p[0] | (p[1] << 8));
@@ -220,6 +222,7 @@ struct Compressori {
     }
     void Rilascia(Pezzo* p) { liberi.push_back(p); }
 
+    Deflatore locale;          // the caller's own, for small files
     std::vector<Pezzo> lotto;  // the pieces of a larger file in flight, used in turn
     std::vector<std::unique_ptr<Pezzo>> singoli;  // the pieces of files of one piece
     std::vector<Pezzo*> liberi;
@@ -350,7 +353,11 @@ EsitoAccoda ScrittoreZip::Accoda(const std::string& file, const std::string& nom
         // files are read, and written in its turn with its header, which then knows the CRC
         // and the sizes, in one write.
         riservati_ += m.peggiore;
-        c.Affida(primo);
+        if (primo.n < kPiccolo) {
+            c.locale.Deflata(primo);  // less work than handing it over
+        } else {
+            c.Affida(primo);
+        }
         c.inAttesa.push_back(std::move(m));
         if (avanzamento) avanzamento(primo.n);
         return EsitoAccoda::Fatto;
