@@ -216,7 +216,7 @@ struct Compressori {
             liberi.pop_back();
             return p;
         }
-        if (singoli.size() >= lotto.size() * 2) return nullptr;
+        if (singoli.size() >= lotto.size()) return nullptr;  // memory: two per core
         singoli.push_back(std::make_unique<Pezzo>());
         return singoli.back().get();
     }
@@ -344,10 +344,20 @@ EsitoAccoda ScrittoreZip::Accoda(const std::string& file, const std::string& nom
         ScriviInAttesa(1);
         m.pezzo = c.PezzoLibero();
     }
+    // Each piece is known to be the last when read, even for a file of exactly 1 MiB: one
+    // byte read ahead goes to the next piece.
+    int riporto = -1;
+    const auto leggi = [&](Pezzo& p) {
+        if (p.in.size() < kBlocco) p.in.resize(kBlocco);
+        size_t inizio = 0;
+        if (riporto >= 0) p.in[inizio++] = static_cast<uint8_t>(riporto);
+        p.n = inizio + sorgente.LeggiTutto(p.in.data() + inizio, kBlocco - inizio);
+        uint8_t avanti = 0;
+        p.ultimo = p.n < kBlocco || sorgente.LeggiTutto(&avanti, 1) == 0;
+        riporto = p.ultimo ? -1 : avanti;
+    };
     Pezzo& primo = *m.pezzo;
-    if (primo.in.size() < kBlocco) primo.in.resize(kBlocco);
-    primo.n = sorgente.LeggiTutto(primo.in.data(), kBlocco);
-    primo.ultimo = primo.n < kBlocco;
+    leggi(primo);
     if (primo.ultimo) {
         // A file of one piece (most companion files): deflated by a helper while the next
         // files are read, and written in its turn with its header, which then knows the CRC
@@ -389,9 +399,8 @@ EsitoAccoda ScrittoreZip::Accoda(const std::string& file, const std::string& nom
         while (scritti < affidati) {
             if (!finito && affidati - scritti < lotto.size()) {
                 Pezzo& p = lotto[affidati % lotto.size()];
-                if (p.in.size() < kBlocco) p.in.resize(kBlocco);
-                p.n = sorgente.LeggiTutto(p.in.data(), kBlocco);
-                p.ultimo = finito = p.n < kBlocco;
+                leggi(p);
+                finito = p.ultimo;
                 letti += p.n;
                 c.Affida(p);
                 ++affidati;
