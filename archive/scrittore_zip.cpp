@@ -290,7 +290,8 @@ ScrittoreZip::ScrittoreZip(const std::string& archivio)
             throw NonZip(archivio, "directory centrale danneggiata");
         const size_t n = L16(&directory_[p + 28]);
         const size_t totale = 46 + n + L16(&directory_[p + 30]) + L16(&directory_[p + 32]);
-        if (p + totale > directory_.size()) throw NonZip(archivio, "directory centrale danneggiata");
+        if (p + totale > directory_.size())
+            throw NonZip(archivio, "directory centrale danneggiata");
         nomi_.emplace(reinterpret_cast<const char*>(&directory_[p + 46]), n);
         p += totale;
     }
@@ -451,8 +452,7 @@ std::vector<uint8_t> ScrittoreZip::Campi(uint32_t crc, uint64_t compressi, uint6
     return campi;
 }
 
-void ScrittoreZip::Registra(const InAttesa& m, const std::vector<uint8_t>& campi,
-                            uint64_t inizio) {
+void ScrittoreZip::Registra(const InAttesa& m, const std::vector<uint8_t>& campi, uint64_t inizio) {
     std::vector<uint8_t>& voce = directory_;
     S32(voce, kFirmaCentrale);
     S16(voce, (3 << 8) | 20);  // made on UNIX, so the permission bits below are read back

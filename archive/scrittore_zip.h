@@ -26,8 +26,8 @@ struct InAttesa;     // a member deflating, written in its turn
 // One archive open for additions. Between the first Accoda and Chiudi the archive on disk is
 // not a complete ZIP (its directory is written by Chiudi), and small files may still be
 // deflating, their data written by a later call: an abandoned writer, or one whose call
-// failed, leaves a file only fit to be removed. Every method throws Errore for file-system failures and for an
-// archive that is not a ZIP file.
+// failed, leaves a file only fit to be removed. Every method throws Errore for file-system failures
+// and for an archive that is not a ZIP file.
 class ScrittoreZip {
   public:
     // Opens (or creates) the archive and reads its directory; NonGestito() tells whether the
@@ -63,7 +63,7 @@ class ScrittoreZip {
     std::vector<uint8_t> directory_;
     std::unordered_set<std::string> nomi_;
     uint32_t voci_ = 0;
-    uint64_t fineDati_ = 0;  // where the next member goes, and the directory after the last
+    uint64_t fineDati_ = 0;   // where the next member goes, and the directory after the last
     uint64_t riservati_ = 0;  // the most the members waiting can take
     std::unique_ptr<Compressori> compressori_;
 };

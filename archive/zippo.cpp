@@ -5,9 +5,9 @@
 
 #include <algorithm>
 #include <atomic>
+#include <cerrno>
 #include <chrono>
 #include <condition_variable>
-#include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <exception>
@@ -166,7 +166,8 @@ struct ManiglieZip {
             int codice = 0;
             z.emplace_back(zip_open(archivio.c_str(), ZIP_RDONLY | ZIP_CHECKCONS, &codice));
             if (!z.back() && errore.empty())
-                errore = "Impossibile aprire l'archivio " + archivio + ": " + TestoErroreZip(codice);
+                errore =
+                    "Impossibile aprire l'archivio " + archivio + ": " + TestoErroreZip(codice);
         }
     }
 };
@@ -181,9 +182,10 @@ size_t Filiere(size_t lavori) {
 // told by `fermato(i)` that they may stop: whatever the timing, every job before the first
 // failure has run to its end, so the caller reports the failures in order. The caller's
 // thread waits, calling `battito` every tenth of a second (the window keeps redrawing).
-void InParallelo(size_t n, size_t filiere,
-                 const std::function<bool(size_t, size_t, const std::function<bool(size_t)>&)>& lavoro,
-                 const std::function<void()>& battito) {
+void InParallelo(
+    size_t n, size_t filiere,
+    const std::function<bool(size_t, size_t, const std::function<bool(size_t)>&)>& lavoro,
+    const std::function<void()>& battito) {
     std::mutex m;
     std::condition_variable cv;
     size_t prossimo = 0;
@@ -298,7 +300,7 @@ int ConfrontaMembri(const std::string& archivio, const std::map<std::string, std
     struct Compito {
         zip_uint64_t indice = 0;
         std::string nome;
-        std::string sorgente;  // empty: no source to compare with
+        std::string sorgente;    // empty: no source to compare with
         std::string differenza;  // told before the content is read
     };
     std::vector<Compito> compiti(static_cast<size_t>(membri));
@@ -339,7 +341,8 @@ int ConfrontaMembri(const std::string& archivio, const std::map<std::string, std
             try {
                 // A source is opened as it was before: one that cannot be read throws.
                 std::unique_ptr<File> sorgente;
-                if (!c.sorgente.empty()) sorgente = std::make_unique<File>(c.sorgente, ModoApertura::Lettura);
+                if (!c.sorgente.empty())
+                    sorgente = std::make_unique<File>(c.sorgente, ModoApertura::Lettura);
                 bool diverso = !c.differenza.empty();
                 FileZipPtr f(zip_fopen_index(zt, c.indice, 0));
                 if (!f) {

@@ -178,17 +178,18 @@ void CopiaFile(const std::string& da, const std::string& a, bool durevole,
     destinazione.Chiudi();
 }
 
-void SpostaFile(const std::string& da, const std::string& a, const std::function<void()>& battito) {
-    {
-        File f(da, ModoApertura::Lettura);
-        f.Sincronizza();
-    }
+namespace {
+
+// Renames, or where the names lie on different file systems copies (flushed when `durevole`)
+// and removes the source. A failed copy leaves no partial file behind.
+void RinominaOCopia(const std::string& da, const std::string& a, bool durevole,
+                    const std::function<void()>& battito) {
     try {
         Fs().Rinomina(da, a);
     } catch (const Errore& e) {
         if (!e.TraVolumi()) throw;
         try {
-            CopiaFile(da, a, true, battito);
+            CopiaFile(da, a, durevole, battito);
         } catch (...) {
             try {
                 if (Fs().Info(a).esiste) Fs().Rimuovi(a);
@@ -198,6 +199,16 @@ void SpostaFile(const std::string& da, const std::string& a, const std::function
         }
         Fs().Rimuovi(da);
     }
+}
+
+}  // namespace
+
+void SpostaFile(const std::string& da, const std::string& a, const std::function<void()>& battito) {
+    {
+        File f(da, ModoApertura::Lettura);
+        f.Sincronizza();
+    }
+    RinominaOCopia(da, a, true, battito);
     Fs().SincronizzaCartella(CartellaDi(a));
 }
 
@@ -212,21 +223,7 @@ void SpostaFiles(const std::vector<std::pair<std::string, std::string>>& coppie,
     }
     std::vector<std::string> cartelle;  // each destination folder once, in order
     for (const auto& [da, a] : coppie) {
-        try {
-            Fs().Rinomina(da, a);
-        } catch (const Errore& e) {
-            if (!e.TraVolumi()) throw;
-            try {
-                CopiaFile(da, a, false, battito);  // flushed below with the rest
-            } catch (...) {
-                try {
-                    if (Fs().Info(a).esiste) Fs().Rimuovi(a);
-                } catch (...) {  // the medium may be gone: the error below says so
-                }
-                throw;
-            }
-            Fs().Rimuovi(da);
-        }
+        RinominaOCopia(da, a, false, battito);  // flushed below with the rest
         const std::string c = CartellaDi(a);
         if (std::find(cartelle.begin(), cartelle.end(), c) == cartelle.end()) cartelle.push_back(c);
         if (battito) battito();

@@ -13,12 +13,12 @@
 #include <regex>
 #include <set>
 
-#include "tests/support/variabili.h"
 #include "archive/zippo.h"
 #include "platform/programma.h"
 #include "tests/support/cartella_temp.h"
 #include "tests/support/fs_guasto.h"
 #include "tests/support/interazione_script.h"
+#include "tests/support/variabili.h"
 #include "tools/dati_demo.h"
 #include "util/koutilita.h"
 
@@ -148,7 +148,8 @@ TEST_F(Zippo, EstraiSovrascriveSenzaChiedereEConservaLaData) {
     test::InterazioneScriptata interazione;  // any question would fail the test
     EXPECT_EQ(Estrai(zip_, t_ / "out", false), 0);
     EXPECT_EQ(test::LeggiTesto(t_ / "out/a.mdb"), "nuovo");
-    EXPECT_NEAR(static_cast<double>(FsDiSistema().Info(t_ / "out/a.mdb").modifica), 1700000000.0, 2.0);
+    EXPECT_NEAR(static_cast<double>(FsDiSistema().Info(t_ / "out/a.mdb").modifica), 1700000000.0,
+                2.0);
     EXPECT_EQ(FsDiSistema().Elenca(t_ / "out").size(), 1U);  // no temporary left
 }
 
@@ -529,7 +530,8 @@ TEST_F(Zippo, SessioneUgualeAlleAggiunteUnaAllaVolta) {
     std::vector<std::pair<std::string, std::string>> file;  // path, member name
     for (int i = 0; i < 30; ++i) {
         const std::string p = t_ / ("src/f" + std::to_string(i));
-        test::ScriviFile(p, std::string(static_cast<size_t>(i * 97), static_cast<char>('a' + i % 7)));
+        test::ScriviFile(p,
+                         std::string(static_cast<size_t>(i * 97), static_cast<char>('a' + i % 7)));
         file.emplace_back(p, "a_f" + std::to_string(i));
     }
     strumenti::GeneraBinario(t_ / "src/grande.mdb", (3 << 20) + 5, 2);  // pieces on every core
@@ -584,7 +586,8 @@ TEST_F(Zippo, MembroDanneggiatoTraMoltiSegnalatoNelSuoOrdine) {
         if (i % 40 == 0) {
             strumenti::GeneraDatabase(p, 3 << 20, static_cast<uint64_t>(i));
         } else {
-            test::ScriviFile(p, std::string(2000, static_cast<char>('a' + i % 20)) + std::to_string(i));
+            test::ScriviFile(
+                p, std::string(2000, static_cast<char>('a' + i % 20)) + std::to_string(i));
         }
         ASSERT_EQ(s.ComprimiCome(p, "m" + std::to_string(1000 + i)), 0);
     }

@@ -7,13 +7,13 @@
 #include <map>
 #include <vector>
 
-#include "tests/support/variabili.h"
 #include "platform/errore.h"
 #include "platform/filesystem.h"
 #include "platform/percorsi.h"
 #include "platform/spazio_disco.h"
 #include "tests/support/cartella_temp.h"
 #include "tests/support/fs_guasto.h"
+#include "tests/support/variabili.h"
 
 namespace bv {
 namespace {
@@ -204,7 +204,8 @@ TEST_P(SpostaFilesTest, TuttiArrivanoConIFlushAttesi) {
     for (int i = 0; i < c.file; ++i) {
         const std::string n = "f" + std::to_string(i);
         EXPECT_FALSE(test::Esiste(t / ("da/" + n)));
-        EXPECT_EQ(test::LeggiTesto(t / ("a/" + n)), std::string(static_cast<size_t>(i) * 10, 'x') + n);
+        EXPECT_EQ(test::LeggiTesto(t / ("a/" + n)),
+                  std::string(static_cast<size_t>(i) * 10, 'x') + n);
     }
     EXPECT_EQ(operazioni["syncfs"], c.flushVolume);
     // Windows has no flush of a volume for an ordinary user: there each file is flushed.
