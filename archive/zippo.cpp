@@ -172,20 +172,28 @@ struct ManiglieZip {
     }
 };
 
-size_t Filiere(size_t lavori) {
-    return std::min(std::clamp<size_t>(std::thread::hardware_concurrency(), 1, 8),
-                    std::max<size_t>(lavori, 1));
-}
+// What a job on one member found: a result code with its log line, or an Errore to rethrow.
+struct EsitoMembro {
+    int codice = 0;
+    std::string log;
+    std::exception_ptr eccezione;
+    std::string differenza;
+};
 
-// Runs lavoro(i, filiera) for every i below n on one helper thread per core, starting them in
-// increasing order. Once one returns false no later one starts, and those already running are
-// told by `fermato(i)` that they may stop: whatever the timing, every job before the first
-// failure has run to its end, so the caller reports the failures in order. The caller's
-// thread waits, calling `battito` every tenth of a second (the window keeps redrawing).
-void InParallelo(
-    size_t n, size_t filiere,
-    const std::function<bool(size_t, size_t, const std::function<bool(size_t)>&)>& lavoro,
+// Runs lavoro(i, z, fermato) for every member job i (one per entry of `esiti`) on one helper
+// thread per core, each with its own handle `z` on the archive, starting them in increasing
+// order. Once one returns false no later one starts, and those already running are told by
+// `fermato(i)` that they may stop: whatever the timing, every job before the first failure has
+// run to its end, so the caller reports the failures in order. The caller's thread waits,
+// calling `battito` every tenth of a second (the window keeps redrawing).
+void SuOgniCore(
+    const std::string& archivio, std::vector<EsitoMembro>& esiti,
+    const std::function<bool(size_t, zip_t*, const std::function<bool(size_t)>&)>& lavoro,
     const std::function<void()>& battito) {
+    const size_t n = esiti.size();
+    const size_t filiere = std::min(std::clamp<size_t>(std::thread::hardware_concurrency(), 1, 8),
+                                    std::max<size_t>(n, 1));
+    ManiglieZip maniglie(archivio, filiere);
     std::mutex m;
     std::condition_variable cv;
     size_t prossimo = 0;
@@ -202,7 +210,15 @@ void InParallelo(
                     if (prossimo >= n || prossimo > limite.load()) break;
                     i = prossimo++;
                 }
-                if (!lavoro(i, t, fermato)) {
+                zip_t* z = maniglie.z[t].get();
+                bool riuscito = z != nullptr;
+                if (riuscito) {
+                    riuscito = lavoro(i, z, fermato);
+                } else {
+                    esiti[i].codice = zip_codice::ErroreGrave;
+                    esiti[i].log = maniglie.errore;
+                }
+                if (!riuscito) {
                     size_t attuale = limite.load();
                     while (i < attuale && !limite.compare_exchange_weak(attuale, i)) {
                     }
@@ -226,14 +242,6 @@ void InParallelo(
     for (std::thread& t : aiutanti) t.join();
     if (battito) battito();
 }
-
-// What a job on one member found: a result code with its log line, or an Errore to rethrow.
-struct EsitoMembro {
-    int codice = 0;
-    std::string log;
-    std::exception_ptr eccezione;
-    std::string differenza;
-};
 
 // A member's path ("/" between its names) with the platform's separators.
 std::string Nativo(std::string relativo) {
@@ -323,21 +331,13 @@ int ConfrontaMembri(const std::string& archivio, const std::map<std::string, std
                 c.differenza = c.nome + ": dimensione diversa";
         }
     }
-    const size_t filiere = Filiere(compiti.size());
-    ManiglieZip maniglie(archivio, filiere);
     std::vector<EsitoMembro> esiti(compiti.size());
     std::atomic<uint64_t> fatti{0};
-    InParallelo(
-        compiti.size(), filiere,
-        [&](size_t i, size_t t, const std::function<bool(size_t)>& fermato) {
+    SuOgniCore(
+        archivio, esiti,
+        [&](size_t i, zip_t* zt, const std::function<bool(size_t)>& fermato) {
             const Compito& c = compiti[i];
             EsitoMembro& e = esiti[i];
-            zip_t* zt = maniglie.z[t].get();
-            if (zt == nullptr) {
-                e.codice = zip_codice::ErroreGrave;
-                e.log = maniglie.errore;
-                return false;
-            }
             try {
                 // A source is opened as it was before: one that cannot be read throws.
                 std::unique_ptr<File> sorgente;
@@ -670,21 +670,13 @@ int Estrai(const std::string& archivio, const std::string& cartella, bool elenco
         compiti.push_back(std::move(c));
     }
 
-    const size_t filiere = Filiere(compiti.size());
-    ManiglieZip maniglie(archivio, filiere);
     std::vector<EsitoMembro> esiti(compiti.size());
     std::atomic<uint64_t> fatti{0};
-    InParallelo(
-        compiti.size(), filiere,
-        [&](size_t i, size_t t, const std::function<bool(size_t)>& fermato) {
+    SuOgniCore(
+        archivio, esiti,
+        [&](size_t i, zip_t* zt, const std::function<bool(size_t)>& fermato) {
             const Compito& c = compiti[i];
             EsitoMembro& e = esiti[i];
-            zip_t* zt = maniglie.z[t].get();
-            if (zt == nullptr) {
-                e.codice = zip_codice::ErroreGrave;
-                e.log = maniglie.errore;
-                return false;
-            }
             const std::string membro = "Membro " + c.nome + " di " + archivio + ": ";
             FileZipPtr f(zip_fopen_index(zt, c.indice, 0));
             if (!f) {
