@@ -173,15 +173,16 @@ struct InAttesa {
 
 // Deflates pieces on helper threads, one per core, started with the first file of more than
 // one piece and kept until the archive is closed. The caller reads and writes meanwhile, so
-// reading, deflating and writing overlap.
+// reading, deflating and writing overlap. Every notification is made with the mutex held: the
+// condition variables of MinGW-w64's thread library have lost wake-ups otherwise.
 struct Compressori {
     explicit Compressori(size_t filiere) : lotto(filiere * 2), filiere_(filiere) {}
     ~Compressori() {
         {
             std::lock_guard<std::mutex> l(m);
             fine = true;
+            cv.notify_all();
         }
-        cv.notify_all();
         for (std::thread& t : aiutanti) t.join();
     }
     Compressori(const Compressori&) = delete;
@@ -196,8 +197,8 @@ struct Compressori {
             p.pronto = false;
             coda.push_back(&p);
             ++inVolo;
+            cv.notify_all();
         }
-        cv.notify_all();
     }
     void Attendi(const Pezzo& p) {
         std::unique_lock<std::mutex> l(m);
@@ -245,8 +246,8 @@ struct Compressori {
                 std::lock_guard<std::mutex> l(m);
                 p->pronto = true;
                 --inVolo;
+                cv.notify_all();
             }
-            cv.notify_all();
         }
     }
 

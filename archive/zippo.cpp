@@ -227,8 +227,8 @@ void SuOgniCore(
             {
                 std::lock_guard<std::mutex> l(m);
                 ++finiti;
+                cv.notify_all();
             }
-            cv.notify_all();
         });
     }
     {
