@@ -19,6 +19,7 @@
 #include <utility>
 #include <vector>
 
+#include "archive/lettore_membro.h"
 #include "archive/scrittore_zip.h"
 #include "platform/codifica.h"
 #include "platform/data_ora.h"
@@ -41,11 +42,6 @@ struct ChiudiZip {
     void operator()(zip_t* z) const { zip_discard(z); }
 };
 using ZipPtr = std::unique_ptr<zip_t, ChiudiZip>;
-
-struct ChiudiFileZip {
-    void operator()(zip_file_t* f) const { zip_fclose(f); }
-};
-using FileZipPtr = std::unique_ptr<zip_file_t, ChiudiFileZip>;
 
 void Log(const std::string& testo) {
     CbStampa(testo.c_str(), testo.size());
@@ -310,12 +306,13 @@ int ConfrontaMembri(const std::string& archivio, const std::map<std::string, std
         std::string nome;
         std::string sorgente;    // empty: no source to compare with
         std::string differenza;  // told before the content is read
+        zip_stat_t st{};
     };
     std::vector<Compito> compiti(static_cast<size_t>(membri));
     for (zip_int64_t i = 0; i < membri; ++i) {
         Compito& c = compiti[static_cast<size_t>(i)];
         c.indice = static_cast<zip_uint64_t>(i);
-        zip_stat_t st;
+        zip_stat_t& st = c.st;
         if (zip_stat_index(z.get(), c.indice, 0, &st) != 0) {
             Log("Archivio " + archivio + ": " + zip_strerror(z.get()));
             return zip_codice::ErroreFormato;
@@ -344,20 +341,19 @@ int ConfrontaMembri(const std::string& archivio, const std::map<std::string, std
                 if (!c.sorgente.empty())
                     sorgente = std::make_unique<File>(c.sorgente, ModoApertura::Lettura);
                 bool diverso = !c.differenza.empty();
-                FileZipPtr f(zip_fopen_index(zt, c.indice, 0));
-                if (!f) {
+                zip_interno::LettoreMembro f(zt, c.indice, c.st);
+                if (!f.Aperto()) {
                     e.codice = zip_codice::ErroreFormato;
-                    e.log = "Membro " + c.nome + " di " + archivio + ": " + zip_strerror(zt);
+                    e.log = "Membro " + c.nome + " di " + archivio + ": " + f.TestoErrore();
                     return false;
                 }
                 std::vector<unsigned char> membro(kPezzoLettura);
                 std::vector<unsigned char> file(kPezzoLettura);
                 for (;;) {
-                    const zip_int64_t r = zip_fread(f.get(), membro.data(), membro.size());
+                    const zip_int64_t r = f.Leggi(membro.data(), membro.size());
                     if (r < 0) {
                         e.codice = zip_codice::ErroreFormato;
-                        e.log = "Membro " + c.nome + " di " + archivio + ": " +
-                                zip_file_strerror(f.get());
+                        e.log = "Membro " + c.nome + " di " + archivio + ": " + f.TestoErrore();
                         return false;
                     }
                     if (r == 0) break;
@@ -678,10 +674,10 @@ int Estrai(const std::string& archivio, const std::string& cartella, bool elenco
             const Compito& c = compiti[i];
             EsitoMembro& e = esiti[i];
             const std::string membro = "Membro " + c.nome + " di " + archivio + ": ";
-            FileZipPtr f(zip_fopen_index(zt, c.indice, 0));
-            if (!f) {
+            zip_interno::LettoreMembro f(zt, c.indice, c.st);
+            if (!f.Aperto()) {
                 e.codice = zip_codice::ErroreFormato;
-                e.log = membro + zip_strerror(zt);
+                e.log = membro + f.TestoErrore();
                 return false;
             }
             std::string temporaneo;
@@ -700,10 +696,10 @@ int Estrai(const std::string& archivio, const std::string& cartella, bool elenco
                 std::vector<unsigned char> buf(kPezzoLettura);
                 uint64_t scritti = 0;
                 for (;;) {
-                    const zip_int64_t r = zip_fread(f.get(), buf.data(), buf.size());
+                    const zip_int64_t r = f.Leggi(buf.data(), buf.size());
                     if (r < 0) {
                         e.codice = zip_codice::ErroreFormato;
-                        e.log = membro + zip_file_strerror(f.get());
+                        e.log = membro + f.TestoErrore();
                         out.Chiudi();
                         scarta();
                         return false;

@@ -1,0 +1,38 @@
+// Reads one member of a ZIP archive in order, as zip_fread does, but inflates a large member
+// written by this program's writer on every core: its pieces were deflated one by one and
+// joined by empty stored blocks, so each can be inflated on its own. Any other member, and any
+// piece this way cannot read, is inflated as one stream: the bytes given are the same.
+#pragma once
+
+#include <zip.h>
+
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <string>
+
+namespace bv::zip_interno {
+
+class LettoreMembro {
+  public:
+    // Opens member `indice` of `z` (whose details are `st`); Aperto() tells whether it could.
+    LettoreMembro(zip_t* z, zip_uint64_t indice, const zip_stat_t& st);
+    ~LettoreMembro();
+    LettoreMembro(const LettoreMembro&) = delete;
+    LettoreMembro& operator=(const LettoreMembro&) = delete;
+
+    bool Aperto() const;
+    // Up to n bytes of the member; 0 at its end, -1 on an error (damaged data, a wrong CRC).
+    zip_int64_t Leggi(void* buf, size_t n);
+    // Why it could not be opened or read, in libzip's words.
+    std::string TestoErrore() const;
+    // Whether the pieces are inflated on every core (for tests).
+    bool InParallelo() const;
+
+    struct Stato;
+
+  private:
+    std::unique_ptr<Stato> s_;
+};
+
+}  // namespace bv::zip_interno
