@@ -7,13 +7,14 @@
 
 #include <algorithm>
 #include <atomic>
-#include <condition_variable>
 #include <cstring>
 #include <deque>
 #include <functional>
-#include <mutex>
+#include <memory>
 #include <thread>
 #include <vector>
+
+#include "archive/aiutanti.h"
 
 namespace bv::zip_interno {
 
@@ -63,77 +64,34 @@ struct Segmento {
     bool pronto = true;  // no helper at work on it
 };
 
-// Helper threads inflating segments with libdeflate, each with its own decompressor. Every
-// notification is made with the mutex held (MinGW-w64's thread library needs it).
-class Inflatori {
-  public:
-    explicit Inflatori(size_t filiere) {
-        for (size_t t = 0; t < filiere; ++t) aiutanti_.emplace_back([this] { Lavora(); });
-    }
-    ~Inflatori() {
-        {
-            std::lock_guard<std::mutex> l(m_);
-            fine_ = true;
-            cv_.notify_all();
-        }
-        for (std::thread& t : aiutanti_) t.join();
-    }
-    Inflatori(const Inflatori&) = delete;
-    Inflatori& operator=(const Inflatori&) = delete;
-
-    void Affida(Segmento& s) {
-        std::lock_guard<std::mutex> l(m_);
-        s.pronto = false;
-        coda_.push_back(&s);
-        cv_.notify_all();
-    }
-    void Attendi(const Segmento& s) {
-        std::unique_lock<std::mutex> l(m_);
-        cv_.wait(l, [&] { return s.pronto; });
-    }
-
-  private:
-    void Lavora() {
-        libdeflate_decompressor* d = libdeflate_alloc_decompressor();
-        for (;;) {
-            Segmento* s = nullptr;
-            {
-                std::unique_lock<std::mutex> l(m_);
-                cv_.wait(l, [&] { return fine_ || !coda_.empty(); });
-                if (coda_.empty()) break;
-                s = coda_.front();
-                coda_.pop_front();
-            }
-            Inflata(d, *s);
-            std::lock_guard<std::mutex> l(m_);
-            s->pronto = true;
-            cv_.notify_all();
-        }
+// Each helper's own decompressor.
+struct Decompressore {
+    libdeflate_decompressor* d = libdeflate_alloc_decompressor();
+    Decompressore() = default;
+    ~Decompressore() {
         if (d != nullptr) libdeflate_free_decompressor(d);
     }
-
-    // A segment is a piece when it inflates on its own, every byte of it, to a whole piece.
-    static void Inflata(libdeflate_decompressor* d, Segmento& s) {
-        s.riuscito = false;
-        s.nOut = 0;
-        if (d == nullptr) return;
-        if (s.out.size() < kPezzo) s.out.resize(kPezzo);
-        size_t usati = 0;
-        size_t n = 0;
-        const libdeflate_result r = libdeflate_deflate_decompress_ex(
-            d, s.in.data(), s.in.size(), s.out.data(), kPezzo, &usati, &n);
-        if (r != LIBDEFLATE_SUCCESS || usati != s.in.size() || (!s.ultimo && n != kPezzo)) return;
-        s.nOut = n;
-        s.crc = libdeflate_crc32(0, s.out.data(), n);
-        s.riuscito = true;
-    }
-
-    std::vector<std::thread> aiutanti_;
-    std::mutex m_;
-    std::condition_variable cv_;
-    std::deque<Segmento*> coda_;
-    bool fine_ = false;
+    Decompressore(const Decompressore&) = delete;
+    Decompressore& operator=(const Decompressore&) = delete;
 };
+
+// A segment is a piece when it inflates on its own, every byte of it, to a whole piece.
+void Inflata(Decompressore& decompressore, Segmento& s) {
+    s.riuscito = false;
+    s.nOut = 0;
+    if (decompressore.d == nullptr) return;
+    if (s.out.size() < kPezzo) s.out.resize(kPezzo);
+    size_t usati = 0;
+    size_t n = 0;
+    const libdeflate_result r = libdeflate_deflate_decompress_ex(
+        decompressore.d, s.in.data(), s.in.size(), s.out.data(), kPezzo, &usati, &n);
+    if (r != LIBDEFLATE_SUCCESS || usati != s.in.size() || (!s.ultimo && n != kPezzo)) return;
+    s.nOut = n;
+    s.crc = libdeflate_crc32(0, s.out.data(), n);
+    s.riuscito = true;
+}
+
+using Inflatori = Aiutanti<Segmento, Decompressore>;
 
 }  // namespace
 
@@ -168,10 +126,7 @@ struct LettoreMembro::Stato {
     bool finito = false;
 
     ~Stato() {
-        if (inflatori) {
-            for (const auto& s : volo) inflatori->Attendi(*s);
-            inflatori.reset();
-        }
+        inflatori.reset();  // finishes the segments in flight before they are freed
         if (zPronto) inflateEnd(&z);
         if (veloce) --veloci;
     }
@@ -396,7 +351,7 @@ LettoreMembro::LettoreMembro(zip_t* z, zip_uint64_t indice, const zip_stat_t& st
     }
     if (veloce) {
         const size_t filiere = std::clamp<size_t>(std::thread::hardware_concurrency(), 1, 8);
-        s_->inflatori = std::make_unique<Inflatori>(filiere);
+        s_->inflatori = std::make_unique<Inflatori>(filiere, Inflata);
         s_->inVoloMassimo = filiere + 2;
     }
 }

@@ -8,14 +8,13 @@
 
 #include <algorithm>
 #include <cerrno>
-#include <condition_variable>
 #include <deque>
 #include <memory>
-#include <mutex>
 #include <thread>
 #include <tuple>
 #include <vector>
 
+#include "archive/aiutanti.h"
 #include "platform/data_ora.h"
 #include "platform/errore.h"
 #include "platform/filesystem.h"
@@ -173,42 +172,14 @@ struct InAttesa {
 
 // Deflates pieces on helper threads, one per core, started with the first file of more than
 // one piece and kept until the archive is closed. The caller reads and writes meanwhile, so
-// reading, deflating and writing overlap. Every notification is made with the mutex held: the
-// condition variables of MinGW-w64's thread library have lost wake-ups otherwise.
+// reading, deflating and writing overlap.
 struct Compressori {
-    explicit Compressori(size_t filiere) : lotto(filiere * 2), filiere_(filiere) {}
-    ~Compressori() {
-        {
-            std::lock_guard<std::mutex> l(m);
-            fine = true;
-            cv.notify_all();
-        }
-        for (std::thread& t : aiutanti) t.join();
-    }
-    Compressori(const Compressori&) = delete;
-    Compressori& operator=(const Compressori&) = delete;
+    explicit Compressori(size_t filiere)
+        : lotto(filiere * 2), aiutanti(filiere, [](Deflatore& d, Pezzo& p) { d.Deflata(p); }) {}
 
-    void Affida(Pezzo& p) {
-        if (aiutanti.empty()) {
-            for (size_t t = 0; t < filiere_; ++t) aiutanti.emplace_back([this] { Lavora(); });
-        }
-        {
-            std::lock_guard<std::mutex> l(m);
-            p.pronto = false;
-            coda.push_back(&p);
-            ++inVolo;
-            cv.notify_all();
-        }
-    }
-    void Attendi(const Pezzo& p) {
-        std::unique_lock<std::mutex> l(m);
-        cv.wait(l, [&] { return p.pronto; });
-    }
-    // Before the pieces' memory may be reused or freed (after a failure too).
-    void AttendiTutti() {
-        std::unique_lock<std::mutex> l(m);
-        cv.wait(l, [&] { return inVolo == 0; });
-    }
+    void Affida(Pezzo& p) { aiutanti.Affida(p); }
+    void Attendi(const Pezzo& p) { aiutanti.Attendi(p); }
+    void AttendiTutti() { aiutanti.AttendiTutti(); }
 
     // A piece for a file of one piece, or null when all are waiting to be written.
     Pezzo* PezzoLibero() {
@@ -228,36 +199,8 @@ struct Compressori {
     std::vector<std::unique_ptr<Pezzo>> singoli;  // the pieces of files of one piece
     std::vector<Pezzo*> liberi;
     std::deque<InAttesa> inAttesa;  // files of one piece deflating, in the archive's order
-
-  private:
-    void Lavora() {
-        Deflatore d;
-        for (;;) {
-            Pezzo* p = nullptr;
-            {
-                std::unique_lock<std::mutex> l(m);
-                cv.wait(l, [&] { return fine || !coda.empty(); });
-                if (coda.empty()) return;
-                p = coda.front();
-                coda.pop_front();
-            }
-            d.Deflata(*p);
-            {
-                std::lock_guard<std::mutex> l(m);
-                p->pronto = true;
-                --inVolo;
-                cv.notify_all();
-            }
-        }
-    }
-
-    size_t filiere_;
-    std::vector<std::thread> aiutanti;
-    std::mutex m;
-    std::condition_variable cv;
-    std::deque<Pezzo*> coda;
-    size_t inVolo = 0;
-    bool fine = false;
+    // Last: its threads end, what they were given finished, before the pieces are freed.
+    Aiutanti<Pezzo, Deflatore> aiutanti;
 };
 
 ScrittoreZip::ScrittoreZip(const std::string& archivio)
