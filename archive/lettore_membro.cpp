@@ -123,7 +123,6 @@ struct LettoreMembro::Stato {
     bool zPronto = false;
     std::deque<std::vector<uint8_t>> daInflatare;
     std::vector<uint8_t> ingresso;
-    bool finito = false;
 
     ~Stato() {
         inflatori.reset();  // finishes the segments in flight before they are freed
@@ -295,16 +294,13 @@ struct LettoreMembro::Stato {
 
     // At the member's end: what was read must be what the directory says.
     zip_int64_t Fine() {
-        if (!finito) {
-            finito = true;
-            if (!ultimoVisto && !flussoFinito) {
-                Errore(Testo(ZIP_ER_COMPRESSED_DATA));
-                return -1;
-            }
-            if (dati != st.size || crc != st.crc) {
-                Errore(Testo(ZIP_ER_CRC));
-                return -1;
-            }
+        if (!ultimoVisto && !flussoFinito) {
+            Errore(Testo(ZIP_ER_COMPRESSED_DATA));
+            return -1;
+        }
+        if (dati != st.size || crc != st.crc) {
+            Errore(Testo(ZIP_ER_CRC));
+            return -1;
         }
         return 0;
     }
