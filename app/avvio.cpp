@@ -7,28 +7,45 @@
 #include <QApplication>
 #include <QFileInfo>
 #include <QLibraryInfo>
+#include <QMessageBox>
 #include <QScreen>
 #include <QTabWidget>
 #include <QTimer>
 #include <QTranslator>
 #include <iostream>
 #include <memory>
+#include <optional>
 
 #include "app/frmmain.h"
 #include "app/interazione_qt.h"
 #include "app/italiano.h"
 #include "operazioni/programma.h"
+#include "platform/errore.h"
 #include "platform/istanza.h"
 
 namespace bv {
 
 int EseguiFinestra(int argc, char** argv) {
     BloccoIstanza blocco;
-    if (!blocco.Acquisisci()) return 0;
+    std::optional<Errore> erroreBlocco;
+    bool unica = true;
+    try {
+        unica = blocco.Acquisisci();
+    } catch (const Errore& e) {
+        erroreBlocco = e;
+    }
+    if (!unica) return 0;
 
     QApplication app(argc, argv);
     QApplication::setApplicationName(QString::fromLatin1(kTitoloProgramma));
     CaricaTraduzioni();
+    if (erroreBlocco) {  // without the lock two copies could clash: none runs
+        QMessageBox::critical(nullptr, QString::fromLatin1(kTitoloProgramma),
+                              QStringLiteral("Errore %1: %2")
+                                  .arg(erroreBlocco->Numero())
+                                  .arg(QString::fromStdString(erroreBlocco->Descrizione())));
+        return 1;
+    }
 
     QString fotografia;
     int scheda = 0;

@@ -22,7 +22,6 @@
 #include <QRadioButton>
 #include <QStatusBar>
 #include <QStyle>
-#include <QSvgRenderer>
 #include <QTabWidget>
 #include <QTimer>
 #include <QToolButton>
@@ -30,6 +29,7 @@
 #include <algorithm>
 
 #include "app/etichetta_percorso.h"
+#include "app/icona.h"
 #include "operazioni/avvio.h"
 #include "operazioni/backup.h"
 #include "operazioni/programma.h"
@@ -48,21 +48,6 @@ static void InizializzaRisorse() {
 namespace bv {
 
 namespace {
-
-// The program's icon, drawn from its SVG at the sizes desktops ask for.
-QIcon IconaProgramma() {
-    QSvgRenderer disegno(QStringLiteral(":/bvbackup/icona.svg"));
-    QIcon icona;
-    for (const int lato : {16, 24, 32, 48, 64, 128, 256}) {
-        QPixmap p(lato, lato);
-        p.fill(Qt::transparent);
-        QPainter pittore(&p);
-        disegno.render(&pittore);
-        pittore.end();
-        icona.addPixmap(p);
-    }
-    return icona;
-}
 
 // Whether two folder paths name the same folder (links resolved, final separators ignored).
 bool StessaCartella(const std::string& a, const std::string& b) {

@@ -4,11 +4,17 @@
 #include <QApplication>
 #include <QFileDialog>
 #include <QFileSystemModel>
+#include <QGuiApplication>
 #include <QHash>
 #include <QIdentityProxyModel>
 #include <QLibraryInfo>
 #include <QLocale>
 #include <QTranslator>
+
+// The translation's resource lives in a static library: it must be registered by name.
+static void InizializzaTraduzioni() {
+    Q_INIT_RESOURCE(traduzioni);
+}
 
 namespace bv {
 
@@ -66,7 +72,10 @@ bool CaricaTraduzioni() {
     (void)aggiunte;
     static QTranslator traduzioni;
     if (!traduzioni.isEmpty()) return true;
-    if (!traduzioni.load(QStringLiteral("qtbase_it"),
+    // Carried inside the program (a Windows PC has no Qt of its own), else the system's.
+    InizializzaTraduzioni();
+    if (!traduzioni.load(QStringLiteral(":/traduzioni/qtbase_it.qm")) &&
+        !traduzioni.load(QStringLiteral("qtbase_it"),
                          QLibraryInfo::path(QLibraryInfo::TranslationsPath))) {
         return false;
     }
@@ -80,7 +89,11 @@ std::unique_ptr<QFileDialog> CreaDialogoCartella(QWidget* genitore, const QStrin
     d->setObjectName(QStringLiteral("DialogoCartella"));
     d->setLocale(Italiano());
     d->setFileMode(QFileDialog::Directory);
-    d->setOptions(QFileDialog::ShowDirsOnly | QFileDialog::DontUseNativeDialog);
+    // On Windows the system's own dialog speaks the user's language; elsewhere Qt's, the same
+    // on every desktop.
+    const bool nativo = QGuiApplication::platformName() == QLatin1String("windows");
+    d->setOptions(nativo ? QFileDialog::ShowDirsOnly
+                         : QFileDialog::ShowDirsOnly | QFileDialog::DontUseNativeDialog);
     d->setProxyModel(new ModelloCartelleItaliano(d.get()));
     return d;
 }

@@ -75,6 +75,9 @@ struct Decompressore {
     Decompressore& operator=(const Decompressore&) = delete;
 };
 
+// Another closing: an empty last block with fixed codes.
+constexpr uint8_t kChiusuraFissa[] = {0x03, 0x00};
+
 // A segment is a piece when it inflates on its own, every byte of it, to a whole piece.
 void Inflata(Decompressore& decompressore, Segmento& s) {
     s.riuscito = false;
@@ -86,6 +89,24 @@ void Inflata(Decompressore& decompressore, Segmento& s) {
     const libdeflate_result r = libdeflate_deflate_decompress_ex(
         decompressore.d, s.in.data(), s.in.size(), s.out.data(), kPezzo, &usati, &n);
     if (r != LIBDEFLATE_SUCCESS || usati != s.in.size() || (!s.ultimo && n != kPezzo)) return;
+    // A last stored block whose data run five bytes past the cut takes the closing as its own
+    // data and ends there, so the run inflates "whole" though it was cut inside a block: its
+    // output then ends with the closing's bytes. Such a run must also close with another
+    // closing, to the same bytes.
+    if (!s.ultimo && n >= sizeof kChiusura &&
+        std::memcmp(s.out.data() + n - sizeof kChiusura, kChiusura, sizeof kChiusura) == 0) {
+        std::vector<uint8_t> altro(s.in.begin(), s.in.begin() + static_cast<std::ptrdiff_t>(s.grezzi));
+        altro.insert(altro.end(), std::begin(kChiusuraFissa), std::end(kChiusuraFissa));
+        std::vector<uint8_t> uscita(kPezzo);
+        size_t usati2 = 0;
+        size_t n2 = 0;
+        if (libdeflate_deflate_decompress_ex(decompressore.d, altro.data(), altro.size(),
+                                             uscita.data(), kPezzo, &usati2,
+                                             &n2) != LIBDEFLATE_SUCCESS ||
+            usati2 != altro.size() || n2 != n || std::memcmp(uscita.data(), s.out.data(), n) != 0) {
+            return;
+        }
+    }
     s.nOut = n;
     s.crc = libdeflate_crc32(0, s.out.data(), n);
     s.riuscito = true;
@@ -211,6 +232,13 @@ struct LettoreMembro::Stato {
         grezzo.clear();
         flusso = true;
         zPronto = inflateInit2(&z, -15) == Z_OK;
+        // The stream goes on from the end of the last piece given out: what it refers back to
+        // (other writers flush without starting afresh) is that piece's last 32 KiB.
+        if (zPronto && corrente && corrente->nOut > 0) {
+            const size_t finestra = std::min<size_t>(corrente->nOut, 32768);
+            zPronto = inflateSetDictionary(&z, corrente->out.data() + corrente->nOut - finestra,
+                                           static_cast<uInt>(finestra)) == Z_OK;
+        }
     }
 
     // The next piece in order into `corrente`; false on an error.
@@ -326,12 +354,12 @@ struct LettoreMembro::Stato {
     }
 };
 
-LettoreMembro::LettoreMembro(zip_t* z, zip_uint64_t indice, const zip_stat_t& st)
+LettoreMembro::LettoreMembro(zip_t* z, zip_uint64_t indice, const zip_stat_t& st, bool parallelo)
     : s_(std::make_unique<Stato>()) {
     s_->st = st;
     constexpr zip_uint64_t kNoti = ZIP_STAT_SIZE | ZIP_STAT_COMP_SIZE | ZIP_STAT_CRC |
                                    ZIP_STAT_COMP_METHOD | ZIP_STAT_ENCRYPTION_METHOD;
-    bool veloce = (st.valid & kNoti) == kNoti && st.comp_method == ZIP_CM_DEFLATE &&
+    bool veloce = parallelo && (st.valid & kNoti) == kNoti && st.comp_method == ZIP_CM_DEFLATE &&
                   st.encryption_method == ZIP_EM_NONE && st.size >= kMinimo;
     if (veloce) {
         int attivi = veloci.load();
@@ -374,6 +402,10 @@ std::string LettoreMembro::TestoErrore() const {
 
 bool LettoreMembro::InParallelo() const {
     return s_->veloce && !s_->flusso;
+}
+
+bool LettoreMembro::PerPezzi() const {
+    return s_->veloce;
 }
 
 }  // namespace bv::zip_interno

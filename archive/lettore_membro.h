@@ -16,7 +16,9 @@ namespace bv::zip_interno {
 class LettoreMembro {
   public:
     // Opens member `indice` of `z` (whose details are `st`); Aperto() tells whether it could.
-    LettoreMembro(zip_t* z, zip_uint64_t indice, const zip_stat_t& st);
+    // `parallelo` false: one stream, as zip_fread gives it (the answer any failure of the
+    // pieces is checked against).
+    LettoreMembro(zip_t* z, zip_uint64_t indice, const zip_stat_t& st, bool parallelo = true);
     ~LettoreMembro();
     LettoreMembro(const LettoreMembro&) = delete;
     LettoreMembro& operator=(const LettoreMembro&) = delete;
@@ -28,6 +30,9 @@ class LettoreMembro {
     std::string TestoErrore() const;
     // Whether the pieces are inflated on every core (for tests).
     bool InParallelo() const;
+    // Whether it was opened to read pieces: a failure is then only final once one stream,
+    // read again from the start, fails too.
+    bool PerPezzi() const;
 
     struct Stato;
 

@@ -336,37 +336,55 @@ int ConfrontaMembri(const std::string& archivio, const std::map<std::string, std
             const Compito& c = compiti[i];
             EsitoMembro& e = esiti[i];
             try {
-                // A source is opened as it was before: one that cannot be read throws.
-                std::unique_ptr<File> sorgente;
-                if (!c.sorgente.empty())
-                    sorgente = std::make_unique<File>(c.sorgente, ModoApertura::Lettura);
-                bool diverso = !c.differenza.empty();
-                zip_interno::LettoreMembro f(zt, c.indice, c.st);
-                if (!f.Aperto()) {
-                    e.codice = zip_codice::ErroreFormato;
-                    e.log = "Membro " + c.nome + " di " + archivio + ": " + f.TestoErrore();
-                    return false;
-                }
-                std::vector<unsigned char> membro(kPezzoLettura);
-                std::vector<unsigned char> file(kPezzoLettura);
-                for (;;) {
-                    const zip_int64_t r = f.Leggi(membro.data(), membro.size());
-                    if (r < 0) {
+                // Read in pieces first; a member that fails so is read again as one stream,
+                // whose answer is the one given.
+                uint64_t contati = 0;
+                for (const bool parallelo : {true, false}) {
+                    // A source is opened as it was before: one that cannot be read throws.
+                    std::unique_ptr<File> sorgente;
+                    if (!c.sorgente.empty())
+                        sorgente = std::make_unique<File>(c.sorgente, ModoApertura::Lettura);
+                    bool diverso = !c.differenza.empty();
+                    e.differenza.clear();
+                    zip_interno::LettoreMembro f(zt, c.indice, c.st, parallelo);
+                    if (!f.Aperto()) {
                         e.codice = zip_codice::ErroreFormato;
                         e.log = "Membro " + c.nome + " di " + archivio + ": " + f.TestoErrore();
                         return false;
                     }
-                    if (r == 0) break;
-                    const auto quanti = static_cast<size_t>(r);
-                    if (sorgente && !diverso &&
-                        (sorgente->LeggiTutto(file.data(), quanti) != quanti ||
-                         std::memcmp(file.data(), membro.data(), quanti) != 0)) {
-                        diverso = true;
-                        e.differenza = c.nome + ": contenuto diverso da " + c.sorgente;
+                    std::vector<unsigned char> membro(kPezzoLettura);
+                    std::vector<unsigned char> file(kPezzoLettura);
+                    uint64_t letti = 0;
+                    bool fallito = false;
+                    for (;;) {
+                        const zip_int64_t r = f.Leggi(membro.data(), membro.size());
+                        if (r < 0) {
+                            e.codice = zip_codice::ErroreFormato;
+                            e.log = "Membro " + c.nome + " di " + archivio + ": " + f.TestoErrore();
+                            fallito = true;
+                            break;
+                        }
+                        if (r == 0) break;
+                        const auto quanti = static_cast<size_t>(r);
+                        if (sorgente && !diverso &&
+                            (sorgente->LeggiTutto(file.data(), quanti) != quanti ||
+                             std::memcmp(file.data(), membro.data(), quanti) != 0)) {
+                            diverso = true;
+                            e.differenza = c.nome + ": contenuto diverso da " + c.sorgente;
+                        }
+                        letti += quanti;
+                        if (letti > contati) {  // a second reading counts only what is new
+                            fatti += letti - contati;
+                            contati = letti;
+                        }
+                        if (fermato(i)) return true;  // a member before this one failed
                     }
-                    fatti += quanti;
-                    if (fermato(i)) return true;  // a member before this one failed
+                    if (!fallito) break;
+                    if (!f.PerPezzi()) return false;
+                    e.codice = 0;
+                    e.log.clear();
                 }
+                if (e.codice != 0) return false;
             } catch (...) {
                 e.eccezione = std::current_exception();
                 return false;
@@ -674,12 +692,6 @@ int Estrai(const std::string& archivio, const std::string& cartella, bool elenco
             const Compito& c = compiti[i];
             EsitoMembro& e = esiti[i];
             const std::string membro = "Membro " + c.nome + " di " + archivio + ": ";
-            zip_interno::LettoreMembro f(zt, c.indice, c.st);
-            if (!f.Aperto()) {
-                e.codice = zip_codice::ErroreFormato;
-                e.log = membro + f.TestoErrore();
-                return false;
-            }
             std::string temporaneo;
             const auto scarta = [&] {
                 if (temporaneo.empty()) return;
@@ -687,56 +699,80 @@ int Estrai(const std::string& archivio, const std::string& cartella, bool elenco
                     Fs().Rimuovi(temporaneo);
                 } catch (...) {
                 }
-            };
-            try {
-                temporaneo = CartellaDi(c.destinazione) + Separatore() + ".~bv" +
-                             std::to_string(IdProcesso()) + "-" + std::to_string(contatore++) +
-                             ".tmp";
-                File out(temporaneo, ModoApertura::ScritturaEsclusiva);
-                std::vector<unsigned char> buf(kPezzoLettura);
-                uint64_t scritti = 0;
-                for (;;) {
-                    const zip_int64_t r = f.Leggi(buf.data(), buf.size());
-                    if (r < 0) {
-                        e.codice = zip_codice::ErroreFormato;
-                        e.log = membro + f.TestoErrore();
-                        out.Chiudi();
-                        scarta();
-                        return false;
-                    }
-                    if (r == 0) break;
-                    scritti += static_cast<uint64_t>(r);
-                    // Never more than the member declares: a lying header cannot fill the disk.
-                    if ((c.st.valid & ZIP_STAT_SIZE) != 0 && scritti > c.st.size) {
-                        e.codice = zip_codice::ErroreFormato;
-                        e.log = membro + "piu' dati dei " + std::to_string(c.st.size) +
-                                " byte dichiarati";
-                        out.Chiudi();
-                        scarta();
-                        return false;
-                    }
-                    out.ScriviTutto(buf.data(), static_cast<size_t>(r));
-                    fatti += static_cast<uint64_t>(r);
-                    if (fermato(i)) {  // a member before this one failed: this one is not needed
-                        out.Chiudi();
-                        scarta();
-                        return true;
-                    }
-                }
-                out.Chiudi();
-                Fs().Rinomina(temporaneo, c.destinazione);
                 temporaneo.clear();
-                if (c.st.valid & ZIP_STAT_MTIME) {
-                    try {
-                        Fs().ImpostaDataModifica(c.destinazione, c.st.mtime);
-                    } catch (...) {  // the content is what matters
-                    }
+            };
+            uint64_t contati = 0;  // a second reading counts only what is new
+            // Read in pieces first; a member that fails so is read again as one stream, whose
+            // answer is the one given.
+            for (const bool parallelo : {true, false}) {
+                zip_interno::LettoreMembro f(zt, c.indice, c.st, parallelo);
+                if (!f.Aperto()) {
+                    e.codice = zip_codice::ErroreFormato;
+                    e.log = membro + f.TestoErrore();
+                    return false;
                 }
-            } catch (...) {
-                scarta();
-                e.eccezione = std::current_exception();
-                return false;
+                try {
+                    temporaneo = CartellaDi(c.destinazione) + Separatore() + ".~bv" +
+                                 std::to_string(IdProcesso()) + "-" + std::to_string(contatore++) +
+                                 ".tmp";
+                    File out(temporaneo, ModoApertura::ScritturaEsclusiva);
+                    std::vector<unsigned char> buf(kPezzoLettura);
+                    uint64_t scritti = 0;
+                    bool fallito = false;
+                    for (;;) {
+                        const zip_int64_t r = f.Leggi(buf.data(), buf.size());
+                        if (r < 0) {
+                            e.codice = zip_codice::ErroreFormato;
+                            e.log = membro + f.TestoErrore();
+                            fallito = true;
+                            break;
+                        }
+                        if (r == 0) break;
+                        scritti += static_cast<uint64_t>(r);
+                        // Never more than the member declares: a lying header cannot fill the
+                        // disk.
+                        if ((c.st.valid & ZIP_STAT_SIZE) != 0 && scritti > c.st.size) {
+                            e.codice = zip_codice::ErroreFormato;
+                            e.log = membro + "piu' dati dei " + std::to_string(c.st.size) +
+                                    " byte dichiarati";
+                            fallito = true;
+                            break;
+                        }
+                        out.ScriviTutto(buf.data(), static_cast<size_t>(r));
+                        if (scritti > contati) {
+                            fatti += scritti - contati;
+                            contati = scritti;
+                        }
+                        if (fermato(i)) {  // a member before this one failed: not needed
+                            out.Chiudi();
+                            scarta();
+                            return true;
+                        }
+                    }
+                    out.Chiudi();
+                    if (fallito) {
+                        scarta();
+                        if (!f.PerPezzi()) return false;
+                        e.codice = 0;
+                        e.log.clear();
+                        continue;
+                    }
+                    Fs().Rinomina(temporaneo, c.destinazione);
+                    temporaneo.clear();
+                    if (c.st.valid & ZIP_STAT_MTIME) {
+                        try {
+                            Fs().ImpostaDataModifica(c.destinazione, c.st.mtime);
+                        } catch (...) {  // the content is what matters
+                        }
+                    }
+                    break;
+                } catch (...) {
+                    scarta();
+                    e.eccezione = std::current_exception();
+                    return false;
+                }
             }
+            if (e.codice != 0) return false;
             return true;
         },
         [&] {

@@ -328,7 +328,14 @@ int Esegui(const std::vector<std::string>& argomenti, Terminale& t) {
         return kErrore;
     }
     BloccoIstanza blocco;
-    if (!blocco.Acquisisci()) {
+    bool unica = false;
+    try {
+        unica = blocco.Acquisisci();
+    } catch (const Errore& e) {
+        t.err << "Errore " << e.Numero() << ": " << e.Descrizione() << '\n';
+        return kErrore;
+    }
+    if (!unica) {
         t.err << "Un'altra copia di BVBackup e' in esecuzione.\n";
         return kErrore;
     }

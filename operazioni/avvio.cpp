@@ -1,6 +1,9 @@
 // The start-up checks.
 #include "operazioni/avvio.h"
 
+#include <algorithm>
+#include <cctype>
+
 #include "operazioni/giornale.h"
 #include "operazioni/programma.h"
 #include "platform/codifica.h"
@@ -25,23 +28,40 @@ void PreparaCartellaTemp() {
     if (!Utilita().CreaPercorsoDirectory(temp)) throw Errore(3002, kMessaggioUtente);
 }
 
-bool NomeNostroInTemp(const VoceCartella& v) {
+namespace {
+
+bool SoloCifre(const std::string& n) {
+    return !n.empty() && n.find_first_not_of("0123456789") == std::string::npos;
+}
+
+bool NomeNostroInTemp(const std::string& temp, const VoceCartella& v) {
     const std::string& n = v.nome;
+    if (v.collegamento) return false;  // never ours: this program makes no links
     if (v.cartella) {
-        // A restore's work folder: a number.
-        return !n.empty() && n.find_first_not_of("0123456789") == std::string::npos;
+        // A restore's work folder: a number, with the mark written when it was made.
+        return SoloCifre(n) && Fs().Info(temp + Separatore() + n + Separatore() + kSegnoLavoro).file;
     }
     if (!v.file) return false;
-    const std::string m = Minuscolo(n);
-    // The temporary archive, the write-access probe, files written under a temporary name,
-    // extracted databases.
-    return n == kArchivioTemporaneo || n == "120asd12.tmp" ||
-           (n.starts_with("~") && m.ends_with(".tmp")) ||
-           (n.starts_with(".~bv") && m.ends_with(".tmp")) || m.ends_with(".mdb");
+    // The temporary archive; the rebuild's name for it while it grows; the name libzip writes
+    // it under when it rewrites it (six letters or digits after a dot); the write-access probe.
+    const std::string archivio = kArchivioTemporaneo;
+    if (n == archivio || n == "~" + archivio + ".tmp" || n == "120asd12.tmp") return true;
+    if (n.size() == archivio.size() + 7 && n.starts_with(archivio + ".")) {
+        return std::all_of(n.begin() + static_cast<std::ptrdiff_t>(archivio.size()) + 1, n.end(),
+                           [](char c) { return std::isalnum(static_cast<unsigned char>(c)) != 0; });
+    }
+    return false;
 }
+
+}  // namespace
 
 void PulisciCartellaTemp(const std::string& cartella) {
     const std::string temp = cartella.empty() ? CartellaTempProgramma() : cartella;
+    // A Temp that leads elsewhere (a link to a shared folder) is not ours to clear.
+    if (Fs().Info(temp).collegamento) {
+        Utilita().ScriviLog("Cartella temporanea non ripulita: " + temp + " e' un collegamento");
+        return;
+    }
     std::vector<VoceCartella> voci;
     try {
         voci = Fs().Elenca(temp);
@@ -49,7 +69,11 @@ void PulisciCartellaTemp(const std::string& cartella) {
         return;
     }
     for (const VoceCartella& v : voci) {
-        if (!NomeNostroInTemp(v)) continue;
+        if (!NomeNostroInTemp(temp, v)) {
+            Utilita().ScriviLog("Lasciato nella cartella temporanea (non creato da BVBackup): " +
+                                temp + Separatore() + v.nome);
+            continue;
+        }
         try {
             RimuoviAlbero(temp + Separatore() + v.nome);
         } catch (const Errore& e) {  // held by something else: the next start tries again

@@ -261,6 +261,12 @@ bool EseguiBackup(const RichiestaBackup& r, OsservatoreOperazione& o) {
             ClsSpan::ScartaSetProvvisori(destinazione);
             span->ScritturaProvvisoria(true);
             destinazioneProvvisoria = destinazione;
+        } else {
+            // A disk keeps what a killed run cut short until a backup clears it.
+            try {
+                ClsSpan::ScartaSetProvvisori(destinazione);
+            } catch (const Errore&) {  // no disk yet: the writer reports it
+            }
         }
         span->filename(archivio);
         span->CaricaMemoria();

@@ -1,7 +1,14 @@
 // The restore's journal and the steps it makes repeatable.
 #include "operazioni/giornale.h"
 
+#include <algorithm>
+#include <cctype>
+
+#include "operazioni/backup.h"
+#include "operazioni/programma.h"
 #include "operazioni/ripristino.h"
+#include "platform/codifica.h"
+#include "platform/impostazioni.h"
 #include "platform/errore.h"
 #include "platform/filesystem.h"
 #include "platform/percorsi.h"
@@ -73,7 +80,116 @@ void CopiaDiSicurezza(const std::string& vivo, const std::string& copia) {
     SincronizzaCartellaDi(copia);
 }
 
+// The path without final separators (a root keeps its own).
+std::string SenzaSeparatoreFinale(std::string p) {
+    while (p.size() > 1 && (p.back() == '/' || p.back() == Separatore())) p.pop_back();
+    return p;
+}
+
+bool StessoPercorso(const std::string& a, const std::string& b) {
+    const std::string x = SenzaSeparatoreFinale(a);
+    const std::string y = SenzaSeparatoreFinale(b);
+    // Windows names ignore letter case; POSIX names do not.
+    return Separatore() == '\\' ? UgualiIgnorandoMaiuscole(x, y) : x == y;
+}
+
+bool Cifre(std::string_view s) {
+    return !s.empty() && std::all_of(s.begin(), s.end(), [](char c) { return c >= '0' && c <= '9'; });
+}
+
+// "name.cfbNNN" for the live name `vivo`.
+bool FormaCopia(const std::string& copia, const std::string& vivo) {
+    const std::string prefisso = vivo + ".cfb";
+    return copia.size() >= prefisso.size() + 3 && copia.starts_with(prefisso) &&
+           Cifre(std::string_view(copia).substr(prefisso.size()));
+}
+
+// A path in `cartella`, with a plain last name: nothing that climbs or turns elsewhere.
+std::string FuoriDa(const std::string& p, const std::string& cartella, const char* campo) {
+    const std::string nome = NomeDi(p);
+    if (p.empty() || nome.empty() || nome == "." || nome == ".." ||
+        nome.find('/') != std::string::npos || nome.find('\\') != std::string::npos ||
+        !StessoPercorso(CartellaDi(p), cartella)) {
+        return std::string(campo) + " " + p + " non è nella cartella " + cartella;
+    }
+    if (Fs().Info(p).collegamento) return std::string(campo) + " " + p + " è un collegamento";
+    return {};
+}
+
+std::string MotivoVoce(const VoceGiornale& v, const std::string& dati) {
+    for (const auto& [p, campo] : {std::pair{&v.database, "DATABASE"},
+                                   std::pair{&v.nuovoDatabase, "NUOVO_DATABASE"},
+                                   std::pair{&v.cartella, "CARTELLA"},
+                                   std::pair{&v.nuovaCartella, "NUOVA_CARTELLA"}}) {
+        if (std::string m = FuoriDa(*p, dati, campo); !m.empty()) return m;
+    }
+    for (const auto& [p, campo] : {std::pair{&v.copiaDatabase, "COPIA_DATABASE"},
+                                   std::pair{&v.copiaCartella, "COPIA_CARTELLA"}}) {
+        if (p->empty()) continue;
+        if (std::string m = FuoriDa(*p, dati, campo); !m.empty()) return m;
+    }
+    const std::string db = NomeDi(v.database);
+    if (!Minuscolo(db).ends_with(".mdb")) return "DATABASE " + v.database + " non è un database";
+    if (Minuscolo(NomeDi(v.cartella)) != NomeBase(db))
+        return "CARTELLA " + v.cartella + " non è la cartella di " + db;
+    // The staged names: "~bvripristinoN.tmp" and "~bvripristinoN.dir", one N.
+    const std::string nuovo = NomeDi(v.nuovoDatabase);
+    const std::string prefisso = "~bvripristino";
+    if (!nuovo.starts_with(prefisso) || !nuovo.ends_with(".tmp") ||
+        !Cifre(std::string_view(nuovo).substr(prefisso.size(), nuovo.size() - prefisso.size() - 4)) ||
+        NomeDi(v.nuovaCartella) != nuovo.substr(0, nuovo.size() - 4) + ".dir") {
+        return "NUOVO_DATABASE " + v.nuovoDatabase + " non è un nome provvisorio del ripristino";
+    }
+    if (!v.copiaDatabase.empty() && !FormaCopia(v.copiaDatabase, v.database))
+        return "COPIA_DATABASE " + v.copiaDatabase + " non è una copia di sicurezza";
+    if (!v.copiaCartella.empty() && !FormaCopia(v.copiaCartella, v.cartella))
+        return "COPIA_CARTELLA " + v.copiaCartella + " non è una copia di sicurezza";
+    if (!std::all_of(v.gettone.begin(), v.gettone.end(),
+                     [](char c) { return std::isxdigit(static_cast<unsigned char>(c)) != 0; }))
+        return "GETTONE non valido";
+    return {};
+}
+
+// The mark of the staged folder, under its name `cartella`.
+std::string Segno(const VoceGiornale& v, const std::string& cartella) {
+    return cartella + Separatore() + kSegnoNuova + v.gettone;
+}
+
+// Whether the folder at `cartella` is the restored one (rather than the old one).
+bool EQuellaNuova(const VoceGiornale& v, const std::string& cartella, const InfoFile& info) {
+    if (!info.cartella) return false;
+    if (!v.gettone.empty()) return Fs().Info(Segno(v, cartella)).file;
+    return v.identitaNuova != 0 && info.identita == v.identitaNuova;
+}
+
+// The restored folder in place loses its mark: from now on it is the live folder.
+void TogliSegno(const VoceGiornale& v) {
+    if (v.gettone.empty()) return;
+    const std::string s = Segno(v, v.cartella);
+    if (Fs().Info(s).file) {
+        Fs().Rimuovi(s);
+        Fs().SincronizzaCartella(v.cartella);
+    }
+}
+
 }  // namespace
+
+std::string MotivoGiornaleNonAffidabile(const Giornale& g, const std::string& dati,
+                                        const std::string& temp) {
+    if (Spazi(dati).empty()) return "nessuna cartella dei dati nelle impostazioni";
+    if (!g.cartellaDati.empty() && !StessoPercorso(g.cartellaDati, dati))
+        return "la cartella dei dati del giornale (" + g.cartellaDati +
+               ") non è quella delle impostazioni (" + dati + ")";
+    if (!g.cartellaLavoro.empty()) {
+        if (!StessoPercorso(CartellaDi(g.cartellaLavoro), temp) || !Cifre(NomeDi(g.cartellaLavoro)))
+            return "LAVORO " + g.cartellaLavoro + " non è una cartella di lavoro del programma";
+        if (Fs().Info(g.cartellaLavoro).collegamento)
+            return "LAVORO " + g.cartellaLavoro + " è un collegamento";
+    }
+    for (const VoceGiornale& v : g.voci)
+        if (std::string m = MotivoVoce(v, dati); !m.empty()) return m;
+    return {};
+}
 
 std::string PercorsoGiornale() {
     std::string cartella = CartellaProgramma();
@@ -84,6 +200,7 @@ void ScriviGiornale(const Giornale& g) {
     std::string t = std::string(kIntestazione) + "\n";
     t += std::string("FASE=") + (g.fase == Giornale::Fase::Conferma ? "conferma" : "preparazione") +
          "\n";
+    if (!g.cartellaDati.empty()) t += "DATI=" + Codifica(g.cartellaDati) + "\n";
     t += "LAVORO=" + Codifica(g.cartellaLavoro) + "\n";
     for (const VoceGiornale& v : g.voci) {
         t += "VOCE\n";
@@ -94,6 +211,7 @@ void ScriviGiornale(const Giornale& g) {
         t += "NUOVA_CARTELLA=" + Codifica(v.nuovaCartella) + "\n";
         t += "COPIA_CARTELLA=" + Codifica(v.copiaCartella) + "\n";
         t += "IDENTITA=" + std::to_string(v.identitaNuova) + "\n";
+        if (!v.gettone.empty()) t += "GETTONE=" + v.gettone + "\n";
     }
     t += "FINE\n";
     ScriviFileAtomico(PercorsoGiornale(), t.data(), t.size());
@@ -139,6 +257,10 @@ std::optional<Giornale> LeggiGiornale() {
             g.cartellaLavoro = valore;
             continue;
         }
+        if (chiave == "DATI") {
+            g.cartellaDati = valore;
+            continue;
+        }
         if (g.voci.empty()) throw illeggibile;
         VoceGiornale& v = g.voci.back();
         if (chiave == "DATABASE") v.database = valore;
@@ -147,6 +269,7 @@ std::optional<Giornale> LeggiGiornale() {
         if (chiave == "CARTELLA") v.cartella = valore;
         if (chiave == "NUOVA_CARTELLA") v.nuovaCartella = valore;
         if (chiave == "COPIA_CARTELLA") v.copiaCartella = valore;
+        if (chiave == "GETTONE") v.gettone = valore;
         if (chiave == "IDENTITA") {
             try {
                 v.identitaNuova = std::stoull(valore);
@@ -173,11 +296,22 @@ void CompletaVoce(const VoceGiornale& v) {
         Fs().Rinomina(v.nuovoDatabase, v.database);  // the live name is replaced in one step
         SincronizzaCartellaDi(v.database);
     }
-    if (!Esiste(v.nuovaCartella)) return;
+    const InfoFile messa = Fs().Info(v.nuovaCartella);
+    if (!messa.esiste) {
+        if (EQuellaNuova(v, v.cartella, Fs().Info(v.cartella))) TogliSegno(v);
+        return;
+    }
     const InfoFile vivo = Fs().Info(v.cartella);
     const std::string copia =
         !v.copiaCartella.empty() ? v.copiaCartella : NomeLibero(v.cartella, "cfb");
-    if (vivo.esiste && vivo.identita == v.identitaNuova) {
+    const bool vivoNuovo = EQuellaNuova(v, v.cartella, vivo);
+    // Neither name carries the mark: what stands there is not what the journal describes.
+    if (!v.gettone.empty() && vivo.esiste && !vivoNuovo &&
+        !EQuellaNuova(v, v.nuovaCartella, messa)) {
+        throw Errore(num::ErroreIO, TestoErroreStandard(num::ErroreIO),
+                     v.nuovaCartella + ": la cartella ripristinata non è riconoscibile");
+    }
+    if (vivoNuovo) {
         Fs().Rinomina(v.nuovaCartella, copia);  // exchanged already: the old one is staged
     } else if (vivo.esiste) {
         if (Fs().ScambiaNomi(v.nuovaCartella, v.cartella)) {
@@ -190,13 +324,13 @@ void CompletaVoce(const VoceGiornale& v) {
         Fs().Rinomina(v.nuovaCartella, v.cartella);
     }
     SincronizzaCartellaDi(v.cartella);
+    TogliSegno(v);
 }
 
 void AnnullaVoce(const VoceGiornale& v, bool confermata) {
     const InfoFile messa = Fs().Info(v.nuovaCartella);
     const InfoFile viva = Fs().Info(v.cartella);
-    const bool nuovaAlPosto =
-        viva.esiste && v.identitaNuova != 0 && viva.identita == v.identitaNuova;
+    const bool nuovaAlPosto = EQuellaNuova(v, v.cartella, viva);
     if (!v.copiaDatabase.empty()) RimuoviSeEsiste(CopiaProvvisoria(v.copiaDatabase));
     if (!confermata) {
         if (messa.esiste) RimuoviAlbero(v.nuovaCartella);
@@ -244,31 +378,94 @@ void AnnullaVoce(const VoceGiornale& v, bool confermata) {
     SincronizzaCartellaDi(v.database);
 }
 
+bool RipristinoInSospeso() {
+    return Esiste(PercorsoGiornale());
+}
+
 std::string RecuperaRipristinoInterrotto() {
+    const std::string percorso = PercorsoGiornale();
+    // Kept aside, untouched, for whoever looks into it: it must not stop every start.
+    const auto mettiDaParte = [&percorso](const char* suffisso) {
+        const std::string dove = percorso + suffisso;
+        try {
+            if (Esiste(dove)) Fs().Rimuovi(dove);
+            Fs().Rinomina(percorso, dove);
+        } catch (const Errore&) {
+        }
+        return dove;
+    };
     std::optional<Giornale> g;
     try {
         g = LeggiGiornale();
     } catch (const Errore& e) {
-        // Kept aside for whoever looks into it; it must not stop every start.
-        const std::string p = PercorsoGiornale();
-        try {
-            Fs().Rinomina(p, p + ".illeggibile");
-        } catch (const Errore&) {
-        }
+        mettiDaParte(".illeggibile");
         Utilita().ScriviLog("Giornale del ripristino illeggibile: " + e.Dettaglio());
         return "Un ripristino precedente è stato interrotto e il suo giornale è illeggibile. "
                "Controllare la cartella dei dati e le copie di sicurezza (.cfb).";
     }
     if (!g) return {};
-    std::string messaggio;
-    if (g->fase == Giornale::Fase::Conferma) {
-        for (const VoceGiornale& v : g->voci) CompletaVoce(v);
-        messaggio =
-            "Un ripristino interrotto è stato completato. I dati sostituiti sono nelle copie "
-            "di sicurezza (.cfb).";
-    } else {
-        for (const VoceGiornale& v : g->voci) AnnullaVoce(v, false);
-        messaggio = "Un ripristino interrotto è stato annullato: i dati non sono stati modificati.";
+    const std::string dati = LeggiImpostazione(ApplicazioneHost(), kSezioneDati, "Path");
+    const std::string motivo = MotivoGiornaleNonAffidabile(*g, dati, CartellaTempProgramma());
+    if (!motivo.empty()) {
+        const std::string dove = mettiDaParte(".sospetto");
+        Utilita().ScriviLog("Giornale del ripristino non affidabile, nessun file toccato: " +
+                            motivo);
+        return "È stato trovato il giornale di un ripristino interrotto che non corrisponde ai "
+               "dati di Brelvano (" +
+               motivo +
+               "). Nessun file è stato modificato. Il giornale è stato messo da parte in " +
+               PercorsoPerMessaggio(dove) +
+               ": controllare la cartella dei dati e le copie di sicurezza (.cfb).";
+    }
+    // A data folder that is not there now (an unmounted drive, a disconnected share) is
+    // finished when it is back: nothing is decided from its absence.
+    if (!Fs().Info(dati).cartella) {
+        Utilita().ScriviLog("Ripristino interrotto in sospeso: cartella dei dati non raggiungibile " +
+                            dati);
+        return "Un ripristino interrotto non può ancora essere completato: la cartella dei dati " +
+               PercorsoPerMessaggio(dati) +
+               " non è raggiungibile. Sarà completato al prossimo avvio, quando la cartella sarà "
+               "di nuovo disponibile; fino ad allora non è possibile eseguire un altro ripristino.";
+    }
+    const bool conferma = g->fase == Giornale::Fase::Conferma;
+    std::vector<VoceGiornale> rimaste;
+    std::string elenco;
+    for (const VoceGiornale& v : g->voci) {
+        try {
+            if (conferma) {
+                CompletaVoce(v);
+            } else {
+                AnnullaVoce(v, false);
+            }
+        } catch (const Errore& e) {
+            Utilita().ScriviLog("Ripristino interrotto: " + v.database + " non sistemato: " +
+                                e.Dettaglio());
+            rimaste.push_back(v);
+            elenco += "\n" + PercorsoPerMessaggio(v.database);
+            if (conferma) {
+                if (!v.copiaDatabase.empty())
+                    elenco += " (copia di sicurezza: " + PercorsoPerMessaggio(v.copiaDatabase) + ")";
+                elenco += "; file ripristinato: " + PercorsoPerMessaggio(v.nuovoDatabase);
+            } else {
+                elenco += "; file provvisorio: " + PercorsoPerMessaggio(v.nuovoDatabase);
+            }
+        }
+    }
+    if (!rimaste.empty()) {
+        // What is done leaves the journal; the rest waits for the next start.
+        try {
+            Giornale resto = *g;
+            resto.voci = rimaste;
+            ScriviGiornale(resto);
+        } catch (const Errore& e) {
+            Utilita().ScriviLog("Giornale del ripristino non aggiornato: " + e.Dettaglio());
+        }
+        return std::string(conferma ? "Un ripristino interrotto non è stato completato per:"
+                                    : "Un ripristino interrotto non è stato annullato per:") +
+               elenco +
+               "\nVerificare che Brelvano sia chiuso e che la cartella dei dati sia accessibile in "
+               "scrittura: l'operazione sarà ripresa al prossimo avvio. Fino ad allora non è "
+               "possibile eseguire un altro ripristino.";
     }
     if (!g->cartellaLavoro.empty() && Esiste(g->cartellaLavoro)) {
         try {
@@ -276,8 +473,15 @@ std::string RecuperaRipristinoInterrotto() {
         } catch (const Errore&) {  // the temporary folder's own clean-up takes it later
         }
     }
-    RimuoviGiornale();
-    return messaggio;
+    try {
+        RimuoviGiornale();
+    } catch (const Errore& e) {  // finishing again at the next start changes nothing
+        Utilita().ScriviLog("Giornale del ripristino non rimosso: " + e.Dettaglio());
+    }
+    return conferma ? "Un ripristino interrotto è stato completato. I dati sostituiti sono nelle "
+                      "copie di sicurezza (.cfb)."
+                    : "Un ripristino interrotto è stato annullato: i dati non sono stati "
+                      "modificati.";
 }
 
 }  // namespace bv

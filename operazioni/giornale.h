@@ -22,12 +22,19 @@ struct VoceGiornale {
     std::string cartella;        // the companion folder's live name
     std::string nuovaCartella;   // the restored folder, staged
     std::string copiaCartella;   // the safety copy's name, "" when no folder was there
-    uint64_t identitaNuova = 0;  // tells the staged folder from the old one after an exchange
+    uint64_t identitaNuova = 0;  // journals of earlier versions: the staged folder's identity
+    // A random token: the staged folder carries a mark file named after it (kSegnoNuova +
+    // gettone) until it is in place, which tells it from the old folder after an exchange of
+    // names, whatever the volume's device number after a remount.
+    std::string gettone;
 };
+
+inline constexpr const char* kSegnoNuova = ".~bvnuova-";
 
 struct Giornale {
     enum class Fase { Preparazione, Conferma };
     Fase fase = Fase::Preparazione;
+    std::string cartellaDati;    // the data folder every entry lies in
     std::string cartellaLavoro;  // the restore's work folder in the temporary folder
     std::vector<VoceGiornale> voci;
 };
@@ -48,8 +55,21 @@ void CompletaVoce(const VoceGiornale& v);
 // confirmation (`confermata` false) only the staged names are removed.
 void AnnullaVoce(const VoceGiornale& v, bool confermata);
 
+// Why the journal cannot be trusted with the data folder `dati` (the one the settings name) and
+// the program's temporary folder `temp`, "" when every entry is provably the restore's own:
+// each path a name of the restore's forms directly in the data folder (no "..", no link), the
+// work folder a numbered folder in `temp`.
+std::string MotivoGiornaleNonAffidabile(const Giornale& g, const std::string& dati,
+                                        const std::string& temp);
+
 // At start-up, under the one-copy lock: finishes (after the confirmation) or undoes (before
 // it) a restore that was interrupted. Returns what to tell the user, "" when there was none.
+// Never throws: a journal it cannot trust is put aside untouched; one whose data folder is not
+// reachable, or whose entries cannot all be finished (a database in use, a read-only folder),
+// stays, with what is left, for the next start, and the message says which database and where
+// its copies are. Until then no other restore runs (EseguiRipristino: 10016).
 std::string RecuperaRipristinoInterrotto();
+// Whether a journal waits to be finished.
+bool RipristinoInSospeso();
 
 }  // namespace bv

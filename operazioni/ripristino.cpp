@@ -28,11 +28,12 @@ namespace {
 const char* const kAccessoNegato =
     "Impossibile procedere con il ripristino. Accesso in scrittura non permesso.";
 
-// Empties a folder of ours (files and any sub-folders an archive brought).
-void Svuota(const std::string& cartella) {
-    if (!Fs().Info(cartella).cartella) return;
-    for (const VoceCartella& v : Fs().Elenca(cartella))
-        RimuoviAlbero(cartella + Separatore() + v.nome);
+// A random token of 16 hexadecimal digits.
+std::string Gettone(std::mt19937& casuale) {
+    static constexpr char kCifre[] = "0123456789abcdef";
+    std::string t;
+    for (int i = 0; i < 16; ++i) t += kCifre[casuale() % 16];
+    return t;
 }
 
 void RimuoviTemporanea(const std::string& cartella) {
@@ -71,9 +72,12 @@ EsitoRipristino EseguiRipristino(const RichiestaRipristino& r, OsservatoreRipris
         std::uniform_real_distribution<double> uniforme(0.0, 1.0);
         std::string temp = r.cartellaTemp;
         u.AggiungiSepDir(temp);
-        do {
+        // A name nothing holds yet: the work folder is ours alone, and removed as a whole.
+        for (;;) {
             cartellaLavoro = temp + std::to_string(std::lround(uniforme(casuale) * 100000 + 1));
-        } while (Fs().Info(cartellaLavoro).file);
+            const InfoFile i = Fs().Info(cartellaLavoro);
+            if (!i.esiste && !i.collegamento) break;
+        }
 
         if (r.nonInstallato) {
             throw Errore(9989, std::string("Impossibile procedere con il ripristino. ") + kHost +
@@ -81,6 +85,13 @@ EsitoRipristino EseguiRipristino(const RichiestaRipristino& r, OsservatoreRipris
         }
         if (r.indiceSelezionato < 0 || r.elenco == nullptr) {
             throw Errore(9991, "E' necessario selezionare un backup dalla lista.");
+        }
+        // An interrupted restore still to be finished owns the journal and the staged names.
+        if (RipristinoInSospeso()) {
+            throw Errore(10016,
+                         "Un ripristino interrotto non è ancora stato completato. Chiudere " +
+                             std::string(kHost) +
+                             " e riavviare BVBackup per completarlo prima di un nuovo ripristino.");
         }
         const std::string nomeSet = r.elenco->GetItem(r.indiceSelezionato);
         const std::string nomeMostrato = r.testoSelezionato;
@@ -122,19 +133,30 @@ EsitoRipristino EseguiRipristino(const RichiestaRipristino& r, OsservatoreRipris
         o.Occupato(true);
         o.ComandoAbilitato(false);
         PulisciCartellaTemp(r.cartellaTemp);  // what interrupted runs left
-        lavoroCreato = true;
         {
-            std::string daCreare = cartellaLavoro;  // CreaPercorsoDirectory adds a separator to it
+            std::string daCreare = r.cartellaTemp;  // CreaPercorsoDirectory adds a separator to it
             u.CreaPercorsoDirectory(daCreare);
         }
+        Fs().CreaCartella(cartellaLavoro);
+        lavoroCreato = true;
+        {
+            // The mark that tells the start's clean-up this folder is a work folder of ours.
+            File segno(cartellaLavoro + Separatore() + kSegnoLavoro, ModoApertura::ScritturaEsclusiva);
+            segno.Chiudi();
+        }
         SalvaImpostazione(ApplicazioneProgramma(), kSezioneBackup, "Orig", origine);
-        Svuota(cartellaLavoro);
 
         const std::string lavoro = cartellaLavoro + Separatore();
         const std::string archivio = lavoro + kArchivioTemporaneo;
         o.Messaggio("Ricostruzione del backup...");
         // A set whose final renames a backup did not end is finished before it is read.
-        if (u.IsCartella(origine)) ClsSpan::CompletaConfermeInterrotte(origine);
+        // A marker that cannot be acted on (a read-only origin) leaves the intact set readable.
+        try {
+            if (u.IsCartella(origine)) ClsSpan::CompletaConfermeInterrotte(origine);
+        } catch (const Errore& e) {
+            Utilita().ScriviLog("Backup interrotto non completato in " + origine + ": " +
+                                e.Dettaglio());
+        }
         span = std::make_unique<ClsSpan>();
         span->Battito = [&] { pulsazione(); };
         span->Avanzamento = [&](int16_t, int16_t pc) {
@@ -192,6 +214,7 @@ EsitoRipristino EseguiRipristino(const RichiestaRipristino& r, OsservatoreRipris
         }
         // What will be replaced, and under which names the old files are kept.
         Giornale giornale;
+        giornale.cartellaDati = prefisso;
         giornale.cartellaLavoro = cartellaLavoro;
         std::vector<std::string> basi;
         for (int i = 1; i <= n; ++i) {
@@ -220,6 +243,7 @@ EsitoRipristino EseguiRipristino(const RichiestaRipristino& r, OsservatoreRipris
             const std::string provvisorio = prefisso + "~bvripristino" + std::to_string(i);
             v.nuovoDatabase = provvisorio + ".tmp";
             v.nuovaCartella = provvisorio + ".dir";
+            v.gettone = Gettone(casuale);
             for (const std::string& p : {v.nuovoDatabase, v.nuovaCartella})
                 if (Fs().Info(p).esiste) RimuoviAlbero(p);  // our own name, from an older run
             giornale.voci.push_back(v);
@@ -234,6 +258,13 @@ EsitoRipristino EseguiRipristino(const RichiestaRipristino& r, OsservatoreRipris
                 VoceGiornale& v = giornale.voci[static_cast<size_t>(i - 1)];
                 const std::string& base = basi[static_cast<size_t>(i - 1)];
                 Fs().CreaCartella(v.nuovaCartella);
+                {
+                    // The mark that tells the restored folder from the old one after an exchange.
+                    File segno(v.nuovaCartella + Separatore() + kSegnoNuova + v.gettone,
+                               ModoApertura::ScritturaEsclusiva);
+                    segno.Sincronizza();
+                    segno.Chiudi();
+                }
                 std::vector<std::pair<std::string, std::string>> spostamenti{
                     {lavoro + restituiti.GetItem(i), v.nuovoDatabase}};
                 ClsInsieme compagni;

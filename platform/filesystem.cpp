@@ -242,6 +242,10 @@ void SpostaFiles(const std::vector<std::pair<std::string, std::string>>& coppie,
 
 void RimuoviAlbero(const std::string& cartella) {
     const InfoFile info = Fs().Info(cartella);
+    if (info.collegamento) {  // the link goes, never what it leads to
+        Fs().Rimuovi(cartella);
+        return;
+    }
     if (!info.esiste) return;
     if (!info.cartella) {
         Fs().Rimuovi(cartella);

@@ -22,6 +22,7 @@ struct InfoFile {
     int64_t modifica = 0;      // last modification, seconds since 1970
     uint32_t permessi = 0644;  // POSIX permission bits
     uint64_t identita = 0;     // tells one file or folder from another on its volume
+    bool collegamento = false;  // the name itself is a link (symbolic, junction), even dangling
 };
 
 struct VoceCartella {

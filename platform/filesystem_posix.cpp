@@ -177,7 +177,9 @@ class FsPosix final : public FileSystem {
     InfoFile Info(const std::string& percorso) override {
         InfoFile info;
         struct stat st {};
-        if (percorso.empty() || ::stat(percorso.c_str(), &st) != 0) return info;
+        if (percorso.empty()) return info;
+        info.collegamento = ::lstat(percorso.c_str(), &st) == 0 && S_ISLNK(st.st_mode);
+        if (::stat(percorso.c_str(), &st) != 0) return info;
         info.esiste = true;
         info.cartella = S_ISDIR(st.st_mode);
         info.file = S_ISREG(st.st_mode);

@@ -190,6 +190,7 @@ class FsWin32 final : public FileSystem {
         uint64_t dimensione = (static_cast<uint64_t>(a.nFileSizeHigh) << 32) | a.nFileSizeLow;
         FILETIME modifica = a.ftLastWriteTime;
         const bool collegamento = (attributi & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
+        info.collegamento = collegamento;
         const bool cartella = (attributi & FILE_ATTRIBUTE_DIRECTORY) != 0;
         if (collegamento || cartella) {
             // A link tells about its target, as stat() does; a folder's identity needs a handle.
@@ -269,8 +270,17 @@ class FsWin32 final : public FileSystem {
     }
 
     void Rimuovi(const std::string& percorso) override {
-        if (!::DeleteFileW(Largo(percorso).c_str()))
-            FallisciWin32(percorso, Oggetto::File, "DeleteFileW");
+        const std::wstring w = Largo(percorso);
+        if (::DeleteFileW(w.c_str())) return;
+        const DWORD errore = ::GetLastError();
+        // A junction or a folder link is a folder entry: it goes as one, its target stays.
+        const DWORD a = ::GetFileAttributesW(w.c_str());
+        if (a != INVALID_FILE_ATTRIBUTES && (a & FILE_ATTRIBUTE_REPARSE_POINT) != 0 &&
+            (a & FILE_ATTRIBUTE_DIRECTORY) != 0 && ::RemoveDirectoryW(w.c_str())) {
+            return;
+        }
+        ::SetLastError(errore);
+        FallisciWin32(percorso, Oggetto::File, "DeleteFileW");
     }
 
     void SincronizzaCartella(const std::string& /*cartella*/) override {

@@ -14,7 +14,8 @@ class BloccoIstanza {
     BloccoIstanza(const BloccoIstanza&) = delete;
     BloccoIstanza& operator=(const BloccoIstanza&) = delete;
 
-    // True when this is the only running copy; the lock is held until destruction.
+    // True when this is the only running copy; the lock is held until destruction. Throws
+    // Errore 3003 when the lock's name is taken by something that cannot be a lock.
     bool Acquisisci();
 
   private:

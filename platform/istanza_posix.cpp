@@ -6,10 +6,23 @@
 
 #include <cerrno>
 
+#include "platform/errore.h"
 #include "platform/istanza.h"
 #include "platform/programma.h"
 
 namespace bv {
+
+namespace {
+
+Errore ErroreBloccoIstanza(const std::string& percorso, int codice) {
+    return Errore(3003,
+                  "Impossibile verificare che non sia in esecuzione un'altra copia di BVBackup: " +
+                      percorso + " non può essere usato come blocco. Rimuoverlo e riprovare.",
+                  percorso + ": " + std::to_string(codice))
+        .CodiceSistema(codice);
+}
+
+}  // namespace
 
 std::string PercorsoBloccoIstanza() {
     std::string cartella = CartellaProgramma();
@@ -23,9 +36,11 @@ bool BloccoIstanza::Acquisisci() {
     int fd = ::open(percorso.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0666);
     // Another user's lock file: a lock needs no write permission.
     if (fd < 0 && errno == EACCES) fd = ::open(percorso.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW);
-    // No lock can be had (a program folder without write access): that is no other copy; the
-    // start-up reports the folder.
-    if (fd < 0) return true;
+    // No lock can be had in a program folder without write access: that is no other copy; the
+    // start-up reports the folder. Anything else (a folder or a link of that name) is no lock,
+    // and running without one would let two copies clash.
+    if (fd < 0 && (errno == EACCES || errno == EROFS || errno == ENOENT)) return true;
+    if (fd < 0) throw ErroreBloccoIstanza(percorso, errno);
     if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
         ::close(fd);
         return false;

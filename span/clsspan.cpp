@@ -3,6 +3,8 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <optional>
+#include <regex>
 
 #include "platform/codifica.h"
 #include "platform/data_ora.h"
@@ -276,75 +278,120 @@ void ClsSpan::Span(const std::string& path, const std::string& nomefile) {
     stato_ = StatoSuddiviso;
 }
 
+// The set commit. A staged set (every block and descriptor under "~" + its name, whole and
+// verified) takes the set's names in renames the marker "~<set>.conferma" (holding the number of
+// blocks) covers. Each step below can be repeated from whatever state the names are in, so the
+// backup and the next start share them:
+// - forward: old blocks step aside as "~<name>.vecchio" (descriptors first), staged ones take
+//   the names (descriptors last), the parked ones go, then the marker;
+// - back: a new block that took a name steps back to its staged name, the parked old one
+//   returns; then the marker goes (the caller discards the staged set).
+// While a marker exists nothing it names is discarded: a crash, or a failed step back, leaves
+// it for the next start, which goes forward (the staged set is whole).
+namespace {
+
+std::string NomeBlocco(const std::string& nomefile, int32_t n, const char* estensione) {
+    return nomefile + "#" + std::to_string(n) + estensione;
+}
+
+// The number of blocks a marker holds, when it is plausible for the folder: digits only, at
+// least one, and no more than the folder's entries could hold.
+std::optional<int32_t> BlocchiDelMarcatore(const std::string& testo, size_t voci) {
+    const std::string t = Spazi(testo);
+    if (t.empty() || t.size() > 9 || t.find_first_not_of("0123456789") != std::string::npos)
+        return std::nullopt;
+    const long n = std::stol(t);
+    if (n < 1 || static_cast<size_t>(n) > voci) return std::nullopt;
+    return static_cast<int32_t>(n);
+}
+
+}  // namespace
+
+void ClsSpan::AvantiConferma(const std::string& cartella, const std::string& nomefile,
+                             int32_t blocchi) {
+    const auto nuovo = [&](int32_t n, const char* e) {
+        return cartella + kPrefissoProvvisorio + NomeBlocco(nomefile, n, e);
+    };
+    const auto finale = [&](int32_t n, const char* e) {
+        return cartella + NomeBlocco(nomefile, n, e);
+    };
+    // The old set steps aside, descriptors first: at no moment does a descriptor name a block
+    // that is not there.
+    for (const char* e : {".inf", ""}) {
+        for (int32_t n = 0; n < blocchi; ++n) {
+            if (!Fs().Info(nuovo(n, e)).esiste || !Fs().Info(finale(n, e)).esiste) continue;
+            const std::string vecchio = nuovo(n, e) + ".vecchio";
+            if (Fs().Info(vecchio).esiste) {
+                Fs().Rimuovi(finale(n, e));  // parked already: what stands is a leftover copy
+            } else {
+                Fs().Rinomina(finale(n, e), vecchio);
+            }
+        }
+    }
+    // Then the new one takes the names, descriptors last.
+    for (const char* e : {"", ".inf"}) {
+        for (int32_t n = 0; n < blocchi; ++n)
+            if (Fs().Info(nuovo(n, e)).esiste) Fs().Rinomina(nuovo(n, e), finale(n, e));
+    }
+    Fs().SincronizzaCartella(CartellaDi(cartella + "x"));
+    for (const char* e : {".inf", ""}) {
+        for (int32_t n = 0; n < blocchi; ++n) {
+            const std::string vecchio = nuovo(n, e) + ".vecchio";
+            if (Fs().Info(vecchio).esiste) Fs().Rimuovi(vecchio);
+        }
+    }
+    const std::string marcatore = cartella + kPrefissoProvvisorio + nomefile + ".conferma";
+    if (Fs().Info(marcatore).esiste) Fs().Rimuovi(marcatore);
+    Fs().SincronizzaCartella(CartellaDi(cartella + "x"));
+}
+
+void ClsSpan::IndietroConferma(const std::string& cartella, const std::string& nomefile,
+                               int32_t blocchi) {
+    const auto nuovo = [&](int32_t n, const char* e) {
+        return cartella + kPrefissoProvvisorio + NomeBlocco(nomefile, n, e);
+    };
+    const auto finale = [&](int32_t n, const char* e) {
+        return cartella + NomeBlocco(nomefile, n, e);
+    };
+    // Descriptors first: a descriptor never names a block of the other set.
+    for (const char* e : {".inf", ""}) {
+        for (int32_t n = 0; n < blocchi; ++n) {
+            // A name the new block took goes back to its staged name.
+            if (!Fs().Info(nuovo(n, e)).esiste && Fs().Info(finale(n, e)).esiste)
+                Fs().Rinomina(finale(n, e), nuovo(n, e));
+        }
+    }
+    for (const char* e : {"", ".inf"}) {
+        for (int32_t n = 0; n < blocchi; ++n) {
+            const std::string vecchio = nuovo(n, e) + ".vecchio";
+            if (Fs().Info(vecchio).esiste) Fs().Rinomina(vecchio, finale(n, e));
+        }
+    }
+    Fs().SincronizzaCartella(CartellaDi(cartella + "x"));
+    const std::string marcatore = cartella + kPrefissoProvvisorio + nomefile + ".conferma";
+    if (Fs().Info(marcatore).esiste) Fs().Rimuovi(marcatore);
+    Fs().SincronizzaCartella(CartellaDi(cartella + "x"));
+}
+
 void ClsSpan::ConfermaSet(const std::string& path, const std::string& nomefile) {
     const std::string cartella = NormalizzaCartella(path);
-    const std::string dir = CartellaDi(cartella + "x");
-    // Renames done so far, undone in reverse order on a failure.
-    std::vector<std::pair<std::string, std::string>> fatti;
-    const auto rinomina = [&](const std::string& da, const std::string& a) {
-        Fs().Rinomina(da, a);
-        fatti.emplace_back(da, a);
-    };
-    const auto nome = [&](int32_t n, const char* estensione) {
-        return nomefile + "#" + std::to_string(n) + estensione;
-    };
-    std::vector<std::string> vecchi;
-    // The marker says the staged set is whole: a run stopped among the renames is finished by
-    // the next start (CompletaConfermeInterrotte), never left half old, half new.
+    // The marker says the staged set is whole: from its writing on, a run stopped among the
+    // renames is finished by the next start, never left half old, half new.
     const std::string marcatore = cartella + kPrefissoProvvisorio + nomefile + ".conferma";
     const std::string blocchi = std::to_string(blocchiScritti_);
+    ScriviDurevole(marcatore, std::span<const uint8_t>(
+                                  reinterpret_cast<const uint8_t*>(blocchi.data()), blocchi.size()));
     try {
-        ScriviDurevole(marcatore,
-                       std::span<const uint8_t>(reinterpret_cast<const uint8_t*>(blocchi.data()),
-                                                blocchi.size()));
-        // The old set steps aside, descriptors first: at no moment does a descriptor name a
-        // block that is not there. Then the new one takes the names, descriptors last.
-        for (const char* estensione : {".inf", ""}) {
-            for (int32_t n = 0; n < blocchiScritti_; ++n) {
-                const std::string finale = cartella + nome(n, estensione);
-                if (!Fs().Info(finale).esiste) continue;
-                const std::string vecchio =
-                    cartella + kPrefissoProvvisorio + nome(n, estensione) + ".vecchio";
-                rinomina(finale, vecchio);
-                vecchi.push_back(vecchio);
-            }
-        }
-        for (const char* estensione : {"", ".inf"}) {
-            for (int32_t n = 0; n < blocchiScritti_; ++n) {
-                rinomina(cartella + kPrefissoProvvisorio + nome(n, estensione),
-                         cartella + nome(n, estensione));
-            }
-        }
-        Fs().SincronizzaCartella(dir);
+        AvantiConferma(cartella, nomefile, blocchiScritti_);
     } catch (...) {
-        bool annullato = true;
-        for (auto it = fatti.rbegin(); it != fatti.rend(); ++it) {
-            try {
-                Fs().Rinomina(it->second, it->first);
-            } catch (...) {  // the first error is the one to report
-                annullato = false;
-            }
-        }
-        // Undone: the old set stands, the staged one is removed by the caller. Not undone: the
-        // marker stays, and the next start finishes putting the new set in place.
-        if (annullato) {
-            try {
-                Fs().Rimuovi(marcatore);
-            } catch (...) {
-            }
+        // Back to the old set; when that fails too the marker stays, and with it every staged
+        // and parked file, for the next start to go forward.
+        try {
+            IndietroConferma(cartella, nomefile, blocchiScritti_);
+        } catch (const Errore& e) {
+            utilita_.ScriviLog("Backup non annullato in " + cartella + ": " + e.Dettaglio());
         }
         throw;
-    }
-    for (const std::string& v : vecchi) {
-        try {
-            Fs().Rimuovi(v);
-        } catch (const Errore&) {  // a leftover of ours: the next backup removes it
-        }
-    }
-    try {
-        Fs().Rimuovi(marcatore);
-        Fs().SincronizzaCartella(dir);
-    } catch (const Errore&) {  // finishing again at the next start changes nothing
     }
 }
 
@@ -353,55 +400,46 @@ bool ClsSpan::CompletaConfermeInterrotte(const std::string& path) {
     if (!cartella.empty() && cartella.back() != Separatore()) cartella += Separatore();
     bool completate = false;
     const std::string prefisso = std::string(kPrefissoProvvisorio) + "BV";
-    for (const VoceCartella& v : Fs().Elenca(cartella.empty() ? "." : cartella)) {
+    const std::vector<VoceCartella> voci = Fs().Elenca(cartella.empty() ? "." : cartella);
+    for (const VoceCartella& v : voci) {
         if (!v.file || !v.nome.starts_with(prefisso) || !v.nome.ends_with(".conferma")) continue;
         const std::string nomefile = v.nome.substr(1, v.nome.size() - 1 - 9);
         const std::string marcatore = cartella + v.nome;
-        const int32_t blocchi = static_cast<int32_t>(Arrotonda(LeggiFileTesto(marcatore)));
-        const auto nome = [&](int32_t n, const char* estensione) {
-            return nomefile + "#" + std::to_string(n) + estensione;
-        };
-        // The same steps as the interrupted run, from wherever it stopped.
-        for (const char* estensione : {".inf", ""}) {
-            for (int32_t n = 0; n < blocchi; ++n) {
-                const std::string nuovo = cartella + kPrefissoProvvisorio + nome(n, estensione);
-                const std::string finale = cartella + nome(n, estensione);
-                if (!Fs().Info(nuovo).esiste || !Fs().Info(finale).esiste) continue;
-                const std::string vecchio = nuovo + ".vecchio";
-                if (Fs().Info(vecchio).esiste) {
-                    Fs().Rimuovi(finale);
-                } else {
-                    Fs().Rinomina(finale, vecchio);
-                }
-            }
+        // A count the folder cannot hold is a damaged marker: acted on, it would make every
+        // start run through names that cannot exist.
+        const std::optional<int32_t> blocchi = BlocchiDelMarcatore(LeggiFileTesto(marcatore), voci.size());
+        if (!blocchi) {
+            Utilita().ScriviLog("Marcatore di backup danneggiato ignorato: " + marcatore);
+            continue;
         }
-        for (const char* estensione : {"", ".inf"}) {
-            for (int32_t n = 0; n < blocchi; ++n) {
-                const std::string nuovo = cartella + kPrefissoProvvisorio + nome(n, estensione);
-                if (Fs().Info(nuovo).esiste) Fs().Rinomina(nuovo, cartella + nome(n, estensione));
-            }
-        }
-        Fs().SincronizzaCartella(CartellaDi(cartella + "x"));
-        for (const char* estensione : {".inf", ""}) {
-            for (int32_t n = 0; n < blocchi; ++n) {
-                const std::string vecchio =
-                    cartella + kPrefissoProvvisorio + nome(n, estensione) + ".vecchio";
-                if (Fs().Info(vecchio).esiste) Fs().Rimuovi(vecchio);
-            }
-        }
-        Fs().Rimuovi(marcatore);
+        AvantiConferma(cartella, nomefile, *blocchi);
         completate = true;
     }
     return completate;
 }
 
+std::string ClsSpan::SetDelResiduo(const std::string& nome) {
+    // Staged blocks and descriptors ("~BV…#n", "~BV…#n.inf"), old ones parked aside
+    // (".vecchio"), files cut short while written under a temporary name ("~~BV…#n.tmp" in a
+    // folder, "~BV…#n.tmp" on a disk), the marker's own temporary name.
+    static const std::regex forme(
+        R"(~(BV[0-9]{8})#[0-9]+(\.inf)?(\.vecchio|\.tmp)?|~~(BV[0-9]{8})(#[0-9]+(\.inf)?|\.conferma)\.tmp)");
+    std::smatch m;
+    if (!std::regex_match(nome, m, forme)) return {};
+    return m[1].matched ? m[1].str() : m[4].str();
+}
+
 void ClsSpan::ScartaSetProvvisori(const std::string& path) {
     std::string cartella = path;
     if (!cartella.empty() && cartella.back() != Separatore()) cartella += Separatore();
-    const std::string prefisso = std::string(kPrefissoProvvisorio) + "BV";
-    for (const VoceCartella& v : Fs().Elenca(cartella.empty() ? "." : cartella)) {
-        if (v.file && v.nome.starts_with(prefisso) && v.nome.size() > 11 && v.nome[11] == '#')
-            Fs().Rimuovi(cartella + v.nome);
+    const std::vector<VoceCartella> voci = Fs().Elenca(cartella.empty() ? "." : cartella);
+    for (const VoceCartella& v : voci) {
+        if (!v.file || v.collegamento) continue;
+        const std::string set = SetDelResiduo(v.nome);
+        if (set.empty()) continue;
+        // A set whose commit a marker still covers keeps every file: the next start needs them.
+        if (Fs().Info(cartella + kPrefissoProvvisorio + set + ".conferma").esiste) continue;
+        Fs().Rimuovi(cartella + v.nome);
     }
 }
 

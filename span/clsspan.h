@@ -65,11 +65,21 @@ class ClsSpan {
     void ScritturaProvvisoria(bool attiva) { provvisoria_ = attiva; }
     // Renames the staged blocks, then the staged descriptors, over the set's names; flushed.
     void ConfermaSet(const std::string& path, const std::string& nomefile);
-    // Removes every staged file of any set ("~BV…#…") in a folder: a failed or killed run's.
+    // Removes the leftovers of failed or killed runs of any day in a folder (staged, parked and
+    // half-written files of the program's own forms), except those of a set whose commit a
+    // marker still covers.
     static void ScartaSetProvvisori(const std::string& path);
+    // The set name ("BVyyyymmdd") a leftover's name belongs to, "" for any other name.
+    static std::string SetDelResiduo(const std::string& nome);
     // Finishes putting in place the sets of a folder whose final renames a run did not end
-    // (it was killed among them); true when there was one.
+    // (it was killed among them); true when there was one. A marker with an implausible count
+    // is ignored (logged).
     static bool CompletaConfermeInterrotte(const std::string& path);
+    // The two directions of the commit, each repeatable from any state (see clsspan.cpp).
+    static void AvantiConferma(const std::string& cartella, const std::string& nomefile,
+                               int32_t blocchi);
+    static void IndietroConferma(const std::string& cartella, const std::string& nomefile,
+                                 int32_t blocchi);
     // Usable bytes on a drive (at most 2,147,483,647); with `cambioDisk`, asks for a new
     // disk while it has less than 10,000 bytes.
     int32_t GetSpazioDisco(const std::string& unita, bool cambioDisk);

@@ -116,6 +116,8 @@ class Guasti : public test::AmbienteOperazioni {
         DocumentoReg reg;
         reg.Imposta("HKLM\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\App Paths\\Brelvano.exe",
                     "", t_ / "host/Brelvano.exe");
+        reg.Imposta("HKCU\\Software\\VB and VBA Program Settings\\KO_Brelvano\\CartellaDati",
+                    "Path", dati_ + "/");
         ImpostaRegistro(reg);
         // The set holds the new data; the data folder the old.
         Dati(t_ / "sorgente", "nuovo");
@@ -446,6 +448,56 @@ TEST_F(GuastiBackup, BackupConOgniOperazioneCheFallisce) {
             ASSERT_TRUE(EseguiBackup(Backup(), senzaGuasti)) << dove;
             EXPECT_TRUE(Set() == secondo) << dove;
             EXPECT_EQ(VociIn(temp_), 0U) << dove;
+            for (const auto& e : fs::directory_iterator(dest_))
+                EXPECT_FALSE(e.path().filename().string().starts_with("~")) << dove;
+        }
+    }
+}
+
+TEST_F(GuastiBackup, ConfermaConDueGuastiNonPerdeNessunSet) {
+    // One rename of the set's commit fails, then one of the renames that undo it: the staged
+    // and parked blocks stay for the next start, which puts one whole set in place.
+    const Stato primo = Set();
+    std::vector<std::string> nomi;
+    ContaOperazioni(nomi, [this] {
+        test::Registratore o;
+        ASSERT_TRUE(EseguiBackup(Backup(), o));
+    });
+    const Stato secondo = Set();
+    std::vector<int> conferma;  // the renames that put a block in place or park an old one
+    for (size_t k = 1; k < nomi.size(); ++k) {
+        if (nomi[k].starts_with("rename " + dest_ + "/BV") || nomi[k].ends_with(".vecchio"))
+            conferma.push_back(static_cast<int>(k));
+    }
+    ASSERT_GE(conferma.size(), 4U);
+    for (const int k : conferma) {
+        for (const int m : {1, 2, 3}) {
+            const std::string dove = "operazione " + std::to_string(k) + " (" + nomi[k] +
+                                     "), poi la rinomina " + std::to_string(m) + " seguente";
+            Dati(dati_, "nuovo");
+            {
+                test::Registratore o;
+                ASSERT_TRUE(EseguiBackup(Backup(), o));
+            }
+            Dati(dati_, "vecchio");
+            {
+                test::FsGuasto g;
+                int dopo = 0;
+                g.prima = [&g, &dopo, k, m](const char* op, const std::string&) {
+                    if (g.operazioni == k) return EIO;
+                    if (g.operazioni > k && std::string(op) == "rename" && ++dopo == m) return EIO;
+                    return 0;
+                };
+                test::Registratore o;
+                EseguiBackup(Backup(), o);
+            }
+            ClsSpan::CompletaConfermeInterrotte(dest_);  // the next start
+            const Stato s = Set();
+            EXPECT_TRUE(s == primo || s == secondo) << dove << Elenco(s);
+            NessunDescrittoreSenzaIlSuoBlocco(dove);
+            test::Registratore senzaGuasti;
+            ASSERT_TRUE(EseguiBackup(Backup(), senzaGuasti)) << dove;
+            EXPECT_TRUE(Set() == secondo) << dove;
             for (const auto& e : fs::directory_iterator(dest_))
                 EXPECT_FALSE(e.path().filename().string().starts_with("~")) << dove;
         }

@@ -1,0 +1,352 @@
+// What the start's recovery may touch: only what this program made. A journal naming anything
+// else, links in the temporary folder, files of the user there, a damaged set-commit marker, a
+// data folder that is gone or cannot be changed: nothing outside is touched, nothing is lost,
+// and the user is told.
+#include <gtest/gtest.h>
+
+#include <cerrno>
+#include <filesystem>
+#include <map>
+
+#include "operazioni/avvio.h"
+#include "operazioni/backup.h"
+#include "operazioni/giornale.h"
+#include "operazioni/programma.h"
+#include "operazioni/ripristino.h"
+#include "platform/file_reg.h"
+#include "platform/istanza.h"
+#include "platform/percorsi.h"
+#include "tests/operazioni/ambiente_operazioni.h"
+#include "tests/support/fs_guasto.h"
+#include "tests/support/variabili.h"
+
+namespace bv {
+namespace {
+
+namespace fs = std::filesystem;
+using Stato = std::map<std::string, std::string>;
+
+Stato Contenuto(const std::string& cartella) {
+    Stato m;
+    if (!fs::exists(cartella)) return m;
+    for (const auto& e : fs::recursive_directory_iterator(cartella)) {
+        m[fs::relative(e.path(), cartella).generic_string()] =
+            e.is_regular_file() ? test::LeggiTesto(e.path().string()) : "<cartella>";
+    }
+    return m;
+}
+
+void Scrivi(const std::string& percorso, const std::string& contenuto) {
+    test::CreaCartelle(fs::path(percorso).parent_path().string());
+    test::ScriviFile(percorso, contenuto);
+}
+
+std::string Sostituisci(std::string t, const std::string& da, const std::string& a) {
+    for (size_t p = 0; (p = t.find(da, p)) != std::string::npos; p += a.size()) t.replace(p, da.size(), a);
+    return t;
+}
+
+struct Ripristinatore final : OsservatoreRipristino {
+    void MostraErrore(const Errore& e) override { errori.push_back(e.Numero()); }
+    std::vector<int32_t> errori;
+};
+
+class Recupero : public test::AmbienteOperazioni {
+  protected:
+    void SetUp() override {
+        AmbienteOperazioni::SetUp();
+        test::CreaCartelle(t_ / "host");
+        DocumentoReg reg;
+        reg.Imposta("HKLM\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\App Paths\\Brelvano.exe",
+                    "", t_ / "host/Brelvano.exe");
+        reg.Imposta("HKCU\\Software\\VB and VBA Program Settings\\KO_Brelvano\\CartellaDati",
+                    "Path", dati_ + Separatore());
+        ImpostaRegistro(reg);
+        Scrivi(fuori_ + "/vittima.mdb", "dati di un altro");
+        Scrivi(fuori_ + "/albero/foglia.txt", "foglia");
+    }
+    // A journal's text, with {D} the data folder, {F} the folder outside, {T} the temporary one.
+    void Giornale(const std::string& modello) {
+        std::string t = Sostituisci(modello, "{D}", dati_);
+        t = Sostituisci(t, "{F}", fuori_);
+        t = Sostituisci(t, "{T}", temp_);
+        Scrivi(PercorsoGiornale(), "BVBACKUP-GIORNALE-RIPRISTINO 1\n" + t + "FINE\n");
+    }
+    // A restore stopped after its confirmation: the restored files staged beside the old ones.
+    void RipristinoConfermato() {
+        Scrivi(dati_ + "/a.mdb", "vecchio");
+        Scrivi(dati_ + "/a/f.txt", "vecchio f");
+        Scrivi(dati_ + "/~bvripristino1.tmp", "nuovo");
+        Scrivi(dati_ + "/~bvripristino1.dir/f.txt", "nuovo f");
+        Scrivi(dati_ + "/~bvripristino1.dir/.~bvnuova-00ab", "");
+        Giornale(kVoceConfermata);
+    }
+    static constexpr const char* kVoceConfermata =
+        "FASE=conferma\nDATI={D}/\nLAVORO=\nVOCE\nDATABASE={D}/a.mdb\n"
+        "NUOVO_DATABASE={D}/~bvripristino1.tmp\nCOPIA_DATABASE={D}/a.mdb.cfb000\nCARTELLA={D}/a\n"
+        "NUOVA_CARTELLA={D}/~bvripristino1.dir\nCOPIA_CARTELLA={D}/a.cfb000\nIDENTITA=12345\n"
+        "GETTONE=00ab\n";
+    const Stato kRipristinato = {{"a", "<cartella>"},         {"a.cfb000", "<cartella>"},
+                                 {"a.cfb000/f.txt", "vecchio f"}, {"a.mdb", "nuovo"},
+                                 {"a.mdb.cfb000", "vecchio"},     {"a/f.txt", "nuovo f"}};
+
+    std::string fuori_ = t_ / "fuori";
+    Ripristinatore ripristino_;
+};
+
+struct CasoGiornale {
+    const char* nome;
+    const char* giornale;
+};
+
+class GiornaleNonAffidabile : public Recupero, public ::testing::WithParamInterface<CasoGiornale> {};
+
+TEST_P(GiornaleNonAffidabile, NienteToccatoEGiornaleMessoDaParte) {
+    Scrivi(dati_ + "/a.mdb", "dati");
+    const Stato fuori = Contenuto(fuori_);
+    const Stato dati = Contenuto(dati_);
+    Giornale(GetParam().giornale);
+    const std::string messaggio = RecuperaRipristinoInterrotto();
+    EXPECT_NE(messaggio.find("Nessun file è stato modificato"), std::string::npos) << messaggio;
+    EXPECT_EQ(Contenuto(fuori_), fuori);
+    EXPECT_EQ(Contenuto(dati_), dati);
+    EXPECT_FALSE(fs::exists(PercorsoGiornale()));
+    EXPECT_TRUE(fs::exists(PercorsoGiornale() + ".sospetto"));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Casi, GiornaleNonAffidabile,
+    ::testing::Values(
+        CasoGiornale{"file_fuori_sostituiti",
+                     "FASE=conferma\nLAVORO={F}/albero\nVOCE\nDATABASE={F}/vittima.mdb\n"
+                     "NUOVO_DATABASE={F}/albero/foglia.txt\nCOPIA_DATABASE=\nCARTELLA={F}/albero\n"
+                     "NUOVA_CARTELLA={F}/albero\nCOPIA_CARTELLA=\nIDENTITA=0\n"},
+        CasoGiornale{"lavoro_fuori", "FASE=preparazione\nLAVORO={F}/albero\n"},
+        CasoGiornale{"risale_con_punti",
+                     "FASE=preparazione\nLAVORO=\nVOCE\nDATABASE={D}/a.mdb\n"
+                     "NUOVO_DATABASE={D}/../fuori/vittima.mdb\nCOPIA_DATABASE=\nCARTELLA={D}/a\n"
+                     "NUOVA_CARTELLA={D}/../fuori/albero\nCOPIA_CARTELLA=\nIDENTITA=0\n"},
+        CasoGiornale{"altra_cartella_dati",
+                     "FASE=preparazione\nDATI={F}\nLAVORO=\nVOCE\nDATABASE={F}/vittima.mdb\n"
+                     "NUOVO_DATABASE={F}/~bvripristino1.tmp\nCOPIA_DATABASE=\nCARTELLA={F}/vittima\n"
+                     "NUOVA_CARTELLA={F}/~bvripristino1.dir\nCOPIA_CARTELLA=\nIDENTITA=0\n"},
+        CasoGiornale{"nome_non_provvisorio",
+                     "FASE=preparazione\nLAVORO=\nVOCE\nDATABASE={D}/b.mdb\n"
+                     "NUOVO_DATABASE={D}/a.mdb\nCOPIA_DATABASE=\nCARTELLA={D}/b\n"
+                     "NUOVA_CARTELLA={D}/~bvripristino1.dir\nCOPIA_CARTELLA=\nIDENTITA=0\n"},
+        CasoGiornale{"copia_non_di_sicurezza",
+                     "FASE=conferma\nLAVORO=\nVOCE\nDATABASE={D}/b.mdb\n"
+                     "NUOVO_DATABASE={D}/~bvripristino1.tmp\nCOPIA_DATABASE={D}/a.mdb\n"
+                     "CARTELLA={D}/b\nNUOVA_CARTELLA={D}/~bvripristino1.dir\nCOPIA_CARTELLA=\n"
+                     "IDENTITA=0\n"}),
+    [](const auto& info) { return std::string(info.param.nome); });
+
+TEST_F(Recupero, GiornaleConUnCollegamentoNonSegueIlCollegamento) {
+    BV_SOLO_POSIX("collegamenti simbolici creati dal test");
+    Scrivi(dati_ + "/a.mdb", "dati");
+    fs::create_directory_symlink(fuori_ + "/albero", dati_ + "/~bvripristino1.dir");
+    Giornale(
+        "FASE=preparazione\nLAVORO=\nVOCE\nDATABASE={D}/a.mdb\nNUOVO_DATABASE={D}/~bvripristino1.tmp\n"
+        "COPIA_DATABASE=\nCARTELLA={D}/a\nNUOVA_CARTELLA={D}/~bvripristino1.dir\nCOPIA_CARTELLA=\n"
+        "IDENTITA=0\n");
+    const Stato fuori = Contenuto(fuori_);
+    EXPECT_NE(RecuperaRipristinoInterrotto().find("Nessun file"), std::string::npos);
+    EXPECT_EQ(Contenuto(fuori_), fuori);
+}
+
+TEST_F(Recupero, PuliziaDiTempSoloDelleFormeNostre) {
+    // The user's files, however their names look, stay; ours go.
+    Scrivi(temp_ + "/importante.mdb", "x");
+    Scrivi(temp_ + "/~nota.tmp", "x");
+    Scrivi(temp_ + "/.~bvmio.tmp", "x");
+    Scrivi(temp_ + "/1234/lavoro.doc", "x");
+    Scrivi(temp_ + "/~dati.zip", "x");
+    Scrivi(temp_ + "/~~dati.zip.tmp", "x");
+    Scrivi(temp_ + "/~dati.zip.a1B2c3", "x");
+    Scrivi(temp_ + "/120asd12.tmp", "x");
+    Scrivi(temp_ + "/4321/" + kSegnoLavoro, "");
+    Scrivi(temp_ + "/4321/dati.mdb", "x");
+    PulisciCartellaTemp(temp_);
+    EXPECT_EQ(Contenuto(temp_), (Stato{{".~bvmio.tmp", "x"},
+                                       {"1234", "<cartella>"},
+                                       {"1234/lavoro.doc", "x"},
+                                       {"importante.mdb", "x"},
+                                       {"~nota.tmp", "x"}}));
+}
+
+TEST_F(Recupero, PuliziaDiTempNonSegueICollegamenti) {
+    BV_SOLO_POSIX("collegamenti simbolici creati dal test");
+    Scrivi(fuori_ + "/5678/" + kSegnoLavoro, "");
+    fs::create_directory_symlink(fuori_ + "/albero", temp_ + "/5678");
+    const Stato fuori = Contenuto(fuori_);
+    PulisciCartellaTemp(temp_);
+    EXPECT_EQ(Contenuto(fuori_), fuori);
+    // A Temp that is itself a link to a shared folder holding names like ours.
+    Scrivi(fuori_ + "/condivisa/~dati.zip", "x");
+    Scrivi(fuori_ + "/condivisa/99/" + kSegnoLavoro, "");
+    fs::remove_all(temp_);
+    fs::create_directory_symlink(fuori_ + "/condivisa", temp_);
+    const Stato condivisa = Contenuto(fuori_);
+    PulisciCartellaTemp(temp_);
+    EXPECT_EQ(Contenuto(fuori_), condivisa);
+}
+
+TEST_F(Recupero, RipristinoConfermatoCompletato) {
+    RipristinoConfermato();
+    EXPECT_EQ(RecuperaRipristinoInterrotto(),
+              "Un ripristino interrotto è stato completato. I dati sostituiti sono nelle copie di "
+              "sicurezza (.cfb).");
+    EXPECT_EQ(Contenuto(dati_), kRipristinato);
+    EXPECT_FALSE(fs::exists(PercorsoGiornale()));
+}
+
+TEST_F(Recupero, CartellaScambiataRiconosciutaDopoUnNuovoMontaggio) {
+    // Killed right after the exchange of names; the volume then came back under another device
+    // number: the identity in the journal (12345) matches neither folder, the mark does.
+    RipristinoConfermato();
+    fs::rename(dati_ + "/~bvripristino1.tmp", dati_ + "/a.mdb.nuovo");
+    fs::copy_file(dati_ + "/a.mdb", dati_ + "/a.mdb.cfb000");
+    fs::rename(dati_ + "/a.mdb.nuovo", dati_ + "/a.mdb");
+    fs::rename(dati_ + "/a", dati_ + "/scambio");
+    fs::rename(dati_ + "/~bvripristino1.dir", dati_ + "/a");
+    fs::rename(dati_ + "/scambio", dati_ + "/~bvripristino1.dir");
+    EXPECT_NE(RecuperaRipristinoInterrotto().find("completato"), std::string::npos);
+    EXPECT_EQ(Contenuto(dati_), kRipristinato);
+}
+
+TEST_F(Recupero, VoceNonSistemabileLasciaIlGiornaleENominaIlDatabase) {
+    // The database held by another program: its rename fails at every start until it is free.
+    RipristinoConfermato();
+    std::string messaggio;
+    {
+        test::FsGuasto g;
+        g.erroreRinomina = [](const std::string& da, const std::string&) {
+            return da.ends_with("~bvripristino1.tmp") ? EACCES : 0;
+        };
+        messaggio = RecuperaRipristinoInterrotto();
+    }
+    EXPECT_NE(messaggio.find("non è stato completato"), std::string::npos) << messaggio;
+    EXPECT_NE(messaggio.find("a.mdb"), std::string::npos) << messaggio;
+    EXPECT_NE(messaggio.find("a.mdb.cfb000"), std::string::npos) << messaggio;
+    EXPECT_TRUE(RipristinoInSospeso());
+    // Meanwhile no other restore starts over the staged files.
+    {
+        Scrivi(dest_ + "/BV20240315#0", "x");
+        elenco_.Clear();
+        elenco_.GetFilenames(dest_, "BV????????#*");
+        RichiestaRipristino r = Richiesta();
+        interazione_.Rispondi(Risposta::Si);
+        EXPECT_EQ(EseguiRipristino(r, ripristino_), EsitoRipristino::Fallito);
+        EXPECT_EQ(ripristino_.errori, std::vector<int32_t>{10016});
+    }
+    // Free again: the next start finishes it.
+    EXPECT_NE(RecuperaRipristinoInterrotto().find("completato"), std::string::npos);
+    EXPECT_EQ(Contenuto(dati_), kRipristinato);
+    EXPECT_FALSE(RipristinoInSospeso());
+}
+
+TEST_F(Recupero, CartellaDatiIrraggiungibileNonDecideNulla) {
+    RipristinoConfermato();
+    fs::rename(dati_, t_ / "staccata");
+    EXPECT_NE(RecuperaRipristinoInterrotto().find("non è raggiungibile"), std::string::npos);
+    EXPECT_TRUE(RipristinoInSospeso());
+    fs::rename(t_ / "staccata", dati_);
+    EXPECT_NE(RecuperaRipristinoInterrotto().find("completato"), std::string::npos);
+    EXPECT_EQ(Contenuto(dati_), kRipristinato);
+}
+
+TEST_F(Recupero, AnnullamentoSuCartellaDatiImmodificabileNonBloccaLAvvio) {
+    Scrivi(dati_ + "/a.mdb", "vecchio");
+    Scrivi(dati_ + "/~bvripristino1.tmp", "nuovo");
+    Giornale(
+        "FASE=preparazione\nDATI={D}\nLAVORO=\nVOCE\nDATABASE={D}/a.mdb\n"
+        "NUOVO_DATABASE={D}/~bvripristino1.tmp\nCOPIA_DATABASE=\nCARTELLA={D}/a\n"
+        "NUOVA_CARTELLA={D}/~bvripristino1.dir\nCOPIA_CARTELLA=\nIDENTITA=0\n");
+    {
+        test::FsGuasto g;
+        g.prima = [this](const char* op, const std::string& p) {
+            return std::string(op) == "unlink" && p.starts_with(dati_) ? EROFS : 0;
+        };
+        EXPECT_NE(RecuperaRipristinoInterrotto().find("non è stato annullato"), std::string::npos);
+    }
+    EXPECT_EQ(test::LeggiTesto(dati_ + "/a.mdb"), "vecchio");
+    EXPECT_TRUE(RipristinoInSospeso());
+    EXPECT_NE(RecuperaRipristinoInterrotto().find("annullato"), std::string::npos);
+    EXPECT_EQ(Contenuto(dati_), (Stato{{"a.mdb", "vecchio"}}));
+}
+
+TEST_F(Recupero, MarcatoreDiConfermaAssurdoIgnorato) {
+    for (const char* conteggio : {"2000000000", "-3", "tre", ""}) {
+        Scrivi(dest_ + "/~BV20240315.conferma", conteggio);
+        Scrivi(dest_ + "/~BV20240315#0", "nuovo");
+        Scrivi(dest_ + "/BV20240315#0", "vecchio");
+        const Stato prima = Contenuto(dest_);
+        EXPECT_FALSE(ClsSpan::CompletaConfermeInterrotte(dest_)) << conteggio;
+        EXPECT_EQ(Contenuto(dest_), prima) << conteggio;
+        // Nor are the files it names discarded.
+        ClsSpan::ScartaSetProvvisori(dest_);
+        EXPECT_EQ(Contenuto(dest_), prima) << conteggio;
+    }
+}
+
+TEST_F(Recupero, ResiduiDiOgniGiornoSoloNelleFormeNostre) {
+    for (const char* nome : {"~~BV20200101#0.tmp", "~~BV20200101#0.inf.tmp", "~BV20200101#1.tmp",
+                             "~BV20200101#1", "~BV20200101#1.inf", "~BV20200101#1.vecchio",
+                             "~~BV20200101.conferma.tmp"}) {
+        Scrivi(dest_ + "/" + nome, "residuo");
+    }
+    for (const char* nome : {"~~nota.tmp", "~BV2020#1", "BV20200101#0", "~BV20200101#1.doc"})
+        Scrivi(dest_ + "/" + nome, "dell'utente");
+    ClsSpan::ScartaSetProvvisori(dest_);
+    EXPECT_EQ(Contenuto(dest_), (Stato{{"BV20200101#0", "dell'utente"},
+                                       {"~BV2020#1", "dell'utente"},
+                                       {"~BV20200101#1.doc", "dell'utente"},
+                                       {"~~nota.tmp", "dell'utente"}}));
+}
+
+TEST_F(Recupero, MarcatoreSuOrigineInSolaLetturaNonFermaIlRipristino) {
+    Scrivi(t_ / "sorgente/a.mdb", "nuovo");
+    Scrivi(t_ / "sorgente/a/logo.bmp", "logo");
+    {
+        RichiestaBackup b;
+        b.destinazione = dest_;
+        b.verifica = false;
+        b.percorsoDati = t_ / "sorgente/";
+        b.cartellaTemp = temp_;
+        test::Registratore o;
+        ASSERT_TRUE(EseguiBackup(b, o)) << ::testing::PrintToString(o.eventi);
+    }
+    Scrivi(dest_ + "/~BV20240315.conferma", "1");
+    Scrivi(dest_ + "/~BV20240315#0", "stantio");
+    test::FsGuasto g;
+    g.prima = [this](const char* op, const std::string& p) {
+        const std::string o = op;
+        return p.starts_with(dest_) && (o == "rename" || o == "unlink") ? EROFS : 0;
+    };
+    interazione_.Rispondi(Risposta::Si);
+    EXPECT_EQ(EseguiRipristino(Richiesta(), ripristino_), EsitoRipristino::Completato)
+        << ::testing::PrintToString(ripristino_.errori);
+    EXPECT_EQ(test::LeggiTesto(dati_ + "/a.mdb"), "nuovo");
+}
+
+TEST_F(Recupero, BloccoCheNonSiPuoPrendereEUnErrore) {
+    BV_SOLO_POSIX("il blocco su Windows è un mutex con nome");
+    ImpostaCartellaProgramma(programma_);
+    fs::create_directory(PercorsoBloccoIstanza());
+    {
+        BloccoIstanza b;
+        EXPECT_THROW(b.Acquisisci(), Errore);
+    }
+    fs::remove(PercorsoBloccoIstanza());
+    fs::create_symlink(t_ / "manca", PercorsoBloccoIstanza());
+    BloccoIstanza b;
+    try {
+        b.Acquisisci();
+        ADD_FAILURE() << "un collegamento sospeso preso per blocco";
+    } catch (const Errore& e) {
+        EXPECT_EQ(e.Numero(), 3003);
+    }
+}
+
+}  // namespace
+}  // namespace bv
