@@ -391,6 +391,13 @@ zip_int64_t LettoreMembro::Leggi(void* buf, size_t n) {
     if (!s_->veloce) {
         const zip_int64_t r = zip_fread(s_->f.get(), buf, n);
         if (r < 0) s_->Errore(zip_file_strerror(s_->f.get()));
+        if (r > 0) s_->dati += static_cast<uint64_t>(r);
+        // A stream that ends before the size the directory declares is damaged, as unzip -t
+        // says (libzip lets it pass).
+        if (r == 0 && (s_->st.valid & ZIP_STAT_SIZE) != 0 && s_->dati != s_->st.size) {
+            s_->Errore(Testo(ZIP_ER_INCONS));
+            return -1;
+        }
         return r;
     }
     return s_->LeggiVeloce(static_cast<uint8_t*>(buf), n);

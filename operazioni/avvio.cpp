@@ -38,8 +38,16 @@ bool NomeNostroInTemp(const std::string& temp, const VoceCartella& v) {
     const std::string& n = v.nome;
     if (v.collegamento) return false;  // never ours: this program makes no links
     if (v.cartella) {
-        // A restore's work folder: a number, with the mark written when it was made.
-        return SoloCifre(n) && Fs().Info(temp + Separatore() + n + Separatore() + kSegnoLavoro).file;
+        // A restore's work folder: a number, with the mark written when it was made (an empty
+        // one, whose removal stopped before the folder itself, loses nothing either).
+        if (!SoloCifre(n)) return false;
+        const std::string c = temp + Separatore() + n;
+        if (Fs().Info(c + Separatore() + kSegnoLavoro).file) return true;
+        try {
+            return Fs().Elenca(c).empty();
+        } catch (const Errore&) {
+            return false;
+        }
     }
     if (!v.file) return false;
     // The temporary archive; the rebuild's name for it while it grows; the name libzip writes
@@ -75,11 +83,22 @@ void PulisciCartellaTemp(const std::string& cartella) {
             continue;
         }
         try {
-            RimuoviAlbero(temp + Separatore() + v.nome);
+            RimuoviCartellaLavoro(temp + Separatore() + v.nome);
         } catch (const Errore& e) {  // held by something else: the next start tries again
             Utilita().ScriviLog("Avanzo non rimosso dalla cartella temporanea: " + e.Dettaglio());
         }
     }
+}
+
+void RimuoviCartellaLavoro(const std::string& percorso) {
+    if (!Fs().Info(percorso).cartella || Fs().Info(percorso).collegamento) {
+        RimuoviAlbero(percorso);
+        return;
+    }
+    // The mark goes last: a removal that stops halfway leaves the folder recognisable.
+    for (const VoceCartella& v : Fs().Elenca(percorso))
+        if (v.nome != kSegnoLavoro) RimuoviAlbero(percorso + Separatore() + v.nome);
+    RimuoviAlbero(percorso);
 }
 
 StatoAvvio CaricaAvvio() {

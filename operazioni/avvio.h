@@ -29,4 +29,7 @@ void PreparaCartellaTemp();
 // under the one-copy lock, as part of the start.
 void PulisciCartellaTemp(const std::string& cartella = {});
 
+// Removes a restore's work folder (or a file of ours in Temp), its mark last.
+void RimuoviCartellaLavoro(const std::string& percorso);
+
 }  // namespace bv

@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <cctype>
 
+#include "operazioni/avvio.h"
 #include "operazioni/backup.h"
 #include "operazioni/programma.h"
 #include "operazioni/ripristino.h"
@@ -297,10 +298,7 @@ void CompletaVoce(const VoceGiornale& v) {
         SincronizzaCartellaDi(v.database);
     }
     const InfoFile messa = Fs().Info(v.nuovaCartella);
-    if (!messa.esiste) {
-        if (EQuellaNuova(v, v.cartella, Fs().Info(v.cartella))) TogliSegno(v);
-        return;
-    }
+    if (!messa.esiste) return;
     const InfoFile vivo = Fs().Info(v.cartella);
     const std::string copia =
         !v.copiaCartella.empty() ? v.copiaCartella : NomeLibero(v.cartella, "cfb");
@@ -324,7 +322,10 @@ void CompletaVoce(const VoceGiornale& v) {
         Fs().Rinomina(v.nuovaCartella, v.cartella);
     }
     SincronizzaCartellaDi(v.cartella);
-    TogliSegno(v);
+}
+
+void ConcludiVoce(const VoceGiornale& v) {
+    if (EQuellaNuova(v, v.cartella, Fs().Info(v.cartella))) TogliSegno(v);
 }
 
 void AnnullaVoce(const VoceGiornale& v, bool confermata) {
@@ -434,6 +435,7 @@ std::string RecuperaRipristinoInterrotto() {
         try {
             if (conferma) {
                 CompletaVoce(v);
+                ConcludiVoce(v);
             } else {
                 AnnullaVoce(v, false);
             }
@@ -469,7 +471,7 @@ std::string RecuperaRipristinoInterrotto() {
     }
     if (!g->cartellaLavoro.empty() && Esiste(g->cartellaLavoro)) {
         try {
-            RimuoviAlbero(g->cartellaLavoro);
+            RimuoviCartellaLavoro(g->cartellaLavoro);
         } catch (const Errore&) {  // the temporary folder's own clean-up takes it later
         }
     }

@@ -51,6 +51,9 @@ void RimuoviGiornale();
 // Puts the restored database and folder in place, keeping the old ones as safety copies;
 // from any state a previous attempt left.
 void CompletaVoce(const VoceGiornale& v);
+// Once every entry is in place: the restored folder loses its mark (until then an undo can tell
+// it from the old one).
+void ConcludiVoce(const VoceGiornale& v);
 // Puts the old database and folder back and removes the restored ones. Before the
 // confirmation (`confermata` false) only the staged names are removed.
 void AnnullaVoce(const VoceGiornale& v, bool confermata);

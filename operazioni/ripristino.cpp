@@ -37,7 +37,7 @@ std::string Gettone(std::mt19937& casuale) {
 }
 
 void RimuoviTemporanea(const std::string& cartella) {
-    if (Fs().Info(cartella).esiste) RimuoviAlbero(cartella);
+    if (Fs().Info(cartella).esiste) RimuoviCartellaLavoro(cartella);
 }
 
 // The name of a companion folder a restore creates where none exists: the database's name
@@ -330,8 +330,19 @@ EsitoRipristino EseguiRipristino(const RichiestaRipristino& r, OsservatoreRipris
         // The data are restored: what follows is tidying, and its failure is no failure of the
         // restore (a journal left behind is found done at the next start).
         lavoroCreato = false;
+        bool concluse = true;
+        for (const VoceGiornale& v : giornale.voci) {
+            try {
+                ConcludiVoce(v);
+            } catch (const Errore& e) {  // the journal stays: the next start ends it
+                concluse = false;
+                Utilita().ScriviLog("Pulizia dopo il ripristino non riuscita: " + e.Dettaglio());
+            }
+        }
         for (const auto& passo :
-             {std::function<void()>([] { RimuoviGiornale(); }),
+             {std::function<void()>([concluse] {
+                  if (concluse) RimuoviGiornale();
+              }),
               std::function<void()>([&] { RimuoviTemporanea(cartellaLavoro); })}) {
             try {
                 passo();

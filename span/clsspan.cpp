@@ -283,7 +283,7 @@ void ClsSpan::Span(const std::string& path, const std::string& nomefile) {
 // blocks) covers. Each step below can be repeated from whatever state the names are in, so the
 // backup and the next start share them:
 // - forward: old blocks step aside as "~<name>.vecchio" (descriptors first), staged ones take
-//   the names (descriptors last), the parked ones go, then the marker;
+//   the names (descriptors last); then, the commit done, the parked ones go, then the marker;
 // - back: a new block that took a name steps back to its staged name, the parked old one
 //   returns; then the marker goes (the caller discards the staged set).
 // While a marker exists nothing it names is discarded: a crash, or a failed step back, leaves
@@ -334,9 +334,14 @@ void ClsSpan::AvantiConferma(const std::string& cartella, const std::string& nom
             if (Fs().Info(nuovo(n, e)).esiste) Fs().Rinomina(nuovo(n, e), finale(n, e));
     }
     Fs().SincronizzaCartella(CartellaDi(cartella + "x"));
+}
+
+void ClsSpan::ChiudiConferma(const std::string& cartella, const std::string& nomefile,
+                             int32_t blocchi) {
     for (const char* e : {".inf", ""}) {
         for (int32_t n = 0; n < blocchi; ++n) {
-            const std::string vecchio = nuovo(n, e) + ".vecchio";
+            const std::string vecchio =
+                cartella + kPrefissoProvvisorio + NomeBlocco(nomefile, n, e) + ".vecchio";
             if (Fs().Info(vecchio).esiste) Fs().Rimuovi(vecchio);
         }
     }
@@ -379,9 +384,10 @@ void ClsSpan::ConfermaSet(const std::string& path, const std::string& nomefile) 
     // renames is finished by the next start, never left half old, half new.
     const std::string marcatore = cartella + kPrefissoProvvisorio + nomefile + ".conferma";
     const std::string blocchi = std::to_string(blocchiScritti_);
-    ScriviDurevole(marcatore, std::span<const uint8_t>(
-                                  reinterpret_cast<const uint8_t*>(blocchi.data()), blocchi.size()));
     try {
+        ScriviDurevole(marcatore,
+                       std::span<const uint8_t>(reinterpret_cast<const uint8_t*>(blocchi.data()),
+                                                blocchi.size()));
         AvantiConferma(cartella, nomefile, blocchiScritti_);
     } catch (...) {
         // Back to the old set; when that fails too the marker stays, and with it every staged
@@ -392,6 +398,13 @@ void ClsSpan::ConfermaSet(const std::string& path, const std::string& nomefile) 
             utilita_.ScriviLog("Backup non annullato in " + cartella + ": " + e.Dettaglio());
         }
         throw;
+    }
+    // The new set is in place: what follows is tidying, which the next backup or start ends.
+    try {
+        ChiudiConferma(cartella, nomefile, blocchiScritti_);
+    } catch (const Errore& e) {
+        utilita_.ScriviLog("Pulizia dopo il backup non riuscita in " + cartella + ": " +
+                           e.Dettaglio());
     }
 }
 
@@ -413,6 +426,7 @@ bool ClsSpan::CompletaConfermeInterrotte(const std::string& path) {
             continue;
         }
         AvantiConferma(cartella, nomefile, *blocchi);
+        ChiudiConferma(cartella, nomefile, *blocchi);
         completate = true;
     }
     return completate;

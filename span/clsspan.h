@@ -80,6 +80,9 @@ class ClsSpan {
                                int32_t blocchi);
     static void IndietroConferma(const std::string& cartella, const std::string& nomefile,
                                  int32_t blocchi);
+    // After the forward direction: the old blocks parked aside and the marker go.
+    static void ChiudiConferma(const std::string& cartella, const std::string& nomefile,
+                               int32_t blocchi);
     // Usable bytes on a drive (at most 2,147,483,647); with `cambioDisk`, asks for a new
     // disk while it has less than 10,000 bytes.
     int32_t GetSpazioDisco(const std::string& unita, bool cambioDisk);

@@ -214,7 +214,7 @@ TEST_F(Backup, DueBackupNelloStessoGiornoSostituisconoIBlocchi) {
 }
 
 TEST_F(Backup, VerificaLasciaLaCartellaTemporaneaPulita) {
-    test::ScriviFile(temp_ + "/a.mdb", "avanzo di un backup fallito");
+    test::ScriviFile(temp_ + "/~dati.zip", "avanzo di un backup fallito");
     EXPECT_TRUE(EseguiBackup(Richiesta(true), osservatore_));
     EXPECT_EQ(VociIn(temp_), 0U);
     EXPECT_TRUE(osservatore_.Contiene("msg:test..."));

@@ -35,6 +35,8 @@ Stato Contenuto(const std::string& cartella) {
     Stato m;
     if (!fs::exists(cartella)) return m;
     for (const auto& e : fs::recursive_directory_iterator(cartella)) {
+        // The mark of a restored folder is the restore's own until it ends (or the next start).
+        if (e.path().filename().string().starts_with(".~bvnuova-")) continue;
         m[fs::relative(e.path(), cartella).string()] =
             e.is_regular_file() ? test::LeggiTesto(e.path().string()) : "<cartella>";
     }

@@ -22,6 +22,8 @@ INSTANTIATE_TEST_SUITE_P(
                       "leases e processi con fork(); su Windows: tests/windows (apertura esclusiva)"},
         FileSoloPosix{"operazioni/test_guasti.cpp",
                       "un processo figlio (fork) ucciso a ogni operazione sui file"},
+        FileSoloPosix{"operazioni/test_recupero.cpp",
+                      "giornali e residui scritti con percorsi POSIX, collegamenti simbolici"},
         FileSoloPosix{"cli/test_e2e.cpp",
                       "tmpfs montati e terminali simulati; su Windows: tests/windows/e2e.sh"}),
     [](const auto& info) {

@@ -1,0 +1,93 @@
+#!/usr/bin/env bash
+# The window on Windows, as a user gets it: the installer run silently under Wine in a prefix of
+# its own, the installed window started on a virtual screen with the demo registered, a backup
+# started from the keyboard (Alt+I) and its set checked, screenshots kept; then a silent
+# uninstall that leaves nothing behind. Usage: finestra.sh WINDOWS_BUILD_DIR
+set -euo pipefail
+BUILD="$(cd "$1" && pwd)"
+RADICE="$(cd "$(dirname "$0")/../.." && pwd)"
+SETUP="$(ls "$BUILD"/BVBackup-*-setup.exe 2>/dev/null | head -n 1)"
+[ -n "$SETUP" ] || { echo "installatore non costruito (target installer)" >&2; exit 1; }
+FOTO="$BUILD/schermate"
+mkdir -p "$FOTO"
+LAVORO="$(mktemp -d)"
+export BVBACKUP_WINEPREFIX="$LAVORO/prefisso"
+export LC_ALL=it_IT.UTF-8
+pulisci() {
+  [ -n "${XVFB:-}" ] && kill "$XVFB" 2>/dev/null || true
+  WINEPREFIX="$BVBACKUP_WINEPREFIX" /usr/lib/wine/wineserver64 -k 2>/dev/null || true
+  rm -rf "$LAVORO"
+}
+trap pulisci EXIT
+W() { "$RADICE/scripts/wine" "$@"; }
+fallisci() { echo "finestra Windows: $*" >&2; exit 1; }
+passo() { echo "-- $*"; }
+
+passo "installazione silenziosa"
+W "$SETUP" /S
+UTENTE="$(ls "$BVBACKUP_WINEPREFIX/drive_c/users" | grep -vx Public | head -n 1)"
+INST="$BVBACKUP_WINEPREFIX/drive_c/users/$UTENTE/AppData/Local/Programs/BVBackup"
+for f in bvbackup.exe bvbackup-cli.exe leggimi.htm disinstalla.exe; do
+  [ -f "$INST/$f" ] || fallisci "$f non installato in $INST"
+done
+W reg query 'HKCU\Software\Microsoft\Windows\CurrentVersion\Uninstall\BVBackup' /v UninstallString \
+  >/dev/null || fallisci "disinstallazione non registrata"
+passo "installazione sopra quella esistente"
+W "$SETUP" /S
+[ -f "$INST/bvbackup.exe" ] || fallisci "reinstallazione non riuscita"
+
+passo "demo registrato, dati impostati come li scrive l'host"
+W "$BUILD/bin/bvbackup-demo.exe" 'C:\bvdemo' >/dev/null
+W reg add 'HKCU\Software\VB and VBA Program Settings\KO_Brelvano\CartellaDati' /v Path /d 'C:\bvdemo\dati\' /f >/dev/null
+DEST="$BVBACKUP_WINEPREFIX/drive_c/bvdemo/backup"
+
+passo "la finestra installata su uno schermo virtuale"
+numero=90
+while [ -e "/tmp/.X11-unix/X$numero" ] || [ -e "/tmp/.X$numero-lock" ]; do numero=$((numero + 1)); done
+Xvfb ":$numero" -screen 0 1024x768x24 -nolisten tcp >/dev/null 2>&1 &
+XVFB=$!
+export DISPLAY=":$numero" BVBACKUP_WINE_DISPLAY=1
+for _ in $(seq 50); do xdpyinfo >/dev/null 2>&1 && break; sleep 0.2; done
+W "$INST/bvbackup.exe" >"$LAVORO/finestra.log" 2>&1 &
+FINESTRA=$!
+finestra=""
+for _ in $(seq 120); do
+  finestra="$(xdotool search --name '^BVBackup' 2>/dev/null | head -n 1 || true)"
+  [ -n "$finestra" ] && break
+  sleep 0.5
+done
+[ -n "$finestra" ] || { cat "$LAVORO/finestra.log" >&2; fallisci "la finestra non si apre"; }
+sleep 3
+import -window root "$FOTO/avvio.png"
+passo "Alt+I: il backup parte dalla tastiera"
+xdotool windowactivate --sync "$finestra" 2>/dev/null || xdotool windowfocus "$finestra" || true
+xdotool key --clearmodifiers alt+i
+fatto=""
+for _ in $(seq 240); do
+  if ls "$DEST"/BV????????#0 >/dev/null 2>&1 && xdotool search --name '^Backup$' >/dev/null 2>&1; then
+    fatto=1
+    break
+  fi
+  sleep 0.5
+done
+sleep 1
+import -window root "$FOTO/backup.png"
+[ -n "$fatto" ] || fallisci "nessun set in $DEST dopo Alt+I (schermata: $FOTO/backup.png)"
+xdotool key --clearmodifiers Return
+sleep 1
+set="$(basename "$(ls "$DEST"/BV????????#0)")"
+W "$INST/bvbackup-cli.exe" list --orig 'C:\bvdemo\backup' | grep -q "^${set%#0}" ||
+  fallisci "il set scritto dalla finestra non è elencato"
+xdotool key --clearmodifiers alt+F4 || true
+for _ in $(seq 40); do kill -0 "$FINESTRA" 2>/dev/null || break; sleep 0.25; done
+kill "$FINESTRA" 2>/dev/null || true
+wait "$FINESTRA" 2>/dev/null || true
+
+passo "disinstallazione silenziosa"
+W "$INST/disinstalla.exe" /S
+for _ in $(seq 60); do [ -d "$INST" ] || break; sleep 0.5; done
+[ ! -d "$INST" ] || fallisci "resta $(ls -A "$INST" | tr '\n' ' ') in $INST"
+if W reg query 'HKCU\Software\Microsoft\Windows\CurrentVersion\Uninstall\BVBackup' >/dev/null 2>&1; then
+  fallisci "la voce di disinstallazione resta"
+fi
+echo "finestra Windows: installata, backup da tastiera, disinstallata; schermate in $FOTO"
