@@ -6,6 +6,9 @@
 
 #include <QApplication>
 #include <QFileInfo>
+#include <QFont>
+#include <QFontDatabase>
+#include <QFontInfo>
 #include <QLibraryInfo>
 #include <QMessageBox>
 #include <QScreen>
@@ -25,6 +28,27 @@
 
 namespace bv {
 
+namespace {
+
+// The system's dialog font, when it is not installed (Windows' own fonts under Wine), is
+// replaced by whatever font the system finds closest, a symbol font among them, whose text fields
+// then draw nothing: a readable font that is there takes its place. Where the font is installed
+// (any Windows, any Linux desktop) nothing changes.
+void UsaCarattereDisponibile() {
+    QFont carattere = QApplication::font();
+    if (QFontInfo(carattere).family().compare(carattere.family(), Qt::CaseInsensitive) == 0) return;
+    const QStringList famiglie = QFontDatabase::families();
+    for (const char* nome : {"Segoe UI", "Tahoma", "Verdana", "DejaVu Sans", "Arial"}) {
+        if (famiglie.contains(QLatin1String(nome), Qt::CaseInsensitive)) {
+            carattere.setFamily(QLatin1String(nome));
+            QApplication::setFont(carattere);
+            return;
+        }
+    }
+}
+
+}  // namespace
+
 int EseguiFinestra(int argc, char** argv) {
     BloccoIstanza blocco;
     std::optional<Errore> erroreBlocco;
@@ -39,6 +63,7 @@ int EseguiFinestra(int argc, char** argv) {
     QApplication app(argc, argv);
     QApplication::setApplicationName(QString::fromLatin1(kTitoloProgramma));
     CaricaTraduzioni();
+    UsaCarattereDisponibile();
     if (erroreBlocco) {  // without the lock two copies could clash: none runs
         QMessageBox::critical(nullptr, QString::fromLatin1(kTitoloProgramma),
                               QStringLiteral("Errore %1: %2")

@@ -2,7 +2,8 @@
 ; user (log, Temp\, lock), by default in the user's local programs folder; a Start-menu
 ; shortcut; an uninstaller among the user's installed programs that removes what it installed
 ; and what the program made there. /S installs silently, /D= chooses another folder.
-Unicode true
+; A 64-bit installer for a 64-bit program (and no 32-bit layer needed to run it).
+Target amd64-unicode
 ManifestDPIAware true
 RequestExecutionLevel user
 SetCompressor /SOLID lzma
@@ -35,6 +36,7 @@ VIAddVersionKey /LANG=${LANG_ITALIAN} "ProductName" "${NOME}"
 VIAddVersionKey /LANG=${LANG_ITALIAN} "FileDescription" "Installazione di ${NOME}"
 VIAddVersionKey /LANG=${LANG_ITALIAN} "FileVersion" "${VERSIONE}"
 VIAddVersionKey /LANG=${LANG_ITALIAN} "ProductVersion" "${VERSIONE}"
+VIAddVersionKey /LANG=${LANG_ITALIAN} "LegalCopyright" "${NOME}"
 
 Section "BVBackup"
   SetShellVarContext current

@@ -14,12 +14,19 @@
 #include "app/frmmain.h"
 #include "tests/support/variabili.h"
 #include "platform/file_reg.h"
+#include "platform/percorsi.h"
 #include "platform/programma.h"
 #include "tests/support/cartella_temp.h"
 #include "tests/support/interazione_script.h"
+#include "tests/support/registro_prova.h"
 #include "tools/pe_builder.h"
 
 namespace bv::test {
+
+// The platform's separator, for the paths the window shows.
+inline std::string Sep() {
+    return std::string(1, Separatore());
+}
 
 class FinestraTest : public ::testing::Test {
   protected:
@@ -52,6 +59,7 @@ class FinestraTest : public ::testing::Test {
     }
     void Carica() {
         ScriviFile(t_ / "registry.reg", reg_.Contenuto());
+        registro_.Carica(reg_);
         f_.Carica();
     }
     template <typename T>
@@ -70,6 +78,7 @@ class FinestraTest : public ::testing::Test {
 
     CartellaTemp t_;
     std::string programma_ = t_ / "programma";
+    RegistroDiProva registro_;  // the registry on Windows, this test's own
     DocumentoReg reg_;
     InterazioneScriptata interazione_;
     FrmMain f_;

@@ -68,6 +68,7 @@ TEST_F(BackupFinestra, DestinazioneVuotaMostraLErrore) {
 }
 
 TEST_F(BackupFinestra, SuDischettoLaFinestraNonPrendeInputMentreLavora) {
+    BV_SOLO_POSIX("unità A: reale su Windows: i casi del dischetto sono in tests/windows/e2e.sh");
     test::FsGuasto guasto;
     test::UnitaRimovibile unita(t_ / "floppy", t_ / "dischi", 60000, 3);
     unita.Collega(guasto);

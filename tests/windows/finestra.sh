@@ -39,6 +39,7 @@ W "$SETUP" /S
 passo "demo registrato, dati impostati come li scrive l'host"
 W "$BUILD/bin/bvbackup-demo.exe" 'C:\bvdemo' >/dev/null
 W reg add 'HKCU\Software\VB and VBA Program Settings\KO_Brelvano\CartellaDati' /v Path /d 'C:\bvdemo\dati\' /f >/dev/null
+W reg add 'HKCU\Software\VB and VBA Program Settings\KO_BVBackup\Backup' /v Dest /d 'C:\bvdemo\backup\' /f >/dev/null
 DEST="$BVBACKUP_WINEPREFIX/drive_c/bvdemo/backup"
 
 passo "la finestra installata su uno schermo virtuale"
@@ -46,17 +47,26 @@ numero=90
 while [ -e "/tmp/.X11-unix/X$numero" ] || [ -e "/tmp/.X$numero-lock" ]; do numero=$((numero + 1)); done
 Xvfb ":$numero" -screen 0 1024x768x24 -nolisten tcp >/dev/null 2>&1 &
 XVFB=$!
+# The prefix's server and desktop, started without a display, cannot show a window: they stop,
+# and start again on the virtual screen.
+WINEPREFIX="$BVBACKUP_WINEPREFIX" /usr/lib/wine/wineserver64 -k 2>/dev/null || true
+WINEPREFIX="$BVBACKUP_WINEPREFIX" /usr/lib/wine/wineserver64 -w 2>/dev/null || true
 export DISPLAY=":$numero" BVBACKUP_WINE_DISPLAY=1
 for _ in $(seq 50); do xdpyinfo >/dev/null 2>&1 && break; sleep 0.2; done
 W "$INST/bvbackup.exe" >"$LAVORO/finestra.log" 2>&1 &
 FINESTRA=$!
 finestra=""
 for _ in $(seq 120); do
-  finestra="$(xdotool search --name '^BVBackup' 2>/dev/null | head -n 1 || true)"
+  finestra="$(xdotool search --name '^Modulo Backup per' 2>/dev/null | head -n 1 || true)"
   [ -n "$finestra" ] && break
   sleep 0.5
 done
-[ -n "$finestra" ] || { cat "$LAVORO/finestra.log" >&2; fallisci "la finestra non si apre"; }
+[ -n "$finestra" ] || {
+  cat "$LAVORO/finestra.log" >&2
+  xdotool search --name . 2>/dev/null | while read -r w; do xdotool getwindowname "$w"; done >&2 || true
+  import -window root "$FOTO/non-aperta.png" || true
+  fallisci "la finestra non si apre"
+}
 sleep 3
 import -window root "$FOTO/avvio.png"
 passo "Alt+I: il backup parte dalla tastiera"
@@ -75,13 +85,13 @@ import -window root "$FOTO/backup.png"
 [ -n "$fatto" ] || fallisci "nessun set in $DEST dopo Alt+I (schermata: $FOTO/backup.png)"
 xdotool key --clearmodifiers Return
 sleep 1
-set="$(basename "$(ls "$DEST"/BV????????#0)")"
-W "$INST/bvbackup-cli.exe" list --orig 'C:\bvdemo\backup' | grep -q "^${set%#0}" ||
-  fallisci "il set scritto dalla finestra non è elencato"
 xdotool key --clearmodifiers alt+F4 || true
 for _ in $(seq 40); do kill -0 "$FINESTRA" 2>/dev/null || break; sleep 0.25; done
 kill "$FINESTRA" 2>/dev/null || true
 wait "$FINESTRA" 2>/dev/null || true
+set="$(basename "$(ls "$DEST"/BV????????#0)")"
+W "$INST/bvbackup-cli.exe" list --orig 'C:\bvdemo\backup' | grep -q "^${set%#0}" ||
+  fallisci "il set scritto dalla finestra non è elencato"
 
 passo "disinstallazione silenziosa"
 W "$INST/disinstalla.exe" /S
