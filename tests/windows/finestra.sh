@@ -85,6 +85,38 @@ import -window root "$FOTO/backup.png"
 [ -n "$fatto" ] || fallisci "nessun set in $DEST dopo Alt+I (schermata: $FOTO/backup.png)"
 xdotool key --clearmodifiers Return
 sleep 1
+
+passo "Alt+R, Alt+N: il ripristino del set appena scritto"
+DATI="$BVBACKUP_WINEPREFIX/drive_c/bvdemo/dati"
+db="$(ls "$DATI"/*.mdb | head -n 1)"
+originale="$(sha256sum <"$db")"
+echo "modifica dopo il backup" >>"$db"
+xdotool key --clearmodifiers alt+r
+sleep 1
+xdotool key --clearmodifiers alt+n
+domanda=""
+for _ in $(seq 60); do
+  domanda="$(xdotool search --name '^Ripristino$' 2>/dev/null | head -n 1 || true)"
+  [ -n "$domanda" ] && break
+  sleep 0.5
+done
+[ -n "$domanda" ] || { import -window root "$FOTO/ripristino-non-chiesto.png"; fallisci "nessuna conferma del ripristino"; }
+import -window root "$FOTO/conferma.png"
+xdotool key --clearmodifiers Return  # "Sì", the default answer
+ripristinato=""
+for _ in $(seq 240); do
+  if [ "$(sha256sum <"$db")" = "$originale" ] && ls "$db".cfb000 >/dev/null 2>&1 &&
+     xdotool search --name '^Ripristino$' >/dev/null 2>&1; then
+    ripristinato=1
+    break
+  fi
+  sleep 0.5
+done
+sleep 1
+import -window root "$FOTO/ripristino.png"
+[ -n "$ripristinato" ] || fallisci "il database non è tornato com'era nel set (schermata: $FOTO/ripristino.png)"
+xdotool key --clearmodifiers Return
+sleep 1
 xdotool key --clearmodifiers alt+F4 || true
 for _ in $(seq 40); do kill -0 "$FINESTRA" 2>/dev/null || break; sleep 0.25; done
 kill "$FINESTRA" 2>/dev/null || true
