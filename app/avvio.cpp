@@ -58,7 +58,10 @@ int EseguiFinestra(int argc, char** argv) {
     } catch (const Errore& e) {
         erroreBlocco = e;
     }
-    if (!unica) return 0;
+    if (!unica) {
+        ChiamaPrimaCopia();  // the running window comes to the front; this copy ends
+        return 0;
+    }
 
     QApplication app(argc, argv);
     QApplication::setApplicationName(QString::fromLatin1(kTitoloProgramma));

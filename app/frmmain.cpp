@@ -7,9 +7,11 @@
 #include <QCloseEvent>
 #include <QCursor>
 #include <QEvent>
+#include <QFileSystemWatcher>
 #include <QFrame>
 #include <QGridLayout>
 #include <QHBoxLayout>
+#include <QKeyEvent>
 #include <QIcon>
 #include <QLabel>
 #include <QLineEdit>
@@ -35,7 +37,9 @@
 #include "operazioni/programma.h"
 #include "operazioni/ripristino.h"
 #include "platform/codifica.h"
+#include "platform/filesystem.h"
 #include "platform/impostazioni.h"
+#include "platform/istanza.h"
 #include "platform/percorsi.h"
 #include "platform/programma.h"
 #include "util/koutilita.h"
@@ -113,7 +117,11 @@ FrmMain::FrmMain(QWidget* parent) : QMainWindow(parent) {
     CreaControlli();
 }
 
-FrmMain::~FrmMain() = default;
+FrmMain::~FrmMain() {
+    // The boxes lose the focus as the window goes: the list of sets, gone by then, is not read.
+    txtOrig_->disconnect(this);
+    attesaOrigine_->stop();
+}
 
 void FrmMain::CreaControlli() {
     auto* centro = new QWidget(this);
@@ -164,7 +172,10 @@ void FrmMain::CreaControlli() {
     SfondoPulsante(txtDest_);
     cmdSfoglia_ = Controllo<QToolButton>(frmBackup_, "cmdSfoglia");
     cmdSfoglia_->setIcon(style()->standardIcon(QStyle::SP_DirOpenIcon));
-    cmdSfoglia_->setToolTip(QStringLiteral("Seleziona destinazione"));
+    // The tool buttons show their icon; their text gives them a mnemonic (Alt+E, Alt+L, Alt+G:
+    // letters no other command takes).
+    cmdSfoglia_->setText(QStringLiteral("Sfoglia d&estinazione"));
+    cmdSfoglia_->setToolTip(QStringLiteral("Seleziona destinazione (Alt+E)"));
     chkTest_ = Controllo<QCheckBox>(frmBackup_, "chkTest");
     chkTest_->setText(QStringLiteral("&Verifica dati"));
     chkTest_->setChecked(true);
@@ -197,13 +208,14 @@ void FrmMain::CreaControlli() {
     SfondoPulsante(txtOrig_);
     cmdSfogliaRip_ = Controllo<QToolButton>(Frame1_, "cmdSfogliaRip");
     cmdSfogliaRip_->setIcon(style()->standardIcon(QStyle::SP_DirOpenIcon));
-    cmdSfogliaRip_->setToolTip(QStringLiteral("Seleziona origine"));
+    cmdSfogliaRip_->setText(QStringLiteral("Sfog&lia origine"));
+    cmdSfogliaRip_->setToolTip(QStringLiteral("Seleziona origine (Alt+L)"));
     Label4_->setBuddy(txtOrig_);
     Label3_ = Etichetta(Frame1_, "Label3", QStringLiteral("Backup &disponibili:"));
     ListBackup_ = Controllo<QListWidget>(Frame1_, "ListBackup");
     Label3_->setBuddy(ListBackup_);
     cmdRefresh_ = Controllo<QToolButton>(Frame1_, "cmdRefresh");
-    cmdRefresh_->setText(QStringLiteral("R"));
+    cmdRefresh_->setText(QStringLiteral("A&ggiorna"));
     cmdRefresh_->setIcon(QIcon::fromTheme(QStringLiteral("view-refresh"),
                                           style()->standardIcon(QStyle::SP_BrowserReload)));
     cmdRefresh_->setToolTip(QStringLiteral("Aggiorna"));
@@ -242,6 +254,26 @@ void FrmMain::CreaControlli() {
     connect(CmdRipristino_, &QPushButton::clicked, this, [this] { CmdRipristino_Click(); });
     txtDest_->installEventFilter(this);
     txtOrig_->installEventFilter(this);
+    // The list follows the folder typed in "Origine": on Enter, when the focus leaves the box,
+    // and a moment after the typing stops.
+    attesaOrigine_ = new QTimer(this);
+    attesaOrigine_->setObjectName(QStringLiteral("attesaOrigine"));
+    attesaOrigine_->setSingleShot(true);
+    attesaOrigine_->setInterval(700);
+    connect(attesaOrigine_, &QTimer::timeout, this, [this] { AggiornaSeCambiata(); });
+    connect(txtOrig_, &QLineEdit::textEdited, this, [this] { attesaOrigine_->start(); });
+    connect(txtOrig_, &QLineEdit::editingFinished, this, [this] { AggiornaSeCambiata(); });
+    // The long paths of the boxes in full in their tooltips, as the other path boxes show them.
+    for (QLineEdit* casella : {txtDest_, txtOrig_}) {
+        connect(casella, &QLineEdit::textChanged, casella,
+                [casella](const QString& testo) { casella->setToolTip(testo); });
+    }
+    connect(SSTab1_, &QTabWidget::currentChanged, this, [this] { FuocoSullaScheda(); });
+    // A second start asks this window to come to the front through a file in the program folder.
+    osservatoreCartella_ = new QFileSystemWatcher(this);
+    connect(osservatoreCartella_, &QFileSystemWatcher::directoryChanged, this,
+            [this] { RispondiAllaChiamata(); });
+    PreparaTastiera();
 
     resize(520, 440);
 }
@@ -296,6 +328,8 @@ void FrmMain::Carica() {
         setWindowTitle(QString::fromUtf8(kDidascalia) + QLatin1Char(' ') + QLatin1String(kHost));
         AggiornaElencoBackup(false);
         OptDest_Click();
+        FuocoSullaScheda();
+        AscoltaChiamate();
     } catch (...) {
         Utilita().PrintErrore(ErroreCorrente());
         chiusuraRichiesta_ = true;
@@ -313,11 +347,70 @@ ClsInsieme& FrmMain::ElencoBackup() {
     return *elencoBackup_;
 }
 
+void FrmMain::AggiornaSeCambiata() {
+    attesaOrigine_->stop();
+    if (!StessaCartella(cartellaElenco_, txtOrig_->text().toStdString()) ||
+        Spazi(txtOrig_->text().toStdString()).empty() != cartellaElenco_.empty()) {
+        AggiornaElencoBackup(false);
+    }
+}
+
+void FrmMain::AscoltaChiamate() {
+    const QString cartella = QString::fromStdString(CartellaProgramma());
+    if (!cartella.isEmpty() && !osservatoreCartella_->directories().contains(cartella))
+        osservatoreCartella_->addPath(cartella);
+    RispondiAllaChiamata();
+}
+
+void FrmMain::RispondiAllaChiamata() {
+    const std::string chiamata = PercorsoChiamataIstanza();
+    if (!Fs().Info(chiamata).esiste) return;
+    try {
+        Fs().Rimuovi(chiamata);
+    } catch (const Errore&) {
+    }
+    setWindowState((windowState() & ~Qt::WindowMinimized) | Qt::WindowActive);
+    show();
+    raise();
+    activateWindow();
+}
+
+void FrmMain::PreparaTastiera() {
+    // Enter presses a focused tool button as it presses the other buttons.
+    for (QToolButton* t : {cmdSfoglia_, cmdSfogliaRip_, cmdRefresh_}) {
+        t->setToolButtonStyle(Qt::ToolButtonIconOnly);
+        t->installEventFilter(this);
+    }
+    // The order of the screen: top to bottom, left to right.
+    setTabOrder(OptDest1_, txtDest_);
+    setTabOrder(txtDest_, cmdSfoglia_);
+    setTabOrder(cmdSfoglia_, OptDest0_);
+    setTabOrder(OptDest0_, chkTest_);
+    setTabOrder(chkTest_, cmdBackup_);
+    setTabOrder(txtOrig_, cmdSfogliaRip_);
+    setTabOrder(cmdSfogliaRip_, cmdRefresh_);
+    setTabOrder(cmdRefresh_, ListBackup_);
+    setTabOrder(ListBackup_, CmdRipristino_);
+    txtCartellaDati_->setFocusPolicy(Qt::ClickFocus);  // read only: nothing to type there
+    // The list with the focus shows where it is: its current set, highlighted.
+    ListBackup_->installEventFilter(this);
+}
+
+void FrmMain::FuocoSullaScheda() {
+    QWidget* primo = SSTab1_->currentWidget() == frmBackup_
+                         ? (cmdBackup_->isEnabled() ? static_cast<QWidget*>(cmdBackup_) : OptDest1_)
+                         : (CmdRipristino_->isEnabled() ? static_cast<QWidget*>(CmdRipristino_)
+                                                         : txtOrig_);
+    primo->setFocus(Qt::TabFocusReason);
+}
+
 void FrmMain::AggiornaElencoBackup(bool mostraErrori) {
+    if (attesaOrigine_ != nullptr) attesaOrigine_->stop();
     try {
         std::string origine = Spazi(txtOrig_->text().toStdString());
         ListBackup_->clear();
         ElencoBackup().Clear();
+        cartellaElenco_ = origine;
         if (!origine.empty()) {
             txtOrig_->setText(Q(Utilita().AggiungiSepDir(origine)));
             ElencoBackup().GetFilenames(txtOrig_->text().toStdString(), kModelloSet);
@@ -344,6 +437,7 @@ void FrmMain::cmdSfogliaRip_Click() {
         ElencoBackup().Clear();
         ListBackup_->clear();
         txtOrig_->setText(Q(Utilita().AggiungiSepDir(p)));
+        cartellaElenco_ = txtOrig_->text().toStdString();
         ElencoBackup().GetFilenames(txtOrig_->text().toStdString(), kModelloSet);
         ListaQt lista(ListBackup_);
         ElencoBackup().PopolaListBox(lista, kMascheraSet, 3);
@@ -445,6 +539,13 @@ class OsservatoreRipristinoFinestra final : public OsservatoreRipristino {
 };
 
 void FrmMain::CmdRipristino_Click() {
+    // The list shows another folder's sets (the box was changed since): it is read again, and
+    // the user chooses among the sets of the folder now shown.
+    if (!StessaCartella(cartellaElenco_, txtOrig_->text().toStdString())) {
+        AggiornaElencoBackup(true);
+        ListBackup_->setFocus();
+        return;
+    }
     RichiestaRipristino r;
     r.origine = txtOrig_->text().toStdString();
     r.elenco = &ElencoBackup();
@@ -501,6 +602,19 @@ bool FrmMain::eventFilter(QObject* oggetto, QEvent* evento) {
             }
             default:
                 break;
+        }
+    }
+    if (evento->type() == QEvent::FocusIn && oggetto == ListBackup_ &&
+        ListBackup_->currentRow() < 0 && ListBackup_->count() > 0) {
+        ListBackup_->setCurrentRow(0);
+    }
+    if (evento->type() == QEvent::KeyPress) {
+        auto* tasto = static_cast<QKeyEvent*>(evento);
+        auto* pulsante = qobject_cast<QToolButton*>(oggetto);
+        if (pulsante != nullptr && pulsante->isEnabled() &&
+            (tasto->key() == Qt::Key_Return || tasto->key() == Qt::Key_Enter)) {
+            pulsante->click();
+            return true;
         }
     }
     if (evento->type() == QEvent::MouseButtonDblClick) {

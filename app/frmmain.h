@@ -8,6 +8,8 @@
 #include "fileset/clsinsieme.h"
 
 class QAction;
+class QTimer;
+class QFileSystemWatcher;
 class QCheckBox;
 class QFrame;
 class QLabel;
@@ -77,6 +79,14 @@ class FrmMain : public QMainWindow {
     void ChiudiSeRichiesto();
     // Closes the window a user asked to close while a command ran, now that it has ended.
     void ChiudiSeRinviato();
+    // Enter and a mnemonic for the tool buttons; the tab order as on screen; the focus on the
+    // first command of the tab shown.
+    void PreparaTastiera();
+    void AggiornaSeCambiata();
+    // Watches the program folder for a second start's call; answers one already there.
+    void AscoltaChiamate();
+    void RispondiAllaChiamata();
+    void FuocoSullaScheda();
 
     bool nonInstallato_ = false;
     bool datiNonPresenti_ = false;
@@ -85,6 +95,10 @@ class FrmMain : public QMainWindow {
     std::unique_ptr<ClsInsieme> elencoBackup_;
     bool occupato_ = false;  // a command runs: the window takes no input
     bool chiusuraRinviata_ = false;
+    // The folder the list of sets was last read from: the restore never takes a set of another.
+    std::string cartellaElenco_;
+    QTimer* attesaOrigine_ = nullptr;  // a short pause after typing in "Origine" refreshes
+    QFileSystemWatcher* osservatoreCartella_ = nullptr;  // the calls of a second start
 
     QLabel* lbl_ = nullptr;
     EtichettaPercorso* lblCartella_ = nullptr;

@@ -7,6 +7,8 @@
 #include <QDesktopServices>
 #include <QFileDialog>
 #include <QMessageBox>
+#include <QScreen>
+#include <QGuiApplication>
 #include <QUrl>
 
 namespace bv {
@@ -46,6 +48,15 @@ Risposta InterazioneQt::Messaggio(const std::string& testo, const std::string& t
         case Pulsanti::RiprovaAnnulla:
             box.setStandardButtons(QMessageBox::Retry | QMessageBox::Cancel);
             break;
+    }
+    // Before the window is shown (a notice of the start) the box stands in the middle of the
+    // screen the window will open on, not in its corner.
+    if (finestra_ == nullptr || !finestra_->isVisible()) {
+        QScreen* schermo = finestra_ != nullptr ? finestra_->screen() : QGuiApplication::primaryScreen();
+        if (schermo != nullptr) {
+            box.adjustSize();
+            box.move(schermo->availableGeometry().center() - box.rect().center());
+        }
     }
     // A busy pointer must not hide that an answer is wanted.
     const bool occupato = QApplication::overrideCursor() != nullptr;

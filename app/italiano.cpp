@@ -4,6 +4,12 @@
 #include <QApplication>
 #include <QFileDialog>
 #include <QFileSystemModel>
+#include <QFontMetrics>
+#include <QHeaderView>
+#include <QListView>
+#include <QStyle>
+#include <QTreeView>
+#include <algorithm>
 #include <QGuiApplication>
 #include <QHash>
 #include <QIdentityProxyModel>
@@ -63,6 +69,36 @@ class ModelloCartelleItaliano final : public QIdentityProxyModel {
     }
 };
 
+// The columns and the side bar as wide as their Italian texts ("Dimensione", "Computer"), at any
+// scale: Qt sizes them for its English ones.
+void AdattaAiTesti(QFileDialog& d) {
+    if (auto* albero = d.findChild<QTreeView*>(QStringLiteral("treeView"))) {
+        QHeaderView* intestazione = albero->header();
+        const QFontMetrics fm(intestazione->font());
+        const int margine = intestazione->style()->pixelMetric(QStyle::PM_HeaderMargin) * 2 +
+                            intestazione->style()->pixelMetric(QStyle::PM_HeaderMarkSize) + 8;
+        for (int i = 0; i < intestazione->count(); ++i) {
+            const QString testo = albero->model() != nullptr
+                                      ? albero->model()->headerData(i, Qt::Horizontal).toString()
+                                      : QString();
+            const int voluta = fm.horizontalAdvance(testo) + margine;
+            if (intestazione->sectionSize(i) < voluta) intestazione->resizeSection(i, voluta);
+        }
+    }
+    if (auto* laterale = d.findChild<QListView*>(QStringLiteral("sidebar"))) {
+        const QFontMetrics fm(laterale->font());
+        int larghezza = 0;
+        if (QAbstractItemModel* m = laterale->model()) {
+            for (int r = 0; r < m->rowCount(); ++r) {
+                larghezza = std::max(larghezza,
+                                     fm.horizontalAdvance(m->index(r, 0).data().toString()));
+            }
+        }
+        larghezza += laterale->iconSize().width() + 4 * laterale->frameWidth() + 24;
+        if (laterale->minimumWidth() < larghezza) laterale->setMinimumWidth(larghezza);
+    }
+}
+
 }  // namespace
 
 bool CaricaTraduzioni() {
@@ -95,6 +131,7 @@ std::unique_ptr<QFileDialog> CreaDialogoCartella(QWidget* genitore, const QStrin
     d->setOptions(nativo ? QFileDialog::ShowDirsOnly
                          : QFileDialog::ShowDirsOnly | QFileDialog::DontUseNativeDialog);
     d->setProxyModel(new ModelloCartelleItaliano(d.get()));
+    AdattaAiTesti(*d);
     return d;
 }
 

@@ -248,7 +248,7 @@ bool EseguiBackup(const RichiestaBackup& r, OsservatoreOperazione& o) {
         if (zip.Chiudi() != 0) throw Errore(9986, kErroreCompressione);
         const uint64_t totaleSorgenti = zip.ByteLetti();
 
-        o.Messaggio("salvataggio dati...");
+        o.Messaggio("Salvataggio dati...");
         o.Aggiorna();
         span = std::make_unique<ClsSpan>();
         span->Battito = [&] { pulsazione(); };
@@ -286,7 +286,7 @@ bool EseguiBackup(const RichiestaBackup& r, OsservatoreOperazione& o) {
         span->Dealloca();
 
         if (r.verificaDopo ? r.verificaDopo() : r.verifica) {
-            o.Messaggio("test...");
+            o.Messaggio("Test...");
             o.Aggiorna();
             span->Avanzamento = [&](int16_t, int16_t pc) {
                 o.Avanzamento(50.0 + 16.0 * pc / 100.0);
@@ -322,11 +322,11 @@ bool EseguiBackup(const RichiestaBackup& r, OsservatoreOperazione& o) {
             o.Aggiorna();
             if (!esito.uguali) throw Errore(9987, "Verifica fallita.", esito.primaDifferenza);
             for (int i = 1; i <= n; ++i) {
-                o.Messaggio("fine operazione.");
+                o.Messaggio("Fine operazione.");
                 o.Avanzamento(80.0 + 20.0 * i / n);
             }
         } else {
-            o.Messaggio("fine operazione.");
+            o.Messaggio("Fine operazione.");
         }
 
         if (provvisorio) {

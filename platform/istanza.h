@@ -22,6 +22,15 @@ class BloccoIstanza {
     intptr_t fd_ = -1;  // the lock file's descriptor, or the mutex's handle on Windows
 };
 
+// A second copy, before it ends, asks the running one to come to the front (restored when
+// minimised): it writes the request file that copy's window watches and, where the system lets
+// the program starting now hand the foreground over (Windows), hands it over.
+void ChiamaPrimaCopia();
+// The request file: "bvbackup.mostra" in the program folder.
+std::string PercorsoChiamataIstanza();
+// Lets another process take the foreground (Windows); nothing elsewhere.
+void CediPrimoPiano();
+
 // The lock: the file "bvbackup.lock" in the program folder; on Windows the name of a mutex
 // of the session, one per program folder.
 std::string PercorsoBloccoIstanza();

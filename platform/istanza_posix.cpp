@@ -49,6 +49,10 @@ bool BloccoIstanza::Acquisisci() {
     return true;
 }
 
+void CediPrimoPiano() {
+    // The desktop decides which window comes forward: the running copy asks for it.
+}
+
 BloccoIstanza::~BloccoIstanza() {
     if (fd_ >= 0) ::close(static_cast<int>(fd_));
 }

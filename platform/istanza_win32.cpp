@@ -33,6 +33,12 @@ bool BloccoIstanza::Acquisisci() {
     return true;
 }
 
+void CediPrimoPiano() {
+    // The program the user just started may give the foreground to the running copy, whose
+    // own request would only make its taskbar button flash.
+    ::AllowSetForegroundWindow(ASFW_ANY);
+}
+
 BloccoIstanza::~BloccoIstanza() {
     if (fd_ != -1) ::CloseHandle(reinterpret_cast<HANDLE>(fd_));
 }

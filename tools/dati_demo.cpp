@@ -192,8 +192,15 @@ void GeneraTesto(const std::string& percorso, uint64_t dimensione, uint64_t seme
 
 namespace {
 
+// With its parents: the demo may go anywhere, in a folder not made yet.
 void CreaCartella(const std::string& percorso) {
-    if (!Fs().Info(percorso).cartella) Fs().CreaCartella(percorso);
+    if (Fs().Info(percorso).cartella) return;
+    std::string genitore = percorso;
+    while (!genitore.empty() && genitore.back() == Separatore()) genitore.pop_back();
+    genitore = CartellaDi(genitore);
+    if (!genitore.empty() && genitore != percorso && !Fs().Info(genitore).esiste)
+        CreaCartella(genitore);
+    Fs().CreaCartella(percorso);
 }
 
 }  // namespace

@@ -40,7 +40,7 @@ TEST_F(BackupFinestra, BackupCompletato) {
         if (m.titolo != "Backup") return;
         // The success box comes with the status still shown and the normal pointer back.
         statoAlMessaggio =
-            !C<QLabel>("lblMsg")->isHidden() && Testo("lblMsg") == "fine operazione." &&
+            !C<QLabel>("lblMsg")->isHidden() && Testo("lblMsg") == "Fine operazione." &&
             C<QProgressBar>("Stato")->value() == 100 && QApplication::overrideCursor() == nullptr &&
             !C<QPushButton>("cmdBackup")->isEnabled();
     };

@@ -5,7 +5,16 @@
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QListWidget>
+#include <QListView>
+#include <QMessageBox>
+#include <QTimer>
+#include <QScreen>
+#include <QGuiApplication>
+#include <QHeaderView>
+#include <QFontMetrics>
+#include <QApplication>
 #include <QMouseEvent>
+#include <QPushButton>
 #include <QRadioButton>
 #include <QTest>
 #include <QToolButton>
@@ -15,6 +24,7 @@
 
 #include "app/italiano.h"
 #include "platform/data_ora.h"
+#include "app/interazione_qt.h"
 #include "tests/app/finestra_test.h"
 #include "tests/support/variabili.h"
 #include "util/koutilita.h"
@@ -232,6 +242,104 @@ INSTANTIATE_TEST_SUITE_P(
         CasoEseguiEx{"nessun_programma", true, false, "dati.xyz",
                      ": nessun programma associato a questo tipo di file!"}),
     [](const auto& info) { return std::string(info.param.nome); });
+
+}  // namespace
+}  // namespace bv
+
+namespace bv {
+namespace {
+
+std::string In(const std::string& cartella, const char* nome) {
+    test::CreaCartelle(cartella);
+    return cartella + test::Sep() + nome;
+}
+
+class ElencoCasella : public test::FinestraTest {
+  protected:
+    void SetUp() override {
+        FinestraTest::SetUp();
+        for (const char* f : {"BV20240131#0", "BV20240131#0.inf"})
+            test::ScriviFile(In(t_ / "origine", f), "x");
+        for (const char* f : {"BV20250505#0", "BV20250505#0.inf", "BV20250404#0", "BV20250404#0.inf"})
+            test::ScriviFile(In(t_ / "altra", f), "x");
+        test::CreaCartelle(t_ / "vuota");
+        Registra(std::array<uint16_t, 4>{1, 2, 0, 0});
+        ImpostaBackup("Orig", t_ / "origine");
+        Carica();
+        f_.show();
+        QApplication::setActiveWindow(&f_);
+    }
+    size_t Righe() { return static_cast<size_t>(C<QListWidget>("ListBackup")->count()); }
+};
+
+TEST_F(ElencoCasella, LaListaSegueLaCartellaScritta) {
+    ASSERT_EQ(Righe(), 1U);
+    auto* casella = C<QLineEdit>("txtOrig");
+    casella->setFocus();
+    casella->selectAll();
+    QTest::keyClicks(casella, QString::fromStdString(t_ / "altra"));
+    // A moment after the typing stops.
+    EXPECT_TRUE(QTest::qWaitFor([&] { return Righe() == 2U; }, 5000));
+    // On Enter at once.
+    casella->selectAll();
+    QTest::keyClicks(casella, QString::fromStdString(t_ / "origine"));
+    QTest::keyClick(casella, Qt::Key_Return);
+    EXPECT_EQ(Righe(), 1U);
+    EXPECT_TRUE(interazione_.messaggi.empty());
+}
+
+TEST_F(ElencoCasella, IlRipristinoNonPrendeIlSetDiUnAltraCartella) {
+    // The box changed without the list following (as when a command is pressed at once).
+    C<QLineEdit>("txtOrig")->setText(QString::fromStdString(t_ / "vuota"));
+    ASSERT_TRUE(C<QPushButton>("CmdRipristino")->isEnabled());
+    C<QPushButton>("CmdRipristino")->click();
+    EXPECT_TRUE(interazione_.messaggi.empty()) << "chiesto il ripristino del set di un'altra cartella";
+    EXPECT_EQ(Righe(), 0U);
+}
+
+}  // namespace
+}  // namespace bv
+
+namespace bv {
+namespace {
+
+TEST(DialogoCartella, ColonneELatoLarghiQuantoITestiItaliani) {
+    BV_SOLO_POSIX("su Windows il dialogo delle cartelle è quello del sistema, nella sua lingua");
+    ASSERT_TRUE(CaricaTraduzioni());
+    const auto d = CreaDialogoCartella(nullptr, QStringLiteral("Seleziona destinazione"), {});
+    auto* vista = d->findChild<QTreeView*>(QStringLiteral("treeView"));
+    ASSERT_NE(vista, nullptr);
+    const QFontMetrics fm(vista->header()->font());
+    for (int c = 0; c < vista->header()->count(); ++c) {
+        const QString testo = vista->model()->headerData(c, Qt::Horizontal).toString();
+        EXPECT_GT(vista->header()->sectionSize(c), fm.horizontalAdvance(testo))
+            << testo.toStdString() << ": intestazione tagliata";
+    }
+    auto* lato = d->findChild<QListView*>(QStringLiteral("sidebar"));
+    ASSERT_NE(lato, nullptr);
+    for (int r = 0; r < lato->model()->rowCount(); ++r) {
+        const QString testo = lato->model()->index(r, 0).data().toString();
+        EXPECT_GT(lato->minimumWidth(), QFontMetrics(lato->font()).horizontalAdvance(testo))
+            << testo.toStdString();
+    }
+}
+
+TEST(Messaggi, PrimaDellaFinestraStannoInMezzoAlloSchermo) {
+    QWidget finestra;  // not shown yet, as at the start
+    InterazioneQt interazione(&finestra);
+    QPoint centro;
+    QTimer::singleShot(0, [&] {
+        if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
+            centro = box->geometry().center();
+            box->accept();
+        }
+    });
+    interazione.Messaggio("Un ripristino interrotto è stato completato.", "Ripristino",
+                          Icona::Informazione, Pulsanti::Ok);
+    const QRect schermo = QGuiApplication::primaryScreen()->availableGeometry();
+    EXPECT_LT((centro - schermo.center()).manhattanLength(), 40)
+        << centro.x() << "," << centro.y() << " invece del centro dello schermo";
+}
 
 }  // namespace
 }  // namespace bv

@@ -299,7 +299,8 @@ TEST_F(Tastiera, MnemoniciSenzaConflitti) {
     auto* tab = C<QTabWidget>("SSTab1");
     registra(tab->tabText(0));
     registra(tab->tabText(1));
-    for (const char* nome : {"OptDest_0", "OptDest_1", "chkTest", "cmdBackup", "CmdRipristino"})
+    for (const char* nome : {"OptDest_0", "OptDest_1", "chkTest", "cmdBackup", "CmdRipristino",
+                             "cmdSfoglia", "cmdSfogliaRip", "cmdRefresh"})
         registra(C<QAbstractButton>(nome)->text());
     for (const char* nome : {"Label3", "Label4"}) registra(C<QLabel>(nome)->text());
     registra(C<QMenu>("mnfile")->title());
@@ -347,6 +348,82 @@ TEST_F(Tastiera, InvioPremeIlPulsanteEIlFuocoTorna) {
     EXPECT_EQ(interazione_.messaggi[0].testo, "Backup completato correttamente.");
     EXPECT_EQ(QApplication::focusWidget(), pulsante);
     f_.close();
+}
+
+}  // namespace
+}  // namespace bv
+
+namespace bv {
+namespace {
+
+class TastieraEFuoco : public test::FinestraTest {
+  protected:
+    void SetUp() override {
+        FinestraTest::SetUp();
+        test::CreaCartelle(t_ / "dati/a");
+        test::CreaCartelle(t_ / "dest");
+        test::ScriviFile(t_ / "dati/a.mdb", "a");
+        Registra(std::array<uint16_t, 4>{1, 2, 0, 0});
+        ImpostaPath(t_ / "dati/");
+        ImpostaBackup("Dest", t_ / "dest/");
+        ImpostaBackup("Orig", t_ / "dest/");
+        Carica();
+        f_.show();
+        QApplication::setActiveWindow(&f_);
+        QApplication::processEvents();
+    }
+};
+
+TEST_F(TastieraEFuoco, IlFuocoParteDalPrimoComandoDellaScheda) {
+    EXPECT_EQ(QApplication::focusWidget(), C<QPushButton>("cmdBackup"));
+    C<QTabWidget>("SSTab1")->setCurrentIndex(1);
+    EXPECT_EQ(QApplication::focusWidget(), C<QPushButton>("CmdRipristino"));
+    EXPECT_EQ(C<QLineEdit>("txtCartellaDati")->focusPolicy(), Qt::ClickFocus);
+}
+
+TEST_F(TastieraEFuoco, InvioPremeIPulsantiConIcona) {
+    // Enter on a focused tool button presses it, as it presses the other buttons.
+    interazione_.RispondiCartella("");
+    auto* sfoglia = C<QToolButton>("cmdSfoglia");
+    sfoglia->setFocus();
+    QTest::keyClick(sfoglia, Qt::Key_Return);
+    ASSERT_EQ(interazione_.titoliCartella.size(), 1U);
+    EXPECT_EQ(interazione_.titoliCartella.back(), "Seleziona destinazione");
+    // And each has its Alt key.
+    for (const char* nome : {"cmdSfoglia", "cmdSfogliaRip", "cmdRefresh"})
+        EXPECT_TRUE(C<QToolButton>(nome)->text().contains(QLatin1Char('&'))) << nome;
+}
+
+TEST_F(TastieraEFuoco, OrdineDelTabulatoreComeSulloSchermo) {
+    C<QTabWidget>("SSTab1")->setCurrentIndex(1);
+    QApplication::processEvents();
+    C<QLineEdit>("txtOrig")->setFocus();
+    std::vector<std::string> ordine;
+    for (int i = 0; i < 4; ++i) {
+        QWidget* w = QApplication::focusWidget();
+        ordine.push_back(w != nullptr ? w->objectName().toStdString() : "");
+        QTest::keyClick(w, Qt::Key_Tab);
+    }
+    EXPECT_EQ(ordine, (std::vector<std::string>{"txtOrig", "cmdSfogliaRip", "cmdRefresh",
+                                               "ListBackup"}));
+}
+
+TEST_F(TastieraEFuoco, LeCaselleDeiPercorsiMostranoIlPercorsoIntero) {
+    for (const char* nome : {"txtDest", "txtOrig", "txtCartellaDati"}) {
+        auto* casella = C<QLineEdit>(nome);
+        EXPECT_EQ(casella->toolTip(), casella->text()) << nome;
+    }
+    C<QLineEdit>("txtDest")->setText(QStringLiteral("altrove"));
+    EXPECT_EQ(C<QLineEdit>("txtDest")->toolTip().toStdString(), "altrove");
+}
+
+TEST_F(TastieraEFuoco, UnaSecondaAvviataRiportaLaFinestraDavanti) {
+    f_.showMinimized();
+    QApplication::processEvents();
+    ASSERT_TRUE(f_.isMinimized());
+    ChiamaPrimaCopia();  // what a second start does before it ends
+    EXPECT_TRUE(QTest::qWaitFor([&] { return !f_.isMinimized(); }, 5000));
+    EXPECT_FALSE(test::Esiste(PercorsoChiamataIstanza()));
 }
 
 }  // namespace

@@ -75,7 +75,7 @@ TEST_F(Comandi, BackupElencoRipristino) {
     EXPECT_EQ(out_.str(), "Backup completato correttamente.\n");
     EXPECT_EQ(
         err_.str(),
-        "Attendere...\nCompressione dati...\nsalvataggio dati...\ntest...\nfine operazione.\n");
+        "Attendere...\nCompressione dati...\nSalvataggio dati...\nTest...\nFine operazione.\n");
     EXPECT_EQ(Esegui({"list", "--orig", t_ / "dest"}), 0);
     EXPECT_EQ(out_.str(), "BV20240315\t" + Giorno() + "\n");
     test::ScriviFile(t_ / "dati/dati.mdb", "cambiato");
@@ -91,10 +91,10 @@ TEST_F(Comandi, BackupElencoRipristino) {
 
 TEST_F(Comandi, BarraDiAvanzamentoSuTerminale) {
     EXPECT_EQ(Esegui({"backup", "--no-verify"}, false, true), 0);
-    EXPECT_NE(err_.str().find("\r[##############################] 100% fine operazione."),
+    EXPECT_NE(err_.str().find("\r[##############################] 100% Fine operazione."),
               std::string::npos)
         << err_.str();
-    EXPECT_EQ(err_.str().find("test..."), std::string::npos);
+    EXPECT_EQ(err_.str().find("Test..."), std::string::npos);
 }
 
 TEST_F(Comandi, RipristinoSenzaTerminaleNeYesNonCambiaNulla) {

@@ -217,14 +217,14 @@ TEST_F(Backup, VerificaLasciaLaCartellaTemporaneaPulita) {
     test::ScriviFile(temp_ + "/~dati.zip", "avanzo di un backup fallito");
     EXPECT_TRUE(EseguiBackup(Richiesta(true), osservatore_));
     EXPECT_EQ(VociIn(temp_), 0U);
-    EXPECT_TRUE(osservatore_.Contiene("msg:test..."));
-    EXPECT_TRUE(osservatore_.Contiene("msg:fine operazione."));
+    EXPECT_TRUE(osservatore_.Contiene("msg:Test..."));
+    EXPECT_TRUE(osservatore_.Contiene("msg:Fine operazione."));
 }
 
 TEST_F(Backup, BloccoDanneggiatoPrimaDellaVerifica) {
     osservatore_.suMessaggio = [this](const std::string& m) {
         // The new set is verified under its staged name, before it takes the set's name.
-        if (m == "test...") std::filesystem::resize_file(dest_ + "/~BV20240315#0", 100);
+        if (m == "Test...") std::filesystem::resize_file(dest_ + "/~BV20240315#0", 100);
     };
     EXPECT_FALSE(EseguiBackup(Richiesta(true), osservatore_));
     EXPECT_EQ(osservatore_.errori, std::vector<int32_t>{10005});
@@ -384,7 +384,7 @@ INSTANTIATE_TEST_SUITE_P(
 
 TEST_F(Backup, SorgenteCambiataDopoLaCompressione) {
     osservatore_.suMessaggio = [this](const std::string& m) {
-        if (m == "salvataggio dati...") test::ScriviFile(dati_ + "/a/logo.bmp", "LA");
+        if (m == "Salvataggio dati...") test::ScriviFile(dati_ + "/a/logo.bmp", "LA");
     };
     EXPECT_FALSE(EseguiBackup(Richiesta(true), osservatore_));
     EXPECT_EQ(osservatore_.errori, std::vector<int32_t>{9987});
@@ -412,7 +412,7 @@ TEST_F(Backup, VerificaRilettaDopoLaSuddivisione) {
     RichiestaBackup r = Richiesta(true);
     r.verificaDopo = [] { return false; };
     EXPECT_TRUE(EseguiBackup(r, osservatore_));
-    EXPECT_FALSE(osservatore_.Contiene("msg:test..."));
+    EXPECT_FALSE(osservatore_.Contiene("msg:Test..."));
 }
 
 TEST_F(Backup, SuDischettiConVerifica) {

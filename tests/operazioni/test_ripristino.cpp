@@ -8,7 +8,9 @@
 #endif
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <filesystem>
+#include <thread>
 #include <random>
 #include <regex>
 
@@ -37,6 +39,8 @@ class Registratore final : public OsservatoreRipristino {
     }
     void ComandoAbilitato(bool v) override { eventi.push_back(v ? "comando:1" : "comando:0"); }
     void DatiCreati(const std::string& p) override { datiCreati = p; }
+    void Avanzamento(double v) override { avanzamenti.push_back(v); }
+    std::vector<double> avanzamenti;
     std::vector<std::string> eventi;
     std::vector<int32_t> errori;
     std::string datiCreati;
@@ -610,6 +614,27 @@ TEST_F(Ripristino, DiscoDiUnAltroBackupRifiutatoERichiesto) {
                          "del backup."}));
     test::TogliVariabile("BVBACKUP_FLOPPY");
 #endif
+}
+
+TEST_F(Ripristino, LaBarraAvanzaDuranteLaDecompressione) {
+    // A database of a few megabytes of varied content: it is inflated in several pieces.
+    std::string grande(12U << 20, '\0');
+    uint32_t x = 7;
+    for (char& c : grande) c = static_cast<char>((x = x * 1103515245U + 12345U) >> 24);
+    test::ScriviFile(t_ / "sorgente/dati.mdb", grande);
+    FaiBackup(t_ / "sorgente/");
+    // A slow disk under the work folder: the extraction lasts long enough to be seen.
+    test::FsGuasto lento;
+    lento.prima = [this](const char* op, const std::string& p) {
+        if (p.starts_with(temp_) && std::string(op).find("write") != std::string::npos)
+            std::this_thread::sleep_for(std::chrono::milliseconds(25));
+        return 0;
+    };
+    ASSERT_EQ(Esegui(Richiesta()), EsitoRipristino::Completato);
+    const auto& a = osservatore_.avanzamenti;
+    EXPECT_TRUE(std::any_of(a.begin(), a.end(), [](double v) { return v > 50 && v < 75; }))
+        << "la barra ferma al 50% durante la decompressione";
+    EXPECT_TRUE(std::is_sorted(a.begin(), a.end()));
 }
 
 TEST(NomeLibero, NumeriATreCifreEPoiTutte) {

@@ -1,0 +1,25 @@
+// The call of a second copy to the running one: a request file beside the lock.
+#include "platform/errore.h"
+#include "platform/filesystem.h"
+#include "platform/istanza.h"
+#include "platform/percorsi.h"
+#include "platform/programma.h"
+
+namespace bv {
+
+std::string PercorsoChiamataIstanza() {
+    std::string cartella = CartellaProgramma();
+    if (!cartella.empty() && cartella.back() != Separatore()) cartella += Separatore();
+    return cartella + "bvbackup.mostra";
+}
+
+void ChiamaPrimaCopia() {
+    CediPrimoPiano();
+    try {
+        static constexpr char kTesto[] = "mostra\n";
+        ScriviFileAtomico(PercorsoChiamataIstanza(), kTesto, sizeof kTesto - 1);
+    } catch (const Errore&) {  // a folder that cannot be written: the copy stays where it is
+    }
+}
+
+}  // namespace bv
