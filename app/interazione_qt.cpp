@@ -13,6 +13,28 @@
 
 namespace bv {
 
+namespace {
+
+// Centres a window on a screen right after it is shown.
+class CentraAllaComparsa final : public QObject {
+  public:
+    QScreen* schermo = nullptr;
+    bool eventFilter(QObject* oggetto, QEvent* evento) override {
+        if (evento->type() == QEvent::Show) {
+            auto* w = qobject_cast<QWidget*>(oggetto);
+            QMetaObject::invokeMethod(
+                this,
+                [w, s = schermo] {
+                    w->move(s->availableGeometry().center() - w->rect().center());
+                },
+                Qt::QueuedConnection);
+        }
+        return false;
+    }
+};
+
+}  // namespace
+
 Risposta InterazioneQt::Messaggio(const std::string& testo, const std::string& titolo, Icona icona,
                                   Pulsanti pulsanti) {
     QMessageBox box(finestra_);
@@ -51,12 +73,12 @@ Risposta InterazioneQt::Messaggio(const std::string& testo, const std::string& t
     }
     // Before the window is shown (a notice of the start) the box stands in the middle of the
     // screen the window will open on, not in its corner.
+    // The box takes its final size as it is shown: it is placed then.
+    CentraAllaComparsa centra;
     if (finestra_ == nullptr || !finestra_->isVisible()) {
-        QScreen* schermo = finestra_ != nullptr ? finestra_->screen() : QGuiApplication::primaryScreen();
-        if (schermo != nullptr) {
-            box.adjustSize();
-            box.move(schermo->availableGeometry().center() - box.rect().center());
-        }
+        centra.schermo =
+            finestra_ != nullptr ? finestra_->screen() : QGuiApplication::primaryScreen();
+        if (centra.schermo != nullptr) box.installEventFilter(&centra);
     }
     // A busy pointer must not hide that an answer is wanted.
     const bool occupato = QApplication::overrideCursor() != nullptr;

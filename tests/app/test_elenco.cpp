@@ -328,7 +328,7 @@ TEST(Messaggi, PrimaDellaFinestraStannoInMezzoAlloSchermo) {
     QWidget finestra;  // not shown yet, as at the start
     InterazioneQt interazione(&finestra);
     QPoint centro;
-    QTimer::singleShot(0, [&] {
+    QTimer::singleShot(200, [&] {
         if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
             centro = box->geometry().center();
             box->accept();
