@@ -294,6 +294,18 @@ std::string NomeBlocco(const std::string& nomefile, int32_t n, const char* esten
     return nomefile + "#" + std::to_string(n) + estensione;
 }
 
+// A block's (or descriptor's) staged and final names in a set's folder.
+struct NomiDelSet {
+    const std::string& cartella;
+    const std::string& nomefile;
+    std::string Nuovo(int32_t n, const char* e) const {
+        return cartella + ClsSpan::kPrefissoProvvisorio + NomeBlocco(nomefile, n, e);
+    }
+    std::string Finale(int32_t n, const char* e) const {
+        return cartella + NomeBlocco(nomefile, n, e);
+    }
+};
+
 // The number of blocks a marker holds, when it is plausible for the folder: digits only, at
 // least one, and no more than the folder's entries could hold.
 std::optional<int32_t> BlocchiDelMarcatore(const std::string& testo, size_t voci) {
@@ -309,12 +321,9 @@ std::optional<int32_t> BlocchiDelMarcatore(const std::string& testo, size_t voci
 
 void ClsSpan::AvantiConferma(const std::string& cartella, const std::string& nomefile,
                              int32_t blocchi) {
-    const auto nuovo = [&](int32_t n, const char* e) {
-        return cartella + kPrefissoProvvisorio + NomeBlocco(nomefile, n, e);
-    };
-    const auto finale = [&](int32_t n, const char* e) {
-        return cartella + NomeBlocco(nomefile, n, e);
-    };
+    const NomiDelSet nomi{cartella, nomefile};
+    const auto nuovo = [&nomi](int32_t n, const char* e) { return nomi.Nuovo(n, e); };
+    const auto finale = [&nomi](int32_t n, const char* e) { return nomi.Finale(n, e); };
     // The old set steps aside, descriptors first: at no moment does a descriptor name a block
     // that is not there.
     for (const char* e : {".inf", ""}) {
@@ -352,12 +361,9 @@ void ClsSpan::ChiudiConferma(const std::string& cartella, const std::string& nom
 
 void ClsSpan::IndietroConferma(const std::string& cartella, const std::string& nomefile,
                                int32_t blocchi) {
-    const auto nuovo = [&](int32_t n, const char* e) {
-        return cartella + kPrefissoProvvisorio + NomeBlocco(nomefile, n, e);
-    };
-    const auto finale = [&](int32_t n, const char* e) {
-        return cartella + NomeBlocco(nomefile, n, e);
-    };
+    const NomiDelSet nomi{cartella, nomefile};
+    const auto nuovo = [&nomi](int32_t n, const char* e) { return nomi.Nuovo(n, e); };
+    const auto finale = [&nomi](int32_t n, const char* e) { return nomi.Finale(n, e); };
     // Descriptors first: a descriptor never names a block of the other set.
     for (const char* e : {".inf", ""}) {
         for (int32_t n = 0; n < blocchi; ++n) {
