@@ -757,7 +757,7 @@ int Estrai(const std::string& archivio, const std::string& cartella, bool elenco
                         e.log.clear();
                         continue;
                     }
-                    Fs().Rinomina(temporaneo, c.destinazione);
+                    RinominaDurevole(temporaneo, c.destinazione);
                     temporaneo.clear();
                     if (c.st.valid & ZIP_STAT_MTIME) {
                         try {

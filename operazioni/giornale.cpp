@@ -76,7 +76,7 @@ void CopiaDiSicurezza(const std::string& vivo, const std::string& copia) {
         const std::string provvisoria = CopiaProvvisoria(copia);
         RimuoviSeEsiste(provvisoria);
         CopiaFile(vivo, provvisoria, true);
-        Fs().Rinomina(provvisoria, copia);
+        RinominaDurevole(provvisoria, copia);
     }
     SincronizzaCartellaDi(copia);
 }
@@ -294,7 +294,7 @@ void CompletaVoce(const VoceGiornale& v) {
     if (Esiste(v.nuovoDatabase)) {
         if (!v.copiaDatabase.empty() && !Esiste(v.copiaDatabase) && Fs().Info(v.database).file)
             CopiaDiSicurezza(v.database, v.copiaDatabase);
-        Fs().Rinomina(v.nuovoDatabase, v.database);  // the live name is replaced in one step
+        RinominaDurevole(v.nuovoDatabase, v.database);  // the live name is replaced in one step
         SincronizzaCartellaDi(v.database);
     }
     const InfoFile messa = Fs().Info(v.nuovaCartella);
@@ -310,16 +310,16 @@ void CompletaVoce(const VoceGiornale& v) {
                      v.nuovaCartella + ": la cartella ripristinata non è riconoscibile");
     }
     if (vivoNuovo) {
-        Fs().Rinomina(v.nuovaCartella, copia);  // exchanged already: the old one is staged
+        RinominaDurevole(v.nuovaCartella, copia);  // exchanged already: the old one is staged
     } else if (vivo.esiste) {
         if (Fs().ScambiaNomi(v.nuovaCartella, v.cartella)) {
-            Fs().Rinomina(v.nuovaCartella, copia);
+            RinominaDurevole(v.nuovaCartella, copia);
         } else {
-            Fs().Rinomina(v.cartella, copia);
-            Fs().Rinomina(v.nuovaCartella, v.cartella);
+            RinominaDurevole(v.cartella, copia);
+            RinominaDurevole(v.nuovaCartella, v.cartella);
         }
     } else {
-        Fs().Rinomina(v.nuovaCartella, v.cartella);
+        RinominaDurevole(v.nuovaCartella, v.cartella);
     }
     SincronizzaCartellaDi(v.cartella);
 }
@@ -345,11 +345,11 @@ void AnnullaVoce(const VoceGiornale& v, bool confermata) {
             RimuoviAlbero(v.nuovaCartella);
         } else {
             RimuoviAlbero(v.cartella);
-            Fs().Rinomina(v.nuovaCartella, v.cartella);
+            RinominaDurevole(v.nuovaCartella, v.cartella);
         }
     } else if (messa.esiste && !viva.esiste && !v.copiaCartella.empty() &&
                Esiste(v.copiaCartella)) {
-        Fs().Rinomina(v.copiaCartella, v.cartella);  // halfway through two renames
+        RinominaDurevole(v.copiaCartella, v.cartella);  // halfway through two renames
         RimuoviAlbero(v.nuovaCartella);
     } else if (messa.esiste) {
         RimuoviAlbero(v.nuovaCartella);  // not yet in place
@@ -359,7 +359,7 @@ void AnnullaVoce(const VoceGiornale& v, bool confermata) {
                 RimuoviAlbero(v.copiaCartella);
             } else {
                 RimuoviAlbero(v.cartella);
-                Fs().Rinomina(v.copiaCartella, v.cartella);
+                RinominaDurevole(v.copiaCartella, v.cartella);
             }
         } else if (v.copiaCartella.empty()) {
             RimuoviAlbero(v.cartella);  // there was no folder before
@@ -372,7 +372,7 @@ void AnnullaVoce(const VoceGiornale& v, bool confermata) {
             Fs().Rimuovi(v.copiaDatabase);
         Fs().Rimuovi(v.nuovoDatabase);
     } else if (!v.copiaDatabase.empty()) {
-        if (Esiste(v.copiaDatabase)) Fs().Rinomina(v.copiaDatabase, v.database);
+        if (Esiste(v.copiaDatabase)) RinominaDurevole(v.copiaDatabase, v.database);
     } else if (Esiste(v.database)) {
         Fs().Rimuovi(v.database);  // restored where there was none
     }
@@ -390,7 +390,7 @@ std::string RecuperaRipristinoInterrotto() {
         const std::string dove = percorso + suffisso;
         try {
             if (Esiste(dove)) Fs().Rimuovi(dove);
-            Fs().Rinomina(percorso, dove);
+            RinominaDurevole(percorso, dove);
         } catch (const Errore&) {
         }
         return dove;

@@ -141,6 +141,11 @@ std::string LeggiFileTesto(const std::string& percorso) {
     return {dati.begin(), dati.end()};
 }
 
+void RinominaDurevole(const std::string& da, const std::string& a) {
+    Fs().Rinomina(da, a);
+    Fs().SincronizzaVoce(a);
+}
+
 void ScriviFileAtomico(const std::string& percorso, const void* dati, size_t n,
                        std::optional<uint32_t> permessi) {
     static std::atomic<unsigned> contatore{0};
@@ -152,7 +157,7 @@ void ScriviFileAtomico(const std::string& percorso, const void* dati, size_t n,
         f.Sincronizza();
         f.Chiudi();
         if (permessi) Fs().ImpostaPermessi(temporaneo, *permessi);
-        Fs().Rinomina(temporaneo, percorso);
+        RinominaDurevole(temporaneo, percorso);
     } catch (...) {
         try {
             Fs().Rimuovi(temporaneo);
@@ -185,7 +190,7 @@ namespace {
 void RinominaOCopia(const std::string& da, const std::string& a, bool durevole,
                     const std::function<void()>& battito) {
     try {
-        Fs().Rinomina(da, a);
+        RinominaDurevole(da, a);
     } catch (const Errore& e) {
         if (!e.TraVolumi()) throw;
         try {

@@ -71,6 +71,11 @@ class FileSystem {
     virtual void Rimuovi(const std::string& percorso) = 0;
     // Makes a created, removed or renamed entry of the folder durable.
     virtual void SincronizzaCartella(const std::string& cartella) = 0;
+    // Makes the record of a just renamed name durable where the volume keeps a file's size and
+    // first cluster in the folder's entry (FAT, exFAT: USB sticks, floppies): there a rename
+    // writes a new entry that only a flush of the file itself fills in, and a power cut after
+    // the folder's flush alone leaves the name with no data. Nothing on other volumes.
+    virtual void SincronizzaVoce(const std::string& percorso) = 0;
     // Flushes to the device everything written on the volume of the path, in one call; false,
     // with nothing done, where the platform has no such call (callers flush each file).
     virtual bool SincronizzaVolume(const std::string& percorso) = 0;
@@ -88,6 +93,10 @@ class FileSystem {
     // Drops what the system caches of an open file, so the next read comes from the medium.
     virtual void ScartaCache(int h) = 0;
 };
+
+// A rename whose new name keeps the file's data through a power cut once its folder is flushed
+// (SincronizzaVoce after Rinomina).
+void RinominaDurevole(const std::string& da, const std::string& a);
 
 // The real file system of the platform.
 FileSystem& FsDiSistema();

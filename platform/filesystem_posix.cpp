@@ -2,6 +2,7 @@
 #include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
+#include <sys/statfs.h>
 #include <sys/statvfs.h>
 #include <unistd.h>
 
@@ -259,6 +260,26 @@ class FsPosix final : public FileSystem {
         if (r != 0 && e != EINVAL && e != EROFS) {
             errno = e;
             Fallisci(c, Oggetto::Cartella, "fsync");
+        }
+    }
+
+    void SincronizzaVoce(const std::string& percorso) override {
+        // FAT (0x4d44) and exFAT (0x2011bab0) hold a file's size in its folder entry, which
+        // Linux writes with the file's own inode: flushing the file fills in the new entry.
+        constexpr long kFat = 0x4d44;
+        constexpr long kExFat = 0x2011bab0;
+        struct statfs sf {};
+        if (::statfs(percorso.c_str(), &sf) != 0) return;  // the rename's folder flush still runs
+        const long tipo = static_cast<long>(sf.f_type);
+        if (tipo != kFat && tipo != kExFat) return;
+        const int h = ::open(percorso.c_str(), O_RDONLY | O_CLOEXEC);
+        if (h < 0) Fallisci(percorso, Oggetto::File, "open");
+        const int r = ::fsync(h);
+        const int e = errno;
+        ::close(h);
+        if (r != 0) {
+            errno = e;
+            Fallisci(percorso, Oggetto::File, "fsync");
         }
     }
 

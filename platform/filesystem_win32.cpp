@@ -269,6 +269,9 @@ class FsWin32 final : public FileSystem {
             FallisciWin32(da, Oggetto::File, "MoveFileExW");
     }
 
+    // MoveFileExW with MOVEFILE_WRITE_THROUGH writes the new entry whole before returning.
+    void SincronizzaVoce(const std::string& /*percorso*/) override {}
+
     void Rimuovi(const std::string& percorso) override {
         const std::wstring w = Largo(percorso);
         if (::DeleteFileW(w.c_str())) return;

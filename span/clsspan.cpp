@@ -215,7 +215,7 @@ void ClsSpan::ScriviDurevole(const std::string& percorso, uint64_t n, const Sorg
         }
         f.Sincronizza();
         f.Chiudi();
-        Fs().Rinomina(temporaneo, percorso);
+        RinominaDurevole(temporaneo, percorso);
         Fs().SincronizzaCartella(cartella);
     } catch (...) {
         try {
@@ -333,14 +333,14 @@ void ClsSpan::AvantiConferma(const std::string& cartella, const std::string& nom
             if (Fs().Info(vecchio).esiste) {
                 Fs().Rimuovi(finale(n, e));  // parked already: what stands is a leftover copy
             } else {
-                Fs().Rinomina(finale(n, e), vecchio);
+                RinominaDurevole(finale(n, e), vecchio);
             }
         }
     }
     // Then the new one takes the names, descriptors last.
     for (const char* e : {"", ".inf"}) {
         for (int32_t n = 0; n < blocchi; ++n)
-            if (Fs().Info(nuovo(n, e)).esiste) Fs().Rinomina(nuovo(n, e), finale(n, e));
+            if (Fs().Info(nuovo(n, e)).esiste) RinominaDurevole(nuovo(n, e), finale(n, e));
     }
     Fs().SincronizzaCartella(CartellaDi(cartella + "x"));
 }
@@ -369,13 +369,13 @@ void ClsSpan::IndietroConferma(const std::string& cartella, const std::string& n
         for (int32_t n = 0; n < blocchi; ++n) {
             // A name the new block took goes back to its staged name.
             if (!Fs().Info(nuovo(n, e)).esiste && Fs().Info(finale(n, e)).esiste)
-                Fs().Rinomina(finale(n, e), nuovo(n, e));
+                RinominaDurevole(finale(n, e), nuovo(n, e));
         }
     }
     for (const char* e : {"", ".inf"}) {
         for (int32_t n = 0; n < blocchi; ++n) {
             const std::string vecchio = nuovo(n, e) + ".vecchio";
-            if (Fs().Info(vecchio).esiste) Fs().Rinomina(vecchio, finale(n, e));
+            if (Fs().Info(vecchio).esiste) RinominaDurevole(vecchio, finale(n, e));
         }
     }
     Fs().SincronizzaCartella(CartellaDi(cartella + "x"));
@@ -595,7 +595,7 @@ void ClsSpan::Ricostruisci(const std::string& pathOrigine, const std::string& no
         ricostruito->Sincronizza();
         ricostruito->Chiudi();
         ricostruito.reset();
-        Fs().Rinomina(temporaneo, dest);
+        RinominaDurevole(temporaneo, dest);
         Fs().SincronizzaCartella(CartellaDi(dest));
         scarta.attivo = false;
         return;

@@ -124,6 +124,21 @@ TEST_F(Ripristino, EsempioConCopieDiSicurezza) {
     EXPECT_EQ(test::LeggiTesto(dati_ + "/dati.mdb.cfb000"), "vecchi dati");
 }
 
+// A data folder on a FAT volume cut off right after the restore: each restored file and each
+// safety copy holds its data (the renamed names were flushed).
+TEST_F(Ripristino, SuFatIntegroDopoUnTaglioDiCorrente) {
+    DatiEsistenti();
+    {
+        test::FsGuasto fs;
+        fs.comeFat = true;
+        ASSERT_EQ(Esegui(Richiesta()), EsitoRipristino::Completato);
+        fs.TagliaCorrente();
+    }
+    EXPECT_EQ(test::LeggiTesto(dati_ + "/dati.mdb"), "nuovi dati");
+    EXPECT_EQ(test::LeggiTesto(dati_ + "/dati/logo.bmp"), "nuovo logo");
+    EXPECT_EQ(test::LeggiTesto(dati_ + "/dati.mdb.cfb000"), "vecchi dati");
+}
+
 TEST_F(Ripristino, CartellaDatiVuotaNessunaCopia) {
     EXPECT_EQ(Esegui(Richiesta()), EsitoRipristino::Completato);
     EXPECT_EQ(

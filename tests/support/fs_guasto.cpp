@@ -2,6 +2,7 @@
 #include "tests/support/fs_guasto.h"
 
 #include <algorithm>
+#include <filesystem>
 
 #include "platform/errore.h"
 
@@ -101,6 +102,24 @@ void FsGuasto::Sincronizza(int h) {
         throw ErroreDaErrno(errnoSincronizza, "", Oggetto::File, "fsync (guasto di prova)");
     }
     reale_.Sincronizza(h);
+    std::lock_guard<std::recursive_mutex> l(mutex_);
+    vociVuote_.erase(Percorso(h));
+}
+
+void FsGuasto::SincronizzaVoce(const std::string& p) {
+    Prima("fsync-voce", p);
+    reale_.SincronizzaVoce(p);
+    std::lock_guard<std::recursive_mutex> l(mutex_);
+    vociVuote_.erase(p);
+}
+
+void FsGuasto::TagliaCorrente() {
+    std::lock_guard<std::recursive_mutex> l(mutex_);
+    for (const std::string& p : vociVuote_) {
+        std::error_code e;
+        if (std::filesystem::is_regular_file(p, e)) std::filesystem::resize_file(p, 0, e);
+    }
+    vociVuote_.clear();
 }
 
 void FsGuasto::CreaCartella(const std::string& p) {
@@ -125,6 +144,11 @@ void FsGuasto::Rinomina(const std::string& da, const std::string& a) {
     }
     l.unlock();
     reale_.Rinomina(da, a);
+    l.lock();
+    if (comeFat) {
+        vociVuote_.erase(da);
+        vociVuote_.insert(a);
+    }
 }
 
 }  // namespace bv::test

@@ -8,6 +8,7 @@
 #include <functional>
 #include <map>
 #include <mutex>
+#include <set>
 #include <string>
 
 #include "platform/errore.h"
@@ -41,6 +42,11 @@ class FsGuasto final : public FileSystem {
     // The fault and crash loops fail, or end the process at, the N-th one.
     std::function<int(const char* operazione, const std::string& percorso)> prima;
     int operazioni = 0;
+    // A FAT volume's renames under a power cut: the new name's entry holds no data until that
+    // name is flushed (SincronizzaVoce, or a flush of a file opened under it); TagliaCorrente
+    // then does what the cut would, leaving each such file empty.
+    bool comeFat = false;
+    void TagliaCorrente();
     // Every cache drop and read, in order ("scarta:<path>", "leggi:<path>"), when asked.
     bool registraLetture = false;
     std::vector<std::string> letture;
@@ -72,6 +78,7 @@ class FsGuasto final : public FileSystem {
         Prima("unlink", p);
         reale_.Rimuovi(p);
     }
+    void SincronizzaVoce(const std::string& p) override;
     void SincronizzaCartella(const std::string& c) override {
         Prima("fsync-dir", c);
         reale_.SincronizzaCartella(c);
@@ -120,6 +127,7 @@ class FsGuasto final : public FileSystem {
 
     std::recursive_mutex mutex_;
     std::map<int, std::string> percorsi_;
+    std::set<std::string> vociVuote_;  // renamed on the FAT model, not flushed since
     FileSystem& reale_ = FsDiSistema();
     SostituzioneFs uso_;
 };
