@@ -57,7 +57,7 @@ class InterazioneTerminale final : public Interazione {
                        Pulsanti pulsanti) override {
         switch (pulsanti) {
             case Pulsanti::Ok:
-                t_.out << testo << '\n';
+                (soloRisultato_ ? t_.out : t_.err) << testo << '\n';
                 return Risposta::Ok;
             case Pulsanti::SiNo:
                 if (siAutomatico_) return Risposta::Si;
@@ -86,6 +86,10 @@ class InterazioneTerminale final : public Interazione {
     std::string ScegliCartella(const std::string&, const std::string&) override { return {}; }
     bool ApriDocumento(const std::string&) override { return false; }
 
+    // Standard output carries the command's result (the list, the success text) for scripts;
+    // notices before it (an interrupted restore finished at the start) go to standard error.
+    void SoloRisultato(bool si) { soloRisultato_ = si; }
+
   private:
     Risposta Chiedi(const std::string& domanda,
                     const std::vector<std::pair<std::string, Risposta>>& scelte,
@@ -102,6 +106,7 @@ class InterazioneTerminale final : public Interazione {
 
     Terminale& t_;
     bool siAutomatico_;
+    bool soloRisultato_ = true;
 };
 
 // Status texts and a progress bar on a terminal; plain lines otherwise.
@@ -136,10 +141,16 @@ class OsservatoreTerminale final : public OsservatoreRipristino {
     }
     void MostraErrore(const Errore& e) override {
         Chiudi();
-        t_.err << "Errore " << e.Numero() << ": " << e.Descrizione() << '\n';
+        t_.err << "Errore " << e.Numero() << ": " << e.Descrizione();
+        // Without a window showing the folder, say which one was tried.
+        if ((e.Numero() == 9984 || e.Numero() == 9991) && !cartella_.empty())
+            t_.err << " (cartella: " << PercorsoPerMessaggio(cartella_) << ")";
+        t_.err << '\n';
         if (!e.Dettaglio().empty())
             Utilita().ScriviLog("Errore " + std::to_string(e.Numero()) + ": " + e.Dettaglio());
     }
+
+    void Cartella(const std::string& c) { cartella_ = c; }
 
   private:
     void Disegna() {
@@ -160,6 +171,7 @@ class OsservatoreTerminale final : public OsservatoreRipristino {
 
     Terminale& t_;
     std::string testo_;
+    std::string cartella_;
     int pc_ = -1;
     bool aperta_ = false;
 };
@@ -189,15 +201,20 @@ std::optional<std::string> Analizza(const std::vector<std::string>& a, Opzioni& 
             dove = a[++i];
             return std::nullopt;
         };
+        auto cartella = [&](std::optional<std::string>& dove) -> std::optional<std::string> {
+            auto errore = valore(dove);
+            if (!errore) dove = CartellaDaArgomento(*dove);
+            return errore;
+        };
         std::optional<std::string> errore;
         if (x == "--dest" && o.comando == "backup") {
-            errore = valore(o.dest);
+            errore = cartella(o.dest);
         } else if (x == "--floppy" && o.comando == "backup") {
             o.floppy = true;
         } else if (x == "--no-verify" && o.comando == "backup") {
             o.noVerify = true;
         } else if (x == "--orig" && (o.comando == "list" || o.comando == "restore")) {
-            errore = valore(o.orig);
+            errore = cartella(o.orig);
         } else if (x == "--set" && o.comando == "restore") {
             errore = valore(o.set);
         } else if (x == "--yes" && o.comando == "restore") {
@@ -240,6 +257,7 @@ int Lista(const Opzioni& o, const StatoAvvio& s, Terminale& t, OsservatoreTermin
         t.err << "Nessuna origine: indicare --orig CARTELLA.\n";
         return kUso;
     }
+    osservatore.Cartella(origine);
     try {
         ClsInsieme elenco;
         for (const auto& [indice, data] : SetDellaCartella(origine, elenco))
@@ -260,6 +278,7 @@ int Backup(const Opzioni& o, const StatoAvvio& s, OsservatoreTerminale& osservat
     r.nonInstallato = s.nonInstallato;
     r.datiNonPresenti = s.datiNonPresenti;
     r.cartellaTemp = CartellaTempProgramma();
+    if (!r.floppy) osservatore.Cartella(Spazi(r.destinazione));
     return EseguiBackup(r, osservatore) ? kSuccesso : kErrore;
 }
 
@@ -278,19 +297,19 @@ int Ripristina(const Opzioni& o, const StatoAvvio& s, Terminale& t,
     r.nonInstallato = s.nonInstallato;
     r.datiNonPresenti = s.datiNonPresenti;
     r.cartellaTemp = CartellaTempProgramma();
+    osservatore.Cartella(origine);
     try {
-        // The set restored is one the list shows: the one named, else the newest.
-        if (Utilita().IsCartella(origine)) {
-            for (const auto& [indice, data] : SetDellaCartella(origine, elenco)) {
-                if (!o.set || UgualiIgnorandoMaiuscole(elenco.GetItem(indice), Spazi(*o.set))) {
-                    r.indiceSelezionato = indice;
-                    r.testoSelezionato = data;
-                    break;
-                }
+        // The set restored is one the list shows: the one named, else the newest. A folder
+        // that is missing, or a drive without a disk, is the list's error (9984).
+        for (const auto& [indice, data] : SetDellaCartella(origine, elenco)) {
+            if (!o.set || UgualiIgnorandoMaiuscole(elenco.GetItem(indice), Spazi(*o.set))) {
+                r.indiceSelezionato = indice;
+                r.testoSelezionato = data;
+                break;
             }
-            if (r.indiceSelezionato < 0)
-                throw Errore(9241, PercorsoPerMessaggio(origine) + ": backup non trovato.");
         }
+        if (r.indiceSelezionato < 0)
+            throw Errore(9241, PercorsoPerMessaggio(origine) + ": backup non trovato.");
     } catch (...) {
         osservatore.MostraErrore(ErroreCorrente());
         return kErrore;
@@ -344,12 +363,14 @@ int Esegui(const std::vector<std::string>& argomenti, Terminale& t) {
     UsaInterazione usa(interazione);
     OsservatoreTerminale osservatore(t);
     StatoAvvio s;
+    interazione.SoloRisultato(false);
     try {
         s = CaricaAvvio();
     } catch (...) {
         osservatore.MostraErrore(ErroreCorrente());
         return kErrore;
     }
+    interazione.SoloRisultato(true);
     if (o.comando == "list") return Lista(o, s, t, osservatore);
     if (o.comando == "backup") return Backup(o, s, osservatore);
     return Ripristina(o, s, t, osservatore);

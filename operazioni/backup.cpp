@@ -51,10 +51,23 @@ std::string Mostrabile(const std::string& s) {
     return Utf8Valido(s) ? s : Cp1252AUtf8(s);
 }
 
-Errore NomeNonValido(const std::string& percorso) {
-    return Errore(9992, "Il nome del file " + Mostrabile(percorso) +
-                            " contiene caratteri non validi. Rinominare il file e ripetere il "
-                            "backup.");
+// A name the restore could not give back (Windows cannot hold it, or the name set would cut
+// it at its "#") is refused now, naming the file and what is wrong with it.
+void ControllaNome(const std::string& cartella, const std::string& nome) {
+    const std::string file = Mostrabile(cartella + nome);
+    const char* const rinomina = " Rinominare il file e ripetere il backup.";
+    if (!Utf8Valido(nome) || HaCaratteriDiControllo(nome)) {
+        throw Errore(9992, "Il nome del file " + file + " contiene caratteri non validi." + rinomina);
+    }
+    if (NomeRiservatoAUnDispositivo(nome)) {
+        throw Errore(9992, "Il nome del file " + file +
+                               " è riservato dal sistema (nome di un dispositivo)." + rinomina);
+    }
+    if (nome.find('#') != std::string::npos) {
+        throw Errore(9992, "Il nome del file " + file +
+                               " contiene il carattere #, che il backup non può conservare." +
+                               rinomina);
+    }
 }
 
 Errore NomiInConflitto(const std::string& a, const std::string& b) {
@@ -65,17 +78,13 @@ Errore NomiInConflitto(const std::string& a, const std::string& b) {
 
 // Names that would give a set that does not restore, or restores files elsewhere, are refused
 // before anything is written, naming the files: names that are not UTF-8 (the archive could
-// not give them back), with control characters or reserved for a device on Windows, databases or
+// not give them back), with control characters, reserved for a device on Windows, or with a "#"
+// (the name set ends a name there), databases or
 // companion files equal but for letter case (one would be lost: Windows cannot hold both), and
 // flattened names that the restore would hand to another database's folder. Sub-folders of a
 // companion folder are not part of the format: the user is told which are left out.
 void ControllaNomi(const std::string& prefisso, const ClsInsieme& dati, bool cartellaDati,
                    OsservatoreOperazione& o) {
-    // A name the restore would refuse (Windows cannot hold it) is refused now.
-    const auto nomeValido = [](const std::string& nome) {
-        return Utf8Valido(nome) && !HaCaratteriDiControllo(nome) &&
-               !NomeRiservatoAUnDispositivo(nome);
-    };
     const auto elenca = [](const std::string& cartella) {
         try {
             return Fs().Elenca(cartella.empty() ? "." : cartella);
@@ -87,7 +96,7 @@ void ControllaNomi(const std::string& prefisso, const ClsInsieme& dati, bool car
     std::map<std::string, std::string> database;
     for (const VoceCartella& v : cartellaDati ? elenca(prefisso) : std::vector<VoceCartella>{}) {
         if (!v.file || !ClsInsieme::Corrisponde(v.nome, "*.mdb")) continue;
-        if (!nomeValido(v.nome)) throw NomeNonValido(prefisso + v.nome);
+        ControllaNome(prefisso, v.nome);
         const auto [it, nuovo] = database.emplace(Maiuscolo(v.nome), v.nome);
         if (!nuovo) throw NomiInConflitto(prefisso + it->second, prefisso + v.nome);
     }
@@ -99,7 +108,7 @@ void ControllaNomi(const std::string& prefisso, const ClsInsieme& dati, bool car
     std::vector<Membro> membri;
     for (int i = 1; i <= dati.Count(); ++i) {
         const std::string db = dati.GetItem(i);
-        if (!nomeValido(db)) throw NomeNonValido(prefisso + db);
+        ControllaNome(prefisso, db);
         membri.push_back({db, prefisso + db, i});
         const std::string base = NomeBase(db);
         const std::string cartella = TrovaNome(prefisso, base) + Separatore();
@@ -110,7 +119,7 @@ void ControllaNomi(const std::string& prefisso, const ClsInsieme& dati, bool car
                 continue;
             }
             if (!v.file) continue;
-            if (!nomeValido(v.nome)) throw NomeNonValido(cartella + v.nome);
+            ControllaNome(cartella, v.nome);
             membri.push_back({base + "_" + v.nome, cartella + v.nome, i});
         }
         if (!sottocartelle.empty()) {

@@ -20,6 +20,12 @@ bool UnitaValida(const std::string& unita);
 // upper case would name another file.
 std::string PercorsoPerMessaggio(const std::string& percorso);
 
+// A folder as it arrives on the command line. On Windows, a quoted folder with a final
+// backslash ("C:\backup\", the way the program shows folders) reaches the program as
+// `C:\backup"` by the runtime's quoting rules: the quote is taken for that backslash. Unchanged
+// on POSIX, where a quote is a character of a name.
+std::string CartellaDaArgomento(const std::string& argomento);
+
 // The full name of the entry `nome` of `cartella` (which ends in a separator or is empty):
 // the exact name when it exists, else the first entry equal to it ignoring letter case, as
 // Windows finds it; when neither exists, the derived name itself.

@@ -24,6 +24,10 @@ bool UnitaValida(const std::string& unita) {
     return !unita.empty() && unita[0] == '/';
 }
 
+std::string CartellaDaArgomento(const std::string& argomento) {
+    return argomento;
+}
+
 std::string PercorsoPerMessaggio(const std::string& percorso) {
     return percorso;
 }

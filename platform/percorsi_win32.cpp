@@ -25,6 +25,14 @@ bool UnitaValida(const std::string& unita) {
     return unita.size() == 2 && unita[1] == ':' && std::iswalpha(static_cast<wint_t>(unita[0]));
 }
 
+std::string CartellaDaArgomento(const std::string& argomento) {
+    // No Windows name holds a quote: a final one stands for the backslash it followed.
+    if (!argomento.empty() && argomento.back() == '"') {
+        return argomento.substr(0, argomento.size() - 1) + "\\";
+    }
+    return argomento;
+}
+
 std::string PercorsoPerMessaggio(const std::string& percorso) {
     return Maiuscolo(percorso);
 }

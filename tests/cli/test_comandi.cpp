@@ -8,10 +8,12 @@
 #include <sstream>
 
 #include "cli/comandi.h"
+#include "operazioni/giornale.h"
 #include "tests/support/variabili.h"
 #include "platform/data_ora.h"
 #include "platform/impostazioni.h"
 #include "platform/istanza.h"
+#include "platform/percorsi.h"
 #include "tests/cli/ambiente_cli.h"
 #include "tests/support/fs_guasto.h"
 #include "tests/support/unita_rimovibile.h"
@@ -120,13 +122,21 @@ TEST_F(Comandi, ConfermaSulTerminale) {
 }
 
 TEST_F(Comandi, ErroriComeErroreNumeroTesto) {
-    EXPECT_EQ(Esegui({"backup", "--dest", t_ / "manca"}), 1);
-    EXPECT_NE(err_.str().find("Errore 9984: Destinazione non valida o disco non pronto.\n"),
-              std::string::npos);
+    // A missing folder is the same error for every command, naming the folder tried.
+    const std::string manca = PercorsoPerMessaggio(t_ / "manca");
+    for (const auto& comando : std::vector<std::vector<std::string>>{
+             {"backup", "--dest", t_ / "manca"},
+             {"list", "--orig", t_ / "manca"},
+             {"restore", "--orig", t_ / "manca", "--yes"}}) {
+        SCOPED_TRACE(comando[0]);
+        EXPECT_EQ(Esegui(comando), 1);
+        EXPECT_NE(err_.str().find("Errore 9984: Destinazione non valida o disco non pronto. "
+                                  "(cartella: " + manca + ")\n"),
+                  std::string::npos)
+            << err_.str();
+    }
     EXPECT_EQ(Esegui({"restore", "--orig", t_ / "dest", "--set", "BV19990101", "--yes"}), 1);
     EXPECT_NE(err_.str().find("Errore 9241: "), std::string::npos);
-    EXPECT_EQ(Esegui({"list", "--orig", t_ / "manca"}), 1);
-    EXPECT_NE(err_.str().find("Errore 9984: "), std::string::npos);
     EXPECT_EQ(Esegui({"list", "--orig", t_ / "dati"}), 0);  // no sets: nothing, and no error
     EXPECT_EQ(out_.str(), "");
 }
@@ -168,6 +178,29 @@ TEST_F(Comandi, RichiesteSenzaTerminaleAnnullate) {
         err_.str().find("Ripristino: Inserire il 1° disco del backup. [Annulla: nessun terminale]"),
         std::string::npos);
     EXPECT_NE(err_.str().find("Errore 10003: Operazione annullata."), std::string::npos);
+}
+
+// Standard output is the command's result for scripts: the notice of an interrupted restore
+// finished at the start goes to standard error, ahead of nothing on standard output.
+TEST_F(Comandi, AvvisoDelRecuperoSuErroreStandard) {
+    BV_SOLO_POSIX("il giornale qui scritto a mano porta percorsi POSIX");
+    const std::string d = t_ / "dati";
+    test::ScriviFile(d + "/~bvripristino1.tmp", "nuovo");
+    test::CreaCartelle(d + "/~bvripristino1.dir");
+    test::ScriviFile(d + "/~bvripristino1.dir/logo.bmp", "logo nuovo");
+    test::ScriviFile(d + "/~bvripristino1.dir/.~bvnuova-00ab", "");
+    test::ScriviFile(PercorsoGiornale(),
+                     "BVBACKUP-GIORNALE-RIPRISTINO 1\nFASE=conferma\nDATI=" + d +
+                         "/\nLAVORO=\nVOCE\nDATABASE=" + d + "/dati.mdb\nNUOVO_DATABASE=" + d +
+                         "/~bvripristino1.tmp\nCOPIA_DATABASE=" + d +
+                         "/dati.mdb.cfb000\nCARTELLA=" + d + "/dati\nNUOVA_CARTELLA=" + d +
+                         "/~bvripristino1.dir\nCOPIA_CARTELLA=" + d +
+                         "/dati.cfb000\nIDENTITA=12345\nGETTONE=00ab\nFINE\n");
+    EXPECT_EQ(Esegui({"list", "--orig", t_ / "dest"}), 0);
+    EXPECT_EQ(out_.str(), "");
+    EXPECT_NE(err_.str().find("Un ripristino interrotto è stato completato"), std::string::npos)
+        << err_.str();
+    EXPECT_EQ(test::LeggiTesto(d + "/dati.mdb"), "nuovo");
 }
 
 TEST_F(Comandi, UnaSolaCopia) {

@@ -9,6 +9,7 @@
 #include <regex>
 
 #include "platform/istanza.h"
+#include "platform/percorsi.h"
 #include "platform/programma.h"
 #include "tests/cli/ambiente_cli.h"
 #include "tests/support/processo.h"
@@ -116,24 +117,19 @@ TEST_F(Eseguibile, UsoErratoEErrori) {
     const auto e = Cli({"backup", "--dest", t_ / "manca"});
     EXPECT_EQ(e.stato, 1);
     EXPECT_EQ(e.err.substr(e.err.find("Errore")),
-              "Errore 9984: Destinazione non valida o disco non pronto.\n");
+              "Errore 9984: Destinazione non valida o disco non pronto. (cartella: " +
+                  PercorsoPerMessaggio(t_ / "manca") + ")\n");
     EXPECT_EQ(Cli({"--help"}).stato, 0);
 }
 
-TEST_F(Eseguibile, Il9986RimandaAlLogCondivisoConLaFinestra) {
-    // A database named with a "#" is listed without the rest of its name and cannot be found.
+TEST_F(Eseguibile, CancellettoNelNomeRifiutatoPrimaDiScrivere) {
+    // The name set ends a name at "#": such a file is refused by name, nothing written.
     test::ScriviFile(t_ / "dati/vecchio#2.mdb", "x");
     const auto r = Cli({"backup"});
     EXPECT_EQ(r.stato, 1);
-    EXPECT_NE(r.err.find("Errore 9986: Errore durante la compressione. Impossibile procedere. "
-                         "Vedere il file log"),
-              std::string::npos);
-    const std::string log = test::LeggiTesto(t_ / "programma/bvbackup.log");
-    EXPECT_TRUE(std::regex_search(
-        log,
-        std::regex(
-            R"(\d{4}-\w{3}-\d\d \d\d:\d\d:\d\d File da comprimere non trovato: .*/vecchio\r\n)")))
-        << log;
+    EXPECT_NE(r.err.find("Errore 9992: Il nome del file "), std::string::npos) << r.err;
+    EXPECT_NE(r.err.find("vecchio#2.mdb contiene il carattere #"), std::string::npos) << r.err;
+    EXPECT_TRUE(fs::is_empty(t_ / "dest"));
 }
 
 TEST_F(Eseguibile, DischettiRealiSuTerminale) {

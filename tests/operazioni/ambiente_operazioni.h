@@ -36,6 +36,7 @@ class Registratore final : public OsservatoreOperazione {
     void MostraErrore(const Errore& e) override {
         eventi.push_back("errore:" + std::to_string(e.Numero()));
         errori.push_back(e.Numero());
+        testiErrori.push_back(e.Descrizione());
     }
     bool Contiene(const std::string& e) const {
         return std::find(eventi.begin(), eventi.end(), e) != eventi.end();
@@ -44,6 +45,7 @@ class Registratore final : public OsservatoreOperazione {
     std::vector<std::string> eventi;
     std::vector<double> avanzamenti;
     std::vector<int32_t> errori;
+    std::vector<std::string> testiErrori;
     std::function<void(const std::string&)> suMessaggio;
 };
 

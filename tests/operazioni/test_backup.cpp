@@ -190,11 +190,55 @@ INSTANTIATE_TEST_SUITE_P(
                        },
                        true},
             CasoErrore{
-                "database_con_cancelletto", 9986,
+                "database_con_cancelletto", 9992,
                 [](auto&,
                    const std::string& d) { std::filesystem::rename(d + "/a.mdb", d + "/a#1.mdb"); },
+                true},
+            CasoErrore{
+                "compagno_con_cancelletto", 9992,
+                [](auto&, const std::string& d) { test::ScriviFile(d + "/a/foto#2.jpg", "x"); },
                 true}),
     [](const auto& info) { return std::string(info.param.nome); });
+
+// A power cut right after "Backup completato correttamente." on a USB stick (FAT): every name
+// the commit renamed must already hold its data, or the set that was called good is empty.
+TEST_F(Backup, SetSuChiavettaIntegroDopoUnTaglioDiCorrente) {
+    {
+        test::FsGuasto fs;
+        fs.comeFat = true;
+        ASSERT_TRUE(EseguiBackup(Richiesta(true), osservatore_));
+        fs.TagliaCorrente();
+    }
+    const auto m = Membri(dest_, "BV20240315");
+    ASSERT_EQ(m.size(), 5U);
+    EXPECT_EQ(m[2].second, std::string(200000, 'a'));
+}
+
+// A refused name is named with what is wrong with it, so the user knows what to rename.
+TEST_F(Backup, NomeRifiutatoDiceIlPerche) {
+    BV_SOLO_POSIX("nomi di dispositivo e caratteri di controllo che Windows non lascia creare");
+    struct Caso {
+        std::string file;
+        std::string perche;
+    };
+    const std::vector<Caso> casi = {
+        {"a/foto#2.jpg", "contiene il carattere #"},
+        {"a/com1.txt", "riservato dal sistema"},
+        {"a/riga\tnuova", "caratteri non validi"},
+    };
+    for (const Caso& c : casi) {
+        SCOPED_TRACE(c.file);
+        test::ScriviFile(dati_ + "/" + c.file, "x");
+        osservatore_.testiErrori.clear();
+        EXPECT_FALSE(EseguiBackup(Richiesta(false), osservatore_));
+        ASSERT_EQ(osservatore_.testiErrori.size(), 1U);
+        const std::string& testo = osservatore_.testiErrori[0];
+        EXPECT_NE(testo.find(c.perche), std::string::npos) << testo;
+        const std::string nome = std::filesystem::path(c.file).filename().string();
+        EXPECT_NE(testo.find(nome), std::string::npos) << testo;
+        std::filesystem::remove(dati_ + "/" + c.file);
+    }
+}
 
 TEST_F(Backup, DatabaseApertoDaUnAltroProgramma) {
     {
