@@ -2,12 +2,18 @@
 #include <iostream>
 
 #include "cli/comandi.h"
+#include "platform/console.h"
 #include "platform/programma.h"
 
 int main(int argc, char** argv) {
     // The same program as the window: the same log.
     bv::ImpostaNomeProgramma("bvbackup");
-    bv::cli::Terminale t{std::cin, std::cout, std::cerr, bv::IngressoDaTerminale(),
+    std::ostream& uscita = bv::UscitaStandard();
+    std::ostream& errore = bv::ErroreStandard();
+    bv::cli::Terminale t{std::cin, uscita, errore, bv::IngressoDaTerminale(),
                          bv::ErroriSuTerminale()};
-    return bv::cli::Esegui(std::vector<std::string>(argv + 1, argv + argc), t);
+    const int stato = bv::cli::Esegui(bv::ArgomentiProgramma(argc, argv), t);
+    uscita.flush();
+    errore.flush();
+    return stato;
 }

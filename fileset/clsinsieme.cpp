@@ -7,6 +7,7 @@
 #include "platform/collazione.h"
 #include "platform/errore.h"
 #include "platform/filesystem.h"
+#include "platform/percorsi.h"
 #include "util/koutilita.h"
 
 namespace bv {
@@ -126,8 +127,20 @@ int16_t ClsInsieme::GetFilenames(const std::string& path, const std::string& tem
     // List first: a folder that cannot be read leaves the set as it was.
     const auto voci = Fs().Elenca(cartella);
     Clear();
+    size_t trovati = 0;
     for (const VoceCartella& v : voci) {
-        if (v.file && !v.nascosto && Corrisponde(v.nome, template_)) Add(v.nome, true, "#");
+        if (v.file && !v.nascosto && Corrisponde(v.nome, template_)) {
+            // Past what the set counts, the folder is named with what to do (still error 6).
+            if (++trovati > static_cast<size_t>(kMassimoVoci)) {
+                Clear();
+                throw Errore(num::Overflow,
+                             "La cartella " + PercorsoPerMessaggio(cartella) + " contiene più di " +
+                                 std::to_string(kMassimoVoci) +
+                                 " file, più di quanti BVBackup ne possa salvare. Spostarne una "
+                                 "parte in un'altra cartella e ripetere l'operazione.");
+            }
+            Add(v.nome, true, "#");
+        }
     }
     OrdinaLista(true);
     return Count();

@@ -219,6 +219,12 @@ bool EseguiBackup(const RichiestaBackup& r, OsservatoreOperazione& o) {
         o.Messaggio("Compressione dati...");
         o.Aggiorna();
         SessioneZip zip(archivio);  // the archive stays open from the first file to the last
+        // An archive the descriptors could not describe is refused as soon as it is known,
+        // not after the rest of the compression.
+        const auto controllaDimensione = [&archivio] {
+            if (Fs().Info(archivio).dimensione > kMassimoArchivio)
+                throw ArchivioTroppoGrande(archivio);
+        };
         for (int i = 1; i <= n; ++i) {
             const std::string db = dati.GetItem(i);
             if (Fs().Info(prefisso + db).file) {
@@ -241,6 +247,7 @@ bool EseguiBackup(const RichiestaBackup& r, OsservatoreOperazione& o) {
             };
             if (zip.Comprimi(prefisso + db, avanzamento) != 0)
                 throw Errore(9986, kErroreCompressione);
+            controllaDimensione();
             const Compagni c(prefisso, db);
             for (int j = 1; j <= c.file.Count(); ++j) {
                 // Straight from its folder under its flattened name: the member a scratch copy
@@ -250,6 +257,7 @@ bool EseguiBackup(const RichiestaBackup& r, OsservatoreOperazione& o) {
                                      [&](uint64_t) { pulsazione(); }) != 0) {
                     throw Errore(9986, kErroreCompressione);
                 }
+                controllaDimensione();
             }
             o.Avanzamento(34.0 / k * i / n);
             o.Aggiorna();

@@ -172,15 +172,12 @@ EsitoRipristino EseguiRipristino(const RichiestaRipristino& r, OsservatoreRipris
             9986,
             "Errore durante la decompressione. Impossibile procedere. Vedere il file log per "
             "maggiori dettagli.");
-        // What the members say they hold is checked before any is written: the limit the
-        // total below has anyway, and the room in the temporary folder (a small set can
-        // declare gigabytes).
+        // What the members say they hold is checked against the room in the temporary folder
+        // before any is written (a small set can declare gigabytes); members and totals past
+        // 2 GB are fine (a well compressed set of 2 GB restores much more), and the extraction
+        // never writes more than a member declares.
         uint64_t dichiarati = 0;
         if (DimensioneMembri(archivio, dichiarati) != 0) throw decompressione;
-        if (dichiarati > 2147483647U) {
-            throw ErroreStandard(num::Overflow, archivio + ": " + std::to_string(dichiarati) +
-                                                    " byte dichiarati dai membri");
-        }
         if (const double spazio = SpazioLiberoDisco(cartellaLavoro);
             spazio >= 0 && static_cast<double>(dichiarati) > spazio) {
             throw Errore(10015, "Spazio disco insufficiente.",
@@ -198,14 +195,17 @@ EsitoRipristino EseguiRipristino(const RichiestaRipristino& r, OsservatoreRipris
         Fs().Rimuovi(archivio);
         o.Avanzamento(75);
 
-        int64_t totale = 0;
+        uint64_t totale = 0;
         for (const VoceCartella& v : Fs().Elenca(cartellaLavoro)) {
             if (!v.file) continue;
-            totale += static_cast<int64_t>(Fs().Info(lavoro + v.nome).dimensione);
-            if (totale > 2147483647) throw ErroreStandard(num::Overflow);
+            totale += Fs().Info(lavoro + v.nome).dimensione;
         }
-        const int32_t libero = span->GetSpazioDisco(UnitaDi(percorsoDati), false);
-        if (libero < totale) {
+        // A drive that is gone is its own error; the room is compared in full, not capped at
+        // the 2 GB the descriptors count in.
+        const std::string unitaDati = UnitaDi(percorsoDati);
+        span->GetSpazioDisco(unitaDati, false);
+        const double libero = SpazioLiberoDisco(unitaDati);
+        if (libero >= 0 && libero < static_cast<double>(totale)) {
             RimuoviTemporanea(cartellaLavoro);
             throw Errore(10015, "Spazio disco insufficiente.");
         }

@@ -45,6 +45,14 @@ std::string FileNormale(const std::string& cartella, const std::string& nome) {
 
 }  // namespace
 
+Errore ArchivioTroppoGrande(const std::string& archivio) {
+    return Errore(num::Overflow,
+                  "Il backup compresso supera i 2 GB, il massimo che BVBackup può salvare in un "
+                  "set. Spostare una parte dei database in un'altra cartella dei dati e farne "
+                  "backup separati.",
+                  archivio);
+}
+
 ClsSpan::ClsSpan() {
     stato_ = StatoVuoto;
     Svuota();
@@ -76,10 +84,7 @@ int32_t ClsSpan::DimensioneFile() {
     if (!info.file || info.nascosto)
         throw Errore(9233, "E' necessario impostare un filename esistente.");
     // Sizes are 32-bit in the descriptors: a larger archive could be written but never restored.
-    if (info.dimensione > static_cast<uint64_t>(kMassimo32)) {
-        throw ErroreStandard(num::Overflow,
-                             filename_ + ": " + std::to_string(info.dimensione) + " byte");
-    }
+    if (info.dimensione > static_cast<uint64_t>(kMassimo32)) throw ArchivioTroppoGrande(filename_);
     dimensione_ = static_cast<int32_t>(info.dimensione);
     return dimensione_;
 }

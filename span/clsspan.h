@@ -16,6 +16,11 @@
 
 namespace bv {
 
+// The largest archive the descriptors can describe (their sizes are 32-bit signed).
+inline constexpr uint64_t kMassimoArchivio = 2147483647;
+// Error 6 for an archive past that size, saying what to do about it.
+Errore ArchivioTroppoGrande(const std::string& archivio);
+
 class ClsSpan {
   public:
     enum Stato : int32_t {

@@ -67,6 +67,24 @@ TEST(ClsInsieme, CountOltre32767Overflow) {
     EXPECT_EQ(NumeroErrore([&] { s.Count(); }), 6);
 }
 
+// A folder with more files than the set counts is named, with what to do, under the same number.
+TEST(ClsInsieme, CartellaConTroppiFileDiceCosaFare) {
+    BV_SOLO_POSIX("32.768 file creati uno per uno: sotto Wine minuti");
+    test::CartellaTemp t;
+    const std::string c = t / "foto";
+    test::CreaCartelle(c);
+    for (int i = 0; i <= 32767; ++i) test::ScriviFile(c + "/f" + std::to_string(i), "");
+    ClsInsieme s;
+    try {
+        s.GetFilenames(c, "*.*");
+        ADD_FAILURE() << "nessun errore";
+    } catch (const Errore& e) {
+        EXPECT_EQ(e.Numero(), 6);
+        EXPECT_NE(e.Descrizione().find(c), std::string::npos) << e.Descrizione();
+        EXPECT_NE(e.Descrizione().find("Spostarne una parte"), std::string::npos) << e.Descrizione();
+    }
+}
+
 struct CasoOrdine {
     std::vector<std::string> voci;
     bool decrescente;

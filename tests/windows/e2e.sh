@@ -52,6 +52,19 @@ out="$(CLI restore --orig 'C:\bvdemo\backup\' --yes)" || fallisci "ripristino: $
 [ -f "$C/dati/anagrafe.mdb.cfb000" ] || fallisci "nessuna copia di sicurezza"
 grep -q "Ripristino effettuato con successo" <<<"$out" || fallisci "ripristino: $out"
 
+passo "cartelle con lettere accentate, una barra finale tra virgolette, testi in UTF-8"
+mkdir -p "$C/Copie Società"
+out="$(CLI backup --no-verify --dest 'C:\bvdemo\Copie Società\' 2>&1)" || fallisci "backup in una cartella accentata: $out"
+ls "$C/Copie Società" | grep -q '^BV[0-9]\{8\}#0$' || fallisci "nessun blocco nella cartella accentata"
+# "C:\...\Copie Società\" typed on a console reaches the program with a quote for the last
+# backslash.
+elenco="$(CLI list --orig 'C:\bvdemo\Copie Società"')" || fallisci "elenco con la virgoletta finale: $elenco"
+[[ "$elenco" =~ ^BV[0-9]{8} ]] || fallisci "elenco della cartella accentata: $elenco"
+# To a pipe the texts are UTF-8, and a missing folder is named.
+out="$(CLI restore --orig 'C:\bvdemo\Società assente\' --yes 2>&1)" && fallisci "ripristino da una cartella assente riuscito"
+grep -q 'Errore 9984: .*(cartella: C:\\BVDEMO\\SOCIET\(À\|à\) ASSENTE\\)' <<<"$out" ||
+  fallisci "9984 senza la cartella in UTF-8: $out"
+
 passo "unità A: senza disco"
 ln -sfn "$LAVORO/nessun-disco" "$BVBACKUP_WINEPREFIX/dosdevices/a:"
 if out="$(CLI backup --floppy --no-verify 2>&1)"; then fallisci "backup su A: senza disco riuscito"; fi
