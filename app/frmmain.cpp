@@ -42,6 +42,7 @@
 #include "platform/istanza.h"
 #include "platform/percorsi.h"
 #include "platform/programma.h"
+#include "util/interazione.h"
 #include "util/koutilita.h"
 
 // The icon's resource lives in a static library: it must be registered by name.
@@ -468,6 +469,14 @@ class OsservatoreFinestra final : public OsservatoreOperazione {
         // Redraw and answer the system (uncovering, moving); user input is held off by the filter.
         QApplication::processEvents();
     }
+    // What was left out of the set (hidden files, sub-folders): logged, and shown once the
+    // command ends.
+    void Avviso(const std::string& testo) override {
+        OsservatoreOperazione::Avviso(testo);
+        avvisi.push_back(testo);
+    }
+
+    std::vector<std::string> avvisi;
 
   private:
     FrmMain& f_;
@@ -499,6 +508,11 @@ void FrmMain::cmdBackup_Click() {
     const bool riuscito = EseguiBackup(r, osservatore);
     // A busy state left by an unexpected path must not leave the window dead.
     Occupato(false);
+    if (riuscito && !osservatore.avvisi.empty()) {
+        std::string testo;
+        for (const std::string& a : osservatore.avvisi) testo += (testo.empty() ? "" : "\n\n") + a;
+        InterazioneCorrente().Messaggio(testo, "Backup", Icona::Avviso, Pulsanti::Ok);
+    }
     cmdBackup_->setFocus();
     // A new set in the folder the restore tab lists: show it there at once.
     const std::string destinazione = r.floppy ? CartellaFloppy() : Spazi(r.destinazione);

@@ -96,6 +96,13 @@ void ControllaNomi(const std::string& prefisso, const ClsInsieme& dati, bool car
     std::map<std::string, std::string> database;
     for (const VoceCartella& v : cartellaDati ? elenca(prefisso) : std::vector<VoceCartella>{}) {
         if (!v.file || !ClsInsieme::Corrisponde(v.nome, "*.mdb")) continue;
+        // A hidden database is not part of the data the host shows: left out, but never
+        // silently (an attribute set by mistake would otherwise lose it from every backup).
+        if (v.nascosto) {
+            o.Avviso("Il database " + Mostrabile(prefisso + v.nome) +
+                     " è nascosto e non fa parte del backup: per salvarlo renderlo visibile.");
+            continue;
+        }
         ControllaNome(prefisso, v.nome);
         const auto [it, nuovo] = database.emplace(Maiuscolo(v.nome), v.nome);
         if (!nuovo) throw NomiInConflitto(prefisso + it->second, prefisso + v.nome);
@@ -113,14 +120,25 @@ void ControllaNomi(const std::string& prefisso, const ClsInsieme& dati, bool car
         const std::string base = NomeBase(db);
         const std::string cartella = TrovaNome(prefisso, base) + Separatore();
         std::vector<std::string> sottocartelle;
+        std::vector<std::string> nascosti;
         for (const VoceCartella& v : elenca(cartella)) {
             if (v.cartella) {
                 sottocartelle.push_back(Mostrabile(v.nome));
                 continue;
             }
             if (!v.file) continue;
+            if (v.nascosto) {
+                nascosti.push_back(Mostrabile(v.nome));
+                continue;
+            }
             ControllaNome(cartella, v.nome);
             membri.push_back({base + "_" + v.nome, cartella + v.nome, i});
+        }
+        if (!nascosti.empty()) {
+            std::string elenco;
+            for (const std::string& s : nascosti) elenco += (elenco.empty() ? "" : ", ") + s;
+            o.Avviso("La cartella " + Mostrabile(cartella) +
+                     " contiene file nascosti che non fanno parte del backup: " + elenco + ".");
         }
         if (!sottocartelle.empty()) {
             std::string elenco;

@@ -55,6 +55,23 @@ TEST_F(BackupFinestra, BackupCompletato) {
     EXPECT_TRUE(std::filesystem::is_empty(programma_ + "/Temp"));
 }
 
+// What the set leaves out is shown once the backup ends, after its success.
+TEST_F(BackupFinestra, EsclusiMostratiAllaFine) {
+    BV_SOLO_POSIX("nascosto vuol dire un nome che comincia con un punto (su Windows un attributo)");
+    test::ScriviFile(t_ / "dati/.ordini.mdb", "ordini");
+    test::CreaCartelle(t_ / "dati/a/vecchie");
+    Carica();
+    C<QPushButton>("cmdBackup")->click();
+    ASSERT_EQ(interazione_.messaggi.size(), 2U);
+    EXPECT_EQ(interazione_.messaggi[0].testo, "Backup completato correttamente.");
+    const test::MessaggioMostrato& m = interazione_.messaggi[1];
+    EXPECT_EQ(m.icona, Icona::Avviso);
+    EXPECT_NE(m.testo.find(".ordini.mdb è nascosto"), std::string::npos) << m.testo;
+    EXPECT_NE(m.testo.find("sottocartelle che non fanno parte del backup: vecchie."),
+              std::string::npos)
+        << m.testo;
+}
+
 TEST_F(BackupFinestra, DestinazioneVuotaMostraLErrore) {
     Carica();
     C<QLineEdit>("txtDest")->setText("  ");

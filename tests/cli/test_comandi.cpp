@@ -168,6 +168,23 @@ TEST_F(Comandi, SottocartelleEscluseAvvisate) {
     EXPECT_EQ(out_.str(), "Backup completato correttamente.\n");
 }
 
+// Hidden databases and companion files are left out, each named in a warning.
+TEST_F(Comandi, NascostiEsclusiAvvisati) {
+    BV_SOLO_POSIX("nascosto vuol dire un nome che comincia con un punto (su Windows un attributo)");
+    test::ScriviFile(t_ / "dati/.ordini.mdb", "ordini");
+    test::ScriviFile(t_ / "dati/dati/.bozza.txt", "bozza");
+    EXPECT_EQ(Esegui({"backup", "--no-verify"}), 0);
+    EXPECT_NE(err_.str().find("Attenzione: Il database " + t_ / "dati/.ordini.mdb" +
+                              " è nascosto e non fa parte del backup"),
+              std::string::npos)
+        << err_.str();
+    EXPECT_NE(err_.str().find("Attenzione: La cartella " + t_ / "dati/dati/" +
+                              " contiene file nascosti che non fanno parte del backup: .bozza.txt."),
+              std::string::npos)
+        << err_.str();
+    EXPECT_EQ(out_.str(), "Backup completato correttamente.\n");
+}
+
 TEST_F(Comandi, RichiesteSenzaTerminaleAnnullate) {
     // Only the second block of a set: the rebuild asks for the first disk.
     ASSERT_EQ(Esegui({"backup", "--no-verify"}), 0);
