@@ -226,6 +226,11 @@ bool EseguiBackup(const RichiestaBackup& r, OsservatoreOperazione& o) {
             throw Errore(9988, "Nessun file data presente. Impossibile effettuare il backup.");
         ControllaNomi(prefisso, dati, u.IsCartella(r.percorsoDati), o);
 
+        // A destination that cannot be written (no disk in the drive, no write access) is
+        // reported now, with the numbers and texts the writing would give, not after the
+        // whole compression.
+        ClsSpan().ControllaDestinazione(destinazione);
+
         // What interrupted runs left is removed before this one writes anything.
         PulisciCartellaTemp(r.cartellaTemp);
         std::string t = r.cartellaTemp;

@@ -161,6 +161,10 @@ std::string ClsSpan::ControllaCartella(const std::string& cartella) const {
     return unita;
 }
 
+void ClsSpan::ControllaDestinazione(const std::string& cartella) {
+    GetSpazioDisco(ControllaCartella(NormalizzaCartella(cartella)), false);
+}
+
 // A removable drive with no disk in it ends the rebuild as it ends the split (9240): its
 // empty mount point must not be read as a disk without the set.
 void ClsSpan::ControllaDiscoOrigine(const std::string& origine) const {

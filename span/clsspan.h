@@ -61,6 +61,10 @@ class ClsSpan {
     void Ricostruisci(const std::string& pathOrigine, const std::string& nomefile,
                       const std::string& dest, bool verifica);
     // Splits the loaded archive into blocks and descriptors in `path`.
+    // The checks Span makes of a destination before it writes (9237, 9238, 9235, and 9240 for
+    // a drive with no disk), for a caller that must not start long work towards one that
+    // cannot be used.
+    void ControllaDestinazione(const std::string& cartella);
     void Span(const std::string& path, const std::string& nomefile);
 
     // Staged writing, for a folder that may hold a good set of the same name: Span then writes

@@ -214,6 +214,19 @@ TEST_F(Backup, SetSuChiavettaIntegroDopoUnTaglioDiCorrente) {
     EXPECT_EQ(m[2].second, std::string(200000, 'a'));
 }
 
+// A destination that cannot be written is reported before the compression, with the writer's
+// own number and text.
+TEST_F(Backup, DestinazioneInutilizzabileSegnalataPrimaDiComprimere) {
+    test::FsGuasto fs;
+    fs.erroreApertura = [this](const std::string& p, ModoApertura) {
+        return p.starts_with(dest_) ? EACCES : 0;
+    };
+    EXPECT_FALSE(EseguiBackup(Richiesta(true), osservatore_));
+    EXPECT_EQ(osservatore_.errori, std::vector<int32_t>{9235});
+    EXPECT_FALSE(osservatore_.Contiene("msg:Compressione dati..."));
+    EXPECT_EQ(VociIn(dest_), 0U);
+}
+
 // A refused name is named with what is wrong with it, so the user knows what to rename.
 TEST_F(Backup, NomeRifiutatoDiceIlPerche) {
     BV_SOLO_POSIX("nomi di dispositivo e caratteri di controllo che Windows non lascia creare");
