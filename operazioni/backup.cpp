@@ -251,8 +251,13 @@ bool EseguiBackup(const RichiestaBackup& r, OsservatoreOperazione& o) {
         for (int i = 1; i <= n; ++i) {
             const std::string db = dati.GetItem(i);
             if (Fs().Info(prefisso + db).file) {
-                // A database that cannot be read is reported as such, not as one in use.
-                File prova(prefisso + db, ModoApertura::Lettura);
+                // A database that cannot be read is reported as such, not as one in use,
+                // unless another program holds it (on Windows, opened sharing nothing).
+                try {
+                    File prova(prefisso + db, ModoApertura::Lettura);
+                } catch (const Errore&) {
+                    if (!u.FileAperto(prefisso + db)) throw;
+                }
             }
             if (u.FileAperto(prefisso + db)) {
                 throw Errore(9983,

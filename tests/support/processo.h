@@ -28,7 +28,12 @@ EsitoProcesso EseguiSuTerminale(
     const std::map<std::string, std::string>& ambiente,
     const std::function<std::string(const std::string& schermo)>& rispondi, int secondi = 120);
 
-// Another program that keeps a file open (as the host keeps its databases) until destroyed.
+// The file opened for reading and writing, sharing nothing with other programs (as the host
+// may open a database on Windows); on POSIX, where nothing is exclusive, as O_RDWR.
+inline constexpr int kApertoEsclusivo = -1;
+
+// Another program that keeps a file open (as the host keeps its databases) until destroyed;
+// `modo`: open(2) flags on POSIX, or kApertoEsclusivo.
 class ProcessoCheTieneAperto {
   public:
     ProcessoCheTieneAperto(const std::string& percorso, int modo);

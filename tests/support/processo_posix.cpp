@@ -131,7 +131,7 @@ ProcessoCheTieneAperto::ProcessoCheTieneAperto(const std::string& percorso, int 
     if (pid_ == 0) {
         ::close(pronto[0]);
         ::close(fine[1]);  // or the read below would never see the end
-        const int fd = ::open(percorso.c_str(), modo);
+        const int fd = ::open(percorso.c_str(), modo == kApertoEsclusivo ? O_RDWR : modo);
         char c = fd >= 0 ? 'k' : 'x';
         (void)!::write(pronto[1], &c, 1);
         (void)!::read(fine[0], &c, 1);

@@ -129,13 +129,16 @@ EsitoProcesso EseguiSuTerminale(const std::string&, const std::vector<std::strin
     throw std::runtime_error("nessun terminale simulato su Windows");
 }
 
-ProcessoCheTieneAperto::ProcessoCheTieneAperto(const std::string& percorso, int /*modo*/) {
+ProcessoCheTieneAperto::ProcessoCheTieneAperto(const std::string& percorso, int modo) {
     Tubo pronto;
     Tubo fine;
     ::SetHandleInformation(pronto.leggi, HANDLE_FLAG_INHERIT, 0);
     ::SetHandleInformation(fine.scrivi, HANDLE_FLAG_INHERIT, 0);
     const PROCESS_INFORMATION pi =
-        Avvia(BVTEST_TIENI_APERTO, {percorso}, {}, fine.leggi, pronto.scrivi, pronto.scrivi);
+        Avvia(BVTEST_TIENI_APERTO,
+              modo == kApertoEsclusivo ? std::vector<std::string>{percorso, "esclusivo"}
+                                       : std::vector<std::string>{percorso},
+              {}, fine.leggi, pronto.scrivi, pronto.scrivi);
     ::CloseHandle(pronto.scrivi);
     ::CloseHandle(fine.leggi);
     ::CloseHandle(pi.hThread);
