@@ -324,7 +324,7 @@ int ConfrontaMembri(const std::string& archivio, const std::map<std::string, std
         } else {
             visti[c.nome] = true;
             c.sorgente = s->second;
-            if (Fs().Info(c.sorgente).dimensione != st.size)
+            if (!c.sorgente.empty() && Fs().Info(c.sorgente).dimensione != st.size)
                 c.differenza = c.nome + ": dimensione diversa";
         }
     }

@@ -85,7 +85,9 @@ struct EsitoConfronto {
 // Compares every member with its source file (`sorgenti`: member name -> path), inflating into
 // a buffer and reading the source alongside: nothing is written. Every member is read to its
 // end, so a damaged archive (non-zero) is reported before a difference. Each source must be a
-// member and each member a source. A source that cannot be read throws its Errore.
+// member and each member a source; an empty path (a source that is gone) has its member read
+// to its end, its CRC checked, without a comparison. A source that cannot be read throws its
+// Errore.
 int ConfrontaMembri(const std::string& archivio, const std::map<std::string, std::string>& sorgenti,
                     EsitoConfronto& esito, const AvanzamentoZip& avanzamento = {});
 

@@ -242,6 +242,7 @@ bool EseguiBackup(const RichiestaBackup& r, OsservatoreOperazione& o) {
         o.Messaggio("Compressione dati...");
         o.Aggiorna();
         SessioneZip zip(archivio);  // the archive stays open from the first file to the last
+        std::map<std::string, std::string> compressi;  // member -> its source, as compressed
         // An archive the descriptors could not describe is refused as soon as it is known,
         // not after the rest of the compression.
         const auto controllaDimensione = [&archivio] {
@@ -275,6 +276,7 @@ bool EseguiBackup(const RichiestaBackup& r, OsservatoreOperazione& o) {
             };
             if (zip.Comprimi(prefisso + db, avanzamento) != 0)
                 throw Errore(9986, kErroreCompressione);
+            compressi[db] = prefisso + db;
             controllaDimensione();
             const Compagni c(prefisso, db);
             for (int j = 1; j <= c.file.Count(); ++j) {
@@ -285,6 +287,7 @@ bool EseguiBackup(const RichiestaBackup& r, OsservatoreOperazione& o) {
                                      [&](uint64_t) { pulsazione(); }) != 0) {
                     throw Errore(9986, kErroreCompressione);
                 }
+                compressi[c.base + "_" + c.file.GetItem(j)] = sorgente;
                 controllaDimensione();
             }
             o.Avanzamento(34.0 / k * i / n);
@@ -343,13 +346,15 @@ bool EseguiBackup(const RichiestaBackup& r, OsservatoreOperazione& o) {
             span->Dealloca();
             // Each member is compared with its source as it is inflated: nothing is written,
             // and every CRC is checked before a difference is reported.
-            std::map<std::string, std::string> sorgenti;  // member -> its source
-            for (int i = 1; i <= n; ++i) {
-                const std::string db = dati.GetItem(i);
-                sorgenti[db] = prefisso + db;
-                const Compagni c(prefisso, db);
-                for (int j = 1; j <= c.file.Count(); ++j)
-                    sorgenti[c.base + "_" + c.file.GetItem(j)] = c.cartella + c.file.GetItem(j);
+            // The files as they were compressed: one deleted since (by the user, by the host)
+            // is told and its member only checked whole; one added since is not in this set.
+            std::map<std::string, std::string> sorgenti = compressi;  // member -> its source
+            for (auto& [membro, sorgente] : sorgenti) {
+                if (Fs().Info(sorgente).esiste) continue;
+                o.Avviso("Il file " + Mostrabile(sorgente) +
+                         " è stato eliminato durante il backup: il backup ne contiene la copia "
+                         "salvata, verificata senza confronto.");
+                sorgente.clear();
             }
             const auto confronto = [&](uint64_t byte) {
                 if (totaleSorgenti > 0) {

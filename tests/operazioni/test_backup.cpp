@@ -227,6 +227,31 @@ TEST_F(Backup, DestinazioneInutilizzabileSegnalataPrimaDiComprimere) {
     EXPECT_EQ(VociIn(dest_), 0U);
 }
 
+// A companion file deleted while the backup runs (between its compression and the verification):
+// the set is kept, the rest compared, the file named in a warning.
+TEST_F(Backup, FileEliminatoPrimaDellaVerificaAvvisatoESetTenuto) {
+    std::vector<std::string> avvisi;
+    osservatore_.suMessaggio = [this](const std::string& testo) {
+        if (testo == "Test...") std::filesystem::remove(dati_ + "/a/logo.bmp");
+    };
+    class ConAvvisi final : public OsservatoreOperazione {
+      public:
+        ConAvvisi(test::Registratore& r, std::vector<std::string>& a) : r_(r), a_(a) {}
+        void Messaggio(const std::string& t) override { r_.Messaggio(t); }
+        void MostraErrore(const Errore& e) override { r_.MostraErrore(e); }
+        void Avviso(const std::string& t) override { a_.push_back(t); }
+
+      private:
+        test::Registratore& r_;
+        std::vector<std::string>& a_;
+    } o(osservatore_, avvisi);
+    EXPECT_TRUE(EseguiBackup(Richiesta(true), o)) << ::testing::PrintToString(osservatore_.errori);
+    ASSERT_EQ(avvisi.size(), 1U);
+    EXPECT_NE(avvisi[0].find("logo.bmp è stato eliminato durante il backup"), std::string::npos)
+        << avvisi[0];
+    EXPECT_EQ(Membri(dest_, "BV20240315")[3], (std::pair<std::string, std::string>{"a_logo.bmp", "la"}));
+}
+
 // A refused name is named with what is wrong with it, so the user knows what to rename.
 TEST_F(Backup, NomeRifiutatoDiceIlPerche) {
     BV_SOLO_POSIX("nomi di dispositivo e caratteri di controllo che Windows non lascia creare");
