@@ -128,6 +128,17 @@ std::string MotivoRifiuto(zip_t* z, zip_int64_t membri) {
         if (HaCaratteriDiControllo(n) || (grezzo != nullptr && HaCaratteriDiControllo(grezzo)))
             return n + ": contiene caratteri di controllo";
         if (NomeRiservatoAUnDispositivo(n)) return n + ": nome riservato a un dispositivo";
+        {
+            std::string componenti = n;
+            std::replace(componenti.begin(), componenti.end(), '\\', '/');
+            for (size_t inizio = 0; inizio <= componenti.size();) {
+                const size_t fine = std::min(componenti.find('/', inizio), componenti.size());
+                const std::string parte = componenti.substr(inizio, fine - inizio);
+                if (!parte.empty() && !NomeAmmessoDalSistema(parte))
+                    return n + ": nome non ammesso da questo sistema";
+                inizio = fine + 1;
+            }
+        }
         if (EUnLink(z, indice)) return n + ": e' un collegamento simbolico";
         if (NonOrdinario(z, indice)) return n + ": non e' un file ordinario";
         std::string percorso = n;
@@ -408,6 +419,13 @@ int ConfrontaMembri(const std::string& archivio, const std::map<std::string, std
     for (const auto& [nome, percorso] : sorgenti)
         if (!visti[nome]) diverso(nome + ": manca nell'archivio (" + percorso + ")");
     return zip_codice::Ok;
+}
+
+std::string MotivoMembroRifiutato(const std::string& archivio) {
+    int errore = 0;
+    ZipPtr z(zip_open(archivio.c_str(), ZIP_RDONLY | ZIP_CHECKCONS, &errore));
+    if (!z) return {};  // the extraction reports an archive it cannot open
+    return MotivoRifiuto(z.get(), std::max<zip_int64_t>(zip_get_num_entries(z.get(), 0), 0));
 }
 
 int DimensioneMembri(const std::string& archivio, uint64_t& totale) {

@@ -93,6 +93,9 @@ int ConfrontaMembri(const std::string& archivio, const std::map<std::string, std
 
 // The sum of the sizes the members declare, for checking the room before extracting.
 int DimensioneMembri(const std::string& archivio, uint64_t& totale);
+// Why the extraction would refuse the archive's members ("member: reason"), "" when it would
+// not: names that climb out, links, devices, names this system cannot hold, and the like.
+std::string MotivoMembroRifiutato(const std::string& archivio);
 
 // Writes the text of a buffer up to its first NUL (and at most `lunghezza` characters, at
 // most 32,001) as one timestamped log line. Never throws; returns 0.

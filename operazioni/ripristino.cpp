@@ -178,6 +178,14 @@ EsitoRipristino EseguiRipristino(const RichiestaRipristino& r, OsservatoreRipris
         // never writes more than a member declares.
         uint64_t dichiarati = 0;
         if (DimensioneMembri(archivio, dichiarati) != 0) throw decompressione;
+        // A member this system cannot hold (a set made on another system) is named now,
+        // before anything is extracted.
+        if (const std::string motivo = MotivoMembroRifiutato(archivio); !motivo.empty()) {
+            throw Errore(9986,
+                         "Il backup non può essere ripristinato su questo sistema: " + motivo +
+                             ". I dati non sono stati modificati.",
+                         archivio);
+        }
         if (const double spazio = SpazioLiberoDisco(cartellaLavoro);
             spazio >= 0 && static_cast<double>(dichiarati) > spazio) {
             throw Errore(10015, "Spazio disco insufficiente.",

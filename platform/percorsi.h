@@ -26,6 +26,11 @@ std::string PercorsoPerMessaggio(const std::string& percorso);
 // on POSIX, where a quote is a character of a name.
 std::string CartellaDaArgomento(const std::string& argomento);
 
+// Whether the system can hold a file of that name (one component, no separator): on Windows
+// none of < > : " | ? * and no final dot or blank (which Windows drops: "finale." would come
+// back as "finale"); on POSIX any name.
+bool NomeAmmessoDalSistema(const std::string& nome);
+
 // The full name of the entry `nome` of `cartella` (which ends in a separator or is empty):
 // the exact name when it exists, else the first entry equal to it ignoring letter case, as
 // Windows finds it; when neither exists, the derived name itself.

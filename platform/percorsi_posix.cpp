@@ -24,6 +24,10 @@ bool UnitaValida(const std::string& unita) {
     return !unita.empty() && unita[0] == '/';
 }
 
+bool NomeAmmessoDalSistema(const std::string& /*nome*/) {
+    return true;
+}
+
 std::string CartellaDaArgomento(const std::string& argomento) {
     return argomento;
 }

@@ -25,6 +25,11 @@ bool UnitaValida(const std::string& unita) {
     return unita.size() == 2 && unita[1] == ':' && std::iswalpha(static_cast<wint_t>(unita[0]));
 }
 
+bool NomeAmmessoDalSistema(const std::string& nome) {
+    if (nome.empty() || nome.back() == '.' || nome.back() == ' ') return false;
+    return nome.find_first_of("<>:\"|?*") == std::string::npos;
+}
+
 std::string CartellaDaArgomento(const std::string& argomento) {
     // No Windows name holds a quote: a final one stands for the backslash it followed.
     if (!argomento.empty() && argomento.back() == '"') {

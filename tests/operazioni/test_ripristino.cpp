@@ -37,6 +37,7 @@ class Registratore final : public OsservatoreRipristino {
     void MostraErrore(const Errore& e) override {
         eventi.push_back("errore:" + std::to_string(e.Numero()));
         errori.push_back(e.Numero());
+        testiErrori.push_back(e.Descrizione());
     }
     void ComandoAbilitato(bool v) override { eventi.push_back(v ? "comando:1" : "comando:0"); }
     void DatiCreati(const std::string& p) override { datiCreati = p; }
@@ -44,6 +45,7 @@ class Registratore final : public OsservatoreRipristino {
     std::vector<double> avanzamenti;
     std::vector<std::string> eventi;
     std::vector<int32_t> errori;
+    std::vector<std::string> testiErrori;
     std::string datiCreati;
 };
 
@@ -580,6 +582,20 @@ TEST_F(SetArtefatto, SpazioTemporaneoControllatoPrimaDiEstrarre) {
     };
     EXPECT_EQ(Esegui(Richiesta()), EsitoRipristino::Fallito);
     EXPECT_EQ(osservatore_.errori, std::vector<int32_t>{10015});
+    EXPECT_EQ(VociIn(temp_), 0U);
+}
+
+// A member this system cannot hold is named before anything is extracted.
+TEST_F(SetArtefatto, NomeNonAmmessoDettoPrimaDiEstrarre) {
+    Scrivi({{"dati.mdb", "x"}, {"aux.txt", "un nome di dispositivo"}});
+    DatiEsistenti();
+    const auto prima = Contenuto(dati_);
+    EXPECT_EQ(Esegui(Richiesta()), EsitoRipristino::Fallito);
+    ASSERT_EQ(osservatore_.testiErrori.size(), 1U);
+    EXPECT_EQ(osservatore_.testiErrori[0],
+              "Il backup non può essere ripristinato su questo sistema: aux.txt: nome riservato a "
+              "un dispositivo. I dati non sono stati modificati.");
+    EXPECT_EQ(Contenuto(dati_), prima);
     EXPECT_EQ(VociIn(temp_), 0U);
 }
 

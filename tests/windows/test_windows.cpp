@@ -4,6 +4,8 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "platform/collazione.h"
 #include "platform/data_ora.h"
@@ -38,6 +40,17 @@ std::string Unico(const std::string& base) {
 
 test::EsitoProcesso Reg(const std::vector<std::string>& argomenti) {
     return test::EseguiProcesso(kReg, argomenti, {});
+}
+
+// Names a set made on Linux may carry and Windows cannot hold (a final dot would even be
+// dropped, giving another file's name).
+TEST(NomiWindows, AmmessiDalSistema) {
+    const std::vector<std::pair<std::string, bool>> casi = {
+        {"finale.", false}, {"finale ", false}, {"a:b", false},  {"a?b", false},
+        {"a*b", false},     {"a<b>", false},    {"a|b", false},  {"a\"b", false},
+        {"logo.bmp", true}, {"Società.mdb", true}, {".bozza", true}, {"a b.txt", true},
+    };
+    for (const auto& [nome, ammesso] : casi) EXPECT_EQ(NomeAmmessoDalSistema(nome), ammesso) << nome;
 }
 
 TEST(RegistroWindows, AppPathsDaUnHostA32BitEDaUnoA64Bit) {
