@@ -31,9 +31,11 @@ constexpr const char* kAiuto =
     "Backup e ripristino dei dati di Brelvano, come dalla finestra di BVBackup.\n"
     "\n"
     "Comandi:\n"
-    "  backup [--dest CARTELLA | --floppy] [--no-verify]\n"
+    "  backup [--dest CARTELLA | --floppy] [--no-verify] [--sostituisci]\n"
     "      Esegue il backup nella cartella indicata (senza --dest: l'ultima destinazione usata)\n"
     "      o sul disco rimovibile (--floppy). La verifica e' eseguita salvo --no-verify.\n"
+    "      Con --sostituisci, in una cartella senza spazio per tenere il backup precedente di\n"
+    "      oggi finche' il nuovo non e' verificato, il precedente e' sostituito subito.\n"
     "  list [--orig CARTELLA]\n"
     "      Elenca i backup presenti nella cartella (senza --orig: l'ultima origine usata),\n"
     "      dal piu' recente: nome del set, tabulazione, data.\n"
@@ -61,7 +63,10 @@ class InterazioneTerminale final : public Interazione {
                 return Risposta::Ok;
             case Pulsanti::SiNo:
                 if (siAutomatico_) return Risposta::Si;
-                if (!t_.interattivo) return Risposta::No;
+                if (!t_.interattivo) {
+                    t_.err << titolo << ": " << testo << " [No: nessun terminale]\n";
+                    return Risposta::No;
+                }
                 return Chiedi(titolo + ": " + testo + " [s/N] ",
                               {{"s", Risposta::Si},
                                {"si", Risposta::Si},
@@ -184,6 +189,7 @@ struct Opzioni {
     bool floppy = false;
     bool noVerify = false;
     bool yes = false;
+    bool sostituisci = false;
 };
 
 // Parses the arguments; an error message for a usage error.
@@ -213,6 +219,8 @@ std::optional<std::string> Analizza(const std::vector<std::string>& a, Opzioni& 
             o.floppy = true;
         } else if (x == "--no-verify" && o.comando == "backup") {
             o.noVerify = true;
+        } else if (x == "--sostituisci" && o.comando == "backup") {
+            o.sostituisci = true;
         } else if (x == "--orig" && (o.comando == "list" || o.comando == "restore")) {
             errore = cartella(o.orig);
         } else if (x == "--set" && o.comando == "restore") {
@@ -278,6 +286,7 @@ int Backup(const Opzioni& o, const StatoAvvio& s, OsservatoreTerminale& osservat
     r.nonInstallato = s.nonInstallato;
     r.datiNonPresenti = s.datiNonPresenti;
     r.cartellaTemp = CartellaTempProgramma();
+    r.sostituisciPrecedente = o.sostituisci;
     if (!r.floppy) osservatore.Cartella(Spazi(r.destinazione));
     return EseguiBackup(r, osservatore) ? kSuccesso : kErrore;
 }

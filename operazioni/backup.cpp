@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <map>
+#include <regex>
 #include <memory>
 #include <vector>
 
@@ -12,6 +13,7 @@
 #include "operazioni/programma.h"
 #include "platform/codifica.h"
 #include "platform/data_ora.h"
+#include "platform/spazio_disco.h"
 #include "platform/filesystem.h"
 #include "platform/impostazioni.h"
 #include "platform/percorsi.h"
@@ -45,6 +47,45 @@ struct Compagni {
         file.GetFilenames(cartella, "*.*");  // 9984 when the folder is missing
     }
 };
+
+// The new set is written beside the day's earlier one and replaces it once verified. A folder
+// (not a disk: nothing to swap there) with room for the new set only if the earlier one goes
+// first is told so; the earlier set is then removed before writing (after a confirmation, or
+// at once when asked to), or the backup ends.
+void FaiSpazioPerIlNuovoSet(std::string cartella, const std::string& nomeSet,
+                            uint64_t archivio, bool senzaChiedere) {
+    Utilita().AggiungiSepDir(cartella);
+    const double libero = SpazioLiberoDisco(cartella);
+    // The archive, its descriptors and the writer's margin.
+    const double serve = static_cast<double>(archivio) + 1024.0 * 1024.0;
+    if (libero < 0 || libero >= serve) return;
+    std::vector<std::string> precedente;
+    uint64_t occupato = 0;
+    const std::regex nome(nomeSet + "#[0-9]+(\\.inf)?", std::regex::icase);
+    for (const VoceCartella& v : Fs().Elenca(cartella)) {
+        if (!v.file || !std::regex_match(v.nome, nome)) continue;
+        precedente.push_back(v.nome);
+        occupato += Fs().Info(cartella + v.nome).dimensione;
+    }
+    if (precedente.empty() || libero + static_cast<double>(occupato) < serve) return;
+    if (!senzaChiedere &&
+        InterazioneCorrente().Messaggio(
+            "La cartella " + PercorsoPerMessaggio(cartella) +
+                " non ha spazio per conservare il backup precedente di oggi mentre il nuovo "
+                "viene scritto e verificato. Sostituire subito il backup precedente? Se il nuovo "
+                "backup non riesce, di oggi non resterà alcun backup.",
+            "Backup", Icona::Domanda, Pulsanti::SiNo) != Risposta::Si) {
+        throw Errore(10003, "Operazione annullata.");
+    }
+    Utilita().ScriviLog("Backup precedente sostituito per mancanza di spazio: " + cartella +
+                        nomeSet);
+    // Descriptors first: none names a block that is gone.
+    std::sort(precedente.begin(), precedente.end(), [](const std::string& a, const std::string& b) {
+        return a.ends_with(".inf") > b.ends_with(".inf");
+    });
+    for (const std::string& f : precedente) Fs().Rimuovi(cartella + f);
+    Fs().SincronizzaCartella(CartellaDi(cartella + "x"));
+}
 
 // A name shown in a message even when its bytes are not UTF-8.
 std::string Mostrabile(const std::string& s) {
@@ -307,6 +348,8 @@ bool EseguiBackup(const RichiestaBackup& r, OsservatoreOperazione& o) {
         if (provvisorio) {
             ClsSpan::CompletaConfermeInterrotte(destinazione);
             ClsSpan::ScartaSetProvvisori(destinazione);
+            FaiSpazioPerIlNuovoSet(destinazione, "BV" + FormattaData(Adesso(), "yyyyMMdd"),
+                                   Fs().Info(archivio).dimensione, r.sostituisciPrecedente);
             span->ScritturaProvvisoria(true);
             destinazioneProvvisoria = destinazione;
         } else {

@@ -19,6 +19,9 @@ struct RichiestaBackup {
     bool nonInstallato = false;
     bool datiNonPresenti = false;
     std::string cartellaTemp;  // the program's temporary folder
+    // A folder without room for the day's earlier set and the new one: replace the earlier
+    // set first without asking (the command line's --sostituisci).
+    bool sostituisciPrecedente = false;
 };
 
 // Runs the whole backup. On success shows "Backup completato correttamente." and returns

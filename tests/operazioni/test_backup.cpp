@@ -9,6 +9,7 @@
 
 #include <cmath>
 #include <filesystem>
+#include <optional>
 #include <random>
 #include <regex>
 
@@ -250,6 +251,49 @@ TEST_F(Backup, FileEliminatoPrimaDellaVerificaAvvisatoESetTenuto) {
     EXPECT_NE(avvisi[0].find("logo.bmp è stato eliminato durante il backup"), std::string::npos)
         << avvisi[0];
     EXPECT_EQ(Membri(dest_, "BV20240315")[3], (std::pair<std::string, std::string>{"a_logo.bmp", "la"}));
+}
+
+// A folder with room for the new set only once the day's earlier one is gone: the user is told
+// and chooses; replacing first is the old order, at the cost of no set if the new one fails.
+TEST_F(Backup, CartellaSenzaSpazioPerDueSet) {
+    struct Caso {
+        const char* nome;
+        std::optional<Risposta> risposta;  // none: replaced without asking
+        bool riuscito;
+    };
+    for (const Caso& c : {Caso{"sostituito_dopo_il_si", Risposta::Si, true},
+                          Caso{"annullato_col_no", Risposta::No, false},
+                          Caso{"sostituito_senza_chiedere", std::nullopt, true}}) {
+        SCOPED_TRACE(c.nome);
+        for (const auto& v : FsDiSistema().Elenca(dest_)) std::filesystem::remove(dest_ + "/" + v.nome);
+        test::ScriviFile(dati_ + "/b.mdb", "vecchio");
+        ASSERT_TRUE(EseguiBackup(Richiesta(false), osservatore_));
+        test::ScriviFile(dati_ + "/b.mdb", "nuovo");
+        interazione_.messaggi.clear();
+        osservatore_.errori.clear();
+        test::FsGuasto fs;
+        fs.spazio = [this](const std::string& p) {
+            return p.starts_with(dest_) ? 1024.0 * 1024.0 : FsDiSistema().SpazioLibero(p);
+        };
+        RichiestaBackup r = Richiesta(true);
+        r.sostituisciPrecedente = !c.risposta;
+        if (c.risposta) interazione_.Rispondi(*c.risposta);
+        EXPECT_EQ(EseguiBackup(r, osservatore_), c.riuscito);
+        if (c.risposta) {
+            ASSERT_FALSE(interazione_.messaggi.empty());
+            EXPECT_NE(interazione_.messaggi[0].testo.find(
+                          "non ha spazio per conservare il backup precedente di oggi"),
+                      std::string::npos)
+                << interazione_.messaggi[0].testo;
+            EXPECT_EQ(interazione_.messaggi[0].pulsanti, Pulsanti::SiNo);
+        } else {
+            ASSERT_EQ(interazione_.messaggi.size(), 1U);  // only the success
+        }
+        EXPECT_EQ(Membri(dest_, "BV20240315")[0].second, c.riuscito ? "nuovo" : "vecchio");
+        if (!c.riuscito) {
+            EXPECT_EQ(osservatore_.errori, std::vector<int32_t>{10003});
+        }
+    }
 }
 
 // A refused name is named with what is wrong with it, so the user knows what to rename.
