@@ -31,8 +31,8 @@ std::string PercorsoChiamataIstanza();
 // Lets another process take the foreground (Windows); nothing elsewhere.
 void CediPrimoPiano();
 
-// The lock: the file "bvbackup.lock" in the program folder; on Windows the name of a mutex
-// of the session, one per program folder.
+// The lock: the file "bvbackup.lock" in the program folder (flock on POSIX, held open sharing
+// nothing on Windows).
 std::string PercorsoBloccoIstanza();
 
 }  // namespace bv

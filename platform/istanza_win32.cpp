@@ -1,33 +1,61 @@
-// Single-copy lock on Windows: a named mutex in the session's namespace, one name per program
-// folder; the system releases it when the process ends, however it ends.
+// Single-copy lock on Windows: the file "bvbackup.lock" in the program folder, held open sharing
+// nothing. It excludes copies of every session and user (a named mutex of the session would
+// not: a second session over remote desktop ran beside the first); the system closes it when
+// the process ends, however it ends.
 #include <windows.h>
 
-#include "platform/codifica.h"
+#include "platform/errore.h"
 #include "platform/istanza.h"
 #include "platform/programma.h"
 #include "platform/testo_win32.h"
 
 namespace bv {
 
+namespace {
+
+Errore ErroreBloccoIstanza(const std::string& percorso, DWORD codice) {
+    return Errore(3003,
+                  "Impossibile verificare che non sia in esecuzione un'altra copia di BVBackup: " +
+                      percorso + " non può essere usato come blocco. Rimuoverlo e riprovare.",
+                  percorso + ": " + std::to_string(codice))
+        .CodiceSistema(static_cast<int>(codice));
+}
+
+HANDLE ApriBlocco(const std::wstring& percorso, DWORD accesso) {
+    return ::CreateFileW(percorso.c_str(), accesso, 0, nullptr, OPEN_ALWAYS,
+                         FILE_ATTRIBUTE_NORMAL, nullptr);
+}
+
+}  // namespace
+
 std::string PercorsoBloccoIstanza() {
-    // A mutex name cannot hold a backslash: the folder goes in as a hash of its upper case.
-    uint64_t h = 1469598103934665603ULL;
-    for (const unsigned char c : Maiuscolo(CartellaProgramma())) {
-        h = (h ^ c) * 1099511628211ULL;
-    }
-    char esadecimale[17];
-    for (int i = 15; i >= 0; --i, h >>= 4) esadecimale[i] = "0123456789abcdef"[h & 15];
-    esadecimale[16] = '\0';
-    return std::string("Local\\bvbackup-") + esadecimale;
+    std::string cartella = CartellaProgramma();
+    if (!cartella.empty() && cartella.back() != '\\') cartella += '\\';
+    return cartella + "bvbackup.lock";
 }
 
 bool BloccoIstanza::Acquisisci() {
     if (fd_ != -1) return true;
-    const HANDLE h = ::CreateMutexW(nullptr, FALSE, Largo(PercorsoBloccoIstanza()).c_str());
-    if (h == nullptr) return true;  // no lock can be had: that is no other copy
-    if (::GetLastError() == ERROR_ALREADY_EXISTS) {
-        ::CloseHandle(h);
-        return false;
+    const std::string percorso = PercorsoBloccoIstanza();
+    const std::wstring largo = Largo(percorso);
+    HANDLE h = ApriBlocco(largo, GENERIC_READ | GENERIC_WRITE);
+    DWORD errore = h == INVALID_HANDLE_VALUE ? ::GetLastError() : 0;
+    // Another user's lock file: a lock needs no write permission.
+    if (h == INVALID_HANDLE_VALUE && errore == ERROR_ACCESS_DENIED) {
+        const DWORD attributi = ::GetFileAttributesW(largo.c_str());
+        if (attributi != INVALID_FILE_ATTRIBUTES && (attributi & FILE_ATTRIBUTE_DIRECTORY) != 0)
+            throw ErroreBloccoIstanza(percorso, errore);  // a folder of that name is no lock
+        h = ApriBlocco(largo, GENERIC_READ);
+        errore = h == INVALID_HANDLE_VALUE ? ::GetLastError() : 0;
+    }
+    if (h == INVALID_HANDLE_VALUE) {
+        if (errore == ERROR_SHARING_VIOLATION || errore == ERROR_LOCK_VIOLATION) return false;
+        // No lock can be had in a program folder without write access: that is no other copy;
+        // the start-up reports the folder.
+        if (errore == ERROR_ACCESS_DENIED || errore == ERROR_WRITE_PROTECT ||
+            errore == ERROR_PATH_NOT_FOUND || errore == ERROR_FILE_NOT_FOUND)
+            return true;
+        throw ErroreBloccoIstanza(percorso, errore);
     }
     fd_ = reinterpret_cast<intptr_t>(h);
     return true;

@@ -124,7 +124,7 @@ TEST(FileApertoWindows, UnAltroProcessoLoTieneAperto) {
 TEST(IstanzaWindows, UnaSecondaCopiaERifiutata) {
     BloccoIstanza primo;
     ASSERT_TRUE(primo.Acquisisci());
-    EXPECT_TRUE(PercorsoBloccoIstanza().starts_with("Local\\bvbackup-"));
+    EXPECT_TRUE(PercorsoBloccoIstanza().ends_with("\\bvbackup.lock"));
     BloccoIstanza secondo;
     EXPECT_FALSE(secondo.Acquisisci());
     // The command line beside this test shares its folder, so its lock.
