@@ -7,6 +7,20 @@
 
 namespace bv {
 
+std::string PercorsoBloccoIstanza() {
+    std::string cartella = CartellaProgramma();
+    if (!cartella.empty() && cartella.back() != Separatore()) cartella += Separatore();
+    return cartella + "bvbackup.lock";
+}
+
+Errore ErroreBloccoIstanza(const std::string& percorso, int codice) {
+    return Errore(3003,
+                  "Impossibile verificare che non sia in esecuzione un'altra copia di BVBackup: " +
+                      percorso + " non può essere usato come blocco. Rimuoverlo e riprovare.",
+                  percorso + ": " + std::to_string(codice))
+        .CodiceSistema(codice);
+}
+
 std::string PercorsoChiamataIstanza() {
     std::string cartella = CartellaProgramma();
     if (!cartella.empty() && cartella.back() != Separatore()) cartella += Separatore();

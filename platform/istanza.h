@@ -5,6 +5,8 @@
 #include <cstdint>
 #include <string>
 
+#include "platform/errore.h"
+
 namespace bv {
 
 class BloccoIstanza {
@@ -34,5 +36,8 @@ void CediPrimoPiano();
 // The lock: the file "bvbackup.lock" in the program folder (flock on POSIX, held open sharing
 // nothing on Windows).
 std::string PercorsoBloccoIstanza();
+// Error 3003: the lock's name is taken by something that cannot be a lock (a folder, a link);
+// `codice` is the system's error.
+Errore ErroreBloccoIstanza(const std::string& percorso, int codice);
 
 }  // namespace bv

@@ -12,24 +12,6 @@
 
 namespace bv {
 
-namespace {
-
-Errore ErroreBloccoIstanza(const std::string& percorso, int codice) {
-    return Errore(3003,
-                  "Impossibile verificare che non sia in esecuzione un'altra copia di BVBackup: " +
-                      percorso + " non può essere usato come blocco. Rimuoverlo e riprovare.",
-                  percorso + ": " + std::to_string(codice))
-        .CodiceSistema(codice);
-}
-
-}  // namespace
-
-std::string PercorsoBloccoIstanza() {
-    std::string cartella = CartellaProgramma();
-    if (!cartella.empty() && cartella.back() != '/') cartella += '/';
-    return cartella + "bvbackup.lock";
-}
-
 bool BloccoIstanza::Acquisisci() {
     if (fd_ >= 0) return true;
     const std::string percorso = PercorsoBloccoIstanza();

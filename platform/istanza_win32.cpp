@@ -13,26 +13,12 @@ namespace bv {
 
 namespace {
 
-Errore ErroreBloccoIstanza(const std::string& percorso, DWORD codice) {
-    return Errore(3003,
-                  "Impossibile verificare che non sia in esecuzione un'altra copia di BVBackup: " +
-                      percorso + " non può essere usato come blocco. Rimuoverlo e riprovare.",
-                  percorso + ": " + std::to_string(codice))
-        .CodiceSistema(static_cast<int>(codice));
-}
-
 HANDLE ApriBlocco(const std::wstring& percorso, DWORD accesso) {
     return ::CreateFileW(percorso.c_str(), accesso, 0, nullptr, OPEN_ALWAYS,
                          FILE_ATTRIBUTE_NORMAL, nullptr);
 }
 
 }  // namespace
-
-std::string PercorsoBloccoIstanza() {
-    std::string cartella = CartellaProgramma();
-    if (!cartella.empty() && cartella.back() != '\\') cartella += '\\';
-    return cartella + "bvbackup.lock";
-}
 
 bool BloccoIstanza::Acquisisci() {
     if (fd_ != -1) return true;
@@ -44,7 +30,7 @@ bool BloccoIstanza::Acquisisci() {
     if (h == INVALID_HANDLE_VALUE && errore == ERROR_ACCESS_DENIED) {
         const DWORD attributi = ::GetFileAttributesW(largo.c_str());
         if (attributi != INVALID_FILE_ATTRIBUTES && (attributi & FILE_ATTRIBUTE_DIRECTORY) != 0)
-            throw ErroreBloccoIstanza(percorso, errore);  // a folder of that name is no lock
+            throw ErroreBloccoIstanza(percorso, static_cast<int>(errore));  // a folder of that name is no lock
         h = ApriBlocco(largo, GENERIC_READ);
         errore = h == INVALID_HANDLE_VALUE ? ::GetLastError() : 0;
     }
@@ -55,7 +41,7 @@ bool BloccoIstanza::Acquisisci() {
         if (errore == ERROR_ACCESS_DENIED || errore == ERROR_WRITE_PROTECT ||
             errore == ERROR_PATH_NOT_FOUND || errore == ERROR_FILE_NOT_FOUND)
             return true;
-        throw ErroreBloccoIstanza(percorso, errore);
+        throw ErroreBloccoIstanza(percorso, static_cast<int>(errore));
     }
     fd_ = reinterpret_cast<intptr_t>(h);
     return true;
