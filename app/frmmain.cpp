@@ -61,6 +61,9 @@ bool StessaCartella(const std::string& a, const std::string& b) {
 }
 
 constexpr const char* kDidascalia = "Modulo Backup per";
+constexpr const char* kAltraOperazione =
+    "Backup o ripristino in corso in un'altra copia di BVBackup: i dati saranno aggiornati al "
+    "suo termine.";
 
 QString Q(const std::string& s) {
     return QString::fromStdString(s);
@@ -274,6 +277,11 @@ void FrmMain::CreaControlli() {
     osservatoreCartella_ = new QFileSystemWatcher(this);
     connect(osservatoreCartella_, &QFileSystemWatcher::directoryChanged, this,
             [this] { RispondiAllaChiamata(); });
+    // The command line may run a backup while this window sits idle (a scheduled one).
+    sorveglianzaOperazioni_ = new QTimer(this);
+    sorveglianzaOperazioni_->setObjectName(QStringLiteral("sorveglianzaOperazioni"));
+    sorveglianzaOperazioni_->setInterval(1000);
+    connect(sorveglianzaOperazioni_, &QTimer::timeout, this, [this] { SorvegliaOperazioni(); });
     PreparaTastiera();
 
     resize(520, 440);
@@ -313,17 +321,13 @@ void FrmMain::PreparaCartellaTemp() {
 void FrmMain::Carica() {
     try {
         chiusuraRichiesta_ = false;
-        const StatoAvvio s = CaricaAvvio();
-        NonInstallato(s.nonInstallato);
-        lblCartella_->ImpostaTesto(s.nonInstallato ? QStringLiteral("Non installato")
-                                                   : Q(s.cartellaInstallazione));
-        percorsoDati_ = s.percorsoDati;
-        DatiNonPresenti(s.datiNonPresenti);
-        if (!s.nonInstallato) {
-            lblVersione_->setText(Q(s.versione));
-            txtCartellaDati_->setText(Q(percorsoDati_));
-            txtCartellaDati_->setToolTip(Q(percorsoDati_));
-        }
+        // Another copy's running operation looks like an interrupted one: the start's repairs
+        // wait for its end.
+        BloccoOperazione operazione;
+        const bool libera = operazione.Acquisisci();
+        const StatoAvvio s = CaricaAvvio(libera);
+        operazione.Rilascia();
+        MostraStato(s);
         txtDest_->setText(Q(s.dest));
         txtOrig_->setText(Q(s.orig));
         setWindowTitle(QString::fromUtf8(kDidascalia) + QLatin1Char(' ') + QLatin1String(kHost));
@@ -331,9 +335,87 @@ void FrmMain::Carica() {
         OptDest_Click();
         FuocoSullaScheda();
         AscoltaChiamate();
+        altraOperazione_ = false;
+        if (!libera) {
+            altraOperazione_ = true;
+            statusBar()->showMessage(QString::fromUtf8(kAltraOperazione));
+        }
+        sorveglianzaOperazioni_->start();
     } catch (...) {
         Utilita().PrintErrore(ErroreCorrente());
         chiusuraRichiesta_ = true;
+    }
+}
+
+void FrmMain::MostraStato(const StatoAvvio& s) {
+    NonInstallato(s.nonInstallato);
+    lblCartella_->ImpostaTesto(s.nonInstallato ? QStringLiteral("Non installato")
+                                               : Q(s.cartellaInstallazione));
+    percorsoDati_ = s.percorsoDati;
+    DatiNonPresenti(s.datiNonPresenti);
+    if (!s.nonInstallato) {
+        lblVersione_->setText(Q(s.versione));
+        txtCartellaDati_->setText(Q(percorsoDati_));
+        txtCartellaDati_->setToolTip(Q(percorsoDati_));
+    }
+}
+
+namespace {
+
+// The operation lock goes when the command ends, however it ends.
+struct RilascioOperazione {
+    std::unique_ptr<BloccoOperazione>& blocco;
+    ~RilascioOperazione() { blocco.reset(); }
+};
+
+}  // namespace
+
+bool FrmMain::PrendiOperazione() {
+    auto blocco = std::make_unique<BloccoOperazione>();
+    try {
+        if (!blocco->Acquisisci()) {
+            Utilita().PrintErrore(ErroreOperazioneInCorso());
+            return false;
+        }
+    } catch (const Errore& e) {
+        Utilita().PrintErrore(e);
+        return false;
+    }
+    operazione_ = std::move(blocco);
+    // Another copy's operation ended a moment ago: its traces are seen to first.
+    if (altraOperazione_) DopoAltraOperazione();
+    return true;
+}
+
+void FrmMain::SorvegliaOperazioni() {
+    // Our own command holds the lock (a second open of it is refused even in this process).
+    if (operazione_ || occupato_) return;
+    auto blocco = std::make_unique<BloccoOperazione>();
+    try {
+        if (!blocco->Acquisisci()) {
+            if (!altraOperazione_) statusBar()->showMessage(QString::fromUtf8(kAltraOperazione));
+            altraOperazione_ = true;
+            return;
+        }
+    } catch (const Errore&) {  // no lock can be had: the commands say why
+        return;
+    }
+    if (!altraOperazione_) return;
+    operazione_ = std::move(blocco);
+    DopoAltraOperazione();
+    operazione_.reset();
+}
+
+void FrmMain::DopoAltraOperazione() {
+    altraOperazione_ = false;
+    statusBar()->clearMessage();
+    try {
+        // A restore of the command line may have made the data folder; a copy killed midway
+        // left what the start repairs. The boxes keep what the user typed.
+        MostraStato(CaricaAvvio(true));
+        AggiornaElencoBackup(false);
+    } catch (...) {
+        Utilita().PrintErrore(ErroreCorrente());
     }
 }
 
@@ -495,6 +577,8 @@ void FrmMain::Occupato(bool occupato) {
 }
 
 void FrmMain::cmdBackup_Click() {
+    if (!PrendiOperazione()) return;
+    const RilascioOperazione rilascio{operazione_};
     RichiestaBackup r;
     r.floppy = OptDest0_->isChecked();
     r.destinazione = txtDest_->text().toStdString();
@@ -560,6 +644,8 @@ void FrmMain::CmdRipristino_Click() {
         ListBackup_->setFocus();
         return;
     }
+    if (!PrendiOperazione()) return;
+    const RilascioOperazione rilascio{operazione_};
     RichiestaRipristino r;
     r.origine = txtOrig_->text().toStdString();
     r.elenco = &ElencoBackup();

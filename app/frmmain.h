@@ -6,6 +6,8 @@
 #include <string>
 
 #include "fileset/clsinsieme.h"
+#include "operazioni/avvio.h"
+#include "platform/istanza.h"
 
 class QAction;
 class QTimer;
@@ -87,6 +89,14 @@ class FrmMain : public QMainWindow {
     void AscoltaChiamate();
     void RispondiAllaChiamata();
     void FuocoSullaScheda();
+    // The operation lock for one of this window's commands: false, with the message said, while
+    // another copy (a scheduled backup on the command line) runs one.
+    bool PrendiOperazione();
+    // Every second while idle: notices another copy's operation, and once it ends makes the
+    // start's repairs (deferred if it ran at the start) and shows what it changed.
+    void SorvegliaOperazioni();
+    void DopoAltraOperazione();
+    void MostraStato(const StatoAvvio& s);
 
     bool nonInstallato_ = false;
     bool datiNonPresenti_ = false;
@@ -99,6 +109,9 @@ class FrmMain : public QMainWindow {
     std::string cartellaElenco_;
     QTimer* attesaOrigine_ = nullptr;  // a short pause after typing in "Origine" refreshes
     QFileSystemWatcher* osservatoreCartella_ = nullptr;  // the calls of a second start
+    QTimer* sorveglianzaOperazioni_ = nullptr;
+    std::unique_ptr<BloccoOperazione> operazione_;  // held while this window's command runs
+    bool altraOperazione_ = false;  // another copy's operation seen, its end not yet handled
 
     QLabel* lbl_ = nullptr;
     EtichettaPercorso* lblCartella_ = nullptr;

@@ -64,10 +64,12 @@ Section "Uninstall"
   Delete "$INSTDIR\bvbackup.exe"
   Delete "$INSTDIR\bvbackup-cli.exe"
   Delete "$INSTDIR\leggimi.htm"
-  ; What the program made in its folder: the log, the lock, an interrupted restore's journal
+  ; What the program made in its folder: the log, the locks, an interrupted restore's journal
   ; put aside, its temporary folder.
   Delete "$INSTDIR\*.log"
   Delete "$INSTDIR\bvbackup.lock"
+  Delete "$INSTDIR\bvbackup-operazione.lock"
+  Delete "$INSTDIR\bvbackup.mostra"
   Delete "$INSTDIR\ripristino-in-corso.bvj.*"
   RMDir /r "$INSTDIR\Temp"
   Delete "$INSTDIR\disinstalla.exe"

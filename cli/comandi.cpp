@@ -2,9 +2,11 @@
 #include "cli/comandi.h"
 
 #include <algorithm>
+#include <chrono>
 #include <cmath>
 #include <iostream>
 #include <optional>
+#include <thread>
 
 #include "fileset/clsinsieme.h"
 #include "operazioni/avvio.h"
@@ -31,7 +33,7 @@ constexpr const char* kAiuto =
     "Backup e ripristino dei dati di Brelvano, come dalla finestra di BVBackup.\n"
     "\n"
     "Comandi:\n"
-    "  backup [--dest CARTELLA | --floppy] [--no-verify] [--sostituisci]\n"
+    "  backup [--dest CARTELLA | --floppy] [--no-verify] [--sostituisci] [--attendi MINUTI]\n"
     "      Esegue il backup nella cartella indicata (senza --dest: l'ultima destinazione usata)\n"
     "      o sul disco rimovibile (--floppy). La verifica e' eseguita salvo --no-verify.\n"
     "      Con --sostituisci, in una cartella senza spazio per tenere il backup precedente di\n"
@@ -39,9 +41,13 @@ constexpr const char* kAiuto =
     "  list [--orig CARTELLA]\n"
     "      Elenca i backup presenti nella cartella (senza --orig: l'ultima origine usata),\n"
     "      dal piu' recente: nome del set, tabulazione, data.\n"
-    "  restore [--orig CARTELLA] [--set NOME] [--yes]\n"
+    "  restore [--orig CARTELLA] [--set NOME] [--yes] [--attendi MINUTI]\n"
     "      Ripristina il set indicato, o il piu' recente. Chiede conferma sul terminale;\n"
     "      senza terminale serve --yes.\n"
+    "\n"
+    "Con la finestra di BVBackup aperta i comandi funzionano. Se un'altra copia sta eseguendo\n"
+    "un backup o un ripristino, backup e restore attendono che termini fino a --attendi\n"
+    "minuti (predefinito 5, 0 per non attendere), poi terminano con errore.\n"
     "\n"
     "Opzioni generali:\n"
     "  --help       mostra questo aiuto\n"
@@ -190,6 +196,7 @@ struct Opzioni {
     bool noVerify = false;
     bool yes = false;
     bool sostituisci = false;
+    int attendi = 5;  // minutes to wait for another copy's operation
 };
 
 // Parses the arguments; an error message for a usage error.
@@ -227,6 +234,17 @@ std::optional<std::string> Analizza(const std::vector<std::string>& a, Opzioni& 
             errore = valore(o.set);
         } else if (x == "--yes" && o.comando == "restore") {
             o.yes = true;
+        } else if (x == "--attendi" && o.comando != "list") {
+            std::optional<std::string> minuti;
+            errore = valore(minuti);
+            if (!errore) {
+                const auto& m = *minuti;
+                if (m.empty() || m.size() > 4 ||
+                    !std::all_of(m.begin(), m.end(), [](char c) { return c >= '0' && c <= '9'; }))
+                    errore = "--attendi richiede un numero di minuti (da 0 a 9999): " + m;
+                else
+                    o.attendi = std::stoi(m);
+            }
         } else {
             errore = "Opzione non valida per " + o.comando + ": " + x;
         }
@@ -334,6 +352,25 @@ int Ripristina(const Opzioni& o, const StatoAvvio& s, Terminale& t,
     }
 }
 
+// Takes the operation lock, waiting up to --attendi minutes for another copy's operation to
+// end (said once on standard error). False when it stayed taken.
+bool AttendiOperazione(BloccoOperazione& b, const Opzioni& o, Terminale& t) {
+    const auto fine = std::chrono::steady_clock::now() + std::chrono::minutes(o.attendi);
+    bool avvisato = false;
+    while (!b.Acquisisci()) {
+        if (std::chrono::steady_clock::now() >= fine) return false;
+        if (!avvisato) {
+            t.err << "Un backup o un ripristino e' in corso in un'altra copia di BVBackup: attesa "
+                     "del suo termine (fino a "
+                  << o.attendi << " minuti)...\n";
+            t.err.flush();
+            avvisato = true;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(500));
+    }
+    return true;
+}
+
 }  // namespace
 
 int Esegui(const std::vector<std::string>& argomenti, Terminale& t) {
@@ -355,16 +392,20 @@ int Esegui(const std::vector<std::string>& argomenti, Terminale& t) {
         t.err << "Nessun terminale per confermare il ripristino: aggiungere --yes per procedere.\n";
         return kErrore;
     }
-    BloccoIstanza blocco;
-    bool unica = false;
+    // The window may be open: only another copy's operation keeps this one waiting. A list
+    // never waits; it skips the start's repairs while another copy works.
+    BloccoOperazione operazione;
+    bool libera = false;
     try {
-        unica = blocco.Acquisisci();
+        libera = o.comando == "list" ? operazione.Acquisisci() : AttendiOperazione(operazione, o, t);
     } catch (const Errore& e) {
         t.err << "Errore " << e.Numero() << ": " << e.Descrizione() << '\n';
         return kErrore;
     }
-    if (!unica) {
-        t.err << "Un'altra copia di BVBackup e' in esecuzione.\n";
+    if (!libera && o.comando != "list") {
+        t.err << "Un'altra copia di BVBackup e' in esecuzione.\n"
+              << "Il backup o il ripristino in corso non e' terminato entro " << o.attendi
+              << " minuti (--attendi).\n";
         return kErrore;
     }
 
@@ -374,7 +415,7 @@ int Esegui(const std::vector<std::string>& argomenti, Terminale& t) {
     StatoAvvio s;
     interazione.SoloRisultato(false);
     try {
-        s = CaricaAvvio();
+        s = CaricaAvvio(libera);
     } catch (...) {
         osservatore.MostraErrore(ErroreCorrente());
         return kErrore;

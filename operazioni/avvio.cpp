@@ -101,18 +101,43 @@ void RimuoviCartellaLavoro(const std::string& percorso) {
     RimuoviAlbero(percorso);
 }
 
-StatoAvvio CaricaAvvio() {
+namespace {
+
+// A restore stopped midway is finished or undone (the user told), then the temporary folder
+// is cleared of what interrupted runs left.
+void RecuperaEPulisci() {
+    const std::string recupero = RecuperaRipristinoInterrotto();
+    if (!recupero.empty()) {
+        InterazioneCorrente().Messaggio(recupero, "Ripristino", Icona::Informazione, Pulsanti::Ok);
+    }
+    PulisciCartellaTemp();
+}
+
+// A backup stopped among its final renames: its set, whole and verified, is put in place.
+void CompletaBackupInterrotti(const std::string& dest, const std::string& orig) {
+    for (const std::string& cartella : {dest, orig}) {
+        try {
+            if (!cartella.empty() && Fs().Info(cartella).cartella &&
+                ClsSpan::CompletaConfermeInterrotte(cartella)) {
+                Utilita().ScriviLog("Completato il backup interrotto in " + cartella);
+            }
+        } catch (const Errore& e) {
+            Utilita().ScriviLog("Backup interrotto non completato in " + cartella + ": " +
+                                e.Dettaglio());
+        }
+    }
+}
+
+}  // namespace
+
+StatoAvvio CaricaAvvio(bool riparazioni) {
     koUtilita& u = Utilita();
     StatoAvvio s;
     u.CurDirApp();
     if (!u.WriteAccess(CartellaProgramma())) throw Errore(3001, kMessaggioUtente);
     PreparaCartellaTemp();
     // A restore stopped midway is finished or undone before anything else is done.
-    const std::string recupero = RecuperaRipristinoInterrotto();
-    if (!recupero.empty()) {
-        InterazioneCorrente().Messaggio(recupero, "Ripristino", Icona::Informazione, Pulsanti::Ok);
-    }
-    PulisciCartellaTemp();
+    if (riparazioni) RecuperaEPulisci();
     s.cartellaInstallazione = CartellaInstallazioneHost();
     s.nonInstallato = s.cartellaInstallazione.empty();
     if (s.nonInstallato) {
@@ -130,19 +155,13 @@ StatoAvvio CaricaAvvio() {
     }
     s.dest = LeggiImpostazione(ApplicazioneProgramma(), kSezioneBackup, "Dest");
     s.orig = LeggiImpostazione(ApplicazioneProgramma(), kSezioneBackup, "Orig");
-    // A backup stopped among its final renames: its set, whole and verified, is put in place.
-    for (const std::string& cartella : {s.dest, s.orig}) {
-        try {
-            if (!cartella.empty() && Fs().Info(cartella).cartella &&
-                ClsSpan::CompletaConfermeInterrotte(cartella)) {
-                Utilita().ScriviLog("Completato il backup interrotto in " + cartella);
-            }
-        } catch (const Errore& e) {
-            Utilita().ScriviLog("Backup interrotto non completato in " + cartella + ": " +
-                                e.Dettaglio());
-        }
-    }
+    if (riparazioni) CompletaBackupInterrotti(s.dest, s.orig);
     return s;
+}
+
+void RiparaInterruzioni(const std::string& dest, const std::string& orig) {
+    RecuperaEPulisci();
+    CompletaBackupInterrotti(dest, orig);
 }
 
 }  // namespace bv

@@ -16,17 +16,24 @@ struct StatoAvvio {
     std::string orig;  // the last origin
 };
 
-// Also finishes or undoes an interrupted restore (telling the user) and clears the temporary
-// folder of what interrupted runs left. Throws Errore 3001 (program folder not writable), 3002
-// (temporary folder), 3012 (host older than 1.0.0.0), or the error of a failing step.
-StatoAvvio CaricaAvvio();
+// With `riparazioni`, also finishes or undoes an interrupted restore (telling the user), clears
+// the temporary folder of what interrupted runs left and puts in place a backup stopped among
+// its final renames: only under the operation lock (BloccoOperazione), since another copy's
+// running operation looks just like an interrupted one. Throws Errore 3001 (program folder not
+// writable), 3002 (temporary folder), 3012 (host older than 1.0.0.0), or the error of a
+// failing step.
+StatoAvvio CaricaAvvio(bool riparazioni = true);
+
+// The repairs of CaricaAvvio, for a start that could not make them (another copy's operation
+// was running): run them once the operation lock is had.
+void RiparaInterruzioni(const std::string& dest, const std::string& orig);
 
 // Creates the temporary folder or fails with 3002.
 void PreparaCartellaTemp();
 
 // Removes what interrupted runs left in the temporary folder: restore work folders (numbers),
 // the temporary archive, temporary and extracted files. Only the program's own names; run
-// under the one-copy lock, as part of the start.
+// under the operation lock.
 void PulisciCartellaTemp(const std::string& cartella = {});
 
 // Removes a restore's work folder (or a file of ours in Temp), its mark last.

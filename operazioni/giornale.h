@@ -65,7 +65,7 @@ void AnnullaVoce(const VoceGiornale& v, bool confermata);
 std::string MotivoGiornaleNonAffidabile(const Giornale& g, const std::string& dati,
                                         const std::string& temp);
 
-// At start-up, under the one-copy lock: finishes (after the confirmation) or undoes (before
+// At start-up, under the operation lock: finishes (after the confirmation) or undoes (before
 // it) a restore that was interrupted. Returns what to tell the user, "" when there was none.
 // Never throws: a journal it cannot trust is put aside untouched; one whose data folder is not
 // reachable, or whose entries cannot all be finished (a database in use, a read-only folder),

@@ -1,4 +1,5 @@
-// The call of a second copy to the running one: a request file beside the lock.
+// The locks' names and errors, and the call of a second copy to the running one: a request
+// file beside the lock.
 #include "platform/errore.h"
 #include "platform/filesystem.h"
 #include "platform/istanza.h"
@@ -7,10 +8,32 @@
 
 namespace bv {
 
-std::string PercorsoBloccoIstanza() {
+namespace {
+
+std::string NelProgramma(const char* nome) {
     std::string cartella = CartellaProgramma();
     if (!cartella.empty() && cartella.back() != Separatore()) cartella += Separatore();
-    return cartella + "bvbackup.lock";
+    return cartella + nome;
+}
+
+}  // namespace
+
+std::string PercorsoBloccoIstanza() {
+    return NelProgramma("bvbackup.lock");
+}
+
+std::string PercorsoBloccoOperazione() {
+    return NelProgramma("bvbackup-operazione.lock");
+}
+
+BloccoIstanza::BloccoIstanza() : BloccoEsclusivo(PercorsoBloccoIstanza()) {}
+
+BloccoOperazione::BloccoOperazione() : BloccoEsclusivo(PercorsoBloccoOperazione()) {}
+
+Errore ErroreOperazioneInCorso() {
+    return Errore(3004,
+                  "Un backup o un ripristino è in corso in un'altra copia di BVBackup (ad esempio "
+                  "un backup pianificato). Attendere che termini e riprovare.");
 }
 
 Errore ErroreBloccoIstanza(const std::string& percorso, int codice) {
@@ -22,9 +45,7 @@ Errore ErroreBloccoIstanza(const std::string& percorso, int codice) {
 }
 
 std::string PercorsoChiamataIstanza() {
-    std::string cartella = CartellaProgramma();
-    if (!cartella.empty() && cartella.back() != Separatore()) cartella += Separatore();
-    return cartella + "bvbackup.mostra";
+    return NelProgramma("bvbackup.mostra");
 }
 
 void ChiamaPrimaCopia() {

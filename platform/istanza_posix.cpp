@@ -1,5 +1,6 @@
-// Single-copy lock with flock(2) on a file in the program folder: released by the kernel when
-// the process ends, however it ends.
+// Locks with flock(2) on a file in the program folder: released by the kernel when the process
+// ends, however it ends. flock belongs to the open file, so a second lock in this process on
+// the same file is refused as another process's would be.
 #include <fcntl.h>
 #include <sys/file.h>
 #include <unistd.h>
@@ -12,9 +13,9 @@
 
 namespace bv {
 
-bool BloccoIstanza::Acquisisci() {
+bool BloccoEsclusivo::Acquisisci() {
     if (fd_ >= 0) return true;
-    const std::string percorso = PercorsoBloccoIstanza();
+    const std::string& percorso = percorso_;
     int fd = ::open(percorso.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0666);
     // Another user's lock file: a lock needs no write permission.
     if (fd < 0 && errno == EACCES) fd = ::open(percorso.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW);
@@ -35,8 +36,9 @@ void CediPrimoPiano() {
     // The desktop decides which window comes forward: the running copy asks for it.
 }
 
-BloccoIstanza::~BloccoIstanza() {
+void BloccoEsclusivo::Rilascia() {
     if (fd_ >= 0) ::close(static_cast<int>(fd_));
+    fd_ = -1;
 }
 
 }  // namespace bv

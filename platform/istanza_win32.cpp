@@ -1,7 +1,7 @@
-// Single-copy lock on Windows: the file "bvbackup.lock" in the program folder, held open sharing
-// nothing. It excludes copies of every session and user (a named mutex of the session would
-// not: a second session over remote desktop ran beside the first); the system closes it when
-// the process ends, however it ends.
+// Locks on Windows: a file in the program folder, held open sharing nothing. It excludes copies
+// of every session and user (a named mutex of the session would not: a second session over
+// remote desktop ran beside the first); the system closes it when the process ends, however it
+// ends.
 #include <windows.h>
 
 #include "platform/errore.h"
@@ -20,9 +20,9 @@ HANDLE ApriBlocco(const std::wstring& percorso, DWORD accesso) {
 
 }  // namespace
 
-bool BloccoIstanza::Acquisisci() {
+bool BloccoEsclusivo::Acquisisci() {
     if (fd_ != -1) return true;
-    const std::string percorso = PercorsoBloccoIstanza();
+    const std::string& percorso = percorso_;
     const std::wstring largo = Largo(percorso);
     HANDLE h = ApriBlocco(largo, GENERIC_READ | GENERIC_WRITE);
     DWORD errore = h == INVALID_HANDLE_VALUE ? ::GetLastError() : 0;
@@ -53,8 +53,9 @@ void CediPrimoPiano() {
     ::AllowSetForegroundWindow(ASFW_ANY);
 }
 
-BloccoIstanza::~BloccoIstanza() {
+void BloccoEsclusivo::Rilascia() {
     if (fd_ != -1) ::CloseHandle(reinterpret_cast<HANDLE>(fd_));
+    fd_ = -1;
 }
 
 }  // namespace bv

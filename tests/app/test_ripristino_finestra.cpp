@@ -9,8 +9,11 @@
 #include <QPushButton>
 #include <QStatusBar>
 #include <QTest>
+#include <filesystem>
 
 #include "operazioni/backup.h"
+#include "operazioni/giornale.h"
+#include "platform/istanza.h"
 #include "tests/app/finestra_test.h"
 #include "tests/support/fs_guasto.h"
 
@@ -116,6 +119,40 @@ TEST_F(RipristinoFinestra, BackupNellOrigineAggiornaLElenco) {
     C<QListWidget>("ListBackup")->clear();  // as if the list were stale
     C<QPushButton>("cmdBackup")->click();
     EXPECT_EQ(C<QListWidget>("ListBackup")->count(), 1);
+}
+
+// A restore of the command line (a scheduled job) runs while the window starts: the start
+// leaves its journal alone, the window's commands wait for its end, which the window then shows:
+// the data folder the restore made, the sets of the origin, and the start's repairs.
+TEST_F(RipristinoFinestra, OperazioneDellaRigaDiComando) {
+    BloccoOperazione rigaDiComando;
+    ASSERT_TRUE(rigaDiComando.Acquisisci());
+    const std::string giornale = PercorsoGiornale();
+    test::ScriviFile(giornale, "il giornale del ripristino in corso");
+    Carica();
+    EXPECT_EQ(test::LeggiTesto(giornale), "il giornale del ripristino in corso");
+    EXPECT_NE(f_.statusBar()->currentMessage().indexOf(QStringLiteral("un'altra copia")), -1);
+    C<QPushButton>("CmdRipristino")->click();
+    ASSERT_EQ(interazione_.messaggi.size(), 1U);
+    EXPECT_EQ(interazione_.messaggi[0].testo, ErroreOperazioneInCorso().Descrizione());
+    EXPECT_FALSE(test::Esiste(t_ / "dati/dati.mdb"));
+
+    // The command line's restore ends: the data folder known, a second set, its journal left
+    // behind as a killed run would.
+    ImpostaPath(t_ / "dati/");
+    test::ScriviFile(t_ / "registry.reg", reg_.Contenuto());
+    registro_.Carica(reg_);
+    for (const auto& e : std::filesystem::directory_iterator(t_ / "origine")) {
+        const std::string n = e.path().filename().string();
+        std::filesystem::copy_file(e.path(), t_ / ("origine/BV20200131" + n.substr(10)));
+    }
+    rigaDiComando.Rilascia();
+    EXPECT_TRUE(QTest::qWaitFor([&] { return C<QListWidget>("ListBackup")->count() == 2; }, 5000));
+    EXPECT_TRUE(C<QPushButton>("cmdBackup")->isEnabled());
+    EXPECT_EQ(Testo("txtCartellaDati"), t_ / "dati/");
+    EXPECT_FALSE(test::Esiste(giornale));
+    EXPECT_TRUE(test::Esiste(giornale + ".illeggibile"));
+    EXPECT_TRUE(f_.statusBar()->currentMessage().isEmpty());
 }
 
 TEST_F(RipristinoFinestra, NessunaRigaSelezionata) {

@@ -6,6 +6,7 @@
 #include <random>
 #include <regex>
 #include <sstream>
+#include <thread>
 
 #include "cli/comandi.h"
 #include "operazioni/giornale.h"
@@ -220,12 +221,36 @@ TEST_F(Comandi, AvvisoDelRecuperoSuErroreStandard) {
     EXPECT_EQ(test::LeggiTesto(d + "/dati.mdb"), "nuovo");
 }
 
-TEST_F(Comandi, UnaSolaCopia) {
-    BloccoIstanza altra;
+// A scheduled backup runs beside an idle window; another copy's operation is waited for up to
+// --attendi, and a list meanwhile leaves that operation's journal alone.
+TEST_F(Comandi, AccantoAllaFinestraEAUnAltraOperazione) {
+    BloccoIstanza finestra;
+    ASSERT_TRUE(finestra.Acquisisci());
+    EXPECT_EQ(Esegui({"backup", "--no-verify"}), 0) << err_.str();
+    fs::remove_all(t_ / "dest");
+    test::CreaCartelle(t_ / "dest");
+
+    BloccoOperazione altra;
     ASSERT_TRUE(altra.Acquisisci());
-    EXPECT_EQ(Esegui({"backup"}), 1);
-    EXPECT_NE(err_.str().find("Un'altra copia"), std::string::npos);
+    EXPECT_EQ(Esegui({"backup", "--attendi", "0"}), 1);
+    EXPECT_EQ(err_.str(),
+              "Un'altra copia di BVBackup e' in esecuzione.\nIl backup o il ripristino in corso "
+              "non e' terminato entro 0 minuti (--attendi).\n");
     EXPECT_FALSE(test::Esiste(t_ / "dest/BV20240315#0"));
+    test::ScriviFile(PercorsoGiornale(), "il giornale del ripristino in corso");
+    EXPECT_EQ(Esegui({"list", "--orig", t_ / "dest"}), 0);
+    EXPECT_EQ(test::LeggiTesto(PercorsoGiornale()), "il giornale del ripristino in corso");
+    fs::remove(PercorsoGiornale());
+
+    std::thread termine([&altra] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(1200));
+        altra.Rilascia();
+    });
+    const int stato = Esegui({"backup", "--no-verify", "--attendi", "1"});
+    termine.join();
+    EXPECT_EQ(stato, 0) << err_.str();
+    EXPECT_NE(err_.str().find("attesa del suo termine (fino a 1 minuti)"), std::string::npos);
+    EXPECT_TRUE(test::Esiste(t_ / "dest/BV20240315#0"));
 }
 
 TEST_F(Comandi, HostTroppoVecchio) {
@@ -250,6 +275,9 @@ INSTANTIATE_TEST_SUITE_P(
                       std::vector<std::string>{"backup", "--dest", "/x", "--floppy"},
                       std::vector<std::string>{"backup", "--yes"},
                       std::vector<std::string>{"list", "--set", "x"},
+                      std::vector<std::string>{"backup", "--attendi", "-1"},
+                      std::vector<std::string>{"restore", "--attendi", "mezz'ora"},
+                      std::vector<std::string>{"list", "--attendi", "1"},
                       std::vector<std::string>{"restore", "--orig", "--yes"}));
 
 TEST_F(Comandi, AiutoEVersione) {

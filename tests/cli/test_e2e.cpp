@@ -101,14 +101,20 @@ TEST_F(Eseguibile, DomandeSenzaTerminaleAnnullate) {
     EXPECT_NE(r.err.find("Errore 10003: Operazione annullata."), std::string::npos) << r.err;
 }
 
-TEST_F(Eseguibile, SecondaCopiaRifiutata) {
+// The window's lock (another process) lets a scheduled backup through; an operation's does not.
+TEST_F(Eseguibile, OperazioneDiUnAltroProcesso) {
     ImpostaCartellaProgramma(t_ / "programma");  // the copied executable's folder
-    BloccoIstanza prima;
-    ASSERT_TRUE(prima.Acquisisci());
+    BloccoIstanza finestra;
+    ASSERT_TRUE(finestra.Acquisisci());
+    BloccoOperazione operazione;
+    ASSERT_TRUE(operazione.Acquisisci());
     ImpostaCartellaProgramma("");
-    const auto r = Cli({"backup"});
+    const auto r = Cli({"backup", "--attendi", "0"});
     EXPECT_EQ(r.stato, 1);
     EXPECT_NE(r.err.find("Un'altra copia"), std::string::npos);
+    operazione.Rilascia();
+    const auto dopo = Cli({"backup", "--no-verify", "--attendi", "0"});
+    EXPECT_EQ(dopo.stato, 0) << dopo.err;
 }
 
 TEST_F(Eseguibile, UsoErratoEErrori) {

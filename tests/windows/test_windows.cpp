@@ -121,16 +121,22 @@ TEST(FileApertoWindows, UnAltroProcessoLoTieneAperto) {
     EXPECT_FALSE(FileInUso(t / "manca.mdb"));
 }
 
-TEST(IstanzaWindows, UnaSecondaCopiaERifiutata) {
+TEST(IstanzaWindows, UnaFinestraEUnaOperazioneAllaVolta) {
     BloccoIstanza primo;
     ASSERT_TRUE(primo.Acquisisci());
     EXPECT_TRUE(PercorsoBloccoIstanza().ends_with("\\bvbackup.lock"));
     BloccoIstanza secondo;
     EXPECT_FALSE(secondo.Acquisisci());
-    // The command line beside this test shares its folder, so its lock.
-    const auto e = test::EseguiProcesso(BVBACKUP_CLI, {"list", "--orig", "C:\\"}, {});
+    // The command line beside this test shares its folder, so its locks: the window's lets it
+    // run, an operation's makes it wait, then fail.
+    BloccoOperazione operazione;
+    ASSERT_TRUE(operazione.Acquisisci());
+    const auto e = test::EseguiProcesso(BVBACKUP_CLI, {"backup", "--attendi", "0"}, {});
     EXPECT_EQ(e.stato, 1);
-    EXPECT_NE(e.err.find("Un'altra copia di BVBackup"), std::string::npos);
+    EXPECT_NE(e.err.find("Un'altra copia di BVBackup"), std::string::npos) << e.err;
+    operazione.Rilascia();
+    const auto l = test::EseguiProcesso(BVBACKUP_CLI, {"list", "--orig", "C:\\"}, {});
+    EXPECT_EQ(l.err.find("Un'altra copia di BVBackup"), std::string::npos) << l.err;
 }
 
 TEST(UnitaWindows, LettereDiUnitaESpazioLibero) {
