@@ -61,9 +61,9 @@ bool StessaCartella(const std::string& a, const std::string& b) {
 }
 
 constexpr const char* kDidascalia = "Modulo Backup per";
+// The status bar while another copy works; the window shows what changed once it ends.
 constexpr const char* kAltraOperazione =
-    "Backup o ripristino in corso in un'altra copia di BVBackup: i dati saranno aggiornati al "
-    "suo termine.";
+    "Un'altra copia di BVBackup sta eseguendo un backup o un ripristino.";
 
 QString Q(const std::string& s) {
     return QString::fromStdString(s);

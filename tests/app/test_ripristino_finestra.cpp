@@ -131,7 +131,7 @@ TEST_F(RipristinoFinestra, OperazioneDellaRigaDiComando) {
     test::ScriviFile(giornale, "il giornale del ripristino in corso");
     Carica();
     EXPECT_EQ(test::LeggiTesto(giornale), "il giornale del ripristino in corso");
-    EXPECT_NE(f_.statusBar()->currentMessage().indexOf(QStringLiteral("un'altra copia")), -1);
+    EXPECT_NE(f_.statusBar()->currentMessage().indexOf(QStringLiteral("Un'altra copia")), -1);
     C<QPushButton>("CmdRipristino")->click();
     ASSERT_EQ(interazione_.messaggi.size(), 1U);
     EXPECT_EQ(interazione_.messaggi[0].testo, ErroreOperazioneInCorso().Descrizione());
