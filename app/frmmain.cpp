@@ -104,7 +104,7 @@ QLabel* Etichetta(QWidget* genitore, const char* nome, const QString& testo,
     return l;
 }
 
-// A text box with the button-face background of the original form.
+// A text box with the button-face background: a value to read and copy, not to type in.
 void SfondoPulsante(QLineEdit* t) {
     QPalette p = t->palette();
     p.setColor(QPalette::Base, p.color(QPalette::Button));
@@ -135,7 +135,6 @@ void FrmMain::CreaControlli() {
     auto* intestazione = new QGridLayout();
     lbl_ = Etichetta(centro, "lbl", QStringLiteral("Cartella Applicazione:"));
     lblCartella_ = Controllo<EtichettaPercorso>(centro, "lblCartella");
-    lblCartella_->ImpostaTesto(QStringLiteral("xxx"));
     {
         QFont f = lblCartella_->font();
         f.setBold(true);

@@ -459,12 +459,4 @@ void ScrittoreZip::Chiudi() {
     a_.Chiudi();
 }
 
-EsitoAccoda AccodaMembro(const std::string& file, const std::string& nome,
-                         const std::string& archivio, const AvanzamentoZip& avanzamento) {
-    ScrittoreZip s(archivio);
-    const EsitoAccoda esito = s.Accoda(file, nome, avanzamento);
-    if (esito == EsitoAccoda::Fatto) s.Chiudi();
-    return esito;
-}
-
 }  // namespace bv::zip_interno

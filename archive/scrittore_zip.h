@@ -68,8 +68,4 @@ class ScrittoreZip {
     std::unique_ptr<Compressori> compressori_;
 };
 
-// One addition: open, append, close.
-EsitoAccoda AccodaMembro(const std::string& file, const std::string& nome,
-                         const std::string& archivio, const AvanzamentoZip& avanzamento);
-
 }  // namespace bv::zip_interno

@@ -462,41 +462,6 @@ int CbStampa(const char* buffer, size_t lunghezza) {
     return 0;
 }
 
-int CbSovrascrivi(const std::string& nome) {
-    try {
-        const std::string n = nome.substr(0, std::min<size_t>(nome.find('\0'), 256));
-        switch (InterazioneCorrente().Messaggio("Vuoi soprascrivere " + n + "?", "DECOMPRESSIONE",
-                                                Icona::Nessuna, Pulsanti::SiNoAnnulla)) {
-            case Risposta::Si:
-                return 102;
-            case Risposta::No:
-                return 100;
-            default:
-                return 104;
-        }
-    } catch (...) {
-        return 104;
-    }
-}
-
-std::string RigaElenco(uint64_t dimensione, int giorno, int mese, int anno, int ora, int minuto,
-                       const std::string& nome) {
-    std::string riga(80, ' ');
-    std::u32string n = Utf8AUtf32(nome);
-    if (n.size() > 50) n.resize(50);
-    std::string colonne = Utf32AUtf8(n) + std::string(50 - n.size(), ' ');
-    std::string numero = std::string(7, ' ') + std::to_string(dimensione);
-    numero = numero.substr(numero.size() - 7);
-    char data[32];
-    std::snprintf(data, sizeof data, "  %2d/%02d/%02d  %2d:%02d", giorno % 100, mese % 100,
-                  anno % 100, ora % 100, minuto % 100);
-    riga = colonne + numero + data;
-    // Pad to 80 columns, counting characters, not bytes.
-    const size_t caratteri = Utf8AUtf32(riga).size();
-    if (caratteri < 80) riga += std::string(80 - caratteri, ' ');
-    return riga;
-}
-
 bool NomeMembroSicuro(const std::string& nome) {
     if (nome.empty() || nome.find('\0') != std::string::npos) return false;
     if (nome[0] == '/' || nome[0] == '\\') return false;
@@ -614,8 +579,8 @@ int Comprimi(const std::string& file, const std::string& archivio, int recurse,
     }
 }
 
-int Estrai(const std::string& archivio, const std::string& cartella, bool elenco,
-           bool chiediSovrascrittura, const AvanzamentoZip& avanzamento) {
+int Estrai(const std::string& archivio, const std::string& cartella,
+           const AvanzamentoZip& avanzamento) {
     int errore = 0;
     if (!Fs().Info(archivio).file) {
         Log("Archivio non trovato: " + archivio);
@@ -627,18 +592,6 @@ int Estrai(const std::string& archivio, const std::string& cartella, bool elenco
         return errore == ZIP_ER_NOENT ? zip_codice::ArchivioMancante : zip_codice::ErroreGrave;
     }
     const zip_int64_t membri = zip_get_num_entries(z.get(), 0);
-
-    if (elenco) {
-        for (zip_int64_t i = 0; i < membri; ++i) {
-            zip_stat_t st;
-            if (zip_stat_index(z.get(), static_cast<zip_uint64_t>(i), 0, &st) != 0) continue;
-            const DataOra d = DaSecondi(static_cast<int64_t>(st.mtime));
-            const std::string riga = RigaElenco(st.size, d.giorno, d.mese, d.anno, d.ora, d.minuto,
-                                                st.name != nullptr ? st.name : "");
-            Log(riga);
-        }
-        return zip_codice::Ok;
-    }
 
     // First every name: a crafted archive writes nothing at all.
     if (const std::string motivo = MotivoRifiuto(z.get(), membri); !motivo.empty()) {
@@ -653,11 +606,10 @@ int Estrai(const std::string& archivio, const std::string& cartella, bool elenco
         return zip_codice::ErroreScrittura;
     }
     const std::string baseCanonica = PercorsoCanonico(base);
-    bool sovrascriviNessuno = false;
     static std::atomic<unsigned> contatore{0};
     std::map<std::string, std::string> canoniche;  // a member's folder -> its real path
 
-    // First, in order, every member's folder, checks and question; then the members are
+    // First, in order, every member's folder and checks; then the members are
     // inflated and written on every core, and a failure is told as the first in order.
     struct Compito {
         zip_uint64_t indice = 0;
@@ -689,11 +641,6 @@ int Estrai(const std::string& archivio, const std::string& cartella, bool elenco
                 (genitore != baseCanonica && !genitore.starts_with(baseCanonica + Separatore()))) {
                 Log("Membro rifiutato, porterebbe fuori dalla cartella di destinazione: " + c.nome);
                 return zip_codice::ErroreFormato;
-            }
-            if (Fs().Info(c.destinazione).esiste && (chiediSovrascrittura || sovrascriviNessuno)) {
-                const int r = sovrascriviNessuno ? 104 : CbSovrascrivi(c.nome);
-                if (r == 104) sovrascriviNessuno = true;
-                if (r != 102) continue;
             }
         } catch (const Errore& e) {
             return CodiceDaErrore(e, "Estrazione di " + c.nome + " da " + archivio,

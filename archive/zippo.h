@@ -68,13 +68,12 @@ class SessioneZip {
     int guasto_ = 0;  // the code of a failed addition: the archive is not whole
 };
 
-// Extracts every member into the folder, creating sub-folders, overwriting existing files
-// (or, with `chiediSovrascrittura`, asking through CbSovrascrivi). Members that would land
-// outside the folder, and links, are refused before anything is written. Each member is
-// written under a temporary name and renamed only when it is complete and its CRC checked.
-// With `elenco` the members are listed in the log (CbElenco's lines) instead.
-int Estrai(const std::string& archivio, const std::string& cartella, bool elenco,
-           bool chiediSovrascrittura = false, const AvanzamentoZip& avanzamento = {});
+// Extracts every member into the folder, creating sub-folders, overwriting existing files.
+// Members that would land outside the folder, and links, are refused before anything is
+// written. Each member is written under a temporary name and renamed only when it is complete
+// and its CRC checked.
+int Estrai(const std::string& archivio, const std::string& cartella,
+           const AvanzamentoZip& avanzamento = {});
 
 // What a comparison of an archive with its sources found.
 struct EsitoConfronto {
@@ -100,13 +99,6 @@ std::string MotivoMembroRifiutato(const std::string& archivio);
 // Writes the text of a buffer up to its first NUL (and at most `lunghezza` characters, at
 // most 32,001) as one timestamped log line. Never throws; returns 0.
 int CbStampa(const char* buffer, size_t lunghezza);
-
-// Asks whether to overwrite a file: No 100, Yes 102, Cancel 104 (overwrite none).
-int CbSovrascrivi(const std::string& nome);
-
-// One 80-column listing line of a member, as CbElenco writes it to the log.
-std::string RigaElenco(uint64_t dimensione, int giorno, int mese, int anno, int ora, int minuto,
-                       const std::string& nome);
 
 // Whether a name holds control characters (below 32, or 127): no member may.
 bool HaCaratteriDiControllo(const std::string& nome);

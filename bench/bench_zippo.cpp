@@ -58,7 +58,7 @@ void BM_Estrai(benchmark::State& stato) {
     std::filesystem::remove(c + "/e.zip");
     bv::Comprimi(c + "/grande.mdb", c + "/e.zip", 0);
     for (auto _ : stato) {
-        if (bv::Estrai(c + "/e.zip", c + "/estratti", false) != 0) stato.SkipWithError("Estrai");
+        if (bv::Estrai(c + "/e.zip", c + "/estratti") != 0) stato.SkipWithError("Estrai");
     }
     stato.SetBytesProcessed(static_cast<int64_t>(stato.iterations() * kTotale));
 }

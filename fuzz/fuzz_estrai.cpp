@@ -20,7 +20,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* dati, size_t n) {
     fs::create_directories(base + "/out");
     uint64_t dichiarati = 0;
     if (DimensioneMembri(archivio, dichiarati) != 0 || dichiarati > (64U << 20)) return 0;
-    (void)Estrai(archivio, base + "/out", false);
+    (void)Estrai(archivio, base + "/out");
     uint64_t scritti = 0;
     for (auto it = fs::recursive_directory_iterator(base); it != fs::recursive_directory_iterator();
          ++it) {

@@ -199,7 +199,7 @@ EsitoRipristino EseguiRipristino(const RichiestaRipristino& r, OsservatoreRipris
             }
             pulsazione();
         };
-        if (Estrai(archivio, cartellaLavoro, false, false, estratti) != 0) throw decompressione;
+        if (Estrai(archivio, cartellaLavoro, estratti) != 0) throw decompressione;
         Fs().Rimuovi(archivio);
         o.Avanzamento(75);
 

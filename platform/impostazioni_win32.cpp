@@ -1,6 +1,6 @@
 // Settings on Windows: REG_SZ values under
 // HKEY_CURRENT_USER\Software\VB and VBA Program Settings\<application>\<section>, where the
-// earlier module kept them, so an existing user's values are found.
+// host keeps its own (the data folder) and where a user's values saved there before are found.
 #include <windows.h>
 
 #include "platform/errore.h"

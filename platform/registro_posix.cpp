@@ -11,7 +11,8 @@
 namespace bv {
 
 namespace {
-// The registry API's buffer in the original reader: longer values are not read.
+// The buffer a value is read into: longer values are not read (the settings are folders,
+// well within it).
 constexpr size_t kBufferValore = 1024;
 
 std::string Ambiente(const char* nome) {

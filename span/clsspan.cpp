@@ -100,24 +100,6 @@ void ClsSpan::CaricaMemoria() {
     if (FineCaricamento) FineCaricamento();
 }
 
-void ClsSpan::CaricaMemoriaBlocco(const std::string& file, std::vector<uint8_t>& ar) {
-    File f(file, ModoApertura::Lettura);
-    const uint64_t n = f.Dimensione();
-    if (n > static_cast<uint64_t>(kMassimo32)) {  // no valid block is this large
-        throw Errore(10005, "Dimensione non corretta. Il backup potrebbe essere danneggiato.",
-                     file + ": " + std::to_string(n) + " byte");
-    }
-    ar.resize(static_cast<size_t>(n));
-    size_t letti = 0;
-    while (letti < ar.size()) {
-        const size_t r = f.LeggiTutto(ar.data() + letti, std::min(kPasso, ar.size() - letti));
-        if (r == 0) break;
-        letti += r;
-        if (Battito) Battito();
-    }
-    ar.resize(letti);
-}
-
 size_t ClsSpan::AccodaBlocco(File& blocco, size_t lunghezza, File& archivio) {
     std::vector<uint8_t> buf(std::min(kPasso, std::max<size_t>(lunghezza, 1)));
     size_t letti = 0;

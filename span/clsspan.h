@@ -51,8 +51,6 @@ class ClsSpan {
     const std::string& filename() const { return filename_; }
     void filename(const std::string& valore);
 
-    // Reads a whole file into `ar`.
-    void CaricaMemoriaBlocco(const std::string& file, std::vector<uint8_t>& ar);
     // Loads the file named by `filename`: keeps it open, so the caller may then delete it (its
     // name; the blocks are read through the open file), but must not change it.
     void CaricaMemoria();

@@ -203,7 +203,7 @@ TEST_F(Avvio, ControlliConTestiIniziali) {
     const auto senzaMnemonico = [](QString t) { return t.remove(QLatin1Char('&')).toStdString(); };
     EXPECT_EQ(senzaMnemonico(tab->tabText(0)), "Backup");
     EXPECT_EQ(senzaMnemonico(tab->tabText(1)), "Ripristino");
-    EXPECT_EQ(Testo("lblCartella"), "xxx");
+    EXPECT_EQ(Testo("lblCartella"), "");
     EXPECT_EQ(Testo("lblMsg"), "Attendere...");
     EXPECT_EQ(senzaMnemonico(C<QRadioButton>("OptDest_0")->text()), "Floppy A");
     EXPECT_EQ(C<QToolButton>("cmdRefresh")->toolTip().toStdString(), "Aggiorna");

@@ -78,10 +78,10 @@ TEST(RegistroWindows, ValoriNonTestualiEValoriTroppoLunghi) {
     Reg({"delete", "HKCU\\" + chiave, "/f"});
 }
 
-TEST(ImpostazioniWindows, DoveLeTenevaIlModuloPrecedenteEDopoUnRiavvio) {
+TEST(ImpostazioniWindows, ValoriGiaPresentiEDopoUnRiavvio) {
     const std::string app = Unico("KO_Prova");
     const std::string chiave = "HKCU\\Software\\VB and VBA Program Settings\\" + app + "\\Backup";
-    // A value an earlier module left, with accents, found ignoring the key's letter case.
+    // A value already there, with accents, found ignoring the key's letter case.
     ASSERT_EQ(Reg({"add", chiave, "/v", "Dest", "/d", "D:\\Città\\", "/f"}).stato, 0);
     EXPECT_EQ(LeggiImpostazione(app, "Backup", "DEST"), "D:\\Città\\");
     EXPECT_EQ(LeggiImpostazione(app, "Backup", "Orig", "nessuna"), "nessuna");
