@@ -27,7 +27,7 @@ constexpr uint64_t kMinimo = 4 * kPezzo;
 // The most one piece's deflated bytes can take (deflate never grows data by more than a few
 // bytes per stored block): a longer run without a piece's end is not one of ours.
 constexpr size_t kMassimoGrezzo = kPezzo + kPezzo / 64 + 64;
-constexpr size_t kLetturaGrezza = 256 * 1024;
+constexpr size_t kLetturaGrezza = size_t{256} * 1024;
 // How every piece but the last ends: an empty stored block on a byte boundary.
 constexpr uint8_t kMarca[] = {0x00, 0x00, 0xFF, 0xFF};
 // An empty stored block marked the last: after a piece, it makes the piece a whole stream.

@@ -30,7 +30,7 @@ constexpr size_t kFine = 22;
 constexpr size_t kBlocco = 1 << 20;
 constexpr uint64_t kLimite32 = 0xFFFFFFFFULL;
 // Files smaller than this are deflated by the caller: waking a helper would cost more.
-constexpr size_t kPiccolo = 16 * 1024;
+constexpr size_t kPiccolo = size_t{16} * 1024;
 
 uint16_t L16(const uint8_t* p) {
     return static_cast<uint16_t>(p[0] | (p[1] << 8));
@@ -107,7 +107,7 @@ class Deflatore {
     // stored block on a byte boundary: the next piece's blocks may then follow.
     bool RendiAccodabile(Pezzo& p) {
         if (inflateReset(&z_) != Z_OK) return false;
-        if (scarto_.empty()) scarto_.resize(64 * 1024);
+        if (scarto_.empty()) scarto_.resize(size_t{64} * 1024);
         z_.next_in = p.out.data();
         z_.avail_in = static_cast<uInt>(p.nOut);
         size_t byteUltimo = 0;  // where the last block starts: byte and bit

@@ -36,7 +36,7 @@ namespace {
 
 constexpr size_t kMassimoTesto = 32001;
 // What a helper inflates at a time: small enough to stay in the processor's cache.
-constexpr size_t kPezzoLettura = 256 * 1024;
+constexpr size_t kPezzoLettura = size_t{256} * 1024;
 
 struct ChiudiZip {
     void operator()(zip_t* z) const { zip_discard(z); }

@@ -387,7 +387,7 @@ std::string RecuperaRipristinoInterrotto() {
     const std::string percorso = PercorsoGiornale();
     // Kept aside, untouched, for whoever looks into it: it must not stop every start.
     const auto mettiDaParte = [&percorso](const char* suffisso) {
-        const std::string dove = percorso + suffisso;
+        std::string dove = percorso + suffisso;
         try {
             if (Esiste(dove)) Fs().Rimuovi(dove);
             RinominaDurevole(percorso, dove);

@@ -56,7 +56,7 @@ std::string NomeLibero(const std::string& percorsoFile, std::string estensione) 
     for (int n = 0; n <= 32767; ++n) {
         char numero[16];
         std::snprintf(numero, sizeof numero, "%03d", n);
-        const std::string candidato = percorsoFile + estensione + numero;
+        std::string candidato = percorsoFile + estensione + numero;
         if (!Fs().Info(candidato).esiste) return candidato;
     }
     throw ErroreStandard(num::Overflow);

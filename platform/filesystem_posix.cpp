@@ -135,7 +135,7 @@ class FsPosix final : public FileSystem {
     // At most this much per call: Linux copies one large write into the page cache many
     // times slower than the same bytes in pieces that stay in the processor's cache (measured:
     // 100 MB in 1 MiB writes 0.25-0.49 s, in 256 KiB writes 0.03 s). Callers loop anyway.
-    static constexpr size_t kMassimoPerScrittura = 256 * 1024;
+    static constexpr size_t kMassimoPerScrittura = size_t{256} * 1024;
 
     size_t Scrivi(int h, const void* buf, size_t n) override {
         ssize_t w;

@@ -37,7 +37,7 @@ std::string PercorsoPerMessaggio(const std::string& percorso) {
 }
 
 std::string TrovaNome(const std::string& cartella, const std::string& nome) {
-    const std::string esatto = cartella + nome;
+    std::string esatto = cartella + nome;
     if (Fs().Info(esatto).esiste) return esatto;
     try {
         const std::string m = Maiuscolo(nome);

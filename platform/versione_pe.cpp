@@ -112,7 +112,7 @@ std::optional<VersionePe> Analizza(const Immagine& img) {
         !img.U32(opzionale + offNumeroDirectory, numDirectory)) {
         return std::nullopt;
     }
-    const uint64_t offRisorse = offNumeroDirectory + 4 + 2 * 8;  // data directory 2
+    const uint64_t offRisorse = offNumeroDirectory + 4 + uint64_t{2} * 8;  // data directory 2
     if (numDirectory < 3 || offRisorse + 8 > dimOpzionale) return std::nullopt;
     uint32_t rvaRisorse = 0, dimRisorse = 0;
     if (!img.U32(opzionale + offRisorse, rvaRisorse) ||

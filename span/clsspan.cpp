@@ -132,7 +132,7 @@ bool ClsSpan::VerificaScrittura(const std::string& path) const {
 
 // The checks of a folder to write in, in their order (9237, 9238, 9235); returns its drive.
 std::string ClsSpan::ControllaCartella(const std::string& cartella) const {
-    const std::string unita = UnitaDi(cartella);
+    std::string unita = UnitaDi(cartella);
     if (!UnitaValida(unita)) throw Errore(9237, "unità non valida.");
     if (!utilita_.IsCartella(cartella)) {
         throw Errore(9238, PercorsoPerMessaggio(cartella) + ": percorso non valido.");
