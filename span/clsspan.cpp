@@ -319,7 +319,16 @@ void ClsSpan::AvantiConferma(const std::string& cartella, const std::string& nom
     // that is not there.
     for (const char* e : {".inf", ""}) {
         for (int32_t n = 0; n < blocchi; ++n) {
-            if (!Fs().Info(nuovo(n, e)).esiste || !Fs().Info(finale(n, e)).esiste) continue;
+            const InfoFile staged = Fs().Info(nuovo(n, e));
+            const InfoFile inUso = Fs().Info(finale(n, e));
+            if (!staged.esiste || !inUso.esiste) continue;
+            // A power cut halfway through a rename on FAT leaves both names on the same
+            // clusters, and the disk check then empties one of them. No staged file is ever
+            // empty: this one is such a half, and the name it was taking holds the new file.
+            if (staged.dimensione == 0 && inUso.dimensione > 0) {
+                Fs().Rimuovi(nuovo(n, e));
+                continue;
+            }
             const std::string vecchio = nuovo(n, e) + ".vecchio";
             if (Fs().Info(vecchio).esiste) {
                 Fs().Rimuovi(finale(n, e));  // parked already: what stands is a leftover copy

@@ -506,6 +506,76 @@ TEST_F(GuastiBackup, ConfermaConDueGuastiNonPerdeNessunSet) {
     }
 }
 
+// On FAT a power cut in the middle of a rename can leave both names on the same clusters; the
+// check the system runs at the next mount (fsck.vfat -a) then empties one of the two. Whichever
+// name it empties, during the old set's parking or the new set's taking of the names, the next
+// start puts one whole set in place.
+TEST_F(GuastiBackup, RinominaDellaConfermaDimezzataSuFatEDiscoControllato) {
+    const Stato primo = Set();
+    Dati(dati_, "vecchio");
+    std::vector<std::string> nomi;
+    ContaOperazioni(nomi, [this] {
+        test::Registratore o;
+        ASSERT_TRUE(EseguiBackup(Backup(), o));
+    });
+    const Stato secondo = Set();
+    int provate = 0;
+    for (int k = 1; k < static_cast<int>(nomi.size()); ++k) {
+        const std::string prefisso = "rename " + dest_ + "/";
+        if (!nomi[k].starts_with(prefisso)) continue;
+        const std::string a = nomi[k].substr(prefisso.size());
+        std::string da;
+        if (a.starts_with("~BV") && a.ends_with(".vecchio")) {  // the old set steps aside
+            da = a.substr(1, a.size() - 1 - 8);
+        } else if (a.starts_with("BV")) {  // the new set takes the name
+            da = "~" + a;
+        } else {
+            continue;
+        }
+        for (const bool svuotaIlNuovoNome : {false, true}) {
+            const std::string dove = "rinomina " + da + " -> " + a + ", svuotato " +
+                                     (svuotaIlNuovoNome ? a : da);
+            Dati(dati_, "nuovo");
+            {
+                test::Registratore o;
+                ASSERT_TRUE(EseguiBackup(Backup(), o));
+            }
+            Dati(dati_, "vecchio");
+            const std::string percorsoDa = dest_ + "/" + da;
+            const std::string percorsoA = dest_ + "/" + a;
+            UccisoAllOperazione(
+                -1,  // killed inside the rename, below
+                [this] {
+                    test::Registratore o;
+                    EseguiBackup(Backup(), o);
+                },
+                [&](test::FsGuasto& g) {
+                    // The rename half on disk: the new entry written, the old one not yet gone.
+                    g.erroreRinomina = [&g, k, percorsoDa, percorsoA](const std::string&,
+                                                                      const std::string&) {
+                        if (g.operazioni == k) {
+                            fs::copy_file(percorsoDa, percorsoA, fs::copy_options::overwrite_existing);
+                            ::_exit(77);
+                        }
+                        return 0;
+                    };
+                });
+            ASSERT_TRUE(fs::exists(percorsoA) && fs::exists(percorsoDa)) << dove;
+            fs::resize_file(svuotaIlNuovoNome ? percorsoA : percorsoDa, 0);  // the disk check
+            ClsSpan::CompletaConfermeInterrotte(dest_);  // the next start
+            PulisciCartellaTemp(temp_);
+            const Stato dopo = Set();
+            EXPECT_TRUE(dopo == primo || dopo == secondo) << dove << Elenco(dopo);
+            NessunDescrittoreSenzaIlSuoBlocco(dove);
+            test::Registratore o;
+            ASSERT_TRUE(EseguiBackup(Backup(), o)) << dove;
+            EXPECT_TRUE(Set() == secondo) << dove;
+            ++provate;
+        }
+    }
+    EXPECT_GE(provate, 8);
+}
+
 TEST_F(GuastiBackup, BackupSuDischettiConOgniOperazioneCheFallisce) {
     // Two disks of a small drive; the new-disk prompt answered by swapping them.
     test::ScriviFile(dati_ + "/anagrafe.mdb", Casuale(1600000));
