@@ -16,6 +16,7 @@
 #include "platform/codifica.h"
 #include "platform/istanza.h"
 #include "platform/percorsi.h"
+#include "util/errori.h"
 #include "util/interazione.h"
 #include "util/koutilita.h"
 
@@ -154,7 +155,9 @@ class OsservatoreTerminale final : public OsservatoreRipristino {
         Chiudi();
         t_.err << "Errore " << e.Numero() << ": " << e.Descrizione();
         // Without a window showing the folder, say which one was tried.
-        if ((e.Numero() == 9984 || e.Numero() == 9991) && !cartella_.empty())
+        if ((e.Numero() == errori::DestinazioneNonValida ||
+             e.Numero() == errori::SelezionareUnBackup) &&
+            !cartella_.empty())
             t_.err << " (cartella: " << PercorsoPerMessaggio(cartella_) << ")";
         t_.err << '\n';
         if (!e.Dettaglio().empty())
@@ -335,8 +338,7 @@ int Ripristina(const Opzioni& o, const StatoAvvio& s, Terminale& t,
                 break;
             }
         }
-        if (r.indiceSelezionato < 0)
-            throw Errore(9241, PercorsoPerMessaggio(origine) + ": backup non trovato.");
+        if (r.indiceSelezionato < 0) throw errori::BackupNonTrovatoIn(origine);
     } catch (...) {
         osservatore.MostraErrore(ErroreCorrente());
         return kErrore;

@@ -8,6 +8,7 @@
 #include "platform/errore.h"
 #include "platform/filesystem.h"
 #include "platform/percorsi.h"
+#include "util/errori.h"
 #include "util/koutilita.h"
 
 namespace bv {
@@ -120,8 +121,7 @@ bool ClsInsieme::Corrisponde(const std::string& nome, const std::string& modello
 }
 
 int16_t ClsInsieme::GetFilenames(const std::string& path, const std::string& template_) {
-    if (!Utilita().IsCartella(path))
-        throw Errore(9984, "Destinazione non valida o disco non pronto.");
+    if (!Utilita().IsCartella(path)) throw errori::DestinazioneNonValidaODiscoNonPronto();
     std::string cartella = path;
     Utilita().AggiungiSepDir(cartella);
     // List first: a folder that cannot be read leaves the set as it was.

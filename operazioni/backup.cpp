@@ -13,24 +13,18 @@
 #include "operazioni/programma.h"
 #include "platform/codifica.h"
 #include "platform/data_ora.h"
-#include "platform/spazio_disco.h"
 #include "platform/filesystem.h"
 #include "platform/impostazioni.h"
 #include "platform/percorsi.h"
+#include "platform/spazio_disco.h"
 #include "span/clsspan.h"
+#include "util/errori.h"
 #include "util/interazione.h"
 #include "util/koutilita.h"
 
 namespace bv {
 
 namespace {
-
-const char* const kErroreCompressione =
-    "Errore durante la compressione. Impossibile procedere. Vedere il file log per maggiori "
-    "dettagli.";
-const char* const kErroreDecompressione =
-    "Errore durante la decompressione. Impossibile procedere. Vedere il file log per maggiori "
-    "dettagli.";
 
 void RimuoviSeEsiste(const std::string& percorso) {
     if (Fs().Info(percorso).esiste) Fs().Rimuovi(percorso);
@@ -75,7 +69,7 @@ void FaiSpazioPerIlNuovoSet(std::string cartella, const std::string& nomeSet,
                 "viene scritto e verificato. Sostituire subito il backup precedente? Se il nuovo "
                 "backup non riesce, di oggi non resterà alcun backup.",
             "Backup", Icona::Domanda, Pulsanti::SiNo) != Risposta::Si) {
-        throw Errore(10003, "Operazione annullata.");
+        throw errori::OperazioneAnnullata();
     }
     Utilita().ScriviLog("Backup precedente sostituito per mancanza di spazio: " + cartella +
                         nomeSet);
@@ -248,8 +242,7 @@ bool EseguiBackup(const RichiestaBackup& r, OsservatoreOperazione& o) {
         } else {
             destinazione = Spazi(r.destinazione);
             if (destinazione.empty()) throw Errore(9982, "E' necessario indicare la destinazione.");
-            if (!u.IsCartella(destinazione))
-                throw Errore(9984, "Destinazione non valida o disco non pronto.");
+            if (!u.IsCartella(destinazione)) throw errori::DestinazioneNonValidaODiscoNonPronto();
             SalvaImpostazione(ApplicazioneProgramma(), kSezioneBackup, "Dest", destinazione);
         }
 
@@ -302,9 +295,7 @@ bool EseguiBackup(const RichiestaBackup& r, OsservatoreOperazione& o) {
                 }
             }
             if (u.FileAperto(prefisso + db)) {
-                throw Errore(9983,
-                             "Impossibile effettuare il backup se Brelvano o un modulo aggiuntivo "
-                             "è in esecuzione.");
+                throw errori::HostInEsecuzione("backup");
             }
             const double dimensioneDb = static_cast<double>(Fs().Info(prefisso + db).dimensione);
             const double inizio = 34.0 / k * (i - 1) / n;
@@ -315,8 +306,7 @@ bool EseguiBackup(const RichiestaBackup& r, OsservatoreOperazione& o) {
                                   passo * std::min(1.0, static_cast<double>(byte) / dimensioneDb));
                 pulsazione();
             };
-            if (zip.Comprimi(prefisso + db, avanzamento) != 0)
-                throw Errore(9986, kErroreCompressione);
+            if (zip.Comprimi(prefisso + db, avanzamento) != 0) throw errori::ErroreCompressione();
             compressi[db] = prefisso + db;
             controllaDimensione();
             const Compagni c(prefisso, db);
@@ -326,7 +316,7 @@ bool EseguiBackup(const RichiestaBackup& r, OsservatoreOperazione& o) {
                 const std::string sorgente = c.cartella + c.file.GetItem(j);
                 if (zip.ComprimiCome(sorgente, c.base + "_" + c.file.GetItem(j),
                                      [&](uint64_t) { pulsazione(); }) != 0) {
-                    throw Errore(9986, kErroreCompressione);
+                    throw errori::ErroreCompressione();
                 }
                 compressi[c.base + "_" + c.file.GetItem(j)] = sorgente;
                 controllaDimensione();
@@ -334,7 +324,7 @@ bool EseguiBackup(const RichiestaBackup& r, OsservatoreOperazione& o) {
             o.Avanzamento(34.0 / k * i / n);
             o.Aggiorna();
         }
-        if (zip.Chiudi() != 0) throw Errore(9986, kErroreCompressione);
+        if (zip.Chiudi() != 0) throw errori::ErroreCompressione();
         const uint64_t totaleSorgenti = zip.ByteLetti();
 
         o.Messaggio("Salvataggio dati...");
@@ -409,7 +399,7 @@ bool EseguiBackup(const RichiestaBackup& r, OsservatoreOperazione& o) {
             };
             EsitoConfronto esito;
             if (ConfrontaMembri(archivio, sorgenti, esito, confronto) != 0)
-                throw Errore(9986, kErroreDecompressione);
+                throw errori::ErroreDecompressione();
             Fs().Rimuovi(archivio);
             o.Avanzamento(80);
             o.Aggiorna();

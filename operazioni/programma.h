@@ -4,10 +4,10 @@
 
 #include <string>
 
+#include "util/nomi.h"
+
 namespace bv {
 
-inline constexpr const char* kTitoloProgramma = "BVBackup";
-inline constexpr const char* kHost = "Brelvano";
 inline constexpr const char* kEseguibileHost = "Brelvano.exe";
 inline constexpr const char* kVersioneMinima = "1.0.0.0";
 inline constexpr const char* kArchivioTemporaneo = "~dati.zip";

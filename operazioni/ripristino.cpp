@@ -19,6 +19,7 @@
 #include "platform/percorsi.h"
 #include "platform/spazio_disco.h"
 #include "span/clsspan.h"
+#include "util/errori.h"
 #include "util/interazione.h"
 #include "util/koutilita.h"
 
@@ -85,7 +86,8 @@ EsitoRipristino EseguiRipristino(const RichiestaRipristino& r, OsservatoreRipris
                                    " non installato.");
         }
         if (r.indiceSelezionato < 0 || r.elenco == nullptr) {
-            throw Errore(9991, "E' necessario selezionare un backup dalla lista.");
+            throw Errore(errori::SelezionareUnBackup,
+                         "E' necessario selezionare un backup dalla lista.");
         }
         // An interrupted restore still to be finished owns the journal and the staged names.
         if (RipristinoInSospeso()) {
@@ -97,8 +99,7 @@ EsitoRipristino EseguiRipristino(const RichiestaRipristino& r, OsservatoreRipris
         const std::string nomeSet = r.elenco->GetItem(r.indiceSelezionato);
         const std::string nomeMostrato = r.testoSelezionato;
         const std::string origine = Spazi(r.origine);
-        if (!u.IsCartella(origine))
-            throw Errore(9984, "Destinazione non valida o disco non pronto.");
+        if (!u.IsCartella(origine)) throw errori::DestinazioneNonValidaODiscoNonPronto();
         if (!u.WriteAccess(CartellaInstallazioneHost())) throw Errore(9990, kAccessoNegato);
 
         std::string percorsoDati = r.percorsoDati;
@@ -125,8 +126,7 @@ EsitoRipristino EseguiRipristino(const RichiestaRipristino& r, OsservatoreRipris
             presenti.GetFilenames(percorsoDati, "*.mdb");
             for (int i = 1; i <= presenti.Count(); ++i) {
                 if (u.FileAperto(prefisso + presenti.GetItem(i))) {
-                    throw Errore(9983, std::string("Impossibile effettuare il ripristino se ") +
-                                           kHost + " o un modulo aggiuntivo è in esecuzione.");
+                    throw errori::HostInEsecuzione("ripristino");
                 }
             }
         }
@@ -168,10 +168,7 @@ EsitoRipristino EseguiRipristino(const RichiestaRipristino& r, OsservatoreRipris
         span->Dealloca();
 
         o.Messaggio("Decompressione...");
-        const Errore decompressione(
-            9986,
-            "Errore durante la decompressione. Impossibile procedere. Vedere il file log per "
-            "maggiori dettagli.");
+        const Errore decompressione = errori::ErroreDecompressione();
         // What the members say they hold is checked against the room in the temporary folder
         // before any is written (a small set can declare gigabytes); members and totals past
         // 2 GB are fine (a well compressed set of 2 GB restores much more), and the extraction
@@ -188,8 +185,8 @@ EsitoRipristino EseguiRipristino(const RichiestaRipristino& r, OsservatoreRipris
         }
         if (const double spazio = SpazioLiberoDisco(cartellaLavoro);
             spazio >= 0 && static_cast<double>(dichiarati) > spazio) {
-            throw Errore(10015, "Spazio disco insufficiente.",
-                         cartellaLavoro + ": " + std::to_string(dichiarati) + " byte da estrarre");
+            throw errori::SpazioDiscoInsufficiente(
+                cartellaLavoro + ": " + std::to_string(dichiarati) + " byte da estrarre");
         }
         // The bar goes on with the bytes inflated, within the phase's range (50 to 75).
         const auto estratti = [&](uint64_t byte) {
@@ -215,7 +212,7 @@ EsitoRipristino EseguiRipristino(const RichiestaRipristino& r, OsservatoreRipris
         const double libero = SpazioLiberoDisco(unitaDati);
         if (libero >= 0 && libero < static_cast<double>(totale)) {
             RimuoviTemporanea(cartellaLavoro);
-            throw Errore(10015, "Spazio disco insufficiente.");
+            throw errori::SpazioDiscoInsufficiente();
         }
 
         o.Messaggio("Ripristino dei file...");

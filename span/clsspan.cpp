@@ -13,6 +13,7 @@
 #include "platform/percorsi.h"
 #include "platform/spazio_disco.h"
 #include "span/descrittore.h"
+#include "util/errori.h"
 #include "util/interazione.h"
 
 namespace bv {
@@ -33,7 +34,7 @@ Errore SenzaDisco(const std::string& unita) {
 }
 
 Errore Annullato() {
-    return Errore(10003, "Operazione annullata.");
+    return errori::OperazioneAnnullata();
 }
 
 // Whether a plain, visible file of that name exists, found as Windows would find it.
@@ -483,7 +484,7 @@ void ClsSpan::Ricostruisci(const std::string& pathOrigine, const std::string& no
         }
     } catch (const Errore&) {  // a folder that cannot be listed holds no set
     }
-    if (!trovato) throw Errore(9241, PercorsoPerMessaggio(pathOrigine) + ": backup non trovato.");
+    if (!trovato) throw errori::BackupNonTrovatoIn(pathOrigine);
 
     int32_t n = 0;
     Svuota();
@@ -557,7 +558,7 @@ void ClsSpan::Ricostruisci(const std::string& pathOrigine, const std::string& no
                               fileDescrittore + ": SIZE_FILE=" + std::to_string(dimensioneFile));
         if (ultimo.empty() || app.empty()) throw Errore(10004, "Formato non valido.");
         if (!FuoriDa32(dimensioneFile) && static_cast<double>(utilizzabile) < dimensioneFile)
-            throw Errore(10015, "Spazio disco insufficiente.");
+            throw errori::SpazioDiscoInsufficiente();
         if (Maiuscolo(app) != Maiuscolo(kApplicazioneSpan)) {
             throw Errore(10014, "Il set di backup appartiene ad un altro programma.");
         }
