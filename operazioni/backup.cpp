@@ -218,204 +218,267 @@ std::string NomeBase(const std::string& database) {
     return b;
 }
 
-bool EseguiBackup(const RichiestaBackup& r, OsservatoreOperazione& o) {
+namespace {
+
+// One backup, as the list of its steps. In a folder the new set is written beside the old one
+// of the same name and takes its place only when complete (and verified): a failure leaves the
+// old set as it was. Removable disks cannot hold both: there the blocks replace each other.
+class Backup {
+  public:
+    Backup(const RichiestaBackup& r, OsservatoreOperazione& o)
+        : r_(r), o_(o), pulsazione_(o), k_(r.verifica ? 2 : 1), provvisorio_(!r.floppy) {}
+
+    // A host and its data, a destination that exists and can be written, databases whose
+    // names a set can hold: all known before anything is compressed.
+    void ControllaRichiesta();
+    // Every database and its companion files into one archive in Temp.
+    void Comprimi();
+    // The archive split into the set's blocks and descriptors at the destination.
+    void ScriviSet();
+    bool DaVerificare() const { return r_.verificaDopo ? r_.verificaDopo() : r_.verifica; }
+    // The set rebuilt and every member compared with its source.
+    void Verifica();
+    // In a folder, the new set takes the names of the day's earlier one.
+    void Conferma();
+    // After a failure: the staged set and the temporary files go.
+    void DopoUnErrore();
+
+    std::unique_ptr<ClsSpan>& Span() { return span_; }
+
+  private:
+    const RichiestaBackup& r_;
+    OsservatoreOperazione& o_;
+    Pulsazione pulsazione_;
+    const double k_;  // the bar's share: halved when a verification follows
+    const bool provvisorio_;
+    std::unique_ptr<ClsSpan> span_;
+    std::string destinazione_;
+    std::string destinazioneProvvisoria_;  // where staged files of this run may stand
+    std::vector<std::string> nostri_;      // temporary files this run may have made
+    std::string prefisso_;                 // the data folder with its separator
+    ClsInsieme dati_;                      // the databases
+    std::string archivio_;
+    std::map<std::string, std::string> compressi_;  // member -> its source, as compressed
+    uint64_t totaleSorgenti_ = 0;
+    std::string nomeSet_;
+};
+
+void Backup::ControllaRichiesta() {
     koUtilita& u = Utilita();
-    std::unique_ptr<ClsSpan> span;
-    Pulsazione pulsazione(o);
-    std::string destinazioneProvvisoria;  // where staged files of this run may stand
-    std::vector<std::string> nostri;      // temporary files this run may have made
+    if (r_.datiNonPresenti || r_.nonInstallato) {
+        throw Errore(9985,
+                     "Impossibile procedere con il backup. Dati non presenti o Brelvano non "
+                     "installato.");
+    }
+    if (r_.floppy) {
+        destinazione_ = CartellaFloppy();
+    } else {
+        destinazione_ = Spazi(r_.destinazione);
+        if (destinazione_.empty()) throw Errore(9982, "E' necessario indicare la destinazione.");
+        if (!u.IsCartella(destinazione_)) throw errori::DestinazioneNonValidaODiscoNonPronto();
+        SalvaImpostazione(ApplicazioneProgramma(), kSezioneBackup, "Dest", destinazione_);
+    }
+    if (u.IsCartella(r_.percorsoDati)) {
+        prefisso_ = r_.percorsoDati;
+        u.AggiungiSepDir(prefisso_);
+        dati_.GetFilenames(r_.percorsoDati, "*.mdb");
+    } else {
+        prefisso_ = u.EstraiPath(r_.percorsoDati);
+        dati_.Add(r_.percorsoDati.substr(prefisso_.size()), true, "#");
+    }
+    if (dati_.Count() == 0)
+        throw Errore(9988, "Nessun file data presente. Impossibile effettuare il backup.");
+    ControllaNomi(prefisso_, dati_, u.IsCartella(r_.percorsoDati), o_);
+    // A destination that cannot be written (no disk in the drive, no write access) is
+    // reported now, with the numbers and texts the writing would give, not after the
+    // whole compression.
+    ClsSpan().ControllaDestinazione(destinazione_);
+}
+
+void Backup::Comprimi() {
+    koUtilita& u = Utilita();
+    // What interrupted runs left is removed before this one writes anything.
+    PulisciCartellaTemp(r_.cartellaTemp);
+    std::string t = r_.cartellaTemp;
+    u.AggiungiSepDir(t);
+    archivio_ = t + kArchivioTemporaneo;
+    nostri_.push_back(archivio_);
+    const int n = dati_.Count();
+    RimuoviSeEsiste(archivio_);
+    o_.Messaggio("Compressione dati...");
+    o_.Aggiorna();
+    SessioneZip zip(archivio_);  // the archive stays open from the first file to the last
+    // An archive the descriptors could not describe is refused as soon as it is known,
+    // not after the rest of the compression.
+    const auto controllaDimensione = [this] {
+        if (Fs().Info(archivio_).dimensione > kMassimoArchivio)
+            throw ArchivioTroppoGrande(archivio_);
+    };
+    for (int i = 1; i <= n; ++i) {
+        const std::string db = dati_.GetItem(i);
+        if (Fs().Info(prefisso_ + db).file) {
+            // A database that cannot be read is reported as such, not as one in use,
+            // unless another program holds it (on Windows, opened sharing nothing).
+            try {
+                File prova(prefisso_ + db, ModoApertura::Lettura);
+            } catch (const Errore&) {
+                if (!u.FileAperto(prefisso_ + db)) throw;
+            }
+        }
+        if (u.FileAperto(prefisso_ + db)) throw errori::HostInEsecuzione("backup");
+        const double dimensioneDb = static_cast<double>(Fs().Info(prefisso_ + db).dimensione);
+        const double inizio = 34.0 / k_ * (i - 1) / n;
+        const double passo = 34.0 / k_ / n;
+        const auto avanzamento = [&](uint64_t byte) {
+            if (dimensioneDb > 0)
+                o_.Avanzamento(inizio +
+                               passo * std::min(1.0, static_cast<double>(byte) / dimensioneDb));
+            pulsazione_();
+        };
+        if (zip.Comprimi(prefisso_ + db, avanzamento) != 0) throw errori::ErroreCompressione();
+        compressi_[db] = prefisso_ + db;
+        controllaDimensione();
+        const Compagni c(prefisso_, db);
+        for (int j = 1; j <= c.file.Count(); ++j) {
+            // Straight from its folder under its flattened name: the member a scratch copy
+            // of that name would give, without the copy.
+            const std::string sorgente = c.cartella + c.file.GetItem(j);
+            if (zip.ComprimiCome(sorgente, c.base + "_" + c.file.GetItem(j),
+                                 [this](uint64_t) { pulsazione_(); }) != 0) {
+                throw errori::ErroreCompressione();
+            }
+            compressi_[c.base + "_" + c.file.GetItem(j)] = sorgente;
+            controllaDimensione();
+        }
+        o_.Avanzamento(34.0 / k_ * i / n);
+        o_.Aggiorna();
+    }
+    if (zip.Chiudi() != 0) throw errori::ErroreCompressione();
+    totaleSorgenti_ = zip.ByteLetti();
+}
+
+void Backup::ScriviSet() {
+    o_.Messaggio("Salvataggio dati...");
+    o_.Aggiorna();
+    span_ = std::make_unique<ClsSpan>();
+    span_->Battito = [this] { pulsazione_(); };
+    nomeSet_ = "BV" + FormattaData(Adesso(), "yyyyMMdd");
+    if (provvisorio_) {
+        ClsSpan::CompletaConfermeInterrotte(destinazione_);
+        ClsSpan::ScartaSetProvvisori(destinazione_);
+        FaiSpazioPerIlNuovoSet(destinazione_, nomeSet_, Fs().Info(archivio_).dimensione,
+                               r_.sostituisciPrecedente);
+        span_->ScritturaProvvisoria(true);
+        destinazioneProvvisoria_ = destinazione_;
+    } else {
+        // A disk keeps what a killed run cut short until a backup clears it.
+        try {
+            ClsSpan::ScartaSetProvvisori(destinazione_);
+        } catch (const Errore&) {  // no disk yet: the writer reports it
+        }
+    }
+    span_->filename(archivio_);
+    span_->CaricaMemoria();
+    Fs().Rimuovi(archivio_);  // the span object keeps it open
+    o_.Avanzamento(66.0 / k_);
+    o_.Aggiorna();
+    span_->Avanzamento = [this](int16_t, int16_t pc) {
+        o_.Avanzamento(66.0 / k_ + 34.0 / k_ * pc / 100.0);
+        pulsazione_();
+    };
+    span_->Span(destinazione_, nomeSet_);
+    o_.Avanzamento(100.0 / k_);
+    o_.Aggiorna();
+    span_->Dealloca();
+}
+
+void Backup::Verifica() {
+    o_.Messaggio("Test...");
+    o_.Aggiorna();
+    span_->Avanzamento = [this](int16_t, int16_t pc) {
+        o_.Avanzamento(50.0 + 16.0 * pc / 100.0);
+        pulsazione_();
+    };
+    const std::string nomeScritto = (provvisorio_ ? ClsSpan::kPrefissoProvvisorio : "") + nomeSet_;
+    span_->Ricostruisci(destinazione_, nomeScritto, archivio_, true);
+    o_.Avanzamento(66);
+    o_.Aggiorna();
+    span_->Dealloca();
+    // Each member is compared with its source as it is inflated: nothing is written, and
+    // every CRC is checked before a difference is reported. The files as they were
+    // compressed: one deleted since (by the user, by the host) is told and its member only
+    // checked whole; one added since is not in this set.
+    std::map<std::string, std::string> sorgenti = compressi_;  // member -> its source
+    for (auto& [membro, sorgente] : sorgenti) {
+        if (Fs().Info(sorgente).esiste) continue;
+        o_.Avviso("Il file " + Mostrabile(sorgente) +
+                  " è stato eliminato durante il backup: il backup ne contiene la copia "
+                  "salvata, verificata senza confronto.");
+        sorgente.clear();
+    }
+    const auto confronto = [this](uint64_t byte) {
+        if (totaleSorgenti_ > 0) {
+            o_.Avanzamento(66.0 + 14.0 * std::min(1.0, static_cast<double>(byte) /
+                                                           static_cast<double>(totaleSorgenti_)));
+        }
+        pulsazione_();
+    };
+    EsitoConfronto esito;
+    if (ConfrontaMembri(archivio_, sorgenti, esito, confronto) != 0)
+        throw errori::ErroreDecompressione();
+    Fs().Rimuovi(archivio_);
+    o_.Avanzamento(80);
+    o_.Aggiorna();
+    if (!esito.uguali) throw Errore(9987, "Verifica fallita.", esito.primaDifferenza);
+    const int n = dati_.Count();
+    for (int i = 1; i <= n; ++i) {
+        o_.Messaggio("Fine operazione.");
+        o_.Avanzamento(80.0 + 20.0 * i / n);
+    }
+}
+
+void Backup::Conferma() {
+    if (!provvisorio_) return;
+    span_->ConfermaSet(destinazione_, nomeSet_);
+    destinazioneProvvisoria_.clear();
+}
+
+void Backup::DopoUnErrore() {
+    if (!destinazioneProvvisoria_.empty()) {
+        try {
+            ClsSpan::ScartaSetProvvisori(destinazioneProvvisoria_);
+        } catch (const Errore& e) {  // a volume gone: nothing more to tidy
+            Utilita().ScriviLog("Set provvisorio non rimosso: " + e.Dettaglio());
+        }
+    }
+    // Nothing of a failed run stays in the temporary folder.
+    for (const std::string& f : nostri_) {
+        try {
+            if (Fs().Info(f).esiste) RimuoviAlbero(f);
+        } catch (const Errore&) {  // the next start's clean-up takes it
+        }
+    }
+    PulisciCartellaTemp(r_.cartellaTemp);
+}
+
+}  // namespace
+
+bool EseguiBackup(const RichiestaBackup& r, OsservatoreOperazione& o) {
+    Backup backup(r, o);
     try {
         o.VisibileStato(true);
-        const double k = r.verifica ? 2 : 1;
         o.Occupato(true);
         o.Messaggio("Attendere...");
         o.Aggiorna();
-        if (r.datiNonPresenti || r.nonInstallato) {
-            throw Errore(9985,
-                         "Impossibile procedere con il backup. Dati non presenti o Brelvano non "
-                         "installato.");
-        }
-
-        std::string destinazione;
-        if (r.floppy) {
-            destinazione = CartellaFloppy();
-        } else {
-            destinazione = Spazi(r.destinazione);
-            if (destinazione.empty()) throw Errore(9982, "E' necessario indicare la destinazione.");
-            if (!u.IsCartella(destinazione)) throw errori::DestinazioneNonValidaODiscoNonPronto();
-            SalvaImpostazione(ApplicazioneProgramma(), kSezioneBackup, "Dest", destinazione);
-        }
-
-        std::string prefisso;
-        ClsInsieme dati;
-        if (u.IsCartella(r.percorsoDati)) {
-            prefisso = r.percorsoDati;
-            u.AggiungiSepDir(prefisso);
-            dati.GetFilenames(r.percorsoDati, "*.mdb");
-        } else {
-            prefisso = u.EstraiPath(r.percorsoDati);
-            dati.Add(r.percorsoDati.substr(prefisso.size()), true, "#");
-        }
-        if (dati.Count() == 0)
-            throw Errore(9988, "Nessun file data presente. Impossibile effettuare il backup.");
-        ControllaNomi(prefisso, dati, u.IsCartella(r.percorsoDati), o);
-
-        // A destination that cannot be written (no disk in the drive, no write access) is
-        // reported now, with the numbers and texts the writing would give, not after the
-        // whole compression.
-        ClsSpan().ControllaDestinazione(destinazione);
-
-        // What interrupted runs left is removed before this one writes anything.
-        PulisciCartellaTemp(r.cartellaTemp);
-        std::string t = r.cartellaTemp;
-        u.AggiungiSepDir(t);
-        const std::string archivio = t + kArchivioTemporaneo;
-        nostri.push_back(archivio);
-        const int n = dati.Count();
-        RimuoviSeEsiste(archivio);
-        o.Messaggio("Compressione dati...");
-        o.Aggiorna();
-        SessioneZip zip(archivio);  // the archive stays open from the first file to the last
-        std::map<std::string, std::string> compressi;  // member -> its source, as compressed
-        // An archive the descriptors could not describe is refused as soon as it is known,
-        // not after the rest of the compression.
-        const auto controllaDimensione = [&archivio] {
-            if (Fs().Info(archivio).dimensione > kMassimoArchivio)
-                throw ArchivioTroppoGrande(archivio);
-        };
-        for (int i = 1; i <= n; ++i) {
-            const std::string db = dati.GetItem(i);
-            if (Fs().Info(prefisso + db).file) {
-                // A database that cannot be read is reported as such, not as one in use,
-                // unless another program holds it (on Windows, opened sharing nothing).
-                try {
-                    File prova(prefisso + db, ModoApertura::Lettura);
-                } catch (const Errore&) {
-                    if (!u.FileAperto(prefisso + db)) throw;
-                }
-            }
-            if (u.FileAperto(prefisso + db)) {
-                throw errori::HostInEsecuzione("backup");
-            }
-            const double dimensioneDb = static_cast<double>(Fs().Info(prefisso + db).dimensione);
-            const double inizio = 34.0 / k * (i - 1) / n;
-            const double passo = 34.0 / k / n;
-            const auto avanzamento = [&](uint64_t byte) {
-                if (dimensioneDb > 0)
-                    o.Avanzamento(inizio +
-                                  passo * std::min(1.0, static_cast<double>(byte) / dimensioneDb));
-                pulsazione();
-            };
-            if (zip.Comprimi(prefisso + db, avanzamento) != 0) throw errori::ErroreCompressione();
-            compressi[db] = prefisso + db;
-            controllaDimensione();
-            const Compagni c(prefisso, db);
-            for (int j = 1; j <= c.file.Count(); ++j) {
-                // Straight from its folder under its flattened name: the member a scratch copy
-                // of that name would give, without the copy.
-                const std::string sorgente = c.cartella + c.file.GetItem(j);
-                if (zip.ComprimiCome(sorgente, c.base + "_" + c.file.GetItem(j),
-                                     [&](uint64_t) { pulsazione(); }) != 0) {
-                    throw errori::ErroreCompressione();
-                }
-                compressi[c.base + "_" + c.file.GetItem(j)] = sorgente;
-                controllaDimensione();
-            }
-            o.Avanzamento(34.0 / k * i / n);
-            o.Aggiorna();
-        }
-        if (zip.Chiudi() != 0) throw errori::ErroreCompressione();
-        const uint64_t totaleSorgenti = zip.ByteLetti();
-
-        o.Messaggio("Salvataggio dati...");
-        o.Aggiorna();
-        span = std::make_unique<ClsSpan>();
-        span->Battito = [&] { pulsazione(); };
-        // In a folder the new set is written beside the old one of the same name and takes its
-        // place only when complete (and verified): a failure leaves the old set as it was.
-        // Removable disks cannot hold both: there the blocks replace each other as they come.
-        const bool provvisorio = !r.floppy;
-        if (provvisorio) {
-            ClsSpan::CompletaConfermeInterrotte(destinazione);
-            ClsSpan::ScartaSetProvvisori(destinazione);
-            FaiSpazioPerIlNuovoSet(destinazione, "BV" + FormattaData(Adesso(), "yyyyMMdd"),
-                                   Fs().Info(archivio).dimensione, r.sostituisciPrecedente);
-            span->ScritturaProvvisoria(true);
-            destinazioneProvvisoria = destinazione;
-        } else {
-            // A disk keeps what a killed run cut short until a backup clears it.
-            try {
-                ClsSpan::ScartaSetProvvisori(destinazione);
-            } catch (const Errore&) {  // no disk yet: the writer reports it
-            }
-        }
-        span->filename(archivio);
-        span->CaricaMemoria();
-        Fs().Rimuovi(archivio);  // the span object keeps it open
-        o.Avanzamento(66.0 / k);
-        o.Aggiorna();
-        const std::string nomeSet = "BV" + FormattaData(Adesso(), "yyyyMMdd");
-        const std::string nomeScritto =
-            (provvisorio ? ClsSpan::kPrefissoProvvisorio : "") + nomeSet;
-        span->Avanzamento = [&](int16_t, int16_t pc) {
-            o.Avanzamento(66.0 / k + 34.0 / k * pc / 100.0);
-            pulsazione();
-        };
-        span->Span(destinazione, nomeSet);
-        o.Avanzamento(100.0 / k);
-        o.Aggiorna();
-        span->Dealloca();
-
-        if (r.verificaDopo ? r.verificaDopo() : r.verifica) {
-            o.Messaggio("Test...");
-            o.Aggiorna();
-            span->Avanzamento = [&](int16_t, int16_t pc) {
-                o.Avanzamento(50.0 + 16.0 * pc / 100.0);
-                pulsazione();
-            };
-            span->Ricostruisci(destinazione, nomeScritto, archivio, true);
-            o.Avanzamento(66);
-            o.Aggiorna();
-            span->Dealloca();
-            // Each member is compared with its source as it is inflated: nothing is written,
-            // and every CRC is checked before a difference is reported.
-            // The files as they were compressed: one deleted since (by the user, by the host)
-            // is told and its member only checked whole; one added since is not in this set.
-            std::map<std::string, std::string> sorgenti = compressi;  // member -> its source
-            for (auto& [membro, sorgente] : sorgenti) {
-                if (Fs().Info(sorgente).esiste) continue;
-                o.Avviso("Il file " + Mostrabile(sorgente) +
-                         " è stato eliminato durante il backup: il backup ne contiene la copia "
-                         "salvata, verificata senza confronto.");
-                sorgente.clear();
-            }
-            const auto confronto = [&](uint64_t byte) {
-                if (totaleSorgenti > 0) {
-                    o.Avanzamento(66.0 +
-                                  14.0 * std::min(1.0, static_cast<double>(byte) /
-                                                           static_cast<double>(totaleSorgenti)));
-                }
-                pulsazione();
-            };
-            EsitoConfronto esito;
-            if (ConfrontaMembri(archivio, sorgenti, esito, confronto) != 0)
-                throw errori::ErroreDecompressione();
-            Fs().Rimuovi(archivio);
-            o.Avanzamento(80);
-            o.Aggiorna();
-            if (!esito.uguali) throw Errore(9987, "Verifica fallita.", esito.primaDifferenza);
-            for (int i = 1; i <= n; ++i) {
-                o.Messaggio("Fine operazione.");
-                o.Avanzamento(80.0 + 20.0 * i / n);
-            }
+        backup.ControllaRichiesta();
+        backup.Comprimi();
+        backup.ScriviSet();
+        if (backup.DaVerificare()) {
+            backup.Verifica();
         } else {
             o.Messaggio("Fine operazione.");
         }
-
-        if (provvisorio) {
-            span->ConfermaSet(destinazione, nomeSet);
-            destinazioneProvvisoria.clear();
-        }
+        backup.Conferma();
         o.Aggiorna();
         o.Occupato(false);
         InterazioneCorrente().Messaggio("Backup completato correttamente.", "Backup",
@@ -423,22 +486,8 @@ bool EseguiBackup(const RichiestaBackup& r, OsservatoreOperazione& o) {
         o.VisibileStato(false);
         return true;
     } catch (...) {
-        if (!destinazioneProvvisoria.empty()) {
-            try {
-                ClsSpan::ScartaSetProvvisori(destinazioneProvvisoria);
-            } catch (const Errore& e) {  // a volume gone: nothing more to tidy
-                Utilita().ScriviLog("Set provvisorio non rimosso: " + e.Dettaglio());
-            }
-        }
-        // Nothing of a failed run stays in the temporary folder.
-        for (const std::string& f : nostri) {
-            try {
-                if (Fs().Info(f).esiste) RimuoviAlbero(f);
-            } catch (const Errore&) {  // the next start's clean-up takes it
-            }
-        }
-        PulisciCartellaTemp(r.cartellaTemp);
-        MostraErroreCorrente(span, o);
+        backup.DopoUnErrore();
+        MostraErroreCorrente(backup.Span(), o);
         o.VisibileStato(false);
         return false;
     }
