@@ -7,14 +7,18 @@
 #include <cstddef>
 #include <deque>
 #include <functional>
+#include <memory>
 #include <mutex>
+#include <system_error>
 #include <thread>
 #include <utility>
 #include <vector>
 
 namespace bv::zip_interno {
 
-// Elemento has a `bool pronto` (no helper at work on it); Stato is default-constructible.
+// Elemento has a `bool pronto` (no helper at work on it) and a `bool riuscito`, cleared when the
+// work on it throws (a buffer that cannot be had): the caller takes that as the item's failure.
+// Stato is default-constructible.
 template <class Elemento, class Stato>
 class Aiutanti {
   public:
@@ -32,11 +36,25 @@ class Aiutanti {
     Aiutanti(const Aiutanti&) = delete;
     Aiutanti& operator=(const Aiutanti&) = delete;
 
-    // The threads start with the first item: work that never hands one over starts none.
+    // The threads start with the first item: work that never hands one over starts none. A
+    // thread the system will not start leaves the work to those that did, or to the caller.
     // Every notification is made with the mutex held (MinGW-w64's thread library needs it).
     void Affida(Elemento& e) {
-        if (thread_.empty()) {
-            for (size_t t = 0; t < filiere_; ++t) thread_.emplace_back([this] { Lavora(); });
+        if (thread_.empty() && !daSolo_) {
+            for (size_t t = 0; t < filiere_; ++t) {
+                try {
+                    thread_.emplace_back([this] { Lavora(); });
+                } catch (const std::system_error&) {
+                    break;
+                }
+            }
+            daSolo_ = thread_.empty();
+        }
+        if (daSolo_) {
+            if (!statoLocale_) statoLocale_ = std::make_unique<Stato>();
+            Esegui(*statoLocale_, e);
+            e.pronto = true;
+            return;
         }
         std::lock_guard<std::mutex> l(m_);
         e.pronto = false;
@@ -55,6 +73,14 @@ class Aiutanti {
     }
 
   private:
+    void Esegui(Stato& stato, Elemento& e) {
+        try {
+            lavoro_(stato, e);
+        } catch (...) {
+            e.riuscito = false;
+        }
+    }
+
     void Lavora() {
         Stato stato;
         for (;;) {
@@ -66,7 +92,7 @@ class Aiutanti {
                 e = coda_.front();
                 coda_.pop_front();
             }
-            lavoro_(stato, *e);
+            Esegui(stato, *e);
             std::lock_guard<std::mutex> l(m_);
             e->pronto = true;
             --inVolo_;
@@ -82,6 +108,8 @@ class Aiutanti {
     std::deque<Elemento*> coda_;
     size_t inVolo_ = 0;
     bool fine_ = false;
+    bool daSolo_ = false;  // no thread could be started: the caller does the work
+    std::unique_ptr<Stato> statoLocale_;
 };
 
 }  // namespace bv::zip_interno

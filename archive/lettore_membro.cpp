@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "archive/aiutanti.h"
+#include "archive/filiere.h"
 
 namespace bv::zip_interno {
 
@@ -374,7 +375,7 @@ LettoreMembro::LettoreMembro(zip_t* z, zip_uint64_t indice, const zip_stat_t& st
         return;
     }
     if (veloce) {
-        const size_t filiere = std::clamp<size_t>(std::thread::hardware_concurrency(), 1, 8);
+        const size_t filiere = FiliereDisponibili();
         s_->inflatori = std::make_unique<Inflatori>(filiere, Inflata);
         s_->inVoloMassimo = filiere + 2;
     }

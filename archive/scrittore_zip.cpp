@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "archive/aiutanti.h"
+#include "archive/filiere.h"
 #include "platform/data_ora.h"
 #include "platform/errore.h"
 #include "platform/filesystem.h"
@@ -279,8 +280,7 @@ EsitoAccoda ScrittoreZip::Accoda(const std::string& file, const std::string& nom
     nomi_.insert(nome);  // taken now: the member is written, or the archive is given up
 
     if (!compressori_) {
-        compressori_ = std::make_unique<Compressori>(
-            std::clamp<size_t>(std::thread::hardware_concurrency(), 1, 8));
+        compressori_ = std::make_unique<Compressori>(FiliereDisponibili());
     }
     Compressori& c = *compressori_;
     File sorgente(file, ModoApertura::Lettura);

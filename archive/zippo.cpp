@@ -15,10 +15,12 @@
 #include <map>
 #include <memory>
 #include <mutex>
+#include <system_error>
 #include <thread>
 #include <utility>
 #include <vector>
 
+#include "archive/filiere.h"
 #include "archive/lettore_membro.h"
 #include "archive/scrittore_zip.h"
 #include "platform/codifica.h"
@@ -198,49 +200,62 @@ void SuOgniCore(
     const std::function<bool(size_t, zip_t*, const std::function<bool(size_t)>&)>& lavoro,
     const std::function<void()>& battito) {
     const size_t n = esiti.size();
-    const size_t filiere = std::min(std::clamp<size_t>(std::thread::hardware_concurrency(), 1, 8),
-                                    std::max<size_t>(n, 1));
-    ManiglieZip maniglie(archivio, filiere);
+    ManiglieZip maniglie(archivio, zip_interno::FiliereDisponibili(n));
     std::mutex m;
     std::condition_variable cv;
     size_t prossimo = 0;
     size_t finiti = 0;
     std::atomic<size_t> limite{n};  // the first job that failed
     const std::function<bool(size_t)> fermato = [&](size_t i) { return i > limite.load(); };
-    std::vector<std::thread> aiutanti;
-    for (size_t t = 0; t < filiere; ++t) {
-        aiutanti.emplace_back([&, t] {
-            for (;;) {
-                size_t i = 0;
-                {
-                    std::lock_guard<std::mutex> l(m);
-                    if (prossimo >= n || prossimo > limite.load()) break;
-                    i = prossimo++;
-                }
-                zip_t* z = maniglie.z[t].get();
-                bool riuscito = z != nullptr;
-                if (riuscito) {
-                    riuscito = lavoro(i, z, fermato);
-                } else {
-                    esiti[i].codice = zip_codice::ErroreGrave;
-                    esiti[i].log = maniglie.errore;
-                }
-                if (!riuscito) {
-                    size_t attuale = limite.load();
-                    while (i < attuale && !limite.compare_exchange_weak(attuale, i)) {
-                    }
-                }
-            }
+    const auto lavora = [&](size_t t) {
+        for (;;) {
+            size_t i = 0;
             {
                 std::lock_guard<std::mutex> l(m);
-                ++finiti;
-                cv.notify_all();
+                if (prossimo >= n || prossimo > limite.load()) break;
+                i = prossimo++;
             }
-        });
+            zip_t* z = maniglie.z[t].get();
+            bool riuscito = z != nullptr;
+            if (riuscito) {
+                try {
+                    riuscito = lavoro(i, z, fermato);
+                } catch (...) {  // told in order by the caller, as the job's own failure
+                    esiti[i].eccezione = std::current_exception();
+                    riuscito = false;
+                }
+            } else {
+                esiti[i].codice = zip_codice::ErroreGrave;
+                esiti[i].log = maniglie.errore;
+            }
+            if (!riuscito) {
+                size_t attuale = limite.load();
+                while (i < attuale && !limite.compare_exchange_weak(attuale, i)) {
+                }
+            }
+        }
+        std::lock_guard<std::mutex> l(m);
+        ++finiti;
+        cv.notify_all();
+    };
+    // A thread the system will not start leaves the work to those that did, or to this one.
+    std::vector<std::thread> aiutanti;
+    for (size_t t = 0; t < maniglie.z.size(); ++t) {
+        try {
+            aiutanti.emplace_back(lavora, t);
+        } catch (const std::system_error&) {
+            break;
+        }
+    }
+    if (aiutanti.empty()) {
+        lavora(0);
+        if (battito) battito();
+        return;
     }
     {
         std::unique_lock<std::mutex> l(m);
-        while (!cv.wait_for(l, std::chrono::milliseconds(100), [&] { return finiti == filiere; })) {
+        while (!cv.wait_for(l, std::chrono::milliseconds(100),
+                            [&] { return finiti == aiutanti.size(); })) {
             l.unlock();
             if (battito) battito();
             l.lock();

@@ -1,0 +1,17 @@
+// How many threads the archive's work runs on: one per core, at most eight (past that the disk,
+// not the cores, sets the pace), and never more than there are jobs.
+#pragma once
+
+#include <algorithm>
+#include <cstddef>
+#include <limits>
+#include <thread>
+
+namespace bv::zip_interno {
+
+inline size_t FiliereDisponibili(size_t lavori = std::numeric_limits<size_t>::max()) {
+    const size_t core = std::clamp<size_t>(std::thread::hardware_concurrency(), 1, 8);
+    return std::min(core, std::max<size_t>(lavori, 1));
+}
+
+}  // namespace bv::zip_interno
