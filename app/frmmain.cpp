@@ -647,10 +647,13 @@ void FrmMain::CmdRipristino_Click() {
     const RilascioOperazione rilascio{operazione_};
     RichiestaRipristino r;
     r.origine = txtOrig_->text().toStdString();
-    r.elenco = &ElencoBackup();
+    // The line's item data is the entry of its set in the list read.
     if (QListWidgetItem* riga = ListBackup_->currentItem(); riga != nullptr && riga->isSelected()) {
-        r.indiceSelezionato = riga->data(Qt::UserRole).toInt();
-        r.testoSelezionato = riga->text().toStdString();
+        const int indice = riga->data(Qt::UserRole).toInt();
+        if (indice >= 1 && indice <= ElencoBackup().Count()) {
+            r.nomeSet = ElencoBackup().GetItem(indice);
+            r.dataSet = riga->text().toStdString();
+        }
     }
     r.percorsoDati = percorsoDati_;
     r.nonInstallato = nonInstallato_;

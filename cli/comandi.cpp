@@ -322,7 +322,6 @@ int Ripristina(const Opzioni& o, const StatoAvvio& s, Terminale& t,
     ClsInsieme elenco;
     RichiestaRipristino r;
     r.origine = origine;
-    r.elenco = &elenco;
     r.percorsoDati = s.percorsoDati;
     r.nonInstallato = s.nonInstallato;
     r.datiNonPresenti = s.datiNonPresenti;
@@ -333,12 +332,12 @@ int Ripristina(const Opzioni& o, const StatoAvvio& s, Terminale& t,
         // that is missing, or a drive without a disk, is the list's error (9984).
         for (const auto& [indice, data] : SetDellaCartella(origine, elenco)) {
             if (!o.set || UgualiIgnorandoMaiuscole(elenco.GetItem(indice), Spazi(*o.set))) {
-                r.indiceSelezionato = indice;
-                r.testoSelezionato = data;
+                r.nomeSet = elenco.GetItem(indice);
+                r.dataSet = data;
                 break;
             }
         }
-        if (r.indiceSelezionato < 0) throw errori::BackupNonTrovatoIn(origine);
+        if (r.nomeSet.empty()) throw errori::BackupNonTrovatoIn(origine);
     } catch (...) {
         osservatore.MostraErrore(ErroreCorrente());
         return kErrore;

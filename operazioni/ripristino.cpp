@@ -9,6 +9,7 @@
 #include <random>
 
 #include "archive/zippo.h"
+#include "fileset/clsinsieme.h"
 #include "operazioni/avvio.h"
 #include "operazioni/backup.h"
 #include "operazioni/giornale.h"
@@ -126,7 +127,7 @@ void Ripristino::ControllaRichiesta() {
         throw Errore(9989, std::string("Impossibile procedere con il ripristino. ") + kHost +
                                " non installato.");
     }
-    if (r_.indiceSelezionato < 0 || r_.elenco == nullptr) {
+    if (Spazi(r_.nomeSet).empty()) {
         throw Errore(errori::SelezionareUnBackup,
                      "E' necessario selezionare un backup dalla lista.");
     }
@@ -137,7 +138,7 @@ void Ripristino::ControllaRichiesta() {
                          std::string(kHost) +
                          " e riavviare BVBackup per completarlo prima di un nuovo ripristino.");
     }
-    nomeSet_ = r_.elenco->GetItem(r_.indiceSelezionato);
+    nomeSet_ = r_.nomeSet;
     origine_ = Spazi(r_.origine);
     if (!u.IsCartella(origine_)) throw errori::DestinazioneNonValidaODiscoNonPronto();
     if (!u.WriteAccess(CartellaInstallazioneHost())) throw Errore(9990, kAccessoNegato);
@@ -157,8 +158,7 @@ void Ripristino::ControllaRichiesta() {
 
 bool Ripristino::Confermato() {
     return InterazioneCorrente().Messaggio(
-               "Si desidera realmente procedere con il ripristino del backup " +
-                   r_.testoSelezionato + "?",
+               "Si desidera realmente procedere con il ripristino del backup " + r_.dataSet + "?",
                "Ripristino", Icona::Domanda, Pulsanti::SiNo) == Risposta::Si;
 }
 

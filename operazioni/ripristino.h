@@ -5,16 +5,14 @@
 
 #include <string>
 
-#include "fileset/clsinsieme.h"
 #include "operazioni/osservatore.h"
 
 namespace bv {
 
 struct RichiestaRipristino {
-    std::string origine;                 // the origin folder as typed
-    const ClsInsieme* elenco = nullptr;  // the sets listed
-    int indiceSelezionato = -1;    // the entry of the selected line (its item data), -1 for none
-    std::string testoSelezionato;  // the selected line's text: the set's date as shown
+    std::string origine;  // the origin folder as typed
+    std::string nomeSet;  // the set chosen, as its files are named ("BV20240315#0"); "" for none
+    std::string dataSet;  // the set's date as the user was shown it, for the confirmation
     std::string percorsoDati;
     bool nonInstallato = false;
     bool datiNonPresenti = false;

@@ -111,9 +111,8 @@ class AmbienteOperazioni : public ::testing::Test {
         elenco_.GetFilenames(dest_, "BV????????#*");
         RichiestaRipristino r;
         r.origine = dest_;
-        r.elenco = &elenco_;
-        r.indiceSelezionato = 1;
-        r.testoSelezionato = "15/03/2024";
+        r.nomeSet = elenco_.GetItem(1);
+        r.dataSet = "15/03/2024";
         r.percorsoDati = dati_ + "/";
         r.cartellaTemp = temp_;
         return r;

@@ -307,8 +307,7 @@ INSTANTIATE_TEST_SUITE_P(
     Casi, ErroriRipristino,
     ::testing::Values(
         CasoErrore{"non_installato", 9989, [](auto& r, auto&) { r.nonInstallato = true; }, false},
-        CasoErrore{"nessuna_selezione", 9991, [](auto& r, auto&) { r.indiceSelezionato = -1; },
-                   false},
+        CasoErrore{"nessuna_selezione", 9991, [](auto& r, auto&) { r.nomeSet.clear(); }, false},
         CasoErrore{"origine_rimossa", 9984, [](auto& r, auto&) { fs::remove_all(r.origine); },
                    false},
         CasoErrore{"installazione_non_scrivibile", 9990,
