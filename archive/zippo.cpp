@@ -594,50 +594,44 @@ int Comprimi(const std::string& file, const std::string& archivio, int recurse,
     }
 }
 
-int Estrai(const std::string& archivio, const std::string& cartella,
-           const AvanzamentoZip& avanzamento) {
+namespace {
+
+// One member to extract: its entry and where it goes.
+struct Compito {
+    zip_uint64_t indice = 0;
+    std::string nome;
+    std::string destinazione;
+    zip_stat_t st{};
+};
+
+// Opens the archive for reading; a result code (and its log line) when it cannot be.
+int ApriDaLeggere(const std::string& archivio, ZipPtr& z) {
     int errore = 0;
     if (!Fs().Info(archivio).file) {
         Log("Archivio non trovato: " + archivio);
         return zip_codice::ArchivioMancante;
     }
-    ZipPtr z(zip_open(archivio.c_str(), ZIP_RDONLY | ZIP_CHECKCONS, &errore));
+    z.reset(zip_open(archivio.c_str(), ZIP_RDONLY | ZIP_CHECKCONS, &errore));
     if (!z) {
         Log("Impossibile aprire l'archivio " + archivio + ": " + TestoErroreZip(errore));
         return errore == ZIP_ER_NOENT ? zip_codice::ArchivioMancante : zip_codice::ErroreGrave;
     }
-    const zip_int64_t membri = zip_get_num_entries(z.get(), 0);
+    return zip_codice::Ok;
+}
 
-    // First every name: a crafted archive writes nothing at all.
-    if (const std::string motivo = MotivoRifiuto(z.get(), membri); !motivo.empty()) {
-        Log("Membro rifiutato, " + motivo + " (" + archivio + ")");
-        return zip_codice::ErroreFormato;
-    }
-
-    std::string base = cartella;
-    Utilita().AggiungiSepDir(base);
-    if (!Utilita().CreaPercorsoDirectory(base)) {
-        Log("Cartella di destinazione non valida: " + cartella);
-        return zip_codice::ErroreScrittura;
-    }
+// In order, every member's folders made and its place checked: a link already in the folder
+// must not lead a member elsewhere. Folder entries need nothing more.
+int PreparaCompiti(zip_t* z, const std::string& archivio, const std::string& base,
+                   std::vector<Compito>& compiti) {
     const std::string baseCanonica = PercorsoCanonico(base);
-    static std::atomic<unsigned> contatore{0};
+    // Members are mostly in a few folders: each is resolved once.
     std::map<std::string, std::string> canoniche;  // a member's folder -> its real path
-
-    // First, in order, every member's folder and checks; then the members are
-    // inflated and written on every core, and a failure is told as the first in order.
-    struct Compito {
-        zip_uint64_t indice = 0;
-        std::string nome;
-        std::string destinazione;
-        zip_stat_t st{};
-    };
-    std::vector<Compito> compiti;
+    const zip_int64_t membri = zip_get_num_entries(z, 0);
     for (zip_int64_t i = 0; i < membri; ++i) {
         Compito c;
         c.indice = static_cast<zip_uint64_t>(i);
-        if (zip_stat_index(z.get(), c.indice, 0, &c.st) != 0) {
-            Log("Archivio " + archivio + ": " + zip_strerror(z.get()));
+        if (zip_stat_index(z, c.indice, 0, &c.st) != 0) {
+            Log("Archivio " + archivio + ": " + zip_strerror(z));
             return zip_codice::ErroreFormato;
         }
         c.nome = c.st.name;
@@ -645,8 +639,6 @@ int Estrai(const std::string& archivio, const std::string& cartella,
             CreaCartelle(base, c.nome);
             if (c.nome.back() == '/') continue;  // a folder entry
             c.destinazione = base + Nativo(c.nome);
-            // A link already in the folder must not lead the member elsewhere. Members are
-            // mostly in a few folders: each is resolved once.
             const std::string cartellaMembro = CartellaDi(c.destinazione);
             auto risolta = canoniche.find(cartellaMembro);
             if (risolta == canoniche.end())
@@ -663,101 +655,100 @@ int Estrai(const std::string& archivio, const std::string& cartella,
         }
         compiti.push_back(std::move(c));
     }
+    return zip_codice::Ok;
+}
 
-    std::vector<EsitoMembro> esiti(compiti.size());
-    std::atomic<uint64_t> fatti{0};
-    SuOgniCore(
-        archivio, esiti,
-        [&](size_t i, zip_t* zt, const std::function<bool(size_t)>& fermato) {
-            const Compito& c = compiti[i];
-            EsitoMembro& e = esiti[i];
-            const std::string membro = "Membro " + c.nome + " di " + archivio + ": ";
-            std::string temporaneo;
-            const auto scarta = [&] {
-                if (temporaneo.empty()) return;
-                try {
-                    Fs().Rimuovi(temporaneo);
-                } catch (...) {
-                }
-                temporaneo.clear();
-            };
-            uint64_t contati = 0;  // a second reading counts only what is new
-            // Read in pieces first; a member that fails so is read again as one stream, whose
-            // answer is the one given.
-            for (const bool parallelo : {true, false}) {
-                zip_interno::LettoreMembro f(zt, c.indice, c.st, parallelo);
-                if (!f.Aperto()) {
+// Extracts one member on a helper thread: written under a temporary name beside its place,
+// never more than it declares, renamed in only when whole. Read in pieces first; a member that
+// fails so is read again as one stream, whose answer is the one given. False on a failure (in
+// `e`); true also when `fermato` says a member before it failed and it is not needed.
+bool EstraiMembro(const Compito& c, zip_t* zt, const std::string& archivio,
+                  const std::function<bool()>& fermato, std::atomic<uint64_t>& fatti,
+                  EsitoMembro& e) {
+    static std::atomic<unsigned> contatore{0};
+    const std::string membro = "Membro " + c.nome + " di " + archivio + ": ";
+    std::string temporaneo;
+    const auto scarta = [&] {
+        if (temporaneo.empty()) return;
+        try {
+            Fs().Rimuovi(temporaneo);
+        } catch (...) {
+        }
+        temporaneo.clear();
+    };
+    uint64_t contati = 0;  // a second reading counts only what is new
+    for (const bool parallelo : {true, false}) {
+        zip_interno::LettoreMembro f(zt, c.indice, c.st, parallelo);
+        if (!f.Aperto()) {
+            e.codice = zip_codice::ErroreFormato;
+            e.log = membro + f.TestoErrore();
+            return false;
+        }
+        try {
+            temporaneo = CartellaDi(c.destinazione) + Separatore() + ".~bv" +
+                         std::to_string(IdProcesso()) + "-" + std::to_string(contatore++) + ".tmp";
+            File out(temporaneo, ModoApertura::ScritturaEsclusiva);
+            std::vector<unsigned char> buf(kPezzoLettura);
+            uint64_t scritti = 0;
+            bool fallito = false;
+            for (;;) {
+                const zip_int64_t r = f.Leggi(buf.data(), buf.size());
+                if (r < 0) {
                     e.codice = zip_codice::ErroreFormato;
                     e.log = membro + f.TestoErrore();
-                    return false;
-                }
-                try {
-                    temporaneo = CartellaDi(c.destinazione) + Separatore() + ".~bv" +
-                                 std::to_string(IdProcesso()) + "-" + std::to_string(contatore++) +
-                                 ".tmp";
-                    File out(temporaneo, ModoApertura::ScritturaEsclusiva);
-                    std::vector<unsigned char> buf(kPezzoLettura);
-                    uint64_t scritti = 0;
-                    bool fallito = false;
-                    for (;;) {
-                        const zip_int64_t r = f.Leggi(buf.data(), buf.size());
-                        if (r < 0) {
-                            e.codice = zip_codice::ErroreFormato;
-                            e.log = membro + f.TestoErrore();
-                            fallito = true;
-                            break;
-                        }
-                        if (r == 0) break;
-                        scritti += static_cast<uint64_t>(r);
-                        // Never more than the member declares: a lying header cannot fill the
-                        // disk.
-                        if ((c.st.valid & ZIP_STAT_SIZE) != 0 && scritti > c.st.size) {
-                            e.codice = zip_codice::ErroreFormato;
-                            e.log = membro + "piu' dati dei " + std::to_string(c.st.size) +
-                                    " byte dichiarati";
-                            fallito = true;
-                            break;
-                        }
-                        out.ScriviTutto(buf.data(), static_cast<size_t>(r));
-                        if (scritti > contati) {
-                            fatti += scritti - contati;
-                            contati = scritti;
-                        }
-                        if (fermato(i)) {  // a member before this one failed: not needed
-                            out.Chiudi();
-                            scarta();
-                            return true;
-                        }
-                    }
-                    out.Chiudi();
-                    if (fallito) {
-                        scarta();
-                        if (!f.PerPezzi()) return false;
-                        e.codice = 0;
-                        e.log.clear();
-                        continue;
-                    }
-                    RinominaDurevole(temporaneo, c.destinazione);
-                    temporaneo.clear();
-                    if (c.st.valid & ZIP_STAT_MTIME) {
-                        try {
-                            Fs().ImpostaDataModifica(c.destinazione, c.st.mtime);
-                        } catch (...) {  // the content is what matters
-                        }
-                    }
+                    fallito = true;
                     break;
-                } catch (...) {
+                }
+                if (r == 0) break;
+                scritti += static_cast<uint64_t>(r);
+                // Never more than the member declares: a lying header cannot fill the disk.
+                if ((c.st.valid & ZIP_STAT_SIZE) != 0 && scritti > c.st.size) {
+                    e.codice = zip_codice::ErroreFormato;
+                    e.log =
+                        membro + "piu' dati dei " + std::to_string(c.st.size) + " byte dichiarati";
+                    fallito = true;
+                    break;
+                }
+                out.ScriviTutto(buf.data(), static_cast<size_t>(r));
+                if (scritti > contati) {
+                    fatti += scritti - contati;
+                    contati = scritti;
+                }
+                if (fermato()) {  // a member before this one failed: not needed
+                    out.Chiudi();
                     scarta();
-                    e.eccezione = std::current_exception();
-                    return false;
+                    return true;
                 }
             }
-            if (e.codice != 0) return false;
-            return true;
-        },
-        [&] {
-            if (avanzamento) avanzamento(fatti.load());
-        });
+            out.Chiudi();
+            if (fallito) {
+                scarta();
+                if (!f.PerPezzi()) return false;
+                e.codice = 0;
+                e.log.clear();
+                continue;
+            }
+            RinominaDurevole(temporaneo, c.destinazione);
+            temporaneo.clear();
+            if (c.st.valid & ZIP_STAT_MTIME) {
+                try {
+                    Fs().ImpostaDataModifica(c.destinazione, c.st.mtime);
+                } catch (...) {  // the content is what matters
+                }
+            }
+            break;
+        } catch (...) {
+            scarta();
+            e.eccezione = std::current_exception();
+            return false;
+        }
+    }
+    return e.codice == 0;
+}
+
+// The first failure in the members' order, as a result code with its log line.
+int PrimoFallimento(const std::vector<Compito>& compiti, const std::vector<EsitoMembro>& esiti,
+                    const std::string& archivio) {
     for (size_t i = 0; i < compiti.size(); ++i) {
         const EsitoMembro& e = esiti[i];
         if (e.eccezione) {
@@ -777,6 +768,42 @@ int Estrai(const std::string& archivio, const std::string& cartella,
         }
     }
     return zip_codice::Ok;
+}
+
+}  // namespace
+
+int Estrai(const std::string& archivio, const std::string& cartella,
+           const AvanzamentoZip& avanzamento) {
+    ZipPtr z;
+    if (const int r = ApriDaLeggere(archivio, z); r != zip_codice::Ok) return r;
+    // First every name: a crafted archive writes nothing at all.
+    if (const std::string motivo = MotivoRifiuto(z.get(), zip_get_num_entries(z.get(), 0));
+        !motivo.empty()) {
+        Log("Membro rifiutato, " + motivo + " (" + archivio + ")");
+        return zip_codice::ErroreFormato;
+    }
+    std::string base = cartella;
+    Utilita().AggiungiSepDir(base);
+    if (!Utilita().CreaPercorsoDirectory(base)) {
+        Log("Cartella di destinazione non valida: " + cartella);
+        return zip_codice::ErroreScrittura;
+    }
+    std::vector<Compito> compiti;
+    if (const int r = PreparaCompiti(z.get(), archivio, base, compiti); r != zip_codice::Ok)
+        return r;
+    // The members inflated and written on every core; a failure is told as the first in order.
+    std::vector<EsitoMembro> esiti(compiti.size());
+    std::atomic<uint64_t> fatti{0};
+    SuOgniCore(
+        archivio, esiti,
+        [&](size_t i, zip_t* zt, const std::function<bool(size_t)>& fermato) {
+            return EstraiMembro(
+                compiti[i], zt, archivio, [&fermato, i] { return fermato(i); }, fatti, esiti[i]);
+        },
+        [&] {
+            if (avanzamento) avanzamento(fatti.load());
+        });
+    return PrimoFallimento(compiti, esiti, archivio);
 }
 
 }  // namespace bv
