@@ -464,6 +464,57 @@ void ClsSpan::ScartaSetProvvisori(const std::string& path) {
     }
 }
 
+namespace {
+
+// Whether the folder holds a file of the set (a folder that cannot be listed holds none).
+bool SetPresente(const std::string& origine, const std::string& nomefile) {
+    try {
+        const std::string prefisso = Maiuscolo(nomefile);
+        for (const VoceCartella& v : Fs().Elenca(origine.empty() ? "." : origine)) {
+            if (v.file && !v.nascosto && Maiuscolo(v.nome).starts_with(prefisso)) return true;
+        }
+    } catch (const Errore&) {
+    }
+    return false;
+}
+
+}  // namespace
+
+ClsSpan::BloccoDelSet ClsSpan::CercaBlocco(const std::string& origine, const std::string& nomefile,
+                                           int32_t n, std::string& inizioSet, bool rimovibile,
+                                           bool verifica) {
+    const std::string nomeBlocco = nomefile + "#" + std::to_string(n);
+    for (;;) {
+        ControllaDiscoOrigine(origine);
+        BloccoDelSet b{
+            FileNormale(origine, nomeBlocco), FileNormale(origine, nomeBlocco + ".inf"), {}};
+        std::string testo = "Inserire il " + std::to_string(n + 1) + "° disco del backup.";
+        if (!b.file.empty() && !b.fileDescrittore.empty()) {
+            // Read once; a descriptor the medium cannot give back is a read error, not a
+            // descriptor without keys.
+            b.descrittore = LeggiFileTesto(b.fileDescrittore);
+            // Every descriptor of one run carries the run's start: a block of another run of
+            // the same day has the same name but not the same start.
+            const std::string inizio = utilita_.LeggiINIDaTesto(b.descrittore, "SPAN", "DATA", "") +
+                                       " " +
+                                       utilita_.LeggiINIDaTesto(b.descrittore, "SPAN", "ORA", "");
+            if (n == 0) inizioSet = inizio;
+            if (inizio == inizioSet) return b;
+            if (!rimovibile) {
+                throw Errore(10007,
+                             "I blocchi appartengono a backup diversi. Il backup non può "
+                             "essere ripristinato.",
+                             b.fileDescrittore + ": " + inizio + " invece di " + inizioSet);
+            }
+            testo = "Il disco inserito appartiene a un altro backup. " + testo;
+        }
+        const Risposta r =
+            InterazioneCorrente().Messaggio(testo, verifica ? "Verifica" : "Ripristino",
+                                            Icona::Informazione, Pulsanti::RiprovaAnnulla);
+        if (r != Risposta::Riprova) throw Annullato();
+    }
+}
+
 void ClsSpan::Ricostruisci(const std::string& pathOrigine, const std::string& nomefile,
                            const std::string& dest, bool verifica) {
     const std::string cartella = utilita_.EstraiPath(dest);
@@ -473,20 +524,8 @@ void ClsSpan::Ricostruisci(const std::string& pathOrigine, const std::string& no
     std::string origine = pathOrigine;
     utilita_.AggiungiSepDir(origine);
     ControllaDiscoOrigine(origine);
-    bool trovato = false;
-    try {
-        const std::string prefisso = Maiuscolo(nomefile);
-        for (const VoceCartella& v : Fs().Elenca(origine.empty() ? "." : origine)) {
-            if (v.file && !v.nascosto && Maiuscolo(v.nome).starts_with(prefisso)) {
-                trovato = true;
-                break;
-            }
-        }
-    } catch (const Errore&) {  // a folder that cannot be listed holds no set
-    }
-    if (!trovato) throw errori::BackupNonTrovatoIn(pathOrigine);
+    if (!SetPresente(origine, nomefile)) throw errori::BackupNonTrovatoIn(pathOrigine);
 
-    int32_t n = 0;
     Svuota();
     stato_ = StatoRicostruzione;
     const std::string temporaneo = TemporaneoDi(dest);
@@ -505,57 +544,25 @@ void ClsSpan::Ricostruisci(const std::string& pathOrigine, const std::string& no
             }
         }
     } scarta{temporaneo, ricostruito};
-    // Every descriptor of one run carries the run's start (DATA, ORA): a block of another run
-    // of the same day has the same name but not the same start.
     std::string inizioSet;
     const bool rimovibile = SuUnitaRimovibile(origine);
-    for (;;) {
-        const std::string nomeBlocco = nomefile + "#" + std::to_string(n);
-        std::string fileBlocco;
-        std::string fileDescrittore;
-        std::string descrittore;
-        for (;;) {
-            ControllaDiscoOrigine(origine);
-            fileBlocco = FileNormale(origine, nomeBlocco);
-            fileDescrittore = FileNormale(origine, nomeBlocco + ".inf");
-            std::string testo = "Inserire il " + std::to_string(n + 1) + "° disco del backup.";
-            if (!fileBlocco.empty() && !fileDescrittore.empty()) {
-                // Read once; a descriptor the medium cannot give back is a read error, not a
-                // descriptor without keys.
-                descrittore = LeggiFileTesto(fileDescrittore);
-                const std::string inizio =
-                    utilita_.LeggiINIDaTesto(descrittore, "SPAN", "DATA", "") + " " +
-                    utilita_.LeggiINIDaTesto(descrittore, "SPAN", "ORA", "");
-                if (n == 0) inizioSet = inizio;
-                if (inizio == inizioSet) break;
-                if (!rimovibile) {
-                    throw Errore(10007,
-                                 "I blocchi appartengono a backup diversi. Il backup non può "
-                                 "essere ripristinato.",
-                                 fileDescrittore + ": " + inizio + " invece di " + inizioSet);
-                }
-                testo = "Il disco inserito appartiene a un altro backup. " + testo;
-            }
-            const Risposta r =
-                InterazioneCorrente().Messaggio(testo, verifica ? "Verifica" : "Ripristino",
-                                                Icona::Informazione, Pulsanti::RiprovaAnnulla);
-            if (r != Risposta::Riprova) throw Annullato();
-        }
+    for (int32_t n = 0;; ++n) {
+        const BloccoDelSet b = CercaBlocco(origine, nomefile, n, inizioSet, rimovibile, verifica);
         // The block goes straight to the end of the image, so memory holds the archive alone;
         // its length is checked against the descriptor before it is read.
-        File f(fileBlocco, ModoApertura::Lettura);
+        File f(b.file, ModoApertura::Lettura);
         // Verifying a fresh set: read what is on the medium, not what the system still caches
         // of the writing.
         if (verifica) f.ScartaCache();
         const uint64_t lunghezza = f.Dimensione();
-        const std::string ultimo = utilita_.LeggiINIDaTesto(descrittore, "SPAN", "ULTIMO", "");
+        const std::string ultimo = utilita_.LeggiINIDaTesto(b.descrittore, "SPAN", "ULTIMO", "");
         const double dimensioneBlocco =
-            Arrotonda(utilita_.LeggiINIDaTesto(descrittore, "SPAN", "SIZE_BLOCCO", "0"));
+            Arrotonda(utilita_.LeggiINIDaTesto(b.descrittore, "SPAN", "SIZE_BLOCCO", "0"));
         const double dimensioneFile =
-            Arrotonda(utilita_.LeggiINIDaTesto(descrittore, "SPAN", "SIZE_FILE", "0"));
-        const std::string app = Spazi(utilita_.LeggiINIDaTesto(descrittore, "SPAN", "APP", ""));
+            Arrotonda(utilita_.LeggiINIDaTesto(b.descrittore, "SPAN", "SIZE_FILE", "0"));
+        const std::string app = Spazi(utilita_.LeggiINIDaTesto(b.descrittore, "SPAN", "APP", ""));
         const Errore corrotto(10006, "Dimensione errata. Il backup potrebbe essere corrotto.",
-                              fileDescrittore + ": SIZE_FILE=" + std::to_string(dimensioneFile));
+                              b.fileDescrittore + ": SIZE_FILE=" + std::to_string(dimensioneFile));
         if (ultimo.empty() || app.empty()) throw Errore(10004, "Formato non valido.");
         if (!FuoriDa32(dimensioneFile) && static_cast<double>(utilizzabile) < dimensioneFile)
             throw errori::SpazioDiscoInsufficiente();
@@ -565,7 +572,7 @@ void ClsSpan::Ricostruisci(const std::string& pathOrigine, const std::string& no
         // A size beyond 32 bits never equals a block's length: the same damaged-block error.
         const Errore danneggiato(10005,
                                  "Dimensione non corretta. Il backup potrebbe essere danneggiato.",
-                                 fileBlocco + ": " + std::to_string(lunghezza) + " byte, " +
+                                 b.file + ": " + std::to_string(lunghezza) + " byte, " +
                                      std::to_string(dimensioneBlocco) + " attesi");
         if (dimensioneBlocco != static_cast<double>(lunghezza)) throw danneggiato;
         if (FuoriDa32(dimensioneFile) ||
@@ -581,14 +588,13 @@ void ClsSpan::Ricostruisci(const std::string& pathOrigine, const std::string& no
         const size_t letti = AccodaBlocco(f, static_cast<size_t>(lunghezza), *ricostruito);
         f.Chiudi();
         if (letti != lunghezza) throw danneggiato;  // the block changed while it was read
-        ++n;
         const bool bloccoFinale = Arrotonda(ultimo) != 0;
         // With no archive size the percentage cannot be computed: on the last block the total
         // check below reports it, on any other the descriptor is not valid.
         if (dimensioneFile > 0) {
             if (Avanzamento) Avanzamento(1, Percentuale(dimensione_, dimensioneFile));
         } else if (!bloccoFinale) {
-            throw Errore(10004, "Formato non valido.", fileDescrittore + ": SIZE_FILE mancante");
+            throw Errore(10004, "Formato non valido.", b.fileDescrittore + ": SIZE_FILE mancante");
         }
         if (!bloccoFinale) continue;
 

@@ -112,6 +112,15 @@ class ClsSpan {
     std::string ControllaCartella(const std::string& cartella) const;
     void ChiediNuovoDisco(const std::string& unita);
     void ControllaDiscoOrigine(const std::string& origine) const;
+    // Block n of a set and its descriptor's text, asking for its disk until one of this run is
+    // in the drive; `inizioSet` is the run's start (DATA, ORA), taken from block 0.
+    struct BloccoDelSet {
+        std::string file;
+        std::string fileDescrittore;
+        std::string descrittore;
+    };
+    BloccoDelSet CercaBlocco(const std::string& origine, const std::string& nomefile, int32_t n,
+                             std::string& inizioSet, bool rimovibile, bool verifica);
     // Reads `n` bytes of a source at an offset into a buffer; returns the bytes read.
     using Sorgente = std::function<size_t(uint64_t offset, uint8_t* buf, size_t n)>;
     void ScriviDurevole(const std::string& percorso, uint64_t n, const Sorgente& sorgente);
