@@ -131,7 +131,21 @@ void FrmMain::CreaControlli() {
     auto* centro = new QWidget(this);
     setCentralWidget(centro);
     auto* principale = new QVBoxLayout(centro);
+    principale->addLayout(CreaIntestazione(centro));
+    SSTab1_ = Controllo<QTabWidget>(centro, "SSTab1");
+    principale->addWidget(SSTab1_, 1);
+    CreaSchedaBackup();
+    CreaSchedaRipristino();
+    mnfile_ = menuBar()->addMenu(QStringLiteral("&File"));
+    mnfile_->setObjectName(QStringLiteral("mnfile"));
+    mnleggimi_ = mnfile_->addAction(QStringLiteral("&Leggimi"));
+    mnleggimi_->setObjectName(QStringLiteral("mnleggimi"));
+    Collega();
+    PreparaTastiera();
+    resize(520, 440);
+}
 
+QGridLayout* FrmMain::CreaIntestazione(QWidget* centro) {
     auto* intestazione = new QGridLayout();
     lbl_ = Etichetta(centro, "lbl", QStringLiteral("Cartella Applicazione:"));
     lblCartella_ = Controllo<EtichettaPercorso>(centro, "lblCartella");
@@ -157,12 +171,10 @@ void FrmMain::CreaControlli() {
     intestazione->addWidget(Label1_, 2, 0);
     intestazione->addWidget(txtCartellaDati_, 2, 1);
     intestazione->setColumnStretch(1, 1);
-    principale->addLayout(intestazione);
+    return intestazione;
+}
 
-    SSTab1_ = Controllo<QTabWidget>(centro, "SSTab1");
-    principale->addWidget(SSTab1_, 1);
-
-    // Tab "Backup"
+void FrmMain::CreaSchedaBackup() {
     frmBackup_ = Controllo<QFrame>(nullptr, "frmBackup");
     frmBackup_->setFrameShape(QFrame::NoFrame);
     auto* b = new QGridLayout(frmBackup_);
@@ -201,8 +213,9 @@ void FrmMain::CreaControlli() {
     b->addWidget(Stato_, 6, 0, 1, 2);
     b->addWidget(cmdBackup_, 7, 0, 1, 2, Qt::AlignRight);
     SSTab1_->addTab(frmBackup_, QStringLiteral("&Backup"));
+}
 
-    // Tab "Ripristino"
+void FrmMain::CreaSchedaRipristino() {
     Frame1_ = Controllo<QFrame>(nullptr, "Frame1");
     Frame1_->setFrameShape(QFrame::NoFrame);
     auto* r = new QGridLayout(Frame1_);
@@ -241,12 +254,9 @@ void FrmMain::CreaControlli() {
     r->addWidget(StatoRipristino_, 5, 0, 1, 2);
     r->addWidget(CmdRipristino_, 6, 0, 1, 2, Qt::AlignRight);
     SSTab1_->addTab(Frame1_, QStringLiteral("&Ripristino"));
+}
 
-    mnfile_ = menuBar()->addMenu(QStringLiteral("&File"));
-    mnfile_->setObjectName(QStringLiteral("mnfile"));
-    mnleggimi_ = mnfile_->addAction(QStringLiteral("&Leggimi"));
-    mnleggimi_->setObjectName(QStringLiteral("mnleggimi"));
-
+void FrmMain::Collega() {
     connect(OptDest0_, &QRadioButton::clicked, this, [this] { OptDest_Click(); });
     connect(OptDest1_, &QRadioButton::clicked, this, [this] { OptDest_Click(); });
     connect(cmdSfoglia_, &QToolButton::clicked, this, [this] { cmdSfoglia_Click(); });
@@ -281,9 +291,6 @@ void FrmMain::CreaControlli() {
     sorveglianzaOperazioni_->setObjectName(QStringLiteral("sorveglianzaOperazioni"));
     sorveglianzaOperazioni_->setInterval(1000);
     connect(sorveglianzaOperazioni_, &QTimer::timeout, this, [this] { SorvegliaOperazioni(); });
-    PreparaTastiera();
-
-    resize(520, 440);
 }
 
 void FrmMain::NonInstallato(bool valore) {

@@ -14,6 +14,7 @@ class QTimer;
 class QFileSystemWatcher;
 class QCheckBox;
 class QFrame;
+class QGridLayout;
 class QLabel;
 class QLineEdit;
 class QListWidget;
@@ -70,7 +71,13 @@ class FrmMain : public QMainWindow {
     void showEvent(QShowEvent* evento) override;
 
   private:
+    // The controls: the header (host folder, version, data folder), the two tabs, the menu,
+    // then what each control does.
     void CreaControlli();
+    QGridLayout* CreaIntestazione(QWidget* centro);
+    void CreaSchedaBackup();
+    void CreaSchedaRipristino();
+    void Collega();
     void OptDest_Click();
     void cmdSfoglia_Click();
     void cmdSfogliaRip_Click();
