@@ -53,7 +53,7 @@ bool NomeNostroInTemp(const std::string& temp, const VoceCartella& v) {
     // The temporary archive; the rebuild's name for it while it grows; the name libzip writes
     // it under when it rewrites it (six letters or digits after a dot); the write-access probe.
     const std::string archivio = kArchivioTemporaneo;
-    if (n == archivio || n == "~" + archivio + ".tmp" || n == "120asd12.tmp") return true;
+    if (n == archivio || n == "~" + archivio + ".tmp" || n == koUtilita::kFileProva) return true;
     if (n.size() == archivio.size() + 7 && n.starts_with(archivio + ".")) {
         return std::all_of(n.begin() + static_cast<std::ptrdiff_t>(archivio.size()) + 1, n.end(),
                            [](char c) { return std::isalnum(static_cast<unsigned char>(c)) != 0; });

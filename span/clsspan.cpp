@@ -286,6 +286,14 @@ std::string NomeBlocco(const std::string& nomefile, int32_t n, const char* esten
     return nomefile + "#" + std::to_string(n) + estensione;
 }
 
+// The marker of a set's commit, and the name an old block or descriptor is parked under.
+std::string Marcatore(const std::string& cartella, const std::string& nomefile) {
+    return cartella + ClsSpan::kPrefissoProvvisorio + nomefile + ".conferma";
+}
+std::string Parcheggiato(const std::string& nuovo) {
+    return nuovo + ".vecchio";
+}
+
 // A block's (or descriptor's) staged and final names in a set's folder.
 struct NomiDelSet {
     const std::string& cartella;
@@ -330,7 +338,7 @@ void ClsSpan::AvantiConferma(const std::string& cartella, const std::string& nom
                 Fs().Rimuovi(nuovo(n, e));
                 continue;
             }
-            const std::string vecchio = nuovo(n, e) + ".vecchio";
+            const std::string vecchio = Parcheggiato(nuovo(n, e));
             if (Fs().Info(vecchio).esiste) {
                 Fs().Rimuovi(finale(n, e));  // parked already: what stands is a leftover copy
             } else {
@@ -351,11 +359,11 @@ void ClsSpan::ChiudiConferma(const std::string& cartella, const std::string& nom
     for (const char* e : {".inf", ""}) {
         for (int32_t n = 0; n < blocchi; ++n) {
             const std::string vecchio =
-                cartella + kPrefissoProvvisorio + NomeBlocco(nomefile, n, e) + ".vecchio";
+                Parcheggiato(cartella + kPrefissoProvvisorio + NomeBlocco(nomefile, n, e));
             if (Fs().Info(vecchio).esiste) Fs().Rimuovi(vecchio);
         }
     }
-    const std::string marcatore = cartella + kPrefissoProvvisorio + nomefile + ".conferma";
+    const std::string marcatore = Marcatore(cartella, nomefile);
     if (Fs().Info(marcatore).esiste) Fs().Rimuovi(marcatore);
     Fs().SincronizzaCartella(CartellaDi(cartella + "x"));
 }
@@ -375,12 +383,12 @@ void ClsSpan::IndietroConferma(const std::string& cartella, const std::string& n
     }
     for (const char* e : {"", ".inf"}) {
         for (int32_t n = 0; n < blocchi; ++n) {
-            const std::string vecchio = nuovo(n, e) + ".vecchio";
+            const std::string vecchio = Parcheggiato(nuovo(n, e));
             if (Fs().Info(vecchio).esiste) RinominaDurevole(vecchio, finale(n, e));
         }
     }
     Fs().SincronizzaCartella(CartellaDi(cartella + "x"));
-    const std::string marcatore = cartella + kPrefissoProvvisorio + nomefile + ".conferma";
+    const std::string marcatore = Marcatore(cartella, nomefile);
     if (Fs().Info(marcatore).esiste) Fs().Rimuovi(marcatore);
     Fs().SincronizzaCartella(CartellaDi(cartella + "x"));
 }
@@ -389,7 +397,7 @@ void ClsSpan::ConfermaSet(const std::string& path, const std::string& nomefile) 
     const std::string cartella = NormalizzaCartella(path);
     // The marker says the staged set is whole: from its writing on, a run stopped among the
     // renames is finished by the next start, never left half old, half new.
-    const std::string marcatore = cartella + kPrefissoProvvisorio + nomefile + ".conferma";
+    const std::string marcatore = Marcatore(cartella, nomefile);
     const std::string blocchi = std::to_string(blocchiScritti_);
     try {
         ScriviDurevole(marcatore,
@@ -459,7 +467,7 @@ void ClsSpan::ScartaSetProvvisori(const std::string& path) {
         const std::string set = SetDelResiduo(v.nome);
         if (set.empty()) continue;
         // A set whose commit a marker still covers keeps every file: the next start needs them.
-        if (Fs().Info(cartella + kPrefissoProvvisorio + set + ".conferma").esiste) continue;
+        if (Fs().Info(Marcatore(cartella, set)).esiste) continue;
         Fs().Rimuovi(cartella + v.nome);
     }
 }

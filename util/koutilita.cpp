@@ -21,7 +21,6 @@ namespace bv {
 namespace {
 
 constexpr size_t kBloccoConfronto = 50000;
-constexpr const char* kFileProva = "120asd12.tmp";
 constexpr const char* kChiaveAppPaths = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\App Paths\\";
 constexpr const char* kChiaveShellFolders =
     "Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders";

@@ -27,6 +27,8 @@ class koUtilita {
     // File probes.
     bool FileAperto(const std::string& file) const;
     bool WriteAccess(const std::string& strDirName) const;
+    // The probe WriteAccess writes and removes in the folder (a crash may leave it behind).
+    static constexpr const char* kFileProva = "120asd12.tmp";
     // Throws Errore when a file is missing or unreadable.
     // `battito` is called between blocks, so that a window can redraw during long compares.
     bool ConfrontaFile(const std::string& file1, const std::string& file2,
