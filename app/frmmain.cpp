@@ -551,8 +551,8 @@ class OsservatoreFinestra final : public OsservatoreOperazione {
     void Avanzamento(double valore) override {
         f_.Stato_->setValue(static_cast<int>(std::clamp(valore, 0.0, 100.0)));
     }
-    void VisibileStato(bool visibile) override { f_.VisibileStato(visibile); }
-    void Occupato(bool occupato) override { f_.Occupato(occupato); }
+    void InCorso(bool inCorso) override { f_.VisibileStato(inCorso); }
+    void AlLavoro(bool alLavoro) override { f_.Occupato(alLavoro); }
     void Aggiorna() override {
         // Redraw and answer the system (uncovering, moving); user input is held off by the filter.
         QApplication::processEvents();
@@ -615,7 +615,7 @@ void FrmMain::cmdBackup_Click() {
 class OsservatoreRipristinoFinestra final : public OsservatoreRipristino {
   public:
     explicit OsservatoreRipristinoFinestra(FrmMain& f) : f_(f) {}
-    void Occupato(bool occupato) override {
+    void AlLavoro(bool occupato) override {
         f_.Occupato(occupato);
         if (occupato) {
             f_.StatoRipristino_->setValue(0);
@@ -631,7 +631,7 @@ class OsservatoreRipristinoFinestra final : public OsservatoreRipristino {
         f_.StatoRipristino_->setValue(static_cast<int>(std::clamp(valore, 0.0, 100.0)));
     }
     void Aggiorna() override { QApplication::processEvents(); }
-    void ComandoAbilitato(bool abilitato) override { f_.CmdRipristino_->setEnabled(abilitato); }
+    void InCorso(bool inCorso) override { f_.CmdRipristino_->setEnabled(!inCorso); }
     void DatiCreati(const std::string& percorsoDati) override {
         f_.percorsoDati_ = percorsoDati;
         f_.txtCartellaDati_->setText(Q(percorsoDati));

@@ -142,7 +142,7 @@ class OsservatoreTerminale final : public OsservatoreRipristino {
         pc_ = pc;
         if (t_.grafico) Disegna();
     }
-    void Occupato(bool occupato) override {
+    void AlLavoro(bool occupato) override {
         if (!occupato) Chiudi();
     }
     void Avviso(const std::string& testo) override {

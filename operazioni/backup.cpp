@@ -466,8 +466,8 @@ void Backup::DopoUnErrore() {
 bool EseguiBackup(const RichiestaBackup& r, OsservatoreOperazione& o) {
     Backup backup(r, o);
     try {
-        o.VisibileStato(true);
-        o.Occupato(true);
+        o.InCorso(true);
+        o.AlLavoro(true);
         o.Messaggio("Attendere...");
         o.Aggiorna();
         backup.ControllaRichiesta();
@@ -480,15 +480,15 @@ bool EseguiBackup(const RichiestaBackup& r, OsservatoreOperazione& o) {
         }
         backup.Conferma();
         o.Aggiorna();
-        o.Occupato(false);
+        o.AlLavoro(false);
         InterazioneCorrente().Messaggio("Backup completato correttamente.", "Backup",
                                         Icona::Informazione, Pulsanti::Ok);
-        o.VisibileStato(false);
+        o.InCorso(false);
         return true;
     } catch (...) {
         backup.DopoUnErrore();
         MostraErroreCorrente(backup.Span(), o);
-        o.VisibileStato(false);
+        o.InCorso(false);
         return false;
     }
 }

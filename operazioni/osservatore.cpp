@@ -20,7 +20,7 @@ void MostraErroreCorrente(std::unique_ptr<ClsSpan>& span, OsservatoreOperazione&
         span->Dealloca();
         span.reset();
     }
-    o.Occupato(false);
+    o.AlLavoro(false);
     o.MostraErrore(e);
 }
 

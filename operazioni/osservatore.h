@@ -16,10 +16,14 @@ class OsservatoreOperazione {
     virtual ~OsservatoreOperazione() = default;
     virtual void Messaggio(const std::string& /*testo*/) {}
     virtual void Avanzamento(double /*valore*/) {}  // 0 to 100
-    virtual void VisibileStato(bool /*visibile*/) {
-    }                                            // the backup's status shown, its command disabled
-    virtual void Occupato(bool /*occupato*/) {}  // the busy pointer
-    virtual void Aggiorna() {}                   // redraw now
+    // The operation has begun (true) or is over (false): the front end shows its progress and
+    // takes no second command meanwhile.
+    virtual void InCorso(bool /*inCorso*/) {}
+    // The program is at work (true) and answers nothing but its own questions; false as soon
+    // as the work is done, before the final message or the error is shown.
+    virtual void AlLavoro(bool /*alLavoro*/) {}
+    // A moment for the front end during long work (the window redraws).
+    virtual void Aggiorna() {}
     // Shows the error that stopped the operation (the window: the error box).
     virtual void MostraErrore(const Errore& errore);
     // Something the user should know that does not stop the operation; always logged.

@@ -438,8 +438,8 @@ EsitoRipristino EseguiRipristino(const RichiestaRipristino& r, OsservatoreRipris
         ripristino.ControllaRichiesta();
         if (!ripristino.Confermato()) return EsitoRipristino::Rinunciato;
         ripristino.ControllaDatabaseChiusi();
-        o.Occupato(true);
-        o.ComandoAbilitato(false);
+        o.AlLavoro(true);
+        o.InCorso(true);
         ripristino.PreparaCartellaLavoro();
         ripristino.RicostruisciArchivio();
         ripristino.EstraiArchivio();
@@ -448,15 +448,15 @@ EsitoRipristino EseguiRipristino(const RichiestaRipristino& r, OsservatoreRipris
         ripristino.MettiNomiProvvisori();  // the journal's phase "preparazione"
         ripristino.ScambiaConIDati();      // the journal's phase "conferma"
         ripristino.Concludi();
-        o.Occupato(false);
+        o.AlLavoro(false);
         InterazioneCorrente().Messaggio("Ripristino effettuato con successo", "Ripristino",
                                         Icona::Informazione, Pulsanti::Ok);
-        o.ComandoAbilitato(true);
+        o.InCorso(false);
         return EsitoRipristino::Completato;
     } catch (...) {
         ripristino.DopoUnErrore();
         MostraErroreCorrente(ripristino.Span(), o);
-        o.ComandoAbilitato(true);
+        o.InCorso(false);
         return EsitoRipristino::Fallito;
     }
 }

@@ -21,7 +21,6 @@ struct RichiestaRipristino {
 
 class OsservatoreRipristino : public OsservatoreOperazione {
   public:
-    virtual void ComandoAbilitato(bool /*abilitato*/) {}
     // A data folder was made because none was known; it is now the data path.
     virtual void DatiCreati(const std::string& /*percorsoDati*/) {}
 };

@@ -31,8 +31,8 @@ class Registratore final : public OsservatoreOperazione {
         if (suMessaggio) suMessaggio(testo);
     }
     void Avanzamento(double v) override { avanzamenti.push_back(v); }
-    void VisibileStato(bool v) override { eventi.push_back(v ? "visibile" : "nascosto"); }
-    void Occupato(bool v) override { eventi.push_back(v ? "occupato" : "libero"); }
+    void InCorso(bool v) override { eventi.push_back(v ? "inizio" : "fine"); }
+    void AlLavoro(bool v) override { eventi.push_back(v ? "al lavoro" : "libero"); }
     void MostraErrore(const Errore& e) override {
         eventi.push_back("errore:" + std::to_string(e.Numero()));
         errori.push_back(e.Numero());

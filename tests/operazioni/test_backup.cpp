@@ -64,8 +64,8 @@ TEST_F(Backup, ArchivioInOrdineDecrescenteConICompagni) {
     EXPECT_EQ(interazione_.messaggi[0].titolo, "Backup");
     EXPECT_EQ(Dest(), dest_);  // the trimmed folder
     EXPECT_EQ(VociIn(temp_), 0U);
-    EXPECT_EQ(osservatore_.eventi.front(), "visibile");
-    EXPECT_EQ(osservatore_.eventi.back(), "nascosto");
+    EXPECT_EQ(osservatore_.eventi.front(), "inizio");
+    EXPECT_EQ(osservatore_.eventi.back(), "fine");
 }
 
 TEST_F(Backup, NomeBaseMinuscoloECartellaTrovataSenzaMaiuscole) {
@@ -119,7 +119,7 @@ TEST_P(ErroriBackup, NessunBloccoEStatoRipristinato) {
         std::find(e.begin(), e.end(), "errore:" + std::to_string(GetParam().numero));
     ASSERT_NE(errore, e.end());
     EXPECT_EQ(*(errore - 1), "libero");
-    EXPECT_EQ(*(errore + 1), "nascosto");
+    EXPECT_EQ(*(errore + 1), "fine");
     EXPECT_TRUE(interazione_.messaggi.empty());
 }
 

@@ -33,13 +33,13 @@ namespace fs = std::filesystem;
 
 class Registratore final : public OsservatoreRipristino {
   public:
-    void Occupato(bool v) override { eventi.push_back(v ? "occupato" : "libero"); }
+    void AlLavoro(bool v) override { eventi.push_back(v ? "al lavoro" : "libero"); }
     void MostraErrore(const Errore& e) override {
         eventi.push_back("errore:" + std::to_string(e.Numero()));
         errori.push_back(e.Numero());
         testiErrori.push_back(e.Descrizione());
     }
-    void ComandoAbilitato(bool v) override { eventi.push_back(v ? "comando:1" : "comando:0"); }
+    void InCorso(bool v) override { eventi.push_back(v ? "inizio" : "fine"); }
     void DatiCreati(const std::string& p) override { datiCreati = p; }
     void Avanzamento(double v) override { avanzamenti.push_back(v); }
     std::vector<double> avanzamenti;
@@ -119,7 +119,7 @@ TEST_F(Ripristino, EsempioConCopieDiSicurezza) {
     EXPECT_EQ(LeggiImpostazione("KO_BVBackup", "Backup", "Orig"), dest_);
     EXPECT_EQ(VociIn(temp_), 0U);
     EXPECT_EQ(osservatore_.eventi,
-              (std::vector<std::string>{"occupato", "comando:0", "libero", "comando:1"}));
+              (std::vector<std::string>{"al lavoro", "inizio", "libero", "fine"}));
 
     EXPECT_EQ(Esegui(Richiesta()), EsitoRipristino::Completato);
     EXPECT_EQ(test::LeggiTesto(dati_ + "/dati.mdb.cfb001"), "nuovi dati");
@@ -299,7 +299,7 @@ TEST_P(ErroriRipristino, NienteCambiato) {
     EXPECT_EQ(osservatore_.errori, std::vector<int32_t>{GetParam().numero});
     EXPECT_EQ(interazione_.messaggi.size(), GetParam().domanda ? 1U : 0U);
     EXPECT_EQ(Contenuto(dati_), prima);
-    EXPECT_EQ(osservatore_.eventi.back(), "comando:1");
+    EXPECT_EQ(osservatore_.eventi.back(), "fine");
     EXPECT_EQ(VociIn(temp_), 0U);  // no work folder left behind
 }
 
