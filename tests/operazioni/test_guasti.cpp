@@ -387,6 +387,18 @@ class GuastiBackup : public Guasti {
                 << dove << ": " << nome;
         }
     }
+    // The next start, then one whole set, old or new, and a backup that works again.
+    void UnSetInteroDopoIlProssimoAvvio(const Stato& primo, const Stato& secondo,
+                                        const std::string& dove) {
+        ClsSpan::CompletaConfermeInterrotte(dest_);
+        PulisciCartellaTemp(temp_);
+        const Stato s = Set();
+        EXPECT_TRUE(s == primo || s == secondo) << dove << Elenco(s);
+        NessunDescrittoreSenzaIlSuoBlocco(dove);
+        test::Registratore o;
+        ASSERT_TRUE(EseguiBackup(Backup(), o)) << dove;
+        EXPECT_TRUE(Set() == secondo) << dove;
+    }
     // The set at the destination, rebuilt: its members by name and content.
     Stato Set() {
         Stato m;
@@ -493,13 +505,7 @@ TEST_F(GuastiBackup, ConfermaConDueGuastiNonPerdeNessunSet) {
                 test::Registratore o;
                 EseguiBackup(Backup(), o);
             }
-            ClsSpan::CompletaConfermeInterrotte(dest_);  // the next start
-            const Stato s = Set();
-            EXPECT_TRUE(s == primo || s == secondo) << dove << Elenco(s);
-            NessunDescrittoreSenzaIlSuoBlocco(dove);
-            test::Registratore senzaGuasti;
-            ASSERT_TRUE(EseguiBackup(Backup(), senzaGuasti)) << dove;
-            EXPECT_TRUE(Set() == secondo) << dove;
+            UnSetInteroDopoIlProssimoAvvio(primo, secondo, dove);
             for (const auto& e : fs::directory_iterator(dest_))
                 EXPECT_FALSE(e.path().filename().string().starts_with("~")) << dove;
         }
@@ -562,14 +568,7 @@ TEST_F(GuastiBackup, RinominaDellaConfermaDimezzataSuFatEDiscoControllato) {
                 });
             ASSERT_TRUE(fs::exists(percorsoA) && fs::exists(percorsoDa)) << dove;
             fs::resize_file(svuotaIlNuovoNome ? percorsoA : percorsoDa, 0);  // the disk check
-            ClsSpan::CompletaConfermeInterrotte(dest_);  // the next start
-            PulisciCartellaTemp(temp_);
-            const Stato dopo = Set();
-            EXPECT_TRUE(dopo == primo || dopo == secondo) << dove << Elenco(dopo);
-            NessunDescrittoreSenzaIlSuoBlocco(dove);
-            test::Registratore o;
-            ASSERT_TRUE(EseguiBackup(Backup(), o)) << dove;
-            EXPECT_TRUE(Set() == secondo) << dove;
+            UnSetInteroDopoIlProssimoAvvio(primo, secondo, dove);
             ++provate;
         }
     }
