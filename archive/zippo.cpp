@@ -29,6 +29,7 @@
 #include "platform/filesystem.h"
 #include "platform/percorsi.h"
 #include "platform/programma.h"
+#include "sicurezza/nomi.h"
 #include "util/interazione.h"
 #include "util/koutilita.h"
 
@@ -665,7 +666,6 @@ int PreparaCompiti(zip_t* z, const std::string& archivio, const std::string& bas
 bool EstraiMembro(const Compito& c, zip_t* zt, const std::string& archivio,
                   const std::function<bool()>& fermato, std::atomic<uint64_t>& fatti,
                   EsitoMembro& e) {
-    static std::atomic<unsigned> contatore{0};
     const std::string membro = "Membro " + c.nome + " di " + archivio + ": ";
     std::string temporaneo;
     const auto scarta = [&] {
@@ -685,8 +685,7 @@ bool EstraiMembro(const Compito& c, zip_t* zt, const std::string& archivio,
             return false;
         }
         try {
-            temporaneo = CartellaDi(c.destinazione) + Separatore() + ".~bv" +
-                         std::to_string(IdProcesso()) + "-" + std::to_string(contatore++) + ".tmp";
+            temporaneo = nomi::Estrazione(CartellaDi(c.destinazione));
             File out(temporaneo, ModoApertura::ScritturaEsclusiva);
             std::vector<unsigned char> buf(kPezzoLettura);
             uint64_t scritti = 0;

@@ -4,7 +4,6 @@
 #include <algorithm>
 #include <cctype>
 
-#include "operazioni/giornale.h"
 #include "operazioni/programma.h"
 #include "platform/codifica.h"
 #include "platform/errore.h"
@@ -12,7 +11,9 @@
 #include "platform/impostazioni.h"
 #include "platform/percorsi.h"
 #include "platform/programma.h"
-#include "span/clsspan.h"
+#include "sicurezza/conferma_set.h"
+#include "sicurezza/giornale.h"
+#include "sicurezza/nomi.h"
 #include "util/interazione.h"
 #include "util/koutilita.h"
 
@@ -28,41 +29,6 @@ void PreparaCartellaTemp() {
     if (!Utilita().CreaPercorsoDirectory(temp)) throw Errore(3002, kMessaggioUtente);
 }
 
-namespace {
-
-bool SoloCifre(const std::string& n) {
-    return !n.empty() && n.find_first_not_of("0123456789") == std::string::npos;
-}
-
-bool NomeNostroInTemp(const std::string& temp, const VoceCartella& v) {
-    const std::string& n = v.nome;
-    if (v.collegamento) return false;  // never ours: this program makes no links
-    if (v.cartella) {
-        // A restore's work folder: a number, with the mark written when it was made (an empty
-        // one, whose removal stopped before the folder itself, loses nothing either).
-        if (!SoloCifre(n)) return false;
-        const std::string c = temp + Separatore() + n;
-        if (Fs().Info(c + Separatore() + kSegnoLavoro).file) return true;
-        try {
-            return Fs().Elenca(c).empty();
-        } catch (const Errore&) {
-            return false;
-        }
-    }
-    if (!v.file) return false;
-    // The temporary archive; the rebuild's name for it while it grows; the name libzip writes
-    // it under when it rewrites it (six letters or digits after a dot); the write-access probe.
-    const std::string archivio = kArchivioTemporaneo;
-    if (n == archivio || n == "~" + archivio + ".tmp" || n == koUtilita::kFileProva) return true;
-    if (n.size() == archivio.size() + 7 && n.starts_with(archivio + ".")) {
-        return std::all_of(n.begin() + static_cast<std::ptrdiff_t>(archivio.size()) + 1, n.end(),
-                           [](char c) { return std::isalnum(static_cast<unsigned char>(c)) != 0; });
-    }
-    return false;
-}
-
-}  // namespace
-
 void PulisciCartellaTemp(const std::string& cartella) {
     const std::string temp = cartella.empty() ? CartellaTempProgramma() : cartella;
     // A Temp that leads elsewhere (a link to a shared folder) is not ours to clear.
@@ -77,7 +43,7 @@ void PulisciCartellaTemp(const std::string& cartella) {
         return;
     }
     for (const VoceCartella& v : voci) {
-        if (!NomeNostroInTemp(temp, v)) {
+        if (!nomi::NostroInTemp(temp, v)) {
             Utilita().ScriviLog("Lasciato nella cartella temporanea (non creato da BVBackup): " +
                                 temp + Separatore() + v.nome);
             continue;
@@ -97,8 +63,112 @@ void RimuoviCartellaLavoro(const std::string& percorso) {
     }
     // The mark goes last: a removal that stops halfway leaves the folder recognisable.
     for (const VoceCartella& v : Fs().Elenca(percorso))
-        if (v.nome != kSegnoLavoro) RimuoviAlbero(percorso + Separatore() + v.nome);
+        if (v.nome != nomi::kSegnoLavoro) RimuoviAlbero(percorso + Separatore() + v.nome);
     RimuoviAlbero(percorso);
+}
+
+std::string RecuperaRipristinoInterrotto() {
+    const std::string percorso = PercorsoGiornale();
+    // Kept aside, untouched, for whoever looks into it: it must not stop every start.
+    const auto mettiDaParte = [&percorso](const char* suffisso) {
+        std::string dove = percorso + suffisso;
+        try {
+            if (Fs().Info(dove).esiste) Fs().Rimuovi(dove);
+            RinominaDurevole(percorso, dove);
+        } catch (const Errore&) {
+        }
+        return dove;
+    };
+    std::optional<Giornale> g;
+    try {
+        g = LeggiGiornale();
+    } catch (const Errore& e) {
+        mettiDaParte(".illeggibile");
+        Utilita().ScriviLog("Giornale del ripristino illeggibile: " + e.Dettaglio());
+        return "Un ripristino precedente è stato interrotto e il suo giornale è illeggibile. "
+               "Controllare la cartella dei dati e le copie di sicurezza (.cfb).";
+    }
+    if (!g) return {};
+    const std::string dati = LeggiImpostazione(ApplicazioneHost(), kSezioneDati, "Path");
+    const std::string motivo = MotivoGiornaleNonAffidabile(*g, dati, CartellaTempProgramma());
+    if (!motivo.empty()) {
+        const std::string dove = mettiDaParte(".sospetto");
+        Utilita().ScriviLog("Giornale del ripristino non affidabile, nessun file toccato: " +
+                            motivo);
+        return "È stato trovato il giornale di un ripristino interrotto che non corrisponde ai "
+               "dati di Brelvano (" +
+               motivo +
+               "). Nessun file è stato modificato. Il giornale è stato messo da parte in " +
+               PercorsoPerMessaggio(dove) +
+               ": controllare la cartella dei dati e le copie di sicurezza (.cfb).";
+    }
+    // A data folder that is not there now (an unmounted drive, a disconnected share) is
+    // finished when it is back: nothing is decided from its absence.
+    if (!Fs().Info(dati).cartella) {
+        Utilita().ScriviLog(
+            "Ripristino interrotto in sospeso: cartella dei dati non raggiungibile " + dati);
+        return "Un ripristino interrotto non può ancora essere completato: la cartella dei dati " +
+               PercorsoPerMessaggio(dati) +
+               " non è raggiungibile. Sarà completato al prossimo avvio, quando la cartella sarà "
+               "di nuovo disponibile; fino ad allora non è possibile eseguire un altro ripristino.";
+    }
+    const bool conferma = g->fase == Giornale::Fase::Conferma;
+    std::vector<VoceGiornale> rimaste;
+    std::string elenco;
+    for (const VoceGiornale& v : g->voci) {
+        try {
+            if (conferma) {
+                CompletaVoce(v);
+                ConcludiVoce(v);
+            } else {
+                AnnullaVoce(v, false);
+            }
+        } catch (const Errore& e) {
+            Utilita().ScriviLog("Ripristino interrotto: " + v.database +
+                                " non sistemato: " + e.Dettaglio());
+            rimaste.push_back(v);
+            elenco += "\n" + PercorsoPerMessaggio(v.database);
+            if (conferma) {
+                if (!v.copiaDatabase.empty())
+                    elenco +=
+                        " (copia di sicurezza: " + PercorsoPerMessaggio(v.copiaDatabase) + ")";
+                elenco += "; file ripristinato: " + PercorsoPerMessaggio(v.nuovoDatabase);
+            } else {
+                elenco += "; file provvisorio: " + PercorsoPerMessaggio(v.nuovoDatabase);
+            }
+        }
+    }
+    if (!rimaste.empty()) {
+        // What is done leaves the journal; the rest waits for the next start.
+        try {
+            Giornale resto = *g;
+            resto.voci = rimaste;
+            ScriviGiornale(resto);
+        } catch (const Errore& e) {
+            Utilita().ScriviLog("Giornale del ripristino non aggiornato: " + e.Dettaglio());
+        }
+        return std::string(conferma ? "Un ripristino interrotto non è stato completato per:"
+                                    : "Un ripristino interrotto non è stato annullato per:") +
+               elenco +
+               "\nVerificare che Brelvano sia chiuso e che la cartella dei dati sia accessibile in "
+               "scrittura: l'operazione sarà ripresa al prossimo avvio. Fino ad allora non è "
+               "possibile eseguire un altro ripristino.";
+    }
+    if (!g->cartellaLavoro.empty() && Fs().Info(g->cartellaLavoro).esiste) {
+        try {
+            RimuoviCartellaLavoro(g->cartellaLavoro);
+        } catch (const Errore&) {  // the temporary folder's own clean-up takes it later
+        }
+    }
+    try {
+        RimuoviGiornale();
+    } catch (const Errore& e) {  // finishing again at the next start changes nothing
+        Utilita().ScriviLog("Giornale del ripristino non rimosso: " + e.Dettaglio());
+    }
+    return conferma ? "Un ripristino interrotto è stato completato. I dati sostituiti sono nelle "
+                      "copie di sicurezza (.cfb)."
+                    : "Un ripristino interrotto è stato annullato: i dati non sono stati "
+                      "modificati.";
 }
 
 namespace {
@@ -118,7 +188,7 @@ void CompletaBackupInterrotti(const std::string& dest, const std::string& orig) 
     for (const std::string& cartella : {dest, orig}) {
         try {
             if (!cartella.empty() && Fs().Info(cartella).cartella &&
-                ClsSpan::CompletaConfermeInterrotte(cartella)) {
+                CompletaConfermeInterrotte(cartella)) {
                 Utilita().ScriviLog("Completato il backup interrotto in " + cartella);
             }
         } catch (const Errore& e) {

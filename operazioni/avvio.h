@@ -39,4 +39,12 @@ void PulisciCartellaTemp(const std::string& cartella = {});
 // Removes a restore's work folder (or a file of ours in Temp), its mark last.
 void RimuoviCartellaLavoro(const std::string& percorso);
 
+// At start-up, under the operation lock: finishes (after the confirmation) or undoes (before
+// it) a restore that was interrupted. Returns what to tell the user, "" when there was none.
+// Never throws: a journal it cannot trust is put aside untouched; one whose data folder is not
+// reachable, or whose entries cannot all be finished (a database in use, a read-only folder),
+// stays, with what is left, for the next start, and the message says which database and where
+// its copies are. Until then no other restore runs (EseguiRipristino: 10016).
+std::string RecuperaRipristinoInterrotto();
+
 }  // namespace bv

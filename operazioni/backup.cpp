@@ -17,6 +17,8 @@
 #include "platform/impostazioni.h"
 #include "platform/percorsi.h"
 #include "platform/spazio_disco.h"
+#include "sicurezza/conferma_set.h"
+#include "sicurezza/nomi.h"
 #include "span/clsspan.h"
 #include "util/errori.h"
 #include "util/interazione.h"
@@ -212,12 +214,6 @@ void ControllaNomi(const std::string& prefisso, const ClsInsieme& dati, bool car
 
 }  // namespace
 
-std::string NomeBase(const std::string& database) {
-    std::string b = Minuscolo(database);
-    for (size_t p; (p = b.find(".mdb")) != std::string::npos;) b.erase(p, 4);
-    return b;
-}
-
 namespace {
 
 // One backup, as the list of its steps. In a folder the new set is written beside the old one
@@ -301,7 +297,7 @@ void Backup::Comprimi() {
     PulisciCartellaTemp(r_.cartellaTemp);
     std::string t = r_.cartellaTemp;
     u.AggiungiSepDir(t);
-    archivio_ = t + kArchivioTemporaneo;
+    archivio_ = t + nomi::kArchivioTemporaneo;
     nostri_.push_back(archivio_);
     const int n = dati_.Count();
     RimuoviSeEsiste(archivio_);
@@ -364,8 +360,8 @@ void Backup::ScriviSet() {
     span_->Battito = [this] { pulsazione_(); };
     nomeSet_ = "BV" + FormattaData(Adesso(), "yyyyMMdd");
     if (provvisorio_) {
-        ClsSpan::CompletaConfermeInterrotte(destinazione_);
-        ClsSpan::ScartaSetProvvisori(destinazione_);
+        CompletaConfermeInterrotte(destinazione_);
+        ScartaSetProvvisori(destinazione_);
         FaiSpazioPerIlNuovoSet(destinazione_, nomeSet_, Fs().Info(archivio_).dimensione,
                                r_.sostituisciPrecedente);
         span_->ScritturaProvvisoria(true);
@@ -373,7 +369,7 @@ void Backup::ScriviSet() {
     } else {
         // A disk keeps what a killed run cut short until a backup clears it.
         try {
-            ClsSpan::ScartaSetProvvisori(destinazione_);
+            ScartaSetProvvisori(destinazione_);
         } catch (const Errore&) {  // no disk yet: the writer reports it
         }
     }
@@ -399,7 +395,7 @@ void Backup::Verifica() {
         o_.Avanzamento(50.0 + 16.0 * pc / 100.0);
         pulsazione_();
     };
-    const std::string nomeScritto = (provvisorio_ ? ClsSpan::kPrefissoProvvisorio : "") + nomeSet_;
+    const std::string nomeScritto = (provvisorio_ ? nomi::kPrefissoProvvisorio : "") + nomeSet_;
     span_->Ricostruisci(destinazione_, nomeScritto, archivio_, true);
     o_.Avanzamento(66);
     o_.Aggiorna();
@@ -446,7 +442,7 @@ void Backup::Conferma() {
 void Backup::DopoUnErrore() {
     if (!destinazioneProvvisoria_.empty()) {
         try {
-            ClsSpan::ScartaSetProvvisori(destinazioneProvvisoria_);
+            ScartaSetProvvisori(destinazioneProvvisoria_);
         } catch (const Errore& e) {  // a volume gone: nothing more to tidy
             Utilita().ScriviLog("Set provvisorio non rimosso: " + e.Dettaglio());
         }

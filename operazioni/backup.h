@@ -6,6 +6,7 @@
 #include <string>
 
 #include "operazioni/osservatore.h"
+#include "util/nomi.h"
 
 namespace bv {
 
@@ -28,8 +29,5 @@ struct RichiestaBackup {
 // true; on failure releases what it holds, shows the error through the observer and
 // returns false.
 bool EseguiBackup(const RichiestaBackup& richiesta, OsservatoreOperazione& osservatore);
-
-// The base name of a database: lower case, every ".mdb" removed ("Archivio.MDB" -> "archivio").
-std::string NomeBase(const std::string& database);
 
 }  // namespace bv

@@ -10,10 +10,6 @@ namespace bv {
 
 inline constexpr const char* kEseguibileHost = "Brelvano.exe";
 inline constexpr const char* kVersioneMinima = "1.0.0.0";
-inline constexpr const char* kArchivioTemporaneo = "~dati.zip";
-// Written into each restore's work folder (a number in Temp) when it is made: the start's
-// clean-up removes a numbered folder only when it carries this mark.
-inline constexpr const char* kSegnoLavoro = ".bvbackup-lavoro";
 // The backup sets of a folder, and the mask that turns a set name into its date.
 inline constexpr const char* kModelloSet = "BV????????#*";
 inline constexpr const char* kMascheraSet = "DDAAAAAAAA";

@@ -12,13 +12,15 @@
 #include "fileset/clsinsieme.h"
 #include "operazioni/avvio.h"
 #include "operazioni/backup.h"
-#include "operazioni/giornale.h"
 #include "operazioni/programma.h"
 #include "platform/codifica.h"
 #include "platform/filesystem.h"
 #include "platform/impostazioni.h"
 #include "platform/percorsi.h"
 #include "platform/spazio_disco.h"
+#include "sicurezza/conferma_set.h"
+#include "sicurezza/giornale.h"
+#include "sicurezza/nomi.h"
 #include "span/clsspan.h"
 #include "util/errori.h"
 #include "util/interazione.h"
@@ -52,17 +54,6 @@ std::string NomeCartellaNuova(const std::string& database, const std::string& ba
 }
 
 }  // namespace
-
-std::string NomeLibero(const std::string& percorsoFile, std::string estensione) {
-    if (!estensione.starts_with(".")) estensione = "." + estensione;
-    for (int n = 0; n <= 32767; ++n) {
-        char numero[16];
-        std::snprintf(numero, sizeof numero, "%03d", n);
-        std::string candidato = percorsoFile + estensione + numero;
-        if (!Fs().Info(candidato).esiste) return candidato;
-    }
-    throw ErroreStandard(num::Overflow);
-}
 
 namespace {
 
@@ -192,12 +183,13 @@ void Ripristino::PreparaCartellaLavoro() {
     lavoroCreato_ = true;
     {
         // The mark that tells the start's clean-up this folder is a work folder of ours.
-        File segno(cartellaLavoro_ + Separatore() + kSegnoLavoro, ModoApertura::ScritturaEsclusiva);
+        File segno(cartellaLavoro_ + Separatore() + nomi::kSegnoLavoro,
+                   ModoApertura::ScritturaEsclusiva);
         segno.Chiudi();
     }
     SalvaImpostazione(ApplicazioneProgramma(), kSezioneBackup, "Orig", origine_);
     lavoro_ = cartellaLavoro_ + Separatore();
-    archivio_ = lavoro_ + kArchivioTemporaneo;
+    archivio_ = lavoro_ + nomi::kArchivioTemporaneo;
 }
 
 void Ripristino::RicostruisciArchivio() {
@@ -205,7 +197,7 @@ void Ripristino::RicostruisciArchivio() {
     // A set whose final renames a backup did not end is finished before it is read.
     // A marker that cannot be acted on (a read-only origin) leaves the intact set readable.
     try {
-        if (Utilita().IsCartella(origine_)) ClsSpan::CompletaConfermeInterrotte(origine_);
+        if (Utilita().IsCartella(origine_)) CompletaConfermeInterrotte(origine_);
     } catch (const Errore& e) {
         Utilita().ScriviLog("Backup interrotto non completato in " + origine_ + ": " +
                             e.Dettaglio());
@@ -296,7 +288,7 @@ void Ripristino::PreparaGiornale() {
         v.cartella = Fs().Info(cartellaEsistente).esiste
                          ? cartellaEsistente
                          : prefisso_ + NomeCartellaNuova(nome, base);
-        if (Fs().Info(v.database).file) v.copiaDatabase = NomeLibero(v.database, "cfb");
+        if (Fs().Info(v.database).file) v.copiaDatabase = nomi::NomeLibero(v.database, "cfb");
         if (Fs().Info(v.cartella).esiste) {
             // The folder's copy bears the number of the database's copy; a folder without
             // its database, or a name already taken, gets a free name of its own.
@@ -305,11 +297,10 @@ void Ripristino::PreparaGiornale() {
                     v.cartella + v.copiaDatabase.substr(v.copiaDatabase.find_last_of('.'));
             }
             if (v.copiaCartella.empty() || Fs().Info(v.copiaCartella).esiste)
-                v.copiaCartella = NomeLibero(v.cartella, "cfb");
+                v.copiaCartella = nomi::NomeLibero(v.cartella, "cfb");
         }
-        const std::string provvisorio = prefisso_ + "~bvripristino" + std::to_string(i);
-        v.nuovoDatabase = provvisorio + ".tmp";
-        v.nuovaCartella = provvisorio + ".dir";
+        v.nuovoDatabase = nomi::DatabaseRipristinato(prefisso_, i);
+        v.nuovaCartella = nomi::CartellaRipristinata(prefisso_, i);
         v.gettone = Gettone(casuale_);
         for (const std::string& p : {v.nuovoDatabase, v.nuovaCartella})
             if (Fs().Info(p).esiste) RimuoviAlbero(p);  // our own name, from an older run
@@ -328,7 +319,7 @@ void Ripristino::MettiNomiProvvisori() {
             Fs().CreaCartella(v.nuovaCartella);
             {
                 // The mark that tells the restored folder from the old one after an exchange.
-                File segno(v.nuovaCartella + Separatore() + kSegnoNuova + v.gettone,
+                File segno(nomi::SegnoRipristinata(v.nuovaCartella, v.gettone),
                            ModoApertura::ScritturaEsclusiva);
                 segno.Sincronizza();
                 segno.Chiudi();

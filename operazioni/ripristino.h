@@ -31,8 +31,4 @@ enum class EsitoRipristino { Completato, Rinunciato, Fallito };
 EsitoRipristino EseguiRipristino(const RichiestaRipristino& richiesta,
                                  OsservatoreRipristino& osservatore);
 
-// The first free safety-copy name for a file: percorsoFile + "." + estensione + 000, 001, ...
-// (all digits from 1000 on); a name any entry holds already is skipped. Past 32,767: Overflow.
-std::string NomeLibero(const std::string& percorsoFile, std::string estensione);
-
 }  // namespace bv

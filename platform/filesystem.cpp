@@ -146,26 +146,50 @@ void RinominaDurevole(const std::string& da, const std::string& a) {
     Fs().SincronizzaVoce(a);
 }
 
-void ScriviFileAtomico(const std::string& percorso, const void* dati, size_t n,
-                       std::optional<uint32_t> permessi) {
-    static std::atomic<unsigned> contatore{0};
-    const std::string temporaneo =
-        percorso + ".tmp" + std::to_string(IdProcesso()) + "_" + std::to_string(contatore++);
+void ScriviDurevole(const std::string& percorso, const std::string& temporaneo, uint64_t n,
+                    const Sorgente& sorgente, const std::function<void()>& battito,
+                    std::optional<uint32_t> permessi) {
+    constexpr uint64_t kPasso = 4 << 20;
     try {
+        // A leftover of a run stopped while writing this very file.
+        if (Fs().Info(temporaneo).esiste) Fs().Rimuovi(temporaneo);
         File f(temporaneo, ModoApertura::ScritturaEsclusiva);
-        f.ScriviTutto(dati, n);
+        std::vector<uint8_t> buf(static_cast<size_t>(std::clamp<uint64_t>(n, 1, kPasso)));
+        for (uint64_t fatti = 0; fatti < n;) {
+            const size_t passo = static_cast<size_t>(std::min<uint64_t>(buf.size(), n - fatti));
+            if (sorgente(fatti, buf.data(), passo) != passo)
+                throw ErroreStandard(num::ErroreIO, percorso + ": origine letta solo in parte");
+            f.ScriviTutto(buf.data(), passo);
+            fatti += passo;
+            if (battito) battito();
+        }
         f.Sincronizza();
         f.Chiudi();
         if (permessi) Fs().ImpostaPermessi(temporaneo, *permessi);
         RinominaDurevole(temporaneo, percorso);
     } catch (...) {
         try {
-            Fs().Rimuovi(temporaneo);
-        } catch (...) {  // it may never have been created
+            if (Fs().Info(temporaneo).esiste) Fs().Rimuovi(temporaneo);
+        } catch (...) {  // a removed disk: nothing more to tidy
         }
         throw;
     }
     Fs().SincronizzaCartella(CartellaDi(percorso));
+}
+
+void ScriviFileAtomico(const std::string& percorso, const void* dati, size_t n,
+                       std::optional<uint32_t> permessi) {
+    static std::atomic<unsigned> contatore{0};
+    const std::string temporaneo =
+        percorso + ".tmp" + std::to_string(IdProcesso()) + "_" + std::to_string(contatore++);
+    const auto* byte = static_cast<const uint8_t*>(dati);
+    ScriviDurevole(
+        percorso, temporaneo, n,
+        [byte](uint64_t offset, uint8_t* buf, size_t quanti) {
+            std::copy_n(byte + offset, quanti, buf);
+            return quanti;
+        },
+        {}, permessi);
 }
 
 void CopiaFile(const std::string& da, const std::string& a, bool durevole,

@@ -152,8 +152,17 @@ class File {
 // Helpers built on the layer.
 std::vector<uint8_t> LeggiFile(const std::string& percorso);
 std::string LeggiFileTesto(const std::string& percorso);
-// Writes a whole file durably under a temporary name beside it, then renames it over the old one.
-// `permessi`, when given, are set on the new file before it takes the name.
+// The one durable writer: `n` bytes from `sorgente` (which fills a buffer from an offset and
+// returns how many it gave) go to `temporaneo`, which is flushed and only then renamed over
+// `percorso`; the folder is flushed last. A file of that name is so either the old one or the
+// whole new one, never a part. On a failure the temporary file goes. `battito` is called between
+// pieces of a few megabytes; `permessi`, when given, are set before the file takes its name.
+using Sorgente = std::function<size_t(uint64_t offset, uint8_t* buf, size_t n)>;
+void ScriviDurevole(const std::string& percorso, const std::string& temporaneo, uint64_t n,
+                    const Sorgente& sorgente, const std::function<void()>& battito = {},
+                    std::optional<uint32_t> permessi = std::nullopt);
+// The same for a file of the program folder held in memory (settings, the restore's journal),
+// which two copies of the program may write at once: the temporary name carries the process.
 void ScriviFileAtomico(const std::string& percorso, const void* dati, size_t n,
                        std::optional<uint32_t> permessi = std::nullopt);
 // Copies a file; `durevole` flushes the copy to the device (not needed for scratch copies).

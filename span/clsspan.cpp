@@ -3,8 +3,6 @@
 
 #include <algorithm>
 #include <cerrno>
-#include <optional>
-#include <regex>
 
 #include "platform/codifica.h"
 #include "platform/data_ora.h"
@@ -12,6 +10,8 @@
 #include "platform/filesystem.h"
 #include "platform/percorsi.h"
 #include "platform/spazio_disco.h"
+#include "sicurezza/conferma_set.h"
+#include "sicurezza/nomi.h"
 #include "span/descrittore.h"
 #include "util/errori.h"
 #include "util/interazione.h"
@@ -22,12 +22,6 @@ namespace {
 
 constexpr double kMassimo32 = 2147483647.0;
 constexpr size_t kPasso = 4 << 20;  // how much is read or written between two heartbeats
-
-// The name a file is written under before it takes its own.
-std::string TemporaneoDi(const std::string& percorso) {
-    const std::string cartella = CartellaDi(percorso);
-    return (cartella.empty() ? "" : cartella + Separatore()) + "~" + NomeDi(percorso) + ".tmp";
-}
 
 Errore SenzaDisco(const std::string& unita) {
     return Errore(9240, PercorsoPerMessaggio(unita) + " impossibile determinare lo spazio disco.");
@@ -178,44 +172,8 @@ int32_t ClsSpan::GetSpazioDisco(const std::string& unita, bool cambioDisk) {
     }
 }
 
-void ClsSpan::ScriviDurevole(const std::string& percorso, std::span<const uint8_t> dati) {
-    ScriviDurevole(percorso, dati.size(), [&dati](uint64_t offset, uint8_t* buf, size_t n) {
-        std::copy_n(dati.data() + offset, n, buf);
-        return n;
-    });
-}
-
-// Writes a file under a temporary name beside it, flushes it to the device and renames it
-// over the old one: a file of that name is either the old one or the complete new one.
 void ClsSpan::ScriviDurevole(const std::string& percorso, uint64_t n, const Sorgente& sorgente) {
-    const std::string cartella = CartellaDi(percorso);
-    const std::string temporaneo = TemporaneoDi(percorso);
-    try {
-        if (Fs().Info(temporaneo).esiste) Fs().Rimuovi(temporaneo);
-        File f(temporaneo, ModoApertura::ScritturaEsclusiva);
-        std::vector<uint8_t> buf(
-            static_cast<size_t>(std::min<uint64_t>(kPasso, std::max<uint64_t>(n, 1))));
-        for (uint64_t fatti = 0; fatti < n;) {
-            const size_t passo = static_cast<size_t>(std::min<uint64_t>(buf.size(), n - fatti));
-            const size_t letti = sorgente(fatti, buf.data(), passo);
-            if (letti != passo) {
-                throw ErroreStandard(num::ErroreIO, filename_ + ": archivio letto solo in parte");
-            }
-            f.ScriviTutto(buf.data(), passo);
-            fatti += passo;
-            if (Battito) Battito();
-        }
-        f.Sincronizza();
-        f.Chiudi();
-        RinominaDurevole(temporaneo, percorso);
-        Fs().SincronizzaCartella(cartella);
-    } catch (...) {
-        try {
-            if (Fs().Info(temporaneo).esiste) Fs().Rimuovi(temporaneo);
-        } catch (...) {  // a removed disk: nothing more to tidy
-        }
-        throw;
-    }
+    nomi::ScriviDurevole(percorso, n, sorgente, Battito);
 }
 
 void ClsSpan::Span(const std::string& path, const std::string& nomefile) {
@@ -240,12 +198,17 @@ void ClsSpan::Span(const std::string& path, const std::string& nomefile) {
         }
         limite = std::min<int64_t>(limite, kMassimoBlocco);
         const std::string cartella = NormalizzaCartella(path);
-        const std::string blocco = cartella + (provvisoria_ ? kPrefissoProvvisorio : "") +
-                                   nomefile + "#" + std::to_string(n);
+        const std::string blocco = provvisoria_
+                                       ? nomi::Provvisorio(cartella, nomi::Blocco(nomefile, n))
+                                       : cartella + nomi::Blocco(nomefile, n);
         const size_t dimensioneBlocco = EstraiBlocco(offset, static_cast<size_t>(limite));
         ScriviDurevole(blocco, dimensioneBlocco,
                        [this, offset](uint64_t da, uint8_t* buf, size_t quanti) {
-                           return archivio_->LeggiDa(offset + da, buf, quanti);
+                           const size_t letti = archivio_->LeggiDa(offset + da, buf, quanti);
+                           if (letti != quanti)
+                               throw ErroreStandard(num::ErroreIO,
+                                                    filename_ + ": archivio letto solo in parte");
+                           return letti;
                        });
         offset += dimensioneBlocco;
         ultimo = offset >= static_cast<size_t>(dimensione_);
@@ -260,9 +223,7 @@ void ClsSpan::Span(const std::string& path, const std::string& nomefile) {
         d.dimensioneBlocco = static_cast<int32_t>(dimensioneBlocco);
         d.ultimo = ultimo;
         const std::string testo = TestoDescrittore(d);
-        ScriviDurevole(
-            blocco + ".inf",
-            std::span<const uint8_t>(reinterpret_cast<const uint8_t*>(testo.data()), testo.size()));
+        nomi::ScriviDurevole(blocco + ".inf", testo);
         ++n;
         if (Avanzamento) Avanzamento(0, Percentuale(static_cast<double>(offset), dimensione_));
     }
@@ -270,206 +231,8 @@ void ClsSpan::Span(const std::string& path, const std::string& nomefile) {
     stato_ = StatoSuddiviso;
 }
 
-// The set commit. A staged set (every block and descriptor under "~" + its name, whole and
-// verified) takes the set's names in renames the marker "~<set>.conferma" (holding the number of
-// blocks) covers. Each step below can be repeated from whatever state the names are in, so the
-// backup and the next start share them:
-// - forward: old blocks step aside as "~<name>.vecchio" (descriptors first), staged ones take
-//   the names (descriptors last); then, the commit done, the parked ones go, then the marker;
-// - back: a new block that took a name steps back to its staged name, the parked old one
-//   returns; then the marker goes (the caller discards the staged set).
-// While a marker exists nothing it names is discarded: a crash, or a failed step back, leaves
-// it for the next start, which goes forward (the staged set is whole).
-namespace {
-
-std::string NomeBlocco(const std::string& nomefile, int32_t n, const char* estensione) {
-    return nomefile + "#" + std::to_string(n) + estensione;
-}
-
-// The marker of a set's commit, and the name an old block or descriptor is parked under.
-std::string Marcatore(const std::string& cartella, const std::string& nomefile) {
-    return cartella + ClsSpan::kPrefissoProvvisorio + nomefile + ".conferma";
-}
-std::string Parcheggiato(const std::string& nuovo) {
-    return nuovo + ".vecchio";
-}
-
-// A block's (or descriptor's) staged and final names in a set's folder.
-struct NomiDelSet {
-    const std::string& cartella;
-    const std::string& nomefile;
-    std::string Nuovo(int32_t n, const char* e) const {
-        return cartella + ClsSpan::kPrefissoProvvisorio + NomeBlocco(nomefile, n, e);
-    }
-    std::string Finale(int32_t n, const char* e) const {
-        return cartella + NomeBlocco(nomefile, n, e);
-    }
-};
-
-// The number of blocks a marker holds, when it is plausible for the folder: digits only, at
-// least one, and no more than the folder's entries could hold.
-std::optional<int32_t> BlocchiDelMarcatore(const std::string& testo, size_t voci) {
-    const std::string t = Spazi(testo);
-    if (t.empty() || t.size() > 9 || t.find_first_not_of("0123456789") != std::string::npos)
-        return std::nullopt;
-    const long n = std::stol(t);
-    if (n < 1 || static_cast<size_t>(n) > voci) return std::nullopt;
-    return static_cast<int32_t>(n);
-}
-
-}  // namespace
-
-void ClsSpan::AvantiConferma(const std::string& cartella, const std::string& nomefile,
-                             int32_t blocchi) {
-    const NomiDelSet nomi{cartella, nomefile};
-    const auto nuovo = [&nomi](int32_t n, const char* e) { return nomi.Nuovo(n, e); };
-    const auto finale = [&nomi](int32_t n, const char* e) { return nomi.Finale(n, e); };
-    // The old set steps aside, descriptors first: at no moment does a descriptor name a block
-    // that is not there.
-    for (const char* e : {".inf", ""}) {
-        for (int32_t n = 0; n < blocchi; ++n) {
-            const InfoFile staged = Fs().Info(nuovo(n, e));
-            const InfoFile inUso = Fs().Info(finale(n, e));
-            if (!staged.esiste || !inUso.esiste) continue;
-            // A power cut halfway through a rename on FAT leaves both names on the same
-            // clusters, and the disk check then empties one of them. No staged file is ever
-            // empty: this one is such a half, and the name it was taking holds the new file.
-            if (staged.dimensione == 0 && inUso.dimensione > 0) {
-                Fs().Rimuovi(nuovo(n, e));
-                continue;
-            }
-            const std::string vecchio = Parcheggiato(nuovo(n, e));
-            if (Fs().Info(vecchio).esiste) {
-                Fs().Rimuovi(finale(n, e));  // parked already: what stands is a leftover copy
-            } else {
-                RinominaDurevole(finale(n, e), vecchio);
-            }
-        }
-    }
-    // Then the new one takes the names, descriptors last.
-    for (const char* e : {"", ".inf"}) {
-        for (int32_t n = 0; n < blocchi; ++n)
-            if (Fs().Info(nuovo(n, e)).esiste) RinominaDurevole(nuovo(n, e), finale(n, e));
-    }
-    Fs().SincronizzaCartella(CartellaDi(cartella + "x"));
-}
-
-void ClsSpan::ChiudiConferma(const std::string& cartella, const std::string& nomefile,
-                             int32_t blocchi) {
-    for (const char* e : {".inf", ""}) {
-        for (int32_t n = 0; n < blocchi; ++n) {
-            const std::string vecchio =
-                Parcheggiato(cartella + kPrefissoProvvisorio + NomeBlocco(nomefile, n, e));
-            if (Fs().Info(vecchio).esiste) Fs().Rimuovi(vecchio);
-        }
-    }
-    const std::string marcatore = Marcatore(cartella, nomefile);
-    if (Fs().Info(marcatore).esiste) Fs().Rimuovi(marcatore);
-    Fs().SincronizzaCartella(CartellaDi(cartella + "x"));
-}
-
-void ClsSpan::IndietroConferma(const std::string& cartella, const std::string& nomefile,
-                               int32_t blocchi) {
-    const NomiDelSet nomi{cartella, nomefile};
-    const auto nuovo = [&nomi](int32_t n, const char* e) { return nomi.Nuovo(n, e); };
-    const auto finale = [&nomi](int32_t n, const char* e) { return nomi.Finale(n, e); };
-    // Descriptors first: a descriptor never names a block of the other set.
-    for (const char* e : {".inf", ""}) {
-        for (int32_t n = 0; n < blocchi; ++n) {
-            // A name the new block took goes back to its staged name.
-            if (!Fs().Info(nuovo(n, e)).esiste && Fs().Info(finale(n, e)).esiste)
-                RinominaDurevole(finale(n, e), nuovo(n, e));
-        }
-    }
-    for (const char* e : {"", ".inf"}) {
-        for (int32_t n = 0; n < blocchi; ++n) {
-            const std::string vecchio = Parcheggiato(nuovo(n, e));
-            if (Fs().Info(vecchio).esiste) RinominaDurevole(vecchio, finale(n, e));
-        }
-    }
-    Fs().SincronizzaCartella(CartellaDi(cartella + "x"));
-    const std::string marcatore = Marcatore(cartella, nomefile);
-    if (Fs().Info(marcatore).esiste) Fs().Rimuovi(marcatore);
-    Fs().SincronizzaCartella(CartellaDi(cartella + "x"));
-}
-
 void ClsSpan::ConfermaSet(const std::string& path, const std::string& nomefile) {
-    const std::string cartella = NormalizzaCartella(path);
-    // The marker says the staged set is whole: from its writing on, a run stopped among the
-    // renames is finished by the next start, never left half old, half new.
-    const std::string marcatore = Marcatore(cartella, nomefile);
-    const std::string blocchi = std::to_string(blocchiScritti_);
-    try {
-        ScriviDurevole(marcatore,
-                       std::span<const uint8_t>(reinterpret_cast<const uint8_t*>(blocchi.data()),
-                                                blocchi.size()));
-        AvantiConferma(cartella, nomefile, blocchiScritti_);
-    } catch (...) {
-        // Back to the old set; when that fails too the marker stays, and with it every staged
-        // and parked file, for the next start to go forward.
-        try {
-            IndietroConferma(cartella, nomefile, blocchiScritti_);
-        } catch (const Errore& e) {
-            utilita_.ScriviLog("Backup non annullato in " + cartella + ": " + e.Dettaglio());
-        }
-        throw;
-    }
-    // The new set is in place: what follows is tidying, which the next backup or start ends.
-    try {
-        ChiudiConferma(cartella, nomefile, blocchiScritti_);
-    } catch (const Errore& e) {
-        utilita_.ScriviLog("Pulizia dopo il backup non riuscita in " + cartella + ": " +
-                           e.Dettaglio());
-    }
-}
-
-bool ClsSpan::CompletaConfermeInterrotte(const std::string& path) {
-    std::string cartella = path;
-    if (!cartella.empty() && cartella.back() != Separatore()) cartella += Separatore();
-    bool completate = false;
-    const std::string prefisso = std::string(kPrefissoProvvisorio) + "BV";
-    const std::vector<VoceCartella> voci = Fs().Elenca(cartella.empty() ? "." : cartella);
-    for (const VoceCartella& v : voci) {
-        if (!v.file || !v.nome.starts_with(prefisso) || !v.nome.ends_with(".conferma")) continue;
-        const std::string nomefile = v.nome.substr(1, v.nome.size() - 1 - 9);
-        const std::string marcatore = cartella + v.nome;
-        // A count the folder cannot hold is a damaged marker: acted on, it would make every
-        // start run through names that cannot exist.
-        const std::optional<int32_t> blocchi = BlocchiDelMarcatore(LeggiFileTesto(marcatore), voci.size());
-        if (!blocchi) {
-            Utilita().ScriviLog("Marcatore di backup danneggiato ignorato: " + marcatore);
-            continue;
-        }
-        AvantiConferma(cartella, nomefile, *blocchi);
-        ChiudiConferma(cartella, nomefile, *blocchi);
-        completate = true;
-    }
-    return completate;
-}
-
-std::string ClsSpan::SetDelResiduo(const std::string& nome) {
-    // Staged blocks and descriptors ("~BV…#n", "~BV…#n.inf"), old ones parked aside
-    // (".vecchio"), files cut short while written under a temporary name ("~~BV…#n.tmp" in a
-    // folder, "~BV…#n.tmp" on a disk), the marker's own temporary name.
-    static const std::regex forme(
-        R"(~(BV[0-9]{8})#[0-9]+(\.inf)?(\.vecchio|\.tmp)?|~~(BV[0-9]{8})(#[0-9]+(\.inf)?|\.conferma)\.tmp)");
-    std::smatch m;
-    if (!std::regex_match(nome, m, forme)) return {};
-    return m[1].matched ? m[1].str() : m[4].str();
-}
-
-void ClsSpan::ScartaSetProvvisori(const std::string& path) {
-    std::string cartella = path;
-    if (!cartella.empty() && cartella.back() != Separatore()) cartella += Separatore();
-    const std::vector<VoceCartella> voci = Fs().Elenca(cartella.empty() ? "." : cartella);
-    for (const VoceCartella& v : voci) {
-        if (!v.file || v.collegamento) continue;
-        const std::string set = SetDelResiduo(v.nome);
-        if (set.empty()) continue;
-        // A set whose commit a marker still covers keeps every file: the next start needs them.
-        if (Fs().Info(Marcatore(cartella, set)).esiste) continue;
-        Fs().Rimuovi(cartella + v.nome);
-    }
+    bv::ConfermaSet(NormalizzaCartella(path), nomefile, blocchiScritti_);
 }
 
 namespace {
@@ -536,7 +299,7 @@ void ClsSpan::Ricostruisci(const std::string& pathOrigine, const std::string& no
 
     Svuota();
     stato_ = StatoRicostruzione;
-    const std::string temporaneo = TemporaneoDi(dest);
+    const std::string temporaneo = nomi::Temporaneo(dest);
     std::unique_ptr<File> ricostruito;
     // A rebuild that fails leaves no partial archive behind (and `dest` as it was).
     struct Scarta {

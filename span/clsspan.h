@@ -66,30 +66,10 @@ class ClsSpan {
     void Span(const std::string& path, const std::string& nomefile);
 
     // Staged writing, for a folder that may hold a good set of the same name: Span then writes
-    // each file under kPrefissoProvvisorio + its name (the descriptors' contents unchanged),
-    // and ConfermaSet puts the whole set in place; a failure leaves the old set as it was.
-    static constexpr const char* kPrefissoProvvisorio = "~";
+    // each file under its staged name (sicurezza/nomi.h), and ConfermaSet puts the whole set in
+    // place; a failure leaves the old set as it was.
     void ScritturaProvvisoria(bool attiva) { provvisoria_ = attiva; }
-    // Renames the staged blocks, then the staged descriptors, over the set's names; flushed.
     void ConfermaSet(const std::string& path, const std::string& nomefile);
-    // Removes the leftovers of failed or killed runs of any day in a folder (staged, parked and
-    // half-written files of the program's own forms), except those of a set whose commit a
-    // marker still covers.
-    static void ScartaSetProvvisori(const std::string& path);
-    // The set name ("BVyyyymmdd") a leftover's name belongs to, "" for any other name.
-    static std::string SetDelResiduo(const std::string& nome);
-    // Finishes putting in place the sets of a folder whose final renames a run did not end
-    // (it was killed among them); true when there was one. A marker with an implausible count
-    // is ignored (logged).
-    static bool CompletaConfermeInterrotte(const std::string& path);
-    // The two directions of the commit, each repeatable from any state (see clsspan.cpp).
-    static void AvantiConferma(const std::string& cartella, const std::string& nomefile,
-                               int32_t blocchi);
-    static void IndietroConferma(const std::string& cartella, const std::string& nomefile,
-                                 int32_t blocchi);
-    // After the forward direction: the old blocks parked aside and the marker go.
-    static void ChiudiConferma(const std::string& cartella, const std::string& nomefile,
-                               int32_t blocchi);
     // Usable bytes on a drive (at most 2,147,483,647); with `cambioDisk`, asks for a new
     // disk while it has less than 10,000 bytes.
     int32_t GetSpazioDisco(const std::string& unita, bool cambioDisk);
@@ -121,10 +101,8 @@ class ClsSpan {
     };
     BloccoDelSet CercaBlocco(const std::string& origine, const std::string& nomefile, int32_t n,
                              std::string& inizioSet, bool rimovibile, bool verifica);
-    // Reads `n` bytes of a source at an offset into a buffer; returns the bytes read.
-    using Sorgente = std::function<size_t(uint64_t offset, uint8_t* buf, size_t n)>;
+    // The durable writer, with the heartbeat.
     void ScriviDurevole(const std::string& percorso, uint64_t n, const Sorgente& sorgente);
-    void ScriviDurevole(const std::string& percorso, std::span<const uint8_t> dati);
 
     std::unique_ptr<File> archivio_;  // the loaded archive, open
     int32_t dimensione_ = 0;

@@ -12,8 +12,8 @@
 #include <filesystem>
 
 #include "operazioni/backup.h"
-#include "operazioni/giornale.h"
 #include "platform/istanza.h"
+#include "sicurezza/giornale.h"
 #include "tests/app/finestra_test.h"
 #include "tests/support/fs_guasto.h"
 

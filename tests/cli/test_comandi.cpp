@@ -9,15 +9,15 @@
 #include <thread>
 
 #include "cli/comandi.h"
-#include "operazioni/giornale.h"
-#include "tests/support/variabili.h"
 #include "platform/data_ora.h"
 #include "platform/impostazioni.h"
 #include "platform/istanza.h"
 #include "platform/percorsi.h"
+#include "sicurezza/giornale.h"
 #include "tests/cli/ambiente_cli.h"
 #include "tests/support/fs_guasto.h"
 #include "tests/support/unita_rimovibile.h"
+#include "tests/support/variabili.h"
 
 namespace bv {
 namespace {

@@ -16,13 +16,15 @@
 
 #include "operazioni/avvio.h"
 #include "operazioni/backup.h"
-#include "operazioni/giornale.h"
 #include "operazioni/ripristino.h"
-#include "tests/support/variabili.h"
 #include "platform/file_reg.h"
+#include "sicurezza/conferma_set.h"
+#include "sicurezza/giornale.h"
+#include "sicurezza/nomi.h"
 #include "tests/operazioni/ambiente_operazioni.h"
 #include "tests/support/fs_guasto.h"
 #include "tests/support/unita_rimovibile.h"
+#include "tests/support/variabili.h"
 
 namespace bv {
 namespace {
@@ -390,7 +392,7 @@ class GuastiBackup : public Guasti {
     // The next start, then one whole set, old or new, and a backup that works again.
     void UnSetInteroDopoIlProssimoAvvio(const Stato& primo, const Stato& secondo,
                                         const std::string& dove) {
-        ClsSpan::CompletaConfermeInterrotte(dest_);
+        CompletaConfermeInterrotte(dest_);
         PulisciCartellaTemp(temp_);
         const Stato s = Set();
         EXPECT_TRUE(s == primo || s == secondo) << dove << Elenco(s);
@@ -690,7 +692,7 @@ TEST_F(GuastiBackup, BackupUccisoAOgniOperazione) {
         EXPECT_EQ(Contenuto(dati_), vecchio_) << dove;
         NessunDescrittoreSenzaIlSuoBlocco(dove);
         // The next start: a set stopped among its final renames is put in place.
-        ClsSpan::CompletaConfermeInterrotte(dest_);
+        CompletaConfermeInterrotte(dest_);
         PulisciCartellaTemp(temp_);
         NessunDescrittoreSenzaIlSuoBlocco(dove);
         const Stato dopo = Set();

@@ -10,12 +10,14 @@
 
 #include "operazioni/avvio.h"
 #include "operazioni/backup.h"
-#include "operazioni/giornale.h"
 #include "operazioni/programma.h"
 #include "operazioni/ripristino.h"
 #include "platform/file_reg.h"
 #include "platform/istanza.h"
 #include "platform/percorsi.h"
+#include "sicurezza/conferma_set.h"
+#include "sicurezza/giornale.h"
+#include "sicurezza/nomi.h"
 #include "tests/operazioni/ambiente_operazioni.h"
 #include "tests/support/fs_guasto.h"
 #include "tests/support/variabili.h"
@@ -164,7 +166,7 @@ TEST_F(Recupero, PuliziaDiTempSoloDelleFormeNostre) {
     Scrivi(temp_ + "/~~dati.zip.tmp", "x");
     Scrivi(temp_ + "/~dati.zip.a1B2c3", "x");
     Scrivi(temp_ + "/120asd12.tmp", "x");
-    Scrivi(temp_ + "/4321/" + kSegnoLavoro, "");
+    Scrivi(temp_ + "/4321/" + nomi::kSegnoLavoro, "");
     Scrivi(temp_ + "/4321/dati.mdb", "x");
     PulisciCartellaTemp(temp_);
     EXPECT_EQ(Contenuto(temp_), (Stato{{".~bvmio.tmp", "x"},
@@ -176,14 +178,14 @@ TEST_F(Recupero, PuliziaDiTempSoloDelleFormeNostre) {
 
 TEST_F(Recupero, PuliziaDiTempNonSegueICollegamenti) {
     BV_SOLO_POSIX("collegamenti simbolici creati dal test");
-    Scrivi(fuori_ + "/5678/" + kSegnoLavoro, "");
+    Scrivi(fuori_ + "/5678/" + nomi::kSegnoLavoro, "");
     fs::create_directory_symlink(fuori_ + "/albero", temp_ + "/5678");
     const Stato fuori = Contenuto(fuori_);
     PulisciCartellaTemp(temp_);
     EXPECT_EQ(Contenuto(fuori_), fuori);
     // A Temp that is itself a link to a shared folder holding names like ours.
     Scrivi(fuori_ + "/condivisa/~dati.zip", "x");
-    Scrivi(fuori_ + "/condivisa/99/" + kSegnoLavoro, "");
+    Scrivi(fuori_ + "/condivisa/99/" + nomi::kSegnoLavoro, "");
     fs::remove_all(temp_);
     fs::create_directory_symlink(fuori_ + "/condivisa", temp_);
     const Stato condivisa = Contenuto(fuori_);
@@ -281,10 +283,10 @@ TEST_F(Recupero, MarcatoreDiConfermaAssurdoIgnorato) {
         Scrivi(dest_ + "/~BV20240315#0", "nuovo");
         Scrivi(dest_ + "/BV20240315#0", "vecchio");
         const Stato prima = Contenuto(dest_);
-        EXPECT_FALSE(ClsSpan::CompletaConfermeInterrotte(dest_)) << conteggio;
+        EXPECT_FALSE(CompletaConfermeInterrotte(dest_)) << conteggio;
         EXPECT_EQ(Contenuto(dest_), prima) << conteggio;
         // Nor are the files it names discarded.
-        ClsSpan::ScartaSetProvvisori(dest_);
+        ScartaSetProvvisori(dest_);
         EXPECT_EQ(Contenuto(dest_), prima) << conteggio;
     }
 }
@@ -297,7 +299,7 @@ TEST_F(Recupero, ResiduiDiOgniGiornoSoloNelleFormeNostre) {
     }
     for (const char* nome : {"~~nota.tmp", "~BV2020#1", "BV20200101#0", "~BV20200101#1.doc"})
         Scrivi(dest_ + "/" + nome, "dell'utente");
-    ClsSpan::ScartaSetProvvisori(dest_);
+    ScartaSetProvvisori(dest_);
     EXPECT_EQ(Contenuto(dest_), (Stato{{"BV20200101#0", "dell'utente"},
                                        {"~BV2020#1", "dell'utente"},
                                        {"~BV20200101#1.doc", "dell'utente"},

@@ -18,13 +18,14 @@
 #include "archive/zippo.h"
 #include "operazioni/backup.h"
 #include "operazioni/ripristino.h"
-#include "tests/support/variabili.h"
 #include "platform/file_reg.h"
 #include "platform/impostazioni.h"
+#include "sicurezza/nomi.h"
 #include "tests/operazioni/ambiente_operazioni.h"
 #include "tests/support/fs_guasto.h"
 #include "tests/support/processo.h"
 #include "tests/support/unita_rimovibile.h"
+#include "tests/support/variabili.h"
 
 namespace bv {
 namespace {
@@ -717,10 +718,10 @@ TEST_F(Ripristino, LaBarraAvanzaDuranteLaDecompressione) {
 TEST(NomeLibero, NumeriATreCifreEPoiTutte) {
     test::CartellaTemp t;
     const std::string db = t / "dati.mdb";
-    EXPECT_EQ(NomeLibero(db, "cfb"), db + ".cfb000");
+    EXPECT_EQ(nomi::NomeLibero(db, "cfb"), db + ".cfb000");
     test::ScriviFile(db + ".cfb000", "");
     test::CreaCartelle(db + ".cfb001");  // a folder takes the name too
-    EXPECT_EQ(NomeLibero(db, ".cfb"), db + ".cfb002");
+    EXPECT_EQ(nomi::NomeLibero(db, ".cfb"), db + ".cfb002");
 }
 
 }  // namespace

@@ -1,20 +1,17 @@
 // The restore's journal and the steps it makes repeatable.
-#include "operazioni/giornale.h"
+#include "sicurezza/giornale.h"
 
 #include <algorithm>
 #include <cctype>
 
-#include "operazioni/avvio.h"
-#include "operazioni/backup.h"
-#include "operazioni/programma.h"
-#include "operazioni/ripristino.h"
 #include "platform/codifica.h"
-#include "platform/impostazioni.h"
 #include "platform/errore.h"
 #include "platform/filesystem.h"
 #include "platform/percorsi.h"
 #include "platform/programma.h"
+#include "sicurezza/nomi.h"
 #include "util/koutilita.h"
+#include "util/nomi.h"
 
 namespace bv {
 
@@ -59,21 +56,17 @@ void SincronizzaCartellaDi(const std::string& p) {
     Fs().SincronizzaCartella(CartellaDi(p));
 }
 
-// A safety copy that leaves the live name in place: a second name for the same file, or, on a
-// volume without them, a flushed copy that gets its name only when complete.
-std::string CopiaProvvisoria(const std::string& copia) {
-    return copia + ".~bvtmp";
-}
-
 void RimuoviSeEsiste(const std::string& p) {
     if (Esiste(p)) Fs().Rimuovi(p);
 }
 
+// A safety copy that leaves the live name in place: a second name for the same file, or, on a
+// volume without them, a flushed copy that gets its name only when complete.
 void CopiaDiSicurezza(const std::string& vivo, const std::string& copia) {
     try {
         Fs().CollegaFisso(vivo, copia);
     } catch (const Errore&) {
-        const std::string provvisoria = CopiaProvvisoria(copia);
+        const std::string provvisoria = nomi::CopiaProvvisoria(copia);
         RimuoviSeEsiste(provvisoria);
         CopiaFile(vivo, provvisoria, true);
         RinominaDurevole(provvisoria, copia);
@@ -95,14 +88,8 @@ bool StessoPercorso(const std::string& a, const std::string& b) {
 }
 
 bool Cifre(std::string_view s) {
-    return !s.empty() && std::all_of(s.begin(), s.end(), [](char c) { return c >= '0' && c <= '9'; });
-}
-
-// "name.cfbNNN" for the live name `vivo`.
-bool FormaCopia(const std::string& copia, const std::string& vivo) {
-    const std::string prefisso = vivo + ".cfb";
-    return copia.size() >= prefisso.size() + 3 && copia.starts_with(prefisso) &&
-           Cifre(std::string_view(copia).substr(prefisso.size()));
+    return !s.empty() &&
+           std::all_of(s.begin(), s.end(), [](char c) { return c >= '0' && c <= '9'; });
 }
 
 // A path in `cartella`, with a plain last name: nothing that climbs or turns elsewhere.
@@ -118,10 +105,9 @@ std::string FuoriDa(const std::string& p, const std::string& cartella, const cha
 }
 
 std::string MotivoVoce(const VoceGiornale& v, const std::string& dati) {
-    for (const auto& [p, campo] : {std::pair{&v.database, "DATABASE"},
-                                   std::pair{&v.nuovoDatabase, "NUOVO_DATABASE"},
-                                   std::pair{&v.cartella, "CARTELLA"},
-                                   std::pair{&v.nuovaCartella, "NUOVA_CARTELLA"}}) {
+    for (const auto& [p, campo] :
+         {std::pair{&v.database, "DATABASE"}, std::pair{&v.nuovoDatabase, "NUOVO_DATABASE"},
+          std::pair{&v.cartella, "CARTELLA"}, std::pair{&v.nuovaCartella, "NUOVA_CARTELLA"}}) {
         if (std::string m = FuoriDa(*p, dati, campo); !m.empty()) return m;
     }
     for (const auto& [p, campo] : {std::pair{&v.copiaDatabase, "COPIA_DATABASE"},
@@ -133,17 +119,11 @@ std::string MotivoVoce(const VoceGiornale& v, const std::string& dati) {
     if (!Minuscolo(db).ends_with(".mdb")) return "DATABASE " + v.database + " non è un database";
     if (Minuscolo(NomeDi(v.cartella)) != NomeBase(db))
         return "CARTELLA " + v.cartella + " non è la cartella di " + db;
-    // The staged names: "~bvripristinoN.tmp" and "~bvripristinoN.dir", one N.
-    const std::string nuovo = NomeDi(v.nuovoDatabase);
-    const std::string prefisso = "~bvripristino";
-    if (!nuovo.starts_with(prefisso) || !nuovo.ends_with(".tmp") ||
-        !Cifre(std::string_view(nuovo).substr(prefisso.size(), nuovo.size() - prefisso.size() - 4)) ||
-        NomeDi(v.nuovaCartella) != nuovo.substr(0, nuovo.size() - 4) + ".dir") {
+    if (!nomi::CoppiaRipristinata(v.nuovoDatabase, v.nuovaCartella))
         return "NUOVO_DATABASE " + v.nuovoDatabase + " non è un nome provvisorio del ripristino";
-    }
-    if (!v.copiaDatabase.empty() && !FormaCopia(v.copiaDatabase, v.database))
+    if (!v.copiaDatabase.empty() && !nomi::CopiaDi(v.copiaDatabase, v.database))
         return "COPIA_DATABASE " + v.copiaDatabase + " non è una copia di sicurezza";
-    if (!v.copiaCartella.empty() && !FormaCopia(v.copiaCartella, v.cartella))
+    if (!v.copiaCartella.empty() && !nomi::CopiaDi(v.copiaCartella, v.cartella))
         return "COPIA_CARTELLA " + v.copiaCartella + " non è una copia di sicurezza";
     if (!std::all_of(v.gettone.begin(), v.gettone.end(),
                      [](char c) { return std::isxdigit(static_cast<unsigned char>(c)) != 0; }))
@@ -153,7 +133,7 @@ std::string MotivoVoce(const VoceGiornale& v, const std::string& dati) {
 
 // The mark of the staged folder, under its name `cartella`.
 std::string Segno(const VoceGiornale& v, const std::string& cartella) {
-    return cartella + Separatore() + kSegnoNuova + v.gettone;
+    return nomi::SegnoRipristinata(cartella, v.gettone);
 }
 
 // Whether the folder at `cartella` is the restored one (rather than the old one).
@@ -290,7 +270,7 @@ void RimuoviGiornale() {
 }
 
 void CompletaVoce(const VoceGiornale& v) {
-    if (!v.copiaDatabase.empty()) RimuoviSeEsiste(CopiaProvvisoria(v.copiaDatabase));
+    if (!v.copiaDatabase.empty()) RimuoviSeEsiste(nomi::CopiaProvvisoria(v.copiaDatabase));
     if (Esiste(v.nuovoDatabase)) {
         if (!v.copiaDatabase.empty() && !Esiste(v.copiaDatabase) && Fs().Info(v.database).file)
             CopiaDiSicurezza(v.database, v.copiaDatabase);
@@ -301,7 +281,7 @@ void CompletaVoce(const VoceGiornale& v) {
     if (!messa.esiste) return;
     const InfoFile vivo = Fs().Info(v.cartella);
     const std::string copia =
-        !v.copiaCartella.empty() ? v.copiaCartella : NomeLibero(v.cartella, "cfb");
+        !v.copiaCartella.empty() ? v.copiaCartella : nomi::NomeLibero(v.cartella, "cfb");
     const bool vivoNuovo = EQuellaNuova(v, v.cartella, vivo);
     // Neither name carries the mark: what stands there is not what the journal describes.
     if (!v.gettone.empty() && vivo.esiste && !vivoNuovo &&
@@ -332,7 +312,7 @@ void AnnullaVoce(const VoceGiornale& v, bool confermata) {
     const InfoFile messa = Fs().Info(v.nuovaCartella);
     const InfoFile viva = Fs().Info(v.cartella);
     const bool nuovaAlPosto = EQuellaNuova(v, v.cartella, viva);
-    if (!v.copiaDatabase.empty()) RimuoviSeEsiste(CopiaProvvisoria(v.copiaDatabase));
+    if (!v.copiaDatabase.empty()) RimuoviSeEsiste(nomi::CopiaProvvisoria(v.copiaDatabase));
     if (!confermata) {
         if (messa.esiste) RimuoviAlbero(v.nuovaCartella);
         if (Esiste(v.nuovoDatabase)) Fs().Rimuovi(v.nuovoDatabase);
@@ -381,109 +361,6 @@ void AnnullaVoce(const VoceGiornale& v, bool confermata) {
 
 bool RipristinoInSospeso() {
     return Esiste(PercorsoGiornale());
-}
-
-std::string RecuperaRipristinoInterrotto() {
-    const std::string percorso = PercorsoGiornale();
-    // Kept aside, untouched, for whoever looks into it: it must not stop every start.
-    const auto mettiDaParte = [&percorso](const char* suffisso) {
-        std::string dove = percorso + suffisso;
-        try {
-            if (Esiste(dove)) Fs().Rimuovi(dove);
-            RinominaDurevole(percorso, dove);
-        } catch (const Errore&) {
-        }
-        return dove;
-    };
-    std::optional<Giornale> g;
-    try {
-        g = LeggiGiornale();
-    } catch (const Errore& e) {
-        mettiDaParte(".illeggibile");
-        Utilita().ScriviLog("Giornale del ripristino illeggibile: " + e.Dettaglio());
-        return "Un ripristino precedente è stato interrotto e il suo giornale è illeggibile. "
-               "Controllare la cartella dei dati e le copie di sicurezza (.cfb).";
-    }
-    if (!g) return {};
-    const std::string dati = LeggiImpostazione(ApplicazioneHost(), kSezioneDati, "Path");
-    const std::string motivo = MotivoGiornaleNonAffidabile(*g, dati, CartellaTempProgramma());
-    if (!motivo.empty()) {
-        const std::string dove = mettiDaParte(".sospetto");
-        Utilita().ScriviLog("Giornale del ripristino non affidabile, nessun file toccato: " +
-                            motivo);
-        return "È stato trovato il giornale di un ripristino interrotto che non corrisponde ai "
-               "dati di Brelvano (" +
-               motivo +
-               "). Nessun file è stato modificato. Il giornale è stato messo da parte in " +
-               PercorsoPerMessaggio(dove) +
-               ": controllare la cartella dei dati e le copie di sicurezza (.cfb).";
-    }
-    // A data folder that is not there now (an unmounted drive, a disconnected share) is
-    // finished when it is back: nothing is decided from its absence.
-    if (!Fs().Info(dati).cartella) {
-        Utilita().ScriviLog("Ripristino interrotto in sospeso: cartella dei dati non raggiungibile " +
-                            dati);
-        return "Un ripristino interrotto non può ancora essere completato: la cartella dei dati " +
-               PercorsoPerMessaggio(dati) +
-               " non è raggiungibile. Sarà completato al prossimo avvio, quando la cartella sarà "
-               "di nuovo disponibile; fino ad allora non è possibile eseguire un altro ripristino.";
-    }
-    const bool conferma = g->fase == Giornale::Fase::Conferma;
-    std::vector<VoceGiornale> rimaste;
-    std::string elenco;
-    for (const VoceGiornale& v : g->voci) {
-        try {
-            if (conferma) {
-                CompletaVoce(v);
-                ConcludiVoce(v);
-            } else {
-                AnnullaVoce(v, false);
-            }
-        } catch (const Errore& e) {
-            Utilita().ScriviLog("Ripristino interrotto: " + v.database + " non sistemato: " +
-                                e.Dettaglio());
-            rimaste.push_back(v);
-            elenco += "\n" + PercorsoPerMessaggio(v.database);
-            if (conferma) {
-                if (!v.copiaDatabase.empty())
-                    elenco += " (copia di sicurezza: " + PercorsoPerMessaggio(v.copiaDatabase) + ")";
-                elenco += "; file ripristinato: " + PercorsoPerMessaggio(v.nuovoDatabase);
-            } else {
-                elenco += "; file provvisorio: " + PercorsoPerMessaggio(v.nuovoDatabase);
-            }
-        }
-    }
-    if (!rimaste.empty()) {
-        // What is done leaves the journal; the rest waits for the next start.
-        try {
-            Giornale resto = *g;
-            resto.voci = rimaste;
-            ScriviGiornale(resto);
-        } catch (const Errore& e) {
-            Utilita().ScriviLog("Giornale del ripristino non aggiornato: " + e.Dettaglio());
-        }
-        return std::string(conferma ? "Un ripristino interrotto non è stato completato per:"
-                                    : "Un ripristino interrotto non è stato annullato per:") +
-               elenco +
-               "\nVerificare che Brelvano sia chiuso e che la cartella dei dati sia accessibile in "
-               "scrittura: l'operazione sarà ripresa al prossimo avvio. Fino ad allora non è "
-               "possibile eseguire un altro ripristino.";
-    }
-    if (!g->cartellaLavoro.empty() && Esiste(g->cartellaLavoro)) {
-        try {
-            RimuoviCartellaLavoro(g->cartellaLavoro);
-        } catch (const Errore&) {  // the temporary folder's own clean-up takes it later
-        }
-    }
-    try {
-        RimuoviGiornale();
-    } catch (const Errore& e) {  // finishing again at the next start changes nothing
-        Utilita().ScriviLog("Giornale del ripristino non rimosso: " + e.Dettaglio());
-    }
-    return conferma ? "Un ripristino interrotto è stato completato. I dati sostituiti sono nelle "
-                      "copie di sicurezza (.cfb)."
-                    : "Un ripristino interrotto è stato annullato: i dati non sono stati "
-                      "modificati.";
 }
 
 }  // namespace bv

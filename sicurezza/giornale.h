@@ -1,6 +1,7 @@
-// The restore's journal: what a restore is about to replace, written and flushed in the
-// program folder before the data folder changes, so that a restore stopped at any point
-// (a failure, a crash, a power cut) is finished or undone, never left half done.
+// The restore's journal (the states and names: sicurezza/nomi.h): what a restore is about to
+// replace, written and flushed in the program folder before the data folder changes, so that a
+// restore stopped at any point (a failure, a crash, a power cut) is finished or undone, never left
+// half done.
 //
 // A restore first brings every restored file into the data folder under a staged name
 // (nothing live changes: phase "preparazione"), then puts each database and folder in place
@@ -28,8 +29,6 @@ struct VoceGiornale {
     // names, whatever the volume's device number after a remount.
     std::string gettone;
 };
-
-inline constexpr const char* kSegnoNuova = ".~bvnuova-";
 
 struct Giornale {
     enum class Fase { Preparazione, Conferma };
@@ -65,13 +64,6 @@ void AnnullaVoce(const VoceGiornale& v, bool confermata);
 std::string MotivoGiornaleNonAffidabile(const Giornale& g, const std::string& dati,
                                         const std::string& temp);
 
-// At start-up, under the operation lock: finishes (after the confirmation) or undoes (before
-// it) a restore that was interrupted. Returns what to tell the user, "" when there was none.
-// Never throws: a journal it cannot trust is put aside untouched; one whose data folder is not
-// reachable, or whose entries cannot all be finished (a database in use, a read-only folder),
-// stays, with what is left, for the next start, and the message says which database and where
-// its copies are. Until then no other restore runs (EseguiRipristino: 10016).
-std::string RecuperaRipristinoInterrotto();
 // Whether a journal waits to be finished.
 bool RipristinoInSospeso();
 
