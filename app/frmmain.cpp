@@ -31,6 +31,7 @@
 #include <algorithm>
 
 #include "app/etichetta_percorso.h"
+#include "app/filiera.h"
 #include "app/icona.h"
 #include "operazioni/avvio.h"
 #include "operazioni/backup.h"
@@ -395,7 +396,7 @@ bool FrmMain::PrendiOperazione() {
 
 void FrmMain::SorvegliaOperazioni() {
     // Our own command holds the lock (a second open of it is refused even in this process).
-    if (operazione_ || occupato_) return;
+    if (operazione_ || occupato_ || filieraAttiva_) return;
     auto blocco = std::make_unique<BloccoOperazione>();
     try {
         if (!blocco->Acquisisci()) {
@@ -543,19 +544,23 @@ void FrmMain::mnleggimi_Click() {
     }
 }
 
-// The window while a command runs: status, progress and redraws, on the window's thread.
+// The window while a command runs on its worker thread: status and progress, each queued to
+// the window's thread in the order told.
 class OsservatoreFinestra final : public OsservatoreOperazione {
   public:
     explicit OsservatoreFinestra(FrmMain& f) : f_(f) {}
-    void Messaggio(const std::string& testo) override { f_.lblMsg_->setText(Q(testo)); }
-    void Avanzamento(double valore) override {
-        f_.Stato_->setValue(static_cast<int>(std::clamp(valore, 0.0, 100.0)));
+    void Messaggio(const std::string& testo) override {
+        NellaFinestra(&f_, [f = &f_, t = Q(testo)] { f->lblMsg_->setText(t); });
     }
-    void InCorso(bool inCorso) override { f_.VisibileStato(inCorso); }
-    void AlLavoro(bool alLavoro) override { f_.Occupato(alLavoro); }
-    void Aggiorna() override {
-        // Redraw and answer the system (uncovering, moving); user input is held off by the filter.
-        QApplication::processEvents();
+    void Avanzamento(double valore) override {
+        const int v = static_cast<int>(std::clamp(valore, 0.0, 100.0));
+        NellaFinestra(&f_, [f = &f_, v] { f->Stato_->setValue(v); });
+    }
+    void InCorso(bool inCorso) override {
+        NellaFinestra(&f_, [f = &f_, inCorso] { f->VisibileStato(inCorso); });
+    }
+    void AlLavoro(bool alLavoro) override {
+        NellaFinestra(&f_, [f = &f_, alLavoro] { f->Occupato(alLavoro); });
     }
     // What was left out of the set (hidden files, sub-folders): logged, and shown once the
     // command ends.
@@ -575,11 +580,37 @@ void FrmMain::Occupato(bool occupato) {
     occupato_ = occupato;
     if (occupato) {
         QApplication::setOverrideCursor(Qt::WaitCursor);
+    } else {
+        QApplication::restoreOverrideCursor();
+    }
+    FiltraInput();
+}
+
+void FrmMain::FiltraInput() {
+    const bool filtra = occupato_ || filieraAttiva_;
+    if (filtra == filtroInput_) return;
+    filtroInput_ = filtra;
+    if (filtra) {
         qApp->installEventFilter(this);
     } else {
         qApp->removeEventFilter(this);
-        QApplication::restoreOverrideCursor();
     }
+}
+
+void FrmMain::EseguiOperazione(const std::function<void()>& lavoro) {
+    // From the click until the work ends, even before it says it is at work: no second
+    // command, no input, no close.
+    filieraAttiva_ = true;
+    FiltraInput();
+    try {
+        EseguiFuoriDallaFinestra(this, lavoro);
+    } catch (...) {
+        filieraAttiva_ = false;
+        FiltraInput();
+        throw;
+    }
+    filieraAttiva_ = false;
+    FiltraInput();
 }
 
 void FrmMain::cmdBackup_Click() {
@@ -589,13 +620,17 @@ void FrmMain::cmdBackup_Click() {
     r.floppy = OptDest0_->isChecked();
     r.destinazione = txtDest_->text().toStdString();
     r.verifica = chkTest_->isChecked();
-    r.verificaDopo = [this] { return chkTest_->isChecked(); };
+    // The box may be changed while the backup runs: read on the window's thread when asked.
+    r.verificaDopo = [this] {
+        return DallaFinestra(this, [this] { return chkTest_->isChecked(); });
+    };
     r.percorsoDati = percorsoDati_;
     r.nonInstallato = nonInstallato_;
     r.datiNonPresenti = datiNonPresenti_;
     r.cartellaTemp = CartellaTemp();
     OsservatoreFinestra osservatore(*this);
-    const bool riuscito = EseguiBackup(r, osservatore);
+    bool riuscito = false;
+    EseguiOperazione([&] { riuscito = EseguiBackup(r, osservatore); });
     // A busy state left by an unexpected path must not leave the window dead.
     Occupato(false);
     if (riuscito && !osservatore.avvisi.empty()) {
@@ -611,31 +646,37 @@ void FrmMain::cmdBackup_Click() {
     ChiudiSeRinviato();
 }
 
-// The window while a restore runs: the command disabled, the data folder shown once created.
+// The window while a restore runs on its worker thread: the command disabled, the data folder
+// shown once created; queued to the window's thread in order.
 class OsservatoreRipristinoFinestra final : public OsservatoreRipristino {
   public:
     explicit OsservatoreRipristinoFinestra(FrmMain& f) : f_(f) {}
     void AlLavoro(bool occupato) override {
-        f_.Occupato(occupato);
-        if (occupato) {
-            f_.StatoRipristino_->setValue(0);
-            f_.lblMsgRipristino_->setVisible(true);
-            f_.StatoRipristino_->setVisible(true);
-        }
+        NellaFinestra(&f_, [f = &f_, occupato] {
+            f->Occupato(occupato);
+            if (occupato) {
+                f->StatoRipristino_->setValue(0);
+                f->lblMsgRipristino_->setVisible(true);
+                f->StatoRipristino_->setVisible(true);
+            }
+        });
     }
     void Messaggio(const std::string& testo) override {
-        f_.lblMsgRipristino_->setText(Q(testo));
-        QApplication::processEvents();
+        NellaFinestra(&f_, [f = &f_, t = Q(testo)] { f->lblMsgRipristino_->setText(t); });
     }
     void Avanzamento(double valore) override {
-        f_.StatoRipristino_->setValue(static_cast<int>(std::clamp(valore, 0.0, 100.0)));
+        const int v = static_cast<int>(std::clamp(valore, 0.0, 100.0));
+        NellaFinestra(&f_, [f = &f_, v] { f->StatoRipristino_->setValue(v); });
     }
-    void Aggiorna() override { QApplication::processEvents(); }
-    void InCorso(bool inCorso) override { f_.CmdRipristino_->setEnabled(!inCorso); }
+    void InCorso(bool inCorso) override {
+        NellaFinestra(&f_, [f = &f_, inCorso] { f->CmdRipristino_->setEnabled(!inCorso); });
+    }
     void DatiCreati(const std::string& percorsoDati) override {
-        f_.percorsoDati_ = percorsoDati;
-        f_.txtCartellaDati_->setText(Q(percorsoDati));
-        f_.DatiNonPresenti(false);
+        NellaFinestra(&f_, [f = &f_, percorsoDati] {
+            f->percorsoDati_ = percorsoDati;
+            f->txtCartellaDati_->setText(Q(percorsoDati));
+            f->DatiNonPresenti(false);
+        });
     }
 
   private:
@@ -667,7 +708,7 @@ void FrmMain::CmdRipristino_Click() {
     r.datiNonPresenti = datiNonPresenti_;
     r.cartellaTemp = CartellaTemp();
     OsservatoreRipristinoFinestra osservatore(*this);
-    EseguiRipristino(r, osservatore);
+    EseguiOperazione([&] { EseguiRipristino(r, osservatore); });
     Occupato(false);
     lblMsgRipristino_->setVisible(false);
     StatoRipristino_->setVisible(false);
@@ -682,7 +723,7 @@ void FrmMain::ChiudiSeRinviato() {
 }
 
 void FrmMain::closeEvent(QCloseEvent* evento) {
-    if (occupato_) {
+    if (occupato_ || filieraAttiva_) {
         // A command is running: stopping it midway could leave a set or the data half done.
         evento->ignore();
         chiusuraRinviata_ = true;
@@ -694,7 +735,7 @@ void FrmMain::closeEvent(QCloseEvent* evento) {
 }
 
 bool FrmMain::eventFilter(QObject* oggetto, QEvent* evento) {
-    if (occupato_) {
+    if (filtroInput_) {
         switch (evento->type()) {
             case QEvent::MouseButtonPress:
             case QEvent::MouseButtonRelease:

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <QMainWindow>
+#include <functional>
 #include <memory>
 #include <string>
 
@@ -83,6 +84,9 @@ class FrmMain : public QMainWindow {
     void cmdSfogliaRip_Click();
     void mnleggimi_Click();
     void Occupato(bool occupato);
+    // Runs a command's work on its worker thread, the window deaf and unclosable meanwhile.
+    void EseguiOperazione(const std::function<void()>& lavoro);
+    void FiltraInput();
     friend class OsservatoreFinestra;
     friend class OsservatoreRipristinoFinestra;
     void ChiudiSeRichiesto();
@@ -110,7 +114,9 @@ class FrmMain : public QMainWindow {
     std::string percorsoDati_;
     bool chiusuraRichiesta_ = false;
     std::unique_ptr<ClsInsieme> elencoBackup_;
-    bool occupato_ = false;  // a command runs: the window takes no input
+    bool occupato_ = false;       // a command is at work: the wait cursor
+    bool filieraAttiva_ = false;  // a command's worker thread runs
+    bool filtroInput_ = false;    // either: the window takes no input
     bool chiusuraRinviata_ = false;
     // The folder the list of sets was last read from: the restore never takes a set of another.
     std::string cartellaElenco_;

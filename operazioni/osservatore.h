@@ -22,7 +22,8 @@ class OsservatoreOperazione {
     // The program is at work (true) and answers nothing but its own questions; false as soon
     // as the work is done, before the final message or the error is shown.
     virtual void AlLavoro(bool /*alLavoro*/) {}
-    // A moment for the front end during long work (the window redraws).
+    // A moment during long work for a front end that runs it on its own thread (the window runs
+    // each operation on a worker thread and needs none).
     virtual void Aggiorna() {}
     // Shows the error that stopped the operation (the window: the error box).
     virtual void MostraErrore(const Errore& errore);

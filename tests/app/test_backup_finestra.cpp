@@ -8,8 +8,13 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTest>
+#include <QTimer>
+#include <chrono>
+#include <condition_variable>
 #include <filesystem>
+#include <mutex>
 #include <random>
+#include <thread>
 
 #include "tests/app/finestra_test.h"
 #include "tests/support/variabili.h"
@@ -122,6 +127,40 @@ TEST_F(BackupFinestra, SuDischettoLaFinestraNonPrendeInputMentreLavora) {
     EXPECT_EQ(interazione_.messaggi[1].testo, "Backup completato correttamente.");
     clic(C<QRadioButton>("OptDest_1"));
     EXPECT_TRUE(C<QRadioButton>("OptDest_1")->isChecked());  // input is taken again
+}
+
+// The backup works off the window's thread: while a write waits (a slow stick's flush), the
+// window's thread goes on serving its events.
+TEST_F(BackupFinestra, LaFinestraRispondeMentreIlBackupAttendeIlDisco) {
+    test::FsGuasto guasto;
+    std::mutex m;
+    std::condition_variable cv;
+    bool servito = false;         // the window's timer has run
+    bool atteso = false;          // a write waited for it
+    bool servitoInTempo = false;  // ... and the timer ran while it waited
+    std::thread::id filieraDelLavoro;
+    guasto.prima = [&](const char* operazione, const std::string& percorso) {
+        if (atteso || std::string(operazione) != "fsync" ||
+            percorso.find("dest") == std::string::npos)
+            return 0;
+        atteso = true;
+        filieraDelLavoro = std::this_thread::get_id();
+        std::unique_lock<std::mutex> l(m);
+        servitoInTempo = cv.wait_for(l, std::chrono::seconds(10), [&] { return servito; });
+        return 0;
+    };
+    Carica();
+    QTimer::singleShot(50, &f_, [&] {
+        std::lock_guard<std::mutex> l(m);
+        servito = true;
+        cv.notify_all();
+    });
+    C<QPushButton>("cmdBackup")->click();
+    EXPECT_TRUE(atteso);
+    EXPECT_NE(filieraDelLavoro, std::this_thread::get_id());
+    EXPECT_TRUE(servitoInTempo);
+    ASSERT_EQ(interazione_.messaggi.size(), 1U);
+    EXPECT_EQ(interazione_.messaggi[0].testo, "Backup completato correttamente.");
 }
 
 }  // namespace
