@@ -70,21 +70,16 @@ QString Q(const std::string& s) {
     return QString::fromStdString(s);
 }
 
-// ListBackup as the list control the file name set fills.
-class ListaQt final : public ListaControllo {
-  public:
-    explicit ListaQt(QListWidget* lista) : lista_(lista) {}
-    void Svuota() override { lista_->clear(); }
-    void Aggiungi(const std::string& testo, int32_t dato) override {
-        auto* riga = new QListWidgetItem(QString::fromStdString(testo), lista_);
-        riga->setData(Qt::UserRole, dato);
+// Fills ListBackup with the lines of the set list, each carrying its entry's index, and
+// selects the first.
+void PopolaListBox(QListWidget* lista, const ClsInsieme& insieme) {
+    lista->clear();
+    for (const RigaInsieme& r : insieme.Righe(kMascheraSet, 3)) {
+        auto* riga = new QListWidgetItem(QString::fromStdString(r.testo), lista);
+        riga->setData(Qt::UserRole, r.indice);
     }
-    int Conta() const override { return lista_->count(); }
-    void Seleziona(int riga) override { lista_->setCurrentRow(riga); }
-
-  private:
-    QListWidget* lista_;
-};
+    if (lista->count() > 0) lista->setCurrentRow(0);
+}
 
 template <typename T>
 T* Controllo(QWidget* genitore, const char* nome) {
@@ -504,8 +499,7 @@ void FrmMain::AggiornaElencoBackup(bool mostraErrori) {
         if (!origine.empty()) {
             txtOrig_->setText(Q(Utilita().AggiungiSepDir(origine)));
             ElencoBackup().GetFilenames(txtOrig_->text().toStdString(), kModelloSet);
-            ListaQt lista(ListBackup_);
-            ElencoBackup().PopolaListBox(lista, kMascheraSet, 3);
+            PopolaListBox(ListBackup_, ElencoBackup());
         }
     } catch (...) {
         if (mostraErrori) Utilita().PrintErrore(ErroreCorrente());
@@ -529,8 +523,7 @@ void FrmMain::cmdSfogliaRip_Click() {
         txtOrig_->setText(Q(Utilita().AggiungiSepDir(p)));
         cartellaElenco_ = txtOrig_->text().toStdString();
         ElencoBackup().GetFilenames(txtOrig_->text().toStdString(), kModelloSet);
-        ListaQt lista(ListBackup_);
-        ElencoBackup().PopolaListBox(lista, kMascheraSet, 3);
+        PopolaListBox(ListBackup_, ElencoBackup());
     } catch (...) {
         Utilita().PrintErrore(ErroreCorrente());
     }

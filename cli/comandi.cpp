@@ -257,27 +257,12 @@ std::optional<std::string> Analizza(const std::vector<std::string>& a, Opzioni& 
     return std::nullopt;
 }
 
-// The sets of a folder as the list shows them: entry index and date, newest first.
-class Righe final : public ListaControllo {
-  public:
-    void Svuota() override { righe.clear(); }
-    void Aggiungi(const std::string& testo, int32_t dato) override {
-        righe.emplace_back(dato, testo);
-    }
-    int Conta() const override { return static_cast<int>(righe.size()); }
-    void Seleziona(int) override {}
-    std::vector<std::pair<int32_t, std::string>> righe;
-};
-
 // Fills `elenco` with the sets of a folder; the rows as the list shows them, newest first.
 // A name the list cannot read as a date is not a set and has no row.
-std::vector<std::pair<int32_t, std::string>> SetDellaCartella(const std::string& origine,
-                                                              ClsInsieme& elenco) {
+std::vector<RigaInsieme> SetDellaCartella(const std::string& origine, ClsInsieme& elenco) {
     std::string cartella = origine;
     elenco.GetFilenames(Utilita().AggiungiSepDir(cartella), kModelloSet);
-    Righe righe;
-    elenco.PopolaListBox(righe, kMascheraSet, 3);
-    return righe.righe;
+    return elenco.Righe(kMascheraSet, 3);
 }
 
 int Lista(const Opzioni& o, const StatoAvvio& s, Terminale& t, OsservatoreTerminale& osservatore) {
@@ -289,8 +274,8 @@ int Lista(const Opzioni& o, const StatoAvvio& s, Terminale& t, OsservatoreTermin
     osservatore.Cartella(origine);
     try {
         ClsInsieme elenco;
-        for (const auto& [indice, data] : SetDellaCartella(origine, elenco))
-            t.out << elenco.GetItem(indice) << '\t' << data << '\n';
+        for (const RigaInsieme& riga : SetDellaCartella(origine, elenco))
+            t.out << elenco.GetItem(riga.indice) << '\t' << riga.testo << '\n';
         return kSuccesso;
     } catch (...) {
         osservatore.MostraErrore(ErroreCorrente());
@@ -330,10 +315,10 @@ int Ripristina(const Opzioni& o, const StatoAvvio& s, Terminale& t,
     try {
         // The set restored is one the list shows: the one named, else the newest. A folder
         // that is missing, or a drive without a disk, is the list's error (9984).
-        for (const auto& [indice, data] : SetDellaCartella(origine, elenco)) {
-            if (!o.set || UgualiIgnorandoMaiuscole(elenco.GetItem(indice), Spazi(*o.set))) {
-                r.nomeSet = elenco.GetItem(indice);
-                r.dataSet = data;
+        for (const RigaInsieme& riga : SetDellaCartella(origine, elenco)) {
+            if (!o.set || UgualiIgnorandoMaiuscole(elenco.GetItem(riga.indice), Spazi(*o.set))) {
+                r.nomeSet = elenco.GetItem(riga.indice);
+                r.dataSet = riga.testo;
                 break;
             }
         }

@@ -204,9 +204,8 @@ DataOra ClsInsieme::To_Date(const std::string& testo, int16_t formato) {
     return DataOra{anno, mese, giorno, 0, 0, 0};
 }
 
-void ClsInsieme::PopolaListBox(ListaControllo& lista, const std::string& trasformatore,
-                               int16_t adata) const {
-    lista.Svuota();
+std::vector<RigaInsieme> ClsInsieme::Righe(const std::string& trasformatore, int16_t adata) const {
+    std::vector<RigaInsieme> righe;
     const int16_t n = Count();
     for (int i = 1; i <= n; ++i) {
         std::string testo;
@@ -216,9 +215,9 @@ void ClsInsieme::PopolaListBox(ListaControllo& lista, const std::string& trasfor
         } catch (const Errore&) {
             continue;  // only this entry is left out
         }
-        lista.Aggiungi(testo, i);
+        righe.push_back({testo, i});
     }
-    if (lista.Conta() > 0) lista.Seleziona(0);
+    return righe;
 }
 
 }  // namespace bv

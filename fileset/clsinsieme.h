@@ -1,5 +1,5 @@
 // ClsInsieme: an ordered, de-duplicated set of names with 1-based indices, filled from
-// folder listings with wildcard patterns, and the filling of a list control from it.
+// folder listings with wildcard patterns, and the lines a list shows of it.
 #pragma once
 
 #include <cstdint>
@@ -11,15 +11,11 @@
 
 namespace bv {
 
-// The list control PopolaListBox fills: the window adapts its list widget, tests use a fake.
-class ListaControllo {
-  public:
-    virtual ~ListaControllo() = default;
-    virtual void Svuota() = 0;
-    // Appends a line with an integer attached.
-    virtual void Aggiungi(const std::string& testo, int32_t dato) = 0;
-    virtual int Conta() const = 0;
-    virtual void Seleziona(int riga) = 0;
+// One line of a list made from a set: its text and the index of its entry.
+struct RigaInsieme {
+    std::string testo;
+    int32_t indice = 0;
+    bool operator==(const RigaInsieme&) const = default;
 };
 
 class ClsInsieme {
@@ -41,12 +37,12 @@ class ClsInsieme {
     // Fills the set with the plain files of a folder that match the pattern, cut at "#",
     // unique, descending; a folder that does not exist fails with 9984, set unchanged.
     int16_t GetFilenames(const std::string& path, const std::string& template_);
-    // Refills the control: one line per entry made from the mask and, for adata 1..5, shown
-    // as a short date; an entry that cannot be converted is left out; selects the first line.
-    void PopolaListBox(ListaControllo& lista, const std::string& trasformatore,
-                       int16_t adata) const;
+    // The lines of a list: one per entry made from the mask and, for adata 1..5, shown as a
+    // short date; an entry that cannot be converted is left out. (The window fills its list
+    // with them and selects the first.)
+    std::vector<RigaInsieme> Righe(const std::string& trasformatore, int16_t adata) const;
 
-    // The helpers of PopolaListBox.
+    // The helpers of Righe.
     static std::string Trasforma(const std::string& nome, const std::string& mask);
     static DataOra To_Date(const std::string& testo, int16_t formato);
 

@@ -20,21 +20,6 @@ std::vector<std::string> Voci(const ClsInsieme& s) {
     return v;
 }
 
-class ListaFinta final : public ListaControllo {
-  public:
-    void Svuota() override {
-        righe.clear();
-        selezionata = -1;
-    }
-    void Aggiungi(const std::string& testo, int32_t dato) override {
-        righe.emplace_back(testo, dato);
-    }
-    int Conta() const override { return static_cast<int>(righe.size()); }
-    void Seleziona(int riga) override { selezionata = riga; }
-    std::vector<std::pair<std::string, int32_t>> righe;
-    int selezionata = -1;
-};
-
 TEST(ClsInsieme, AddPresenteGetItem) {
     ClsInsieme s;
     EXPECT_EQ(s.Count(), 0);
@@ -181,26 +166,20 @@ INSTANTIATE_TEST_SUITE_P(
                       CasoModello{"senza", "*.*", true}, CasoModello{"x.mdb", "*.MDB", true},
                       CasoModello{std::string(200, 'a'), "*a*a*a*a*a*a*b", false}));
 
-TEST(ClsInsieme, PopolaListBoxSaltaLeVociNonConvertibili) {
+TEST(ClsInsieme, RigheSaltaLeVociNonConvertibili) {
     BV_SOLO_POSIX("nomi che Windows non ammette (byte non UTF-8, a capo, dispositivi, maiuscole)");
     ClsInsieme s;
     for (const char* v : {"BV20240131", "BVABCDEFGH", "BV20231301", "BV20231231"})
         s.Add(v, true, "#");
-    ListaFinta lista;
-    lista.Aggiungi("vecchia", 99);
-    s.PopolaListBox(lista, "DDAAAAAAAA", 3);
-    ASSERT_EQ(lista.righe.size(), 2U);
-    EXPECT_EQ(lista.righe[0], (std::pair<std::string, int32_t>{"31/01/2024", 1}));
-    EXPECT_EQ(lista.righe[1], (std::pair<std::string, int32_t>{"31/12/2023", 4}));
-    EXPECT_EQ(lista.selezionata, 0);
-    ClsInsieme vuoto;
-    vuoto.PopolaListBox(lista, "DDAAAAAAAA", 3);
-    EXPECT_TRUE(lista.righe.empty());
-    EXPECT_EQ(lista.selezionata, -1);
+    const std::vector<RigaInsieme> righe = s.Righe("DDAAAAAAAA", 3);
+    ASSERT_EQ(righe.size(), 2U);
+    EXPECT_EQ(righe[0], (RigaInsieme{"31/01/2024", 1}));
+    EXPECT_EQ(righe[1], (RigaInsieme{"31/12/2023", 4}));
+    EXPECT_TRUE(ClsInsieme().Righe("DDAAAAAAAA", 3).empty());
     // Without a date format the masked text itself is shown.
-    s.PopolaListBox(lista, "DDAAAAAAAA", 0);
-    EXPECT_EQ(lista.righe.size(), 4U);
-    EXPECT_EQ(lista.righe[1].first, "ABCDEFGH");
+    const std::vector<RigaInsieme> testi = s.Righe("DDAAAAAAAA", 0);
+    EXPECT_EQ(testi.size(), 4U);
+    EXPECT_EQ(testi[1].testo, "ABCDEFGH");
 }
 
 TEST(ClsInsieme, Trasforma) {
