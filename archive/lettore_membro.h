@@ -6,8 +6,10 @@
 
 #include <zip.h>
 
+#include <atomic>
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 
@@ -39,5 +41,21 @@ class LettoreMembro {
   private:
     std::unique_ptr<Stato> s_;
 };
+
+// How a whole reading of a member ended.
+enum class FineLettura { Letto, Fermato, Fallito };
+
+// Reads member `indice` whole, the one way the comparison and the extraction read: in pieces
+// first, and a member that fails so is read again as one stream, whose answer is the one given.
+// Before each reading `inizia()` starts the caller's work afresh; `consuma(dati, n)` takes each
+// run of bytes and returns why it refuses them ("" when it does not), which fails the reading as
+// a read error would. `fatti` counts the bytes read (a second reading counts only what is new);
+// `fermato()`, asked after each run, ends the reading early. On Fallito, `errore` says why.
+// What `inizia` or `consuma` throw goes to the caller.
+FineLettura LeggiMembroIntero(zip_t* z, zip_uint64_t indice, const zip_stat_t& st,
+                              const std::function<void()>& inizia,
+                              const std::function<std::string(const uint8_t*, size_t)>& consuma,
+                              const std::function<bool()>& fermato, std::atomic<uint64_t>& fatti,
+                              std::string& errore);
 
 }  // namespace bv::zip_interno

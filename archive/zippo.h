@@ -100,14 +100,4 @@ std::string MotivoMembroRifiutato(const std::string& archivio);
 // most 32,001) as one timestamped log line. Never throws; returns 0.
 int CbStampa(const char* buffer, size_t lunghezza);
 
-// Whether a name holds control characters (below 32, or 127): no member may.
-bool HaCaratteriDiControllo(const std::string& nome);
-// Whether a component of a name is one Windows reserves for a device (CON, NUL.txt, COM1):
-// no file of that name can be made there, so no member may have it.
-bool NomeRiservatoAUnDispositivo(const std::string& nome);
-
-// Whether a member name stays inside the target folder: not absolute, no drive letter, no
-// ".." component (with "/" or "\" as separators), not empty.
-bool NomeMembroSicuro(const std::string& nome);
-
 }  // namespace bv

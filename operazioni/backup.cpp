@@ -7,6 +7,7 @@
 #include <memory>
 #include <vector>
 
+#include "archive/nomi_membri.h"
 #include "archive/zippo.h"
 #include "fileset/clsinsieme.h"
 #include "operazioni/avvio.h"

@@ -13,6 +13,7 @@
 #include <regex>
 #include <set>
 
+#include "archive/nomi_membri.h"
 #include "archive/zippo.h"
 #include "platform/programma.h"
 #include "tests/support/cartella_temp.h"
