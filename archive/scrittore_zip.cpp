@@ -250,79 +250,104 @@ EsitoAccoda ScrittoreZip::Accoda(const std::string& file, const std::string& nom
     return Accoda(file, nome, Fs().Info(file), avanzamento);
 }
 
+// A file read in pieces of kBlocco, each known to be the last when read, even for a file of
+// exactly 1 MiB: one byte read ahead goes to the next piece.
+class LettorePezzi {
+  public:
+    explicit LettorePezzi(const std::string& file) : f_(file, ModoApertura::Lettura) {}
+    void Leggi(Pezzo& p) {
+        if (p.in.size() < kBlocco) p.in.resize(kBlocco);
+        size_t inizio = 0;
+        if (riporto_ >= 0) p.in[inizio++] = static_cast<uint8_t>(riporto_);
+        p.n = inizio + f_.LeggiTutto(p.in.data() + inizio, kBlocco - inizio);
+        uint8_t avanti = 0;
+        p.ultimo = p.n < kBlocco || f_.LeggiTutto(&avanti, 1) == 0;
+        riporto_ = p.ultimo ? -1 : avanti;
+    }
+
+  private:
+    File f_;
+    int riporto_ = -1;
+};
+
 EsitoAccoda ScrittoreZip::Accoda(const std::string& file, const std::string& nome,
                                  const InfoFile& info, const AvanzamentoZip& avanzamento) {
     if (nonGestito_) return EsitoAccoda::NonGestito;
     if (!info.file) throw ErroreDaErrno(ENOENT, file, Oggetto::File, "stat");
+    if (nome.size() > 0xFFFF || nomi_.contains(nome) || !CiSta(nome, info.dimensione))
+        return EsitoAccoda::NonGestito;
+    InAttesa m = NuovoMembro(file, nome, info);
+    modificato_ = true;
+    nomi_.insert(nome);  // taken now: the member is written, or the archive is given up
+
+    if (!compressori_) compressori_ = std::make_unique<Compressori>(FiliereDisponibili());
+    Compressori& c = *compressori_;
+    LettorePezzi lettore(file);
+    m.pezzo = c.PezzoLibero();
+    if (!m.pezzo) {  // every one waiting: the oldest member goes out first
+        ScriviInAttesa(1);
+        m.pezzo = c.PezzoLibero();
+    }
+    lettore.Leggi(*m.pezzo);
+    if (m.pezzo->ultimo) {
+        AffidaUnPezzo(std::move(m), avanzamento);
+    } else {
+        ScriviAPezzi(m, lettore, avanzamento);
+    }
+    return EsitoAccoda::Fatto;
+}
+
+bool ScrittoreZip::CiSta(const std::string& nome, uint64_t dimensione) const {
+    // Everything must stay within 32-bit offsets: deflate never grows data by more than a
+    // few bytes per 16 KB block. The members still waiting count with the most they can take.
+    const uint64_t peggiore = dimensione + dimensione / 1000 + 1024;
+    const size_t membriInAttesa = compressori_ ? compressori_->inAttesa.size() : 0;
+    return fineDati_ + riservati_ + 30 + nome.size() + peggiore + directory_.size() + 46 +
+                   nome.size() + kFine <
+               kLimite32 &&
+           voci_ + membriInAttesa + 1 < 0xFFFF;
+}
+
+InAttesa ScrittoreZip::NuovoMembro(const std::string& file, const std::string& nome,
+                                   const InfoFile& info) {
     const bool asciiSoltanto =
         std::all_of(nome.begin(), nome.end(), [](char c) { return (c & 0x80) == 0; });
-    if (nome.size() > 0xFFFF || nomi_.contains(nome)) return EsitoAccoda::NonGestito;
-    // Everything must stay within 32-bit offsets: deflate never grows data by more than a
-    // few bytes per 16 KB block.
-    const uint64_t peggiore = info.dimensione + info.dimensione / 1000 + 1024;
-    // The members still waiting count with the most they can take.
-    const size_t membriInAttesa = compressori_ ? compressori_->inAttesa.size() : 0;
-    if (fineDati_ + riservati_ + 30 + nome.size() + peggiore + directory_.size() + 46 +
-                nome.size() + kFine >=
-            kLimite32 ||
-        voci_ + membriInAttesa + 1 >= 0xFFFF) {
-        return EsitoAccoda::NonGestito;
-    }
-
     InAttesa m;
     m.nome = nome;
     m.file = file;
     std::tie(m.ora, m.data) = OraDos(info.modifica);
     m.flag = asciiSoltanto ? 0 : (1 << 11);  // UTF-8 name
     m.permessi = info.permessi;
+    const uint64_t peggiore = info.dimensione + info.dimensione / 1000 + 1024;
     m.peggiore = 30 + nome.size() + peggiore + 46 + nome.size();
-    modificato_ = true;
-    nomi_.insert(nome);  // taken now: the member is written, or the archive is given up
+    return m;
+}
 
-    if (!compressori_) {
-        compressori_ = std::make_unique<Compressori>(FiliereDisponibili());
-    }
+// A file of one piece (most companion files): deflated by a helper while the next files are
+// read, and written in its turn with its header, which then knows the CRC and the sizes, in one
+// write.
+void ScrittoreZip::AffidaUnPezzo(InAttesa m, const AvanzamentoZip& avanzamento) {
     Compressori& c = *compressori_;
-    File sorgente(file, ModoApertura::Lettura);
-    m.pezzo = c.PezzoLibero();
-    if (!m.pezzo) {  // every one waiting: the oldest member goes out first
-        ScriviInAttesa(1);
-        m.pezzo = c.PezzoLibero();
-    }
-    // Each piece is known to be the last when read, even for a file of exactly 1 MiB: one
-    // byte read ahead goes to the next piece.
-    int riporto = -1;
-    const auto leggi = [&](Pezzo& p) {
-        if (p.in.size() < kBlocco) p.in.resize(kBlocco);
-        size_t inizio = 0;
-        if (riporto >= 0) p.in[inizio++] = static_cast<uint8_t>(riporto);
-        p.n = inizio + sorgente.LeggiTutto(p.in.data() + inizio, kBlocco - inizio);
-        uint8_t avanti = 0;
-        p.ultimo = p.n < kBlocco || sorgente.LeggiTutto(&avanti, 1) == 0;
-        riporto = p.ultimo ? -1 : avanti;
-    };
     Pezzo& primo = *m.pezzo;
-    leggi(primo);
-    if (primo.ultimo) {
-        // A file of one piece (most companion files): deflated by a helper while the next
-        // files are read, and written in its turn with its header, which then knows the CRC
-        // and the sizes, in one write.
-        riservati_ += m.peggiore;
-        if (primo.n < kPiccolo) {
-            c.locale.Deflata(primo);  // less work than handing it over
-        } else {
-            c.Affida(primo);
-        }
-        c.inAttesa.push_back(std::move(m));
-        if (avanzamento) avanzamento(primo.n);
-        return EsitoAccoda::Fatto;
+    riservati_ += m.peggiore;
+    if (primo.n < kPiccolo) {
+        c.locale.Deflata(primo);  // less work than handing it over
+    } else {
+        c.Affida(primo);
     }
+    const size_t n = primo.n;
+    c.inAttesa.push_back(std::move(m));
+    if (avanzamento) avanzamento(n);
+}
 
-    // A larger file: the members before it go out first, then its pieces are read, deflated
-    // by the helpers and written in order as they come back, a few in flight at a time.
+// A larger file: the members before it go out first, then its pieces are read, deflated by the
+// helpers and written in order as they come back, a few in flight at a time.
+void ScrittoreZip::ScriviAPezzi(InAttesa& m, LettorePezzi& lettore,
+                                const AvanzamentoZip& avanzamento) {
+    Compressori& c = *compressori_;
     ScriviInAttesa(0);
     std::vector<Pezzo>& lotto = c.lotto;
-    std::swap(lotto[0], primo);
+    std::swap(lotto[0], *m.pezzo);
     c.Rilascia(m.pezzo);
     const uint64_t inizio = fineDati_;
     std::vector<uint8_t> locale = IntestazioneLocale(m);
@@ -344,7 +369,7 @@ EsitoAccoda ScrittoreZip::Accoda(const std::string& file, const std::string& nom
         while (scritti < affidati) {
             if (!finito && affidati - scritti < lotto.size()) {
                 Pezzo& p = lotto[affidati % lotto.size()];
-                leggi(p);
+                lettore.Leggi(p);
                 finito = p.ultimo;
                 letti += p.n;
                 c.Affida(p);
@@ -353,7 +378,7 @@ EsitoAccoda ScrittoreZip::Accoda(const std::string& file, const std::string& nom
             }
             Pezzo& p = lotto[scritti % lotto.size()];
             c.Attendi(p);
-            if (!p.riuscito) throw ErroreStandard(num::ErroreInterno, "deflate di " + file);
+            if (!p.riuscito) throw ErroreStandard(num::ErroreInterno, "deflate di " + m.file);
             crc = crc32_combine(crc, p.crc, static_cast<z_off_t>(p.n));
             compressi += p.nOut;
             a_.ScriviTutto(p.out.data(), p.nOut);
@@ -362,13 +387,12 @@ EsitoAccoda ScrittoreZip::Accoda(const std::string& file, const std::string& nom
         }
     }
     if (letti >= kLimite32 || compressi >= kLimite32) {  // the file grew while it was read
-        throw ErroreStandard(num::AccessoPercorso, file + " modificato durante la compressione");
+        throw ErroreStandard(num::AccessoPercorso, m.file + " modificato durante la compressione");
     }
     const std::vector<uint8_t> campi = Campi(static_cast<uint32_t>(crc), compressi, letti);
     a_.ScriviTuttoDa(inizio + 14, campi.data(), campi.size());
     Registra(m, campi, inizio);
     fineDati_ = inizio + locale.size() + compressi;
-    return EsitoAccoda::Fatto;
 }
 
 std::vector<uint8_t> ScrittoreZip::IntestazioneLocale(const InAttesa& m) {

@@ -22,6 +22,7 @@ enum class EsitoAccoda {
 
 struct Compressori;  // the deflate helpers and buffers kept from one member to the next
 struct InAttesa;     // a member deflating, written in its turn
+class LettorePezzi;  // a file read in the pieces the helpers deflate
 
 // One archive open for additions. Between the first Accoda and Chiudi the archive on disk is
 // not a complete ZIP (its directory is written by Chiudi), and small files may still be
@@ -49,6 +50,13 @@ class ScrittoreZip {
     void Chiudi();
 
   private:
+    // Whether a member of that name and size keeps the archive within 32-bit offsets and
+    // 65,535 entries, counting the members still waiting at the most they can take.
+    bool CiSta(const std::string& nome, uint64_t dimensione) const;
+    static InAttesa NuovoMembro(const std::string& file, const std::string& nome,
+                                const InfoFile& info);
+    void AffidaUnPezzo(InAttesa m, const AvanzamentoZip& avanzamento);
+    void ScriviAPezzi(InAttesa& m, LettorePezzi& lettore, const AvanzamentoZip& avanzamento);
     static std::vector<uint8_t> IntestazioneLocale(const InAttesa& m);
     static std::vector<uint8_t> Campi(uint32_t crc, uint64_t compressi, uint64_t letti);
     // The member's entry in the directory kept in memory.
