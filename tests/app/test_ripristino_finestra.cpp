@@ -11,6 +11,7 @@
 #include <QTest>
 #include <filesystem>
 
+#include "app/filiera.h"
 #include "operazioni/backup.h"
 #include "platform/istanza.h"
 #include "sicurezza/giornale.h"
@@ -76,10 +77,12 @@ TEST_F(RipristinoFinestra, MostraCosaStaFacendo) {
     };
     auto* etichetta = C<QLabel>("lblMsgRipristino");
     interazione_.Rispondi(Risposta::Si);
-    // Record every status text as the label receives it.
+    // Record the status text at every file opened, as the label shows it then: read on the
+    // window's thread once what the work told it before is shown (the work runs on its own).
     test::FsGuasto guasto;
     guasto.erroreApertura = [&](const std::string&, ModoApertura) {
-        const std::string t = etichetta->text().toStdString();
+        const std::string t =
+            DallaFinestra(etichetta, [etichetta] { return etichetta->text(); }).toStdString();
         if (!t.empty() && (testi.empty() || testi.back() != t)) testi.push_back(t);
         return 0;
     };
@@ -95,17 +98,21 @@ TEST_F(RipristinoFinestra, ChiusuraDuranteIlLavoroRinviataAllaFine) {
     Carica();
     f_.show();
     interazione_.Rispondi(Risposta::Si);
+    bool tentata = false;
     bool chiusaDurante = false;
     test::FsGuasto guasto;
     guasto.erroreApertura = [&](const std::string&, ModoApertura) {
-        // Once the restore is at work (busy pointer shown).
-        if (f_.isVisible() && QApplication::overrideCursor() != nullptr) {
+        // Once the restore is at work (busy pointer shown), on the window's thread.
+        DallaFinestra(&f_, [&] {
+            if (tentata || !f_.isVisible() || QApplication::overrideCursor() == nullptr) return;
+            tentata = true;
             f_.close();  // the user clicks the close button mid-restore
             chiusaDurante = !f_.isVisible();
-        }
+        });
         return 0;
     };
     C<QPushButton>("CmdRipristino")->click();
+    EXPECT_TRUE(tentata);
     EXPECT_FALSE(chiusaDurante);
     EXPECT_EQ(test::LeggiTesto(t_ / "dati/dati.mdb"), "dal backup");  // the restore went on
     EXPECT_TRUE(f_.statusBar()->currentMessage().contains(QStringLiteral("al termine")));
