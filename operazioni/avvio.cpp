@@ -3,6 +3,9 @@
 
 #include <algorithm>
 #include <cctype>
+#include <optional>
+#include <utility>
+#include <vector>
 
 #include "operazioni/programma.h"
 #include "platform/codifica.h"
@@ -67,55 +70,26 @@ void RimuoviCartellaLavoro(const std::string& percorso) {
     RimuoviAlbero(percorso);
 }
 
-std::string RecuperaRipristinoInterrotto() {
+namespace {
+
+// A journal kept aside, untouched, for whoever looks into it: it must not stop every start.
+std::string MettiDaParte(const char* suffisso) {
     const std::string percorso = PercorsoGiornale();
-    // Kept aside, untouched, for whoever looks into it: it must not stop every start.
-    const auto mettiDaParte = [&percorso](const char* suffisso) {
-        std::string dove = percorso + suffisso;
-        try {
-            if (Fs().Info(dove).esiste) Fs().Rimuovi(dove);
-            RinominaDurevole(percorso, dove);
-        } catch (const Errore&) {
-        }
-        return dove;
-    };
-    std::optional<Giornale> g;
+    std::string dove = percorso + suffisso;
     try {
-        g = LeggiGiornale();
-    } catch (const Errore& e) {
-        mettiDaParte(".illeggibile");
-        Utilita().ScriviLog("Giornale del ripristino illeggibile: " + e.Dettaglio());
-        return "Un ripristino precedente è stato interrotto e il suo giornale è illeggibile. "
-               "Controllare la cartella dei dati e le copie di sicurezza (.cfb).";
+        if (Fs().Info(dove).esiste) Fs().Rimuovi(dove);
+        RinominaDurevole(percorso, dove);
+    } catch (const Errore&) {
     }
-    if (!g) return {};
-    const std::string dati = LeggiImpostazione(ApplicazioneHost(), kSezioneDati, "Path");
-    const std::string motivo = MotivoGiornaleNonAffidabile(*g, dati, CartellaTempProgramma());
-    if (!motivo.empty()) {
-        const std::string dove = mettiDaParte(".sospetto");
-        Utilita().ScriviLog("Giornale del ripristino non affidabile, nessun file toccato: " +
-                            motivo);
-        return "È stato trovato il giornale di un ripristino interrotto che non corrisponde ai "
-               "dati di Brelvano (" +
-               motivo +
-               "). Nessun file è stato modificato. Il giornale è stato messo da parte in " +
-               PercorsoPerMessaggio(dove) +
-               ": controllare la cartella dei dati e le copie di sicurezza (.cfb).";
-    }
-    // A data folder that is not there now (an unmounted drive, a disconnected share) is
-    // finished when it is back: nothing is decided from its absence.
-    if (!Fs().Info(dati).cartella) {
-        Utilita().ScriviLog(
-            "Ripristino interrotto in sospeso: cartella dei dati non raggiungibile " + dati);
-        return "Un ripristino interrotto non può ancora essere completato: la cartella dei dati " +
-               PercorsoPerMessaggio(dati) +
-               " non è raggiungibile. Sarà completato al prossimo avvio, quando la cartella sarà "
-               "di nuovo disponibile; fino ad allora non è possibile eseguire un altro ripristino.";
-    }
-    const bool conferma = g->fase == Giornale::Fase::Conferma;
+    return dove;
+}
+
+// Each entry finished (after the confirmation) or undone (before it); what could not be is
+// returned, with the lines that name it for the user.
+std::vector<VoceGiornale> SistemaVoci(const Giornale& g, std::string& elenco) {
+    const bool conferma = g.fase == Giornale::Fase::Conferma;
     std::vector<VoceGiornale> rimaste;
-    std::string elenco;
-    for (const VoceGiornale& v : g->voci) {
+    for (const VoceGiornale& v : g.voci) {
         try {
             if (conferma) {
                 CompletaVoce(v);
@@ -138,25 +112,33 @@ std::string RecuperaRipristinoInterrotto() {
             }
         }
     }
-    if (!rimaste.empty()) {
-        // What is done leaves the journal; the rest waits for the next start.
-        try {
-            Giornale resto = *g;
-            resto.voci = rimaste;
-            ScriviGiornale(resto);
-        } catch (const Errore& e) {
-            Utilita().ScriviLog("Giornale del ripristino non aggiornato: " + e.Dettaglio());
-        }
-        return std::string(conferma ? "Un ripristino interrotto non è stato completato per:"
-                                    : "Un ripristino interrotto non è stato annullato per:") +
-               elenco +
-               "\nVerificare che Brelvano sia chiuso e che la cartella dei dati sia accessibile in "
-               "scrittura: l'operazione sarà ripresa al prossimo avvio. Fino ad allora non è "
-               "possibile eseguire un altro ripristino.";
+    return rimaste;
+}
+
+// What is done leaves the journal; the rest waits for the next start.
+std::string LasciaPerIlProssimoAvvio(const Giornale& g, std::vector<VoceGiornale> rimaste,
+                                     const std::string& elenco) {
+    try {
+        Giornale resto = g;
+        resto.voci = std::move(rimaste);
+        ScriviGiornale(resto);
+    } catch (const Errore& e) {
+        Utilita().ScriviLog("Giornale del ripristino non aggiornato: " + e.Dettaglio());
     }
-    if (!g->cartellaLavoro.empty() && Fs().Info(g->cartellaLavoro).esiste) {
+    return std::string(g.fase == Giornale::Fase::Conferma
+                           ? "Un ripristino interrotto non è stato completato per:"
+                           : "Un ripristino interrotto non è stato annullato per:") +
+           elenco +
+           "\nVerificare che Brelvano sia chiuso e che la cartella dei dati sia accessibile in "
+           "scrittura: l'operazione sarà ripresa al prossimo avvio. Fino ad allora non è "
+           "possibile eseguire un altro ripristino.";
+}
+
+// Every entry in place or undone: the work folder and the journal go.
+std::string Concludi(const Giornale& g) {
+    if (!g.cartellaLavoro.empty() && Fs().Info(g.cartellaLavoro).esiste) {
         try {
-            RimuoviCartellaLavoro(g->cartellaLavoro);
+            RimuoviCartellaLavoro(g.cartellaLavoro);
         } catch (const Errore&) {  // the temporary folder's own clean-up takes it later
         }
     }
@@ -165,10 +147,52 @@ std::string RecuperaRipristinoInterrotto() {
     } catch (const Errore& e) {  // finishing again at the next start changes nothing
         Utilita().ScriviLog("Giornale del ripristino non rimosso: " + e.Dettaglio());
     }
-    return conferma ? "Un ripristino interrotto è stato completato. I dati sostituiti sono nelle "
-                      "copie di sicurezza (.cfb)."
-                    : "Un ripristino interrotto è stato annullato: i dati non sono stati "
-                      "modificati.";
+    return g.fase == Giornale::Fase::Conferma
+               ? "Un ripristino interrotto è stato completato. I dati sostituiti sono nelle "
+                 "copie di sicurezza (.cfb)."
+               : "Un ripristino interrotto è stato annullato: i dati non sono stati modificati.";
+}
+
+}  // namespace
+
+std::string RecuperaRipristinoInterrotto() {
+    std::optional<Giornale> g;
+    try {
+        g = LeggiGiornale();
+    } catch (const Errore& e) {
+        MettiDaParte(".illeggibile");
+        Utilita().ScriviLog("Giornale del ripristino illeggibile: " + e.Dettaglio());
+        return "Un ripristino precedente è stato interrotto e il suo giornale è illeggibile. "
+               "Controllare la cartella dei dati e le copie di sicurezza (.cfb).";
+    }
+    if (!g) return {};
+    const std::string dati = LeggiImpostazione(ApplicazioneHost(), kSezioneDati, "Path");
+    const std::string motivo = MotivoGiornaleNonAffidabile(*g, dati, CartellaTempProgramma());
+    if (!motivo.empty()) {
+        const std::string dove = MettiDaParte(".sospetto");
+        Utilita().ScriviLog("Giornale del ripristino non affidabile, nessun file toccato: " +
+                            motivo);
+        return "È stato trovato il giornale di un ripristino interrotto che non corrisponde ai "
+               "dati di Brelvano (" +
+               motivo +
+               "). Nessun file è stato modificato. Il giornale è stato messo da parte in " +
+               PercorsoPerMessaggio(dove) +
+               ": controllare la cartella dei dati e le copie di sicurezza (.cfb).";
+    }
+    // A data folder that is not there now (an unmounted drive, a disconnected share) is
+    // finished when it is back: nothing is decided from its absence.
+    if (!Fs().Info(dati).cartella) {
+        Utilita().ScriviLog(
+            "Ripristino interrotto in sospeso: cartella dei dati non raggiungibile " + dati);
+        return "Un ripristino interrotto non può ancora essere completato: la cartella dei dati " +
+               PercorsoPerMessaggio(dati) +
+               " non è raggiungibile. Sarà completato al prossimo avvio, quando la cartella sarà "
+               "di nuovo disponibile; fino ad allora non è possibile eseguire un altro ripristino.";
+    }
+    std::string elenco;
+    std::vector<VoceGiornale> rimaste = SistemaVoci(*g, elenco);
+    if (!rimaste.empty()) return LasciaPerIlProssimoAvvio(*g, std::move(rimaste), elenco);
+    return Concludi(*g);
 }
 
 namespace {
