@@ -1,6 +1,8 @@
 // bvbackup-cli's commands, its terminal interaction and its progress display.
 #include "cli/comandi.h"
 
+#include <CLI/CLI.hpp>
+
 #include <algorithm>
 #include <chrono>
 #include <cmath>
@@ -202,58 +204,77 @@ struct Opzioni {
     int attendi = 5;  // minutes to wait for another copy's operation
 };
 
-// Parses the arguments; an error message for a usage error.
+// The option a CLI11 error is about: its messages begin with the option's name.
+std::string OpzioneDellErrore(const CLI::Error& e) {
+    const std::string testo = e.what();
+    return testo.substr(0, testo.find_first_of(": "));
+}
+
+// Parses the arguments; an error message for a usage error. Each command takes its own
+// options; CLI11 reads them, the messages are the program's own, in Italian.
 std::optional<std::string> Analizza(const std::vector<std::string>& a, Opzioni& o) {
     if (a.empty()) return "Nessun comando indicato.";
     o.comando = a[0];
-    if (o.comando != "backup" && o.comando != "list" && o.comando != "restore") {
-        return "Comando sconosciuto: " + o.comando;
+    const bool backup = o.comando == "backup";
+    const bool restore = o.comando == "restore";
+    if (!backup && !restore && o.comando != "list") return "Comando sconosciuto: " + o.comando;
+    CLI::App app;
+    app.set_help_flag();  // --help and --version are answered before the arguments are read
+    app.allow_extras();   // what no option of this command takes is named below
+    std::string dest;
+    std::string orig;
+    std::string set;
+    std::string minuti;
+    // An option's value is never the next option ("--orig --yes"): taken as none, and told.
+    const auto valore = [&app](const char* nome, std::string& dove) {
+        return app.add_option(nome, dove)
+            ->expected(0, 1)
+            ->multi_option_policy(CLI::MultiOptionPolicy::TakeLast);
+    };
+    CLI::Option* opzioneDest = nullptr;
+    CLI::Option* opzioneOrig = nullptr;
+    CLI::Option* opzioneSet = nullptr;
+    CLI::Option* opzioneAttendi = nullptr;
+    if (backup) {
+        opzioneDest = valore("--dest", dest);
+        app.add_flag("--floppy", o.floppy)->excludes(opzioneDest);
+        app.add_flag("--no-verify", o.noVerify);
+        app.add_flag("--sostituisci", o.sostituisci);
+    } else {
+        opzioneOrig = valore("--orig", orig);
     }
-    for (size_t i = 1; i < a.size(); ++i) {
-        const std::string& x = a[i];
-        auto valore = [&](std::optional<std::string>& dove) -> std::optional<std::string> {
-            if (i + 1 >= a.size() || a[i + 1].starts_with("--"))
-                return "L'opzione " + x + " richiede un valore.";
-            dove = a[++i];
-            return std::nullopt;
-        };
-        auto cartella = [&](std::optional<std::string>& dove) -> std::optional<std::string> {
-            auto errore = valore(dove);
-            if (!errore) dove = CartellaDaArgomento(*dove);
-            return errore;
-        };
-        std::optional<std::string> errore;
-        if (x == "--dest" && o.comando == "backup") {
-            errore = cartella(o.dest);
-        } else if (x == "--floppy" && o.comando == "backup") {
-            o.floppy = true;
-        } else if (x == "--no-verify" && o.comando == "backup") {
-            o.noVerify = true;
-        } else if (x == "--sostituisci" && o.comando == "backup") {
-            o.sostituisci = true;
-        } else if (x == "--orig" && (o.comando == "list" || o.comando == "restore")) {
-            errore = cartella(o.orig);
-        } else if (x == "--set" && o.comando == "restore") {
-            errore = valore(o.set);
-        } else if (x == "--yes" && o.comando == "restore") {
-            o.yes = true;
-        } else if (x == "--attendi" && o.comando != "list") {
-            std::optional<std::string> minuti;
-            errore = valore(minuti);
-            if (!errore) {
-                const auto& m = *minuti;
-                if (m.empty() || m.size() > 4 ||
-                    !std::all_of(m.begin(), m.end(), [](char c) { return c >= '0' && c <= '9'; }))
-                    errore = "--attendi richiede un numero di minuti (da 0 a 9999): " + m;
-                else
-                    o.attendi = std::stoi(m);
-            }
-        } else {
-            errore = "Opzione non valida per " + o.comando + ": " + x;
-        }
-        if (errore) return errore;
+    if (restore) {
+        opzioneSet = valore("--set", set);
+        app.add_flag("--yes", o.yes);
     }
-    if (o.dest && o.floppy) return "Indicare --dest oppure --floppy, non entrambi.";
+    if (o.comando != "list") opzioneAttendi = valore("--attendi", minuti);
+    try {
+        std::vector<std::string> resto(a.rbegin(), a.rend() - 1);  // CLI11 takes them reversed
+        app.parse(resto);
+    } catch (const CLI::ExcludesError&) {
+        return "Indicare --dest oppure --floppy, non entrambi.";
+    } catch (const CLI::ArgumentMismatch& e) {
+        return "L'opzione " + OpzioneDellErrore(e) + " richiede un valore.";
+    } catch (const CLI::ParseError& e) {
+        return "Opzione non valida per " + o.comando + ": " + OpzioneDellErrore(e);
+    }
+    if (const std::vector<std::string> estranee = app.remaining(); !estranee.empty())
+        return "Opzione non valida per " + o.comando + ": " + estranee.front();
+    for (const auto& [opzione, testo] :
+         {std::pair{opzioneDest, &dest}, std::pair{opzioneOrig, &orig}, std::pair{opzioneSet, &set},
+          std::pair{opzioneAttendi, &minuti}}) {
+        if (opzione != nullptr && opzione->count() > 0 && testo->empty())
+            return "L'opzione " + opzione->get_name() + " richiede un valore.";
+    }
+    if (opzioneDest != nullptr && opzioneDest->count() > 0) o.dest = CartellaDaArgomento(dest);
+    if (opzioneOrig != nullptr && opzioneOrig->count() > 0) o.orig = CartellaDaArgomento(orig);
+    if (opzioneSet != nullptr && opzioneSet->count() > 0) o.set = set;
+    if (opzioneAttendi != nullptr && opzioneAttendi->count() > 0) {
+        if (minuti.empty() || minuti.size() > 4 ||
+            !std::all_of(minuti.begin(), minuti.end(), [](char c) { return c >= '0' && c <= '9'; }))
+            return "--attendi richiede un numero di minuti (da 0 a 9999): " + minuti;
+        o.attendi = std::stoi(minuti);
+    }
     return std::nullopt;
 }
 

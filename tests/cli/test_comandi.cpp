@@ -260,25 +260,36 @@ TEST_F(Comandi, HostTroppoVecchio) {
     EXPECT_NE(err_.str().find("Errore 3012: Il modulo di backup"), std::string::npos);
 }
 
-class UsoErrato : public Comandi, public ::testing::WithParamInterface<std::vector<std::string>> {};
+struct CasoUso {
+    std::vector<std::string> argomenti;
+    std::string messaggio;  // the first line, in Italian
+};
 
-TEST_P(UsoErrato, Stato2) {
-    EXPECT_EQ(Esegui(GetParam()), 2);
-    EXPECT_NE(err_.str().find("--help"), std::string::npos);
+class UsoErrato : public Comandi, public ::testing::WithParamInterface<CasoUso> {};
+
+TEST_P(UsoErrato, Stato2EMessaggioInItaliano) {
+    EXPECT_EQ(Esegui(GetParam().argomenti), 2);
+    EXPECT_EQ(err_.str(), GetParam().messaggio + "\nUsare --help per l'elenco dei comandi.\n");
     EXPECT_EQ(out_.str(), "");
 }
 
 INSTANTIATE_TEST_SUITE_P(
     Casi, UsoErrato,
-    ::testing::Values(std::vector<std::string>{}, std::vector<std::string>{"copia"},
-                      std::vector<std::string>{"backup", "--dest"},
-                      std::vector<std::string>{"backup", "--dest", "/x", "--floppy"},
-                      std::vector<std::string>{"backup", "--yes"},
-                      std::vector<std::string>{"list", "--set", "x"},
-                      std::vector<std::string>{"backup", "--attendi", "-1"},
-                      std::vector<std::string>{"restore", "--attendi", "mezz'ora"},
-                      std::vector<std::string>{"list", "--attendi", "1"},
-                      std::vector<std::string>{"restore", "--orig", "--yes"}));
+    ::testing::Values(
+        CasoUso{{}, "Nessun comando indicato."}, CasoUso{{"copia"}, "Comando sconosciuto: copia"},
+        CasoUso{{"backup", "--dest"}, "L'opzione --dest richiede un valore."},
+        CasoUso{{"backup", "--dest", "/x", "--floppy"},
+                "Indicare --dest oppure --floppy, non entrambi."},
+        CasoUso{{"backup", "--yes"}, "Opzione non valida per backup: --yes"},
+        CasoUso{{"backup", "--dest", "/x", "/y"}, "Opzione non valida per backup: /y"},
+        CasoUso{{"list", "--set", "x"}, "Opzione non valida per list: --set"},
+        CasoUso{{"backup", "--attendi", "-1"},
+                "--attendi richiede un numero di minuti (da 0 a 9999): -1"},
+        CasoUso{{"restore", "--attendi", "mezz'ora"},
+                "--attendi richiede un numero di minuti (da 0 a 9999): mezz'ora"},
+        CasoUso{{"list", "--attendi", "1"}, "Opzione non valida per list: --attendi"},
+        // The next option is never taken as a value.
+        CasoUso{{"restore", "--orig", "--yes"}, "L'opzione --orig richiede un valore."}));
 
 TEST_F(Comandi, AiutoEVersione) {
     EXPECT_EQ(Esegui({"--help"}), 0);
