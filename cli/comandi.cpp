@@ -221,6 +221,7 @@ std::optional<std::string> Analizza(const std::vector<std::string>& a, Opzioni& 
     CLI::App app;
     app.set_help_flag();  // --help and --version are answered before the arguments are read
     app.allow_extras();   // what no option of this command takes is named below
+    app.allow_windows_style_options(false);  // "/x" is a folder, on Windows too
     std::string dest;
     std::string orig;
     std::string set;
