@@ -36,8 +36,7 @@ constexpr uint8_t kChiusura[] = {0x01, 0x00, 0x00, 0xFF, 0xFF};
 // Each run joined to a piece inflates it again from its start: beyond this many (as costly as
 // zlib inflating the piece a few times), the rest of the member is inflated as one stream.
 constexpr int kMassimoUnioni = 16;
-// Members inflated on every core at once, each with its pieces in memory: a bound on memory.
-constexpr int kMassimoVeloci = 2;
+// Members inflated on every core at once (kMassimiMembriInParallelo, filiere.h).
 std::atomic<int> veloci{0};
 
 struct ChiudiFile {
@@ -365,7 +364,7 @@ LettoreMembro::LettoreMembro(zip_t* z, zip_uint64_t indice, const zip_stat_t& st
     if (veloce) {
         int attivi = veloci.load();
         do {
-            veloce = attivi < kMassimoVeloci;
+            veloce = attivi < kMassimiMembriInParallelo;
         } while (veloce && !veloci.compare_exchange_weak(attivi, attivi + 1));
     }
     s_->veloce = veloce;
