@@ -170,7 +170,8 @@ void Ripristino::PreparaCartellaLavoro() {
     u.AggiungiSepDir(temp);
     // A name nothing holds yet: the work folder is ours alone, and removed as a whole.
     for (;;) {
-        cartellaLavoro_ = temp + std::to_string(std::lround(uniforme(casuale_) * 100000 + 1));
+        cartellaLavoro_ =
+            nomi::CartellaDiLavoro(temp, std::lround(uniforme(casuale_) * 100000 + 1));
         const InfoFile i = Fs().Info(cartellaLavoro_);
         if (!i.esiste && !i.collegamento) break;
     }

@@ -87,11 +87,6 @@ bool StessoPercorso(const std::string& a, const std::string& b) {
     return Separatore() == '\\' ? UgualiIgnorandoMaiuscole(x, y) : x == y;
 }
 
-bool Cifre(std::string_view s) {
-    return !s.empty() &&
-           std::all_of(s.begin(), s.end(), [](char c) { return c >= '0' && c <= '9'; });
-}
-
 // A path in `cartella`, with a plain last name: nothing that climbs or turns elsewhere.
 std::string FuoriDa(const std::string& p, const std::string& cartella, const char* campo) {
     const std::string nome = NomeDi(p);
@@ -162,7 +157,8 @@ std::string MotivoGiornaleNonAffidabile(const Giornale& g, const std::string& da
         return "la cartella dei dati del giornale (" + g.cartellaDati +
                ") non è quella delle impostazioni (" + dati + ")";
     if (!g.cartellaLavoro.empty()) {
-        if (!StessoPercorso(CartellaDi(g.cartellaLavoro), temp) || !Cifre(NomeDi(g.cartellaLavoro)))
+        if (!StessoPercorso(CartellaDi(g.cartellaLavoro), temp) ||
+            !nomi::NomeDiLavoro(NomeDi(g.cartellaLavoro)))
             return "LAVORO " + g.cartellaLavoro + " non è una cartella di lavoro del programma";
         if (Fs().Info(g.cartellaLavoro).collegamento)
             return "LAVORO " + g.cartellaLavoro + " è un collegamento";

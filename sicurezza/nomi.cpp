@@ -117,6 +117,14 @@ std::string CopiaProvvisoria(const std::string& copia) {
     return copia + ".~bvtmp";
 }
 
+std::string CartellaDiLavoro(const std::string& temp, long numero) {
+    return temp + std::to_string(numero);
+}
+
+bool NomeDiLavoro(const std::string& nome) {
+    return Cifre(nome);
+}
+
 std::string Estrazione(const std::string& cartella) {
     static std::atomic<unsigned> contatore{0};
     return cartella + Separatore() + ".~bv" + std::to_string(IdProcesso()) + "-" +
@@ -129,7 +137,7 @@ bool NostroInTemp(const std::string& temp, const VoceCartella& v) {
     if (v.cartella) {
         // A restore's work folder: a number, with the mark written when it was made (an empty
         // one, whose removal stopped before the folder itself, loses nothing either).
-        if (!Cifre(n)) return false;
+        if (!NomeDiLavoro(n)) return false;
         const std::string c = temp + Separatore() + n;
         if (Fs().Info(c + Separatore() + kSegnoLavoro).file) return true;
         try {

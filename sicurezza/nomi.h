@@ -81,7 +81,11 @@ std::string CopiaProvvisoria(const std::string& copia);
 
 // --- Temporary folder ---
 inline constexpr const char* kArchivioTemporaneo = "~dati.zip";
-// Written into each restore's work folder (a number in Temp) when it is made.
+// A restore's work folder: a number in the temporary folder `temp` (with its separator), and
+// whether a name is one.
+std::string CartellaDiLavoro(const std::string& temp, long numero);
+bool NomeDiLavoro(const std::string& nome);
+// Written into each restore's work folder when it is made.
 inline constexpr const char* kSegnoLavoro = ".bvbackup-lavoro";
 // A fresh name in `cartella` for a member while it is extracted.
 std::string Estrazione(const std::string& cartella);
