@@ -198,6 +198,82 @@ void CreaCartelle(const std::string& base, const std::string& relativo) {
 
 }  // namespace
 
+namespace {
+
+// One member to compare: its entry, the source it is compared with, and what is known before
+// its content is read.
+struct Confronto {
+    zip_uint64_t indice = 0;
+    std::string nome;
+    std::string sorgente;    // empty: no source to compare with
+    std::string differenza;  // told before the content is read
+    zip_stat_t st{};
+};
+
+// In order, what each member should be compared with; `visti` marks the sources met.
+int PreparaConfronti(zip_t* z, const std::string& archivio,
+                     const std::map<std::string, std::string>& sorgenti,
+                     std::map<std::string, bool>& visti, std::vector<Confronto>& compiti) {
+    const zip_int64_t membri = std::max<zip_int64_t>(zip_get_num_entries(z, 0), 0);
+    compiti.assign(static_cast<size_t>(membri), {});
+    for (size_t i = 0; i < compiti.size(); ++i) {
+        Confronto& c = compiti[i];
+        c.indice = i;
+        if (zip_stat_index(z, c.indice, 0, &c.st) != 0) {
+            Log("Archivio " + archivio + ": " + zip_strerror(z));
+            return zip_codice::ErroreFormato;
+        }
+        c.nome = c.st.name;
+        const auto s = sorgenti.find(c.nome);
+        if (s == sorgenti.end() || visti[c.nome]) {
+            c.differenza = c.nome + ": nell'archivio ma non tra i file salvati";
+        } else {
+            visti[c.nome] = true;
+            c.sorgente = s->second;
+            if (!c.sorgente.empty() && Fs().Info(c.sorgente).dimensione != c.st.size)
+                c.differenza = c.nome + ": dimensione diversa";
+        }
+    }
+    return zip_codice::Ok;
+}
+
+// Compares one member with its source as it is inflated, on a helper thread: nothing is
+// written; a difference goes to `e.differenza`, a damaged member fails (`e`). True also when
+// `fermato` says a member before it failed.
+bool ConfrontaMembro(const Confronto& c, zip_t* zt, const std::string& archivio,
+                     const std::function<bool()>& fermato, std::atomic<uint64_t>& fatti,
+                     EsitoMembro& e) {
+    std::unique_ptr<File> sorgente;
+    bool diverso = false;
+    std::vector<uint8_t> file;
+    const auto inizia = [&] {
+        // A source is opened as it was before: one that cannot be read throws.
+        sorgente.reset();
+        if (!c.sorgente.empty())
+            sorgente = std::make_unique<File>(c.sorgente, ModoApertura::Lettura);
+        diverso = !c.differenza.empty();
+        e.differenza.clear();
+    };
+    const auto confronta = [&](const uint8_t* dati, size_t n) {
+        if (!sorgente || diverso) return std::string();
+        if (file.size() < n) file.resize(n);
+        if (sorgente->LeggiTutto(file.data(), n) != n || std::memcmp(file.data(), dati, n) != 0) {
+            diverso = true;
+            e.differenza = c.nome + ": contenuto diverso da " + c.sorgente;
+        }
+        return std::string();
+    };
+    std::string errore;
+    const zip_interno::FineLettura fine = zip_interno::LeggiMembroIntero(
+        zt, c.indice, c.st, inizia, confronta, fermato, fatti, errore);
+    if (fine != zip_interno::FineLettura::Fallito) return true;
+    e.codice = zip_codice::ErroreFormato;
+    e.log = "Membro " + c.nome + " di " + archivio + ": " + errore;
+    return false;
+}
+
+}  // namespace
+
 int ConfrontaMembri(const std::string& archivio, const std::map<std::string, std::string>& sorgenti,
                     EsitoConfronto& esito, const AvanzamentoZip& avanzamento) {
     esito = {};
@@ -214,70 +290,17 @@ int ConfrontaMembri(const std::string& archivio, const std::map<std::string, std
     // First, in order, what each member should be compared with; then the members are
     // inflated and compared on every core, and what they found is told in the archive's order.
     std::map<std::string, bool> visti;
-    const zip_int64_t membri = std::max<zip_int64_t>(zip_get_num_entries(z.get(), 0), 0);
-    struct Compito {
-        zip_uint64_t indice = 0;
-        std::string nome;
-        std::string sorgente;    // empty: no source to compare with
-        std::string differenza;  // told before the content is read
-        zip_stat_t st{};
-    };
-    std::vector<Compito> compiti(static_cast<size_t>(membri));
-    for (zip_int64_t i = 0; i < membri; ++i) {
-        Compito& c = compiti[static_cast<size_t>(i)];
-        c.indice = static_cast<zip_uint64_t>(i);
-        zip_stat_t& st = c.st;
-        if (zip_stat_index(z.get(), c.indice, 0, &st) != 0) {
-            Log("Archivio " + archivio + ": " + zip_strerror(z.get()));
-            return zip_codice::ErroreFormato;
-        }
-        c.nome = st.name;
-        const auto s = sorgenti.find(c.nome);
-        if (s == sorgenti.end() || visti[c.nome]) {
-            c.differenza = c.nome + ": nell'archivio ma non tra i file salvati";
-        } else {
-            visti[c.nome] = true;
-            c.sorgente = s->second;
-            if (!c.sorgente.empty() && Fs().Info(c.sorgente).dimensione != st.size)
-                c.differenza = c.nome + ": dimensione diversa";
-        }
-    }
+    std::vector<Confronto> compiti;
+    if (const int r = PreparaConfronti(z.get(), archivio, sorgenti, visti, compiti);
+        r != zip_codice::Ok)
+        return r;
     std::vector<EsitoMembro> esiti(compiti.size());
     std::atomic<uint64_t> fatti{0};
     SuOgniCore(
         archivio, esiti,
         [&](size_t i, zip_t* zt, const std::function<bool(size_t)>& fermato) {
-            const Compito& c = compiti[i];
-            EsitoMembro& e = esiti[i];
-            std::unique_ptr<File> sorgente;
-            bool diverso = false;
-            std::vector<uint8_t> file;
-            const auto inizia = [&] {
-                // A source is opened as it was before: one that cannot be read throws.
-                sorgente.reset();
-                if (!c.sorgente.empty())
-                    sorgente = std::make_unique<File>(c.sorgente, ModoApertura::Lettura);
-                diverso = !c.differenza.empty();
-                e.differenza.clear();
-            };
-            const auto confronta = [&](const uint8_t* dati, size_t n) {
-                if (!sorgente || diverso) return std::string();
-                if (file.size() < n) file.resize(n);
-                if (sorgente->LeggiTutto(file.data(), n) != n ||
-                    std::memcmp(file.data(), dati, n) != 0) {
-                    diverso = true;
-                    e.differenza = c.nome + ": contenuto diverso da " + c.sorgente;
-                }
-                return std::string();
-            };
-            std::string errore;
-            const zip_interno::FineLettura fine = zip_interno::LeggiMembroIntero(
-                zt, c.indice, c.st, inizia, confronta, [&fermato, i] { return fermato(i); }, fatti,
-                errore);
-            if (fine != zip_interno::FineLettura::Fallito) return true;
-            e.codice = zip_codice::ErroreFormato;
-            e.log = "Membro " + c.nome + " di " + archivio + ": " + errore;
-            return false;
+            return ConfrontaMembro(
+                compiti[i], zt, archivio, [&fermato, i] { return fermato(i); }, fatti, esiti[i]);
         },
         [&] {
             if (avanzamento) avanzamento(fatti.load());
