@@ -156,13 +156,16 @@ struct EsitoMembro {
     std::string differenza;
 };
 
-// Runs lavoro(i, z, fermato) for every member job i (one per entry of `esiti`) in order on
-// every core (LavoriInOrdine), each helper with its own handle `z` on the archive; a job that
-// throws has its exception in its entry.
-void SuOgniCore(
-    const std::string& archivio, std::vector<EsitoMembro>& esiti,
-    const std::function<bool(size_t, zip_t*, const std::function<bool(size_t)>&)>& lavoro,
-    const std::function<void()>& battito) {
+// Runs membro(compito, z, archivio, fermato, fatti, esito) for every member's job in order on
+// every core (LavoriInOrdine), each helper with its own handle `z` on the archive, telling
+// `avanzamento` the bytes read so far; returns what each job found (one that throws has its
+// exception there).
+template <class Compito, class Membro>
+std::vector<EsitoMembro> SuOgniMembro(const std::string& archivio,
+                                      const std::vector<Compito>& compiti, Membro membro,
+                                      const AvanzamentoZip& avanzamento) {
+    std::vector<EsitoMembro> esiti(compiti.size());
+    std::atomic<uint64_t> fatti{0};
     ManiglieZip maniglie(archivio, zip_interno::FiliereDisponibili(esiti.size()));
     const std::vector<std::exception_ptr> eccezioni = zip_interno::LavoriInOrdine(
         esiti.size(), maniglie.z.size(),
@@ -173,11 +176,15 @@ void SuOgniCore(
                 esiti[i].log = maniglie.errore;
                 return false;
             }
-            return lavoro(i, z, fermato);
+            return membro(
+                compiti[i], z, archivio, [&fermato, i] { return fermato(i); }, fatti, esiti[i]);
         },
-        battito);
+        [&] {
+            if (avanzamento) avanzamento(fatti.load());
+        });
     for (size_t i = 0; i < esiti.size(); ++i)
         if (eccezioni[i]) esiti[i].eccezione = eccezioni[i];
+    return esiti;
 }
 
 // A member's path ("/" between its names) with the platform's separators.
@@ -294,17 +301,8 @@ int ConfrontaMembri(const std::string& archivio, const std::map<std::string, std
     if (const int r = PreparaConfronti(z.get(), archivio, sorgenti, visti, compiti);
         r != zip_codice::Ok)
         return r;
-    std::vector<EsitoMembro> esiti(compiti.size());
-    std::atomic<uint64_t> fatti{0};
-    SuOgniCore(
-        archivio, esiti,
-        [&](size_t i, zip_t* zt, const std::function<bool(size_t)>& fermato) {
-            return ConfrontaMembro(
-                compiti[i], zt, archivio, [&fermato, i] { return fermato(i); }, fatti, esiti[i]);
-        },
-        [&] {
-            if (avanzamento) avanzamento(fatti.load());
-        });
+    const std::vector<EsitoMembro> esiti =
+        SuOgniMembro(archivio, compiti, ConfrontaMembro, avanzamento);
     for (size_t i = 0; i < compiti.size(); ++i) {
         const EsitoMembro& e = esiti[i];
         if (e.eccezione) std::rethrow_exception(e.eccezione);
@@ -637,17 +635,8 @@ int Estrai(const std::string& archivio, const std::string& cartella,
     if (const int r = PreparaCompiti(z.get(), archivio, base, compiti); r != zip_codice::Ok)
         return r;
     // The members inflated and written on every core; a failure is told as the first in order.
-    std::vector<EsitoMembro> esiti(compiti.size());
-    std::atomic<uint64_t> fatti{0};
-    SuOgniCore(
-        archivio, esiti,
-        [&](size_t i, zip_t* zt, const std::function<bool(size_t)>& fermato) {
-            return EstraiMembro(
-                compiti[i], zt, archivio, [&fermato, i] { return fermato(i); }, fatti, esiti[i]);
-        },
-        [&] {
-            if (avanzamento) avanzamento(fatti.load());
-        });
+    const std::vector<EsitoMembro> esiti =
+        SuOgniMembro(archivio, compiti, EstraiMembro, avanzamento);
     return PrimoFallimento(compiti, esiti, archivio);
 }
 
