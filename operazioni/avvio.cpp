@@ -73,15 +73,43 @@ void RimuoviCartellaLavoro(const std::string& percorso) {
 namespace {
 
 // A journal kept aside, untouched, for whoever looks into it: it must not stop every start.
-std::string MettiDaParte(const char* suffisso) {
+// False when it could not be moved (it then stays where it is).
+bool MettiDaParte(const char* suffisso, std::string& dove) {
     const std::string percorso = PercorsoGiornale();
-    std::string dove = percorso + suffisso;
+    dove = percorso + suffisso;
     try {
         if (Fs().Info(dove).esiste) Fs().Rimuovi(dove);
         RinominaDurevole(percorso, dove);
-    } catch (const Errore&) {
+        return true;
+    } catch (const Errore& e) {
+        Utilita().ScriviLog("Giornale del ripristino non messo da parte: " + e.Dettaglio());
+        return false;
     }
-    return dove;
+}
+
+// What to do with a journal that could be neither trusted nor moved: it would otherwise
+// refuse every restore without saying why.
+std::string GiornaleNonSpostato() {
+    return " Il giornale " + PercorsoPerMessaggio(PercorsoGiornale()) +
+           " non può essere spostato: dopo aver controllato la cartella dei dati e le copie di "
+           "sicurezza, spostarlo o rimuoverlo a mano; fino ad allora non è possibile eseguire "
+           "un altro ripristino.";
+}
+
+// A mark of the data folder whose journal is gone (a stop between the two removals).
+void RimuoviSegniDatiOrfani(const std::string& dati) {
+    if (Spazi(dati).empty() || !Fs().Info(dati).cartella) return;
+    try {
+        for (const VoceCartella& v : Fs().Elenca(dati)) {
+            if (!v.file || !nomi::NomeSegnoDati(v.nome)) continue;
+            std::string percorso = dati;
+            Utilita().AggiungiSepDir(percorso);
+            Fs().Rimuovi(percorso + v.nome);
+            Utilita().ScriviLog("Rimosso il segno di un ripristino concluso: " + percorso + v.nome);
+        }
+    } catch (const Errore& e) {  // the next start tries again
+        Utilita().ScriviLog("Segno di un ripristino concluso non rimosso: " + e.Dettaglio());
+    }
 }
 
 // Each entry finished (after the confirmation) or undone (before it); what could not be is
@@ -144,6 +172,7 @@ std::string Concludi(const Giornale& g) {
     }
     try {
         RimuoviGiornale();
+        RimuoviSegnoDati(g);
     } catch (const Errore& e) {  // finishing again at the next start changes nothing
         Utilita().ScriviLog("Giornale del ripristino non rimosso: " + e.Dettaglio());
     }
@@ -153,32 +182,12 @@ std::string Concludi(const Giornale& g) {
                : "Un ripristino interrotto è stato annullato: i dati non sono stati modificati.";
 }
 
-}  // namespace
-
-std::string RecuperaRipristinoInterrotto() {
-    std::optional<Giornale> g;
-    try {
-        g = LeggiGiornale();
-    } catch (const Errore& e) {
-        MettiDaParte(".illeggibile");
-        Utilita().ScriviLog("Giornale del ripristino illeggibile: " + e.Dettaglio());
-        return "Un ripristino precedente è stato interrotto e il suo giornale è illeggibile. "
-               "Controllare la cartella dei dati e le copie di sicurezza (.cfb).";
-    }
-    if (!g) return {};
-    const std::string dati = LeggiImpostazione(ApplicazioneHost(), kSezioneDati, "Path");
-    const std::string motivo = MotivoGiornaleNonAffidabile(*g, dati, CartellaTempProgramma());
-    if (!motivo.empty()) {
-        const std::string dove = MettiDaParte(".sospetto");
-        Utilita().ScriviLog("Giornale del ripristino non affidabile, nessun file toccato: " +
-                            motivo);
-        return "È stato trovato il giornale di un ripristino interrotto che non corrisponde ai "
-               "dati di Brelvano (" +
-               motivo +
-               "). Nessun file è stato modificato. Il giornale è stato messo da parte in " +
-               PercorsoPerMessaggio(dove) +
-               ": controllare la cartella dei dati e le copie di sicurezza (.cfb).";
-    }
+// Why nothing can be decided yet, "" when every entry can be settled now: the data folder is
+// not there, or is not provably the one the restore worked in, or a database it would
+// replace is open.
+std::string MotivoPerAttendere(const Giornale& g, const std::string& dati) {
+    const char* const kFinoAdAllora =
+        "; fino ad allora non è possibile eseguire un altro ripristino.";
     // A data folder that is not there now (an unmounted drive, a disconnected share) is
     // finished when it is back: nothing is decided from its absence.
     if (!Fs().Info(dati).cartella) {
@@ -187,8 +196,70 @@ std::string RecuperaRipristinoInterrotto() {
         return "Un ripristino interrotto non può ancora essere completato: la cartella dei dati " +
                PercorsoPerMessaggio(dati) +
                " non è raggiungibile. Sarà completato al prossimo avvio, quando la cartella sarà "
-               "di nuovo disponibile; fino ad allora non è possibile eseguire un altro ripristino.";
+               "di nuovo disponibile" + kFinoAdAllora;
     }
+    // A folder under that path that is not the one the restore changed (an empty mount point,
+    // a link pointed elsewhere) proves nothing: deciding from it would leave the real one
+    // half restored with no journal.
+    if (!CartellaDelGiornale(g)) {
+        Utilita().ScriviLog("Ripristino interrotto in sospeso: " + dati +
+                            " non contiene il segno del ripristino");
+        return "Un ripristino interrotto non può ancora essere completato: la cartella " +
+               PercorsoPerMessaggio(dati) +
+               " non è quella in cui il ripristino stava lavorando (un'unità non ancora "
+               "collegata, un collegamento che porta altrove). Rendere raggiungibile la "
+               "cartella dei dati di Brelvano e riavviare BVBackup: il ripristino sarà "
+               "completato allora" + kFinoAdAllora;
+    }
+    if (g.fase != Giornale::Fase::Conferma) return {};
+    // The host opened again before this start: swapping now would put its later writes
+    // into the safety copy.
+    const std::vector<std::string> inUso = DatabaseDelGiornaleInUso(g);
+    if (inUso.empty()) return {};
+    std::string elenco;
+    for (const std::string& db : inUso) elenco += "\n" + PercorsoPerMessaggio(db);
+    Utilita().ScriviLog("Ripristino interrotto in sospeso: database in uso" + elenco);
+    return "Un ripristino interrotto non può ancora essere completato: questi database sono "
+           "aperti in Brelvano o in un modulo aggiuntivo:" +
+           elenco +
+           "\nChiudere Brelvano e riavviare BVBackup: il ripristino sarà completato al prossimo "
+           "avvio" + kFinoAdAllora;
+}
+
+}  // namespace
+
+std::string RecuperaRipristinoInterrotto() {
+    const std::string dati = LeggiImpostazione(ApplicazioneHost(), kSezioneDati, "Path");
+    std::optional<Giornale> g;
+    try {
+        g = LeggiGiornale();
+    } catch (const Errore& e) {
+        Utilita().ScriviLog("Giornale del ripristino illeggibile: " + e.Dettaglio());
+        std::string dove;
+        const bool spostato = MettiDaParte(".illeggibile", dove);
+        return std::string("Un ripristino precedente è stato interrotto e il suo giornale è "
+                           "illeggibile. Controllare la cartella dei dati e le copie di "
+                           "sicurezza (.cfb).") +
+               (spostato ? "" : GiornaleNonSpostato());
+    }
+    if (!g) {
+        RimuoviSegniDatiOrfani(dati);
+        return {};
+    }
+    const std::string motivo = MotivoGiornaleNonAffidabile(*g, dati, CartellaTempProgramma());
+    if (!motivo.empty()) {
+        std::string dove;
+        const bool spostato = MettiDaParte(".sospetto", dove);
+        Utilita().ScriviLog("Giornale del ripristino non affidabile, nessun file toccato: " +
+                            motivo);
+        return "È stato trovato il giornale di un ripristino interrotto che non corrisponde ai "
+               "dati di Brelvano (" +
+               motivo + "). Nessun file è stato modificato." +
+               (spostato ? " Il giornale è stato messo da parte in " + PercorsoPerMessaggio(dove) +
+                               ": controllare la cartella dei dati e le copie di sicurezza (.cfb)."
+                         : GiornaleNonSpostato());
+    }
+    if (std::string attesa = MotivoPerAttendere(*g, dati); !attesa.empty()) return attesa;
     std::string elenco;
     std::vector<VoceGiornale> rimaste = SistemaVoci(*g, elenco);
     if (!rimaste.empty()) return LasciaPerIlProssimoAvvio(*g, std::move(rimaste), elenco);

@@ -124,10 +124,16 @@ void Ripristino::ControllaRichiesta() {
     }
     // An interrupted restore still to be finished owns the journal and the staged names.
     if (RipristinoInSospeso()) {
-        throw Errore(10016,
-                     "Un ripristino interrotto non è ancora stato completato. Chiudere " +
-                         std::string(kHost) +
-                         " e riavviare BVBackup per completarlo prima di un nuovo ripristino.");
+        std::string testo = "Un ripristino interrotto non è ancora stato completato. Chiudere " +
+                            std::string(kHost) +
+                            " e riavviare BVBackup per completarlo prima di un nuovo ripristino.";
+        // One the start could neither trust nor move: restarting would change nothing.
+        if (!GiornaleUtilizzabile(r_.percorsoDati, r_.cartellaTemp)) {
+            testo += " Il giornale " + PercorsoPerMessaggio(PercorsoGiornale()) +
+                     " non può essere letto né messo da parte: dopo aver controllato la cartella "
+                     "dei dati e le copie di sicurezza (.cfb), spostarlo o rimuoverlo a mano.";
+        }
+        throw Errore(10016, testo);
     }
     nomeSet_ = r_.nomeSet;
     origine_ = Spazi(r_.origine);
@@ -277,6 +283,7 @@ void Ripristino::PreparaGiornale() {
     }
     giornale_.cartellaDati = prefisso_;
     giornale_.cartellaLavoro = cartellaLavoro_;
+    giornale_.gettoneDati = Gettone(casuale_);
     for (int i = 1; i <= n; ++i) {
         const std::string nome = restituiti_.GetItem(i);
         // The database and folder it replaces keep their names, letter case included,
@@ -313,6 +320,8 @@ void Ripristino::PreparaGiornale() {
 void Ripristino::MettiNomiProvvisori() {
     const size_t n = giornale_.voci.size();
     try {
+        // The data folder's mark first: a journal always has it to be recognised by.
+        CreaSegnoDati(giornale_);
         ScriviGiornale(giornale_);
         for (size_t i = 0; i < n; ++i) {
             VoceGiornale& v = giornale_.voci[i];
@@ -352,6 +361,7 @@ void Ripristino::MettiNomiProvvisori() {
             }
         }
         RimuoviGiornale();
+        RimuoviSegnoDati(giornale_);
         throw;
     }
 }
@@ -384,7 +394,10 @@ void Ripristino::ScambiaConIDati() {
             }
         }
         // Left in place when something could not be put back: the next start finishes it.
-        if (annullato) RimuoviGiornale();
+        if (annullato) {
+            RimuoviGiornale();
+            RimuoviSegnoDati(giornale_);
+        }
         throw;
     }
 }
@@ -401,8 +414,11 @@ void Ripristino::Concludi() {
         }
     }
     for (const auto& passo :
-         {std::function<void()>([concluse] {
-              if (concluse) RimuoviGiornale();
+         {std::function<void()>([this, concluse] {
+              if (concluse) {
+                  RimuoviGiornale();
+                  RimuoviSegnoDati(giornale_);
+              }
           }),
           std::function<void()>([this] { RimuoviTemporanea(cartellaLavoro_); })}) {
         try {

@@ -74,17 +74,72 @@ void CopiaDiSicurezza(const std::string& vivo, const std::string& copia) {
     SincronizzaCartellaDi(copia);
 }
 
-// The path without final separators (a root keeps its own).
-std::string SenzaSeparatoreFinale(std::string p) {
-    while (p.size() > 1 && (p.back() == '/' || p.back() == Separatore())) p.pop_back();
+bool Separa(char c) {
+    return c == '/' || c == Separatore();
+}
+
+// The path as its components say it: either separator, repeated separators and "." components
+// folded ("/x//dati/./" is "/x/dati"). ".." is kept: what it climbs to depends on links.
+std::string Normalizzato(const std::string& p) {
+    size_t i = 0;
+    while (i < p.size() && Separa(p[i])) ++i;
+    // A root, or the two separators of a network share on Windows.
+    std::string r(i >= 2 && Separatore() == '\\' ? 2 : std::min<size_t>(i, 1), Separatore());
+    const size_t radice = r.size();
+    while (i < p.size()) {
+        size_t fine = i;
+        while (fine < p.size() && !Separa(p[fine])) ++fine;
+        const std::string parte = p.substr(i, fine - i);
+        if (!parte.empty() && parte != ".") {
+            if (r.size() > radice) r += Separatore();
+            r += parte;
+        }
+        i = fine + 1;
+    }
+    return r;
+}
+
+// The same folder, however its path is spelled: the same components, or the same identity on
+// the volume.
+bool StessoPercorso(const std::string& a, const std::string& b) {
+    const std::string x = Normalizzato(a);
+    const std::string y = Normalizzato(b);
+    // Windows names ignore letter case; POSIX names do not.
+    if (Separatore() == '\\' ? UgualiIgnorandoMaiuscole(x, y) : x == y) return true;
+    const InfoFile ia = Fs().Info(a);
+    const InfoFile ib = Fs().Info(b);
+    return ia.cartella && ib.cartella && ia.identita != 0 && ia.identita == ib.identita;
+}
+
+std::string ConSeparatore(std::string p) {
+    if (!p.empty() && !Separa(p.back())) p += Separatore();
     return p;
 }
 
-bool StessoPercorso(const std::string& a, const std::string& b) {
-    const std::string x = SenzaSeparatoreFinale(a);
-    const std::string y = SenzaSeparatoreFinale(b);
-    // Windows names ignore letter case; POSIX names do not.
-    return Separatore() == '\\' ? UgualiIgnorandoMaiuscole(x, y) : x == y;
+// Whether the file `copia` is a safety copy of `vivo` as the restore makes it: a second name
+// for it, or a copy with the same bytes.
+bool CopiaDelloStessoFile(const std::string& copia, const std::string& vivo) {
+    const InfoFile c = Fs().Info(copia);
+    const InfoFile v = Fs().Info(vivo);
+    if (c.identita != 0 && c.identita == v.identita) return true;
+    try {
+        return c.dimensione == v.dimensione && Utilita().ConfrontaFile(copia, vivo);
+    } catch (const Errore&) {
+        return false;
+    }
+}
+
+// Why the entry, in the files as they are now, would replace a live database without keeping
+// it: its restored file is staged beside a live database and no copy is named, or the copy
+// named is another file already (an older safety copy).
+std::string MotivoStatoVoce(const VoceGiornale& v) {
+    if (!Esiste(v.nuovoDatabase) || !Fs().Info(v.database).file) return {};
+    if (v.copiaDatabase.empty())
+        return "COPIA_DATABASE vuota: " + v.database + " sarebbe sostituito senza copia di sicurezza";
+    if (Esiste(v.copiaDatabase) && !CopiaDelloStessoFile(v.copiaDatabase, v.database))
+        return "COPIA_DATABASE " + v.copiaDatabase + " esiste già ed è un altro file: " +
+               v.database + " sarebbe sostituito senza copia di sicurezza";
+    return {};
 }
 
 // A path in `cartella`, with a plain last name: nothing that climbs or turns elsewhere.
@@ -160,12 +215,70 @@ std::string MotivoGiornaleNonAffidabile(const Giornale& g, const std::string& da
         if (!StessoPercorso(CartellaDi(g.cartellaLavoro), temp) ||
             !nomi::NomeDiLavoro(NomeDi(g.cartellaLavoro)))
             return "LAVORO " + g.cartellaLavoro + " non è una cartella di lavoro del programma";
-        if (Fs().Info(g.cartellaLavoro).collegamento)
-            return "LAVORO " + g.cartellaLavoro + " è un collegamento";
+        const InfoFile lavoro = Fs().Info(g.cartellaLavoro);
+        if (lavoro.collegamento) return "LAVORO " + g.cartellaLavoro + " è un collegamento";
+        // A numbered folder of the user's in Temp ("2023") is not ours to remove.
+        if (lavoro.esiste &&
+            !Fs().Info(g.cartellaLavoro + Separatore() + nomi::kSegnoLavoro).file)
+            return "LAVORO " + g.cartellaLavoro + " non è segnata come cartella di lavoro";
     }
+    if (!g.gettoneDati.empty() && !nomi::NomeSegnoDati(nomi::kSegnoDati + g.gettoneDati))
+        return "GETTONE_DATI non valido";
     for (const VoceGiornale& v : g.voci)
         if (std::string m = MotivoVoce(v, dati); !m.empty()) return m;
+    if (g.fase == Giornale::Fase::Conferma) {
+        for (const VoceGiornale& v : g.voci)
+            if (std::string m = MotivoStatoVoce(v); !m.empty()) return m;
+    }
     return {};
+}
+
+bool GiornaleUtilizzabile(const std::string& dati, const std::string& temp) {
+    try {
+        const std::optional<Giornale> g = LeggiGiornale();
+        return !g || MotivoGiornaleNonAffidabile(*g, dati, temp).empty();
+    } catch (const Errore&) {
+        return false;
+    }
+}
+
+namespace {
+std::string SegnoDatiDi(const Giornale& g) {
+    return nomi::SegnoCartellaDati(ConSeparatore(g.cartellaDati), g.gettoneDati);
+}
+}  // namespace
+
+void CreaSegnoDati(const Giornale& g) {
+    File segno(SegnoDatiDi(g), ModoApertura::ScritturaEsclusiva);
+    segno.Sincronizza();
+    segno.Chiudi();
+    Fs().SincronizzaCartella(CartellaDi(SegnoDatiDi(g)));
+}
+
+void RimuoviSegnoDati(const Giornale& g) {
+    if (g.gettoneDati.empty()) return;
+    RimuoviSeEsiste(SegnoDatiDi(g));
+    SincronizzaCartellaDi(SegnoDatiDi(g));
+}
+
+bool CartellaDelGiornale(const Giornale& g) {
+    if (!g.gettoneDati.empty()) return Fs().Info(SegnoDatiDi(g)).file;
+    // An earlier version's journal: some entry must show one of its own forms.
+    for (const VoceGiornale& v : g.voci) {
+        if (Esiste(v.nuovoDatabase) || Esiste(v.nuovaCartella)) return true;
+        if (!v.gettone.empty() && Fs().Info(Segno(v, v.cartella)).file) return true;
+        for (const std::string* copia : {&v.copiaDatabase, &v.copiaCartella})
+            if (!copia->empty() && Esiste(*copia)) return true;
+    }
+    return false;
+}
+
+std::vector<std::string> DatabaseDelGiornaleInUso(const Giornale& g) {
+    std::vector<std::string> inUso;
+    for (const VoceGiornale& v : g.voci)
+        if (Fs().Info(v.database).file && Utilita().FileAperto(v.database))
+            inUso.push_back(v.database);
+    return inUso;
 }
 
 std::string PercorsoGiornale() {
@@ -190,6 +303,8 @@ void ScriviGiornale(const Giornale& g) {
         t += "IDENTITA=" + std::to_string(v.identitaNuova) + "\n";
         if (!v.gettone.empty()) t += "GETTONE=" + v.gettone + "\n";
     }
+    // After the entries, where earlier versions' readers pass over a key they do not know.
+    if (!g.gettoneDati.empty()) t += "GETTONE_DATI=" + g.gettoneDati + "\n";
     t += "FINE\n";
     ScriviFileAtomico(PercorsoGiornale(), t.data(), t.size());
 }
@@ -236,6 +351,10 @@ std::optional<Giornale> LeggiGiornale() {
         }
         if (chiave == "DATI") {
             g.cartellaDati = valore;
+            continue;
+        }
+        if (chiave == "GETTONE_DATI") {
+            g.gettoneDati = valore;
             continue;
         }
         if (g.voci.empty()) throw illeggibile;

@@ -36,6 +36,9 @@ struct Giornale {
     std::string cartellaDati;    // the data folder every entry lies in
     std::string cartellaLavoro;  // the restore's work folder in the temporary folder
     std::vector<VoceGiornale> voci;
+    // The token of the data folder's mark (nomi::SegnoCartellaDati); "" in journals of earlier
+    // versions, whose data folder is recognised by the entries' own staged names and marks.
+    std::string gettoneDati;
 };
 
 // In the program folder.
@@ -59,10 +62,28 @@ void AnnullaVoce(const VoceGiornale& v, bool confermata);
 
 // Why the journal cannot be trusted with the data folder `dati` (the one the settings name) and
 // the program's temporary folder `temp`, "" when every entry is provably the restore's own:
-// each path a name of the restore's forms directly in the data folder (no "..", no link), the
-// work folder a numbered folder in `temp`.
+// each path a name of the restore's forms directly in the data folder (no "..", no link; the
+// same folder however its path is spelled), the work folder a numbered folder in `temp` that
+// carries the restore's mark, and no entry that would replace a live database without keeping
+// it (no safety copy named, or one named that is another, older file).
 std::string MotivoGiornaleNonAffidabile(const Giornale& g, const std::string& dati,
                                         const std::string& temp);
+
+// The data folder's mark: made and flushed before the journal is first written, removed after
+// the journal.
+void CreaSegnoDati(const Giornale& g);
+void RimuoviSegnoDati(const Giornale& g);
+// Whether the folder now at the journal's data path is provably the one the restore was
+// working in: its mark is there (or, for journals without one, some entry's staged name, mark
+// or safety copy is).
+bool CartellaDelGiornale(const Giornale& g);
+// The databases of the journal that another program holds open now, as the restore itself
+// checks them before it changes anything.
+std::vector<std::string> DatabaseDelGiornaleInUso(const Giornale& g);
+
+// Whether the journal left, if any, can be read and trusted (else the start could not set it
+// aside, and the user must be told which file it is).
+bool GiornaleUtilizzabile(const std::string& dati, const std::string& temp);
 
 // Whether a journal waits to be finished.
 bool RipristinoInSospeso();

@@ -96,6 +96,18 @@ std::string SegnoRipristinata(const std::string& cartella, const std::string& ge
     return cartella + Separatore() + kSegnoNuova + gettone;
 }
 
+std::string SegnoCartellaDati(const std::string& cartella, const std::string& gettone) {
+    return cartella + kSegnoDati + gettone;
+}
+
+bool NomeSegnoDati(const std::string& nome) {
+    const std::string_view resto = std::string_view(nome).substr(
+        nome.starts_with(kSegnoDati) ? std::string_view(kSegnoDati).size() : nome.size());
+    return resto.size() == 16 && std::all_of(resto.begin(), resto.end(), [](char c) {
+               return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'f');
+           });
+}
+
 std::string NomeLibero(const std::string& percorsoFile, std::string estensione) {
     if (!estensione.starts_with(".")) estensione = "." + estensione;
     for (int n = 0; n <= 32767; ++n) {

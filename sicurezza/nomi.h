@@ -21,10 +21,13 @@
 //   preparazione the journal is written, then each database comes as "~bvripristinoN.tmp" and
 //                its folder as "~bvripristinoN.dir" (carrying the mark ".~bvnuova-<token>").
 //                A stop leaves only staged names: the next start removes them, data untouched.
+//                Before the journal, the data folder gets the mark ".~bvdati-<token>" that
+//                the journal names: no mark found, nothing is decided at the next start.
 //   conferma     each live database and folder is kept as a safety copy "<name>.cfbNNN"
 //                (a second name for the file, or a flushed copy under "<copy>.~bvtmp") and the
 //                staged ones take the live names. A stop: the next start finishes every entry.
-//   end          the marks go, then the journal.
+//   end          the marks go, then the journal, then the data folder's mark (a stop before
+//                it leaves a mark without a journal: the next start removes it).
 // A journal whose names are not all of these forms, in the data folder the settings name, is
 // put aside untouched.
 // Temporary folder (the program's "Temp"): the archive "~dati.zip", its rebuild's and libzip's
@@ -71,6 +74,13 @@ bool CoppiaRipristinata(const std::string& database, const std::string& cartella
 // The mark the restored folder `cartella` carries until it is in place.
 inline constexpr const char* kSegnoNuova = ".~bvnuova-";
 std::string SegnoRipristinata(const std::string& cartella, const std::string& gettone);
+// The mark a restore leaves in the data folder `cartella` (with its separator) for as long as
+// its journal exists: the proof, at the next start, that the folder found under that path is
+// the one the restore was working in (not an unmounted drive's empty mount point, not a link
+// turned elsewhere). And whether a name of the data folder is such a mark.
+inline constexpr const char* kSegnoDati = ".~bvdati-";
+std::string SegnoCartellaDati(const std::string& cartella, const std::string& gettone);
+bool NomeSegnoDati(const std::string& nome);
 // A safety copy's first free name: percorsoFile + "." + estensione + 000, 001, ... (all digits
 // from 1000 on); a name any entry holds already is skipped; past 32,767, Overflow. And whether
 // `copia` is a ".cfbNNN" copy of `vivo`.

@@ -20,6 +20,7 @@
 #include "sicurezza/nomi.h"
 #include "tests/operazioni/ambiente_operazioni.h"
 #include "tests/support/fs_guasto.h"
+#include "tests/support/processo.h"
 #include "tests/support/variabili.h"
 
 namespace bv {
@@ -49,8 +50,12 @@ std::string Sostituisci(std::string t, const std::string& da, const std::string&
 }
 
 struct Ripristinatore final : OsservatoreRipristino {
-    void MostraErrore(const Errore& e) override { errori.push_back(e.Numero()); }
+    void MostraErrore(const Errore& e) override {
+        errori.push_back(e.Numero());
+        testi.push_back(e.Descrizione());
+    }
     std::vector<int32_t> errori;
+    std::vector<std::string> testi;
 };
 
 class Recupero : public test::AmbienteOperazioni {
@@ -74,14 +79,16 @@ class Recupero : public test::AmbienteOperazioni {
         t = Sostituisci(t, "{T}", temp_);
         Scrivi(PercorsoGiornale(), "BVBACKUP-GIORNALE-RIPRISTINO 1\n" + t + "FINE\n");
     }
-    // A restore stopped after its confirmation: the restored files staged beside the old ones.
-    void RipristinoConfermato() {
+    // A restore stopped after its confirmation: the restored files staged beside the old ones;
+    // with `segno`, as this version leaves it (the data folder's mark named by the journal).
+    void RipristinoConfermato(bool segno = false) {
         Scrivi(dati_ + "/a.mdb", "vecchio");
         Scrivi(dati_ + "/a/f.txt", "vecchio f");
         Scrivi(dati_ + "/~bvripristino1.tmp", "nuovo");
         Scrivi(dati_ + "/~bvripristino1.dir/f.txt", "nuovo f");
         Scrivi(dati_ + "/~bvripristino1.dir/.~bvnuova-00ab", "");
-        Giornale(kVoceConfermata);
+        if (segno) Scrivi(dati_ + "/.~bvdati-00000000000000cd", "");
+        Giornale(std::string(kVoceConfermata) + (segno ? "GETTONE_DATI=00000000000000cd\n" : ""));
     }
     static constexpr const char* kVoceConfermata =
         "FASE=conferma\nDATI={D}/\nLAVORO=\nVOCE\nDATABASE={D}/a.mdb\n"
@@ -99,19 +106,24 @@ class Recupero : public test::AmbienteOperazioni {
 struct CasoGiornale {
     const char* nome;
     const char* giornale;
+    std::vector<std::pair<std::string, std::string>> file = {};  // in the data folder, or Temp ({T})
 };
 
 class GiornaleNonAffidabile : public Recupero, public ::testing::WithParamInterface<CasoGiornale> {};
 
 TEST_P(GiornaleNonAffidabile, NienteToccatoEGiornaleMessoDaParte) {
     Scrivi(dati_ + "/a.mdb", "dati");
+    for (const auto& [nome, contenuto] : GetParam().file)
+        Scrivi(nome.starts_with("{T}") ? temp_ + nome.substr(3) : dati_ + "/" + nome, contenuto);
     const Stato fuori = Contenuto(fuori_);
     const Stato dati = Contenuto(dati_);
+    const Stato temp = Contenuto(temp_);
     Giornale(GetParam().giornale);
     const std::string messaggio = RecuperaRipristinoInterrotto();
     EXPECT_NE(messaggio.find("Nessun file è stato modificato"), std::string::npos) << messaggio;
     EXPECT_EQ(Contenuto(fuori_), fuori);
     EXPECT_EQ(Contenuto(dati_), dati);
+    EXPECT_EQ(Contenuto(temp_), temp);
     EXPECT_FALSE(fs::exists(PercorsoGiornale()));
     EXPECT_TRUE(fs::exists(PercorsoGiornale() + ".sospetto"));
 }
@@ -140,7 +152,22 @@ INSTANTIATE_TEST_SUITE_P(
                      "FASE=conferma\nLAVORO=\nVOCE\nDATABASE={D}/b.mdb\n"
                      "NUOVO_DATABASE={D}/~bvripristino1.tmp\nCOPIA_DATABASE={D}/a.mdb\n"
                      "CARTELLA={D}/b\nNUOVA_CARTELLA={D}/~bvripristino1.dir\nCOPIA_CARTELLA=\n"
-                     "IDENTITA=0\n"}),
+                     "IDENTITA=0\n"},
+        // Journals that would replace the live database with no copy of it.
+        CasoGiornale{"database_vivo_senza_copia",
+                     "FASE=conferma\nLAVORO=\nVOCE\nDATABASE={D}/a.mdb\n"
+                     "NUOVO_DATABASE={D}/~bvripristino1.tmp\nCOPIA_DATABASE=\nCARTELLA={D}/a\n"
+                     "NUOVA_CARTELLA={D}/~bvripristino1.dir\nCOPIA_CARTELLA=\nIDENTITA=0\n",
+                     {{"~bvripristino1.tmp", "intruso"}}},
+        CasoGiornale{"copia_che_esiste_gia",
+                     "FASE=conferma\nLAVORO=\nVOCE\nDATABASE={D}/a.mdb\n"
+                     "NUOVO_DATABASE={D}/~bvripristino1.tmp\nCOPIA_DATABASE={D}/a.mdb.cfb000\n"
+                     "CARTELLA={D}/a\nNUOVA_CARTELLA={D}/~bvripristino1.dir\nCOPIA_CARTELLA=\n"
+                     "IDENTITA=0\n",
+                     {{"~bvripristino1.tmp", "intruso"}, {"a.mdb.cfb000", "copia dell'anno scorso"}}},
+        // A numbered folder of the user's in Temp, without the mark of a work folder.
+        CasoGiornale{"lavoro_senza_segno", "FASE=preparazione\nLAVORO={T}/2023\n",
+                     {{"{T}/2023/lettera.doc", "dell'utente"}}}),
     [](const auto& info) { return std::string(info.param.nome); });
 
 TEST_F(Recupero, GiornaleConUnCollegamentoNonSegueIlCollegamento) {
@@ -245,6 +272,116 @@ TEST_F(Recupero, VoceNonSistemabileLasciaIlGiornaleENominaIlDatabase) {
     EXPECT_NE(RecuperaRipristinoInterrotto().find("completato"), std::string::npos);
     EXPECT_EQ(Contenuto(dati_), kRipristinato);
     EXPECT_FALSE(RipristinoInSospeso());
+}
+
+TEST_F(Recupero, CopiaGiaFattaPrimaDellInterruzioneNonESospetta) {
+    // Stopped between the safety copy and the rename: the copy is the live file (a second name,
+    // or a copy of the same bytes on a volume without them), not an older one.
+    for (const bool collegamento : {true, false}) {
+        fs::remove_all(dati_);
+        RipristinoConfermato(true);
+        if (collegamento) {
+            fs::create_hard_link(dati_ + "/a.mdb", dati_ + "/a.mdb.cfb000");
+        } else {
+            fs::copy_file(dati_ + "/a.mdb", dati_ + "/a.mdb.cfb000");
+        }
+        EXPECT_NE(RecuperaRipristinoInterrotto().find("completato"), std::string::npos);
+        EXPECT_EQ(Contenuto(dati_), kRipristinato) << collegamento;
+    }
+}
+
+TEST_F(Recupero, StessaCartellaDeiDatiScrittaAltrimenti) {
+    for (const std::string& scritta :
+         {t_.Percorso() + "//dati", t_.Percorso() + "/./dati/", t_.Percorso() + "/dati//"}) {
+        fs::remove_all(dati_);
+        RipristinoConfermato(true);
+        DocumentoReg reg;
+        reg.Imposta("HKCU\\Software\\VB and VBA Program Settings\\KO_Brelvano\\CartellaDati",
+                    "Path", scritta);
+        ImpostaRegistro(reg);
+        const std::string messaggio = RecuperaRipristinoInterrotto();
+        EXPECT_NE(messaggio.find("è stato completato"), std::string::npos) << scritta << messaggio;
+        EXPECT_EQ(Contenuto(dati_), kRipristinato) << scritta;
+    }
+}
+
+struct CasoCartellaDiversa {
+    const char* nome;
+    bool segno;         // a journal of this version (the data folder's mark), or an earlier one
+    bool collegamento;  // the data path a link turned to another folder, else an empty mount point
+};
+
+class CartellaDatiDiversa : public Recupero,
+                            public ::testing::WithParamInterface<CasoCartellaDiversa> {};
+
+TEST_P(CartellaDatiDiversa, NienteDecisoFinchéNonTornaQuellaDelRipristino) {
+    if (GetParam().collegamento) BV_SOLO_POSIX("collegamenti simbolici creati dal test");
+    RipristinoConfermato(GetParam().segno);
+    fs::rename(dati_, t_ / "volume");
+    if (GetParam().collegamento) {
+        Scrivi(fuori_ + "/altri/a.mdb", "di un'altra ditta");
+        fs::create_directory_symlink(fuori_ + "/altri", dati_);
+    } else {
+        fs::create_directory(dati_);
+    }
+    const Stato trovata = Contenuto(dati_);
+    const std::string messaggio = RecuperaRipristinoInterrotto();
+    EXPECT_NE(messaggio.find("non è quella in cui il ripristino stava lavorando"),
+              std::string::npos)
+        << messaggio;
+    EXPECT_EQ(Contenuto(dati_), trovata);
+    EXPECT_TRUE(RipristinoInSospeso());
+    // The volume back: the restore is finished then.
+    fs::remove(dati_);
+    fs::rename(t_ / "volume", dati_);
+    EXPECT_NE(RecuperaRipristinoInterrotto().find("è stato completato"), std::string::npos);
+    EXPECT_EQ(Contenuto(dati_), kRipristinato);
+    EXPECT_FALSE(RipristinoInSospeso());
+}
+
+INSTANTIATE_TEST_SUITE_P(Casi, CartellaDatiDiversa,
+                         ::testing::Values(CasoCartellaDiversa{"punto_di_montaggio", true, false},
+                                           CasoCartellaDiversa{"collegamento", true, true},
+                                           CasoCartellaDiversa{"giornale_precedente", false, false}),
+                         [](const auto& info) { return std::string(info.param.nome); });
+
+TEST_F(Recupero, DatabaseApertoDalHostAttendeIlProssimoAvvio) {
+    // Brelvano started again before BVBackup: swapping now would put its writes in the copy.
+    RipristinoConfermato(true);
+    const Stato prima = Contenuto(dati_);
+    {
+        test::ProcessoCheTieneAperto host(dati_ + "/a.mdb", test::kApertoEsclusivo);
+        const std::string messaggio = RecuperaRipristinoInterrotto();
+        EXPECT_NE(messaggio.find("sono aperti in Brelvano"), std::string::npos) << messaggio;
+        EXPECT_NE(messaggio.find(PercorsoPerMessaggio(dati_ + "/a.mdb")), std::string::npos)
+            << messaggio;
+        EXPECT_EQ(Contenuto(dati_), prima);
+        EXPECT_TRUE(RipristinoInSospeso());
+    }
+    EXPECT_NE(RecuperaRipristinoInterrotto().find("è stato completato"), std::string::npos);
+    EXPECT_EQ(Contenuto(dati_), kRipristinato);
+}
+
+TEST_F(Recupero, GiornaleCheNonSiPuoSpostareNominatoAncheDalRipristino) {
+    Scrivi(PercorsoGiornale(), "non un giornale");
+    std::string messaggio;
+    {
+        test::FsGuasto g;
+        g.erroreRinomina = [](const std::string& da, const std::string&) {
+            return da == PercorsoGiornale() ? EACCES : 0;
+        };
+        messaggio = RecuperaRipristinoInterrotto();
+    }
+    const std::string giornale = PercorsoPerMessaggio(PercorsoGiornale());
+    EXPECT_NE(messaggio.find(giornale + " non può essere spostato"), std::string::npos) << messaggio;
+    Scrivi(dest_ + "/BV20240315#0", "x");
+    elenco_.Clear();
+    elenco_.GetFilenames(dest_, "BV????????#*");
+    interazione_.Rispondi(Risposta::Si);
+    EXPECT_EQ(EseguiRipristino(Richiesta(), ripristino_), EsitoRipristino::Fallito);
+    ASSERT_EQ(ripristino_.errori, std::vector<int32_t>{10016});
+    EXPECT_NE(ripristino_.testi[0].find(giornale + " non può essere letto"), std::string::npos)
+        << ripristino_.testi[0];
 }
 
 TEST_F(Recupero, CartellaDatiIrraggiungibileNonDecideNulla) {

@@ -62,6 +62,12 @@ TEST(Nomi, LaCoppiaRipristinataELeCopieDiSicurezza) {
     for (const char* altro :
          {"clienti.mdb.cfb", "clienti.mdb.cfb12", "clienti.mdb.cfb00x", "ordini.mdb.cfb000"})
         EXPECT_FALSE(nomi::CopiaDi(c + altro, c + "clienti.mdb")) << altro;
+
+    // The data folder's mark, which the start removes where no journal names it.
+    EXPECT_TRUE(nomi::NomeSegnoDati(NomeDi(nomi::SegnoCartellaDati(c, "0123456789abcdef"))));
+    for (const char* altro : {".~bvdati-", ".~bvdati-0123456789ABCDEF", ".~bvdati-0123456789abcdef0",
+                              "~bvdati-0123456789abcdef", ".~bvnuova-0123456789abcdef"})
+        EXPECT_FALSE(nomi::NomeSegnoDati(altro)) << altro;
 }
 
 TEST(Nomi, NellaCartellaTemporaneaSoloINostriFile) {
