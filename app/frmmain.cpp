@@ -569,6 +569,9 @@ class OsservatoreFinestra final : public OsservatoreOperazione {
 };
 
 void FrmMain::Occupato(bool occupato) {
+    // The work is done: the operation lock goes before the final notice, which may stay
+    // unanswered for hours while a scheduled backup waits for the lock.
+    if (!occupato) operazione_.reset();
     if (occupato == occupato_) return;
     occupato_ = occupato;
     if (occupato) {

@@ -20,6 +20,7 @@
 #include "tests/support/variabili.h"
 #include "tests/support/fs_guasto.h"
 #include "tests/support/unita_rimovibile.h"
+#include "platform/istanza.h"
 
 namespace bv {
 namespace {
@@ -44,7 +45,10 @@ TEST_F(BackupFinestra, BackupCompletato) {
     interazione_.allaRisposta = [&](const test::MessaggioMostrato& m, Risposta) {
         if (m.titolo != "Backup") return;
         // The success box comes with the status still shown and the normal pointer back.
+        // Nor does it hold the operation lock: a scheduled backup may run meanwhile.
+        BloccoOperazione altraCopia;
         statoAlMessaggio =
+            altraCopia.Acquisisci() &&
             !C<QLabel>("lblMsg")->isHidden() && Testo("lblMsg") == "Fine operazione." &&
             C<QProgressBar>("Stato")->value() == 100 && QApplication::overrideCursor() == nullptr &&
             !C<QPushButton>("cmdBackup")->isEnabled();
@@ -80,7 +84,13 @@ TEST_F(BackupFinestra, EsclusiMostratiAllaFine) {
 TEST_F(BackupFinestra, DestinazioneVuotaMostraLErrore) {
     Carica();
     C<QLineEdit>("txtDest")->setText("  ");
+    bool bloccoLibero = false;
+    interazione_.allaRisposta = [&](const test::MessaggioMostrato&, Risposta) {
+        BloccoOperazione altraCopia;
+        bloccoLibero = altraCopia.Acquisisci();
+    };
     C<QPushButton>("cmdBackup")->click();
+    EXPECT_TRUE(bloccoLibero);
     ASSERT_EQ(interazione_.messaggi.size(), 1U);
     EXPECT_EQ(interazione_.messaggi[0].titolo, "Errore  9982");
     EXPECT_EQ(interazione_.messaggi[0].testo, "E' necessario indicare la destinazione.");

@@ -71,7 +71,8 @@ TEST_F(RipristinoFinestra, MostraCosaStaFacendo) {
     bool visibili = false;
     interazione_.allaRisposta = [&](const test::MessaggioMostrato& m, Risposta) {
         if (m.testo != "Ripristino effettuato con successo") return;
-        visibili = !C<QLabel>("lblMsgRipristino")->isHidden() &&
+        BloccoOperazione altraCopia;  // the lock is not held while the notice waits
+        visibili = altraCopia.Acquisisci() && !C<QLabel>("lblMsgRipristino")->isHidden() &&
                    !C<QProgressBar>("StatoRipristino")->isHidden() &&
                    C<QProgressBar>("StatoRipristino")->value() == 100;
     };
