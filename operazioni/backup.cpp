@@ -41,7 +41,8 @@ struct Compagni {
 
     Compagni(const std::string& prefisso, const std::string& database)
         : base(NomeBase(database)), cartella(TrovaNome(prefisso, base) + Separatore()) {
-        file.GetFilenames(cartella, "*.*");  // 9984 when the folder is missing
+        // A database may have no folder: it is saved alone, and its restore makes an empty one.
+        if (Fs().Info(cartella).cartella) file.GetFilenames(cartella, "*.*");
     }
 };
 
@@ -239,6 +240,11 @@ class Backup {
     void Conferma();
     // After a failure: the staged set and the temporary files go.
     void DopoUnErrore();
+    // A database that is open in another program (9983) or cannot be read is named.
+    static void ControllaDatabase(const std::string& percorso);
+    // The failed compression's cause, as the user can act on it.
+    [[noreturn]] void CompressioneFallita(int codice) const;
+    uint64_t TotaleDaComprimere() const;
 
     std::unique_ptr<ClsSpan>& Span() { return span_; }
 
@@ -258,6 +264,7 @@ class Backup {
     std::map<std::string, std::string> compressi_;  // member -> its source, as compressed
     uint64_t totaleSorgenti_ = 0;
     std::string nomeSet_;
+    bool troppoGrande_ = false;  // the archive outgrew what the descriptors can describe
 };
 
 void Backup::ControllaRichiesta() {
@@ -275,17 +282,28 @@ void Backup::ControllaRichiesta() {
         if (!u.IsCartella(destinazione_)) throw errori::DestinazioneNonValidaODiscoNonPronto();
         SalvaImpostazione(ApplicazioneProgramma(), kSezioneBackup, "Dest", destinazione_);
     }
+    const char* const kNessunDato = "Nessun file data presente. Impossibile effettuare il backup.";
     if (u.IsCartella(r_.percorsoDati)) {
         prefisso_ = r_.percorsoDati;
         u.AggiungiSepDir(prefisso_);
         dati_.GetFilenames(r_.percorsoDati, "*.mdb");
-    } else {
+    } else if (Fs().Info(r_.percorsoDati).file) {
         prefisso_ = u.EstraiPath(r_.percorsoDati);
         dati_.Add(r_.percorsoDati.substr(prefisso_.size()), true, "#");
+    } else {
+        // Not "no data": the folder the host's settings name is not there (a drive not
+        // connected, a folder moved).
+        throw Errore(9988, std::string(kNessunDato) + " La cartella dei dati indicata nelle " +
+                               "impostazioni di " + kHost + ", " +
+                               PercorsoPerMessaggio(r_.percorsoDati) +
+                               ", non esiste: collegare l'unità che la contiene o correggere il " +
+                               "percorso in " + kHost + ", poi ripetere il backup.");
     }
-    if (dati_.Count() == 0)
-        throw Errore(9988, "Nessun file data presente. Impossibile effettuare il backup.");
+    if (dati_.Count() == 0) throw Errore(9988, kNessunDato);
     ControllaNomi(prefisso_, dati_, u.IsCartella(r_.percorsoDati), o_);
+    // Every database readable and closed before the first is compressed: the user learns it
+    // at once, not after minutes of compression.
+    for (int i = 1; i <= dati_.Count(); ++i) ControllaDatabase(prefisso_ + dati_.GetItem(i));
     // A destination that cannot be written (no disk in the drive, no write access) is
     // reported now, with the numbers and texts the writing would give, not after the
     // whole compression.
@@ -308,31 +326,28 @@ void Backup::Comprimi() {
     // An archive the descriptors could not describe is refused as soon as it is known,
     // not after the rest of the compression.
     const auto controllaDimensione = [this] {
-        if (Fs().Info(archivio_).dimensione > kMassimoArchivio)
+        if (Fs().Info(archivio_).dimensione > kMassimoArchivio) {
+            troppoGrande_ = true;
             throw ArchivioTroppoGrande(archivio_);
+        }
     };
     for (int i = 1; i <= n; ++i) {
         const std::string db = dati_.GetItem(i);
-        if (Fs().Info(prefisso_ + db).file) {
-            // A database that cannot be read is reported as such, not as one in use,
-            // unless another program holds it (on Windows, opened sharing nothing).
-            try {
-                File prova(prefisso_ + db, ModoApertura::Lettura);
-            } catch (const Errore&) {
-                if (!u.FileAperto(prefisso_ + db)) throw;
-            }
-        }
-        if (u.FileAperto(prefisso_ + db)) throw errori::HostInEsecuzione("backup");
+        // Again just before it is read: the host may have been started meanwhile.
+        ControllaDatabase(prefisso_ + db);
         const double dimensioneDb = static_cast<double>(Fs().Info(prefisso_ + db).dimensione);
         const double inizio = 34.0 / k_ * (i - 1) / n;
         const double passo = 34.0 / k_ / n;
+        // The archive is watched as it grows: a database of 2.2 GB is refused at 2 GB, not
+        // after filling the temporary folder.
         const auto avanzamento = [&](uint64_t byte) {
             if (dimensioneDb > 0)
                 o_.Avanzamento(inizio +
                                passo * std::min(1.0, static_cast<double>(byte) / dimensioneDb));
+            controllaDimensione();
             pulsazione_();
         };
-        if (zip.Comprimi(prefisso_ + db, avanzamento) != 0) throw errori::ErroreCompressione();
+        if (const int r = zip.Comprimi(prefisso_ + db, avanzamento); r != 0) CompressioneFallita(r);
         compressi_[db] = prefisso_ + db;
         controllaDimensione();
         const Compagni c(prefisso_, db);
@@ -340,9 +355,13 @@ void Backup::Comprimi() {
             // Straight from its folder under its flattened name: the member a scratch copy
             // of that name would give, without the copy.
             const std::string sorgente = c.cartella + c.file.GetItem(j);
-            if (zip.ComprimiCome(sorgente, c.base + "_" + c.file.GetItem(j),
-                                 [this](uint64_t) { pulsazione_(); }) != 0) {
-                throw errori::ErroreCompressione();
+            if (const int r = zip.ComprimiCome(sorgente, c.base + "_" + c.file.GetItem(j),
+                                               [&](uint64_t) {
+                                                   controllaDimensione();
+                                                   pulsazione_();
+                                               });
+                r != 0) {
+                CompressioneFallita(r);
             }
             compressi_[c.base + "_" + c.file.GetItem(j)] = sorgente;
             controllaDimensione();
@@ -350,8 +369,45 @@ void Backup::Comprimi() {
         o_.Avanzamento(34.0 / k_ * i / n);
         o_.Aggiorna();
     }
-    if (zip.Chiudi() != 0) throw errori::ErroreCompressione();
+    if (const int r = zip.Chiudi(); r != 0) CompressioneFallita(r);
     totaleSorgenti_ = zip.ByteLetti();
+}
+
+void Backup::ControllaDatabase(const std::string& percorso) {
+    koUtilita& u = Utilita();
+    if (!Fs().Info(percorso).file) return;  // the compression names a database that went
+    try {
+        File prova(percorso, ModoApertura::Lettura);
+    } catch (const Errore& e) {
+        // Held by another program (on Windows, opened sharing nothing), or not readable at
+        // all: closing the host helps only in the first case.
+        if (u.FileAperto(percorso)) throw errori::HostInEsecuzione("backup", percorso);
+        throw errori::DatabaseIlleggibile(percorso, e);
+    }
+    if (u.FileAperto(percorso)) throw errori::HostInEsecuzione("backup", percorso);
+}
+
+void Backup::CompressioneFallita(int codice) const {
+    if (troppoGrande_) throw ArchivioTroppoGrande(archivio_);
+    // The temporary folder is full: said as such, where it is and how much the archive may
+    // take (at most what it compresses).
+    if (codice == zip_codice::DiscoPieno) {
+        throw errori::TempSenzaSpazio(r_.cartellaTemp, TotaleDaComprimere(),
+                                      SpazioLiberoDisco(r_.cartellaTemp));
+    }
+    throw errori::ErroreCompressione();
+}
+
+uint64_t Backup::TotaleDaComprimere() const {
+    uint64_t totale = 0;
+    for (int i = 1; i <= dati_.Count(); ++i) {
+        const std::string db = dati_.GetItem(i);
+        totale += Fs().Info(prefisso_ + db).dimensione;
+        const Compagni c(prefisso_, db);
+        for (int j = 1; j <= c.file.Count(); ++j)
+            totale += Fs().Info(c.cartella + c.file.GetItem(j)).dimensione;
+    }
+    return totale;
 }
 
 void Backup::ScriviSet() {

@@ -164,7 +164,7 @@ void Ripristino::ControllaDatabaseChiusi() {
     presenti.GetFilenames(percorsoDati_, "*.mdb");
     for (int i = 1; i <= presenti.Count(); ++i) {
         if (Utilita().FileAperto(prefisso_ + presenti.GetItem(i))) {
-            throw errori::HostInEsecuzione("ripristino");
+            throw errori::HostInEsecuzione("ripristino", prefisso_ + presenti.GetItem(i));
         }
     }
 }

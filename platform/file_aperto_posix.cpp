@@ -63,7 +63,9 @@ bool FileInUso(const std::string& percorso) {
     const InfoFile info = Fs().Info(percorso);
     if (!info.esiste || !info.file || info.nascosto) return false;
     const int fd = ::open(percorso.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
-    if (fd < 0) return true;
+    // A file this user may not read is not thereby in use: the processes are asked instead
+    // (the caller reports the permission).
+    if (fd < 0) return errno == EACCES ? FileApertoDaProcessi(percorso) : true;
     bool inUso;
     if (::fcntl(fd, F_SETLEASE, F_WRLCK) == 0) {
         ::fcntl(fd, F_SETLEASE, F_UNLCK);

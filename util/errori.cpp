@@ -7,9 +7,20 @@
 
 namespace bv::errori {
 
-Errore HostInEsecuzione(const std::string& operazione) {
-    return Errore(InEsecuzione, "Impossibile effettuare il " + operazione + " se " + kHost +
-                                    " o un modulo aggiuntivo è in esecuzione.");
+Errore HostInEsecuzione(const std::string& operazione, const std::string& database) {
+    std::string testo = "Impossibile effettuare il " + operazione + " se " + kHost +
+                        " o un modulo aggiuntivo è in esecuzione.";
+    if (!database.empty()) testo += " Il database " + PercorsoPerMessaggio(database) + " è aperto.";
+    return Errore(InEsecuzione, testo);
+}
+
+Errore DatabaseIlleggibile(const std::string& database, const Errore& causa) {
+    return Errore(DatabaseNonLeggibile,
+                  "Impossibile leggere il database " + PercorsoPerMessaggio(database) + " (" +
+                      causa.Descrizione() +
+                      "). Verificare che l'utente abbia il permesso di leggere il file e ripetere "
+                      "il backup.",
+                  causa.Dettaglio());
 }
 
 Errore DestinazioneNonValidaODiscoNonPronto() {
@@ -40,6 +51,23 @@ Errore OperazioneAnnullata() {
 
 Errore SpazioDiscoInsufficiente(std::string dettaglio) {
     return Errore(SpazioInsufficiente, "Spazio disco insufficiente.", std::move(dettaglio));
+}
+
+namespace {
+std::string Mega(double byte) {
+    return std::to_string(static_cast<uint64_t>((byte + 1048575.0) / 1048576.0)) + " MB";
+}
+}  // namespace
+
+Errore TempSenzaSpazio(const std::string& cartella, uint64_t servono, double liberi) {
+    std::string testo = "Spazio disco insufficiente. La cartella temporanea del programma " +
+                        PercorsoPerMessaggio(cartella) +
+                        ", dove il backup prepara l'archivio, non ha più spazio: l'archivio può "
+                        "occupare fino a " +
+                        Mega(static_cast<double>(servono));
+    if (liberi >= 0) testo += " e sul disco ne restano liberi " + Mega(liberi);
+    testo += ". Liberare spazio su quel disco e ripetere il backup.";
+    return Errore(SpazioInsufficiente, testo, cartella);
 }
 
 }  // namespace bv::errori

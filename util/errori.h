@@ -17,10 +17,13 @@ inline constexpr int32_t SelezionareUnBackup = 9991;
 inline constexpr int32_t BackupNonTrovato = 9241;
 inline constexpr int32_t Annullata = 10003;
 inline constexpr int32_t SpazioInsufficiente = 10015;
+inline constexpr int32_t DatabaseNonLeggibile = 9994;
 
 // 9983: the host or one of its modules holds a database open; `operazione` is "backup" or
-// "ripristino".
-Errore HostInEsecuzione(const std::string& operazione);
+// "ripristino"; `database`, when known, is named.
+Errore HostInEsecuzione(const std::string& operazione, const std::string& database = {});
+// 9994: a database that cannot be read (permissions): closing the host would not help.
+Errore DatabaseIlleggibile(const std::string& database, const Errore& causa);
 // 9984: a folder that is missing, or a drive without a disk.
 Errore DestinazioneNonValidaODiscoNonPronto();
 // 9986: the archive could not be made, or read back.
@@ -32,5 +35,8 @@ Errore BackupNonTrovatoIn(const std::string& cartella);
 Errore OperazioneAnnullata();
 // 10015: not room enough on the disk.
 Errore SpazioDiscoInsufficiente(std::string dettaglio = {});
+// 10015 for the program's temporary folder, which holds the archive while it is made: where it
+// is, the most the archive may take and what is free (negative: unknown).
+Errore TempSenzaSpazio(const std::string& cartella, uint64_t servono, double liberi);
 
 }  // namespace bv::errori

@@ -14,6 +14,7 @@
 #include <regex>
 
 #include "operazioni/backup.h"
+#include "sicurezza/nomi.h"
 #include "platform/percorsi.h"
 #include "tests/support/variabili.h"
 #include "platform/impostazioni.h"
@@ -143,9 +144,6 @@ INSTANTIATE_TEST_SUITE_P(
                        true},
             CasoErrore{"cartella_dati_mancante_con_separatore", 9988,
                        [](auto& r, const std::string& d) { r.percorsoDati = d + "/manca/"; }, true},
-            CasoErrore{"cartella_compagna_mancante", 9984,
-                       [](auto&, const std::string& d) { std::filesystem::remove_all(d + "/a"); },
-                       true},
             // Names that would give a set that does not restore, or restores elsewhere.
             CasoErrore{
                 "compagno_non_utf8", 9992,
@@ -328,12 +326,17 @@ TEST_F(Backup, DatabaseApertoDaUnAltroProgramma) {
     for (const int modo : {static_cast<int>(O_RDWR), test::kApertoEsclusivo}) {
         SCOPED_TRACE(modo);
         osservatore_.errori.clear();
+        osservatore_.eventi.clear();
         {
             test::ProcessoCheTieneAperto host(dati_ + "/a.mdb", modo);
             EXPECT_FALSE(EseguiBackup(Richiesta(true), osservatore_));
         }
-        EXPECT_EQ(osservatore_.errori, std::vector<int32_t>{9983});
+        ASSERT_EQ(osservatore_.errori, std::vector<int32_t>{9983});
         EXPECT_EQ(VociIn(dest_), 0U);
+        // Named, and known before b.mdb (compressed first) is: nothing was compressed.
+        EXPECT_NE(osservatore_.testiErrori.back().find(PercorsoPerMessaggio(dati_ + "/a.mdb")),
+                  std::string::npos);
+        EXPECT_FALSE(osservatore_.Contiene("msg:Compressione dati..."));
     }
 }
 
@@ -400,7 +403,70 @@ TEST_F(Backup, DatabaseIlleggibileNonEInEsecuzione) {
         return p == dati_ + "/b.mdb" ? EACCES : 0;
     };
     EXPECT_FALSE(EseguiBackup(Richiesta(false), osservatore_));
-    EXPECT_EQ(osservatore_.errori, std::vector<int32_t>{70});  // not 9983 "in esecuzione"
+    ASSERT_EQ(osservatore_.errori, std::vector<int32_t>{9994});  // not 9983 "in esecuzione"
+    EXPECT_NE(osservatore_.testiErrori[0].find("Impossibile leggere il database " +
+                                               PercorsoPerMessaggio(dati_ + "/b.mdb")),
+              std::string::npos)
+        << osservatore_.testiErrori[0];
+}
+
+TEST_F(Backup, DatabaseSenzaCartellaSalvatoDaSolo) {
+    // A database may have no companion folder: backed up alone, not a "destination" error.
+    std::filesystem::remove_all(dati_ + "/a");
+    ASSERT_TRUE(EseguiBackup(Richiesta(true), osservatore_)) << osservatore_.testiErrori.size();
+    std::vector<std::string> nomi;
+    for (const auto& [n, d] : Membri(dest_, "BV20240315")) nomi.push_back(n);
+    EXPECT_EQ(nomi, (std::vector<std::string>{"b.mdb", "b_nota.txt", "a.mdb"}));
+}
+
+TEST_F(Backup, CartellaDeiDatiMancanteNominata) {
+    RichiestaBackup r = Richiesta(false);
+    r.percorsoDati = dati_ + "/altrove";
+    EXPECT_FALSE(EseguiBackup(r, osservatore_));
+    ASSERT_EQ(osservatore_.errori, std::vector<int32_t>{9988});
+    EXPECT_EQ(osservatore_.testiErrori[0].rfind("Nessun file data presente. Impossibile effettuare "
+                                                "il backup. La cartella dei dati indicata nelle "
+                                                "impostazioni di Brelvano, " +
+                                                    PercorsoPerMessaggio(r.percorsoDati) +
+                                                    ", non esiste",
+                                                0),
+              0U)
+        << osservatore_.testiErrori[0];
+}
+
+TEST_F(Backup, TempPienoDettoComeTale) {
+    // The archive cannot be written in the temporary folder: that folder is named, not the log.
+    test::FsGuasto guasto;
+    guasto.erroreScrittura = [this](const std::string& p, size_t) {
+        return p.starts_with(temp_) ? ENOSPC : 0;
+    };
+    EXPECT_FALSE(EseguiBackup(Richiesta(false), osservatore_));
+    ASSERT_EQ(osservatore_.errori, std::vector<int32_t>{10015});
+    EXPECT_NE(osservatore_.testiErrori[0].find("La cartella temporanea del programma " +
+                                               PercorsoPerMessaggio(temp_)),
+              std::string::npos)
+        << osservatore_.testiErrori[0];
+    EXPECT_EQ(VociIn(dest_), 0U);
+}
+
+TEST_F(Backup, ArchivioTroppoGrandeFermatoMentreCresce) {
+    // Seen as the archive grows, not once the whole database is in it: the archive reported
+    // past the limit from its second megabyte on, little more than that is written.
+    test::ScriviFile(dati_ + "/c.mdb", Rumore(8u << 20, 3));
+    const std::string archivio = temp_ + "/" + nomi::kArchivioTemporaneo;
+    test::FsGuasto guasto;
+    uint64_t scritti = 0;
+    guasto.erroreScrittura = [&](const std::string& p, size_t n) {
+        if (p == archivio) scritti += n;
+        return 0;
+    };
+    guasto.info = [&](const std::string& p, InfoFile i) {
+        if (p == archivio && i.dimensione > (1u << 20)) i.dimensione = kMassimoArchivio + 1;
+        return i;
+    };
+    EXPECT_FALSE(EseguiBackup(Richiesta(false), osservatore_));
+    EXPECT_EQ(osservatore_.errori, std::vector<int32_t>{num::Overflow});
+    EXPECT_LT(scritti, 4u << 20);
 }
 
 TEST_F(Backup, LaVerificaLeggeIlDiscoNonLaCache) {

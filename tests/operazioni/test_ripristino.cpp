@@ -100,6 +100,14 @@ class Ripristino : public test::AmbienteOperazioni {
     Registratore osservatore_;
 };
 
+TEST_F(Ripristino, DatabaseSalvatoSenzaCartellaTornaConUnaCartellaVuota) {
+    fs::remove_all(t_ / "sorgente/dati");
+    FaiBackup(t_ / "sorgente/");
+    EXPECT_EQ(Esegui(Richiesta()), EsitoRipristino::Completato);
+    EXPECT_EQ(Contenuto(dati_), (std::map<std::string, std::string>{{"dati.mdb", "nuovi dati"},
+                                                                    {"dati", "<cartella>"}}));
+}
+
 TEST_F(Ripristino, EsempioConCopieDiSicurezza) {
     DatiEsistenti();
     EXPECT_EQ(Esegui(Richiesta()), EsitoRipristino::Completato);

@@ -35,6 +35,21 @@ TEST_P(FileApertoTest, VeroSoloMentreUnAltroProcessoLoTieneAperto) {
 
 INSTANTIATE_TEST_SUITE_P(ModiDiApertura, FileApertoTest, ::testing::Values(O_RDONLY, O_RDWR));
 
+TEST(FileAperto, UnFileCheLUtenteNonPuoLeggereNonEInUso) {
+    // Closing the host would not help: the backup must say the file cannot be read.
+    if (::geteuid() != 0) GTEST_SKIP() << "serve root per provare come un altro utente";
+    test::CartellaTemp t;
+    ::chmod(t.Percorso().c_str(), 0755);
+    const std::string db = t / "riservato.mdb";
+    test::ScriviFile(db, "contenuto");
+    ::chmod(db.c_str(), 0600);
+    const pid_t pid = ::fork();
+    if (pid == 0) ::_exit(::setuid(65534) != 0 ? 2 : (FileInUso(db) ? 1 : 0));
+    int stato = 0;
+    ::waitpid(pid, &stato, 0);
+    EXPECT_EQ(WEXITSTATUS(stato), 0);
+}
+
 TEST(FileAperto, MancanteNascostoOCartellaNonSonoInUso) {
     test::CartellaTemp t;
     EXPECT_FALSE(FileInUso(t / "manca.mdb"));

@@ -37,6 +37,8 @@ class FsGuasto final : public FileSystem {
     std::function<double(const std::string&)> spazio;
     // errno for writing n bytes into the file at a path, 0 to let it through (a disk that fills).
     std::function<int(const std::string& percorso, size_t n)> erroreScrittura;
+    // What a query of a path reports, from what the real one found (a file seen larger).
+    std::function<InfoFile(const std::string& percorso, InfoFile reale)> info;
     // Called before every operation that can fail (open, read, write, flush, rename, remove,
     // make or remove a folder, link, exchange), counted in `operazioni`: an errno fails it.
     // The fault and crash loops fail, or end the process at, the N-th one.
@@ -66,7 +68,11 @@ class FsGuasto final : public FileSystem {
         }
         reale_.Chiudi(h);
     }
-    InfoFile Info(const std::string& p) override { return reale_.Info(p); }
+    InfoFile Info(const std::string& p) override {
+        InfoFile i = reale_.Info(p);
+        std::lock_guard<std::recursive_mutex> l(mutex_);
+        return info ? info(p, i) : i;
+    }
     std::vector<VoceCartella> Elenca(const std::string& c) override { return reale_.Elenca(c); }
     void CreaCartella(const std::string& p) override;
     void RimuoviCartella(const std::string& p) override {
