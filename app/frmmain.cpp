@@ -6,6 +6,7 @@
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QCursor>
+#include <QDir>
 #include <QEvent>
 #include <QFileSystemWatcher>
 #include <QFrame>
@@ -22,6 +23,7 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QStandardPaths>
 #include <QStatusBar>
 #include <QStyle>
 #include <QTabWidget>
@@ -136,9 +138,15 @@ void FrmMain::CreaControlli() {
     mnfile_->setObjectName(QStringLiteral("mnfile"));
     mnleggimi_ = mnfile_->addAction(QStringLiteral("&Leggimi"));
     mnleggimi_->setObjectName(QStringLiteral("mnleggimi"));
+    mnfile_->addSeparator();
+    mnesci_ = mnfile_->addAction(QStringLiteral("&Esci"));
+    mnesci_->setObjectName(QStringLiteral("mnesci"));
+    // There from the start, empty: a message that appears later does not push the buttons up.
+    statusBar()->setSizeGripEnabled(false);
     Collega();
     PreparaTastiera();
     resize(520, 440);
+    setMinimumSize(minimumSizeHint());
 }
 
 QGridLayout* FrmMain::CreaIntestazione(QWidget* centro) {
@@ -166,6 +174,10 @@ QGridLayout* FrmMain::CreaIntestazione(QWidget* centro) {
     intestazione->addWidget(lblVersione_, 1, 1);
     intestazione->addWidget(Label1_, 2, 0);
     intestazione->addWidget(txtCartellaDati_, 2, 1);
+    lblAvvio_ = Etichetta(centro, "lblAvvio", QString());
+    lblAvvio_->setWordWrap(true);
+    lblAvvio_->setVisible(false);
+    intestazione->addWidget(lblAvvio_, 3, 0, 1, 2);
     intestazione->setColumnStretch(1, 1);
     return intestazione;
 }
@@ -232,7 +244,8 @@ void FrmMain::CreaSchedaRipristino() {
                                           style()->standardIcon(QStyle::SP_BrowserReload)));
     cmdRefresh_->setToolTip(QStringLiteral("Aggiorna"));
     CmdRipristino_ = Controllo<QPushButton>(Frame1_, "CmdRipristino");
-    CmdRipristino_->setText(QStringLiteral("I&nizia Ripristino"));
+    // Alt+I starts the command of whichever tab is shown.
+    CmdRipristino_->setText(QStringLiteral("&Inizia Ripristino"));
     CmdRipristino_->setAutoDefault(true);
     // What the restore is doing, as the backup tab shows it.
     lblMsgRipristino_ = Etichetta(Frame1_, "lblMsgRipristino", QString());
@@ -259,6 +272,7 @@ void FrmMain::Collega() {
     connect(cmdSfogliaRip_, &QToolButton::clicked, this, [this] { cmdSfogliaRip_Click(); });
     connect(cmdRefresh_, &QToolButton::clicked, this, [this] { AggiornaElencoBackup(true); });
     connect(mnleggimi_, &QAction::triggered, this, [this] { mnleggimi_Click(); });
+    connect(mnesci_, &QAction::triggered, this, [this] { close(); });
     connect(cmdBackup_, &QPushButton::clicked, this, [this] { cmdBackup_Click(); });
     connect(CmdRipristino_, &QPushButton::clicked, this, [this] { CmdRipristino_Click(); });
     txtDest_->installEventFilter(this);
@@ -271,7 +285,9 @@ void FrmMain::Collega() {
     attesaOrigine_->setInterval(700);
     connect(attesaOrigine_, &QTimer::timeout, this, [this] { AggiornaSeCambiata(); });
     connect(txtOrig_, &QLineEdit::textEdited, this, [this] { attesaOrigine_->start(); });
-    connect(txtOrig_, &QLineEdit::editingFinished, this, [this] { AggiornaSeCambiata(); });
+    // Enter or leaving the box reads the folder again even when its text is the same: a stick
+    // plugged in late shows its sets.
+    connect(txtOrig_, &QLineEdit::editingFinished, this, [this] { AggiornaElencoBackup(false); });
     // The long paths of the boxes in full in their tooltips, as the other path boxes show them.
     for (QLineEdit* casella : {txtDest_, txtOrig_}) {
         connect(casella, &QLineEdit::textChanged, casella,
@@ -331,7 +347,8 @@ void FrmMain::Carica() {
         operazione.Rilascia();
         MostraStato(s);
         txtDest_->setText(Q(s.dest));
-        txtOrig_->setText(Q(s.orig));
+        // No origin chosen yet: the sets are most likely where the last backup went.
+        txtOrig_->setText(Q(Spazi(s.orig).empty() ? s.dest : s.orig));
         setWindowTitle(QString::fromUtf8(kDidascalia) + QLatin1Char(' ') + QLatin1String(kHost));
         AggiornaElencoBackup(false);
         OptDest_Click();
@@ -350,6 +367,23 @@ void FrmMain::Carica() {
 }
 
 void FrmMain::MostraStato(const StatoAvvio& s) {
+    // A start state the buttons alone would not explain.
+    QString avvio;
+    if (s.nonInstallato) {
+        avvio = QStringLiteral("Brelvano non risulta installato su questo computer: installarlo "
+                               "(o ripararne l'installazione) e riavviare BVBackup.");
+    } else if (Spazi(s.percorsoDati).empty()) {
+        avvio = QStringLiteral("La cartella dei dati non è impostata in Brelvano: indicarla "
+                               "nelle impostazioni di Brelvano e riavviare BVBackup. Si può "
+                               "comunque ripristinare un backup.");
+    } else if (!Fs().Info(s.percorsoDati).esiste) {
+        avvio = QStringLiteral("La cartella dei dati indicata in Brelvano, %1, non esiste: "
+                               "collegare l'unità che la contiene o correggere il percorso in "
+                               "Brelvano.")
+                    .arg(Q(PercorsoPerMessaggio(s.percorsoDati)));
+    }
+    lblAvvio_->setText(avvio);
+    lblAvvio_->setVisible(!avvio.isEmpty());
     NonInstallato(s.nonInstallato);
     lblCartella_->ImpostaTesto(s.nonInstallato ? QStringLiteral("Non installato")
                                                : Q(s.cartellaInstallazione));
@@ -506,21 +540,36 @@ void FrmMain::AggiornaElencoBackup(bool mostraErrori) {
     }
 }
 
+std::string FrmMain::PartenzaSfoglia(const QLineEdit* casella) const {
+    const QLineEdit* altra = casella == txtDest_ ? txtOrig_ : txtDest_;
+    for (const QLineEdit* c : {casella, altra})
+        if (!Spazi(c->text().toStdString()).empty()) return c->text().toStdString();
+    return QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation).toStdString();
+}
+
+namespace {
+// A chosen folder as the system writes it ("C:\backup\", not "C:/backup\"), with its separator.
+QString CartellaScelta(const std::string& p) {
+    std::string nativa = QDir::toNativeSeparators(Q(p)).toStdString();
+    return Q(Utilita().AggiungiSepDir(nativa));
+}
+}  // namespace
+
 void FrmMain::cmdSfoglia_Click() {
     std::string p =
-        Spazi(Utilita().Sfoglia_Cartella("Seleziona destinazione", txtDest_->text().toStdString()));
+        Spazi(Utilita().Sfoglia_Cartella("Seleziona destinazione", PartenzaSfoglia(txtDest_)));
     if (p.empty()) return;
-    txtDest_->setText(Q(Utilita().AggiungiSepDir(p)));
+    txtDest_->setText(CartellaScelta(p));
 }
 
 void FrmMain::cmdSfogliaRip_Click() {
     try {
         std::string p =
-            Spazi(Utilita().Sfoglia_Cartella("Seleziona origine", txtOrig_->text().toStdString()));
+            Spazi(Utilita().Sfoglia_Cartella("Seleziona origine", PartenzaSfoglia(txtOrig_)));
         if (p.empty()) return;
         ElencoBackup().Clear();
         ListBackup_->clear();
-        txtOrig_->setText(Q(Utilita().AggiungiSepDir(p)));
+        txtOrig_->setText(CartellaScelta(p));
         cartellaElenco_ = txtOrig_->text().toStdString();
         ElencoBackup().GetFilenames(txtOrig_->text().toStdString(), kModelloSet);
         PopolaListBox(ListBackup_, ElencoBackup());

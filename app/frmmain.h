@@ -81,6 +81,9 @@ class FrmMain : public QMainWindow {
     void Collega();
     void OptDest_Click();
     void cmdSfoglia_Click();
+    // Where the folder dialog opens for the box's text: that folder, else the other box's (the
+    // last folder used), else the user's documents.
+    std::string PartenzaSfoglia(const QLineEdit* casella) const;
     void cmdSfogliaRip_Click();
     void mnleggimi_Click();
     void Occupato(bool occupato);
@@ -154,6 +157,8 @@ class FrmMain : public QMainWindow {
     QProgressBar* StatoRipristino_ = nullptr;
     QMenu* mnfile_ = nullptr;
     QAction* mnleggimi_ = nullptr;
+    QAction* mnesci_ = nullptr;
+    QLabel* lblAvvio_ = nullptr;  // what the start found missing, and what to do
 };
 
 }  // namespace bv

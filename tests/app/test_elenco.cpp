@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <QAction>
+#include <algorithm>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QListWidget>
@@ -143,11 +144,18 @@ TEST_F(Elenco, IlDialogoSiApreDoveIndicaLaCasella) {
     C<QLineEdit>("txtOrig")->setText(QString::fromStdString(origine_));
     interazione_.RispondiCartella("");
     C<QToolButton>("cmdSfogliaRip")->click();
+    // An empty box: the other box's folder (the last one used), never the program folder.
     C<QLineEdit>("txtOrig")->setText(QString());
     interazione_.RispondiCartella("");
     C<QToolButton>("cmdSfogliaRip")->click();
     EXPECT_EQ(interazione_.cartelleIniziali,
-              (std::vector<std::string>{origine_ + test::Sep(), origine_, ""}));
+              (std::vector<std::string>{origine_ + test::Sep(), origine_, origine_ + test::Sep()}));
+    // The chosen folder as the system writes it.
+    std::string conBarre = origine_;
+    std::replace(conBarre.begin(), conBarre.end(), '\\', '/');
+    interazione_.RispondiCartella(conBarre);
+    C<QToolButton>("cmdSfoglia")->click();
+    EXPECT_EQ(Testo("txtDest"), origine_ + test::Sep());
 }
 
 TEST(DialogoCartella, InItalianoQualunqueSiaLaLingua) {
@@ -285,6 +293,10 @@ TEST_F(ElencoCasella, LaListaSegueLaCartellaScritta) {
     QTest::keyClicks(casella, QString::fromStdString(t_ / "origine"));
     QTest::keyClick(casella, Qt::Key_Return);
     EXPECT_EQ(Righe(), 1U);
+    // A set that came since (a stick plugged in late): Enter reads the same folder again.
+    test::ScriviFile(In(t_ / "origine", "BV20240101#0"), "x");
+    QTest::keyClick(casella, Qt::Key_Return);
+    EXPECT_EQ(Righe(), 2U);
     EXPECT_TRUE(interazione_.messaggi.empty());
 }
 

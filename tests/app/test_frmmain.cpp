@@ -3,7 +3,9 @@
 #include <gtest/gtest.h>
 #include <stdlib.h>
 
+#include <QAction>
 #include <QApplication>
+#include <QStatusBar>
 #include <QCheckBox>
 #include <QFileInfo>
 #include <QLabel>
@@ -52,6 +54,7 @@ TEST_F(Avvio, HostNonRegistrato) {
     EXPECT_EQ(Testo("lblCartella"), "Non installato");
     EXPECT_EQ(Testo("lblVersione"), "N.D.");
     EXPECT_EQ(Testo("txtCartellaDati"), "N.D.");
+    EXPECT_EQ(Testo("lblAvvio").rfind("Brelvano non risulta installato su questo computer", 0), 0U);
     EXPECT_FALSE(C<QPushButton>("cmdBackup")->isEnabled());
     EXPECT_FALSE(C<QPushButton>("CmdRipristino")->isEnabled());
     EXPECT_EQ(Testo("txtDest"), "/dest/");
@@ -68,6 +71,7 @@ TEST_F(Avvio, HostInstallatoSenzaPath) {
     EXPECT_EQ(Testo("lblCartella"), t_ / "host/");
     EXPECT_EQ(Testo("lblVersione"), "1.2.0.0");
     EXPECT_EQ(Testo("txtCartellaDati"), "");
+    EXPECT_EQ(Testo("lblAvvio").rfind("La cartella dei dati non è impostata in Brelvano", 0), 0U);
     EXPECT_FALSE(C<QPushButton>("cmdBackup")->isEnabled());
     EXPECT_TRUE(C<QPushButton>("CmdRipristino")->isEnabled());
 }
@@ -80,6 +84,7 @@ TEST_F(Avvio, HostInstallatoConDati) {
     EXPECT_FALSE(f_.DatiNonPresenti());
     EXPECT_EQ(f_.PercorsoDati(), "/home/u/dati/");
     EXPECT_EQ(Testo("txtCartellaDati"), "/home/u/dati/");
+    EXPECT_NE(Testo("lblAvvio").find("/home/u/dati/, non esiste"), std::string::npos);
     EXPECT_EQ(Testo("lblVersione"), "1.0.0.0");
     EXPECT_TRUE(C<QPushButton>("cmdBackup")->isEnabled());
     EXPECT_TRUE(C<QPushButton>("CmdRipristino")->isEnabled());
@@ -287,23 +292,48 @@ namespace {
 class Tastiera : public test::FinestraTest {};
 
 TEST_F(Tastiera, MnemoniciSenzaConflitti) {
-    std::map<QChar, QString> lettere;
-    const auto registra = [&](const QString& testo) {
+    // Unique within what is shown at once: the header, the tabs and the menu, with one tab. The
+    // command of either tab is Alt+I.
+    std::map<std::pair<int, QChar>, QString> lettere;  // (tab, letter); tab 0: shown always
+    const auto registra = [&](const QString& testo, int scheda) {
         const qsizetype p = testo.indexOf(QLatin1Char('&'));
         ASSERT_GE(p, 0) << testo.toStdString() << ": nessun tasto Alt";
         const QChar c = testo.at(p + 1).toLower();
-        EXPECT_EQ(lettere.count(c), 0U)
-            << testo.toStdString() << " e " << lettere[c].toStdString() << ": stesso tasto";
-        lettere[c] = testo;
+        for (int s : {0, 1, 2}) {
+            if (scheda != 0 && s != 0 && s != scheda) continue;
+            const auto it = lettere.find({s, c});
+            EXPECT_TRUE(it == lettere.end())
+                << testo.toStdString() << " e " << it->second.toStdString() << ": stesso tasto";
+        }
+        lettere[{scheda, c}] = testo;
     };
     auto* tab = C<QTabWidget>("SSTab1");
-    registra(tab->tabText(0));
-    registra(tab->tabText(1));
-    for (const char* nome : {"OptDest_0", "OptDest_1", "chkTest", "cmdBackup", "CmdRipristino",
-                             "cmdSfoglia", "cmdSfogliaRip", "cmdRefresh"})
-        registra(C<QAbstractButton>(nome)->text());
-    for (const char* nome : {"Label3", "Label4"}) registra(C<QLabel>(nome)->text());
-    registra(C<QMenu>("mnfile")->title());
+    registra(tab->tabText(0), 0);
+    registra(tab->tabText(1), 0);
+    registra(C<QMenu>("mnfile")->title(), 0);
+    for (const char* nome : {"OptDest_0", "OptDest_1", "chkTest", "cmdBackup", "cmdSfoglia"})
+        registra(C<QAbstractButton>(nome)->text(), 1);
+    for (const char* nome : {"CmdRipristino", "cmdSfogliaRip", "cmdRefresh"})
+        registra(C<QAbstractButton>(nome)->text(), 2);
+    for (const char* nome : {"Label3", "Label4"}) registra(C<QLabel>(nome)->text(), 2);
+    EXPECT_EQ(C<QAbstractButton>("cmdBackup")->text().indexOf(QStringLiteral("&I")), 0);
+    EXPECT_EQ(C<QAbstractButton>("CmdRipristino")->text().indexOf(QStringLiteral("&I")), 0);
+}
+
+TEST_F(Tastiera, EsciDalMenuELaRigaDiStatoNonSpostaIPulsanti) {
+    f_.show();
+    QApplication::processEvents();
+    auto* pulsante = C<QPushButton>("cmdBackup");
+    const QPoint prima = pulsante->mapTo(&f_, QPoint());
+    f_.statusBar()->showMessage(QStringLiteral("Un'altra copia di BVBackup sta eseguendo un backup."));
+    QApplication::processEvents();
+    EXPECT_EQ(pulsante->mapTo(&f_, QPoint()), prima);
+    EXPECT_GE(f_.minimumWidth(), f_.minimumSizeHint().width());
+    auto* esci = f_.findChild<QAction*>(QStringLiteral("mnesci"));
+    ASSERT_NE(esci, nullptr);
+    EXPECT_EQ(esci->text(), QStringLiteral("&Esci"));
+    esci->trigger();
+    EXPECT_FALSE(f_.isVisible());
 }
 
 TEST_F(Tastiera, PercorsoLungoNonAllargaLaFinestra) {

@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # The window on Windows, as a user gets it: the installer run silently under Wine in a prefix of
 # its own, the installed window started on a virtual screen with the demo registered, a backup
-# started from the keyboard (Alt+I) and its set checked, screenshots kept; then a silent
-# uninstall that leaves nothing behind. Usage: finestra.sh WINDOWS_BUILD_DIR
+# started from the keyboard (Alt+I) and its set checked, screenshots kept; installing and
+# uninstalling refused while it runs; an installation into another folder replacing the first;
+# then a silent uninstall that leaves nothing behind. Usage: finestra.sh WINDOWS_BUILD_DIR
 set -euo pipefail
 BUILD="$(cd "$1" && pwd)"
 RADICE="$(cd "$(dirname "$0")/../.." && pwd)"
@@ -30,8 +31,9 @@ INST="$BVBACKUP_WINEPREFIX/drive_c/users/$UTENTE/AppData/Local/Programs/BVBackup
 for f in bvbackup.exe bvbackup-cli.exe leggimi.htm disinstalla.exe; do
   [ -f "$INST/$f" ] || fallisci "$f non installato in $INST"
 done
-W reg query 'HKCU\Software\Microsoft\Windows\CurrentVersion\Uninstall\BVBackup' /v UninstallString \
-  >/dev/null || fallisci "disinstallazione non registrata"
+VOCE='HKCU\Software\Microsoft\Windows\CurrentVersion\Uninstall\BVBackup'
+W reg query "$VOCE" /v UninstallString >/dev/null || fallisci "disinstallazione non registrata"
+W reg query "$VOCE" /v EstimatedSize | grep -q 'REG_DWORD' || fallisci "EstimatedSize non registrato"
 passo "installazione sopra quella esistente"
 W "$SETUP" /S
 [ -f "$INST/bvbackup.exe" ] || fallisci "reinstallazione non riuscita"
@@ -86,14 +88,14 @@ import -window root "$FOTO/backup.png"
 xdotool key --clearmodifiers Return
 sleep 1
 
-passo "Alt+R, Alt+N: il ripristino del set appena scritto"
+passo "Alt+R, Alt+I: il ripristino del set appena scritto"
 DATI="$BVBACKUP_WINEPREFIX/drive_c/bvdemo/dati"
 db="$(ls "$DATI"/*.mdb | head -n 1)"
 originale="$(sha256sum <"$db")"
 echo "modifica dopo il backup" >>"$db"
 xdotool key --clearmodifiers alt+r
 sleep 1
-xdotool key --clearmodifiers alt+n
+xdotool key --clearmodifiers alt+i
 domanda=""
 for _ in $(seq 60); do
   domanda="$(xdotool search --name '^Ripristino$' 2>/dev/null | head -n 1 || true)"
@@ -117,6 +119,15 @@ import -window root "$FOTO/ripristino.png"
 [ -n "$ripristinato" ] || fallisci "il database non è tornato com'era nel set (schermata: $FOTO/ripristino.png)"
 xdotool key --clearmodifiers Return
 sleep 1
+
+passo "installazione e disinstallazione con la finestra aperta: rifiutate, niente cambiato"
+esito=0
+W "$SETUP" /S || esito=$?
+[ "$esito" = 2 ] || fallisci "installazione con BVBackup aperto: uscita $esito, attesa 2"
+W "$INST/disinstalla.exe" /S || true
+sleep 5
+[ -f "$INST/bvbackup.exe" ] || fallisci "la disinstallazione ha tolto bvbackup.exe con la finestra aperta"
+W reg query "$VOCE" >/dev/null 2>&1 || fallisci "la disinstallazione ha tolto la voce con la finestra aperta"
 xdotool key --clearmodifiers alt+F4 || true
 for _ in $(seq 40); do kill -0 "$FINESTRA" 2>/dev/null || break; sleep 0.25; done
 kill "$FINESTRA" 2>/dev/null || true
@@ -125,11 +136,20 @@ set="$(basename "$(ls "$DEST"/BV????????#0)")"
 W "$INST/bvbackup-cli.exe" list --orig 'C:\bvdemo\backup' | grep -q "^${set%#0}" ||
   fallisci "il set scritto dalla finestra non è elencato"
 
+passo "installazione in un'altra cartella: una sola installazione resta"
+W "$SETUP" /S '/D=C:\altra\BVBackup'
+ALTRA="$BVBACKUP_WINEPREFIX/drive_c/altra/BVBackup"
+[ -f "$ALTRA/bvbackup.exe" ] || fallisci "nulla installato in $ALTRA"
+[ ! -e "$INST" ] || fallisci "la prima installazione resta: $(ls -A "$INST" | tr '\n' ' ')"
+W reg query "$VOCE" /v InstallLocation | grep -qi 'C:\\altra\\BVBackup' ||
+  fallisci "la voce di disinstallazione non indica la nuova cartella"
+INST="$ALTRA"
+
 passo "disinstallazione silenziosa"
 W "$INST/disinstalla.exe" /S
 for _ in $(seq 60); do [ -d "$INST" ] || break; sleep 0.5; done
 [ ! -d "$INST" ] || fallisci "resta $(ls -A "$INST" | tr '\n' ' ') in $INST"
-if W reg query 'HKCU\Software\Microsoft\Windows\CurrentVersion\Uninstall\BVBackup' >/dev/null 2>&1; then
+if W reg query "$VOCE" >/dev/null 2>&1; then
   fallisci "la voce di disinstallazione resta"
 fi
 echo "finestra Windows: installata, backup da tastiera, disinstallata; schermate in $FOTO"
