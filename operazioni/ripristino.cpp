@@ -155,7 +155,9 @@ void Ripristino::ControllaRichiesta() {
 
 bool Ripristino::Confermato() {
     return InterazioneCorrente().Messaggio(
-               "Si desidera realmente procedere con il ripristino del backup " + r_.dataSet + "?",
+               "Si desidera realmente procedere con il ripristino del backup " + r_.dataSet +
+                   "?\n\nI database attuali saranno conservati come copie di sicurezza (.cfb) "
+                   "accanto a quelli ripristinati.",
                "Ripristino", Icona::Domanda, Pulsanti::SiNo) == Risposta::Si;
 }
 

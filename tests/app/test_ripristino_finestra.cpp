@@ -57,7 +57,9 @@ TEST_F(RipristinoFinestra, RipristinaIlSetSelezionato) {
     ASSERT_EQ(interazione_.messaggi.size(), 2U);
     EXPECT_EQ(interazione_.messaggi[0].testo,
               "Si desidera realmente procedere con il ripristino del backup " +
-                  C<QListWidget>("ListBackup")->item(0)->text().toStdString() + "?");
+                  C<QListWidget>("ListBackup")->item(0)->text().toStdString() +
+                  "?\n\nI database attuali saranno conservati come copie di sicurezza (.cfb) "
+                  "accanto a quelli ripristinati.");
     EXPECT_EQ(interazione_.messaggi[1].testo, "Ripristino effettuato con successo");
     EXPECT_EQ(test::LeggiTesto(t_ / "dati/dati.mdb"), "dal backup");
     EXPECT_TRUE(C<QPushButton>("CmdRipristino")->isEnabled());

@@ -113,7 +113,9 @@ TEST_F(Comandi, ConfermaSulTerminale) {
     in_.str("n\n");
     EXPECT_EQ(Esegui({"restore", "--orig", t_ / "dest"}, true), 1);
     EXPECT_NE(err_.str().find("Ripristino: Si desidera realmente procedere con il ripristino del "
-                              "backup " + Giorno() + "? [s/N]"),
+                              "backup " + Giorno() + "?\n\nI database attuali saranno "
+                              "conservati come copie di sicurezza (.cfb) accanto a quelli "
+                              "ripristinati. [s/N]"),
               std::string::npos);
     EXPECT_FALSE(test::Esiste(t_ / "dati/dati.mdb.cfb000"));
     in_.clear();

@@ -120,7 +120,9 @@ TEST_F(Ripristino, EsempioConCopieDiSicurezza) {
                                                   {"dati.cfb000/logo.bmp", "vecchio logo"}}));
     ASSERT_EQ(interazione_.messaggi.size(), 2U);
     EXPECT_EQ(interazione_.messaggi[0].testo,
-              "Si desidera realmente procedere con il ripristino del backup 15/03/2024?");
+              "Si desidera realmente procedere con il ripristino del backup 15/03/2024?\n\nI "
+              "database attuali saranno conservati come copie di sicurezza (.cfb) accanto a "
+              "quelli ripristinati.");
     EXPECT_EQ(interazione_.messaggi[0].titolo, "Ripristino");
     EXPECT_EQ(interazione_.messaggi[0].icona, Icona::Domanda);
     EXPECT_EQ(interazione_.messaggi[0].pulsanti, Pulsanti::SiNo);
@@ -443,7 +445,9 @@ TEST_F(Ripristino, SetSuDischetti) {
     EXPECT_EQ(
         testi,
         (std::vector<std::string>{
-            "Ripristino: Si desidera realmente procedere con il ripristino del backup 15/03/2024?",
+            "Ripristino: Si desidera realmente procedere con il ripristino del backup "
+            "15/03/2024?\n\nI database attuali saranno conservati come copie di sicurezza (.cfb) "
+            "accanto a quelli ripristinati.",
             "Ripristino: Inserire il 2° disco del backup.",
             "Ripristino: Inserire il 3° disco del backup.",
             "Ripristino: Ripristino effettuato con successo"}));
