@@ -151,10 +151,14 @@ void ClsSpan::ControllaDiscoOrigine(const std::string& origine) const {
 }
 
 void ClsSpan::ChiediNuovoDisco(const std::string& unita) {
-    const Risposta r = InterazioneCorrente().Messaggio(
-        PercorsoPerMessaggio(unita) +
-            " spazio disco non disponibile. Inserire un nuovo disco e premere Riprova.",
-        "Disco", Icona::Informazione, Pulsanti::RiprovaAnnulla);
+    std::string testo = PercorsoPerMessaggio(unita) +
+                        " spazio disco non disponibile. Inserire un nuovo disco e premere Riprova.";
+    // The user labels the disks in the order the restore will ask for them.
+    if (prossimoDisco_ > 0)
+        testo += " Sarà il disco " + std::to_string(prossimoDisco_) +
+                 " del backup: annotarlo sull'etichetta.";
+    const Risposta r = InterazioneCorrente().Messaggio(testo, "Disco", Icona::Informazione,
+                                                       Pulsanti::RiprovaAnnulla);
     if (r != Risposta::Riprova) throw Annullato();
 }
 
@@ -189,6 +193,7 @@ void ClsSpan::Span(const std::string& path, const std::string& nomefile) {
     int32_t n = 0;
     bool ultimo = false;
     while (!ultimo) {
+        prossimoDisco_ = n + 1;
         // A volume with no usable byte beyond the reserve counts as full.
         int64_t limite = 0;
         for (;;) {
@@ -228,6 +233,7 @@ void ClsSpan::Span(const std::string& path, const std::string& nomefile) {
         if (Avanzamento) Avanzamento(0, Percentuale(static_cast<double>(offset), dimensione_));
     }
     blocchiScritti_ = n;
+    prossimoDisco_ = 0;
     stato_ = StatoSuddiviso;
 }
 

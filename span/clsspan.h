@@ -111,6 +111,7 @@ class ClsSpan {
     int32_t stato_ = StatoVuoto;
     bool provvisoria_ = false;
     int32_t blocchiScritti_ = 0;
+    int32_t prossimoDisco_ = 0;  // the disk the next new-disk prompt asks for, 0 outside a split
 };
 
 }  // namespace bv

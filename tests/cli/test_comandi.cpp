@@ -336,7 +336,7 @@ TEST_F(Comandi, DischettiSimulatiRispostiSulTerminale) {
     const std::string& e = err_.str();
     EXPECT_NE(e.find("Disco: " + unita.Cartella() +
                      " spazio disco non disponibile. Inserire un nuovo disco e premere Riprova. "
-                     "[R]iprova / [A]nnulla: "),
+                     "Sarà il disco 2 del backup: annotarlo sull'etichetta. [R]iprova / [A]nnulla: "),
               std::string::npos);
     EXPECT_NE(e.find("Verifica: Inserire il 2° disco del backup. [R]iprova / [A]nnulla: "),
               std::string::npos);

@@ -641,11 +641,13 @@ TEST_F(Backup, SuDischettiConVerifica) {
     test::TogliVariabile("BVBACKUP_FLOPPY");
     std::vector<std::string> testi;
     for (const auto& m : interazione_.messaggi) testi.push_back(m.titolo + ": " + m.testo);
-    const std::string nuovo =
-        "Disco: " + unita.Cartella() +
-        " spazio disco non disponibile. Inserire un nuovo disco e premere Riprova.";
+    const auto nuovo = [&](int disco) {
+        return "Disco: " + unita.Cartella() +
+               " spazio disco non disponibile. Inserire un nuovo disco e premere Riprova. Sarà il "
+               "disco " + std::to_string(disco) + " del backup: annotarlo sull'etichetta.";
+    };
     EXPECT_EQ(testi,
-              (std::vector<std::string>{nuovo, nuovo, "Verifica: Inserire il 1° disco del backup.",
+              (std::vector<std::string>{nuovo(2), nuovo(3), "Verifica: Inserire il 1° disco del backup.",
                                         "Verifica: Inserire il 2° disco del backup.",
                                         "Verifica: Inserire il 3° disco del backup.",
                                         "Backup: Backup completato correttamente."}));

@@ -321,11 +321,14 @@ TEST_F(Floppy, TreDischiAndataERitorno) {
     interazione_.Rispondi(Risposta::Riprova);
     s.Span(unita_.Cartella(), kSet);
     ASSERT_EQ(interazione_.messaggi.size(), 2U);
-    for (const auto& m : interazione_.messaggi) {
-        EXPECT_EQ(m.testo,
+    // Each prompt names the disk it asks for, so that the user can label it.
+    for (size_t i = 0; i < 2; ++i) {
+        EXPECT_EQ(interazione_.messaggi[i].testo,
                   unita_.Cartella() +
-                      " spazio disco non disponibile. Inserire un nuovo disco e premere Riprova.");
-        EXPECT_EQ(m.titolo, "Disco");
+                      " spazio disco non disponibile. Inserire un nuovo disco e premere Riprova. "
+                      "Sarà il disco " + std::to_string(i + 2) +
+                      " del backup: annotarlo sull'etichetta.");
+        EXPECT_EQ(interazione_.messaggi[i].titolo, "Disco");
     }
     EXPECT_EQ(test::LeggiTesto(unita_.Disco(0) + "/BV20240315#0").size(), 1447664U);
     EXPECT_EQ(test::LeggiTesto(unita_.Disco(1) + "/BV20240315#1").size(), 1447664U);
