@@ -130,7 +130,8 @@ void ControllaLunghezze(const std::string& file, const std::vector<std::string>&
     for (const std::string& c : componenti) {
         if (c.size() <= kMassimoComponente) continue;
         throw Errore(9992, "Il nome del file " + Mostrabile(file) +
-                               " è troppo lungo: nel backup o nel ripristino diventerebbe un nome di " +
+                               " è troppo lungo: nel backup o nel ripristino diventerebbe un "
+                               "nome di " +
                                std::to_string(c.size()) + " byte, oltre i " +
                                std::to_string(kMassimoComponente) +
                                " ammessi. Abbreviare il nome del file e ripetere il backup.");

@@ -70,7 +70,8 @@ TEST(PercorsiWindows, LunghezzaMassimaSenzaPrefisso) {
          true},  // 259 units, 260 bytes
     };
     for (const auto& c : casi)
-        EXPECT_EQ(PercorsoAmmessoDalSistema(c.percorso, c.cartella), c.ammesso) << c.percorso.size();
+        EXPECT_EQ(PercorsoAmmessoDalSistema(c.percorso, c.cartella), c.ammesso)
+            << c.percorso.size();
 }
 
 TEST(RegistroWindows, AppPathsDaUnHostA32BitEDaUnoA64Bit) {
