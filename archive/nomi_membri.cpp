@@ -36,6 +36,28 @@ bool NomeRiservatoAUnDispositivo(const std::string& nome) {
     return false;
 }
 
+bool BordoNonAmmesso(const std::string& componente) {
+    if (componente.empty() || componente == "." || componente == "..") return false;
+    return componente.front() == ' ' || componente.back() == ' ' || componente.back() == '.';
+}
+
+namespace {
+
+// The path a member is extracted to, relative to the target, with "/" alone: "\" read as
+// "/", "." and empty components dropped ("./a", ".//a" and "a" are one file).
+std::string PercorsoNormale(const std::string& nome) {
+    std::string percorso;
+    for (size_t inizio = 0; inizio <= nome.size();) {
+        const size_t fine = std::min(nome.find_first_of("/\\", inizio), nome.size());
+        const std::string parte = nome.substr(inizio, fine - inizio);
+        if (!parte.empty() && parte != ".") percorso += (percorso.empty() ? "" : "/") + parte;
+        inizio = fine + 1;
+    }
+    return percorso;
+}
+
+}  // namespace
+
 bool NomeMembroSicuro(const std::string& nome) {
     if (nome.empty() || nome.find('\0') != std::string::npos) return false;
     if (nome[0] == '/' || nome[0] == '\\') return false;
@@ -51,7 +73,8 @@ bool NomeMembroSicuro(const std::string& nome) {
 }
 
 std::string MotivoRifiuto(const std::vector<MembroDaControllare>& membri) {
-    std::map<std::string, std::string> file;      // upper case -> as written
+    // upper case -> the path and the name as written
+    std::map<std::string, std::pair<std::string, std::string>> file;
     std::map<std::string, std::string> cartelle;  // every folder a member implies
     for (const MembroDaControllare& m : membri) {
         const std::string& n = m.nome;
@@ -65,6 +88,9 @@ std::string MotivoRifiuto(const std::vector<MembroDaControllare>& membri) {
             for (size_t inizio = 0; inizio <= componenti.size();) {
                 const size_t fine = std::min(componenti.find('/', inizio), componenti.size());
                 const std::string parte = componenti.substr(inizio, fine - inizio);
+                // First: refused on every system alike, and told alike.
+                if (BordoNonAmmesso(parte))
+                    return n + ": un nome inizia o finisce con uno spazio, o finisce con un punto";
                 if (!parte.empty() && !NomeAmmessoDalSistema(parte))
                     return n + ": nome non ammesso da questo sistema";
                 inizio = fine + 1;
@@ -72,22 +98,34 @@ std::string MotivoRifiuto(const std::vector<MembroDaControllare>& membri) {
         }
         if (m.collegamento) return n + ": e' un collegamento simbolico";
         if (m.nonOrdinario) return n + ": non e' un file ordinario";
-        std::string percorso = n;
-        std::replace(percorso.begin(), percorso.end(), '\\', '/');
-        const bool cartella = percorso.back() == '/';
-        if (cartella) percorso.pop_back();
+        const bool cartella = n.back() == '/' || n.back() == '\\';
+        const std::string percorso = PercorsoNormale(n);
+        if (percorso.empty()) {
+            if (cartella) continue;  // the target folder itself
+            return n + ": nome vuoto";
+        }
         for (size_t p = percorso.find('/'); p != std::string::npos; p = percorso.find('/', p + 1))
             cartelle.emplace(Maiuscolo(percorso.substr(0, p)), percorso.substr(0, p));
         if (cartella) {
             cartelle.emplace(Maiuscolo(percorso), percorso);
             continue;
         }
-        const auto [it, nuovo] = file.emplace(Maiuscolo(percorso), percorso);
-        if (!nuovo) return n + " e " + it->second + ": nomi uguali a meno di maiuscole";
+        const auto [it, nuovo] = file.emplace(Maiuscolo(percorso), std::pair{percorso, n});
+        if (nuovo) continue;
+        const auto& [altro, altroScritto] = it->second;
+        // The same file under another spelling ("./a.mdb" beside "a.mdb") would silently take
+        // the place of the first one extracted.
+        std::string scritto = n;
+        std::string altroComeScritto = altroScritto;
+        std::replace(scritto.begin(), scritto.end(), '\\', '/');
+        std::replace(altroComeScritto.begin(), altroComeScritto.end(), '\\', '/');
+        if (Maiuscolo(scritto) != Maiuscolo(altroComeScritto))
+            return n + " e " + altroScritto + ": nomi dello stesso file";
+        return n + " e " + altro + ": nomi uguali a meno di maiuscole";
     }
     for (const auto& [chiave, nome] : file) {
         if (const auto it = cartelle.find(chiave); it != cartelle.end())
-            return nome + ": un file e una cartella con lo stesso nome";
+            return nome.first + ": un file e una cartella con lo stesso nome";
     }
     return {};
 }

@@ -14,6 +14,11 @@ bool HaCaratteriDiControllo(const std::string& nome);
 // no file of that name can be made there, so no member may have it.
 bool NomeRiservatoAUnDispositivo(const std::string& nome);
 
+// Whether one component of a name begins or ends with a blank, or ends with a dot: Windows
+// drops them (a file made as "x." is "x" there), so no set may hold one, made on any system.
+// "." and ".." are steps of a path, not names: not refused here.
+bool BordoNonAmmesso(const std::string& componente);
+
 // Whether a member name stays inside the target folder: not absolute, no drive letter, no
 // ".." component (with "/" or "\" as separators), not empty.
 bool NomeMembroSicuro(const std::string& nome);
@@ -28,7 +33,7 @@ struct MembroDaControllare {
 
 // Why a set of members cannot be extracted safely ("member: reason", "" when it can): each name
 // on its own, then the names together (one name for a file and a folder, names equal but for
-// case).
+// case, names of one file once "." and empty components are dropped and "\" read as "/").
 std::string MotivoRifiuto(const std::vector<MembroDaControllare>& membri);
 
 }  // namespace bv

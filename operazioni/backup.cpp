@@ -107,6 +107,71 @@ void ControllaNome(const std::string& cartella, const std::string& nome) {
                                " contiene il carattere #, che il backup non può conservare." +
                                rinomina);
     }
+    // Checked on every system: the set must restore on Windows too.
+    if (BordoNonAmmesso(nome)) {
+        throw Errore(9992, "Il nome del file " + file +
+                               " inizia o finisce con uno spazio, o finisce con un punto: Windows "
+                               "non può conservarlo." +
+                               rinomina);
+    }
+}
+
+// The longest name component both systems hold: 255 bytes on POSIX, 255 UTF-16 units on
+// Windows (a UTF-8 name never has more units than bytes: the bytes decide).
+constexpr size_t kMassimoComponente = 255;
+// The longest safety copy's suffix the restore may give (NomeLibero counts up to 32767).
+constexpr const char* kCopiaPiuLunga = ".cfb32767";
+
+// Every name the restore builds from a file's name must fit: each component, in the
+// archive, the work folder and the data folder; the whole path as the restore makes it in
+// the data folder. `componenti` are the names it becomes, `percorsi` the paths (with whether
+// each is a folder the restore creates).
+void ControllaLunghezze(const std::string& file, const std::vector<std::string>& componenti,
+                        const std::vector<std::pair<std::string, bool>>& percorsi) {
+    for (const std::string& c : componenti) {
+        if (c.size() <= kMassimoComponente) continue;
+        throw Errore(9992, "Il nome del file " + Mostrabile(file) +
+                               " è troppo lungo: nel backup o nel ripristino diventerebbe un "
+                               "nome di " +
+                               std::to_string(c.size()) + " byte, oltre i " +
+                               std::to_string(kMassimoComponente) +
+                               " ammessi. Abbreviare il nome del file e ripetere il backup.");
+    }
+    for (const auto& [p, cartella] : percorsi) {
+        if (PercorsoAmmessoDalSistema(p, cartella)) continue;
+        throw Errore(9992, "Il percorso del file " + Mostrabile(file) +
+                               " è troppo lungo: il ripristino creerebbe " + Mostrabile(p) +
+                               ", oltre i " + std::to_string(LunghezzaMassimaPercorso(cartella)) +
+                               " caratteri ammessi. Abbreviare il nome del file o il percorso "
+                               "della cartella dati e ripetere il backup.");
+    }
+}
+
+// A database's names in the restore: its safety copy while it grows, and its folder's copy;
+// in the data folder its staged name, the staged folder and the mark in it. `ultimo` is the
+// highest entry number the restore may give it.
+void ControllaLunghezzeDatabase(const std::string& prefisso, const std::string& database,
+                                const std::string& cartella, int ultimo) {
+    const std::string copia = nomi::CopiaProvvisoria(prefisso + database + kCopiaPiuLunga);
+    std::string senzaSeparatore = cartella;
+    senzaSeparatore.pop_back();
+    const std::string copiaCartella = senzaSeparatore + kCopiaPiuLunga;
+    const std::string provvisoria = nomi::CartellaRipristinata(prefisso, ultimo);
+    ControllaLunghezze(prefisso + database, {database, NomeDi(copia), NomeDi(copiaCartella)},
+                       {{copia, false},
+                        {copiaCartella, false},
+                        {nomi::DatabaseRipristinato(prefisso, ultimo), false},
+                        {provvisoria, true},
+                        {nomi::SegnoRipristinata(provvisoria, std::string(16, '0')), false}});
+}
+
+// A companion file's names: its member in the archive and the work folder, itself in the
+// staged folder and in its own.
+void ControllaLunghezzeCompagno(const std::string& prefisso, const std::string& cartella,
+                                const std::string& membro, const std::string& nome, int ultimo) {
+    ControllaLunghezze(cartella + nome, {membro, nome},
+                       {{nomi::CartellaRipristinata(prefisso, ultimo) + Separatore() + nome, false},
+                        {cartella + nome, false}});
 }
 
 Errore NomiInConflitto(const std::string& a, const std::string& b) {
@@ -118,7 +183,9 @@ Errore NomiInConflitto(const std::string& a, const std::string& b) {
 // Names that would give a set that does not restore, or restores files elsewhere, are refused
 // before anything is written, naming the files: names that are not UTF-8 (the archive could
 // not give them back), with control characters, reserved for a device on Windows, or with a "#"
-// (the name set ends a name there), databases or
+// (the name set ends a name there), with a leading or trailing blank or a trailing dot, too
+// long for the names and paths the restore makes of them, companion files named as databases
+// (the restore would take them for one), databases or
 // companion files equal but for letter case (one would be lost: Windows cannot hold both), and
 // flattened names that the restore would hand to another database's folder. Sub-folders of a
 // companion folder are not part of the format: the user is told which are left out.
@@ -158,6 +225,7 @@ void ControllaNomi(const std::string& prefisso, const ClsInsieme& dati, bool car
         membri.push_back({db, prefisso + db, i});
         const std::string base = NomeBase(db);
         const std::string cartella = TrovaNome(prefisso, base) + Separatore();
+        ControllaLunghezzeDatabase(prefisso, db, cartella, dati.Count());
         std::vector<std::string> sottocartelle;
         std::vector<std::string> nascosti;
         for (const VoceCartella& v : elenca(cartella)) {
@@ -171,6 +239,15 @@ void ControllaNomi(const std::string& prefisso, const ClsInsieme& dati, bool car
                 continue;
             }
             ControllaNome(cartella, v.nome);
+            // The restore takes every "*.mdb" of the set for a database of its own.
+            if (ClsInsieme::Corrisponde(base + "_" + v.nome, "*.mdb")) {
+                throw Errore(9992, "Il file " + Mostrabile(cartella + v.nome) +
+                                       " ha il nome di un database (.mdb): il ripristino lo "
+                                       "restituirebbe come un database a sé, fuori dalla "
+                                       "sua cartella. Rinominare il file e ripetere il backup.");
+            }
+            ControllaLunghezzeCompagno(prefisso, cartella, base + "_" + v.nome, v.nome,
+                                       dati.Count());
             membri.push_back({base + "_" + v.nome, cartella + v.nome, i});
         }
         if (!nascosti.empty()) {

@@ -236,7 +236,7 @@ void Ripristino::EstraiArchivio() {
         throw Errore(9986,
                      "Il backup non può essere ripristinato su questo sistema: " + motivo +
                          ". I dati non sono stati modificati.",
-                     archivio_);
+                     archivio_ + ": membro rifiutato, " + motivo);  // the log names it too
     }
     if (const double spazio = SpazioLiberoDisco(cartellaLavoro_);
         spazio >= 0 && static_cast<double>(dichiarati) > spazio) {

@@ -2,6 +2,7 @@
 // a message, and finding an existing name without regard to letter case.
 #pragma once
 
+#include <cstddef>
 #include <string>
 
 namespace bv {
@@ -30,6 +31,14 @@ std::string CartellaDaArgomento(const std::string& argomento);
 // none of < > : " | ? * and no final dot or blank (which Windows drops: "finale." would come
 // back as "finale"); on POSIX any name.
 bool NomeAmmessoDalSistema(const std::string& nome);
+
+// Whether a whole path is short enough for the calls that make or open it. On Windows the
+// file system layer passes paths as they are, without the "\\?\" prefix: under MAX_PATH
+// (260) UTF-16 units with the final null, and under 248 for a folder CreateDirectoryW makes
+// (room for an 8.3 name). On POSIX under PATH_MAX bytes.
+bool PercorsoAmmessoDalSistema(const std::string& percorso, bool cartellaDaCreare);
+// The longest path PercorsoAmmessoDalSistema admits, for a message, in the units it counts.
+size_t LunghezzaMassimaPercorso(bool cartellaDaCreare);
 
 // The full name of the entry `nome` of `cartella` (which ends in a separator or is empty):
 // the exact name when it exists, else the first entry equal to it ignoring letter case, as

@@ -28,6 +28,14 @@ bool NomeAmmessoDalSistema(const std::string& /*nome*/) {
     return true;
 }
 
+bool PercorsoAmmessoDalSistema(const std::string& percorso, bool cartellaDaCreare) {
+    return percorso.size() <= LunghezzaMassimaPercorso(cartellaDaCreare);
+}
+
+size_t LunghezzaMassimaPercorso(bool /*cartellaDaCreare*/) {
+    return PATH_MAX - 1;  // the final null is counted
+}
+
 std::string CartellaDaArgomento(const std::string& argomento) {
     return argomento;
 }

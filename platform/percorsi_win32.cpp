@@ -30,6 +30,15 @@ bool NomeAmmessoDalSistema(const std::string& nome) {
     return nome.find_first_of("<>:\"|?*") == std::string::npos;
 }
 
+bool PercorsoAmmessoDalSistema(const std::string& percorso, bool cartellaDaCreare) {
+    return Largo(percorso).size() <= LunghezzaMassimaPercorso(cartellaDaCreare);
+}
+
+size_t LunghezzaMassimaPercorso(bool cartellaDaCreare) {
+    // The final null is counted; CreateDirectoryW keeps 12 units for an 8.3 name.
+    return cartellaDaCreare ? MAX_PATH - 12 - 1 : MAX_PATH - 1;
+}
+
 std::string CartellaDaArgomento(const std::string& argomento) {
     // No Windows name holds a quote: a final one stands for the backslash it followed.
     if (!argomento.empty() && argomento.back() == '"') {

@@ -219,7 +219,9 @@ INSTANTIATE_TEST_SUITE_P(Nomi, MembroNonSicuro,
                                            "a\\..\\..\\evil", "..", "sotto/../../evil",
                                            // Windows device names, control characters
                                            "CON", "nul.txt", "dati/COM1.mdb", "LPT9", "a\x01z",
-                                           "riga\nnuova"));
+                                           "riga\nnuova",
+                                           // names Windows would cut, on every system
+                                           "x.txt ", " x.txt", "x.txt.", "sotto /x", "a./x"));
 
 // Names fine one by one that cannot stand together in one folder.
 class CoppiaNonSicura : public Zippo,
@@ -238,7 +240,12 @@ INSTANTIATE_TEST_SUITE_P(Coppie, CoppiaNonSicura,
                          ::testing::Values(std::pair<std::string, std::string>{"x", "x/y"},
                                            std::pair<std::string, std::string>{"x/y", "X"},
                                            std::pair<std::string, std::string>{"A.mdb", "a.mdb"},
-                                           std::pair<std::string, std::string>{"d/", "D"}));
+                                           std::pair<std::string, std::string>{"d/", "D"},
+                                           // one file, spelt with "." or empty components
+                                           std::pair<std::string, std::string>{"a.mdb", "./a.mdb"},
+                                           std::pair<std::string, std::string>{"a.mdb", ".//a.mdb"},
+                                           std::pair<std::string, std::string>{"d/x", "d\\.\\X"},
+                                           std::pair<std::string, std::string>{"d//x/", "d/x"}));
 
 TEST_F(Zippo, MembriNonOrdinariRifiutati) {
     // Unix file types as a ZIP's external attributes carry them, on every platform.

@@ -95,7 +95,20 @@ struct CasoErrore {
     int32_t numero;
     std::function<void(RichiestaBackup&, const std::string& dati)> prepara;
     bool destSalvata;
+    const char* nomina = nullptr;  // what the message must name
 };
+
+// A data folder so deep that a companion file's path fits as it is (3,900 + 2 + 188 bytes)
+// but not in the restore's staged folder "~bvripristino1.dir" (past PATH_MAX).
+void DatiProfondi(RichiestaBackup& r, const std::string& dati) {
+    std::string p = dati;
+    while (3899 - p.size() > 200) p += "/" + std::string(150, 'd');
+    p += "/" + std::string(3899 - p.size() - 1, 'e') + "/";
+    test::CreaCartelle(p + "a");
+    test::ScriviFile(p + "a.mdb", "x");
+    test::ScriviFile(p + "a/" + std::string(188, 'f'), "x");
+    r.percorsoDati = p;
+}
 
 class ErroriBackup : public Backup, public ::testing::WithParamInterface<CasoErrore> {};
 
@@ -104,6 +117,8 @@ TEST_P(ErroriBackup, NessunBloccoEStatoRipristinato) {
     const std::string caso = GetParam().nome;
     if (caso.find("utf8") != std::string::npos || caso.find("a_capo") != std::string::npos ||
         caso.find("dispositivo") != std::string::npos || caso.find("maiuscole") != std::string::npos ||
+        caso.find("spazio") != std::string::npos || caso.find("punto") != std::string::npos ||
+        caso.find("lungo") != std::string::npos || caso.find("profondo") != std::string::npos ||
         caso == "cartella_dati_mancante_con_separatore")
         BV_SOLO_POSIX("nomi che Windows non ammette (byte non UTF-8, a capo, dispositivi, maiuscole)");
     SalvaImpostazione("KO_BVBackup", "Backup", "Dest", "/vecchia/");
@@ -111,6 +126,12 @@ TEST_P(ErroriBackup, NessunBloccoEStatoRipristinato) {
     GetParam().prepara(r, dati_);
     EXPECT_FALSE(EseguiBackup(r, osservatore_));
     EXPECT_EQ(osservatore_.errori, std::vector<int32_t>{GetParam().numero});
+    if (GetParam().nomina != nullptr) {
+        ASSERT_EQ(osservatore_.testiErrori.size(), 1U);
+        EXPECT_NE(osservatore_.testiErrori[0].find(GetParam().nomina), std::string::npos)
+            << osservatore_.testiErrori[0];
+        EXPECT_FALSE(osservatore_.Contiene("msg:Compressione dati..."));
+    }
     EXPECT_EQ(VociIn(dest_), 0U);
     EXPECT_EQ(VociIn(temp_), 0U);
     EXPECT_EQ(Dest(), GetParam().destSalvata ? dest_ : "/vecchia/");
@@ -196,7 +217,45 @@ INSTANTIATE_TEST_SUITE_P(
             CasoErrore{
                 "compagno_con_cancelletto", 9992,
                 [](auto&, const std::string& d) { test::ScriviFile(d + "/a/foto#2.jpg", "x"); },
-                true}),
+                true},
+            // Names the restore could not make: longer than a name may be once flattened
+            // ("a_" and 254 bytes) or given a safety copy's suffixes (".cfb32767.~bvtmp"),
+            // a path past what the system opens, a name Windows would cut, a companion file
+            // the restore would take for a database.
+            CasoErrore{"compagno_con_nome_lungo", 9992,
+                       [](auto&, const std::string& d) {
+                           test::ScriviFile(d + "/a/" + std::string(254, 'l'), "x");
+                       },
+                       true, "a/lllll"},
+            CasoErrore{"database_con_nome_lungo", 9992,
+                       [](auto&, const std::string& d) {
+                           test::ScriviFile(d + "/" + std::string(236, 'x') + ".mdb", "x");
+                           test::CreaCartelle(d + "/" + std::string(236, 'x'));
+                       },
+                       true, "xxxxx.mdb"},
+            CasoErrore{"percorso_profondo", 9992, &DatiProfondi, true, "a/fffff"},
+            CasoErrore{
+                "compagno_con_spazio_finale", 9992,
+                [](auto&, const std::string& d) { test::ScriviFile(d + "/a/x.txt ", "x"); }, true,
+                "a/x.txt "},
+            CasoErrore{
+                "compagno_con_spazio_iniziale", 9992,
+                [](auto&, const std::string& d) { test::ScriviFile(d + "/a/ x.txt", "x"); }, true,
+                "a/ x.txt"},
+            CasoErrore{
+                "compagno_con_punto_finale", 9992,
+                [](auto&, const std::string& d) { test::ScriviFile(d + "/a/x.", "x"); }, true,
+                "a/x."},
+            CasoErrore{"database_con_spazio_iniziale", 9992,
+                       [](auto&, const std::string& d) {
+                           test::ScriviFile(d + "/ c.mdb", "x");
+                           test::CreaCartelle(d + "/ c");
+                       },
+                       true, "/ c.mdb"},
+            CasoErrore{
+                "compagno_con_nome_da_database", 9992,
+                [](auto&, const std::string& d) { test::ScriviFile(d + "/a/z.MDB", "x"); }, true,
+                "a/z.MDB ha il nome di un database"}),
     [](const auto& info) { return std::string(info.param.nome); });
 
 // A power cut right after "Backup completato correttamente." on a USB stick (FAT): every name

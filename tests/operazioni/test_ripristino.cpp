@@ -39,6 +39,7 @@ class Registratore final : public OsservatoreRipristino {
         eventi.push_back("errore:" + std::to_string(e.Numero()));
         errori.push_back(e.Numero());
         testiErrori.push_back(e.Descrizione());
+        dettagli.push_back(e.Dettaglio());
     }
     void InCorso(bool v) override { eventi.push_back(v ? "inizio" : "fine"); }
     void DatiCreati(const std::string& p) override { datiCreati = p; }
@@ -47,6 +48,7 @@ class Registratore final : public OsservatoreRipristino {
     std::vector<std::string> eventi;
     std::vector<int32_t> errori;
     std::vector<std::string> testiErrori;
+    std::vector<std::string> dettagli;  // what goes to the log
     std::string datiCreati;
 };
 
@@ -597,27 +599,45 @@ TEST_F(SetArtefatto, SpazioTemporaneoControllatoPrimaDiEstrarre) {
     EXPECT_EQ(VociIn(temp_), 0U);
 }
 
-// A member this system cannot hold is named before anything is extracted.
-TEST_F(SetArtefatto, NomeNonAmmessoDettoPrimaDiEstrarre) {
-    Scrivi({{"dati.mdb", "x"}, {"aux.txt", "un nome di dispositivo"}});
-    DatiEsistenti();
-    const auto prima = Contenuto(dati_);
-    EXPECT_EQ(Esegui(Richiesta()), EsitoRipristino::Fallito);
-    ASSERT_EQ(osservatore_.testiErrori.size(), 1U);
-    EXPECT_EQ(osservatore_.testiErrori[0],
-              "Il backup non può essere ripristinato su questo sistema: aux.txt: nome riservato a "
-              "un dispositivo. I dati non sono stati modificati.");
-    EXPECT_EQ(Contenuto(dati_), prima);
-    EXPECT_EQ(VociIn(temp_), 0U);
-}
-
-TEST_F(SetArtefatto, DatabaseUgualiAMenoDiMaiuscole) {
-    Scrivi({{"anagrafe.mdb", "uno"}, {"ANAGRAFE.MDB", "due"}});
-    DatiEsistenti();
-    const auto prima = Contenuto(dati_);
-    EXPECT_EQ(Esegui(Richiesta()), EsitoRipristino::Fallito);
-    EXPECT_EQ(osservatore_.errori, std::vector<int32_t>{9986});
-    EXPECT_EQ(Contenuto(dati_), prima);
+// A member this system cannot hold, or two names of one file, are named before anything is
+// extracted, on screen and in the log; the data folder stays as it was.
+TEST_F(SetArtefatto, MembriRifiutatiDettiPrimaDiEstrarre) {
+    struct Caso {
+        std::vector<std::pair<std::string, std::string>> membri;
+        std::string motivo;
+    };
+    const std::vector<Caso> casi = {
+        {{{"dati.mdb", "x"}, {"aux.txt", "un nome di dispositivo"}},
+         "aux.txt: nome riservato a un dispositivo"},
+        {{{"anagrafe.mdb", "uno"}, {"ANAGRAFE.MDB", "due"}},
+         "ANAGRAFE.MDB e anagrafe.mdb: nomi uguali a meno di maiuscole"},
+        // Spelt otherwise, the crafted member would silently take the genuine one's place.
+        {{{"anagrafe.mdb", "vero"}, {"./anagrafe.mdb", "artefatto"}},
+         "./anagrafe.mdb e anagrafe.mdb: nomi dello stesso file"},
+        {{{"anagrafe.mdb", "vero"}, {".//anagrafe.mdb", "artefatto"}},
+         ".//anagrafe.mdb e anagrafe.mdb: nomi dello stesso file"},
+        {{{"anagrafe.mdb", "vero"}, {"anagrafe_x.txt ", "x"}},
+         "anagrafe_x.txt : un nome inizia o finisce con uno spazio, o finisce con un punto"},
+    };
+    for (const Caso& c : casi) {
+        SCOPED_TRACE(c.motivo);
+        osservatore_ = Registratore();
+        Scrivi(c.membri);
+        DatiEsistenti();
+        test::ScriviFile(dati_ + "/anagrafe.mdb", "vecchia anagrafe");
+        const auto prima = Contenuto(dati_);
+        EXPECT_EQ(Esegui(Richiesta()), EsitoRipristino::Fallito);
+        EXPECT_EQ(osservatore_.errori, std::vector<int32_t>{9986});
+        EXPECT_EQ(Contenuto(dati_), prima);
+        EXPECT_EQ(VociIn(temp_), 0U);
+        EXPECT_EQ(osservatore_.testiErrori.size(), 1U);
+        if (osservatore_.testiErrori.size() != 1U) continue;
+        EXPECT_EQ(osservatore_.testiErrori[0],
+                  "Il backup non può essere ripristinato su questo sistema: " + c.motivo +
+                      ". I dati non sono stati modificati.");
+        EXPECT_NE(osservatore_.dettagli[0].find(c.motivo), std::string::npos)
+            << osservatore_.dettagli[0];
+    }
 }
 
 // Two backups of one day: same names, different runs. Their blocks must not be mixed.

@@ -53,6 +53,27 @@ TEST(NomiWindows, AmmessiDalSistema) {
     for (const auto& [nome, ammesso] : casi) EXPECT_EQ(NomeAmmessoDalSistema(nome), ammesso) << nome;
 }
 
+// Paths as the file system layer passes them, without "\\?\": MAX_PATH with the final null,
+// 12 fewer for a folder to create; UTF-16 units, not bytes ("è" is one unit, two bytes).
+TEST(PercorsiWindows, LunghezzaMassimaSenzaPrefisso) {
+    const std::string base = "C:\\";
+    const struct {
+        std::string percorso;
+        bool cartella;
+        bool ammesso;
+    } casi[] = {
+        {base + std::string(256, 'x'), false, true},  // 259 units
+        {base + std::string(257, 'x'), false, false},
+        {base + std::string(244, 'x'), true, true},   // 247
+        {base + std::string(245, 'x'), true, false},
+        {base + std::string(127, 'x') + std::string(129, 'x').replace(0, 1, "\xc3\xa8"), false,
+         true},  // 259 units, 260 bytes
+    };
+    for (const auto& c : casi)
+        EXPECT_EQ(PercorsoAmmessoDalSistema(c.percorso, c.cartella), c.ammesso)
+            << c.percorso.size();
+}
+
 TEST(RegistroWindows, AppPathsDaUnHostA32BitEDaUnoA64Bit) {
     const std::string app = Unico("BvProva") + ".exe";
     const std::string chiave = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\App Paths\\" + app;
