@@ -267,8 +267,12 @@ std::optional<std::string> Analizza(const std::vector<std::string>& a, Opzioni& 
         if (opzione != nullptr && opzione->count() > 0 && testo->empty())
             return "L'opzione " + opzione->get_name() + " richiede un valore.";
     }
-    if (opzioneDest != nullptr && opzioneDest->count() > 0) o.dest = CartellaDaArgomento(dest);
-    if (opzioneOrig != nullptr && opzioneOrig->count() > 0) o.orig = CartellaDaArgomento(orig);
+    // A relative folder is where the command was started: the start moves to the program
+    // folder, and the setting saved must name the same folder from anywhere.
+    if (opzioneDest != nullptr && opzioneDest->count() > 0)
+        o.dest = PercorsoAssoluto(Spazi(CartellaDaArgomento(dest)));
+    if (opzioneOrig != nullptr && opzioneOrig->count() > 0)
+        o.orig = PercorsoAssoluto(Spazi(CartellaDaArgomento(orig)));
     if (opzioneSet != nullptr && opzioneSet->count() > 0) o.set = set;
     if (opzioneAttendi != nullptr && opzioneAttendi->count() > 0) {
         if (minuti.empty() || minuti.size() > 4 ||

@@ -396,6 +396,7 @@ void Backup::Comprimi() {
     archivio_ = t + nomi::kArchivioTemporaneo;
     nostri_.push_back(archivio_);
     const int n = dati_.Count();
+    u.TogliCollegamento(archivio_);
     RimuoviSeEsiste(archivio_);
     o_.Messaggio("Compressione dati...");
     o_.Aggiorna();

@@ -151,8 +151,10 @@ void ScriviDurevole(const std::string& percorso, const std::string& temporaneo, 
                     std::optional<uint32_t> permessi) {
     constexpr uint64_t kPasso = 4 << 20;
     try {
-        // A leftover of a run stopped while writing this very file.
-        if (Fs().Info(temporaneo).esiste) Fs().Rimuovi(temporaneo);
+        // A leftover of a run stopped while writing this very file, or a link of its name
+        // (removed, never followed).
+        if (const InfoFile i = Fs().Info(temporaneo); i.esiste || i.collegamento)
+            Fs().Rimuovi(temporaneo);
         File f(temporaneo, ModoApertura::ScritturaEsclusiva);
         std::vector<uint8_t> buf(static_cast<size_t>(std::clamp<uint64_t>(n, 1, kPasso)));
         for (uint64_t fatti = 0; fatti < n;) {

@@ -33,6 +33,9 @@ struct VoceCartella {
     bool collegamento = false;  // a symbolic link (cartella and file tell what it leads to)
 };
 
+// The modes that write never follow a link (on Windows a name-surrogate reparse point: a
+// symbolic link, a junction) of the last name: they fail instead. Links among the folders above
+// are followed.
 enum class ModoApertura {
     Lettura,
     Scrittura,           // create or truncate

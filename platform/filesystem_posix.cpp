@@ -80,22 +80,25 @@ bool Nascosto(const std::string& nome) {
 class FsPosix final : public FileSystem {
   public:
     int Apri(const std::string& percorso, ModoApertura modo) override {
+        // A write never goes through a link of the name: the program's own files are made where
+        // it names them, not wherever a link planted there points (ELOOP instead). Links in
+        // the folders above are followed.
         int flag = O_CLOEXEC;
         switch (modo) {
             case ModoApertura::Lettura:
                 flag |= O_RDONLY;
                 break;
             case ModoApertura::Scrittura:
-                flag |= O_WRONLY | O_CREAT | O_TRUNC;
+                flag |= O_WRONLY | O_CREAT | O_TRUNC | O_NOFOLLOW;
                 break;
             case ModoApertura::ScritturaEsclusiva:
                 flag |= O_WRONLY | O_CREAT | O_EXCL;
                 break;
             case ModoApertura::Accoda:
-                flag |= O_WRONLY | O_CREAT | O_APPEND;
+                flag |= O_WRONLY | O_CREAT | O_APPEND | O_NOFOLLOW;
                 break;
             case ModoApertura::LetturaScrittura:
-                flag |= O_RDWR;
+                flag |= O_RDWR | O_NOFOLLOW;
                 break;
         }
         int h;

@@ -63,6 +63,37 @@ HANDLE ApriMetadati(const std::wstring& percorso, DWORD accesso = FILE_READ_ATTR
                          FILE_FLAG_BACKUP_SEMANTICS, nullptr);
 }
 
+// Opens a file for the layer. To write, the name itself is opened, never what a link of that
+// name leads to: a symbolic link or a junction fails (ERROR_CANT_RESOLVE_FILENAME), any other
+// reparse point (a file of a cloud folder) is opened again through its filter.
+HANDLE ApriSenzaSeguire(const std::string& percorso, DWORD accesso, DWORD creazione,
+                        bool scrittura) {
+    const std::wstring w = Largo(percorso);
+    const DWORD flag = FILE_ATTRIBUTE_NORMAL | (scrittura ? FILE_FLAG_OPEN_REPARSE_POINT : 0);
+    // The attributes are read back through the handle: a right every user has on a file.
+    HANDLE h = ::CreateFileW(w.c_str(), accesso | (scrittura ? FILE_READ_ATTRIBUTES : 0),
+                             kCondivisioneTutta, nullptr, creazione, flag, nullptr);
+    if (h == INVALID_HANDLE_VALUE) FallisciWin32(percorso, Oggetto::File, "CreateFileW");
+    if (!scrittura) return h;
+    FILE_ATTRIBUTE_TAG_INFO info{};
+    if (!::GetFileInformationByHandleEx(h, FileAttributeTagInfo, &info, sizeof info)) {
+        const DWORD e = ::GetLastError();
+        ::CloseHandle(h);
+        ::SetLastError(e);
+        FallisciWin32(percorso, Oggetto::File, "GetFileInformationByHandleEx");
+    }
+    if ((info.FileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) == 0) return h;
+    ::CloseHandle(h);
+    if (IsReparseTagNameSurrogate(info.ReparseTag)) {
+        ::SetLastError(ERROR_CANT_RESOLVE_FILENAME);
+        FallisciWin32(percorso, Oggetto::File, "CreateFileW");
+    }
+    h = ::CreateFileW(w.c_str(), accesso, kCondivisioneTutta, nullptr, creazione,
+                      FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (h == INVALID_HANDLE_VALUE) FallisciWin32(percorso, Oggetto::File, "CreateFileW");
+    return h;
+}
+
 struct FileAperto {
     HANDLE h = INVALID_HANDLE_VALUE;
     std::string percorso;
@@ -96,9 +127,8 @@ class FsWin32 final : public FileSystem {
                 accesso = GENERIC_READ | GENERIC_WRITE;
                 break;
         }
-        const HANDLE h = ::CreateFileW(Largo(percorso).c_str(), accesso, kCondivisioneTutta, nullptr,
-                                       creazione, FILE_ATTRIBUTE_NORMAL, nullptr);
-        if (h == INVALID_HANDLE_VALUE) FallisciWin32(percorso, Oggetto::File, "CreateFileW");
+        const HANDLE h =
+            ApriSenzaSeguire(percorso, accesso, creazione, modo != ModoApertura::Lettura);
         if (modo == ModoApertura::Scrittura && !::SetEndOfFile(h)) {
             const DWORD e = ::GetLastError();
             ::CloseHandle(h);

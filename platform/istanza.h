@@ -23,9 +23,10 @@ class BloccoEsclusivo {
     BloccoEsclusivo(const BloccoEsclusivo&) = delete;
     BloccoEsclusivo& operator=(const BloccoEsclusivo&) = delete;
 
-    // True when the lock is now held (or cannot exist: a program folder without write access,
-    // which the start reports); false when someone else holds it. Never waits. Throws Errore
-    // 3003 when the lock's name is taken by something that cannot be a lock.
+    // True when the lock is now held (or cannot exist: a program folder that is missing or
+    // cannot be written, which the start reports); false when someone else holds it. Never
+    // waits. Throws Errore 3003 for any other failure: the lock's name taken by something that
+    // cannot be a lock (a folder, a link), a lock file of another user that cannot be opened.
     bool Acquisisci();
     void Rilascia();
 
@@ -59,8 +60,8 @@ void CediPrimoPiano();
 // (flock on POSIX, held open sharing nothing on Windows).
 std::string PercorsoBloccoIstanza();
 std::string PercorsoBloccoOperazione();
-// Error 3003: the lock's name is taken by something that cannot be a lock (a folder, a link);
-// `codice` is the system's error.
+// Error 3003: the lock cannot be taken (its name is taken by something that cannot be a lock,
+// its file cannot be opened); `codice` is the system's error.
 Errore ErroreBloccoIstanza(const std::string& percorso, int codice);
 // Error 3004: an operation of another copy (the command line's, or the window's) is running.
 Errore ErroreOperazioneInCorso();

@@ -8,6 +8,7 @@
 #include <cerrno>
 
 #include "platform/errore.h"
+#include "platform/filesystem.h"
 #include "platform/istanza.h"
 #include "platform/programma.h"
 
@@ -19,14 +20,22 @@ bool BloccoEsclusivo::Acquisisci() {
     int fd = ::open(percorso.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0666);
     // Another user's lock file: a lock needs no write permission.
     if (fd < 0 && errno == EACCES) fd = ::open(percorso.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW);
-    // No lock can be had in a program folder without write access: that is no other copy; the
-    // start-up reports the folder. Anything else (a folder or a link of that name) is no lock,
-    // and running without one would let two copies clash.
-    if (fd < 0 && (errno == EACCES || errno == EROFS || errno == ENOENT)) return true;
-    if (fd < 0) throw ErroreBloccoIstanza(percorso, errno);
+    if (fd < 0) {
+        const int errore = errno;
+        // In a program folder that is missing or cannot be written no operation can run (the
+        // start refuses it): no lock is needed there. Anything else (another user's lock file
+        // that cannot be opened, a folder or a link of that name) is no lock, and running
+        // without one would let two copies clash.
+        std::string cartella = CartellaDi(percorso);
+        if (cartella.empty()) cartella = ".";
+        if (::access(cartella.c_str(), W_OK | X_OK) != 0) return true;
+        throw ErroreBloccoIstanza(percorso, errore);
+    }
     if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
+        const int errore = errno;
         ::close(fd);
-        return false;
+        if (errore == EWOULDBLOCK) return false;
+        throw ErroreBloccoIstanza(percorso, errore);  // no lock (ENOLCK): not a pass either
     }
     fd_ = fd;
     return true;

@@ -4,7 +4,10 @@
 // ends.
 #include <windows.h>
 
+#include <string>
+
 #include "platform/errore.h"
+#include "platform/filesystem.h"
 #include "platform/istanza.h"
 #include "platform/programma.h"
 #include "platform/testo_win32.h"
@@ -13,9 +16,25 @@ namespace bv {
 
 namespace {
 
+// The lock file itself, never what a link of that name leads to.
 HANDLE ApriBlocco(const std::wstring& percorso, DWORD accesso) {
     return ::CreateFileW(percorso.c_str(), accesso, 0, nullptr, OPEN_ALWAYS,
-                         FILE_ATTRIBUTE_NORMAL, nullptr);
+                         FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+}
+
+// Whether a file can be made in the folder: a probe, gone when its handle is closed.
+bool CartellaScrivibile(std::wstring cartella) {
+    if (cartella.empty()) cartella = L".";
+    if (cartella.back() != L'\\' && cartella.back() != L'/') cartella += L'\\';
+    const std::wstring prova =
+        cartella + L"~bvbackup-prova-" + std::to_wstring(::GetCurrentProcessId()) + L".tmp";
+    const HANDLE h = ::CreateFileW(
+        prova.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+        FILE_ATTRIBUTE_TEMPORARY | FILE_FLAG_DELETE_ON_CLOSE | FILE_FLAG_OPEN_REPARSE_POINT,
+        nullptr);
+    if (h == INVALID_HANDLE_VALUE) return ::GetLastError() == ERROR_FILE_EXISTS;
+    ::CloseHandle(h);
+    return true;
 }
 
 }  // namespace
@@ -28,19 +47,25 @@ bool BloccoEsclusivo::Acquisisci() {
     DWORD errore = h == INVALID_HANDLE_VALUE ? ::GetLastError() : 0;
     // Another user's lock file: a lock needs no write permission.
     if (h == INVALID_HANDLE_VALUE && errore == ERROR_ACCESS_DENIED) {
-        const DWORD attributi = ::GetFileAttributesW(largo.c_str());
-        if (attributi != INVALID_FILE_ATTRIBUTES && (attributi & FILE_ATTRIBUTE_DIRECTORY) != 0)
-            throw ErroreBloccoIstanza(percorso, static_cast<int>(errore));  // a folder of that name is no lock
         h = ApriBlocco(largo, GENERIC_READ);
         errore = h == INVALID_HANDLE_VALUE ? ::GetLastError() : 0;
     }
     if (h == INVALID_HANDLE_VALUE) {
         if (errore == ERROR_SHARING_VIOLATION || errore == ERROR_LOCK_VIOLATION) return false;
-        // No lock can be had in a program folder without write access: that is no other copy;
-        // the start-up reports the folder.
-        if (errore == ERROR_ACCESS_DENIED || errore == ERROR_WRITE_PROTECT ||
-            errore == ERROR_PATH_NOT_FOUND || errore == ERROR_FILE_NOT_FOUND)
-            return true;
+        // In a program folder that is missing or cannot be written no operation can run (the
+        // start refuses it): no lock is needed there. Anything else (another user's lock file
+        // that cannot be opened, a folder of that name) is no lock, and running without one
+        // would let two copies clash.
+        if (!CartellaScrivibile(Largo(CartellaDi(percorso)))) return true;
+        throw ErroreBloccoIstanza(percorso, static_cast<int>(errore));
+    }
+    // A link (or another reparse point) of that name is no lock file.
+    FILE_ATTRIBUTE_TAG_INFO info{};
+    const bool letto =
+        ::GetFileInformationByHandleEx(h, FileAttributeTagInfo, &info, sizeof info) != 0;
+    if (!letto || (info.FileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0) {
+        errore = letto ? static_cast<DWORD>(ERROR_CANT_RESOLVE_FILENAME) : ::GetLastError();
+        ::CloseHandle(h);
         throw ErroreBloccoIstanza(percorso, static_cast<int>(errore));
     }
     fd_ = reinterpret_cast<intptr_t>(h);

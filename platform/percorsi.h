@@ -27,6 +27,12 @@ std::string PercorsoPerMessaggio(const std::string& percorso);
 // on POSIX, where a quote is a character of a name.
 std::string CartellaDaArgomento(const std::string& argomento);
 
+// A path made absolute against the current folder, without resolving links in what the user
+// wrote ("." and leading ".." taken off); an absolute path unchanged, and so the path itself
+// when the current folder cannot be read. On Windows also a path relative to a drive's current
+// folder ("C:dati", "\\dati"); a bare drive ("A:") stands for its root there and stays.
+std::string PercorsoAssoluto(const std::string& percorso);
+
 // Whether the system can hold a file of that name (one component, no separator): on Windows
 // none of < > : " | ? * and no final dot or blank (which Windows drops: "finale." would come
 // back as "finale"); on POSIX any name.

@@ -1,6 +1,10 @@
 // Path conventions on POSIX.
+#include <unistd.h>
+
+#include <algorithm>
 #include <climits>
 #include <cstdlib>
+#include <vector>
 
 #include "platform/codifica.h"
 #include "platform/filesystem.h"
@@ -38,6 +42,40 @@ size_t LunghezzaMassimaPercorso(bool /*cartellaDaCreare*/) {
 
 std::string CartellaDaArgomento(const std::string& argomento) {
     return argomento;
+}
+
+std::string PercorsoAssoluto(const std::string& percorso) {
+    if (percorso.empty() || percorso[0] == '/') return percorso;
+    char buf[PATH_MAX];
+    if (::getcwd(buf, sizeof buf) == nullptr) return percorso;
+    std::vector<std::string> parti;
+    const auto aggiungi = [&parti](const std::string& testo, bool fisico, size_t& fisiche) {
+        size_t i = 0;
+        while (i <= testo.size()) {
+            const size_t fine = std::min(testo.find('/', i), testo.size());
+            const std::string parte = testo.substr(i, fine - i);
+            i = fine + 1;
+            if (parte.empty() || parte == ".") continue;
+            // The current folder has no links in it: a ".." there is its parent. After a name
+            // the user wrote, which may be a link, the system decides.
+            if (parte == ".." && parti.size() == fisiche) {
+                if (!parti.empty()) {
+                    parti.pop_back();
+                    --fisiche;
+                }
+                continue;
+            }
+            parti.push_back(parte);
+            if (fisico) ++fisiche;
+        }
+    };
+    size_t fisiche = 0;
+    aggiungi(buf, true, fisiche);
+    aggiungi(percorso, false, fisiche);
+    std::string assoluto;
+    for (const std::string& parte : parti) assoluto += "/" + parte;
+    if (assoluto.empty() || percorso.back() == '/') assoluto += '/';
+    return assoluto;
 }
 
 std::string PercorsoPerMessaggio(const std::string& percorso) {

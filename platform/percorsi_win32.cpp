@@ -47,6 +47,24 @@ std::string CartellaDaArgomento(const std::string& argomento) {
     return argomento;
 }
 
+std::string PercorsoAssoluto(const std::string& percorso) {
+    const auto separatore = [](char c) { return c == '\\' || c == '/'; };
+    const bool lettera = percorso.size() >= 2 && percorso[1] == ':';
+    // "X:" alone is the drive's root to the program; "X:\..." and "\\server\..." are absolute.
+    if (percorso.empty() || (lettera && percorso.size() == 2) ||
+        (lettera && separatore(percorso[2])) ||
+        (percorso.size() >= 2 && separatore(percorso[0]) && separatore(percorso[1])))
+        return percorso;
+    const std::wstring largo = Largo(percorso);
+    const DWORD n = ::GetFullPathNameW(largo.c_str(), 0, nullptr, nullptr);
+    if (n == 0) return percorso;
+    std::wstring buf(n, L'\0');
+    const DWORD scritti = ::GetFullPathNameW(largo.c_str(), n, buf.data(), nullptr);
+    if (scritti == 0 || scritti >= n) return percorso;
+    buf.resize(scritti);
+    return Stretto(buf);
+}
+
 std::string PercorsoPerMessaggio(const std::string& percorso) {
     return Maiuscolo(percorso);
 }

@@ -359,7 +359,8 @@ void ClsSpan::Ricostruisci(const std::string& pathOrigine, const std::string& no
         if (!ricostruito) {
             // The archive grows under a temporary name beside `dest`, which it replaces only
             // when the last block has passed every check.
-            if (Fs().Info(temporaneo).esiste) Fs().Rimuovi(temporaneo);
+            if (!utilita_.TogliCollegamento(temporaneo) && Fs().Info(temporaneo).esiste)
+                Fs().Rimuovi(temporaneo);
             ricostruito = std::make_unique<File>(temporaneo, ModoApertura::ScritturaEsclusiva);
         }
         const size_t letti = AccodaBlocco(f, static_cast<size_t>(lunghezza), *ricostruito);

@@ -158,6 +158,7 @@ bool koUtilita::WriteAccess(const std::string& strDirName) const {
         std::string cartella = strDirName;
         AggiungiSepDir(cartella);
         const std::string prova = cartella + kFileProva;
+        TogliCollegamento(prova);
         {
             File f(prova, ModoApertura::Scrittura);
             f.Chiudi();

@@ -40,7 +40,12 @@ class koUtilita {
 
     // Shows an error in a message box titled "Errore " and its number.
     void PrintErrore(const Errore& errore) const;
-    // Appends a line to the log (default: program folder + executable name + ".log").
+    // Where one of the program's own names in its own folders is a link (a reparse point on
+    // Windows), removes the link, never what it leads to, and says so in the log: the file is
+    // then made anew, not written wherever the link points. True when a link went.
+    bool TogliCollegamento(const std::string& percorso) const;
+    // Appends a line to the log (default: program folder + executable name + ".log"). A link
+    // of the log's name is removed first, as TogliCollegamento does.
     bool ScriviLog(const std::string& testo, const std::string& filename = {}, bool data = true,
                    bool CancellaPrecedente = false) const;
 

@@ -262,6 +262,35 @@ TEST_F(Comandi, HostTroppoVecchio) {
     EXPECT_NE(err_.str().find("Errore 3012: Il modulo di backup"), std::string::npos);
 }
 
+// A relative folder is where the command was started, though the start moves to the program
+// folder; the settings keep it in full, so it names the same folder from anywhere.
+TEST_F(Comandi, CartellaRelativaDaDoveParteIlComando) {
+    for (const char* c : {"utente/chiavetta", "altra"}) test::CreaCartelle(t_ / c);
+    const fs::path prima = fs::current_path();
+    for (const auto& [argomento, cartella] : std::vector<std::pair<std::string, std::string>>{
+             {"chiavetta", t_ / "utente/chiavetta"},
+             {".", t_ / "utente"},
+             {"../altra/", t_ / "altra"}}) {
+        SCOPED_TRACE(argomento);
+        const auto salvata = [](const char* nome, const std::string& attesa) {
+            const std::string s = LeggiImpostazione("KO_BVBackup", "Backup", nome);
+            EXPECT_TRUE(fs::path(s).is_absolute()) << s;
+            EXPECT_TRUE(fs::exists(s) && fs::equivalent(s, attesa)) << s;
+        };
+        fs::current_path(t_ / "utente");
+        EXPECT_EQ(Esegui({"backup", "--dest", argomento}), 0) << err_.str();
+        EXPECT_TRUE(test::Esiste((fs::path(cartella) / "BV20240315#0").string()));
+        salvata("Dest", cartella);
+        fs::current_path(t_ / "utente");
+        EXPECT_EQ(Esegui({"list", "--orig", argomento}), 0) << err_.str();
+        EXPECT_EQ(out_.str(), "BV20240315\t" + Giorno() + "\n");
+        fs::current_path(t_ / "utente");
+        EXPECT_EQ(Esegui({"restore", "--orig", argomento, "--yes"}), 0) << err_.str();
+        salvata("Orig", cartella);
+    }
+    fs::current_path(prima);
+}
+
 struct CasoUso {
     std::vector<std::string> argomenti;
     std::string messaggio;  // the first line, in Italian

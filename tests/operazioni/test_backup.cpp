@@ -22,6 +22,7 @@
 #include "tests/support/fs_guasto.h"
 #include "tests/support/processo.h"
 #include "tests/support/unita_rimovibile.h"
+#include "util/koutilita.h"
 
 namespace bv {
 namespace {
@@ -414,6 +415,49 @@ TEST_F(Backup, VerificaLasciaLaCartellaTemporaneaPulita) {
     EXPECT_TRUE(osservatore_.Contiene("msg:Test..."));
     EXPECT_TRUE(osservatore_.Contiene("msg:Fine operazione."));
 }
+
+// A link planted at one of the program's own names in its folders (the archive, the rebuild's
+// temporary name, the write probe, the log) is removed, never written through: what it leads
+// to is not made nor changed, the backup succeeds and the log tells the link went.
+struct Collegamento {
+    const char* nome;  // in Temp; "" for the log
+    bool bersaglio;    // the link leads to an existing file
+};
+
+class CollegamentoNeiNomiDelProgramma : public Backup,
+                                        public ::testing::WithParamInterface<Collegamento> {};
+
+TEST_P(CollegamentoNeiNomiDelProgramma, RimossoENonSeguito) {
+    BV_SOLO_POSIX("collegamenti simbolici POSIX");
+    const Collegamento& c = GetParam();
+    const std::string fuori = t_ / "fuori";
+    if (c.bersaglio) test::ScriviFile(fuori, "di un altro");
+    const std::string nome = *c.nome == '\0' ? koUtilita::FileLog() : temp_ + "/" + c.nome;
+    std::filesystem::create_symlink(fuori, nome);
+    // A file in Temp the program did not make: the backup logs that it leaves it there.
+    if (*c.nome == '\0') test::ScriviFile(temp_ + "/dell'utente.txt", "x");
+    EXPECT_TRUE(EseguiBackup(Richiesta(true), osservatore_))
+        << ::testing::PrintToString(osservatore_.testiErrori);
+    if (c.bersaglio) {
+        EXPECT_EQ(test::LeggiTesto(fuori), "di un altro");
+    } else {
+        EXPECT_FALSE(test::Esiste(fuori));
+    }
+    EXPECT_FALSE(std::filesystem::is_symlink(nome));
+    EXPECT_NE(test::LeggiTesto(koUtilita::FileLog())
+                  .find("Collegamento rimosso al posto di un file di BVBackup (non seguito): " +
+                        nome),
+              std::string::npos);
+}
+
+INSTANTIATE_TEST_SUITE_P(Casi, CollegamentoNeiNomiDelProgramma,
+                         ::testing::Values(Collegamento{"~dati.zip", false},
+                                           Collegamento{"~dati.zip", true},
+                                           Collegamento{"~~dati.zip.tmp", false},
+                                           Collegamento{"~~dati.zip.tmp", true},
+                                           Collegamento{"120asd12.tmp", false},
+                                           Collegamento{"120asd12.tmp", true},
+                                           Collegamento{"", false}, Collegamento{"", true}));
 
 TEST_F(Backup, BloccoDanneggiatoPrimaDellaVerifica) {
     osservatore_.suMessaggio = [this](const std::string& m) {

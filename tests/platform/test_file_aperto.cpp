@@ -1,5 +1,6 @@
 // In-use test with a child process that holds the file open, and the one-copy lock.
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <gtest/gtest.h>
 #include <stdlib.h>
 #include <sys/wait.h>
@@ -97,6 +98,62 @@ TEST(BloccoIstanza, UnaSolaCopiaPerCartellaDelProgramma) {
         test::TogliVariabile("XDG_RUNTIME_DIR");
     }
 }
+
+// A lock file that cannot be opened at all (another user's, mode 600) in a folder that can be
+// written is an error, never a pass: two operations would clash. Only a program folder that
+// cannot be written (where the start refuses every operation) needs no lock. Root opens any
+// file, so there a child of an unprivileged user tries.
+struct LockNonApribile {
+    const char* nome;
+    bool fileAltrui;  // a lock file of mode 600 is there
+    mode_t cartella;  // the program folder's mode
+    bool errore;      // 3003 expected, else the lock held
+};
+
+class BloccoNonApribile : public ::testing::TestWithParam<LockNonApribile> {};
+
+TEST_P(BloccoNonApribile, ErroreSalvoCartellaNonScrivibile) {
+    const LockNonApribile& c = GetParam();
+    test::CartellaTemp t;
+    ::chmod(t.Percorso().c_str(), 0755);
+    const std::string programma = t / "programma";
+    test::CreaCartelle(programma);
+    ImpostaCartellaProgramma(programma);
+    const bool root = ::geteuid() == 0;
+    for (const std::string& lock : {PercorsoBloccoIstanza(), PercorsoBloccoOperazione()}) {
+        if (!c.fileAltrui) continue;
+        test::ScriviFile(lock, "");
+        ::chmod(lock.c_str(), root ? 0600 : 0);  // root opens any file: its own, for another user
+    }
+    ::chmod(programma.c_str(), c.cartella);
+    const pid_t pid = ::fork();
+    if (pid == 0) {
+        if (root && ::setuid(65534) != 0) ::_exit(99);
+        // 0: held, 1: error 3003, 2: taken for held by another copy, 3: another error.
+        const auto esito = [](BloccoEsclusivo& b) {
+            try {
+                return b.Acquisisci() ? 0 : 2;
+            } catch (const Errore& e) {
+                return e.Numero() == 3003 ? 1 : 3;
+            }
+        };
+        BloccoIstanza istanza;
+        BloccoOperazione operazione;
+        ::_exit(esito(istanza) * 4 + esito(operazione));
+    }
+    int stato = 0;
+    ::waitpid(pid, &stato, 0);
+    ::chmod(programma.c_str(), 0755);
+    ImpostaCartellaProgramma("");
+    ASSERT_TRUE(WIFEXITED(stato));
+    EXPECT_EQ(WEXITSTATUS(stato), c.errore ? 5 : 0) << "(finestra * 4 + operazione)";
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Casi, BloccoNonApribile,
+    ::testing::Values(LockNonApribile{"FileAltrui", true, 0777, true},
+                      LockNonApribile{"CartellaNonScrivibile", false, 0555, false}),
+    [](const auto& i) { return std::string(i.param.nome); });
 
 }  // namespace
 }  // namespace bv

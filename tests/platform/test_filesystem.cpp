@@ -4,6 +4,7 @@
 #include <stdlib.h>
 
 #include <cerrno>
+#include <filesystem>
 #include <map>
 #include <vector>
 
@@ -94,6 +95,32 @@ TEST(FileSystem, CopiaEErroriConNumero) {
         ADD_FAILURE();
     } catch (const Errore& e) {
         EXPECT_EQ(e.Numero(), 76);
+    }
+}
+
+// No mode that writes follows a link of the name: it fails, and what the link leads to (or
+// would, dangling) is neither changed nor made. A link among the folders above is followed.
+TEST(FileSystem, ScritturaNonSegueUnCollegamento) {
+    BV_SOLO_POSIX("collegamenti simbolici POSIX");
+    test::CartellaTemp t;
+    test::CreaCartelle(t / "vera");
+    std::filesystem::create_directory_symlink(t / "vera", t / "collegata");
+    for (const ModoApertura modo : {ModoApertura::Scrittura, ModoApertura::ScritturaEsclusiva,
+                                    ModoApertura::Accoda, ModoApertura::LetturaScrittura}) {
+        SCOPED_TRACE(static_cast<int>(modo));
+        for (const bool esiste : {true, false}) {
+            std::filesystem::remove(t / "altrove");
+            if (esiste) test::ScriviFile(t / "altrove", "intatto");
+            std::filesystem::remove(t / "nome");
+            std::filesystem::create_symlink(t / "altrove", t / "nome");
+            EXPECT_THROW(File(t / "nome", modo).ScriviTutto("scritto"), Errore);
+            EXPECT_EQ(test::Esiste(t / "altrove") ? test::LeggiTesto(t / "altrove") : "<nessuno>",
+                      esiste ? "intatto" : "<nessuno>");
+        }
+        std::filesystem::remove(t / "vera/nuovo");
+        if (modo == ModoApertura::LetturaScrittura) test::ScriviFile(t / "vera/nuovo", "");
+        File(t / "collegata/nuovo", modo).ScriviTutto("dentro");
+        EXPECT_EQ(test::LeggiTesto(t / "vera/nuovo"), "dentro");
     }
 }
 
