@@ -150,15 +150,24 @@ void ControllaLunghezze(const std::string& file, const std::vector<std::string>&
 // A database's names in the restore: its safety copy while it grows, and its folder's copy;
 // in the data folder its staged name, the staged folder and the mark in it. `ultimo` is the
 // highest entry number the restore may give it.
+// Where the restore extracts a member: a numbered work folder of the temporary folder `temp`
+// (the largest number it may take).
+std::string NelLavoro(const std::string& temp, const std::string& membro) {
+    std::string t = temp;
+    if (!t.empty() && t.back() != Separatore()) t += Separatore();
+    return nomi::CartellaDiLavoro(t, 100001) + Separatore() + membro;
+}
+
 void ControllaLunghezzeDatabase(const std::string& prefisso, const std::string& database,
-                                const std::string& cartella, int ultimo) {
+                                const std::string& cartella, int ultimo, const std::string& temp) {
     const std::string copia = nomi::CopiaProvvisoria(prefisso + database + kCopiaPiuLunga);
     std::string senzaSeparatore = cartella;
     senzaSeparatore.pop_back();
     const std::string copiaCartella = senzaSeparatore + kCopiaPiuLunga;
     const std::string provvisoria = nomi::CartellaRipristinata(prefisso, ultimo);
     ControllaLunghezze(prefisso + database, {database, NomeDi(copia), NomeDi(copiaCartella)},
-                       {{copia, false},
+                       {{NelLavoro(temp, database), false},
+                        {copia, false},
                         {copiaCartella, false},
                         {nomi::DatabaseRipristinato(prefisso, ultimo), false},
                         {provvisoria, true},
@@ -168,9 +177,11 @@ void ControllaLunghezzeDatabase(const std::string& prefisso, const std::string& 
 // A companion file's names: its member in the archive and the work folder, itself in the
 // staged folder and in its own.
 void ControllaLunghezzeCompagno(const std::string& prefisso, const std::string& cartella,
-                                const std::string& membro, const std::string& nome, int ultimo) {
+                                const std::string& membro, const std::string& nome, int ultimo,
+                                const std::string& temp) {
     ControllaLunghezze(cartella + nome, {membro, nome},
-                       {{nomi::CartellaRipristinata(prefisso, ultimo) + Separatore() + nome, false},
+                       {{NelLavoro(temp, membro), false},
+                        {nomi::CartellaRipristinata(prefisso, ultimo) + Separatore() + nome, false},
                         {cartella + nome, false}});
 }
 
@@ -190,7 +201,7 @@ Errore NomiInConflitto(const std::string& a, const std::string& b) {
 // flattened names that the restore would hand to another database's folder. Sub-folders of a
 // companion folder are not part of the format: the user is told which are left out.
 void ControllaNomi(const std::string& prefisso, const ClsInsieme& dati, bool cartellaDati,
-                   OsservatoreOperazione& o) {
+                   const std::string& temp, OsservatoreOperazione& o) {
     const auto elenca = [](const std::string& cartella) {
         try {
             return Fs().Elenca(cartella.empty() ? "." : cartella);
@@ -225,7 +236,7 @@ void ControllaNomi(const std::string& prefisso, const ClsInsieme& dati, bool car
         membri.push_back({db, prefisso + db, i});
         const std::string base = NomeBase(db);
         const std::string cartella = TrovaNome(prefisso, base) + Separatore();
-        ControllaLunghezzeDatabase(prefisso, db, cartella, dati.Count());
+        ControllaLunghezzeDatabase(prefisso, db, cartella, dati.Count(), temp);
         std::vector<std::string> sottocartelle;
         std::vector<std::string> nascosti;
         for (const VoceCartella& v : elenca(cartella)) {
@@ -247,7 +258,7 @@ void ControllaNomi(const std::string& prefisso, const ClsInsieme& dati, bool car
                                        "sua cartella. Rinominare il file e ripetere il backup.");
             }
             ControllaLunghezzeCompagno(prefisso, cartella, base + "_" + v.nome, v.nome,
-                                       dati.Count());
+                                       dati.Count(), temp);
             membri.push_back({base + "_" + v.nome, cartella + v.nome, i});
         }
         if (!nascosti.empty()) {
@@ -377,7 +388,9 @@ void Backup::ControllaRichiesta() {
                                "percorso in " + kHost + ", poi ripetere il backup.");
     }
     if (dati_.Count() == 0) throw Errore(9988, kNessunDato);
-    ControllaNomi(prefisso_, dati_, u.IsCartella(r_.percorsoDati), o_);
+    // The restore's temporary folder is taken as this installation's: a restore elsewhere
+    // under a much longer program folder is not foreseen.
+    ControllaNomi(prefisso_, dati_, u.IsCartella(r_.percorsoDati), r_.cartellaTemp, o_);
     // Every database readable and closed before the first is compressed: the user learns it
     // at once, not after minutes of compression.
     for (int i = 1; i <= dati_.Count(); ++i) ControllaDatabase(prefisso_ + dati_.GetItem(i));

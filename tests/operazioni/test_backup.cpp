@@ -235,6 +235,14 @@ INSTANTIATE_TEST_SUITE_P(
                        },
                        true, "xxxxx.mdb"},
             CasoErrore{"percorso_profondo", 9992, &DatiProfondi, true, "a/fffff"},
+            // The restore extracts every member into a work folder of the temporary folder.
+            CasoErrore{"temporanea_profonda", 9992,
+                       [](auto& r, const std::string&) {
+                           r.cartellaTemp += "/" + std::string(200, 't') + "/" +
+                                             std::string(200, 't');
+                           for (int i = 0; i < 20; ++i) r.cartellaTemp += "/" + std::string(200, 'u');
+                       },
+                       true, "b.mdb"},
             CasoErrore{
                 "compagno_con_spazio_finale", 9992,
                 [](auto&, const std::string& d) { test::ScriviFile(d + "/a/x.txt ", "x"); }, true,
