@@ -91,7 +91,8 @@ std::string MotivoRifiuto(const std::vector<MembroDaControllare>& membri) {
                 // First: refused on every system alike, and told alike.
                 if (BordoNonAmmesso(parte))
                     return n + ": un nome inizia o finisce con uno spazio, o finisce con un punto";
-                if (!parte.empty() && !NomeAmmessoDalSistema(parte))
+                // "." names no file of its own: extraction drops it (a duplicate is told below).
+                if (!parte.empty() && parte != "." && !NomeAmmessoDalSistema(parte))
                     return n + ": nome non ammesso da questo sistema";
                 inizio = fine + 1;
             }

@@ -180,7 +180,8 @@ EsitoRiparazione Ripara(const InsiemeRecupero& insieme, const Verifica& verifica
         const std::string temporaneo = vf.percorso + ".tmp";
         std::optional<File> originale;
         try {
-            if (vf.stato == StatoFile::Danneggiato) originale.emplace(vf.percorso, ModoApertura::Lettura);
+            if (vf.stato == StatoFile::Danneggiato && fd.lunghezza > 0)
+                originale.emplace(vf.percorso, ModoApertura::Lettura);
         } catch (const Errore&) {  // unreadable: every slice of it is rebuilt
         }
         ScriviDurevole(vf.percorso, temporaneo, fd.lunghezza, [&](uint64_t offset, uint8_t* buf, size_t n) {
@@ -204,6 +205,9 @@ EsitoRiparazione Ripara(const InsiemeRecupero& insieme, const Verifica& verifica
                 }
                 fatti += presi;
             }
+            // Read to its end: closed before the repaired file takes its name (Windows renames
+            // nothing over a file still open).
+            if (offset + fatti >= fd.lunghezza) originale.reset();
             return fatti;
         });
         esito.riparati.push_back(vf.percorso);

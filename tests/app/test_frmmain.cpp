@@ -84,7 +84,8 @@ TEST_F(Avvio, HostInstallatoConDati) {
     EXPECT_FALSE(f_.DatiNonPresenti());
     EXPECT_EQ(f_.PercorsoDati(), "/home/u/dati/");
     EXPECT_EQ(Testo("txtCartellaDati"), "/home/u/dati/");
-    EXPECT_NE(Testo("lblAvvio").find("/home/u/dati/, non esiste"), std::string::npos);
+    EXPECT_NE(Testo("lblAvvio").find(PercorsoPerMessaggio("/home/u/dati/") + ", non esiste"),
+              std::string::npos);
     EXPECT_EQ(Testo("lblVersione"), "1.0.0.0");
     EXPECT_TRUE(C<QPushButton>("cmdBackup")->isEnabled());
     EXPECT_TRUE(C<QPushButton>("CmdRipristino")->isEnabled());

@@ -275,7 +275,10 @@ TEST_F(Comandi, CartellaRelativaDaDoveParteIlComando) {
         const auto salvata = [](const char* nome, const std::string& attesa) {
             const std::string s = LeggiImpostazione("KO_BVBackup", "Backup", nome);
             EXPECT_TRUE(fs::path(s).is_absolute()) << s;
-            EXPECT_TRUE(fs::exists(s) && fs::equivalent(s, attesa)) << s;
+            // Windows' C runtime finds no folder by a name with a final separator.
+            std::string senza = s;
+            while (senza.size() > 3 && (senza.back() == '/' || senza.back() == '\\')) senza.pop_back();
+            EXPECT_TRUE(fs::exists(senza) && fs::equivalent(senza, attesa)) << s;
         };
         fs::current_path(t_ / "utente");
         EXPECT_EQ(Esegui({"backup", "--dest", argomento}), 0) << err_.str();
