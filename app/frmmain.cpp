@@ -31,9 +31,12 @@
 #include <QToolButton>
 #include <QVBoxLayout>
 #include <algorithm>
+#include <chrono>
+#include <initializer_list>
+#include <optional>
 
 #include "app/etichetta_percorso.h"
-#include "app/filiera.h"
+#include "app/lavoratore.h"
 #include "app/icona.h"
 #include "operazioni/avvio.h"
 #include "operazioni/backup.h"
@@ -113,6 +116,8 @@ void SfondoPulsante(QLineEdit* t) {
 
 FrmMain::FrmMain(QWidget* parent) : QMainWindow(parent) {
     InizializzaRisorse();
+    lavoratore_ = std::make_unique<Lavoratore>(this);
+    connect(lavoratore_.get(), &Lavoratore::Finito, this, [this] { ChiudiSeRinviato(); });
     setObjectName(QStringLiteral("FrmMain"));
     setWindowTitle(QString::fromUtf8(kDidascalia));
     setWindowIcon(IconaProgramma());
@@ -120,6 +125,10 @@ FrmMain::FrmMain(QWidget* parent) : QMainWindow(parent) {
 }
 
 FrmMain::~FrmMain() {
+    // The program ends only once the job running has stopped: asked to cancel, its questions
+    // answered Cancel, it ends at its next safe point (a restore's exchange is finished).
+    if (ganci_) ganci_->Annulla();
+    lavoratore_.reset();
     // The boxes lose the focus as the window goes: the list of sets, gone by then, is not read.
     txtOrig_->disconnect(this);
     attesaOrigine_->stop();
@@ -211,6 +220,11 @@ void FrmMain::CreaSchedaBackup() {
     Stato_->setVisible(false);
     lblMsg_ = Etichetta(frmBackup_, "lblMsg", QStringLiteral("Attendere..."));
     lblMsg_->setVisible(false);
+    lblQuantita_ = Etichetta(frmBackup_, "lblQuantita", QString());
+    lblQuantita_->setVisible(false);
+    cmdAnnulla_ = Controllo<QPushButton>(frmBackup_, "cmdAnnulla");
+    cmdAnnulla_->setText(QStringLiteral("Annulla"));
+    cmdAnnulla_->setVisible(false);
     b->addWidget(OptDest1_, 0, 0, 1, 2);
     b->addWidget(txtDest_, 1, 0);
     b->addWidget(cmdSfoglia_, 1, 1);
@@ -219,7 +233,12 @@ void FrmMain::CreaSchedaBackup() {
     b->setRowStretch(4, 1);
     b->addWidget(lblMsg_, 5, 0, 1, 2);
     b->addWidget(Stato_, 6, 0, 1, 2);
-    b->addWidget(cmdBackup_, 7, 0, 1, 2, Qt::AlignRight);
+    b->addWidget(lblQuantita_, 7, 0, 1, 2);
+    auto* pulsanti = new QHBoxLayout();
+    pulsanti->addStretch(1);
+    pulsanti->addWidget(cmdAnnulla_);
+    pulsanti->addWidget(cmdBackup_);
+    b->addLayout(pulsanti, 8, 0, 1, 2);
     SSTab1_->addTab(frmBackup_, QStringLiteral("&Backup"));
 }
 
@@ -253,6 +272,11 @@ void FrmMain::CreaSchedaRipristino() {
     StatoRipristino_ = Controllo<QProgressBar>(Frame1_, "StatoRipristino");
     StatoRipristino_->setRange(0, 100);
     StatoRipristino_->setVisible(false);
+    lblQuantitaRipristino_ = Etichetta(Frame1_, "lblQuantitaRipristino", QString());
+    lblQuantitaRipristino_->setVisible(false);
+    cmdAnnullaRipristino_ = Controllo<QPushButton>(Frame1_, "cmdAnnullaRipristino");
+    cmdAnnullaRipristino_->setText(QStringLiteral("Annulla"));
+    cmdAnnullaRipristino_->setVisible(false);
     r->addWidget(Label4_, 0, 0, 1, 2);
     r->addWidget(txtOrig_, 1, 0);
     r->addWidget(cmdSfogliaRip_, 1, 1);
@@ -261,7 +285,12 @@ void FrmMain::CreaSchedaRipristino() {
     r->addWidget(ListBackup_, 3, 0, 1, 2);
     r->addWidget(lblMsgRipristino_, 4, 0, 1, 2);
     r->addWidget(StatoRipristino_, 5, 0, 1, 2);
-    r->addWidget(CmdRipristino_, 6, 0, 1, 2, Qt::AlignRight);
+    r->addWidget(lblQuantitaRipristino_, 6, 0, 1, 2);
+    auto* pulsanti = new QHBoxLayout();
+    pulsanti->addStretch(1);
+    pulsanti->addWidget(cmdAnnullaRipristino_);
+    pulsanti->addWidget(CmdRipristino_);
+    r->addLayout(pulsanti, 7, 0, 1, 2);
     SSTab1_->addTab(Frame1_, QStringLiteral("&Ripristino"));
 }
 
@@ -275,6 +304,8 @@ void FrmMain::Collega() {
     connect(mnesci_, &QAction::triggered, this, [this] { close(); });
     connect(cmdBackup_, &QPushButton::clicked, this, [this] { cmdBackup_Click(); });
     connect(CmdRipristino_, &QPushButton::clicked, this, [this] { CmdRipristino_Click(); });
+    for (QPushButton* annulla : {cmdAnnulla_, cmdAnnullaRipristino_})
+        connect(annulla, &QPushButton::clicked, this, [this] { cmdAnnulla_Click(); });
     txtDest_->installEventFilter(this);
     txtOrig_->installEventFilter(this);
     // The list follows the folder typed in "Origine": on Enter, when the focus leaves the box,
@@ -306,64 +337,89 @@ void FrmMain::Collega() {
 }
 
 void FrmMain::NonInstallato(bool valore) {
-    nonInstallato_ = valore;
-    CmdRipristino_->setEnabled(!valore);
+    avvio_.nonInstallato = valore;
+    ImpostaControlli();
 }
 
 void FrmMain::DatiNonPresenti(bool valore) {
-    datiNonPresenti_ = valore;
-    cmdBackup_->setEnabled(!valore);
+    avvio_.datiNonPresenti = valore;
+    ImpostaControlli();
 }
 
-void FrmMain::VisibileStato(bool visibile) {
-    lblMsg_->setVisible(visibile);
-    Stato_->setValue(visibile ? Stato_->minimum() : Stato_->maximum());
-    Stato_->setVisible(visibile);
-    Stato_->repaint();
-    cmdBackup_->setEnabled(!visibile);
-    repaint();
+bool FrmMain::AlLavoro() const {
+    return stato_ != Stato::Pronta || lavoratore_->InCorso() > 0;
+}
+
+void FrmMain::ImpostaControlli() {
+    // While a job runs the window takes no command: its controls are disabled, the job's
+    // "Annulla" is not. Idle, each command as the start state allows it.
+    const bool libera = stato_ == Stato::Pronta;
+    for (QWidget* w : std::initializer_list<QWidget*>{OptDest0_, OptDest1_, chkTest_, txtOrig_,
+                                                      cmdSfogliaRip_, cmdRefresh_, ListBackup_})
+        w->setEnabled(libera);
+    txtDest_->setEnabled(libera && OptDest1_->isChecked());
+    cmdSfoglia_->setEnabled(libera && OptDest1_->isChecked());
+    cmdBackup_->setEnabled(libera && !avvio_.datiNonPresenti);
+    CmdRipristino_->setEnabled(libera && !avvio_.nonInstallato);
+    mnesci_->setEnabled(libera);
+    for (QPushButton* annulla : {cmdAnnulla_, cmdAnnullaRipristino_})
+        annulla->setEnabled(stato_ == Stato::AlLavoro);
 }
 
 std::string FrmMain::CartellaTemp() const {
     return CartellaTempProgramma();
 }
 
-std::string FrmMain::CartellaInstallazione() const {
-    return CartellaInstallazioneHost();
-}
-
-void FrmMain::PreparaCartellaTemp() {
-    bv::PreparaCartellaTemp();
-}
-
 void FrmMain::Carica() {
-    try {
-        chiusuraRichiesta_ = false;
-        // Another copy's running operation looks like an interrupted one: the start's repairs
-        // wait for its end.
-        BloccoOperazione operazione;
-        const bool libera = operazione.Acquisisci();
-        const StatoAvvio s = CaricaAvvio(libera);
-        operazione.Rilascia();
-        MostraStato(s);
-        txtDest_->setText(Q(s.dest));
-        // No origin chosen yet: the sets are most likely where the last backup went.
-        txtOrig_->setText(Q(Spazi(s.orig).empty() ? s.dest : s.orig));
-        setWindowTitle(QString::fromUtf8(kDidascalia) + QLatin1Char(' ') + QLatin1String(kHost));
-        AggiornaElencoBackup(false);
-        OptDest_Click();
-        FuocoSullaScheda();
-        AscoltaChiamate();
-        altraOperazione_ = false;
-        if (!libera) {
-            altraOperazione_ = true;
-            statusBar()->showMessage(QString::fromUtf8(kAltraOperazione));
-        }
-        sorveglianzaOperazioni_->start();
-    } catch (...) {
-        Utilita().PrintErrore(ErroreCorrente());
-        chiusuraRichiesta_ = true;
-    }
+    chiusuraRichiesta_ = false;
+    stato_ = Stato::Avvio;
+    ImpostaControlli();
+    struct Esito {
+        StatoAvvio s;
+        bool libera = false;
+        std::optional<Errore> errore;
+    };
+    auto esito = std::make_shared<Esito>();
+    Interazione& domande = lavoratore_->Domande();
+    // On the worker: the start's repairs may wait on a slow stick.
+    lavoratore_->Esegui(
+        [esito, &domande] {
+            try {
+                // Another copy's running operation looks like an interrupted one: the start's
+                // repairs wait for its end.
+                BloccoOperazione operazione;
+                esito->libera = operazione.Acquisisci();
+                esito->s = CaricaAvvio(esito->libera, [&domande](const std::string& testo) {
+                    domande.Messaggio(testo, "Ripristino", Icona::Informazione, Pulsanti::Ok);
+                });
+            } catch (...) {
+                esito->errore = ErroreCorrente();
+            }
+        },
+        [this, esito] {
+            stato_ = Stato::Pronta;
+            if (esito->errore) {
+                ImpostaControlli();
+                Utilita().PrintErrore(*esito->errore);
+                chiusuraRichiesta_ = true;
+                ChiudiSeRichiesto();
+                return;
+            }
+            const StatoAvvio& s = esito->s;
+            MostraStato(s);
+            txtDest_->setText(Q(s.dest));
+            // No origin chosen yet: the sets are most likely where the last backup went.
+            txtOrig_->setText(Q(Spazi(s.orig).empty() ? s.dest : s.orig));
+            setWindowTitle(QString::fromUtf8(kDidascalia) + QLatin1Char(' ') +
+                           QLatin1String(kHost));
+            AggiornaElencoBackup(false);
+            OptDest_Click();
+            FuocoSullaScheda();
+            AscoltaChiamate();
+            altraOperazione_ = !esito->libera;
+            if (altraOperazione_) statusBar()->showMessage(QString::fromUtf8(kAltraOperazione));
+            sorveglianzaOperazioni_->start();
+        });
 }
 
 void FrmMain::MostraStato(const StatoAvvio& s) {
@@ -384,27 +440,21 @@ void FrmMain::MostraStato(const StatoAvvio& s) {
     }
     lblAvvio_->setText(avvio);
     lblAvvio_->setVisible(!avvio.isEmpty());
-    NonInstallato(s.nonInstallato);
+    // The boxes keep what the user typed: only the start's findings are taken.
+    const std::string dest = avvio_.dest;
+    const std::string orig = avvio_.orig;
+    avvio_ = s;
+    avvio_.dest = dest;
+    avvio_.orig = orig;
+    ImpostaControlli();
     lblCartella_->ImpostaTesto(s.nonInstallato ? QStringLiteral("Non installato")
                                                : Q(s.cartellaInstallazione));
-    percorsoDati_ = s.percorsoDati;
-    DatiNonPresenti(s.datiNonPresenti);
     if (!s.nonInstallato) {
         lblVersione_->setText(Q(s.versione));
-        txtCartellaDati_->setText(Q(percorsoDati_));
-        txtCartellaDati_->setToolTip(Q(percorsoDati_));
+        txtCartellaDati_->setText(Q(s.percorsoDati));
+        txtCartellaDati_->setToolTip(Q(s.percorsoDati));
     }
 }
-
-namespace {
-
-// The operation lock goes when the command ends, however it ends.
-struct RilascioOperazione {
-    std::unique_ptr<BloccoOperazione>& blocco;
-    ~RilascioOperazione() { blocco.reset(); }
-};
-
-}  // namespace
 
 bool FrmMain::PrendiOperazione() {
     auto blocco = std::make_unique<BloccoOperazione>();
@@ -417,15 +467,16 @@ bool FrmMain::PrendiOperazione() {
         Utilita().PrintErrore(e);
         return false;
     }
+    // Another copy's operation ended a moment ago: its traces are seen to first (a job the
+    // worker runs before this command's).
     operazione_ = std::move(blocco);
-    // Another copy's operation ended a moment ago: its traces are seen to first.
-    if (altraOperazione_) DopoAltraOperazione();
+    if (altraOperazione_) DopoAltraOperazione(true);
     return true;
 }
 
 void FrmMain::SorvegliaOperazioni() {
     // Our own command holds the lock (a second open of it is refused even in this process).
-    if (operazione_ || occupato_ || filieraAttiva_) return;
+    if (operazione_ || stato_ != Stato::Pronta || lavoratore_->InCorso() > 0) return;
     auto blocco = std::make_unique<BloccoOperazione>();
     try {
         if (!blocco->Acquisisci()) {
@@ -437,22 +488,41 @@ void FrmMain::SorvegliaOperazioni() {
         return;
     }
     if (!altraOperazione_) return;
-    operazione_ = std::move(blocco);
-    DopoAltraOperazione();
-    operazione_.reset();
+    blocco.reset();
+    DopoAltraOperazione(false);
 }
 
-void FrmMain::DopoAltraOperazione() {
+void FrmMain::DopoAltraOperazione(bool bloccoPreso) {
     altraOperazione_ = false;
     statusBar()->clearMessage();
-    try {
-        // A restore of the command line may have made the data folder; a copy killed midway
-        // left what the start repairs. The boxes keep what the user typed.
-        MostraStato(CaricaAvvio(true));
-        AggiornaElencoBackup(false);
-    } catch (...) {
-        Utilita().PrintErrore(ErroreCorrente());
-    }
+    // On the worker, under the lock: a restore of the command line may have made the data
+    // folder; a copy killed midway left what the start repairs.
+    struct Esito {
+        StatoAvvio s;
+        std::optional<Errore> errore;
+    };
+    auto esito = std::make_shared<Esito>();
+    Interazione& domande = lavoratore_->Domande();
+    lavoratore_->Esegui(
+        [esito, &domande, bloccoPreso] {
+            try {
+                BloccoOperazione operazione;
+                const bool libera = bloccoPreso || operazione.Acquisisci();
+                esito->s = CaricaAvvio(libera, [&domande](const std::string& t) {
+                    domande.Messaggio(t, "Ripristino", Icona::Informazione, Pulsanti::Ok);
+                });
+            } catch (...) {
+                esito->errore = ErroreCorrente();
+            }
+        },
+        [this, esito] {
+            if (esito->errore) {
+                Utilita().PrintErrore(*esito->errore);
+                return;
+            }
+            MostraStato(esito->s);
+            AggiornaElencoBackup(false);
+        });
 }
 
 void FrmMain::OptDest_Click() {
@@ -525,19 +595,44 @@ void FrmMain::FuocoSullaScheda() {
 
 void FrmMain::AggiornaElencoBackup(bool mostraErrori) {
     if (attesaOrigine_ != nullptr) attesaOrigine_->stop();
-    try {
-        std::string origine = Spazi(txtOrig_->text().toStdString());
+    std::string origine = Spazi(txtOrig_->text().toStdString());
+    // Read on the worker (a slow stick, a network folder); only the latest reading is shown.
+    // Until it comes the list shows the folder it was read from: a restore never takes a set
+    // of the list for another folder's.
+    const int generazione = ++generazioneElenco_;
+    if (origine.empty()) {
         ListBackup_->clear();
         ElencoBackup().Clear();
-        cartellaElenco_ = origine;
-        if (!origine.empty()) {
-            txtOrig_->setText(Q(Utilita().AggiungiSepDir(origine)));
-            ElencoBackup().GetFilenames(txtOrig_->text().toStdString(), kModelloSet);
-            PopolaListBox(ListBackup_, ElencoBackup());
-        }
-    } catch (...) {
-        if (mostraErrori) Utilita().PrintErrore(ErroreCorrente());
+        cartellaElenco_.clear();
+        return;
     }
+    origine = Utilita().AggiungiSepDir(origine);
+    txtOrig_->setText(Q(origine));
+    struct Lettura {
+        std::unique_ptr<ClsInsieme> elenco = std::make_unique<ClsInsieme>();
+        std::optional<Errore> errore;
+    };
+    auto lettura = std::make_shared<Lettura>();
+    lavoratore_->Esegui(
+        [lettura, origine] {
+            try {
+                lettura->elenco->GetFilenames(origine, kModelloSet);
+            } catch (...) {
+                lettura->errore = ErroreCorrente();
+            }
+        },
+        [this, lettura, generazione, mostraErrori, origine] {
+            if (generazione != generazioneElenco_) return;
+            ListBackup_->clear();
+            ElencoBackup().Clear();
+            cartellaElenco_ = origine;
+            if (lettura->errore) {
+                if (mostraErrori) Utilita().PrintErrore(*lettura->errore);
+                return;
+            }
+            elencoBackup_ = std::move(lettura->elenco);
+            PopolaListBox(ListBackup_, ElencoBackup());
+        });
 }
 
 std::string FrmMain::PartenzaSfoglia(const QLineEdit* casella) const {
@@ -563,19 +658,11 @@ void FrmMain::cmdSfoglia_Click() {
 }
 
 void FrmMain::cmdSfogliaRip_Click() {
-    try {
-        std::string p =
-            Spazi(Utilita().Sfoglia_Cartella("Seleziona origine", PartenzaSfoglia(txtOrig_)));
-        if (p.empty()) return;
-        ElencoBackup().Clear();
-        ListBackup_->clear();
-        txtOrig_->setText(CartellaScelta(p));
-        cartellaElenco_ = txtOrig_->text().toStdString();
-        ElencoBackup().GetFilenames(txtOrig_->text().toStdString(), kModelloSet);
-        PopolaListBox(ListBackup_, ElencoBackup());
-    } catch (...) {
-        Utilita().PrintErrore(ErroreCorrente());
-    }
+    std::string p =
+        Spazi(Utilita().Sfoglia_Cartella("Seleziona origine", PartenzaSfoglia(txtOrig_)));
+    if (p.empty()) return;
+    txtOrig_->setText(CartellaScelta(p));
+    AggiornaElencoBackup(true);
 }
 
 void FrmMain::mnleggimi_Click() {
@@ -586,149 +673,167 @@ void FrmMain::mnleggimi_Click() {
     }
 }
 
-// The window while a command runs on its worker thread: status and progress, each queued to
-// the window's thread in the order told.
-class OsservatoreFinestra final : public OsservatoreOperazione {
+// The window's hooks for the job running: its status, bar and "120 MB di 300 MB, circa 2 minuti"
+// queued to the window's thread in the order told; its questions through the worker.
+class GanciFinestra final : public GanciOperazione {
   public:
-    explicit OsservatoreFinestra(FrmMain& f) : f_(f) {}
+    GanciFinestra(FrmMain* f, QLabel* messaggio, QProgressBar* barra, QLabel* quantita,
+                  Interazione& domande)
+        : f_(f), messaggio_(messaggio), barra_(barra), quantita_(quantita), domande_(domande) {}
+
     void Messaggio(const std::string& testo) override {
-        NellaFinestra(&f_, [f = &f_, t = Q(testo)] { f->lblMsg_->setText(t); });
+        quantitaTesto_.clear();
+        NellaFinestra(f_, [l = messaggio_, b = barra_, q = quantita_, t = Q(testo)] {
+            l->setText(t);
+            q->clear();
+            l->setVisible(true);
+            b->setVisible(true);
+        });
     }
     void Avanzamento(double valore) override {
         const int v = static_cast<int>(std::clamp(valore, 0.0, 100.0));
-        NellaFinestra(&f_, [f = &f_, v] { f->Stato_->setValue(v); });
+        resto_ = stima_.Rimanente(
+            valore, std::chrono::duration<double>(std::chrono::steady_clock::now() - inizio_).count());
+        NellaFinestra(f_, [b = barra_, v] { b->setValue(v); });
+        MostraQuantita();
     }
-    void InCorso(bool inCorso) override {
-        NellaFinestra(&f_, [f = &f_, inCorso] { f->VisibileStato(inCorso); });
+    void Quantita(uint64_t fatti, uint64_t totale) override {
+        if (totale == 0) return;
+        quantitaTesto_ = DimensioneLeggibile(fatti) + " di " + DimensioneLeggibile(totale);
     }
-    void AlLavoro(bool alLavoro) override {
-        NellaFinestra(&f_, [f = &f_, alLavoro] { f->Occupato(alLavoro); });
+    void DatiCreati(const std::string& percorsoDati) override {
+        NellaFinestra(f_, [f = f_, percorsoDati] { f->DatiCreati(percorsoDati); });
     }
-    // What was left out of the set (hidden files, sub-folders): logged, and shown once the
-    // command ends.
-    void Avviso(const std::string& testo) override {
-        OsservatoreOperazione::Avviso(testo);
-        avvisi.push_back(testo);
-    }
-
-    std::vector<std::string> avvisi;
+    Interazione& Domande() override { return domande_; }
 
   private:
-    FrmMain& f_;
+    void MostraQuantita() {
+        std::string t = quantitaTesto_;
+        if (!resto_.empty()) t += (t.empty() ? "" : ", ") + resto_;
+        if (t == mostrata_) return;
+        mostrata_ = t;
+        NellaFinestra(f_, [q = quantita_, t = Q(t)] { q->setText(t); });
+    }
+
+    FrmMain* f_;
+    QLabel* messaggio_;
+    QProgressBar* barra_;
+    QLabel* quantita_;
+    Interazione& domande_;
+    const std::chrono::steady_clock::time_point inizio_ = std::chrono::steady_clock::now();
+    StimaTempo stima_;
+    std::string quantitaTesto_;
+    std::string resto_;
+    std::string mostrata_;
 };
 
-void FrmMain::Occupato(bool occupato) {
+void FrmMain::DatiCreati(const std::string& percorsoDati) {
+    avvio_.percorsoDati = percorsoDati;
+    avvio_.datiNonPresenti = false;
+    txtCartellaDati_->setText(Q(percorsoDati));
+}
+
+void FrmMain::IniziaLavoro(QLabel* messaggio, QProgressBar* barra, QLabel* quantita,
+                           QPushButton* annulla) {
+    stato_ = Stato::AlLavoro;
+    QApplication::setOverrideCursor(Qt::BusyCursor);
+    messaggio->setText(QStringLiteral("Attendere..."));
+    barra->setValue(0);
+    quantita->clear();
+    for (QWidget* w : std::initializer_list<QWidget*>{messaggio, barra, quantita, annulla})
+        w->setVisible(true);
+    ImpostaControlli();
+    annulla->setFocus();
+    ganci_ = std::make_shared<GanciFinestra>(this, messaggio, barra, quantita,
+                                             lavoratore_->Domande());
+}
+
+void FrmMain::FineLavoro() {
     // The work is done: the operation lock goes before the final notice, which may stay
     // unanswered for hours while a scheduled backup waits for the lock.
-    if (!occupato) operazione_.reset();
-    if (occupato == occupato_) return;
-    occupato_ = occupato;
-    if (occupato) {
-        QApplication::setOverrideCursor(Qt::WaitCursor);
-    } else {
-        QApplication::restoreOverrideCursor();
-    }
-    FiltraInput();
-}
-
-void FrmMain::FiltraInput() {
-    const bool filtra = occupato_ || filieraAttiva_;
-    if (filtra == filtroInput_) return;
-    filtroInput_ = filtra;
-    if (filtra) {
-        qApp->installEventFilter(this);
-    } else {
-        qApp->removeEventFilter(this);
+    operazione_.reset();
+    ganci_.reset();
+    QApplication::restoreOverrideCursor();
+    for (QPushButton* annulla : {cmdAnnulla_, cmdAnnullaRipristino_}) {
+        annulla->setEnabled(false);
+        annulla->setVisible(false);
     }
 }
 
-void FrmMain::EseguiOperazione(const std::function<void()>& lavoro) {
-    // From the click until the work ends, even before it says it is at work: no second
-    // command, no input, no close.
-    filieraAttiva_ = true;
-    FiltraInput();
-    try {
-        EseguiFuoriDallaFinestra(this, lavoro);
-    } catch (...) {
-        filieraAttiva_ = false;
-        FiltraInput();
-        throw;
+void FrmMain::FineComando(QWidget* stato) {
+    // The status stays shown with the final notice; then the window is idle again.
+    for (QWidget* w : {stato, static_cast<QWidget*>(lblQuantita_),
+                       static_cast<QWidget*>(lblQuantitaRipristino_)})
+        w->setVisible(false);
+    lblMsg_->setVisible(false);
+    Stato_->setVisible(false);
+    lblMsgRipristino_->setVisible(false);
+    StatoRipristino_->setVisible(false);
+    stato_ = Stato::Pronta;
+    ImpostaControlli();
+}
+
+void FrmMain::MostraRisultato(const Risultato& r, const char* titolo) {
+    Interazione& i = InterazioneCorrente();
+    switch (r.esito) {
+        case Esito::Completato:
+            i.Messaggio(r.TestoCompleto(), titolo, Icona::Informazione, Pulsanti::Ok);
+            // What the set leaves out (hidden files, sub-folders): after the success.
+            if (!r.avvisi.empty()) {
+                std::string testo;
+                for (const std::string& a : r.avvisi) testo += (testo.empty() ? "" : "\n\n") + a;
+                i.Messaggio(testo, titolo, Icona::Avviso, Pulsanti::Ok);
+            }
+            break;
+        case Esito::Annullato:
+            i.Messaggio(r.TestoCompleto(), titolo, Icona::Informazione, Pulsanti::Ok);
+            break;
+        case Esito::Rinunciato:
+            break;
+        case Esito::Fallito:
+            if (r.errore) Utilita().PrintErrore(*r.errore);
+            break;
     }
-    filieraAttiva_ = false;
-    FiltraInput();
+}
+
+void FrmMain::cmdAnnulla_Click() {
+    if (stato_ != Stato::AlLavoro || !ganci_) return;
+    ganci_->Annulla();
+    stato_ = Stato::Annullamento;
+    ImpostaControlli();
+    for (QLabel* l : {lblMsg_, lblMsgRipristino_})
+        if (l->isVisible()) l->setText(QStringLiteral("Annullamento in corso..."));
 }
 
 void FrmMain::cmdBackup_Click() {
-    if (!PrendiOperazione()) return;
-    const RilascioOperazione rilascio{operazione_};
-    RichiestaBackup r;
+    if (stato_ != Stato::Pronta || !PrendiOperazione()) return;
+    RichiestaBackup r = RichiestaBackup::DaAvvio(avvio_);
     r.floppy = OptDest0_->isChecked();
-    r.destinazione = txtDest_->text().toStdString();
+    // A relative folder is the program's current folder's, as the user sees it now.
+    const std::string scritta = Spazi(txtDest_->text().toStdString());
+    r.destinazione = scritta.empty() ? scritta : PercorsoAssoluto(scritta);
     r.verifica = chkTest_->isChecked();
-    // The box may be changed while the backup runs: read on the window's thread when asked.
-    r.verificaDopo = [this] {
-        return DallaFinestra(this, [this] { return chkTest_->isChecked(); });
-    };
-    r.percorsoDati = percorsoDati_;
-    r.nonInstallato = nonInstallato_;
-    r.datiNonPresenti = datiNonPresenti_;
-    r.cartellaTemp = CartellaTemp();
-    OsservatoreFinestra osservatore(*this);
-    bool riuscito = false;
-    EseguiOperazione([&] { riuscito = EseguiBackup(r, osservatore); });
-    // A busy state left by an unexpected path must not leave the window dead.
-    Occupato(false);
-    if (riuscito && !osservatore.avvisi.empty()) {
-        std::string testo;
-        for (const std::string& a : osservatore.avvisi) testo += (testo.empty() ? "" : "\n\n") + a;
-        InterazioneCorrente().Messaggio(testo, "Backup", Icona::Avviso, Pulsanti::Ok);
-    }
-    cmdBackup_->setFocus();
-    // A new set in the folder the restore tab lists: show it there at once.
-    const std::string destinazione = r.floppy ? CartellaFloppy() : Spazi(r.destinazione);
-    if (riuscito && StessaCartella(destinazione, txtOrig_->text().toStdString()))
-        AggiornaElencoBackup(false);
-    ChiudiSeRinviato();
+    IniziaLavoro(lblMsg_, Stato_, lblQuantita_, cmdAnnulla_);
+    auto ganci = ganci_;
+    auto risultato = std::make_shared<Risultato>();
+    lavoratore_->Esegui([r, ganci, risultato] { *risultato = EseguiBackup(r, *ganci); },
+                        [this, r, risultato] {
+                            FineLavoro();
+                            MostraRisultato(*risultato, "Backup");
+                            FineComando(lblMsg_);
+                            cmdBackup_->setFocus();
+                            // A new set in the folder the restore tab lists: shown there at once.
+                            const std::string destinazione =
+                                r.floppy ? CartellaFloppy() : r.destinazione;
+                            if (risultato->Riuscito() &&
+                                StessaCartella(destinazione, txtOrig_->text().toStdString()))
+                                AggiornaElencoBackup(false);
+                            ChiudiSeRinviato();
+                        });
 }
 
-// The window while a restore runs on its worker thread: the command disabled, the data folder
-// shown once created; queued to the window's thread in order.
-class OsservatoreRipristinoFinestra final : public OsservatoreRipristino {
-  public:
-    explicit OsservatoreRipristinoFinestra(FrmMain& f) : f_(f) {}
-    void AlLavoro(bool occupato) override {
-        NellaFinestra(&f_, [f = &f_, occupato] {
-            f->Occupato(occupato);
-            if (occupato) {
-                f->StatoRipristino_->setValue(0);
-                f->lblMsgRipristino_->setVisible(true);
-                f->StatoRipristino_->setVisible(true);
-            }
-        });
-    }
-    void Messaggio(const std::string& testo) override {
-        NellaFinestra(&f_, [f = &f_, t = Q(testo)] { f->lblMsgRipristino_->setText(t); });
-    }
-    void Avanzamento(double valore) override {
-        const int v = static_cast<int>(std::clamp(valore, 0.0, 100.0));
-        NellaFinestra(&f_, [f = &f_, v] { f->StatoRipristino_->setValue(v); });
-    }
-    void InCorso(bool inCorso) override {
-        NellaFinestra(&f_, [f = &f_, inCorso] { f->CmdRipristino_->setEnabled(!inCorso); });
-    }
-    void DatiCreati(const std::string& percorsoDati) override {
-        NellaFinestra(&f_, [f = &f_, percorsoDati] {
-            f->percorsoDati_ = percorsoDati;
-            f->txtCartellaDati_->setText(Q(percorsoDati));
-            f->DatiNonPresenti(false);
-        });
-    }
-
-  private:
-    FrmMain& f_;
-};
-
 void FrmMain::CmdRipristino_Click() {
+    if (stato_ != Stato::Pronta) return;
     // The list shows another folder's sets (the box was changed since): it is read again, and
     // the user chooses among the sets of the folder now shown.
     if (!StessaCartella(cartellaElenco_, txtOrig_->text().toStdString())) {
@@ -737,8 +842,7 @@ void FrmMain::CmdRipristino_Click() {
         return;
     }
     if (!PrendiOperazione()) return;
-    const RilascioOperazione rilascio{operazione_};
-    RichiestaRipristino r;
+    RichiestaRipristino r = RichiestaRipristino::DaAvvio(avvio_);
     r.origine = txtOrig_->text().toStdString();
     // The line's item data is the entry of its set in the list read.
     if (QListWidgetItem* riga = ListBackup_->currentItem(); riga != nullptr && riga->isSelected()) {
@@ -748,27 +852,33 @@ void FrmMain::CmdRipristino_Click() {
             r.dataSet = riga->text().toStdString();
         }
     }
-    r.percorsoDati = percorsoDati_;
-    r.nonInstallato = nonInstallato_;
-    r.datiNonPresenti = datiNonPresenti_;
-    r.cartellaTemp = CartellaTemp();
-    OsservatoreRipristinoFinestra osservatore(*this);
-    EseguiOperazione([&] { EseguiRipristino(r, osservatore); });
-    Occupato(false);
-    lblMsgRipristino_->setVisible(false);
-    StatoRipristino_->setVisible(false);
-    CmdRipristino_->setFocus();
-    ChiudiSeRinviato();
+    IniziaLavoro(lblMsgRipristino_, StatoRipristino_, lblQuantitaRipristino_,
+                 cmdAnnullaRipristino_);
+    // The status shows once the user has confirmed: the question comes first.
+    lblMsgRipristino_->clear();
+    for (QWidget* w : std::initializer_list<QWidget*>{lblMsgRipristino_, StatoRipristino_})
+        w->setVisible(false);
+    auto ganci = ganci_;
+    auto risultato = std::make_shared<Risultato>();
+    lavoratore_->Esegui(
+        [r, ganci, risultato] { *risultato = EseguiRipristino(r, *ganci); },
+        [this, risultato] {
+            FineLavoro();
+            MostraRisultato(*risultato, "Ripristino");
+            FineComando(lblMsgRipristino_);
+            CmdRipristino_->setFocus();
+            ChiudiSeRinviato();
+        });
 }
 
 void FrmMain::ChiudiSeRinviato() {
-    if (!chiusuraRinviata_) return;
+    if (!chiusuraRinviata_ || stato_ != Stato::Pronta || lavoratore_->InCorso() > 0) return;
     chiusuraRinviata_ = false;
     QTimer::singleShot(0, this, [this] { close(); });
 }
 
 void FrmMain::closeEvent(QCloseEvent* evento) {
-    if (occupato_ || filieraAttiva_) {
+    if (stato_ == Stato::AlLavoro || stato_ == Stato::Annullamento || lavoratore_->InCorso() > 0) {
         // A command is running: stopping it midway could leave a set or the data half done.
         evento->ignore();
         chiusuraRinviata_ = true;
@@ -780,25 +890,6 @@ void FrmMain::closeEvent(QCloseEvent* evento) {
 }
 
 bool FrmMain::eventFilter(QObject* oggetto, QEvent* evento) {
-    if (filtroInput_) {
-        switch (evento->type()) {
-            case QEvent::MouseButtonPress:
-            case QEvent::MouseButtonRelease:
-            case QEvent::MouseButtonDblClick:
-            case QEvent::KeyPress:
-            case QEvent::KeyRelease:
-            case QEvent::Wheel:
-            case QEvent::Shortcut:
-            case QEvent::ShortcutOverride: {
-                // Only this window is deaf; the questions of the command (message boxes) are not.
-                auto* w = qobject_cast<QWidget*>(oggetto);
-                if (w != nullptr && w->window() == this) return true;
-                break;
-            }
-            default:
-                break;
-        }
-    }
     if (evento->type() == QEvent::FocusIn && oggetto == ListBackup_ &&
         ListBackup_->currentRow() < 0 && ListBackup_->count() > 0) {
         ListBackup_->setCurrentRow(0);
@@ -812,7 +903,7 @@ bool FrmMain::eventFilter(QObject* oggetto, QEvent* evento) {
             return true;
         }
     }
-    if (evento->type() == QEvent::MouseButtonDblClick) {
+    if (evento->type() == QEvent::MouseButtonDblClick && stato_ == Stato::Pronta) {
         if (oggetto == txtDest_ && cmdSfoglia_->isEnabled()) cmdSfoglia_Click();
         if (oggetto == txtOrig_ && cmdSfogliaRip_->isEnabled()) cmdSfogliaRip_Click();
     }

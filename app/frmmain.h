@@ -8,6 +8,7 @@
 
 #include "fileset/clsinsieme.h"
 #include "operazioni/avvio.h"
+#include "operazioni/lavoro.h"
 #include "platform/istanza.h"
 
 class QAction;
@@ -28,6 +29,8 @@ class QToolButton;
 
 namespace bv {
 class EtichettaPercorso;
+class GanciOperazione;
+class Lavoratore;
 }
 
 namespace bv {
@@ -42,19 +45,16 @@ class FrmMain : public QMainWindow {
     // The load: start-up checks, host, settings, caption, backup list.
     void Carica();
 
-    bool NonInstallato() const { return nonInstallato_; }
+    bool NonInstallato() const { return avvio_.nonInstallato; }
     void NonInstallato(bool valore);
-    bool DatiNonPresenti() const { return datiNonPresenti_; }
+    bool DatiNonPresenti() const { return avvio_.datiNonPresenti; }
     void DatiNonPresenti(bool valore);
-    const std::string& PercorsoDati() const { return percorsoDati_; }
+    const std::string& PercorsoDati() const { return avvio_.percorsoDati; }
     bool ChiusuraRichiesta() const { return chiusuraRichiesta_; }
-
-    // Busy (true) or idle (false).
-    void VisibileStato(bool visibile);
+    // A job runs on the worker (the start, a command, a folder listing).
+    bool AlLavoro() const;
 
     std::string CartellaTemp() const;
-    std::string CartellaInstallazione() const;
-    void PreparaCartellaTemp();
 
     // Lists the backup sets of the origin folder in ListBackup, newest first.
     void AggiornaElencoBackup(bool mostraErrori);
@@ -86,12 +86,22 @@ class FrmMain : public QMainWindow {
     std::string PartenzaSfoglia(const QLineEdit* casella) const;
     void cmdSfogliaRip_Click();
     void mnleggimi_Click();
-    void Occupato(bool occupato);
-    // Runs a command's work on its worker thread, the window deaf and unclosable meanwhile.
-    void EseguiOperazione(const std::function<void()>& lavoro);
-    void FiltraInput();
-    friend class OsservatoreFinestra;
-    friend class OsservatoreRipristinoFinestra;
+    void cmdAnnulla_Click();
+    // Each control enabled as the state allows: none but "Annulla" while a job runs.
+    void ImpostaControlli();
+    // A command's job begins: its status, bar, MB and "Annulla" shown, the rest disabled.
+    void IniziaLavoro(QLabel* messaggio, QProgressBar* barra, QLabel* quantita,
+                      QPushButton* annulla);
+    // Its job has ended: the lock released, the pointer back; then, after its result is shown,
+    // the status hidden and the window idle.
+    void FineLavoro();
+    void FineComando(QWidget* stato);
+    // The result as the user sees it: the success with its summary, the cancel and what it
+    // kept, the error box.
+    void MostraRisultato(const Risultato& r, const char* titolo);
+    // A restore made the data folder: it is now the data path.
+    void DatiCreati(const std::string& percorsoDati);
+    friend class GanciFinestra;
     void ChiudiSeRichiesto();
     // Closes the window a user asked to close while a command ran, now that it has ended.
     void ChiudiSeRinviato();
@@ -109,17 +119,24 @@ class FrmMain : public QMainWindow {
     // Every second while idle: notices another copy's operation, and once it ends makes the
     // start's repairs (deferred if it ran at the start) and shows what it changed.
     void SorvegliaOperazioni();
-    void DopoAltraOperazione();
+    // On the worker: the start's repairs and the state read again; `bloccoPreso` when this
+    // window holds the operation lock already.
+    void DopoAltraOperazione(bool bloccoPreso);
     void MostraStato(const StatoAvvio& s);
 
-    bool nonInstallato_ = false;
-    bool datiNonPresenti_ = false;
-    std::string percorsoDati_;
+    enum class Stato {
+        Avvio,         // the start's job runs
+        Pronta,        // idle: every command as the start state allows
+        AlLavoro,      // a command's job runs
+        Annullamento,  // its cancel was asked
+    };
+    Stato stato_ = Stato::Avvio;
+    StatoAvvio avvio_;  // what the start found: the requests are built from it
+    std::unique_ptr<Lavoratore> lavoratore_;
+    std::shared_ptr<GanciOperazione> ganci_;  // the running command's hooks
     bool chiusuraRichiesta_ = false;
     std::unique_ptr<ClsInsieme> elencoBackup_;
-    bool occupato_ = false;       // a command is at work: the wait cursor
-    bool filieraAttiva_ = false;  // a command's worker thread runs
-    bool filtroInput_ = false;    // either: the window takes no input
+    int generazioneElenco_ = 0;     // the latest listing asked; an older one is not shown
     bool chiusuraRinviata_ = false;
     // The folder the list of sets was last read from: the restore never takes a set of another.
     std::string cartellaElenco_;
@@ -155,6 +172,10 @@ class FrmMain : public QMainWindow {
     QPushButton* CmdRipristino_ = nullptr;
     QLabel* lblMsgRipristino_ = nullptr;
     QProgressBar* StatoRipristino_ = nullptr;
+    QLabel* lblQuantita_ = nullptr;  // beside each bar: the MB done and the time left
+    QLabel* lblQuantitaRipristino_ = nullptr;
+    QPushButton* cmdAnnulla_ = nullptr;
+    QPushButton* cmdAnnullaRipristino_ = nullptr;
     QMenu* mnfile_ = nullptr;
     QAction* mnleggimi_ = nullptr;
     QAction* mnesci_ = nullptr;

@@ -22,13 +22,16 @@ std::vector<std::exception_ptr> LavoriInOrdine(
     size_t prossimo = 0;
     size_t finiti = 0;
     std::atomic<size_t> limite{n};  // the first job that failed
-    const std::function<bool(size_t)> fermato = [&](size_t i) { return i > limite.load(); };
+    std::atomic<bool> interrotto{false};  // the caller's tick threw (a cancel): every job stops
+    const std::function<bool(size_t)> fermato = [&](size_t i) {
+        return interrotto.load() || i > limite.load();
+    };
     const auto lavora = [&](size_t filiera) {
         for (;;) {
             size_t i = 0;
             {
                 std::lock_guard<std::mutex> l(m);
-                if (prossimo >= n || prossimo > limite.load()) break;
+                if (prossimo >= n || prossimo > limite.load() || interrotto.load()) break;
                 i = prossimo++;
             }
             bool riuscito = false;
@@ -60,16 +63,25 @@ std::vector<std::exception_ptr> LavoriInOrdine(
         if (battito) battito();
         return eccezioni;
     }
+    // What the tick throws stops the jobs, and is thrown once every thread has ended.
+    std::exception_ptr dalBattito;
     {
         std::unique_lock<std::mutex> l(m);
         while (!cv.wait_for(l, std::chrono::milliseconds(100),
                             [&] { return finiti == aiutanti.size(); })) {
+            if (!battito || dalBattito) continue;
             l.unlock();
-            if (battito) battito();
+            try {
+                battito();
+            } catch (...) {
+                dalBattito = std::current_exception();
+                interrotto = true;
+            }
             l.lock();
         }
     }
     for (std::thread& t : aiutanti) t.join();
+    if (dalBattito) std::rethrow_exception(dalBattito);
     if (battito) battito();
     return eccezioni;
 }

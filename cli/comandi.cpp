@@ -12,6 +12,7 @@
 
 #include "fileset/clsinsieme.h"
 #include "operazioni/avvio.h"
+#include "operazioni/lavoro.h"
 #include "operazioni/backup.h"
 #include "operazioni/programma.h"
 #include "operazioni/ripristino.h"
@@ -38,25 +39,28 @@ constexpr const char* kAiuto =
     "Comandi:\n"
     "  backup [--dest CARTELLA | --floppy] [--no-verify] [--sostituisci] [--attendi MINUTI]\n"
     "      Esegue il backup nella cartella indicata (senza --dest: l'ultima destinazione usata)\n"
-    "      o sul disco rimovibile (--floppy). La verifica e' eseguita salvo --no-verify.\n"
+    "      o sul disco rimovibile (--floppy). La verifica è eseguita salvo --no-verify.\n"
     "      Con --sostituisci, in una cartella senza spazio per tenere il backup precedente di\n"
-    "      oggi finche' il nuovo non e' verificato, il precedente e' sostituito subito.\n"
+    "      oggi finché il nuovo non è verificato, il precedente è sostituito subito.\n"
     "  list [--orig CARTELLA]\n"
     "      Elenca i backup presenti nella cartella (senza --orig: l'ultima origine usata),\n"
-    "      dal piu' recente: nome del set, tabulazione, data.\n"
+    "      dal più recente: nome del set, tabulazione, data.\n"
     "  restore [--orig CARTELLA] [--set NOME] [--yes] [--attendi MINUTI]\n"
-    "      Ripristina il set indicato, o il piu' recente. Chiede conferma sul terminale;\n"
+    "      Ripristina il set indicato, o il più recente. Chiede conferma sul terminale;\n"
     "      senza terminale serve --yes.\n"
     "\n"
     "Con la finestra di BVBackup aperta i comandi funzionano. Se un'altra copia sta eseguendo\n"
     "un backup o un ripristino, backup e restore attendono che termini fino a --attendi\n"
     "minuti (predefinito 5, 0 per non attendere), poi terminano con errore.\n"
     "\n"
+    "Ctrl+C ferma il backup o il ripristino al primo punto sicuro: il backup precedente resta\n"
+    "com'era e i dati non sono modificati (un secondo Ctrl+C termina subito).\n"
+    "\n"
     "Opzioni generali:\n"
     "  --help       mostra questo aiuto\n"
     "  --version    mostra la versione\n"
     "\n"
-    "Stato di uscita: 0 riuscito, 1 errore, 2 uso non corretto.\n";
+    "Stato di uscita: 0 riuscito, 1 errore, 2 uso non corretto, 130 annullato (Ctrl+C).\n";
 
 // Questions on the terminal, with the window's texts; without one, the answer that changes
 // nothing (Cancel, No), so an unattended run ends instead of waiting.
@@ -68,7 +72,7 @@ class InterazioneTerminale final : public Interazione {
                        Pulsanti pulsanti) override {
         switch (pulsanti) {
             case Pulsanti::Ok:
-                (soloRisultato_ ? t_.out : t_.err) << testo << '\n';
+                t_.err << testo << '\n';
                 return Risposta::Ok;
             case Pulsanti::SiNo:
                 if (siAutomatico_) return Risposta::Si;
@@ -100,10 +104,6 @@ class InterazioneTerminale final : public Interazione {
     std::string ScegliCartella(const std::string&, const std::string&) override { return {}; }
     bool ApriDocumento(const std::string&) override { return false; }
 
-    // Standard output carries the command's result (the list, the success text) for scripts;
-    // notices before it (an interrupted restore finished at the start) go to standard error.
-    void SoloRisultato(bool si) { soloRisultato_ = si; }
-
   private:
     Risposta Chiedi(const std::string& domanda,
                     const std::vector<std::pair<std::string, Risposta>>& scelte,
@@ -120,18 +120,24 @@ class InterazioneTerminale final : public Interazione {
 
     Terminale& t_;
     bool siAutomatico_;
-    bool soloRisultato_ = true;
 };
 
-// Status texts and a progress bar on a terminal; plain lines otherwise.
-class OsservatoreTerminale final : public OsservatoreRipristino {
+std::string Minuti(int n) {
+    return std::to_string(n) + (n == 1 ? " minuto" : " minuti");
+}
+
+// The operation's hooks on a terminal: a progress line redrawn in place (the phase, the bar,
+// the MB done, the time left) on a terminal, the phases as plain lines otherwise; the
+// questions on the terminal; Ctrl+C as a cancel.
+class GanciTerminale final : public GanciOperazione {
   public:
-    explicit OsservatoreTerminale(Terminale& t) : t_(t) {}
-    ~OsservatoreTerminale() override { Chiudi(); }
+    GanciTerminale(Terminale& t, InterazioneTerminale& domande) : t_(t), domande_(domande) {}
+    ~GanciTerminale() override { Chiudi(); }
 
     void Messaggio(const std::string& testo) override {
         if (testo == testo_) return;
         testo_ = testo;
+        quantita_.clear();
         if (t_.grafico) {
             Disegna();
         } else {
@@ -140,20 +146,54 @@ class OsservatoreTerminale final : public OsservatoreRipristino {
     }
     void Avanzamento(double valore) override {
         const int pc = static_cast<int>(std::clamp(std::floor(valore), 0.0, 100.0));
-        if (pc == pc_) return;
+        const std::string resto = stima_.Rimanente(valore, Secondi());
+        if (pc == pc_ && resto == resto_) return;
         pc_ = pc;
+        resto_ = resto;
         if (t_.grafico) Disegna();
     }
-    void AlLavoro(bool occupato) override {
-        if (!occupato) Chiudi();
+    void Quantita(uint64_t fatti, uint64_t totale) override {
+        if (totale == 0) return;
+        std::string q = DimensioneLeggibile(fatti) + " di " + DimensioneLeggibile(totale);
+        if (q == quantita_) return;
+        quantita_ = std::move(q);
+        if (t_.grafico) Disegna();
     }
     void Avviso(const std::string& testo) override {
-        OsservatoreRipristino::Avviso(testo);
         Chiudi();
         t_.err << "Attenzione: " << testo << '\n';
         if (t_.grafico) Disegna();
     }
-    void MostraErrore(const Errore& e) override {
+    Interazione& Domande() override {
+        Chiudi();
+        return domande_;
+    }
+    bool Annullato() const override {
+        return GanciOperazione::Annullato() || (t_.interruzione != nullptr && t_.interruzione->load());
+    }
+
+    // The result: the success or the cancel on standard output (for scripts), the summary and
+    // the warnings after it on standard error; an error on standard error.
+    int Mostra(const Risultato& r) {
+        Chiudi();
+        switch (r.esito) {
+            case Esito::Completato:
+                t_.out << r.testo << '\n';
+                for (const std::string& d : r.dettagli) t_.err << d << '\n';
+                return kSuccesso;
+            case Esito::Annullato:
+                t_.err << r.testo << '\n';
+                return kAnnullato;
+            case Esito::Rinunciato:
+                t_.err << r.testo << '\n';
+                return kErrore;
+            case Esito::Fallito:
+                break;
+        }
+        if (r.errore) MostraErrore(*r.errore);
+        return kErrore;
+    }
+    void MostraErrore(const Errore& e) {
         Chiudi();
         t_.err << "Errore " << e.Numero() << ": " << e.Descrizione();
         // Without a window showing the folder, say which one was tried.
@@ -162,13 +202,16 @@ class OsservatoreTerminale final : public OsservatoreRipristino {
             !cartella_.empty())
             t_.err << " (cartella: " << PercorsoPerMessaggio(cartella_) << ")";
         t_.err << '\n';
-        if (!e.Dettaglio().empty())
-            Utilita().ScriviLog("Errore " + std::to_string(e.Numero()) + ": " + e.Dettaglio());
+        Utilita().ScriviLog("Errore " + std::to_string(e.Numero()) + ": " + e.Descrizione() +
+                            (e.Dettaglio().empty() ? "" : " (" + e.Dettaglio() + ")"));
     }
 
     void Cartella(const std::string& c) { cartella_ = c; }
 
   private:
+    double Secondi() const {
+        return std::chrono::duration<double>(std::chrono::steady_clock::now() - inizio_).count();
+    }
     void Disegna() {
         constexpr int kLarghezza = 30;
         const int pieni = std::max(0, pc_) * kLarghezza / 100;
@@ -177,7 +220,10 @@ class OsservatoreTerminale final : public OsservatoreRipristino {
                << (pc_ < 10    ? "  "
                    : pc_ < 100 ? " "
                                : "")
-               << std::max(0, pc_) << "% " << testo_ << "\033[K" << std::flush;
+               << std::max(0, pc_) << "% " << testo_;
+        if (!quantita_.empty()) t_.err << " " << quantita_;
+        if (!resto_.empty()) t_.err << ", " << resto_;
+        t_.err << "\033[K" << std::flush;
         aperta_ = true;
     }
     void Chiudi() {
@@ -186,7 +232,12 @@ class OsservatoreTerminale final : public OsservatoreRipristino {
     }
 
     Terminale& t_;
+    InterazioneTerminale& domande_;
+    const std::chrono::steady_clock::time_point inizio_ = std::chrono::steady_clock::now();
+    StimaTempo stima_;
     std::string testo_;
+    std::string quantita_;
+    std::string resto_;
     std::string cartella_;
     int pc_ = -1;
     bool aperta_ = false;
@@ -291,77 +342,60 @@ std::vector<RigaInsieme> SetDellaCartella(const std::string& origine, ClsInsieme
     return elenco.Righe(kMascheraSet, 3);
 }
 
-int Lista(const Opzioni& o, const StatoAvvio& s, Terminale& t, OsservatoreTerminale& osservatore) {
+int Lista(const Opzioni& o, const StatoAvvio& s, Terminale& t, GanciTerminale& ganci) {
     const std::string origine = Spazi(o.orig.value_or(s.orig));
     if (origine.empty()) {
         t.err << "Nessuna origine: indicare --orig CARTELLA.\n";
         return kUso;
     }
-    osservatore.Cartella(origine);
+    ganci.Cartella(origine);
     try {
         ClsInsieme elenco;
         for (const RigaInsieme& riga : SetDellaCartella(origine, elenco))
             t.out << elenco.GetItem(riga.indice) << '\t' << riga.testo << '\n';
         return kSuccesso;
     } catch (...) {
-        osservatore.MostraErrore(ErroreCorrente());
+        ganci.MostraErrore(ErroreCorrente());
         return kErrore;
     }
 }
 
-int Backup(const Opzioni& o, const StatoAvvio& s, OsservatoreTerminale& osservatore) {
-    RichiestaBackup r;
+int Backup(const Opzioni& o, const StatoAvvio& s, GanciTerminale& ganci) {
+    RichiestaBackup r = RichiestaBackup::DaAvvio(s);
     r.floppy = o.floppy;
-    r.destinazione = o.dest.value_or(s.dest);
+    if (o.dest) r.destinazione = *o.dest;
     r.verifica = !o.noVerify;
-    r.percorsoDati = s.percorsoDati;
-    r.nonInstallato = s.nonInstallato;
-    r.datiNonPresenti = s.datiNonPresenti;
-    r.cartellaTemp = CartellaTempProgramma();
     r.sostituisciPrecedente = o.sostituisci;
-    if (!r.floppy) osservatore.Cartella(Spazi(r.destinazione));
-    return EseguiBackup(r, osservatore) ? kSuccesso : kErrore;
+    if (!r.floppy) ganci.Cartella(Spazi(r.destinazione));
+    return ganci.Mostra(EseguiBackup(r, ganci));
 }
 
-int Ripristina(const Opzioni& o, const StatoAvvio& s, Terminale& t,
-               OsservatoreTerminale& osservatore) {
-    const std::string origine = Spazi(o.orig.value_or(s.orig));
-    if (origine.empty()) {
+int Ripristina(const Opzioni& o, const StatoAvvio& s, Terminale& t, GanciTerminale& ganci) {
+    RichiestaRipristino r = RichiestaRipristino::DaAvvio(s);
+    if (o.orig) r.origine = *o.orig;
+    r.origine = Spazi(r.origine);
+    if (r.origine.empty()) {
         t.err << "Nessuna origine: indicare --orig CARTELLA.\n";
         return kUso;
     }
-    ClsInsieme elenco;
-    RichiestaRipristino r;
-    r.origine = origine;
-    r.percorsoDati = s.percorsoDati;
-    r.nonInstallato = s.nonInstallato;
-    r.datiNonPresenti = s.datiNonPresenti;
-    r.cartellaTemp = CartellaTempProgramma();
-    osservatore.Cartella(origine);
+    ganci.Cartella(r.origine);
     try {
         // The set restored is one the list shows: the one named, else the newest. A folder
         // that is missing, or a drive without a disk, is the list's error (9984).
-        for (const RigaInsieme& riga : SetDellaCartella(origine, elenco)) {
+        ClsInsieme elenco;
+        for (const RigaInsieme& riga : SetDellaCartella(r.origine, elenco)) {
             if (!o.set || UgualiIgnorandoMaiuscole(elenco.GetItem(riga.indice), Spazi(*o.set))) {
                 r.nomeSet = elenco.GetItem(riga.indice);
                 r.dataSet = riga.testo;
                 break;
             }
         }
-        if (r.nomeSet.empty()) throw errori::BackupNonTrovatoIn(origine);
+        if (r.nomeSet.empty()) throw errori::BackupNonTrovatoIn(r.origine);
     } catch (...) {
-        osservatore.MostraErrore(ErroreCorrente());
+        ganci.MostraErrore(ErroreCorrente());
         return kErrore;
     }
-    switch (EseguiRipristino(r, osservatore)) {
-        case EsitoRipristino::Completato:
-            return kSuccesso;
-        case EsitoRipristino::Rinunciato:
-            t.err << "Ripristino non eseguito.\n";
-            return kErrore;
-        default:
-            return kErrore;
-    }
+    return ganci.Mostra(EseguiRipristino(r, ganci));
 }
 
 // Takes the operation lock, waiting up to --attendi minutes for another copy's operation to
@@ -372,9 +406,9 @@ bool AttendiOperazione(BloccoOperazione& b, const Opzioni& o, Terminale& t) {
     while (!b.Acquisisci()) {
         if (std::chrono::steady_clock::now() >= fine) return false;
         if (!avvisato) {
-            t.err << "Un backup o un ripristino e' in corso in un'altra copia di BVBackup: attesa "
+            t.err << "Un backup o un ripristino è in corso in un'altra copia di BVBackup: attesa "
                      "del suo termine (fino a "
-                  << o.attendi << " minuti)...\n";
+                  << Minuti(o.attendi) << ")...\n";
             t.err.flush();
             avvisato = true;
         }
@@ -415,27 +449,28 @@ int Esegui(const std::vector<std::string>& argomenti, Terminale& t) {
         return kErrore;
     }
     if (!libera && o.comando != "list") {
-        t.err << "Un'altra copia di BVBackup e' in esecuzione.\n"
-              << "Il backup o il ripristino in corso non e' terminato entro " << o.attendi
-              << " minuti (--attendi).\n";
+        t.err << "Un'altra copia di BVBackup è in esecuzione.\n"
+              << "Il backup o il ripristino in corso non è terminato entro " << Minuti(o.attendi)
+              << " (--attendi).\n";
         return kErrore;
     }
 
     InterazioneTerminale interazione(t, o.yes);
     UsaInterazione usa(interazione);
-    OsservatoreTerminale osservatore(t);
+    GanciTerminale ganci(t, interazione);
     StatoAvvio s;
-    interazione.SoloRisultato(false);
     try {
-        s = CaricaAvvio(libera);
+        // What the start repaired is told before the command's own output.
+        s = CaricaAvvio(libera, [&](const std::string& testo) {
+            interazione.Messaggio(testo, "Ripristino", Icona::Informazione, Pulsanti::Ok);
+        });
     } catch (...) {
-        osservatore.MostraErrore(ErroreCorrente());
+        ganci.MostraErrore(ErroreCorrente());
         return kErrore;
     }
-    interazione.SoloRisultato(true);
-    if (o.comando == "list") return Lista(o, s, t, osservatore);
-    if (o.comando == "backup") return Backup(o, s, osservatore);
-    return Ripristina(o, s, t, osservatore);
+    if (o.comando == "list") return Lista(o, s, t, ganci);
+    if (o.comando == "backup") return Backup(o, s, ganci);
+    return Ripristina(o, s, t, ganci);
 }
 
 }  // namespace bv::cli

@@ -3,6 +3,7 @@
 // in-process as well as as a process.
 #pragma once
 
+#include <atomic>
 #include <iosfwd>
 #include <string>
 #include <vector>
@@ -15,11 +16,14 @@ struct Terminale {
     std::ostream& err;
     bool interattivo = false;  // questions can be asked (standard input is a terminal)
     bool grafico = false;      // standard error is a terminal: progress bar instead of plain lines
+    // Set by Ctrl+C: the operation stops at its next safe point.
+    const std::atomic<bool>* interruzione = nullptr;
 };
 
 inline constexpr int kSuccesso = 0;
 inline constexpr int kErrore = 1;
 inline constexpr int kUso = 2;
+inline constexpr int kAnnullato = 130;  // as a shell reports a command ended by Ctrl+C
 
 // Runs the command line (arguments without the program name); returns the exit status.
 int Esegui(const std::vector<std::string>& argomenti, Terminale& t);

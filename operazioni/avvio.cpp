@@ -270,10 +270,11 @@ namespace {
 
 // A restore stopped midway is finished or undone (the user told), then the temporary folder
 // is cleared of what interrupted runs left.
-void RecuperaEPulisci() {
+void RecuperaEPulisci(const AvvisoAvvio& avvisa) {
     const std::string recupero = RecuperaRipristinoInterrotto();
     if (!recupero.empty()) {
-        InterazioneCorrente().Messaggio(recupero, "Ripristino", Icona::Informazione, Pulsanti::Ok);
+        Utilita().ScriviLog(recupero);
+        if (avvisa) avvisa(recupero);
     }
     PulisciCartellaTemp();
 }
@@ -295,14 +296,13 @@ void CompletaBackupInterrotti(const std::string& dest, const std::string& orig) 
 
 }  // namespace
 
-StatoAvvio CaricaAvvio(bool riparazioni) {
+StatoAvvio CaricaAvvio(bool riparazioni, const AvvisoAvvio& avvisa) {
     koUtilita& u = Utilita();
     StatoAvvio s;
-    u.CurDirApp();
     if (!u.WriteAccess(CartellaProgramma())) throw Errore(3001, kMessaggioUtente);
     PreparaCartellaTemp();
     // A restore stopped midway is finished or undone before anything else is done.
-    if (riparazioni) RecuperaEPulisci();
+    if (riparazioni) RecuperaEPulisci(avvisa);
     s.cartellaInstallazione = CartellaInstallazioneHost();
     s.nonInstallato = s.cartellaInstallazione.empty();
     if (s.nonInstallato) {
@@ -324,8 +324,9 @@ StatoAvvio CaricaAvvio(bool riparazioni) {
     return s;
 }
 
-void RiparaInterruzioni(const std::string& dest, const std::string& orig) {
-    RecuperaEPulisci();
+void RiparaInterruzioni(const std::string& dest, const std::string& orig,
+                        const AvvisoAvvio& avvisa) {
+    RecuperaEPulisci(avvisa);
     CompletaBackupInterrotti(dest, orig);
 }
 

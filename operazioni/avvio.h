@@ -2,6 +2,7 @@
 // writable, its temporary folder made, the host found and its version checked, the settings read.
 #pragma once
 
+#include <functional>
 #include <string>
 
 namespace bv {
@@ -16,17 +17,22 @@ struct StatoAvvio {
     std::string orig;  // the last origin
 };
 
-// With `riparazioni`, also finishes or undoes an interrupted restore (telling the user), clears
+// What the start tells the user (an interrupted restore finished or undone): shown by the
+// front end as it comes, before any error that ends the start.
+using AvvisoAvvio = std::function<void(const std::string& testo)>;
+
+// With `riparazioni`, also finishes or undoes an interrupted restore (told through `avvisa`), clears
 // the temporary folder of what interrupted runs left and puts in place a backup stopped among
 // its final renames: only under the operation lock (BloccoOperazione), since another copy's
 // running operation looks just like an interrupted one. Throws Errore 3001 (program folder not
 // writable), 3002 (temporary folder), 3012 (host older than 1.0.0.0), or the error of a
 // failing step.
-StatoAvvio CaricaAvvio(bool riparazioni = true);
+StatoAvvio CaricaAvvio(bool riparazioni, const AvvisoAvvio& avvisa);
 
 // The repairs of CaricaAvvio, for a start that could not make them (another copy's operation
 // was running): run them once the operation lock is had.
-void RiparaInterruzioni(const std::string& dest, const std::string& orig);
+void RiparaInterruzioni(const std::string& dest, const std::string& orig,
+                        const AvvisoAvvio& avvisa);
 
 // Creates the temporary folder or fails with 3002.
 void PreparaCartellaTemp();

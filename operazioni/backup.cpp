@@ -2,6 +2,7 @@
 #include "operazioni/backup.h"
 
 #include <algorithm>
+#include <functional>
 #include <map>
 #include <regex>
 #include <memory>
@@ -51,7 +52,7 @@ struct Compagni {
 // first is told so; the earlier set is then removed before writing (after a confirmation, or
 // at once when asked to), or the backup ends.
 void FaiSpazioPerIlNuovoSet(std::string cartella, const std::string& nomeSet,
-                            uint64_t archivio, bool senzaChiedere) {
+                            uint64_t archivio, bool senzaChiedere, Interazione& domande) {
     Utilita().AggiungiSepDir(cartella);
     const double libero = SpazioLiberoDisco(cartella);
     // The archive, its descriptors and the writer's margin.
@@ -67,7 +68,7 @@ void FaiSpazioPerIlNuovoSet(std::string cartella, const std::string& nomeSet,
     }
     if (precedente.empty() || libero + static_cast<double>(occupato) < serve) return;
     if (!senzaChiedere &&
-        InterazioneCorrente().Messaggio(
+        domande.Messaggio(
             "La cartella " + PercorsoPerMessaggio(cartella) +
                 " non ha spazio per conservare il backup precedente di oggi mentre il nuovo "
                 "viene scritto e verificato. Sostituire subito il backup precedente? Se il nuovo "
@@ -201,7 +202,8 @@ Errore NomiInConflitto(const std::string& a, const std::string& b) {
 // flattened names that the restore would hand to another database's folder. Sub-folders of a
 // companion folder are not part of the format: the user is told which are left out.
 void ControllaNomi(const std::string& prefisso, const ClsInsieme& dati, bool cartellaDati,
-                   const std::string& temp, OsservatoreOperazione& o) {
+                   const std::string& temp,
+                   const std::function<void(const std::string&)>& avvisa) {
     const auto elenca = [](const std::string& cartella) {
         try {
             return Fs().Elenca(cartella.empty() ? "." : cartella);
@@ -216,7 +218,7 @@ void ControllaNomi(const std::string& prefisso, const ClsInsieme& dati, bool car
         // A hidden database is not part of the data the host shows: left out, but never
         // silently (an attribute set by mistake would otherwise lose it from every backup).
         if (v.nascosto) {
-            o.Avviso("Il database " + Mostrabile(prefisso + v.nome) +
+            avvisa("Il database " + Mostrabile(prefisso + v.nome) +
                      " è nascosto e non fa parte del backup: per salvarlo renderlo visibile.");
             continue;
         }
@@ -264,13 +266,13 @@ void ControllaNomi(const std::string& prefisso, const ClsInsieme& dati, bool car
         if (!nascosti.empty()) {
             std::string elenco;
             for (const std::string& s : nascosti) elenco += (elenco.empty() ? "" : ", ") + s;
-            o.Avviso("La cartella " + Mostrabile(cartella) +
+            avvisa("La cartella " + Mostrabile(cartella) +
                      " contiene file nascosti che non fanno parte del backup: " + elenco + ".");
         }
         if (!sottocartelle.empty()) {
             std::string elenco;
             for (const std::string& s : sottocartelle) elenco += (elenco.empty() ? "" : ", ") + s;
-            o.Avviso("La cartella " + Mostrabile(cartella) +
+            avvisa("La cartella " + Mostrabile(cartella) +
                      " contiene sottocartelle che non fanno parte del backup: " + elenco + ".");
         }
     }
@@ -307,12 +309,13 @@ void ControllaNomi(const std::string& prefisso, const ClsInsieme& dati, bool car
 namespace {
 
 // One backup, as the list of its steps. In a folder the new set is written beside the old one
-// of the same name and takes its place only when complete (and verified): a failure leaves the
-// old set as it was. Removable disks cannot hold both: there the blocks replace each other.
+// of the same name and takes its place only when complete (and verified): a failure or a cancel
+// leaves the old set as it was. Removable disks cannot hold both: there the blocks replace each
+// other.
 class Backup {
   public:
-    Backup(const RichiestaBackup& r, OsservatoreOperazione& o)
-        : r_(r), o_(o), pulsazione_(o), k_(r.verifica ? 2 : 1), provvisorio_(!r.floppy) {}
+    Backup(const RichiestaBackup& r, GanciOperazione& g, Risultato& ris)
+        : r_(r), g_(g), ris_(ris), barra_(g), provvisorio_(!r.floppy) {}
 
     // A host and its data, a destination that exists and can be written, databases whose
     // names a set can hold: all known before anything is compressed.
@@ -321,13 +324,15 @@ class Backup {
     void Comprimi();
     // The archive split into the set's blocks and descriptors at the destination.
     void ScriviSet();
-    bool DaVerificare() const { return r_.verificaDopo ? r_.verificaDopo() : r_.verifica; }
     // The set rebuilt and every member compared with its source.
     void Verifica();
     // In a folder, the new set takes the names of the day's earlier one.
     void Conferma();
-    // After a failure: the staged set and the temporary files go.
+    // Where the set went, its size, its disks, whether it was verified.
+    void Riepiloga();
+    // After a failure or a cancel: the staged set and the temporary files go; what was kept.
     void DopoUnErrore();
+    std::string CosaResta() const;
     // A database that is open in another program (9983) or cannot be read is named.
     static void ControllaDatabase(const std::string& percorso);
     // The failed compression's cause, as the user can act on it.
@@ -337,10 +342,16 @@ class Backup {
     std::unique_ptr<ClsSpan>& Span() { return span_; }
 
   private:
+    void Avvisa(const std::string& testo) {
+        Utilita().ScriviLog("Attenzione: " + testo);
+        ris_.avvisi.push_back(testo);
+        g_.Avviso(testo);
+    }
+
     const RichiestaBackup& r_;
-    OsservatoreOperazione& o_;
-    Pulsazione pulsazione_;
-    const double k_;  // the bar's share: halved when a verification follows
+    GanciOperazione& g_;
+    Risultato& ris_;
+    Barra barra_;
     const bool provvisorio_;
     std::unique_ptr<ClsSpan> span_;
     std::string destinazione_;
@@ -349,10 +360,14 @@ class Backup {
     std::string prefisso_;                 // the data folder with its separator
     ClsInsieme dati_;                      // the databases
     std::string archivio_;
+    uint64_t dimensioneArchivio_ = 0;
     std::map<std::string, std::string> compressi_;  // member -> its source, as compressed
     uint64_t totaleSorgenti_ = 0;
     std::string nomeSet_;
     bool troppoGrande_ = false;  // the archive outgrew what the descriptors can describe
+    bool dischiScritti_ = false;  // a removable disk's earlier set has begun to be replaced
+    bool precedente_ = false;     // the folder held a set of today before this run
+    int dischi_ = 0;
 };
 
 void Backup::ControllaRichiesta() {
@@ -390,7 +405,8 @@ void Backup::ControllaRichiesta() {
     if (dati_.Count() == 0) throw Errore(9988, kNessunDato);
     // The restore's temporary folder is taken as this installation's: a restore elsewhere
     // under a much longer program folder is not foreseen.
-    ControllaNomi(prefisso_, dati_, u.IsCartella(r_.percorsoDati), r_.cartellaTemp, o_);
+    ControllaNomi(prefisso_, dati_, u.IsCartella(r_.percorsoDati), r_.cartellaTemp,
+                  [this](const std::string& t) { Avvisa(t); });
     // Every database readable and closed before the first is compressed: the user learns it
     // at once, not after minutes of compression.
     for (int i = 1; i <= dati_.Count(); ++i) ControllaDatabase(prefisso_ + dati_.GetItem(i));
@@ -398,6 +414,15 @@ void Backup::ControllaRichiesta() {
     // reported now, with the numbers and texts the writing would give, not after the
     // whole compression.
     ClsSpan().ControllaDestinazione(destinazione_);
+    // The bar's phases, by the bytes each handles: the archive is taken as large as its
+    // sources until it is made.
+    const uint64_t sorgenti = TotaleDaComprimere();
+    barra_.Prevedi(Fase::Compressione, sorgenti);
+    barra_.Prevedi(Fase::Scrittura, sorgenti);
+    if (r_.verifica) {
+        barra_.Prevedi(Fase::Ricostruzione, sorgenti);
+        barra_.Prevedi(Fase::Confronto, sorgenti);
+    }
 }
 
 void Backup::Comprimi() {
@@ -411,8 +436,7 @@ void Backup::Comprimi() {
     const int n = dati_.Count();
     u.TogliCollegamento(archivio_);
     RimuoviSeEsiste(archivio_);
-    o_.Messaggio("Compressione dati...");
-    o_.Aggiorna();
+    barra_.Inizia(Fase::Compressione, "Compressione dati...");
     SessioneZip zip(archivio_);  // the archive stays open from the first file to the last
     // An archive the descriptors could not describe is refused as soon as it is known,
     // not after the rest of the compression.
@@ -422,46 +446,36 @@ void Backup::Comprimi() {
             throw ArchivioTroppoGrande(archivio_);
         }
     };
+    uint64_t letti = 0;  // the bytes of the files already compressed
+    // The archive is watched as it grows: a database of 2.2 GB is refused at 2 GB, not after
+    // filling the temporary folder.
+    const auto avanzamento = [&](uint64_t byte) {
+        barra_.Fatti(letti + byte);
+        controllaDimensione();
+    };
+    const auto comprimiFile = [&](const std::string& sorgente, const std::string& membro) {
+        if (const int r = zip.ComprimiCome(sorgente, membro, avanzamento); r != 0)
+            CompressioneFallita(r);
+        compressi_[membro] = sorgente;
+        letti += Fs().Info(sorgente).dimensione;
+        controllaDimensione();
+    };
     for (int i = 1; i <= n; ++i) {
         const std::string db = dati_.GetItem(i);
         // Again just before it is read: the host may have been started meanwhile.
         ControllaDatabase(prefisso_ + db);
-        const double dimensioneDb = static_cast<double>(Fs().Info(prefisso_ + db).dimensione);
-        const double inizio = 34.0 / k_ * (i - 1) / n;
-        const double passo = 34.0 / k_ / n;
-        // The archive is watched as it grows: a database of 2.2 GB is refused at 2 GB, not
-        // after filling the temporary folder.
-        const auto avanzamento = [&](uint64_t byte) {
-            if (dimensioneDb > 0)
-                o_.Avanzamento(inizio +
-                               passo * std::min(1.0, static_cast<double>(byte) / dimensioneDb));
-            controllaDimensione();
-            pulsazione_();
-        };
-        if (const int r = zip.Comprimi(prefisso_ + db, avanzamento); r != 0) CompressioneFallita(r);
-        compressi_[db] = prefisso_ + db;
-        controllaDimensione();
+        comprimiFile(prefisso_ + db, db);
+        // Each companion straight from its folder under its flattened name: the member a
+        // scratch copy of that name would give, without the copy.
         const Compagni c(prefisso_, db);
-        for (int j = 1; j <= c.file.Count(); ++j) {
-            // Straight from its folder under its flattened name: the member a scratch copy
-            // of that name would give, without the copy.
-            const std::string sorgente = c.cartella + c.file.GetItem(j);
-            if (const int r = zip.ComprimiCome(sorgente, c.base + "_" + c.file.GetItem(j),
-                                               [&](uint64_t) {
-                                                   controllaDimensione();
-                                                   pulsazione_();
-                                               });
-                r != 0) {
-                CompressioneFallita(r);
-            }
-            compressi_[c.base + "_" + c.file.GetItem(j)] = sorgente;
-            controllaDimensione();
-        }
-        o_.Avanzamento(34.0 / k_ * i / n);
-        o_.Aggiorna();
+        for (int j = 1; j <= c.file.Count(); ++j)
+            comprimiFile(c.cartella + c.file.GetItem(j), c.base + "_" + c.file.GetItem(j));
     }
     if (const int r = zip.Chiudi(); r != 0) CompressioneFallita(r);
     totaleSorgenti_ = zip.ByteLetti();
+    dimensioneArchivio_ = Fs().Info(archivio_).dimensione;
+    barra_.Prevedi(Fase::Scrittura, dimensioneArchivio_);
+    if (r_.verifica) barra_.Prevedi(Fase::Ricostruzione, dimensioneArchivio_);
 }
 
 void Backup::ControllaDatabase(const std::string& percorso) {
@@ -502,16 +516,17 @@ uint64_t Backup::TotaleDaComprimere() const {
 }
 
 void Backup::ScriviSet() {
-    o_.Messaggio("Salvataggio dati...");
-    o_.Aggiorna();
+    barra_.Inizia(Fase::Scrittura, "Salvataggio dati...");
     span_ = std::make_unique<ClsSpan>();
-    span_->Battito = [this] { pulsazione_(); };
+    span_->Domande(g_.Domande());
     nomeSet_ = "BV" + FormattaData(Adesso(), "yyyyMMdd");
     if (provvisorio_) {
         CompletaConfermeInterrotte(destinazione_);
         ScartaSetProvvisori(destinazione_);
-        FaiSpazioPerIlNuovoSet(destinazione_, nomeSet_, Fs().Info(archivio_).dimensione,
-                               r_.sostituisciPrecedente);
+        std::string cartella = destinazione_;
+        precedente_ = Fs().Info(Utilita().AggiungiSepDir(cartella) + nomeSet_ + "#0.inf").esiste;
+        FaiSpazioPerIlNuovoSet(destinazione_, nomeSet_, dimensioneArchivio_,
+                               r_.sostituisciPrecedente, g_.Domande());
         span_->ScritturaProvvisoria(true);
         destinazioneProvvisoria_ = destinazione_;
     } else {
@@ -524,29 +539,23 @@ void Backup::ScriviSet() {
     span_->filename(archivio_);
     span_->CaricaMemoria();
     Fs().Rimuovi(archivio_);  // the span object keeps it open
-    o_.Avanzamento(66.0 / k_);
-    o_.Aggiorna();
     span_->Avanzamento = [this](int16_t, int16_t pc) {
-        o_.Avanzamento(66.0 / k_ + 34.0 / k_ * pc / 100.0);
-        pulsazione_();
+        dischiScritti_ = true;
+        barra_.Fatti(dimensioneArchivio_ * static_cast<uint64_t>(pc) / 100);
     };
+    dischiScritti_ = !provvisorio_;
     span_->Span(destinazione_, nomeSet_);
-    o_.Avanzamento(100.0 / k_);
-    o_.Aggiorna();
+    dischi_ = span_->BlocchiScritti();
     span_->Dealloca();
 }
 
 void Backup::Verifica() {
-    o_.Messaggio("Test...");
-    o_.Aggiorna();
+    barra_.Inizia(Fase::Ricostruzione, "Test...");
     span_->Avanzamento = [this](int16_t, int16_t pc) {
-        o_.Avanzamento(50.0 + 16.0 * pc / 100.0);
-        pulsazione_();
+        barra_.Fatti(dimensioneArchivio_ * static_cast<uint64_t>(pc) / 100);
     };
     const std::string nomeScritto = (provvisorio_ ? nomi::kPrefissoProvvisorio : "") + nomeSet_;
     span_->Ricostruisci(destinazione_, nomeScritto, archivio_, true);
-    o_.Avanzamento(66);
-    o_.Aggiorna();
     span_->Dealloca();
     // Each member is compared with its source as it is inflated: nothing is written, and
     // every CRC is checked before a difference is reported. The files as they were
@@ -555,36 +564,52 @@ void Backup::Verifica() {
     std::map<std::string, std::string> sorgenti = compressi_;  // member -> its source
     for (auto& [membro, sorgente] : sorgenti) {
         if (Fs().Info(sorgente).esiste) continue;
-        o_.Avviso("Il file " + Mostrabile(sorgente) +
-                  " è stato eliminato durante il backup: il backup ne contiene la copia "
-                  "salvata, verificata senza confronto.");
+        Avvisa("Il file " + Mostrabile(sorgente) +
+               " è stato eliminato durante il backup: il backup ne contiene la copia "
+               "salvata, verificata senza confronto.");
         sorgente.clear();
     }
-    const auto confronto = [this](uint64_t byte) {
-        if (totaleSorgenti_ > 0) {
-            o_.Avanzamento(66.0 + 14.0 * std::min(1.0, static_cast<double>(byte) /
-                                                           static_cast<double>(totaleSorgenti_)));
-        }
-        pulsazione_();
-    };
+    barra_.Prevedi(Fase::Confronto, totaleSorgenti_);
+    barra_.Inizia(Fase::Confronto, "Test...");
     EsitoConfronto esito;
-    if (ConfrontaMembri(archivio_, sorgenti, esito, confronto) != 0)
+    if (ConfrontaMembri(archivio_, sorgenti, esito, [this](uint64_t byte) { barra_.Fatti(byte); }) !=
+        0)
         throw errori::ErroreDecompressione();
     Fs().Rimuovi(archivio_);
-    o_.Avanzamento(80);
-    o_.Aggiorna();
     if (!esito.uguali) throw Errore(9987, "Verifica fallita.", esito.primaDifferenza);
-    const int n = dati_.Count();
-    for (int i = 1; i <= n; ++i) {
-        o_.Messaggio("Fine operazione.");
-        o_.Avanzamento(80.0 + 20.0 * i / n);
-    }
 }
 
 void Backup::Conferma() {
-    if (!provvisorio_) return;
-    span_->ConfermaSet(destinazione_, nomeSet_);
-    destinazioneProvvisoria_.clear();
+    // The last moment a cancel is taken: from here the new set replaces the earlier one.
+    barra_.PuntoSicuro();
+    g_.Messaggio("Fine operazione.");
+    if (provvisorio_) {
+        span_->ConfermaSet(destinazione_, nomeSet_);
+        destinazioneProvvisoria_.clear();
+    }
+    barra_.Fine();
+}
+
+void Backup::Riepiloga() {
+    ris_.esito = Esito::Completato;
+    ris_.testo = "Backup completato correttamente.";
+    ris_.dettagli.push_back("Backup " + nomeSet_ + " in " + PercorsoPerMessaggio(destinazione_) +
+                            ": " + DimensioneLeggibile(dimensioneArchivio_) +
+                            (dischi_ > 1 ? " su " + std::to_string(dischi_) + " dischi" : "") +
+                            (r_.floppy && dischi_ == 1 ? " su 1 disco" : "") + ".");
+    ris_.dettagli.push_back(r_.verifica ? "Verificato: ogni file confrontato con l'originale."
+                                        : "Non verificato (Verifica dati non selezionata).");
+}
+
+std::string Backup::CosaResta() const {
+    if (provvisorio_) {
+        return precedente_ ? "Il backup precedente di oggi in " +
+                                 PercorsoPerMessaggio(destinazione_) + " è rimasto com'era."
+                           : "Nessun backup è stato scritto in " +
+                                 PercorsoPerMessaggio(destinazione_) + ".";
+    }
+    return dischiScritti_ ? "Il backup sui dischi non è completo: ripetere il backup."
+                          : "Nessun disco è stato scritto.";
 }
 
 void Backup::DopoUnErrore() {
@@ -607,34 +632,33 @@ void Backup::DopoUnErrore() {
 
 }  // namespace
 
-bool EseguiBackup(const RichiestaBackup& r, OsservatoreOperazione& o) {
-    Backup backup(r, o);
+RichiestaBackup RichiestaBackup::DaAvvio(const StatoAvvio& s) {
+    RichiestaBackup r;
+    r.destinazione = s.dest;
+    r.percorsoDati = s.percorsoDati;
+    r.nonInstallato = s.nonInstallato;
+    r.datiNonPresenti = s.datiNonPresenti;
+    r.cartellaTemp = CartellaTempProgramma();
+    return r;
+}
+
+Risultato EseguiBackup(const RichiestaBackup& r, GanciOperazione& g) {
+    Risultato ris;
+    Backup backup(r, g, ris);
     try {
-        o.InCorso(true);
-        o.AlLavoro(true);
-        o.Messaggio("Attendere...");
-        o.Aggiorna();
+        g.Messaggio("Attendere...");
         backup.ControllaRichiesta();
         backup.Comprimi();
         backup.ScriviSet();
-        if (backup.DaVerificare()) {
-            backup.Verifica();
-        } else {
-            o.Messaggio("Fine operazione.");
-        }
+        if (r.verifica) backup.Verifica();
         backup.Conferma();
-        o.Aggiorna();
-        o.AlLavoro(false);
-        InterazioneCorrente().Messaggio("Backup completato correttamente.", "Backup",
-                                        Icona::Informazione, Pulsanti::Ok);
-        o.InCorso(false);
-        return true;
+        backup.Riepiloga();
     } catch (...) {
+        ConcludiConErrore(ris, g, backup.Span());
         backup.DopoUnErrore();
-        MostraErroreCorrente(backup.Span(), o);
-        o.InCorso(false);
-        return false;
+        if (ris.esito == Esito::Annullato) ris.testo += " " + backup.CosaResta();
     }
+    return ris;
 }
 
 }  // namespace bv

@@ -2,20 +2,17 @@
 // split into a backup set at the destination, and on request verified at once.
 #pragma once
 
-#include <functional>
 #include <string>
 
-#include "operazioni/osservatore.h"
-#include "util/nomi.h"
+#include "operazioni/avvio.h"
+#include "operazioni/lavoro.h"
 
 namespace bv {
 
 struct RichiestaBackup {
     bool floppy = false;       // "Floppy A": the removable drive
     std::string destinazione;  // the destination folder as typed
-    bool verifica = true;      // "Verifica dati" when the backup starts
-    // "Verifica dati" read again when the split is done (default: `verifica`).
-    std::function<bool()> verificaDopo;
+    bool verifica = true;      // "Verifica dati"
     std::string percorsoDati;  // a folder, or the path of one database
     bool nonInstallato = false;
     bool datiNonPresenti = false;
@@ -23,11 +20,13 @@ struct RichiestaBackup {
     // A folder without room for the day's earlier set and the new one: replace the earlier
     // set first without asking (the command line's --sostituisci).
     bool sostituisciPrecedente = false;
+
+    // The host, its data and the last destination as the start found them.
+    static RichiestaBackup DaAvvio(const StatoAvvio& s);
 };
 
-// Runs the whole backup. On success shows "Backup completato correttamente." and returns
-// true; on failure releases what it holds, shows the error through the observer and
-// returns false.
-bool EseguiBackup(const RichiestaBackup& richiesta, OsservatoreOperazione& osservatore);
+// Runs the whole backup. On failure or cancel, what it made is gone and the day's earlier set
+// in a folder is as it was; the result says which.
+Risultato EseguiBackup(const RichiestaBackup& richiesta, GanciOperazione& ganci);
 
 }  // namespace bv

@@ -61,8 +61,8 @@ namespace {
 // leaves the data folder exactly as it was; from then on the next start finishes the exchange.
 class Ripristino {
   public:
-    Ripristino(const RichiestaRipristino& r, OsservatoreRipristino& o)
-        : r_(r), o_(o), pulsazione_(o), casuale_(std::random_device{}()) {}
+    Ripristino(const RichiestaRipristino& r, GanciOperazione& g, Risultato& ris)
+        : r_(r), o_(g), ris_(ris), barra_(g), casuale_(std::random_device{}()) {}
 
     // What must hold before the user is asked: a host, a set chosen, no interrupted restore
     // pending, a reachable origin, a data folder (made when none is known).
@@ -88,6 +88,8 @@ class Ripristino {
     void ScambiaConIDati();
     // Tidying: its failure is no failure of the restore (the next start ends it).
     void Concludi();
+    // Which databases were replaced, their safety copies, the room the copies take.
+    void Riepiloga();
     // After a failure: the work folder, of no use now and maybe large, goes.
     void DopoUnErrore();
 
@@ -95,8 +97,9 @@ class Ripristino {
 
   private:
     const RichiestaRipristino& r_;
-    OsservatoreRipristino& o_;
-    Pulsazione pulsazione_;
+    GanciOperazione& o_;
+    Risultato& ris_;
+    Barra barra_;
     std::mt19937 casuale_;
     std::unique_ptr<ClsSpan> span_;
     std::string origine_;
@@ -154,7 +157,7 @@ void Ripristino::ControllaRichiesta() {
 }
 
 bool Ripristino::Confermato() {
-    return InterazioneCorrente().Messaggio(
+    return o_.Domande().Messaggio(
                "Si desidera realmente procedere con il ripristino del backup " + r_.dataSet +
                    "?\n\nI database attuali saranno conservati come copie di sicurezza (.cfb) "
                    "accanto a quelli ripristinati.",
@@ -202,7 +205,17 @@ void Ripristino::PreparaCartellaLavoro() {
 }
 
 void Ripristino::RicostruisciArchivio() {
-    o_.Messaggio("Ricostruzione del backup...");
+    // The bar's phases by their bytes: the set as the origin shows it (its first disk over
+    // disks), its content taken as twice as large until the archive says.
+    uint64_t set = 0;
+    const std::string base = nomeSet_.substr(0, nomeSet_.find('#') + 1);
+    for (const VoceCartella& v : Fs().Elenca(origine_))
+        if (v.file && UgualiIgnorandoMaiuscole(v.nome.substr(0, base.size()), base))
+            set += Fs().Info(origine_ + Separatore() + v.nome).dimensione;
+    barra_.Prevedi(Fase::Ricostruzione, set);
+    barra_.Prevedi(Fase::Estrazione, 2 * set);
+    barra_.Prevedi(Fase::Spostamento, 2 * set);
+    barra_.Inizia(Fase::Ricostruzione, "Ricostruzione del backup...");
     // A set whose final renames a backup did not end is finished before it is read.
     // A marker that cannot be acted on (a read-only origin) leaves the intact set readable.
     try {
@@ -212,17 +225,15 @@ void Ripristino::RicostruisciArchivio() {
                             e.Dettaglio());
     }
     span_ = std::make_unique<ClsSpan>();
-    span_->Battito = [this] { pulsazione_(); };
-    span_->Avanzamento = [this](int16_t, int16_t pc) {
-        o_.Avanzamento(pc * 0.5);
-        pulsazione_();
+    span_->Domande(o_.Domande());
+    span_->Avanzamento = [this, set](int16_t, int16_t pc) {
+        barra_.Fatti(set * static_cast<uint64_t>(pc) / 100);
     };
     span_->Ricostruisci(origine_, nomeSet_, archivio_, false);
     span_->Dealloca();
 }
 
 void Ripristino::EstraiArchivio() {
-    o_.Messaggio("Decompressione...");
     const Errore decompressione = errori::ErroreDecompressione();
     // What the members say they hold is checked against the room in the temporary folder
     // before any is written (a small set can declare gigabytes); members and totals past
@@ -243,17 +254,12 @@ void Ripristino::EstraiArchivio() {
         throw errori::SpazioDiscoInsufficiente(cartellaLavoro_ + ": " + std::to_string(dichiarati) +
                                                " byte da estrarre");
     }
-    // The bar goes on with the bytes inflated, within the phase's range (50 to 75).
-    const auto estratti = [&](uint64_t byte) {
-        if (dichiarati > 0) {
-            o_.Avanzamento(50.0 + 25.0 * std::min(1.0, static_cast<double>(byte) /
-                                                           static_cast<double>(dichiarati)));
-        }
-        pulsazione_();
-    };
-    if (Estrai(archivio_, cartellaLavoro_, estratti) != 0) throw decompressione;
+    barra_.Prevedi(Fase::Estrazione, dichiarati);
+    barra_.Prevedi(Fase::Spostamento, dichiarati);
+    barra_.Inizia(Fase::Estrazione, "Decompressione...");
+    if (Estrai(archivio_, cartellaLavoro_, [this](uint64_t byte) { barra_.Fatti(byte); }) != 0)
+        throw decompressione;
     Fs().Rimuovi(archivio_);
-    o_.Avanzamento(75);
 }
 
 void Ripristino::ControllaSpazioDati() {
@@ -274,7 +280,7 @@ void Ripristino::ControllaSpazioDati() {
 }
 
 void Ripristino::PreparaGiornale() {
-    o_.Messaggio("Ripristino dei file...");
+    barra_.Inizia(Fase::Spostamento, "Ripristino dei file...");
     restituiti_.GetFilenames(cartellaLavoro_, "*.mdb");
     const int n = restituiti_.Count();
     // A set without a database would "restore" nothing and say it succeeded.
@@ -321,6 +327,7 @@ void Ripristino::PreparaGiornale() {
 
 void Ripristino::MettiNomiProvvisori() {
     const size_t n = giornale_.voci.size();
+    uint64_t spostati = 0;
     try {
         // The data folder's mark first: a journal always has it to be recognised by.
         CreaSegnoDati(giornale_);
@@ -346,10 +353,11 @@ void Ripristino::MettiNomiProvvisori() {
                     lavoro_ + f, v.nuovaCartella + Separatore() + f.substr(base.size() + 1));
             }
             // Staged names: flushed together, before the journal confirms anything.
-            SpostaFiles(spostamenti, [this] { pulsazione_(); });
+            SpostaFiles(spostamenti, [] {});
             Fs().SincronizzaCartella(v.nuovaCartella);
             v.identitaNuova = Fs().Info(v.nuovaCartella).identita;
-            o_.Avanzamento(75.0 + 20.0 * static_cast<double>(i + 1) / static_cast<double>(n));
+            for (const auto& [da, a] : spostamenti) spostati += Fs().Info(a).dimensione;
+            barra_.Fatti(spostati);  // a safe point: the catch below takes the staged names
         }
         Fs().SincronizzaCartella(CartellaDi(prefisso_ + "x"));
         giornale_.fase = Giornale::Fase::Conferma;
@@ -373,10 +381,10 @@ void Ripristino::ScambiaConIDati() {
     size_t fatte = 0;
     try {
         for (const VoceGiornale& v : giornale_.voci) {
+            // No cancel from here: the exchange is finished (or undone on a failure) as the
+            // journal would have it after a crash.
             CompletaVoce(v);
             ++fatte;
-            o_.Avanzamento(95.0 + 5.0 * static_cast<double>(fatte) / static_cast<double>(n));
-            pulsazione_();
         }
     } catch (...) {
         bool annullato = true;
@@ -431,6 +439,46 @@ void Ripristino::Concludi() {
     }
 }
 
+namespace {
+
+// The bytes of a file, or of a folder's files and sub-folders.
+uint64_t Occupato(const std::string& percorso) {
+    const InfoFile i = Fs().Info(percorso);
+    if (!i.cartella || i.collegamento) return i.file ? i.dimensione : 0;
+    uint64_t totale = 0;
+    for (const VoceCartella& v : Fs().Elenca(percorso))
+        totale += Occupato(percorso + Separatore() + v.nome);
+    return totale;
+}
+
+}  // namespace
+
+void Ripristino::Riepiloga() {
+    ris_.esito = Esito::Completato;
+    ris_.testo = "Ripristino effettuato con successo";
+    for (const VoceGiornale& v : giornale_.voci) {
+        std::string riga = NomeDi(v.database) + ": ripristinato";
+        if (!v.copiaDatabase.empty()) riga += ", il precedente conservato come " + NomeDi(v.copiaDatabase);
+        if (!v.copiaCartella.empty()) riga += ", la sua cartella come " + NomeDi(v.copiaCartella);
+        ris_.dettagli.push_back(riga + ".");
+    }
+    // Every safety copy of the data folder, this restore's and the earlier ones': the room
+    // they take is the user's to free.
+    uint64_t copie = 0;
+    try {
+        for (const VoceCartella& v : Fs().Elenca(percorsoDati_))
+            if (nomi::CopiaDiSicurezza(v.nome)) copie += Occupato(prefisso_ + v.nome);
+    } catch (const Errore& e) {  // a summary line is not worth a failure
+        Utilita().ScriviLog("Copie di sicurezza non misurate: " + e.Dettaglio());
+        return;
+    }
+    if (copie > 0) {
+        ris_.dettagli.push_back("Le copie di sicurezza (.cfb) occupano " +
+                                DimensioneLeggibile(copie) + " in " +
+                                PercorsoPerMessaggio(percorsoDati_) + ".");
+    }
+}
+
 void Ripristino::DopoUnErrore() {
     if (!lavoroCreato_) return;
     try {
@@ -442,14 +490,27 @@ void Ripristino::DopoUnErrore() {
 
 }  // namespace
 
-EsitoRipristino EseguiRipristino(const RichiestaRipristino& r, OsservatoreRipristino& o) {
-    Ripristino ripristino(r, o);
+RichiestaRipristino RichiestaRipristino::DaAvvio(const StatoAvvio& s) {
+    RichiestaRipristino r;
+    r.origine = s.orig;
+    r.percorsoDati = s.percorsoDati;
+    r.nonInstallato = s.nonInstallato;
+    r.datiNonPresenti = s.datiNonPresenti;
+    r.cartellaTemp = CartellaTempProgramma();
+    return r;
+}
+
+Risultato EseguiRipristino(const RichiestaRipristino& r, GanciOperazione& g) {
+    Risultato ris;
+    Ripristino ripristino(r, g, ris);
     try {
         ripristino.ControllaRichiesta();
-        if (!ripristino.Confermato()) return EsitoRipristino::Rinunciato;
+        if (!ripristino.Confermato()) {
+            ris.esito = Esito::Rinunciato;
+            ris.testo = "Ripristino non eseguito.";
+            return ris;
+        }
         ripristino.ControllaDatabaseChiusi();
-        o.AlLavoro(true);
-        o.InCorso(true);
         ripristino.PreparaCartellaLavoro();
         ripristino.RicostruisciArchivio();
         ripristino.EstraiArchivio();
@@ -458,17 +519,13 @@ EsitoRipristino EseguiRipristino(const RichiestaRipristino& r, OsservatoreRipris
         ripristino.MettiNomiProvvisori();  // the journal's phase "preparazione"
         ripristino.ScambiaConIDati();      // the journal's phase "conferma"
         ripristino.Concludi();
-        o.AlLavoro(false);
-        InterazioneCorrente().Messaggio("Ripristino effettuato con successo", "Ripristino",
-                                        Icona::Informazione, Pulsanti::Ok);
-        o.InCorso(false);
-        return EsitoRipristino::Completato;
+        ripristino.Riepiloga();
     } catch (...) {
         ripristino.DopoUnErrore();
-        MostraErroreCorrente(ripristino.Span(), o);
-        o.InCorso(false);
-        return EsitoRipristino::Fallito;
+        ConcludiConErrore(ris, g, ripristino.Span());
+        if (ris.esito == Esito::Annullato) ris.testo += " I dati non sono stati modificati.";
     }
+    return ris;
 }
 
 }  // namespace bv

@@ -5,7 +5,8 @@
 
 #include <string>
 
-#include "operazioni/osservatore.h"
+#include "operazioni/avvio.h"
+#include "operazioni/lavoro.h"
 
 namespace bv {
 
@@ -17,18 +18,14 @@ struct RichiestaRipristino {
     bool nonInstallato = false;
     bool datiNonPresenti = false;
     std::string cartellaTemp;
+
+    // The host, its data and the last origin as the start found them.
+    static RichiestaRipristino DaAvvio(const StatoAvvio& s);
 };
 
-class OsservatoreRipristino : public OsservatoreOperazione {
-  public:
-    // A data folder was made because none was known; it is now the data path.
-    virtual void DatiCreati(const std::string& /*percorsoDati*/) {}
-};
-
-enum class EsitoRipristino { Completato, Rinunciato, Fallito };
-
-// Runs the whole restore, asking for confirmation first.
-EsitoRipristino EseguiRipristino(const RichiestaRipristino& richiesta,
-                                 OsservatoreRipristino& osservatore);
+// Runs the whole restore, asking for confirmation first (Esito::Rinunciato when refused). A
+// cancel before the exchange with the data folder leaves the data untouched; once the exchange
+// has begun it is finished.
+Risultato EseguiRipristino(const RichiestaRipristino& richiesta, GanciOperazione& ganci);
 
 }  // namespace bv

@@ -1,6 +1,7 @@
 // The command line's arguments and standard streams as the system hands them over.
 #pragma once
 
+#include <atomic>
 #include <ostream>
 #include <string>
 #include <vector>
@@ -17,5 +18,11 @@ std::vector<std::string> ArgomentiProgramma(int argc, char** argv);
 // page; to a pipe or a file, and on POSIX, the UTF-8 bytes as they are.
 std::ostream& UscitaStandard();
 std::ostream& ErroreStandard();
+
+// From now on Ctrl+C and a request to end (SIGINT and SIGTERM; the console's control events on
+// Windows) set `richiesta` instead of ending the program, which then stops at a safe point. A
+// second one ends the program at once, as it always did: what the program writes is safe
+// against a kill.
+void InterruzioneComeRichiesta(std::atomic<bool>& richiesta);
 
 }  // namespace bv

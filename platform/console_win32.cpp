@@ -120,3 +120,30 @@ std::ostream& ErroreStandard() {
 }
 
 }  // namespace bv
+
+namespace bv {
+
+namespace {
+
+std::atomic<bool>* g_richiesta = nullptr;
+
+BOOL WINAPI AlControllo(DWORD evento) {
+    switch (evento) {
+        case CTRL_C_EVENT:
+        case CTRL_BREAK_EVENT:
+            // The second: the system's default handler ends the process.
+            return g_richiesta->exchange(true) ? FALSE : TRUE;
+        default:  // closing the console, logging off: the system ends the process anyway
+            g_richiesta->store(true);
+            return FALSE;
+    }
+}
+
+}  // namespace
+
+void InterruzioneComeRichiesta(std::atomic<bool>& richiesta) {
+    g_richiesta = &richiesta;
+    ::SetConsoleCtrlHandler(AlControllo, TRUE);
+}
+
+}  // namespace bv

@@ -84,7 +84,6 @@ class FileSystem {
     virtual bool SincronizzaVolume(const std::string& percorso) = 0;
     // Bytes the user may still write on the volume of the path; -1 when the query fails.
     virtual double SpazioLibero(const std::string& percorso) = 0;
-    virtual void CambiaCartellaCorrente(const std::string& cartella) = 0;
     virtual void ImpostaDataModifica(const std::string& percorso, int64_t secondi) = 0;
     virtual void ImpostaPermessi(const std::string& percorso, uint32_t permessi) = 0;
     // A second name for an existing file on the same volume (a hard link); fails where the

@@ -309,10 +309,6 @@ class FsPosix final : public FileSystem {
         return ByteDisponibili(sv.f_bavail, sv.f_frsize);
     }
 
-    void CambiaCartellaCorrente(const std::string& cartella) override {
-        if (::chdir(cartella.c_str()) != 0) Fallisci(cartella, Oggetto::Cartella, "chdir");
-    }
-
     void ImpostaDataModifica(const std::string& percorso, int64_t secondi) override {
         const struct timespec tempi[2] = {{0, UTIME_OMIT}, {static_cast<time_t>(secondi), 0}};
         if (::utimensat(AT_FDCWD, percorso.c_str(), tempi, 0) != 0) {

@@ -337,11 +337,6 @@ class FsWin32 final : public FileSystem {
         return ByteDisponibili(disponibili.QuadPart, 1);
     }
 
-    void CambiaCartellaCorrente(const std::string& cartella) override {
-        if (!::SetCurrentDirectoryW(CartellaPerChiamata(cartella).c_str()))
-            FallisciWin32(cartella, Oggetto::Cartella, "SetCurrentDirectoryW");
-    }
-
     void ImpostaDataModifica(const std::string& percorso, int64_t secondi) override {
         Maniglia m(ApriMetadati(Largo(percorso), FILE_WRITE_ATTRIBUTES));
         if (!m.valida()) FallisciWin32(percorso, Oggetto::File, "CreateFileW");

@@ -125,6 +125,11 @@ bool CopiaDi(const std::string& copia, const std::string& vivo) {
            Cifre(std::string_view(copia).substr(prefisso.size()));
 }
 
+bool CopiaDiSicurezza(const std::string& nome) {
+    const size_t punto = nome.rfind(".cfb");
+    return punto != std::string::npos && punto > 0 && CopiaDi(nome, nome.substr(0, punto));
+}
+
 std::string CopiaProvvisoria(const std::string& copia) {
     return copia + ".~bvtmp";
 }

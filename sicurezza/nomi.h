@@ -86,6 +86,8 @@ bool NomeSegnoDati(const std::string& nome);
 // `copia` is a ".cfbNNN" copy of `vivo`.
 std::string NomeLibero(const std::string& percorsoFile, std::string estensione);
 bool CopiaDi(const std::string& copia, const std::string& vivo);
+// Whether a name is any safety copy's ("<name>.cfbNNN").
+bool CopiaDiSicurezza(const std::string& nome);
 // Where a safety copy grows when it cannot be a second name for the live file.
 std::string CopiaProvvisoria(const std::string& copia);
 

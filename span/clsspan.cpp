@@ -157,7 +157,7 @@ void ClsSpan::ChiediNuovoDisco(const std::string& unita) {
     if (prossimoDisco_ > 0)
         testo += " Sarà il disco " + std::to_string(prossimoDisco_) +
                  " del backup: annotarlo sull'etichetta.";
-    const Risposta r = InterazioneCorrente().Messaggio(testo, "Disco", Icona::Informazione,
+    const Risposta r = Chiedi().Messaggio(testo, "Disco", Icona::Informazione,
                                                        Pulsanti::RiprovaAnnulla);
     if (r != Risposta::Riprova) throw Annullato();
 }
@@ -286,7 +286,7 @@ ClsSpan::BloccoDelSet ClsSpan::CercaBlocco(const std::string& origine, const std
             testo = "Il disco inserito appartiene a un altro backup. " + testo;
         }
         const Risposta r =
-            InterazioneCorrente().Messaggio(testo, verifica ? "Verifica" : "Ripristino",
+            Chiedi().Messaggio(testo, verifica ? "Verifica" : "Ripristino",
                                             Icona::Informazione, Pulsanti::RiprovaAnnulla);
         if (r != Risposta::Riprova) throw Annullato();
     }

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "platform/filesystem.h"
+#include "util/interazione.h"
 #include "util/koutilita.h"
 
 namespace bv {
@@ -47,6 +48,11 @@ class ClsSpan {
     std::function<void()> FineCaricamento;
     // Called now and then while a block is read or written, so a window can redraw.
     std::function<void()> Battito;
+
+    // Where the disk prompts are asked (by default the program's interaction).
+    void Domande(Interazione& domande) { domande_ = &domande; }
+    // The blocks the last split wrote: one a disk on removable disks.
+    int32_t BlocchiScritti() const { return blocchiScritti_; }
 
     const std::string& filename() const { return filename_; }
     void filename(const std::string& valore);
@@ -111,6 +117,8 @@ class ClsSpan {
     int32_t stato_ = StatoVuoto;
     bool provvisoria_ = false;
     int32_t blocchiScritti_ = 0;
+    Interazione* domande_ = nullptr;
+    Interazione& Chiedi() const { return domande_ != nullptr ? *domande_ : InterazioneCorrente(); }
     int32_t prossimoDisco_ = 0;  // the disk the next new-disk prompt asks for, 0 outside a split
 };
 

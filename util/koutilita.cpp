@@ -109,13 +109,6 @@ bool koUtilita::CreaPercorsoDirectory(std::string& path) const {
     }
 }
 
-void koUtilita::CurDirApp() const {
-    try {
-        Fs().CambiaCartellaCorrente(CartellaProgramma());
-    } catch (...) {  // nothing to do: the program works with full paths
-    }
-}
-
 ValoreRegistro koUtilita::LeggiValoreRegistro(RadiceRegistro radice, const std::string& chiave,
                                               const std::string& nome) const {
     try {

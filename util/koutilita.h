@@ -18,7 +18,6 @@ class koUtilita {
     std::string EstraiPath(const std::string& filename) const;
     bool IsCartella(const std::string& path) const;
     bool CreaPercorsoDirectory(std::string& path) const;
-    void CurDirApp() const;
 
     // Folders registered in the registry, with a final separator, or "".
     std::string CartellaApplicazione(const std::string& APPLICAZIONE) const;

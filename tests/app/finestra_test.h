@@ -7,6 +7,9 @@
 
 #include <QLabel>
 #include <QLineEdit>
+#include <QTest>
+#include <QThread>
+#include <type_traits>
 #include <array>
 #include <optional>
 
@@ -22,6 +25,22 @@
 #include "tools/pe_builder.h"
 
 namespace bv::test {
+
+// Runs `azione` on `contesto`'s thread and returns its result, waiting for it from another
+// thread (a test's file-system hook on the window's worker).
+template <class Azione>
+auto DallaFinestra(QObject* contesto, Azione azione) -> std::invoke_result_t<Azione> {
+    if (QThread::currentThread() == contesto->thread()) return azione();
+    using Risultato = std::invoke_result_t<Azione>;
+    if constexpr (std::is_void_v<Risultato>) {
+        QMetaObject::invokeMethod(contesto, std::move(azione), Qt::BlockingQueuedConnection);
+    } else {
+        Risultato r{};
+        QMetaObject::invokeMethod(
+            contesto, [&r, &azione] { r = azione(); }, Qt::BlockingQueuedConnection);
+        return r;
+    }
+}
 
 // The platform's separator, for the paths the window shows.
 inline std::string Sep() {
@@ -61,6 +80,11 @@ class FinestraTest : public ::testing::Test {
         ScriviFile(t_ / "registry.reg", reg_.Contenuto());
         registro_.Carica(reg_);
         f_.Carica();
+        Attendi();
+    }
+    // The window's jobs (the start, a command, a listing) run on its worker: until they end.
+    void Attendi() {
+        ASSERT_TRUE(QTest::qWaitFor([this] { return !f_.AlLavoro(); }, 120000));
     }
     template <typename T>
     T* C(const char* nome) {

@@ -54,8 +54,9 @@ TEST_F(BackupFinestra, BackupCompletato) {
             !C<QPushButton>("cmdBackup")->isEnabled();
     };
     C<QPushButton>("cmdBackup")->click();
+    Attendi();
     ASSERT_EQ(interazione_.messaggi.size(), 1U);
-    EXPECT_EQ(interazione_.messaggi[0].testo, "Backup completato correttamente.");
+    EXPECT_TRUE(interazione_.messaggi[0].testo.starts_with("Backup completato correttamente.\n\n"));
     EXPECT_TRUE(statoAlMessaggio);
     EXPECT_TRUE(test::Esiste(t_ / "dest/BV" + FormattaData(Adesso(), "yyyyMMdd") + "#0.inf"));
     EXPECT_TRUE(C<QLabel>("lblMsg")->isHidden());
@@ -71,8 +72,9 @@ TEST_F(BackupFinestra, EsclusiMostratiAllaFine) {
     test::CreaCartelle(t_ / "dati/a/vecchie");
     Carica();
     C<QPushButton>("cmdBackup")->click();
+    Attendi();
     ASSERT_EQ(interazione_.messaggi.size(), 2U);
-    EXPECT_EQ(interazione_.messaggi[0].testo, "Backup completato correttamente.");
+    EXPECT_TRUE(interazione_.messaggi[0].testo.starts_with("Backup completato correttamente.\n\n"));
     const test::MessaggioMostrato& m = interazione_.messaggi[1];
     EXPECT_EQ(m.icona, Icona::Avviso);
     EXPECT_NE(m.testo.find(".ordini.mdb è nascosto"), std::string::npos) << m.testo;
@@ -90,6 +92,7 @@ TEST_F(BackupFinestra, DestinazioneVuotaMostraLErrore) {
         bloccoLibero = altraCopia.Acquisisci();
     };
     C<QPushButton>("cmdBackup")->click();
+    Attendi();
     EXPECT_TRUE(bloccoLibero);
     ASSERT_EQ(interazione_.messaggi.size(), 1U);
     EXPECT_EQ(interazione_.messaggi[0].titolo, "Errore  9982");
@@ -131,10 +134,11 @@ TEST_F(BackupFinestra, SuDischettoLaFinestraNonPrendeInputMentreLavora) {
     };
     interazione_.Rispondi(Risposta::Riprova);
     C<QPushButton>("cmdBackup")->click();
+    Attendi();
     test::TogliVariabile("BVBACKUP_FLOPPY");
     EXPECT_TRUE(inputIgnorato);
     ASSERT_EQ(interazione_.messaggi.size(), 2U);
-    EXPECT_EQ(interazione_.messaggi[1].testo, "Backup completato correttamente.");
+    EXPECT_TRUE(interazione_.messaggi[1].testo.starts_with("Backup completato correttamente.\n\n"));
     clic(C<QRadioButton>("OptDest_1"));
     EXPECT_TRUE(C<QRadioButton>("OptDest_1")->isChecked());  // input is taken again
 }
@@ -166,11 +170,12 @@ TEST_F(BackupFinestra, LaFinestraRispondeMentreIlBackupAttendeIlDisco) {
         cv.notify_all();
     });
     C<QPushButton>("cmdBackup")->click();
+    Attendi();
     EXPECT_TRUE(atteso);
     EXPECT_NE(filieraDelLavoro, std::this_thread::get_id());
     EXPECT_TRUE(servitoInTempo);
     ASSERT_EQ(interazione_.messaggi.size(), 1U);
-    EXPECT_EQ(interazione_.messaggi[0].testo, "Backup completato correttamente.");
+    EXPECT_TRUE(interazione_.messaggi[0].testo.starts_with("Backup completato correttamente.\n\n"));
 }
 
 }  // namespace

@@ -77,6 +77,7 @@ TEST_F(Elenco, OrigineMancanteSilenziosaAllAvvioMostrataDaAggiorna) {
     EXPECT_TRUE(interazione_.messaggi.empty());
     EXPECT_TRUE(Righe().empty());
     C<QToolButton>("cmdRefresh")->click();
+    Attendi();
     ASSERT_EQ(interazione_.messaggi.size(), 1U);
     EXPECT_EQ(interazione_.messaggi[0].titolo, "Errore  9984");
     EXPECT_EQ(interazione_.messaggi[0].testo, "Destinazione non valida o disco non pronto.");
@@ -89,6 +90,7 @@ TEST_F(Elenco, OrigineVuotaSvuotaLaListaSenzaMessaggi) {
     ASSERT_FALSE(Righe().empty());
     C<QLineEdit>("txtOrig")->setText("   ");
     C<QToolButton>("cmdRefresh")->click();
+    Attendi();
     EXPECT_TRUE(Righe().empty());
     EXPECT_TRUE(interazione_.messaggi.empty());
     EXPECT_EQ(f_.ElencoBackup().Count(), 0);
@@ -98,6 +100,7 @@ TEST_F(Elenco, SceltaDellOrigineElencaESeleziona) {
     Carica();
     interazione_.RispondiCartella(origine_);
     C<QToolButton>("cmdSfogliaRip")->click();
+    Attendi();
     EXPECT_EQ(interazione_.titoliCartella.back(), "Seleziona origine");
     EXPECT_EQ(Testo("txtOrig"), origine_ + test::Sep());
     EXPECT_EQ(Righe().size(), 2U);
@@ -112,6 +115,7 @@ TEST_F(Elenco, SceltaDellOrigineElencaESeleziona) {
     test::CreaCartelle(t_ / "vuota");
     interazione_.RispondiCartella(t_ / "vuota");
     C<QToolButton>("cmdSfogliaRip")->click();
+    Attendi();
     EXPECT_TRUE(Righe().empty());
     EXPECT_TRUE(interazione_.messaggi.empty());
 }
@@ -144,10 +148,12 @@ TEST_F(Elenco, IlDialogoSiApreDoveIndicaLaCasella) {
     C<QLineEdit>("txtOrig")->setText(QString::fromStdString(origine_));
     interazione_.RispondiCartella("");
     C<QToolButton>("cmdSfogliaRip")->click();
+    Attendi();
     // An empty box: the other box's folder (the last one used), never the program folder.
     C<QLineEdit>("txtOrig")->setText(QString());
     interazione_.RispondiCartella("");
     C<QToolButton>("cmdSfogliaRip")->click();
+    Attendi();
     EXPECT_EQ(interazione_.cartelleIniziali,
               (std::vector<std::string>{origine_ + test::Sep(), origine_, origine_ + test::Sep()}));
     // The chosen folder as the system writes it.
@@ -292,10 +298,12 @@ TEST_F(ElencoCasella, LaListaSegueLaCartellaScritta) {
     casella->selectAll();
     QTest::keyClicks(casella, QString::fromStdString(t_ / "origine"));
     QTest::keyClick(casella, Qt::Key_Return);
+    Attendi();
     EXPECT_EQ(Righe(), 1U);
     // A set that came since (a stick plugged in late): Enter reads the same folder again.
     test::ScriviFile(In(t_ / "origine", "BV20240101#0"), "x");
     QTest::keyClick(casella, Qt::Key_Return);
+    Attendi();
     EXPECT_EQ(Righe(), 2U);
     EXPECT_TRUE(interazione_.messaggi.empty());
 }
@@ -305,6 +313,7 @@ TEST_F(ElencoCasella, IlRipristinoNonPrendeIlSetDiUnAltraCartella) {
     C<QLineEdit>("txtOrig")->setText(QString::fromStdString(t_ / "vuota"));
     ASSERT_TRUE(C<QPushButton>("CmdRipristino")->isEnabled());
     C<QPushButton>("CmdRipristino")->click();
+    Attendi();
     EXPECT_TRUE(interazione_.messaggi.empty()) << "chiesto il ripristino del set di un'altra cartella";
     EXPECT_EQ(Righe(), 0U);
 }

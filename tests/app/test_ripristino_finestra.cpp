@@ -11,7 +11,6 @@
 #include <QTest>
 #include <filesystem>
 
-#include "app/filiera.h"
 #include "operazioni/backup.h"
 #include "platform/istanza.h"
 #include "sicurezza/giornale.h"
@@ -36,11 +35,8 @@ class RipristinoFinestra : public test::FinestraTest {
         b.percorsoDati = t_ / "sorgente/";
         b.cartellaTemp = programma_ + "/Temp";
         test::CreaCartelle(b.cartellaTemp);
-        OsservatoreOperazione o;
-        {
-            test::InterazioneScriptata silenziosa;
-            ASSERT_TRUE(EseguiBackup(b, o));
-        }
+        GanciOperazione o;
+        ASSERT_TRUE(EseguiBackup(b, o));
         Registra(std::array<uint16_t, 4>{1, 2, 0, 0});
         ImpostaBackup("Orig", t_ / "origine");
         reg_.Imposta("HKCU\\Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders",
@@ -54,13 +50,14 @@ TEST_F(RipristinoFinestra, RipristinaIlSetSelezionato) {
     ASSERT_EQ(C<QListWidget>("ListBackup")->count(), 1);
     interazione_.Rispondi(Risposta::Si);
     C<QPushButton>("CmdRipristino")->click();
+    Attendi();
     ASSERT_EQ(interazione_.messaggi.size(), 2U);
     EXPECT_EQ(interazione_.messaggi[0].testo,
               "Si desidera realmente procedere con il ripristino del backup " +
                   C<QListWidget>("ListBackup")->item(0)->text().toStdString() +
                   "?\n\nI database attuali saranno conservati come copie di sicurezza (.cfb) "
                   "accanto a quelli ripristinati.");
-    EXPECT_EQ(interazione_.messaggi[1].testo, "Ripristino effettuato con successo");
+    EXPECT_EQ(interazione_.messaggi[1].testo, "Ripristino effettuato con successo\n\ndati.mdb: ripristinato.");
     EXPECT_EQ(test::LeggiTesto(t_ / "dati/dati.mdb"), "dal backup");
     EXPECT_TRUE(C<QPushButton>("CmdRipristino")->isEnabled());
     EXPECT_EQ(QApplication::overrideCursor(), nullptr);
@@ -72,7 +69,7 @@ TEST_F(RipristinoFinestra, MostraCosaStaFacendo) {
     std::vector<std::string> testi;
     bool visibili = false;
     interazione_.allaRisposta = [&](const test::MessaggioMostrato& m, Risposta) {
-        if (m.testo != "Ripristino effettuato con successo") return;
+        if (!m.testo.starts_with("Ripristino effettuato con successo")) return;
         BloccoOperazione altraCopia;  // the lock is not held while the notice waits
         visibili = altraCopia.Acquisisci() && !C<QLabel>("lblMsgRipristino")->isHidden() &&
                    !C<QProgressBar>("StatoRipristino")->isHidden() &&
@@ -85,11 +82,12 @@ TEST_F(RipristinoFinestra, MostraCosaStaFacendo) {
     test::FsGuasto guasto;
     guasto.erroreApertura = [&](const std::string&, ModoApertura) {
         const std::string t =
-            DallaFinestra(etichetta, [etichetta] { return etichetta->text(); }).toStdString();
+            test::DallaFinestra(etichetta, [etichetta] { return etichetta->text(); }).toStdString();
         if (!t.empty() && (testi.empty() || testi.back() != t)) testi.push_back(t);
         return 0;
     };
     C<QPushButton>("CmdRipristino")->click();
+    Attendi();
     EXPECT_TRUE(visibili);
     EXPECT_EQ(testi, (std::vector<std::string>{"Ricostruzione del backup...", "Decompressione...",
                                                "Ripristino dei file..."}));
@@ -106,7 +104,7 @@ TEST_F(RipristinoFinestra, ChiusuraDuranteIlLavoroRinviataAllaFine) {
     test::FsGuasto guasto;
     guasto.erroreApertura = [&](const std::string&, ModoApertura) {
         // Once the restore is at work (busy pointer shown), on the window's thread.
-        DallaFinestra(&f_, [&] {
+        test::DallaFinestra(&f_, [&] {
             if (tentata || !f_.isVisible() || QApplication::overrideCursor() == nullptr) return;
             tentata = true;
             f_.close();  // the user clicks the close button mid-restore
@@ -115,6 +113,7 @@ TEST_F(RipristinoFinestra, ChiusuraDuranteIlLavoroRinviataAllaFine) {
         return 0;
     };
     C<QPushButton>("CmdRipristino")->click();
+    Attendi();
     EXPECT_TRUE(tentata);
     EXPECT_FALSE(chiusaDurante);
     EXPECT_EQ(test::LeggiTesto(t_ / "dati/dati.mdb"), "dal backup");  // the restore went on
@@ -128,6 +127,7 @@ TEST_F(RipristinoFinestra, BackupNellOrigineAggiornaLElenco) {
     Carica();
     C<QListWidget>("ListBackup")->clear();  // as if the list were stale
     C<QPushButton>("cmdBackup")->click();
+    Attendi();
     EXPECT_EQ(C<QListWidget>("ListBackup")->count(), 1);
 }
 
@@ -143,6 +143,7 @@ TEST_F(RipristinoFinestra, OperazioneDellaRigaDiComando) {
     EXPECT_EQ(test::LeggiTesto(giornale), "il giornale del ripristino in corso");
     EXPECT_NE(f_.statusBar()->currentMessage().indexOf(QStringLiteral("Un'altra copia")), -1);
     C<QPushButton>("CmdRipristino")->click();
+    Attendi();
     ASSERT_EQ(interazione_.messaggi.size(), 1U);
     EXPECT_EQ(interazione_.messaggi[0].testo, ErroreOperazioneInCorso().Descrizione());
     EXPECT_FALSE(test::Esiste(t_ / "dati/dati.mdb"));
@@ -170,6 +171,7 @@ TEST_F(RipristinoFinestra, NessunaRigaSelezionata) {
     Carica();
     C<QListWidget>("ListBackup")->clearSelection();
     C<QPushButton>("CmdRipristino")->click();
+    Attendi();
     ASSERT_EQ(interazione_.messaggi.size(), 1U);
     EXPECT_EQ(interazione_.messaggi[0].titolo, "Errore  9991");
     EXPECT_EQ(interazione_.messaggi[0].testo, "E' necessario selezionare un backup dalla lista.");
@@ -180,6 +182,7 @@ TEST_F(RipristinoFinestra, CartellaDatiCreataAncheRispondendoNo) {
     EXPECT_FALSE(C<QPushButton>("cmdBackup")->isEnabled());
     interazione_.Rispondi(Risposta::No);
     C<QPushButton>("CmdRipristino")->click();
+    Attendi();
     EXPECT_FALSE(f_.DatiNonPresenti());
     EXPECT_TRUE(C<QPushButton>("cmdBackup")->isEnabled());
     EXPECT_EQ(Testo("txtCartellaDati"), t_ / "appdata/KoBrelvano/DATI/");

@@ -78,12 +78,17 @@ TEST_F(Comandi, BackupElencoRipristino) {
     EXPECT_EQ(out_.str(), "Backup completato correttamente.\n");
     EXPECT_EQ(
         err_.str(),
-        "Attendere...\nCompressione dati...\nSalvataggio dati...\nTest...\nFine operazione.\n");
+        "Attendere...\nCompressione dati...\nSalvataggio dati...\nTest...\nFine operazione.\n"
+        "Backup BV20240315 in " + PercorsoPerMessaggio(t_ / "dest/") + ": 1 KB.\n"
+        "Verificato: ogni file confrontato con l'originale.\n");
     EXPECT_EQ(Esegui({"list", "--orig", t_ / "dest"}), 0);
     EXPECT_EQ(out_.str(), "BV20240315\t" + Giorno() + "\n");
     test::ScriviFile(t_ / "dati/dati.mdb", "cambiato");
     EXPECT_EQ(Esegui({"restore", "--orig", t_ / "dest", "--yes"}), 0);
     EXPECT_EQ(out_.str(), "Ripristino effettuato con successo\n");
+    EXPECT_NE(err_.str().find("dati.mdb: ripristinato, il precedente conservato come dati.mdb.cfb000"),
+              std::string::npos)
+        << err_.str();
     EXPECT_EQ(test::LeggiTesto(t_ / "dati/dati.mdb"), std::string(50000, 'd'));
     EXPECT_EQ(test::LeggiTesto(t_ / "dati/dati.mdb.cfb000"), "cambiato");
     EXPECT_EQ(LeggiImpostazione("KO_BVBackup", "Backup", "Orig"), t_ / "dest");
@@ -236,8 +241,8 @@ TEST_F(Comandi, AccantoAllaFinestraEAUnAltraOperazione) {
     ASSERT_TRUE(altra.Acquisisci());
     EXPECT_EQ(Esegui({"backup", "--attendi", "0"}), 1);
     EXPECT_EQ(err_.str(),
-              "Un'altra copia di BVBackup e' in esecuzione.\nIl backup o il ripristino in corso "
-              "non e' terminato entro 0 minuti (--attendi).\n");
+              "Un'altra copia di BVBackup è in esecuzione.\nIl backup o il ripristino in corso "
+              "non è terminato entro 0 minuti (--attendi).\n");
     EXPECT_FALSE(test::Esiste(t_ / "dest/BV20240315#0"));
     test::ScriviFile(PercorsoGiornale(), "il giornale del ripristino in corso");
     EXPECT_EQ(Esegui({"list", "--orig", t_ / "dest"}), 0);
@@ -251,7 +256,7 @@ TEST_F(Comandi, AccantoAllaFinestraEAUnAltraOperazione) {
     const int stato = Esegui({"backup", "--no-verify", "--attendi", "1"});
     termine.join();
     EXPECT_EQ(stato, 0) << err_.str();
-    EXPECT_NE(err_.str().find("attesa del suo termine (fino a 1 minuti)"), std::string::npos);
+    EXPECT_NE(err_.str().find("attesa del suo termine (fino a 1 minuto)"), std::string::npos);
     EXPECT_TRUE(test::Esiste(t_ / "dest/BV20240315#0"));
 }
 
@@ -328,6 +333,9 @@ INSTANTIATE_TEST_SUITE_P(
 TEST_F(Comandi, AiutoEVersione) {
     EXPECT_EQ(Esegui({"--help"}), 0);
     EXPECT_TRUE(out_.str().starts_with("Uso: bvbackup-cli COMANDO"));
+    // Real accents: both consoles take UTF-8 (or UTF-16) now, no apostrophe stands for one.
+    EXPECT_TRUE(std::regex_search(out_.str(), std::regex("è eseguita|finché|più recente")));
+    EXPECT_FALSE(std::regex_search(out_.str(), std::regex("[aeiou]' ")));
     EXPECT_EQ(Esegui({"backup", "--version"}), 0);
     EXPECT_TRUE(std::regex_match(out_.str(), std::regex(R"(bvbackup-cli \d+\.\d+\.\d+\n)")));
 }

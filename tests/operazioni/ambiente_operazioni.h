@@ -12,7 +12,8 @@
 #include <vector>
 
 #include "fileset/clsinsieme.h"
-#include "operazioni/osservatore.h"
+#include "operazioni/backup.h"
+#include "operazioni/lavoro.h"
 #include "operazioni/ripristino.h"
 #include "tests/support/variabili.h"
 #include "platform/data_ora.h"
@@ -22,32 +23,73 @@
 #include "tests/support/registro_prova.h"
 #include "tests/support/interazione_script.h"
 
+namespace bv {
+// A result as a failed check shows it.
+inline void PrintTo(const Risultato& r, std::ostream* os) {
+    static const char* const kEsiti[] = {"Completato", "Rinunciato", "Annullato", "Fallito"};
+    *os << kEsiti[static_cast<int>(r.esito)];
+    if (r.errore) *os << " (Errore " << r.errore->Numero() << ": " << r.errore->Descrizione() << ")";
+}
+}  // namespace bv
+
 namespace bv::test {
 
-class Registratore final : public OsservatoreOperazione {
+// The hooks of an operation under test: what it told, in order; its questions go to the
+// scripted answers; its result's error is recorded as the window would show it.
+class Registratore final : public GanciOperazione {
   public:
     void Messaggio(const std::string& testo) override {
         eventi.push_back("msg:" + testo);
         if (suMessaggio) suMessaggio(testo);
     }
     void Avanzamento(double v) override { avanzamenti.push_back(v); }
-    void InCorso(bool v) override { eventi.push_back(v ? "inizio" : "fine"); }
-    void AlLavoro(bool v) override { eventi.push_back(v ? "al lavoro" : "libero"); }
-    void MostraErrore(const Errore& e) override {
-        eventi.push_back("errore:" + std::to_string(e.Numero()));
-        errori.push_back(e.Numero());
-        testiErrori.push_back(e.Descrizione());
+    void Avviso(const std::string& testo) override { avvisi.push_back(testo); }
+    Interazione& Domande() override { return InterazioneCorrente(); }
+    void DatiCreati(const std::string& p) override { datiCreati = p; }
+    void Registra(const Risultato& r) {
+        risultato = r;
+        if (!r.errore) return;
+        eventi.push_back("errore:" + std::to_string(r.errore->Numero()));
+        errori.push_back(r.errore->Numero());
+        testiErrori.push_back(r.errore->Descrizione());
+        dettagli.push_back(r.errore->Dettaglio());
     }
     bool Contiene(const std::string& e) const {
         return std::find(eventi.begin(), eventi.end(), e) != eventi.end();
     }
+    void Azzera() {
+        eventi.clear();
+        avanzamenti.clear();
+        avvisi.clear();
+        errori.clear();
+        testiErrori.clear();
+        dettagli.clear();
+        datiCreati.clear();
+        risultato = {};
+    }
 
     std::vector<std::string> eventi;
     std::vector<double> avanzamenti;
+    std::vector<std::string> avvisi;
     std::vector<int32_t> errori;
     std::vector<std::string> testiErrori;
+    std::vector<std::string> dettagli;  // what goes to the log
+    std::string datiCreati;
+    Risultato risultato;  // the last
     std::function<void(const std::string&)> suMessaggio;
 };
+
+// The operations with a recording hook: the result, its error recorded.
+inline Risultato EseguiBackup(const RichiestaBackup& r, Registratore& o) {
+    Risultato ris = bv::EseguiBackup(r, o);
+    o.Registra(ris);
+    return ris;
+}
+inline Risultato EseguiRipristino(const RichiestaRipristino& r, Registratore& o) {
+    Risultato ris = bv::EseguiRipristino(r, o);
+    o.Registra(ris);
+    return ris;
+}
 
 class AmbienteOperazioni : public ::testing::Test {
   protected:

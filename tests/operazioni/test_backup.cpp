@@ -14,6 +14,7 @@
 #include <regex>
 
 #include "operazioni/backup.h"
+#include "util/nomi.h"
 #include "sicurezza/nomi.h"
 #include "platform/percorsi.h"
 #include "tests/support/variabili.h"
@@ -61,13 +62,16 @@ TEST_F(Backup, ArchivioInOrdineDecrescenteConICompagni) {
     EXPECT_EQ(nomi, (std::vector<std::string>{"b.mdb", "b_nota.txt", "a.mdb", "a_logo.bmp",
                                               "a_LEGGIMI"}));
     EXPECT_EQ(m[4].second, "senza estensione");
-    ASSERT_EQ(interazione_.messaggi.size(), 1U);
-    EXPECT_EQ(interazione_.messaggi[0].testo, "Backup completato correttamente.");
-    EXPECT_EQ(interazione_.messaggi[0].titolo, "Backup");
+    // The core shows nothing itself: the result carries the success and its summary.
+    EXPECT_TRUE(interazione_.messaggi.empty());
+    EXPECT_EQ(osservatore_.risultato.testo, "Backup completato correttamente.");
+    ASSERT_EQ(osservatore_.risultato.dettagli.size(), 2U);
+    EXPECT_TRUE(osservatore_.risultato.dettagli[0].starts_with("Backup BV20240315 in " +
+                                                              PercorsoPerMessaggio(dest_) + ": "))
+        << osservatore_.risultato.dettagli[0];
+    EXPECT_EQ(osservatore_.risultato.dettagli[1], "Non verificato (Verifica dati non selezionata).");
     EXPECT_EQ(Dest(), dest_);  // the trimmed folder
     EXPECT_EQ(VociIn(temp_), 0U);
-    EXPECT_EQ(osservatore_.eventi.front(), "inizio");
-    EXPECT_EQ(osservatore_.eventi.back(), "fine");
 }
 
 TEST_F(Backup, NomeBaseMinuscoloECartellaTrovataSenzaMaiuscole) {
@@ -136,13 +140,6 @@ TEST_P(ErroriBackup, NessunBloccoEStatoRipristinato) {
     EXPECT_EQ(VociIn(dest_), 0U);
     EXPECT_EQ(VociIn(temp_), 0U);
     EXPECT_EQ(Dest(), GetParam().destSalvata ? dest_ : "/vecchia/");
-    // The handler's order: pointer back, the error, then idle.
-    const auto& e = osservatore_.eventi;
-    const auto errore =
-        std::find(e.begin(), e.end(), "errore:" + std::to_string(GetParam().numero));
-    ASSERT_NE(errore, e.end());
-    EXPECT_EQ(*(errore - 1), "libero");
-    EXPECT_EQ(*(errore + 1), "fine");
     EXPECT_TRUE(interazione_.messaggi.empty());
 }
 
@@ -297,22 +294,12 @@ TEST_F(Backup, DestinazioneInutilizzabileSegnalataPrimaDiComprimere) {
 // A companion file deleted while the backup runs (between its compression and the verification):
 // the set is kept, the rest compared, the file named in a warning.
 TEST_F(Backup, FileEliminatoPrimaDellaVerificaAvvisatoESetTenuto) {
-    std::vector<std::string> avvisi;
     osservatore_.suMessaggio = [this](const std::string& testo) {
         if (testo == "Test...") std::filesystem::remove(dati_ + "/a/logo.bmp");
     };
-    class ConAvvisi final : public OsservatoreOperazione {
-      public:
-        ConAvvisi(test::Registratore& r, std::vector<std::string>& a) : r_(r), a_(a) {}
-        void Messaggio(const std::string& t) override { r_.Messaggio(t); }
-        void MostraErrore(const Errore& e) override { r_.MostraErrore(e); }
-        void Avviso(const std::string& t) override { a_.push_back(t); }
-
-      private:
-        test::Registratore& r_;
-        std::vector<std::string>& a_;
-    } o(osservatore_, avvisi);
-    EXPECT_TRUE(EseguiBackup(Richiesta(true), o)) << ::testing::PrintToString(osservatore_.errori);
+    EXPECT_TRUE(EseguiBackup(Richiesta(true), osservatore_));
+    const std::vector<std::string>& avvisi = osservatore_.avvisi;
+    EXPECT_EQ(osservatore_.risultato.avvisi, avvisi);
     ASSERT_EQ(avvisi.size(), 1U);
     EXPECT_NE(avvisi[0].find("logo.bmp è stato eliminato durante il backup"), std::string::npos)
         << avvisi[0];
@@ -344,7 +331,7 @@ TEST_F(Backup, CartellaSenzaSpazioPerDueSet) {
         RichiestaBackup r = Richiesta(true);
         r.sostituisciPrecedente = !c.risposta;
         if (c.risposta) interazione_.Rispondi(*c.risposta);
-        EXPECT_EQ(EseguiBackup(r, osservatore_), c.riuscito);
+        EXPECT_EQ(EseguiBackup(r, osservatore_).Riuscito(), c.riuscito);
         if (c.risposta) {
             ASSERT_FALSE(interazione_.messaggi.empty());
             EXPECT_NE(interazione_.messaggi[0].testo.find(
@@ -353,7 +340,7 @@ TEST_F(Backup, CartellaSenzaSpazioPerDueSet) {
                 << interazione_.messaggi[0].testo;
             EXPECT_EQ(interazione_.messaggi[0].pulsanti, Pulsanti::SiNo);
         } else {
-            ASSERT_EQ(interazione_.messaggi.size(), 1U);  // only the success
+            EXPECT_TRUE(interazione_.messaggi.empty());
         }
         EXPECT_EQ(Membri(dest_, "BV20240315")[0].second, c.riuscito ? "nuovo" : "vecchio");
         if (!c.riuscito) {
@@ -492,16 +479,8 @@ TEST_F(Backup, SottocartelleEscluseSegnalate) {
     BV_SOLO_POSIX("percorsi POSIX ('/') nel confronto; su Windows li coprono tests/windows");
     test::CreaCartelle(dati_ + "/a/scansioni");
     test::ScriviFile(dati_ + "/a/scansioni/1.pdf", "x");
-    std::vector<std::string> avvisi;
-    class ConAvvisi final : public OsservatoreOperazione {
-      public:
-        explicit ConAvvisi(std::vector<std::string>& a) : a_(a) {}
-        void Avviso(const std::string& t) override { a_.push_back(t); }
-
-      private:
-        std::vector<std::string>& a_;
-    } o(avvisi);
-    EXPECT_TRUE(EseguiBackup(Richiesta(false), o));
+    EXPECT_TRUE(EseguiBackup(Richiesta(false), osservatore_));
+    const std::vector<std::string>& avvisi = osservatore_.risultato.avvisi;
     ASSERT_EQ(avvisi.size(), 1U);
     EXPECT_EQ(avvisi[0], "La cartella " + dati_ +
                              "/a/ contiene sottocartelle che non fanno parte del backup: "
@@ -700,29 +679,22 @@ TEST_F(Backup, SorgenteCambiataDopoLaCompressione) {
     EXPECT_EQ(osservatore_.errori, std::vector<int32_t>{9987});
 }
 
-// The fixed progress values stand in this order; values between them only go forward.
-void ControllaAvanzamenti(const std::vector<double>& valori, const std::vector<double>& fissi) {
-    size_t k = 0;
-    for (double v : valori) {
-        if (k < fissi.size() && std::abs(v - fissi[k]) < 1e-9) ++k;
+// The bar only goes forward, ends at 100, and gives the compression, the slowest phase for
+// each byte, the largest share: the writing starts past its middle.
+TEST_F(Backup, AvanzamentoPesatoSuiByte) {
+    for (const bool verifica : {false, true}) {
+        SCOPED_TRACE(verifica);
+        test::Registratore o;
+        double allaScrittura = -1;
+        o.suMessaggio = [&](const std::string& t) {
+            if (t == "Salvataggio dati...") allaScrittura = o.avanzamenti.back();
+        };
+        EXPECT_TRUE(EseguiBackup(Richiesta(verifica), o));
+        EXPECT_TRUE(std::is_sorted(o.avanzamenti.begin(), o.avanzamenti.end()));
+        EXPECT_EQ(o.avanzamenti.back(), 100);
+        EXPECT_GT(allaScrittura, verifica ? 50 : 80);
+        EXPECT_LT(allaScrittura, 100);
     }
-    EXPECT_EQ(k, fissi.size()) << "valori fissi mancanti";
-    EXPECT_TRUE(std::is_sorted(valori.begin(), valori.end()));
-}
-
-TEST_F(Backup, ValoriDiAvanzamento) {
-    EXPECT_TRUE(EseguiBackup(Richiesta(false), osservatore_));
-    ControllaAvanzamenti(osservatore_.avanzamenti, {17, 34, 66, 100});
-    test::Registratore conVerifica;
-    EXPECT_TRUE(EseguiBackup(Richiesta(true), conVerifica));
-    ControllaAvanzamenti(conVerifica.avanzamenti, {8.5, 17, 33, 50, 66, 80, 90, 100});
-}
-
-TEST_F(Backup, VerificaRilettaDopoLaSuddivisione) {
-    RichiestaBackup r = Richiesta(true);
-    r.verificaDopo = [] { return false; };
-    EXPECT_TRUE(EseguiBackup(r, osservatore_));
-    EXPECT_FALSE(osservatore_.Contiene("msg:Test..."));
 }
 
 TEST_F(Backup, SuDischettiConVerifica) {
@@ -761,8 +733,11 @@ TEST_F(Backup, SuDischettiConVerifica) {
     EXPECT_EQ(testi,
               (std::vector<std::string>{nuovo(2), nuovo(3), "Verifica: Inserire il 1° disco del backup.",
                                         "Verifica: Inserire il 2° disco del backup.",
-                                        "Verifica: Inserire il 3° disco del backup.",
-                                        "Backup: Backup completato correttamente."}));
+                                        "Verifica: Inserire il 3° disco del backup."}));
+    // The summary says how many disks to label.
+    ASSERT_FALSE(osservatore_.risultato.dettagli.empty());
+    EXPECT_NE(osservatore_.risultato.dettagli[0].find(" su 3 dischi."), std::string::npos)
+        << osservatore_.risultato.dettagli[0];
     EXPECT_EQ(Dest(), "<nessuno>");  // the removable drive is never saved
     EXPECT_EQ(VociIn(temp_), 0U);
 #endif
@@ -830,7 +805,7 @@ TEST_F(FloppySenzaDisco, TmpfsMontatoEPoiSmontato) {
     if (::geteuid() != 0) GTEST_SKIP() << "serve root per montare un tmpfs";
     if (::mount("tmpfs", floppy_.c_str(), "tmpfs", 0, "size=4m") != 0)
         GTEST_SKIP() << "mount non permesso";
-    const bool riuscito = EseguiBackup(RichiestaFloppy(), osservatore_);
+    const bool riuscito = EseguiBackup(RichiestaFloppy(), osservatore_).Riuscito();
     const bool bloccoSulDisco = test::Esiste(floppy_ + "/BV20240315#0");
     ::umount(floppy_.c_str());
     EXPECT_TRUE(riuscito) << (osservatore_.errori.empty() ? 0 : osservatore_.errori[0]);

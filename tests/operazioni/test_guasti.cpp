@@ -147,10 +147,10 @@ class Guasti : public test::AmbienteOperazioni {
         test::ScriviFile(c + "/Magazzino.mdb", std::string(50000, 'm') + versione);
         test::ScriviFile(c + "/magazzino/listino.pdf", "listino " + versione);
     }
-    EsitoRipristino Ripristina() {
+    Esito Ripristina() {
         interazione_.Rispondi(Risposta::Si);
-        OsservatoreRipristino o;
-        return EseguiRipristino(Richiesta(), o);
+        test::Registratore o;
+        return EseguiRipristino(Richiesta(), o).esito;
     }
     // The live databases and folders, without safety copies: each whole, old or new.
     // `finestra`: where the volume has no exchange of names, a folder's live name is absent
@@ -213,14 +213,14 @@ class Guasti : public test::AmbienteOperazioni {
 TEST_F(Guasti, RipristinoConOgniOperazioneCheFallisce) {
     std::vector<std::string> nomi;
     const int n =
-        ContaOperazioni(nomi, [this] { ASSERT_EQ(Ripristina(), EsitoRipristino::Completato); });
+        ContaOperazioni(nomi, [this] { ASSERT_EQ(Ripristina(), Esito::Completato); });
     ASSERT_GT(n, 20);
     for (const bool permanente : {false, true}) {
         for (const int k : Punti(n)) {
             const std::string dove = "operazione " + std::to_string(k) + " (" + nomi[k] + ")" +
                                      (permanente ? " e seguenti" : "");
             Azzera();
-            EsitoRipristino esito;
+            Esito esito;
             {
                 test::FsGuasto g;
                 g.prima = [&g, k, permanente](const char*, const std::string&) {
@@ -229,7 +229,7 @@ TEST_F(Guasti, RipristinoConOgniOperazioneCheFallisce) {
                 esito = Ripristina();
             }
             OgniDatabaseInteroVecchioONuovo(dove);
-            if (esito != EsitoRipristino::Completato && !permanente) {
+            if (esito != Esito::Completato && !permanente) {
                 // A single failure is undone at once: nothing changed, nothing left.
                 EXPECT_TRUE(Contenuto(dati_) == vecchio_) << dove;
                 EXPECT_EQ(VociIn(temp_), 0U) << dove;
@@ -239,7 +239,7 @@ TEST_F(Guasti, RipristinoConOgniOperazioneCheFallisce) {
             VecchioOppureRipristinato(dove);
             EXPECT_EQ(VociIn(temp_), 0U) << dove;
             // Without faults it now succeeds.
-            ASSERT_EQ(Ripristina(), EsitoRipristino::Completato) << dove;
+            ASSERT_EQ(Ripristina(), Esito::Completato) << dove;
             EXPECT_EQ(test::LeggiTesto(dati_ + "/anagrafe.mdb"), nuovo_.at("anagrafe.mdb")) << dove;
             EXPECT_EQ(test::LeggiTesto(dati_ + "/magazzino/listino.pdf"), "listino nuovo") << dove;
             interazione_.messaggi.clear();
@@ -250,14 +250,14 @@ TEST_F(Guasti, RipristinoConOgniOperazioneCheFallisce) {
 TEST_F(Guasti, RipristinoUccisoAOgniOperazione) {
     std::vector<std::string> nomi;
     const int n =
-        ContaOperazioni(nomi, [this] { ASSERT_EQ(Ripristina(), EsitoRipristino::Completato); });
+        ContaOperazioni(nomi, [this] { ASSERT_EQ(Ripristina(), Esito::Completato); });
     for (const int k : Punti(n)) {
         const std::string dove =
             "ucciso all'operazione " + std::to_string(k) + " (" + nomi[k] + ")";
         Azzera();
         interazione_.Rispondi(Risposta::Si);
         UccisoAllOperazione(k, [this] {
-            OsservatoreRipristino o;
+            test::Registratore o;
             EseguiRipristino(Richiesta(), o);
         });
         OgniDatabaseInteroVecchioONuovo(dove);
@@ -265,7 +265,7 @@ TEST_F(Guasti, RipristinoUccisoAOgniOperazione) {
         VecchioOppureRipristinato(dove);
         EXPECT_FALSE(fs::exists(PercorsoGiornale())) << dove;
         EXPECT_EQ(VociIn(temp_), 0U) << dove;
-        ASSERT_EQ(Ripristina(), EsitoRipristino::Completato) << dove;
+        ASSERT_EQ(Ripristina(), Esito::Completato) << dove;
         EXPECT_EQ(test::LeggiTesto(dati_ + "/Magazzino.mdb"), nuovo_.at("Magazzino.mdb")) << dove;
         interazione_.messaggi.clear();
     }
@@ -283,7 +283,7 @@ TEST_F(Guasti, RipristinoConDatiSuUnAltroFileSystemEVolumeSenzaCollegamenti) {
     };
     std::vector<std::string> nomi;
     const int n = ContaOperazioni(
-        nomi, [this] { ASSERT_EQ(Ripristina(), EsitoRipristino::Completato); }, prepara);
+        nomi, [this] { ASSERT_EQ(Ripristina(), Esito::Completato); }, prepara);
     for (const int k : Punti(n, 40)) {
         const std::string dove =
             "ucciso all'operazione " + std::to_string(k) + " (" + nomi[k] + ")";
@@ -292,7 +292,7 @@ TEST_F(Guasti, RipristinoConDatiSuUnAltroFileSystemEVolumeSenzaCollegamenti) {
         UccisoAllOperazione(
             k,
             [this] {
-                OsservatoreRipristino o;
+                test::Registratore o;
                 EseguiRipristino(Richiesta(), o);
             },
             prepara);
@@ -326,7 +326,7 @@ TEST_P(RipristinoInterrotto, IlProssimoAvvioLoCompletaOLoAnnulla) {
                 ::_exit(77);
             return 0;
         };
-        OsservatoreRipristino o;
+        test::Registratore o;
         EseguiRipristino(Richiesta(), o);
         ::_exit(0);
     }
@@ -336,7 +336,10 @@ TEST_P(RipristinoInterrotto, IlProssimoAvvioLoCompletaOLoAnnulla) {
     ASSERT_TRUE(fs::exists(PercorsoGiornale()));
     interazione_.messaggi.clear();
     try {
-        CaricaAvvio();  // the host here is too old: the start ends after the recovery
+        // The host here is too old: the start ends after the recovery, told first.
+        CaricaAvvio(true, [this](const std::string& t) {
+            interazione_.Messaggio(t, "Ripristino", Icona::Informazione, Pulsanti::Ok);
+        });
     } catch (const Errore& e) {
         EXPECT_EQ(e.Numero(), 3012);
     }
@@ -442,7 +445,7 @@ TEST_F(GuastiBackup, BackupConOgniOperazioneCheFallisce) {
                 g.prima = [&g, k, permanente](const char*, const std::string&) {
                     return g.operazioni == k || (permanente && g.operazioni > k) ? EIO : 0;
                 };
-                riuscito = EseguiBackup(Backup(), o);
+                riuscito = EseguiBackup(Backup(), o).Riuscito();
             }
             EXPECT_EQ(Contenuto(dati_), vecchio_) << dove;  // a backup never touches the data
             if (riuscito) {
@@ -627,7 +630,7 @@ TEST_F(GuastiBackup, BackupSuDischettiConOgniOperazioneCheFallisce) {
                     return g.operazioni == k || (permanente && g.operazioni > k) ? EIO : 0;
                 };
                 for (int i = 0; i < 3; ++i) interazione_.Rispondi(Risposta::Riprova);
-                riuscito = EseguiBackup(richiesta(), o);
+                riuscito = EseguiBackup(richiesta(), o).Riuscito();
             }
             EXPECT_EQ(Contenuto(dati_)["anagrafe/foto.jpg"], "foto vecchio") << dove;
             if (!riuscito) {

@@ -49,15 +49,6 @@ std::string Sostituisci(std::string t, const std::string& da, const std::string&
     return t;
 }
 
-struct Ripristinatore final : OsservatoreRipristino {
-    void MostraErrore(const Errore& e) override {
-        errori.push_back(e.Numero());
-        testi.push_back(e.Descrizione());
-    }
-    std::vector<int32_t> errori;
-    std::vector<std::string> testi;
-};
-
 class Recupero : public test::AmbienteOperazioni {
   protected:
     void SetUp() override {
@@ -100,7 +91,7 @@ class Recupero : public test::AmbienteOperazioni {
                                  {"a.mdb.cfb000", "vecchio"},     {"a/f.txt", "nuovo f"}};
 
     std::string fuori_ = t_ / "fuori";
-    Ripristinatore ripristino_;
+    test::Registratore ripristino_;
 };
 
 struct CasoGiornale {
@@ -265,7 +256,7 @@ TEST_F(Recupero, VoceNonSistemabileLasciaIlGiornaleENominaIlDatabase) {
         elenco_.GetFilenames(dest_, "BV????????#*");
         RichiestaRipristino r = Richiesta();
         interazione_.Rispondi(Risposta::Si);
-        EXPECT_EQ(EseguiRipristino(r, ripristino_), EsitoRipristino::Fallito);
+        EXPECT_EQ(EseguiRipristino(r, ripristino_), Esito::Fallito);
         EXPECT_EQ(ripristino_.errori, std::vector<int32_t>{10016});
     }
     // Free again: the next start finishes it.
@@ -378,10 +369,10 @@ TEST_F(Recupero, GiornaleCheNonSiPuoSpostareNominatoAncheDalRipristino) {
     elenco_.Clear();
     elenco_.GetFilenames(dest_, "BV????????#*");
     interazione_.Rispondi(Risposta::Si);
-    EXPECT_EQ(EseguiRipristino(Richiesta(), ripristino_), EsitoRipristino::Fallito);
+    EXPECT_EQ(EseguiRipristino(Richiesta(), ripristino_), Esito::Fallito);
     ASSERT_EQ(ripristino_.errori, std::vector<int32_t>{10016});
-    EXPECT_NE(ripristino_.testi[0].find(giornale + " non può essere letto"), std::string::npos)
-        << ripristino_.testi[0];
+    EXPECT_NE(ripristino_.testiErrori[0].find(giornale + " non può essere letto"), std::string::npos)
+        << ripristino_.testiErrori[0];
 }
 
 TEST_F(Recupero, CartellaDatiIrraggiungibileNonDecideNulla) {
@@ -463,7 +454,7 @@ TEST_F(Recupero, MarcatoreSuOrigineInSolaLetturaNonFermaIlRipristino) {
         return p.starts_with(dest_) && (o == "rename" || o == "unlink") ? EROFS : 0;
     };
     interazione_.Rispondi(Risposta::Si);
-    EXPECT_EQ(EseguiRipristino(Richiesta(), ripristino_), EsitoRipristino::Completato)
+    EXPECT_EQ(EseguiRipristino(Richiesta(), ripristino_), Esito::Completato)
         << ::testing::PrintToString(ripristino_.errori);
     EXPECT_EQ(test::LeggiTesto(dati_ + "/a.mdb"), "nuovo");
 }

@@ -32,25 +32,7 @@ namespace {
 
 namespace fs = std::filesystem;
 
-class Registratore final : public OsservatoreRipristino {
-  public:
-    void AlLavoro(bool v) override { eventi.push_back(v ? "al lavoro" : "libero"); }
-    void MostraErrore(const Errore& e) override {
-        eventi.push_back("errore:" + std::to_string(e.Numero()));
-        errori.push_back(e.Numero());
-        testiErrori.push_back(e.Descrizione());
-        dettagli.push_back(e.Dettaglio());
-    }
-    void InCorso(bool v) override { eventi.push_back(v ? "inizio" : "fine"); }
-    void DatiCreati(const std::string& p) override { datiCreati = p; }
-    void Avanzamento(double v) override { avanzamenti.push_back(v); }
-    std::vector<double> avanzamenti;
-    std::vector<std::string> eventi;
-    std::vector<int32_t> errori;
-    std::vector<std::string> testiErrori;
-    std::vector<std::string> dettagli;  // what goes to the log
-    std::string datiCreati;
-};
+using test::Registratore;
 
 // Every file below a folder with its content, for comparing folders.
 std::map<std::string, std::string> Contenuto(const std::string& cartella) {
@@ -89,9 +71,9 @@ class Ripristino : public test::AmbienteOperazioni {
         ASSERT_TRUE(EseguiBackup(b, o));
         interazione_.messaggi.clear();
     }
-    EsitoRipristino Esegui(const RichiestaRipristino& r, bool conferma = true) {
+    Esito Esegui(const RichiestaRipristino& r, bool conferma = true) {
         interazione_.Rispondi(conferma ? Risposta::Si : Risposta::No);
-        return EseguiRipristino(r, osservatore_);
+        return EseguiRipristino(r, osservatore_).esito;
     }
     void DatiEsistenti() {
         test::ScriviFile(dati_ + "/dati.mdb", "vecchi dati");
@@ -105,14 +87,14 @@ class Ripristino : public test::AmbienteOperazioni {
 TEST_F(Ripristino, DatabaseSalvatoSenzaCartellaTornaConUnaCartellaVuota) {
     fs::remove_all(t_ / "sorgente/dati");
     FaiBackup(t_ / "sorgente/");
-    EXPECT_EQ(Esegui(Richiesta()), EsitoRipristino::Completato);
+    EXPECT_EQ(Esegui(Richiesta()), Esito::Completato);
     EXPECT_EQ(Contenuto(dati_), (std::map<std::string, std::string>{{"dati.mdb", "nuovi dati"},
                                                                     {"dati", "<cartella>"}}));
 }
 
 TEST_F(Ripristino, EsempioConCopieDiSicurezza) {
     DatiEsistenti();
-    EXPECT_EQ(Esegui(Richiesta()), EsitoRipristino::Completato);
+    EXPECT_EQ(Esegui(Richiesta()), Esito::Completato);
     EXPECT_EQ(Contenuto(dati_),
               (std::map<std::string, std::string>{{"dati.mdb", "nuovi dati"},
                                                   {"dati", "<cartella>"},
@@ -120,7 +102,7 @@ TEST_F(Ripristino, EsempioConCopieDiSicurezza) {
                                                   {"dati.mdb.cfb000", "vecchi dati"},
                                                   {"dati.cfb000", "<cartella>"},
                                                   {"dati.cfb000/logo.bmp", "vecchio logo"}}));
-    ASSERT_EQ(interazione_.messaggi.size(), 2U);
+    ASSERT_EQ(interazione_.messaggi.size(), 1U);
     EXPECT_EQ(interazione_.messaggi[0].testo,
               "Si desidera realmente procedere con il ripristino del backup 15/03/2024?\n\nI "
               "database attuali saranno conservati come copie di sicurezza (.cfb) accanto a "
@@ -128,13 +110,17 @@ TEST_F(Ripristino, EsempioConCopieDiSicurezza) {
     EXPECT_EQ(interazione_.messaggi[0].titolo, "Ripristino");
     EXPECT_EQ(interazione_.messaggi[0].icona, Icona::Domanda);
     EXPECT_EQ(interazione_.messaggi[0].pulsanti, Pulsanti::SiNo);
-    EXPECT_EQ(interazione_.messaggi[1].testo, "Ripristino effettuato con successo");
+    // The summary: what was replaced, under which names the old files are kept, their room.
+    EXPECT_EQ(osservatore_.risultato.testo, "Ripristino effettuato con successo");
+    EXPECT_EQ(osservatore_.risultato.dettagli,
+              (std::vector<std::string>{
+                  "dati.mdb: ripristinato, il precedente conservato come dati.mdb.cfb000, la sua "
+                  "cartella come dati.cfb000.",
+                  "Le copie di sicurezza (.cfb) occupano 1 KB in " + PercorsoPerMessaggio(dati_ + "/") + "."}));
     EXPECT_EQ(LeggiImpostazione("KO_BVBackup", "Backup", "Orig"), dest_);
     EXPECT_EQ(VociIn(temp_), 0U);
-    EXPECT_EQ(osservatore_.eventi,
-              (std::vector<std::string>{"al lavoro", "inizio", "libero", "fine"}));
 
-    EXPECT_EQ(Esegui(Richiesta()), EsitoRipristino::Completato);
+    EXPECT_EQ(Esegui(Richiesta()), Esito::Completato);
     EXPECT_EQ(test::LeggiTesto(dati_ + "/dati.mdb.cfb001"), "nuovi dati");
     EXPECT_EQ(test::LeggiTesto(dati_ + "/dati.cfb001/logo.bmp"), "nuovo logo");
     EXPECT_EQ(test::LeggiTesto(dati_ + "/dati.mdb.cfb000"), "vecchi dati");
@@ -166,7 +152,7 @@ TEST_F(Ripristino, OltreDueGigaDiDatiCompressiBene) {
         test::Registratore o;
         ASSERT_TRUE(EseguiBackup(b, o));
     }
-    ASSERT_EQ(Esegui(Richiesta()), EsitoRipristino::Completato) << ::testing::PrintToString(osservatore_.errori);
+    ASSERT_EQ(Esegui(Richiesta()), Esito::Completato) << ::testing::PrintToString(osservatore_.errori);
     const auto coda = [](const std::string& p, size_t n) {
         std::ifstream f(p, std::ios::binary);
         f.seekg(-static_cast<std::streamoff>(n), std::ios::end);
@@ -188,7 +174,7 @@ TEST_F(Ripristino, SuFatIntegroDopoUnTaglioDiCorrente) {
     {
         test::FsGuasto fs;
         fs.comeFat = true;
-        ASSERT_EQ(Esegui(Richiesta()), EsitoRipristino::Completato);
+        ASSERT_EQ(Esegui(Richiesta()), Esito::Completato);
         fs.TagliaCorrente();
     }
     EXPECT_EQ(test::LeggiTesto(dati_ + "/dati.mdb"), "nuovi dati");
@@ -197,7 +183,7 @@ TEST_F(Ripristino, SuFatIntegroDopoUnTaglioDiCorrente) {
 }
 
 TEST_F(Ripristino, CartellaDatiVuotaNessunaCopia) {
-    EXPECT_EQ(Esegui(Richiesta()), EsitoRipristino::Completato);
+    EXPECT_EQ(Esegui(Richiesta()), Esito::Completato);
     EXPECT_EQ(
         Contenuto(dati_),
         (std::map<std::string, std::string>{
@@ -215,7 +201,7 @@ TEST_F(Ripristino, MaiuscoleComeSuWindows) {
     test::ScriviFile(dati_ + "/archivio.mdb", "vecchio");
     test::CreaCartelle(dati_ + "/archivio");
     test::ScriviFile(dati_ + "/archivio/x.txt", "x vecchio");
-    EXPECT_EQ(Esegui(Richiesta()), EsitoRipristino::Completato);
+    EXPECT_EQ(Esegui(Richiesta()), Esito::Completato);
     // The names stay as they were, letter case included: the host and the next backup
     // find the same database and folder as before.
     EXPECT_EQ(Contenuto(dati_),
@@ -239,7 +225,7 @@ TEST_F(Ripristino, CartellaCompagnaInMinuscoloRestaTale) {
     test::ScriviFile(dati_ + "/Magazzino.mdb", "vecchio");
     test::CreaCartelle(dati_ + "/magazzino");
     test::ScriviFile(dati_ + "/magazzino/doc.pdf", "doc vecchio");
-    EXPECT_EQ(Esegui(Richiesta()), EsitoRipristino::Completato);
+    EXPECT_EQ(Esegui(Richiesta()), Esito::Completato);
     EXPECT_EQ(Contenuto(dati_),
               (std::map<std::string, std::string>{{"Magazzino.mdb", "nuovo"},
                                                   {"magazzino", "<cartella>"},
@@ -258,7 +244,7 @@ TEST_F(Ripristino, CartellaCompagnaConLaRegolaDelBackup) {
     test::ScriviFile(t_ / "sorgente/x.mdb.mdb", "db");
     test::ScriviFile(t_ / "sorgente/x/f.txt", "f");
     FaiBackup(t_ / "sorgente/");
-    EXPECT_EQ(Esegui(Richiesta()), EsitoRipristino::Completato);
+    EXPECT_EQ(Esegui(Richiesta()), Esito::Completato);
     EXPECT_EQ(Contenuto(dati_), (std::map<std::string, std::string>{
                                     {"x.mdb.mdb", "db"}, {"x", "<cartella>"}, {"x/f.txt", "f"}}));
 }
@@ -266,7 +252,7 @@ TEST_F(Ripristino, CartellaCompagnaConLaRegolaDelBackup) {
 TEST_F(Ripristino, CartellaOrfanaPrendeUnNomeLibero) {
     test::CreaCartelle(dati_ + "/dati");
     test::ScriviFile(dati_ + "/dati/vecchio.txt", "orfano");
-    EXPECT_EQ(Esegui(Richiesta()), EsitoRipristino::Completato);
+    EXPECT_EQ(Esegui(Richiesta()), Esito::Completato);
     EXPECT_EQ(test::LeggiTesto(dati_ + "/dati.cfb000/vecchio.txt"), "orfano");
     EXPECT_EQ(test::LeggiTesto(dati_ + "/dati/logo.bmp"), "nuovo logo");
 }
@@ -274,7 +260,7 @@ TEST_F(Ripristino, CartellaOrfanaPrendeUnNomeLibero) {
 TEST_F(Ripristino, RispostaNoNonToccaNulla) {
     DatiEsistenti();
     const auto prima = Contenuto(dati_);
-    EXPECT_EQ(Esegui(Richiesta(), false), EsitoRipristino::Rinunciato);
+    EXPECT_EQ(Esegui(Richiesta(), false), Esito::Rinunciato);
     EXPECT_EQ(Contenuto(dati_), prima);
     EXPECT_TRUE(osservatore_.eventi.empty());
     EXPECT_EQ(LeggiImpostazione("KO_BVBackup", "Backup", "Orig", "<nessuno>"), "<nessuno>");
@@ -284,7 +270,7 @@ TEST_F(Ripristino, SenzaDatiNotiLaCartellaNasceAncheConNo) {
     RichiestaRipristino r = Richiesta();
     r.datiNonPresenti = true;
     r.percorsoDati.clear();
-    EXPECT_EQ(Esegui(r, false), EsitoRipristino::Rinunciato);
+    EXPECT_EQ(Esegui(r, false), Esito::Rinunciato);
     const std::string attesa = t_ / "appdata/KoBrelvano/DATI/";
     EXPECT_EQ(osservatore_.datiCreati, attesa);
     EXPECT_TRUE(fs::is_directory(attesa));
@@ -308,11 +294,10 @@ TEST_P(ErroriRipristino, NienteCambiato) {
     RichiestaRipristino r = Richiesta();
     GetParam().prepara(r, t_.Percorso());
     if (GetParam().domanda) interazione_.Rispondi(Risposta::Si);
-    EXPECT_EQ(EseguiRipristino(r, osservatore_), EsitoRipristino::Fallito);
+    EXPECT_EQ(EseguiRipristino(r, osservatore_), Esito::Fallito);
     EXPECT_EQ(osservatore_.errori, std::vector<int32_t>{GetParam().numero});
     EXPECT_EQ(interazione_.messaggi.size(), GetParam().domanda ? 1U : 0U);
     EXPECT_EQ(Contenuto(dati_), prima);
-    EXPECT_EQ(osservatore_.eventi.back(), "fine");
     EXPECT_EQ(VociIn(temp_), 0U);  // no work folder left behind
 }
 
@@ -340,7 +325,7 @@ TEST_F(Ripristino, DatabaseApertoPrimaDiOgniModifica) {
     const auto prima = Contenuto(dati_);
     {
         test::ProcessoCheTieneAperto host(dati_ + "/dati.mdb", O_RDWR);
-        EXPECT_EQ(Esegui(Richiesta()), EsitoRipristino::Fallito);
+        EXPECT_EQ(Esegui(Richiesta()), Esito::Fallito);
     }
     EXPECT_EQ(osservatore_.errori, std::vector<int32_t>{9983});
     EXPECT_EQ(Contenuto(dati_), prima);
@@ -354,7 +339,7 @@ TEST_F(Ripristino, SpazioInsufficiente) {
     guasto.spazio = [this](const std::string& p) {
         return p.starts_with(dati_) ? 5.0 : FsDiSistema().SpazioLibero(p);
     };
-    EXPECT_EQ(Esegui(Richiesta()), EsitoRipristino::Fallito);
+    EXPECT_EQ(Esegui(Richiesta()), Esito::Fallito);
     EXPECT_EQ(osservatore_.errori, std::vector<int32_t>{10015});
     EXPECT_EQ(Contenuto(dati_), prima);
     EXPECT_EQ(VociIn(temp_), 0U);  // the temporary folder is gone
@@ -367,7 +352,7 @@ TEST_F(Ripristino, SpostamentoFallitoRimetteLaCopiaDiSicurezza) {
     guasto.erroreRinomina = [](const std::string& da, const std::string&) {
         return da.ends_with("dati_logo.bmp") ? EIO : 0;
     };
-    EXPECT_EQ(Esegui(Richiesta()), EsitoRipristino::Fallito);
+    EXPECT_EQ(Esegui(Richiesta()), Esito::Fallito);
     EXPECT_EQ(osservatore_.errori, std::vector<int32_t>{57});
     EXPECT_EQ(Contenuto(dati_), prima);
     EXPECT_EQ(VociIn(temp_), 0U);
@@ -380,7 +365,7 @@ TEST_F(Ripristino, CartellaDatiSuUnAltroFileSystem) {
     guasto.erroreRinomina = [this](const std::string& da, const std::string& a) {
         return da.starts_with(temp_) && a.starts_with(dati_) ? EXDEV : 0;
     };
-    EXPECT_EQ(Esegui(Richiesta()), EsitoRipristino::Completato);
+    EXPECT_EQ(Esegui(Richiesta()), Esito::Completato);
     EXPECT_EQ(test::LeggiTesto(dati_ + "/dati.mdb"), "nuovi dati");
     EXPECT_EQ(test::LeggiTesto(dati_ + "/dati/logo.bmp"), "nuovo logo");
     EXPECT_EQ(test::LeggiTesto(dati_ + "/dati.mdb.cfb000"), "vecchi dati");
@@ -395,7 +380,7 @@ TEST_F(Ripristino, CartellaDatiSuTmpfsReale) {
     if (::mount("tmpfs", dati_.c_str(), "tmpfs", 0, "size=4m") != 0)
         GTEST_SKIP() << "mount non permesso";
     DatiEsistenti();
-    EXPECT_EQ(Esegui(Richiesta()), EsitoRipristino::Completato);
+    EXPECT_EQ(Esegui(Richiesta()), Esito::Completato);
     EXPECT_EQ(test::LeggiTesto(dati_ + "/dati/logo.bmp"), "nuovo logo");
     EXPECT_EQ(test::LeggiTesto(dati_ + "/dati.cfb000/logo.bmp"), "vecchio logo");
     ::umount(dati_.c_str());
@@ -441,7 +426,7 @@ TEST_F(Ripristino, SetSuDischetti) {
     interazione_.Rispondi(Risposta::Si);
     interazione_.Rispondi(Risposta::Riprova);
     interazione_.Rispondi(Risposta::Riprova);
-    EXPECT_EQ(EseguiRipristino(r, osservatore_), EsitoRipristino::Completato);
+    EXPECT_EQ(EseguiRipristino(r, osservatore_), Esito::Completato);
     std::vector<std::string> testi;
     for (const auto& m : interazione_.messaggi) testi.push_back(m.titolo + ": " + m.testo);
     EXPECT_EQ(
@@ -451,8 +436,7 @@ TEST_F(Ripristino, SetSuDischetti) {
             "15/03/2024?\n\nI database attuali saranno conservati come copie di sicurezza (.cfb) "
             "accanto a quelli ripristinati.",
             "Ripristino: Inserire il 2° disco del backup.",
-            "Ripristino: Inserire il 3° disco del backup.",
-            "Ripristino: Ripristino effettuato con successo"}));
+            "Ripristino: Inserire il 3° disco del backup."}));
     EXPECT_TRUE(test::LeggiTesto(dati_ + "/dati.mdb") == rumore);
 #endif
 }
@@ -481,7 +465,7 @@ TEST_F(Ripristino, SetArtefattoNonScriveFuori) {
     }
     DatiEsistenti();
     const auto prima = Contenuto(dati_);
-    EXPECT_EQ(Esegui(Richiesta()), EsitoRipristino::Fallito);
+    EXPECT_EQ(Esegui(Richiesta()), Esito::Fallito);
     EXPECT_EQ(osservatore_.errori, std::vector<int32_t>{9986});
     EXPECT_EQ(Contenuto(dati_), prima);
     EXPECT_FALSE(test::Esiste(t_ / "dati.mdb"));
@@ -499,7 +483,7 @@ TEST_F(Ripristino, ArchivioDanneggiatoNelLogSenzaSeparatoriDoppi) {
     test::ScriviFile(blocco, d);
     DatiEsistenti();
     const auto prima = Contenuto(dati_);
-    EXPECT_EQ(Esegui(Richiesta()), EsitoRipristino::Fallito);
+    EXPECT_EQ(Esegui(Richiesta()), Esito::Fallito);
     EXPECT_EQ(osservatore_.errori, std::vector<int32_t>{9986});
     EXPECT_EQ(Contenuto(dati_), prima);
     EXPECT_EQ(VociIn(temp_), 0U);
@@ -552,7 +536,7 @@ TEST_F(SetArtefatto, SenzaDatabaseNonRipristinaNulla) {
     Scrivi({{"leggimi.txt", "nessun database qui"}});
     DatiEsistenti();
     const auto prima = Contenuto(dati_);
-    EXPECT_EQ(Esegui(Richiesta()), EsitoRipristino::Fallito);
+    EXPECT_EQ(Esegui(Richiesta()), Esito::Fallito);
     EXPECT_EQ(osservatore_.errori, std::vector<int32_t>{9988});
     EXPECT_EQ(Contenuto(dati_), prima);
     EXPECT_EQ(VociIn(temp_), 0U);
@@ -562,7 +546,7 @@ TEST_F(SetArtefatto, ArchivioVuoto) {
     // An archive with no member is its end record alone.
     Scrivi({{"x", "x"}},
            [](std::string& d) { d = std::string("PK\x05\x06", 4) + std::string(18, '\0'); });
-    EXPECT_EQ(Esegui(Richiesta()), EsitoRipristino::Fallito);
+    EXPECT_EQ(Esegui(Richiesta()), Esito::Fallito);
     ASSERT_EQ(osservatore_.errori.size(), 1U);
     EXPECT_NE(osservatore_.errori[0], 0);
     EXPECT_EQ(VociIn(temp_), 0U);
@@ -579,7 +563,7 @@ TEST_F(SetArtefatto, BombaFermataPrimaDiEstrarre) {
     guasto.spazio = [this](const std::string& p) {
         return p.starts_with(temp_) ? 2147483648.0 : FsDiSistema().SpazioLibero(p);
     };
-    EXPECT_EQ(Esegui(Richiesta()), EsitoRipristino::Fallito);
+    EXPECT_EQ(Esegui(Richiesta()), Esito::Fallito);
     EXPECT_EQ(osservatore_.errori, std::vector<int32_t>{10015});
     EXPECT_EQ(Contenuto(dati_), prima);
     EXPECT_EQ(VociIn(temp_), 0U);
@@ -594,7 +578,7 @@ TEST_F(SetArtefatto, SpazioTemporaneoControllatoPrimaDiEstrarre) {
     guasto.spazio = [this](const std::string& p) {
         return p.starts_with(temp_) ? 50000.0 : FsDiSistema().SpazioLibero(p);
     };
-    EXPECT_EQ(Esegui(Richiesta()), EsitoRipristino::Fallito);
+    EXPECT_EQ(Esegui(Richiesta()), Esito::Fallito);
     EXPECT_EQ(osservatore_.errori, std::vector<int32_t>{10015});
     EXPECT_EQ(VociIn(temp_), 0U);
 }
@@ -621,12 +605,12 @@ TEST_F(SetArtefatto, MembriRifiutatiDettiPrimaDiEstrarre) {
     };
     for (const Caso& c : casi) {
         SCOPED_TRACE(c.motivo);
-        osservatore_ = Registratore();
+        osservatore_.Azzera();
         Scrivi(c.membri);
         DatiEsistenti();
         test::ScriviFile(dati_ + "/anagrafe.mdb", "vecchia anagrafe");
         const auto prima = Contenuto(dati_);
-        EXPECT_EQ(Esegui(Richiesta()), EsitoRipristino::Fallito);
+        EXPECT_EQ(Esegui(Richiesta()), Esito::Fallito);
         EXPECT_EQ(osservatore_.errori, std::vector<int32_t>{9986});
         EXPECT_EQ(Contenuto(dati_), prima);
         EXPECT_EQ(VociIn(temp_), 0U);
@@ -740,7 +724,7 @@ TEST_F(Ripristino, LaBarraAvanzaDuranteLaDecompressione) {
             std::this_thread::sleep_for(std::chrono::milliseconds(25));
         return 0;
     };
-    ASSERT_EQ(Esegui(Richiesta()), EsitoRipristino::Completato);
+    ASSERT_EQ(Esegui(Richiesta()), Esito::Completato);
     const auto& a = osservatore_.avanzamenti;
     EXPECT_TRUE(std::any_of(a.begin(), a.end(), [](double v) { return v > 50 && v < 75; }))
         << "la barra ferma al 50% durante la decompressione";

@@ -103,7 +103,6 @@ class FsGuasto final : public FileSystem {
     double SpazioLibero(const std::string& p) override {
         return spazio ? spazio(p) : reale_.SpazioLibero(p);
     }
-    void CambiaCartellaCorrente(const std::string& c) override { reale_.CambiaCartellaCorrente(c); }
     void ImpostaDataModifica(const std::string& p, int64_t s) override {
         reale_.ImpostaDataModifica(p, s);
     }

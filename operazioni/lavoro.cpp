@@ -1,0 +1,131 @@
+// The result, the bar's phases and the time-left estimate shared by every operation.
+#include "operazioni/lavoro.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+
+#include "span/clsspan.h"
+#include "util/errori.h"
+#include "util/koutilita.h"
+
+namespace bv {
+
+namespace {
+
+// What one byte of each phase costs, relative to compressing one: the shares of the bar. See
+// bench/RESULTS.md ("Fasi della barra") for the run they come from.
+constexpr double kCosto[] = {
+    1.0,   // Compressione: each source byte read and deflated
+    0.2,   // Scrittura: each archive byte written to the set and flushed
+    0.17,  // Ricostruzione: each archive byte read back from the set
+    0.33,  // Confronto: each source byte inflated and compared with its file
+    0.25,  // Estrazione: each byte inflated into the work folder
+    0.02,  // Spostamento: each restored byte renamed into place
+};
+
+InterazioneNonPresidiata& Nessuna() {
+    static InterazioneNonPresidiata nessuna;
+    return nessuna;
+}
+
+}  // namespace
+
+std::string Risultato::TestoCompleto() const {
+    std::string t = testo;
+    if (!dettagli.empty()) t += "\n";
+    for (const std::string& d : dettagli) t += "\n" + d;
+    return t;
+}
+
+void ConcludiConErrore(Risultato& ris, const GanciOperazione& g, std::unique_ptr<ClsSpan>& span) {
+    const Errore e = ErroreCorrente();
+    if (span) {
+        span->Dealloca();
+        span.reset();
+    }
+    if (g.Annullato() && e.Numero() == errori::Annullata) {
+        ris.esito = Esito::Annullato;
+        ris.testo = e.Descrizione();
+        Utilita().ScriviLog("Operazione annullata dall'utente");
+        return;
+    }
+    ris.esito = Esito::Fallito;
+    ris.errore = e;
+}
+
+Interazione& GanciOperazione::Domande() {
+    return Nessuna();
+}
+
+void Barra::Prevedi(Fase f, uint64_t byte) {
+    previsti_[static_cast<int>(f)] = byte;
+}
+
+double Barra::Peso(Fase f) const {
+    return kCosto[static_cast<int>(f)] * static_cast<double>(previsti_[static_cast<int>(f)]);
+}
+
+void Barra::Inizia(Fase f, const std::string& testo) {
+    PuntoSicuro();
+    corrente_ = f;
+    g_.Messaggio(testo);
+    Fatti(0);
+}
+
+void Barra::Fatti(uint64_t byte) {
+    PuntoSicuro();
+    const uint64_t totale = previsti_[static_cast<int>(corrente_)];
+    g_.Quantita(std::min(byte, totale), totale);
+    double tutto = 0;
+    double prima = 0;
+    for (int i = 0; i < 6; ++i) {
+        const double p = Peso(static_cast<Fase>(i));
+        tutto += p;
+        if (i < static_cast<int>(corrente_)) prima += p;
+    }
+    if (tutto <= 0) return;
+    const double qui = totale == 0 ? 0
+                                   : Peso(corrente_) * std::min(1.0, static_cast<double>(byte) /
+                                                                         static_cast<double>(totale));
+    // Never back: a phase found smaller than foreseen moves the rest forward, never behind.
+    mostrato_ = std::max(mostrato_, 100.0 * (prima + qui) / tutto);
+    g_.Avanzamento(mostrato_);
+}
+
+void Barra::PuntoSicuro() const {
+    if (g_.Annullato()) throw errori::OperazioneAnnullata();
+}
+
+void Barra::Fine() {
+    mostrato_ = 100;
+    g_.Avanzamento(100);
+}
+
+std::string DimensioneLeggibile(uint64_t byte) {
+    char testo[32];
+    const double mb = static_cast<double>(byte) / (1024.0 * 1024.0);
+    if (byte < 1024 * 1024) {
+        std::snprintf(testo, sizeof testo, "%llu KB",
+                      static_cast<unsigned long long>((byte + 1023) / 1024));
+    } else if (mb < 100) {
+        std::snprintf(testo, sizeof testo, "%.1f MB", mb);
+    } else {
+        std::snprintf(testo, sizeof testo, "%.0f MB", mb);
+    }
+    std::string s = testo;
+    std::replace(s.begin(), s.end(), '.', ',');
+    return s;
+}
+
+std::string StimaTempo::Rimanente(double percento, double secondi) {
+    // Too early to tell: the first seconds are the slowest (caches, the first disk).
+    if (percento < 3 || secondi < 3 || percento >= 100) return {};
+    const double resto = secondi * (100 - percento) / percento;
+    stima_ = stima_ < 0 ? resto : 0.7 * stima_ + 0.3 * resto;
+    if (stima_ < 60) return "meno di un minuto";
+    const long minuti = std::lround(stima_ / 60);
+    return minuti == 1 ? "circa 1 minuto" : "circa " + std::to_string(minuti) + " minuti";
+}
+
+}  // namespace bv

@@ -1,0 +1,78 @@
+// The bar's weighting by bytes, the sizes and the time left as the user reads them.
+#include <gtest/gtest.h>
+
+#include <vector>
+
+#include "operazioni/lavoro.h"
+#include "util/errori.h"
+
+namespace bv {
+namespace {
+
+struct Barre final : GanciOperazione {
+    void Avanzamento(double v) override { valori.push_back(v); }
+    void Quantita(uint64_t f, uint64_t t) override { quantita = {f, t}; }
+    std::vector<double> valori;
+    std::pair<uint64_t, uint64_t> quantita;
+};
+
+TEST(Barra, OgniFaseConIlPesoDeiSuoiByte) {
+    Barre g;
+    Barra b(g);
+    b.Prevedi(Fase::Compressione, 1000);
+    b.Prevedi(Fase::Scrittura, 1000);
+    b.Inizia(Fase::Compressione, "Compressione dati...");
+    b.Fatti(500);
+    // 500 of the compression's 1000, each worth five bytes written: 500 / 1200.
+    EXPECT_NEAR(g.valori.back(), 100.0 * 500 / 1200, 1e-9);
+    EXPECT_EQ(g.quantita, (std::pair<uint64_t, uint64_t>{500, 1000}));
+    b.Fatti(1000);
+    // The archive is smaller than foreseen: the bar moves on, never back.
+    b.Prevedi(Fase::Scrittura, 100);
+    b.Inizia(Fase::Scrittura, "Salvataggio dati...");
+    EXPECT_NEAR(g.valori.back(), 100.0 * 1000 / 1020, 1e-9);
+    b.Fatti(50);
+    EXPECT_NEAR(g.valori.back(), 100.0 * 1010 / 1020, 1e-9);
+    b.Fatti(5000);  // past the total: capped
+    EXPECT_NEAR(g.valori.back(), 100.0, 1e-9);
+    EXPECT_EQ(g.quantita, (std::pair<uint64_t, uint64_t>{100, 100}));
+    EXPECT_TRUE(std::is_sorted(g.valori.begin(), g.valori.end()));
+}
+
+TEST(Barra, UnAnnullamentoFermaAlPrimoPuntoSicuro) {
+    Barre g;
+    Barra b(g);
+    b.Prevedi(Fase::Compressione, 10);
+    b.Fatti(1);
+    g.Annulla();
+    try {
+        b.Fatti(2);
+        FAIL() << "nessun annullamento";
+    } catch (const Errore& e) {
+        EXPECT_EQ(e.Numero(), errori::Annullata);
+    }
+    EXPECT_THROW(b.PuntoSicuro(), Errore);
+}
+
+TEST(Lavoro, DimensioniETempoRimanente) {
+    for (const auto& [byte, testo] : std::vector<std::pair<uint64_t, const char*>>{
+             {0, "0 KB"},
+             {1, "1 KB"},
+             {1024 * 1024 - 1, "1024 KB"},
+             {1024 * 1024, "1,0 MB"},
+             {12'900'000, "12,3 MB"},
+             {300ULL * 1024 * 1024, "300 MB"}}) {
+        EXPECT_EQ(DimensioneLeggibile(byte), testo) << byte;
+    }
+    StimaTempo s;
+    EXPECT_EQ(s.Rimanente(1, 10), "");   // too early: the first percents
+    EXPECT_EQ(s.Rimanente(50, 2), "");   // too early: the first seconds
+    EXPECT_EQ(s.Rimanente(50, 20), "meno di un minuto");
+    StimaTempo lunga;
+    EXPECT_EQ(lunga.Rimanente(10, 60), "circa 9 minuti");
+    StimaTempo una;
+    EXPECT_EQ(una.Rimanente(50, 70), "circa 1 minuto");
+}
+
+}  // namespace
+}  // namespace bv
