@@ -25,6 +25,7 @@
 #include "tests/support/fs_guasto.h"
 #include "tests/support/unita_rimovibile.h"
 #include "tests/support/variabili.h"
+#include "util/errori.h"
 
 namespace bv {
 namespace {
@@ -338,7 +339,7 @@ TEST_P(RipristinoInterrotto, IlProssimoAvvioLoCompletaOLoAnnulla) {
     try {
         CaricaAvvio();  // the host here is too old: the start ends after the recovery
     } catch (const Errore& e) {
-        EXPECT_EQ(e.Numero(), 3012);
+        EXPECT_EQ(e.Numero(), errori::VersioneHost);
     }
     ASSERT_FALSE(interazione_.messaggi.empty());
     EXPECT_EQ(interazione_.messaggi[0].testo, GetParam().messaggio);

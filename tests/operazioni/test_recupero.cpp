@@ -22,6 +22,7 @@
 #include "tests/support/fs_guasto.h"
 #include "tests/support/processo.h"
 #include "tests/support/variabili.h"
+#include "util/errori.h"
 
 namespace bv {
 namespace {
@@ -266,7 +267,7 @@ TEST_F(Recupero, VoceNonSistemabileLasciaIlGiornaleENominaIlDatabase) {
         RichiestaRipristino r = Richiesta();
         interazione_.Rispondi(Risposta::Si);
         EXPECT_EQ(EseguiRipristino(r, ripristino_), EsitoRipristino::Fallito);
-        EXPECT_EQ(ripristino_.errori, std::vector<int32_t>{10016});
+        EXPECT_EQ(ripristino_.errori, std::vector<int32_t>{errori::RipristinoInSospeso});
     }
     // Free again: the next start finishes it.
     EXPECT_NE(RecuperaRipristinoInterrotto().find("completato"), std::string::npos);
@@ -379,7 +380,7 @@ TEST_F(Recupero, GiornaleCheNonSiPuoSpostareNominatoAncheDalRipristino) {
     elenco_.GetFilenames(dest_, "BV????????#*");
     interazione_.Rispondi(Risposta::Si);
     EXPECT_EQ(EseguiRipristino(Richiesta(), ripristino_), EsitoRipristino::Fallito);
-    ASSERT_EQ(ripristino_.errori, std::vector<int32_t>{10016});
+    ASSERT_EQ(ripristino_.errori, std::vector<int32_t>{errori::RipristinoInSospeso});
     EXPECT_NE(ripristino_.testi[0].find(giornale + " non può essere letto"), std::string::npos)
         << ripristino_.testi[0];
 }
@@ -483,7 +484,7 @@ TEST_F(Recupero, BloccoCheNonSiPuoPrendereEUnErrore) {
         b.Acquisisci();
         ADD_FAILURE() << "un collegamento sospeso preso per blocco";
     } catch (const Errore& e) {
-        EXPECT_EQ(e.Numero(), 3003);
+        EXPECT_EQ(e.Numero(), errori::BloccoNonUtilizzabile);
     }
 }
 
