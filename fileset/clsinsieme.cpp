@@ -166,10 +166,10 @@ DataOra ClsInsieme::To_Date(const std::string& testo, int16_t formato) {
     std::u32string t = Utf8AUtf32(Spazi(testo));
     std::replace(t.begin(), t.end(), U'-', U'/');
     const std::string s = Utf32AUtf8(t);
-    if (formato < 1 || formato > 5) throw Errore(11004, "To_Date: formato non supportato.");
+    if (formato < 1 || formato > 5) throw errori::Crea(errori::FormatoDataNonSupportato);
     const size_t richiesta = (formato == 2 || formato == 5) ? 10 : 8;
     if (t.size() != richiesta || s.size() != richiesta)
-        throw Errore(11005, "To_Date: formato non valido.");
+        throw errori::Crea(errori::FormatoDataNonValido);
     auto pezzo = [&s](size_t da, size_t n) { return s.substr(da - 1, n); };  // 1-based
     int anno = 0, mese = 0, giorno = 0;
     switch (formato) {

@@ -17,19 +17,15 @@
 #include "sicurezza/conferma_set.h"
 #include "sicurezza/giornale.h"
 #include "sicurezza/nomi.h"
+#include "util/errori.h"
 #include "util/interazione.h"
 #include "util/koutilita.h"
 
 namespace bv {
 
-namespace {
-constexpr const char* kMessaggioUtente =
-    "Per poter eseguire il modulo è necessario usare un utente senza limitazioni.";
-}
-
 void PreparaCartellaTemp() {
     std::string temp = CartellaTempProgramma();
-    if (!Utilita().CreaPercorsoDirectory(temp)) throw Errore(3002, kMessaggioUtente);
+    if (!Utilita().CreaPercorsoDirectory(temp)) throw errori::Crea(errori::TempNonCreata);
 }
 
 void PulisciCartellaTemp(const std::string& cartella) {
@@ -299,7 +295,7 @@ void CompletaBackupInterrotti(const std::string& dest, const std::string& orig) 
 StatoAvvio CaricaAvvio(bool riparazioni, const AvvisoAvvio& avvisa) {
     koUtilita& u = Utilita();
     StatoAvvio s;
-    if (!u.WriteAccess(CartellaProgramma())) throw Errore(3001, kMessaggioUtente);
+    if (!u.WriteAccess(CartellaProgramma())) throw errori::Crea(errori::UtenteLimitato);
     PreparaCartellaTemp();
     // A restore stopped midway is finished or undone before anything else is done.
     if (riparazioni) RecuperaEPulisci(avvisa);
@@ -310,10 +306,7 @@ StatoAvvio CaricaAvvio(bool riparazioni, const AvvisoAvvio& avvisa) {
     } else {
         s.versione = u.GetVersione(s.cartellaInstallazione + kEseguibileHost);
         if (u.ConfrontaVersione(s.versione, kVersioneMinima) == -1) {
-            throw Errore(3012,
-                         "Il modulo di backup è applicabile unicamente alla versione 1.0.0.0 o "
-                         "versione successiva "
-                         "di Brelvano.");
+            throw errori::Crea(errori::VersioneHost);
         }
         s.percorsoDati = LeggiImpostazione(ApplicazioneHost(), kSezioneDati, "Path");
         s.datiNonPresenti = s.percorsoDati.empty();

@@ -97,23 +97,26 @@ void ControllaNome(const std::string& cartella, const std::string& nome) {
     const std::string file = Mostrabile(cartella + nome);
     const char* const rinomina = " Rinominare il file e ripetere il backup.";
     if (!Utf8Valido(nome) || HaCaratteriDiControllo(nome)) {
-        throw Errore(9992, "Il nome del file " + file + " contiene caratteri non validi." + rinomina);
+        throw Errore(errori::NomeNonAmmesso,
+                     "Il nome del file " + file + " contiene caratteri non validi." + rinomina);
     }
     if (NomeRiservatoAUnDispositivo(nome)) {
-        throw Errore(9992, "Il nome del file " + file +
-                               " è riservato dal sistema (nome di un dispositivo)." + rinomina);
+        throw Errore(errori::NomeNonAmmesso,
+                     "Il nome del file " + file +
+                         " è riservato dal sistema (nome di un dispositivo)." + rinomina);
     }
     if (nome.find('#') != std::string::npos) {
-        throw Errore(9992, "Il nome del file " + file +
-                               " contiene il carattere #, che il backup non può conservare." +
-                               rinomina);
+        throw Errore(errori::NomeNonAmmesso,
+                     "Il nome del file " + file +
+                         " contiene il carattere #, che il backup non può conservare." + rinomina);
     }
     // Checked on every system: the set must restore on Windows too.
     if (BordoNonAmmesso(nome)) {
-        throw Errore(9992, "Il nome del file " + file +
-                               " inizia o finisce con uno spazio, o finisce con un punto: Windows "
-                               "non può conservarlo." +
-                               rinomina);
+        throw Errore(errori::NomeNonAmmesso,
+                     "Il nome del file " + file +
+                         " inizia o finisce con uno spazio, o finisce con un punto: Windows "
+                         "non può conservarlo." +
+                         rinomina);
     }
 }
 
@@ -131,20 +134,22 @@ void ControllaLunghezze(const std::string& file, const std::vector<std::string>&
                         const std::vector<std::pair<std::string, bool>>& percorsi) {
     for (const std::string& c : componenti) {
         if (c.size() <= kMassimoComponente) continue;
-        throw Errore(9992, "Il nome del file " + Mostrabile(file) +
-                               " è troppo lungo: nel backup o nel ripristino diventerebbe un "
-                               "nome di " +
-                               std::to_string(c.size()) + " byte, oltre i " +
-                               std::to_string(kMassimoComponente) +
-                               " ammessi. Abbreviare il nome del file e ripetere il backup.");
+        throw Errore(errori::NomeNonAmmesso,
+                     "Il nome del file " + Mostrabile(file) +
+                         " è troppo lungo: nel backup o nel ripristino diventerebbe un "
+                         "nome di " +
+                         std::to_string(c.size()) + " byte, oltre i " +
+                         std::to_string(kMassimoComponente) +
+                         " ammessi. Abbreviare il nome del file e ripetere il backup.");
     }
     for (const auto& [p, cartella] : percorsi) {
         if (PercorsoAmmessoDalSistema(p, cartella)) continue;
-        throw Errore(9992, "Il percorso del file " + Mostrabile(file) +
-                               " è troppo lungo: il ripristino creerebbe " + Mostrabile(p) +
-                               ", oltre i " + std::to_string(LunghezzaMassimaPercorso(cartella)) +
-                               " caratteri ammessi. Abbreviare il nome del file o il percorso "
-                               "della cartella dati e ripetere il backup.");
+        throw Errore(errori::NomeNonAmmesso,
+                     "Il percorso del file " + Mostrabile(file) +
+                         " è troppo lungo: il ripristino creerebbe " + Mostrabile(p) +
+                         ", oltre i " + std::to_string(LunghezzaMassimaPercorso(cartella)) +
+                         " caratteri ammessi. Abbreviare il nome del file o il percorso "
+                         "della cartella dati e ripetere il backup.");
     }
 }
 
@@ -187,9 +192,7 @@ void ControllaLunghezzeCompagno(const std::string& prefisso, const std::string& 
 }
 
 Errore NomiInConflitto(const std::string& a, const std::string& b) {
-    return Errore(9993, "I file " + Mostrabile(a) + " e " + Mostrabile(b) +
-                            " avrebbero lo stesso nome nel backup e non potrebbero essere "
-                            "ripristinati entrambi. Rinominarne uno e ripetere il backup.");
+    return errori::CreaCon(errori::NomiUguali, {Mostrabile(a), Mostrabile(b)});
 }
 
 // Names that would give a set that does not restore, or restores files elsewhere, are refused
@@ -254,10 +257,11 @@ void ControllaNomi(const std::string& prefisso, const ClsInsieme& dati, bool car
             ControllaNome(cartella, v.nome);
             // The restore takes every "*.mdb" of the set for a database of its own.
             if (ClsInsieme::Corrisponde(base + "_" + v.nome, "*.mdb")) {
-                throw Errore(9992, "Il file " + Mostrabile(cartella + v.nome) +
-                                       " ha il nome di un database (.mdb): il ripristino lo "
-                                       "restituirebbe come un database a sé, fuori dalla "
-                                       "sua cartella. Rinominare il file e ripetere il backup.");
+                throw Errore(errori::NomeNonAmmesso,
+                             "Il file " + Mostrabile(cartella + v.nome) +
+                                 " ha il nome di un database (.mdb): il ripristino lo "
+                                 "restituirebbe come un database a sé, fuori dalla "
+                                 "sua cartella. Rinominare il file e ripetere il backup.");
             }
             ControllaLunghezzeCompagno(prefisso, cartella, base + "_" + v.nome, v.nome,
                                        dati.Count(), temp);
@@ -373,19 +377,16 @@ class Backup {
 void Backup::ControllaRichiesta() {
     koUtilita& u = Utilita();
     if (r_.datiNonPresenti || r_.nonInstallato) {
-        throw Errore(9985,
-                     "Impossibile procedere con il backup. Dati non presenti o Brelvano non "
-                     "installato.");
+        throw errori::Crea(errori::DatiNonPresenti);
     }
     if (r_.floppy) {
         destinazione_ = CartellaFloppy();
     } else {
         destinazione_ = Spazi(r_.destinazione);
-        if (destinazione_.empty()) throw Errore(9982, "E' necessario indicare la destinazione.");
+        if (destinazione_.empty()) throw errori::Crea(errori::DestinazioneMancante);
         if (!u.IsCartella(destinazione_)) throw errori::DestinazioneNonValidaODiscoNonPronto();
         SalvaImpostazione(ApplicazioneProgramma(), kSezioneBackup, "Dest", destinazione_);
     }
-    const char* const kNessunDato = "Nessun file data presente. Impossibile effettuare il backup.";
     if (u.IsCartella(r_.percorsoDati)) {
         prefisso_ = r_.percorsoDati;
         u.AggiungiSepDir(prefisso_);
@@ -396,13 +397,9 @@ void Backup::ControllaRichiesta() {
     } else {
         // Not "no data": the folder the host's settings name is not there (a drive not
         // connected, a folder moved).
-        throw Errore(9988, std::string(kNessunDato) + " La cartella dei dati indicata nelle " +
-                               "impostazioni di " + kHost + ", " +
-                               PercorsoPerMessaggio(r_.percorsoDati) +
-                               ", non esiste: collegare l'unità che la contiene o correggere il " +
-                               "percorso in " + kHost + ", poi ripetere il backup.");
+        throw errori::CartellaDatiAssente(r_.percorsoDati);
     }
-    if (dati_.Count() == 0) throw Errore(9988, kNessunDato);
+    if (dati_.Count() == 0) throw errori::NessunDatoDaSalvare();
     // The restore's temporary folder is taken as this installation's: a restore elsewhere
     // under a much longer program folder is not foreseen.
     ControllaNomi(prefisso_, dati_, u.IsCartella(r_.percorsoDati), r_.cartellaTemp,
@@ -576,7 +573,7 @@ void Backup::Verifica() {
         0)
         throw errori::ErroreDecompressione();
     Fs().Rimuovi(archivio_);
-    if (!esito.uguali) throw Errore(9987, "Verifica fallita.", esito.primaDifferenza);
+    if (!esito.uguali) throw errori::Crea(errori::VerificaFallita, esito.primaDifferenza);
 }
 
 void Backup::Conferma() {

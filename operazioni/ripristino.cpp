@@ -30,9 +30,6 @@ namespace bv {
 
 namespace {
 
-const char* const kAccessoNegato =
-    "Impossibile procedere con il ripristino. Accesso in scrittura non permesso.";
-
 // A random token of 16 hexadecimal digits.
 std::string Gettone(std::mt19937& casuale) {
     static constexpr char kCifre[] = "0123456789abcdef";
@@ -118,12 +115,10 @@ class Ripristino {
 void Ripristino::ControllaRichiesta() {
     koUtilita& u = Utilita();
     if (r_.nonInstallato) {
-        throw Errore(9989, std::string("Impossibile procedere con il ripristino. ") + kHost +
-                               " non installato.");
+        throw errori::Crea(errori::HostNonInstallato);
     }
     if (Spazi(r_.nomeSet).empty()) {
-        throw Errore(errori::SelezionareUnBackup,
-                     "E' necessario selezionare un backup dalla lista.");
+        throw errori::Crea(errori::SelezionareUnBackup);
     }
     // An interrupted restore still to be finished owns the journal and the staged names.
     if (RipristinoInSospeso()) {
@@ -136,12 +131,12 @@ void Ripristino::ControllaRichiesta() {
                      " non può essere letto né messo da parte: dopo aver controllato la cartella "
                      "dei dati e le copie di sicurezza (.cfb), spostarlo o rimuoverlo a mano.";
         }
-        throw Errore(10016, testo);
+        throw Errore(errori::RipristinoInSospeso, testo);
     }
     nomeSet_ = r_.nomeSet;
     origine_ = Spazi(r_.origine);
     if (!u.IsCartella(origine_)) throw errori::DestinazioneNonValidaODiscoNonPronto();
-    if (!u.WriteAccess(CartellaInstallazioneHost())) throw Errore(9990, kAccessoNegato);
+    if (!u.WriteAccess(CartellaInstallazioneHost())) throw errori::Crea(errori::AccessoNegato);
 
     percorsoDati_ = r_.percorsoDati;
     if (r_.datiNonPresenti) {
@@ -149,7 +144,7 @@ void Ripristino::ControllaRichiesta() {
                                                          : CartellaInstallazioneHost();
         percorsoDati_ = u.AggiungiSepDir(percorsoDati_) + "DATI" + Separatore();
         SalvaImpostazione(ApplicazioneHost(), kSezioneDati, "path", percorsoDati_);
-        if (!u.CreaPercorsoDirectory(percorsoDati_)) throw Errore(9990, kAccessoNegato);
+        if (!u.CreaPercorsoDirectory(percorsoDati_)) throw errori::Crea(errori::AccessoNegato);
         o_.DatiCreati(percorsoDati_);
     }
     prefisso_ = percorsoDati_;
@@ -244,10 +239,8 @@ void Ripristino::EstraiArchivio() {
     // A member this system cannot hold (a set made on another system) is named now,
     // before anything is extracted.
     if (const std::string motivo = MotivoMembroRifiutato(archivio_); !motivo.empty()) {
-        throw Errore(9986,
-                     "Il backup non può essere ripristinato su questo sistema: " + motivo +
-                         ". I dati non sono stati modificati.",
-                     archivio_ + ": membro rifiutato, " + motivo);  // the log names it too
+        throw errori::MembroRifiutato(
+            motivo, archivio_ + ": membro rifiutato, " + motivo);  // the log names it too
     }
     if (const double spazio = SpazioLiberoDisco(cartellaLavoro_);
         spazio >= 0 && static_cast<double>(dichiarati) > spazio) {
@@ -285,9 +278,7 @@ void Ripristino::PreparaGiornale() {
     const int n = restituiti_.Count();
     // A set without a database would "restore" nothing and say it succeeded.
     if (n == 0) {
-        throw Errore(9988,
-                     "Nessun file data presente nel backup. Impossibile effettuare il "
-                     "ripristino.");
+        throw errori::NessunDatoNelBackup();
     }
     giornale_.cartellaDati = prefisso_;
     giornale_.cartellaLavoro = cartellaLavoro_;

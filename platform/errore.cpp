@@ -14,6 +14,21 @@ Errore::Errore(int32_t numero, std::string descrizione, std::string dettaglio)
       descrizione_(std::move(descrizione)),
       dettaglio_(std::move(dettaglio)) {}
 
+std::string Componi(std::string_view testo, std::initializer_list<std::string_view> nomi) {
+    std::string r;
+    const auto* nome = nomi.begin();
+    for (size_t da = 0;;) {
+        const size_t segno = testo.find("{}", da);
+        if (segno == std::string_view::npos || nome == nomi.end()) {
+            r += testo.substr(da);
+            return r;
+        }
+        r += testo.substr(da, segno - da);
+        r += *nome++;
+        da = segno + 2;
+    }
+}
+
 std::string TestoErroreStandard(int32_t numero) {
     switch (numero) {
         case num::ArgomentoNonValido:

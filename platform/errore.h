@@ -3,8 +3,10 @@
 #pragma once
 
 #include <cstdint>
+#include <initializer_list>
 #include <stdexcept>
 #include <string>
+#include <string_view>
 
 namespace bv {
 
@@ -58,6 +60,10 @@ inline constexpr int32_t AccessoPercorso = 75;
 inline constexpr int32_t PercorsoNonTrovato = 76;
 inline constexpr int32_t ValoreProprietaNonValido = 380;
 }  // namespace num
+
+// An error's text with each "{}" in it replaced by the next of `nomi` (the file, the folder the
+// message names), in order.
+std::string Componi(std::string_view testo, std::initializer_list<std::string_view> nomi);
 
 // The Italian text of a standard number ("" for numbers that are not standard).
 std::string TestoErroreStandard(int32_t numero);

@@ -1,6 +1,7 @@
 // The locks' names and errors, and the call of a second copy to the running one: a request
 // file beside the lock.
 #include "platform/errore.h"
+#include "platform/errori_piattaforma.h"
 #include "platform/filesystem.h"
 #include "platform/istanza.h"
 #include "platform/percorsi.h"
@@ -31,15 +32,12 @@ BloccoIstanza::BloccoIstanza() : BloccoEsclusivo(PercorsoBloccoIstanza()) {}
 BloccoOperazione::BloccoOperazione() : BloccoEsclusivo(PercorsoBloccoOperazione()) {}
 
 Errore ErroreOperazioneInCorso() {
-    return Errore(3004,
-                  "Un backup o un ripristino è in corso in un'altra copia di BVBackup (ad esempio "
-                  "un backup pianificato). Attendere che termini e riprovare.");
+    return Errore(errori::OperazioneInCorso, errori::kTestoOperazioneInCorso);
 }
 
 Errore ErroreBloccoIstanza(const std::string& percorso, int codice) {
-    return Errore(3003,
-                  "Impossibile verificare che non sia in esecuzione un'altra copia di BVBackup: " +
-                      percorso + " non può essere usato come blocco. Rimuoverlo e riprovare.",
+    return Errore(errori::BloccoNonUtilizzabile,
+                  Componi(errori::kTestoBloccoNonUtilizzabile, {percorso}),
                   percorso + ": " + std::to_string(codice))
         .CodiceSistema(codice);
 }

@@ -24,7 +24,7 @@ constexpr double kMassimo32 = 2147483647.0;
 constexpr size_t kPasso = 4 << 20;  // how much is read or written between two heartbeats
 
 Errore SenzaDisco(const std::string& unita) {
-    return Errore(9240, PercorsoPerMessaggio(unita) + " impossibile determinare lo spazio disco.");
+    return errori::CreaCon(errori::SpazioNonDeterminabile, {PercorsoPerMessaggio(unita)});
 }
 
 Errore Annullato() {
@@ -73,11 +73,10 @@ void ClsSpan::Dealloca() {
 }
 
 int32_t ClsSpan::DimensioneFile() {
-    if (filename_.empty()) throw Errore(9232, "E' necessario impostare il filename.");
+    if (filename_.empty()) throw errori::Crea(errori::FilenameMancante);
     const InfoFile info = Fs().Info(filename_);
     // The existence test of the platform: a plain, visible file.
-    if (!info.file || info.nascosto)
-        throw Errore(9233, "E' necessario impostare un filename esistente.");
+    if (!info.file || info.nascosto) throw errori::Crea(errori::FilenameInesistente);
     // Sizes are 32-bit in the descriptors: a larger archive could be written but never restored.
     if (info.dimensione > static_cast<uint64_t>(kMassimo32)) throw ArchivioTroppoGrande(filename_);
     dimensione_ = static_cast<int32_t>(info.dimensione);
@@ -128,12 +127,12 @@ bool ClsSpan::VerificaScrittura(const std::string& path) const {
 // The checks of a folder to write in, in their order (9237, 9238, 9235); returns its drive.
 std::string ClsSpan::ControllaCartella(const std::string& cartella) const {
     std::string unita = UnitaDi(cartella);
-    if (!UnitaValida(unita)) throw Errore(9237, "unità non valida.");
+    if (!UnitaValida(unita)) throw errori::Crea(errori::UnitaNonValida);
     if (!utilita_.IsCartella(cartella)) {
-        throw Errore(9238, PercorsoPerMessaggio(cartella) + ": percorso non valido.");
+        throw errori::CreaCon(errori::PercorsoNonValido, {PercorsoPerMessaggio(cartella)});
     }
     if (!VerificaScrittura(cartella)) {
-        throw Errore(9235, PercorsoPerMessaggio(cartella) + ": accesso in scrittura negato.");
+        throw errori::CreaCon(errori::ScritturaNegata, {PercorsoPerMessaggio(cartella)});
     }
     return unita;
 }
@@ -183,11 +182,11 @@ void ClsSpan::ScriviDurevole(const std::string& percorso, uint64_t n, const Sorg
 void ClsSpan::Span(const std::string& path, const std::string& nomefile) {
     const DataOra inizio = Adesso();
     if (stato_ != StatoCaricato && stato_ != StatoSuddiviso) {
-        throw Errore(9234, "E' necessario prima caricare il file assegnato.");
+        throw errori::Crea(errori::FileNonCaricato);
     }
     const std::string unita = ControllaCartella(path);
     if (dimensione_ == 0)
-        throw Errore(9236, PercorsoPerMessaggio(filename_) + ": dimensione zero byte.");
+        throw errori::CreaCon(errori::DimensioneZero, {PercorsoPerMessaggio(filename_)});
 
     size_t offset = 0;
     int32_t n = 0;
@@ -278,10 +277,8 @@ ClsSpan::BloccoDelSet ClsSpan::CercaBlocco(const std::string& origine, const std
             if (n == 0) inizioSet = inizio;
             if (inizio == inizioSet) return b;
             if (!rimovibile) {
-                throw Errore(10007,
-                             "I blocchi appartengono a backup diversi. Il backup non può "
-                             "essere ripristinato.",
-                             b.fileDescrittore + ": " + inizio + " invece di " + inizioSet);
+                throw errori::Crea(errori::BackupDiversi,
+                                   b.fileDescrittore + ": " + inizio + " invece di " + inizioSet);
             }
             testo = "Il disco inserito appartiene a un altro backup. " + testo;
         }
@@ -338,19 +335,19 @@ void ClsSpan::Ricostruisci(const std::string& pathOrigine, const std::string& no
         const double dimensioneFile =
             Arrotonda(utilita_.LeggiINIDaTesto(b.descrittore, "SPAN", "SIZE_FILE", "0"));
         const std::string app = Spazi(utilita_.LeggiINIDaTesto(b.descrittore, "SPAN", "APP", ""));
-        const Errore corrotto(10006, "Dimensione errata. Il backup potrebbe essere corrotto.",
-                              b.fileDescrittore + ": SIZE_FILE=" + std::to_string(dimensioneFile));
-        if (ultimo.empty() || app.empty()) throw Errore(10004, "Formato non valido.");
+        const Errore corrotto =
+            errori::Crea(errori::SetCorrotto,
+                         b.fileDescrittore + ": SIZE_FILE=" + std::to_string(dimensioneFile));
+        if (ultimo.empty() || app.empty()) throw errori::Crea(errori::FormatoNonValido);
         if (!FuoriDa32(dimensioneFile) && static_cast<double>(utilizzabile) < dimensioneFile)
             throw errori::SpazioDiscoInsufficiente();
         if (Maiuscolo(app) != Maiuscolo(kApplicazioneSpan)) {
-            throw Errore(10014, "Il set di backup appartiene ad un altro programma.");
+            throw errori::Crea(errori::AltroProgramma);
         }
         // A size beyond 32 bits never equals a block's length: the same damaged-block error.
-        const Errore danneggiato(10005,
-                                 "Dimensione non corretta. Il backup potrebbe essere danneggiato.",
-                                 b.file + ": " + std::to_string(lunghezza) + " byte, " +
-                                     std::to_string(dimensioneBlocco) + " attesi");
+        const Errore danneggiato = errori::Crea(
+            errori::BloccoDanneggiato, b.file + ": " + std::to_string(lunghezza) + " byte, " +
+                                           std::to_string(dimensioneBlocco) + " attesi");
         if (dimensioneBlocco != static_cast<double>(lunghezza)) throw danneggiato;
         if (FuoriDa32(dimensioneFile) ||
             static_cast<int64_t>(dimensione_) + static_cast<int64_t>(lunghezza) > kMassimo32) {
@@ -372,7 +369,8 @@ void ClsSpan::Ricostruisci(const std::string& pathOrigine, const std::string& no
         if (dimensioneFile > 0) {
             if (Avanzamento) Avanzamento(1, Percentuale(dimensione_, dimensioneFile));
         } else if (!bloccoFinale) {
-            throw Errore(10004, "Formato non valido.", b.fileDescrittore + ": SIZE_FILE mancante");
+            throw errori::Crea(errori::FormatoNonValido,
+                               b.fileDescrittore + ": SIZE_FILE mancante");
         }
         if (!bloccoFinale) continue;
 

@@ -1,5 +1,7 @@
 #include "util/errori.h"
 
+#include <algorithm>
+#include <array>
 #include <utility>
 
 #include "platform/percorsi.h"
@@ -7,31 +9,108 @@
 
 namespace bv::errori {
 
+namespace {
+
+constexpr const char* kUtenteSenzaLimitazioni =
+    "Per poter eseguire il modulo è necessario usare un utente senza limitazioni.";
+
+constexpr std::array kTabella{
+    Voce{UtenteLimitato, "UtenteLimitato", kUtenteSenzaLimitazioni},
+    Voce{TempNonCreata, "TempNonCreata", kUtenteSenzaLimitazioni},
+    Voce{BloccoNonUtilizzabile, "BloccoNonUtilizzabile", kTestoBloccoNonUtilizzabile},
+    Voce{OperazioneInCorso, "OperazioneInCorso", kTestoOperazioneInCorso},
+    Voce{VersioneHost, "VersioneHost",
+         "Il modulo di backup è applicabile unicamente alla versione 1.0.0.0 o versione "
+         "successiva di Brelvano."},
+    Voce{FilenameMancante, "FilenameMancante", "E' necessario impostare il filename."},
+    Voce{FilenameInesistente, "FilenameInesistente",
+         "E' necessario impostare un filename esistente."},
+    Voce{FileNonCaricato, "FileNonCaricato", "E' necessario prima caricare il file assegnato."},
+    Voce{ScritturaNegata, "ScritturaNegata", "{}: accesso in scrittura negato."},
+    Voce{DimensioneZero, "DimensioneZero", "{}: dimensione zero byte."},
+    Voce{UnitaNonValida, "UnitaNonValida", "unità non valida."},
+    Voce{PercorsoNonValido, "PercorsoNonValido", "{}: percorso non valido."},
+    Voce{SpazioNonDeterminabile, "SpazioNonDeterminabile",
+         "{} impossibile determinare lo spazio disco."},
+    Voce{BackupNonTrovato, "BackupNonTrovato", "{}: backup non trovato."},
+    Voce{DestinazioneMancante, "DestinazioneMancante", "E' necessario indicare la destinazione."},
+    Voce{InEsecuzione, "InEsecuzione",
+         "Impossibile effettuare il {} se Brelvano o un modulo aggiuntivo è in esecuzione."},
+    Voce{DestinazioneNonValida, "DestinazioneNonValida",
+         "Destinazione non valida o disco non pronto."},
+    Voce{DatiNonPresenti, "DatiNonPresenti",
+         "Impossibile procedere con il backup. Dati non presenti o Brelvano non installato."},
+    Voce{Compressione, "Compressione",
+         "Errore durante la compressione. Impossibile procedere. Vedere il file log per "
+         "maggiori dettagli."},
+    Voce{VerificaFallita, "VerificaFallita", "Verifica fallita."},
+    Voce{NessunDato, "NessunDato", "Nessun file data presente. Impossibile effettuare il backup."},
+    Voce{HostNonInstallato, "HostNonInstallato",
+         "Impossibile procedere con il ripristino. Brelvano non installato."},
+    Voce{AccessoNegato, "AccessoNegato",
+         "Impossibile procedere con il ripristino. Accesso in scrittura non permesso."},
+    Voce{SelezionareUnBackup, "SelezionareUnBackup",
+         "E' necessario selezionare un backup dalla lista."},
+    Voce{NomeNonAmmesso, "NomeNonAmmesso", "Nome di file non ammesso nel backup."},
+    Voce{NomiUguali, "NomiUguali",
+         "I file {} e {} avrebbero lo stesso nome nel backup e non potrebbero essere ripristinati "
+         "entrambi. Rinominarne uno e ripetere il backup."},
+    Voce{DatabaseNonLeggibile, "DatabaseNonLeggibile",
+         "Impossibile leggere il database {} ({}). Verificare che l'utente abbia il permesso di "
+         "leggere il file e ripetere il backup."},
+    Voce{Annullata, "Annullata", "Operazione annullata."},
+    Voce{FormatoNonValido, "FormatoNonValido", "Formato non valido."},
+    Voce{BloccoDanneggiato, "BloccoDanneggiato",
+         "Dimensione non corretta. Il backup potrebbe essere danneggiato."},
+    Voce{SetCorrotto, "SetCorrotto", "Dimensione errata. Il backup potrebbe essere corrotto."},
+    Voce{BackupDiversi, "BackupDiversi",
+         "I blocchi appartengono a backup diversi. Il backup non può essere ripristinato."},
+    Voce{AltroProgramma, "AltroProgramma", "Il set di backup appartiene ad un altro programma."},
+    Voce{SpazioInsufficiente, "SpazioInsufficiente", "Spazio disco insufficiente."},
+    Voce{RipristinoInSospeso, "RipristinoInSospeso",
+         "Un ripristino interrotto non è ancora stato completato."},
+    Voce{FormatoDataNonSupportato, "FormatoDataNonSupportato", "To_Date: formato non supportato."},
+    Voce{FormatoDataNonValido, "FormatoDataNonValido", "To_Date: formato non valido."},
+};
+
+}  // namespace
+
+std::span<const Voce> Tabella() {
+    return kTabella;
+}
+
+std::string_view Testo(int32_t numero) {
+    const auto* v = std::find_if(kTabella.begin(), kTabella.end(),
+                                 [numero](const Voce& x) { return x.numero == numero; });
+    return v == kTabella.end() ? std::string_view() : std::string_view(v->testo);
+}
+
+Errore Crea(int32_t numero, std::string dettaglio) {
+    return Errore(numero, std::string(Testo(numero)), std::move(dettaglio));
+}
+
+Errore CreaCon(int32_t numero, std::initializer_list<std::string_view> nomi,
+               std::string dettaglio) {
+    return Errore(numero, Componi(Testo(numero), nomi), std::move(dettaglio));
+}
+
 Errore HostInEsecuzione(const std::string& operazione, const std::string& database) {
-    std::string testo = "Impossibile effettuare il " + operazione + " se " + kHost +
-                        " o un modulo aggiuntivo è in esecuzione.";
+    std::string testo = Componi(Testo(InEsecuzione), {operazione});
     if (!database.empty()) testo += " Il database " + PercorsoPerMessaggio(database) + " è aperto.";
     return Errore(InEsecuzione, testo);
 }
 
 Errore DatabaseIlleggibile(const std::string& database, const Errore& causa) {
-    return Errore(DatabaseNonLeggibile,
-                  "Impossibile leggere il database " + PercorsoPerMessaggio(database) + " (" +
-                      causa.Descrizione() +
-                      "). Verificare che l'utente abbia il permesso di leggere il file e ripetere "
-                      "il backup.",
-                  causa.Dettaglio());
+    return CreaCon(DatabaseNonLeggibile, {PercorsoPerMessaggio(database), causa.Descrizione()},
+                   causa.Dettaglio());
 }
 
 Errore DestinazioneNonValidaODiscoNonPronto() {
-    return Errore(DestinazioneNonValida, "Destinazione non valida o disco non pronto.");
+    return Crea(DestinazioneNonValida);
 }
 
 Errore ErroreCompressione(std::string dettaglio) {
-    return Errore(Compressione,
-                  "Errore durante la compressione. Impossibile procedere. Vedere il file log per "
-                  "maggiori dettagli.",
-                  std::move(dettaglio));
+    return Crea(Compressione, std::move(dettaglio));
 }
 
 Errore ErroreDecompressione(std::string dettaglio) {
@@ -41,16 +120,41 @@ Errore ErroreDecompressione(std::string dettaglio) {
                   std::move(dettaglio));
 }
 
+Errore MembroRifiutato(const std::string& motivo, std::string dettaglio) {
+    return Errore(Compressione,
+                  "Il backup non può essere ripristinato su questo sistema: " + motivo +
+                      ". I dati non sono stati modificati.",
+                  std::move(dettaglio));
+}
+
+Errore NessunDatoDaSalvare() {
+    return Crea(NessunDato);
+}
+
+Errore CartellaDatiAssente(const std::string& cartella) {
+    return Errore(NessunDato, std::string(Testo(NessunDato)) +
+                                  " La cartella dei dati indicata nelle impostazioni di " + kHost +
+                                  ", " + PercorsoPerMessaggio(cartella) +
+                                  ", non esiste: collegare l'unità che la contiene o correggere "
+                                  "il percorso in " +
+                                  kHost + ", poi ripetere il backup.");
+}
+
+Errore NessunDatoNelBackup() {
+    return Errore(NessunDato,
+                  "Nessun file data presente nel backup. Impossibile effettuare il ripristino.");
+}
+
 Errore BackupNonTrovatoIn(const std::string& cartella) {
-    return Errore(BackupNonTrovato, PercorsoPerMessaggio(cartella) + ": backup non trovato.");
+    return CreaCon(BackupNonTrovato, {PercorsoPerMessaggio(cartella)});
 }
 
 Errore OperazioneAnnullata() {
-    return Errore(Annullata, "Operazione annullata.");
+    return Crea(Annullata);
 }
 
 Errore SpazioDiscoInsufficiente(std::string dettaglio) {
-    return Errore(SpazioInsufficiente, "Spazio disco insufficiente.", std::move(dettaglio));
+    return Crea(SpazioInsufficiente, std::move(dettaglio));
 }
 
 namespace {
@@ -60,8 +164,8 @@ std::string Mega(double byte) {
 }  // namespace
 
 Errore TempSenzaSpazio(const std::string& cartella, uint64_t servono, double liberi) {
-    std::string testo = "Spazio disco insufficiente. La cartella temporanea del programma " +
-                        PercorsoPerMessaggio(cartella) +
+    std::string testo = std::string(Testo(SpazioInsufficiente)) +
+                        " La cartella temporanea del programma " + PercorsoPerMessaggio(cartella) +
                         ", dove il backup prepara l'archivio, non ha più spazio: l'archivio può "
                         "occupare fino a " +
                         Mega(static_cast<double>(servono));

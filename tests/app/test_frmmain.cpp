@@ -33,6 +33,7 @@
 #include "tests/support/fs_guasto.h"
 #include "tests/support/interazione_script.h"
 #include "tools/pe_builder.h"
+#include "util/errori.h"
 
 namespace bv {
 namespace {
@@ -128,7 +129,7 @@ TEST_P(ChiusuraTest, ErroreMostratoEFinestraChiusa) {
     ASSERT_EQ(interazione_.messaggi.size(), 1U);
     const auto& m = interazione_.messaggi[0];
     EXPECT_EQ(m.titolo, "Errore  " + std::to_string(GetParam().numero));
-    if (GetParam().numero == 3012) {
+    if (GetParam().numero == errori::VersioneHost) {
         EXPECT_EQ(m.testo,
                   "Il modulo di backup è applicabile unicamente alla versione 1.0.0.0 o versione "
                   "successiva di "
@@ -146,28 +147,28 @@ TEST_P(ChiusuraTest, ErroreMostratoEFinestraChiusa) {
 INSTANTIATE_TEST_SUITE_P(
     Errori, ChiusuraTest,
     ::testing::Values(
-        CasoChiusura{"cartella_programma_in_sola_lettura", 3001,
+        CasoChiusura{"cartella_programma_in_sola_lettura", errori::UtenteLimitato,
                      [](Avvio&, test::FsGuasto& g) {
                          g.erroreApertura = [](const std::string& p, ModoApertura) {
                              return p.ends_with("120asd12.tmp") ? EACCES : 0;
                          };
                      }},
-        CasoChiusura{"cartella_temp_non_creabile", 3002,
+        CasoChiusura{"cartella_temp_non_creabile", errori::TempNonCreata,
                      [](Avvio&, test::FsGuasto& g) {
                          g.erroreCreaCartella = [](const std::string& p) {
                              return p.find("Temp") != std::string::npos ? EACCES : 0;
                          };
                      }},
         CasoChiusura{
-            "versione_0_9", 3012,
+            "versione_0_9", errori::VersioneHost,
             [](Avvio& a, test::FsGuasto&) {
                 static_cast<ChiusuraTest&>(a).Registra(std::array<uint16_t, 4>{0, 9, 0, 0});
             }},
-        CasoChiusura{"eseguibile_mancante", 3012,
+        CasoChiusura{"eseguibile_mancante", errori::VersioneHost,
                      [](Avvio& a, test::FsGuasto&) {
                          static_cast<ChiusuraTest&>(a).Registra(std::nullopt, false);
                      }},
-        CasoChiusura{"senza_versione", 3012,
+        CasoChiusura{"senza_versione", errori::VersioneHost,
                      [](Avvio& a, test::FsGuasto&) {
                          static_cast<ChiusuraTest&>(a).Registra(std::nullopt);
                      }}),

@@ -8,6 +8,7 @@
 #include "platform/errore.h"
 #include "tests/support/cartella_temp.h"
 #include "tests/support/errori.h"
+#include "util/errori.h"
 
 namespace bv {
 namespace {
@@ -137,7 +138,8 @@ TEST(ClsInsieme, GetFilenamesCartellaMancanteLasciaIlSet) {
     test::CartellaTemp t;
     ClsInsieme s;
     s.Add("rimane", true, "#");
-    EXPECT_EQ(NumeroErrore([&] { s.GetFilenames(t / "manca", "*.mdb"); }), 9984);
+    EXPECT_EQ(NumeroErrore([&] { s.GetFilenames(t / "manca", "*.mdb"); }),
+              errori::DestinazioneNonValida);
     EXPECT_EQ(Voci(s), std::vector<std::string>{"rimane"});
 }
 
@@ -217,11 +219,12 @@ INSTANTIATE_TEST_SUITE_P(
         CasoData{"31012024", 1, 0, {2024, 1, 31}}, CasoData{"31-01-2024", 2, 0, {2024, 1, 31}},
         CasoData{"31/01/2024", 2, 0, {2024, 1, 31}}, CasoData{" 20240131 ", 3, 0, {2024, 1, 31}},
         CasoData{"01312024", 4, 0, {2024, 1, 31}}, CasoData{"01/31/2024", 5, 0, {2024, 1, 31}},
-        CasoData{"2024013", 3, 11005, {}}, CasoData{"20240131", 6, 11004, {}},
-        CasoData{"20240131", 0, 11004, {}}, CasoData{"ABCDEFGH", 3, 13, {}},
-        CasoData{"3101202X", 1, 13, {}}, CasoData{"20241301", 3, 5, {}},
-        CasoData{"20240100", 3, 5, {}}, CasoData{"20230229", 3, 5, {}},
-        CasoData{"20240229", 3, 0, {2024, 2, 29}}));
+        CasoData{"2024013", 3, errori::FormatoDataNonValido, {}},
+        CasoData{"20240131", 6, errori::FormatoDataNonSupportato, {}},
+        CasoData{"20240131", 0, errori::FormatoDataNonSupportato, {}},
+        CasoData{"ABCDEFGH", 3, 13, {}}, CasoData{"3101202X", 1, 13, {}},
+        CasoData{"20241301", 3, 5, {}}, CasoData{"20240100", 3, 5, {}},
+        CasoData{"20230229", 3, 5, {}}, CasoData{"20240229", 3, 0, {2024, 2, 29}}));
 
 }  // namespace
 }  // namespace bv

@@ -23,6 +23,7 @@
 #include "tests/support/fs_guasto.h"
 #include "tests/support/processo.h"
 #include "tests/support/unita_rimovibile.h"
+#include "util/errori.h"
 #include "util/koutilita.h"
 
 namespace bv {
@@ -147,51 +148,51 @@ INSTANTIATE_TEST_SUITE_P(
     Casi, ErroriBackup,
     ::testing::
         Values(
-            CasoErrore{"dati_non_presenti", 9985, [](auto& r, auto&) { r.datiNonPresenti = true; },
-                       false},
-            CasoErrore{"non_installato", 9985, [](auto& r, auto&) { r.nonInstallato = true; },
-                       false},
-            CasoErrore{"destinazione_vuota", 9982, [](auto& r, auto&) { r.destinazione = "   "; },
-                       false},
-            CasoErrore{"destinazione_mancante", 9984,
+            CasoErrore{"dati_non_presenti", errori::DatiNonPresenti,
+                       [](auto& r, auto&) { r.datiNonPresenti = true; }, false},
+            CasoErrore{"non_installato", errori::DatiNonPresenti,
+                       [](auto& r, auto&) { r.nonInstallato = true; }, false},
+            CasoErrore{"destinazione_vuota", errori::DestinazioneMancante,
+                       [](auto& r, auto&) { r.destinazione = "   "; }, false},
+            CasoErrore{"destinazione_mancante", errori::DestinazioneNonValida,
                        [](auto& r, auto&) { r.destinazione += "/manca"; }, false},
-            CasoErrore{"nessun_database", 9988,
+            CasoErrore{"nessun_database", errori::NessunDato,
                        [](auto&, const std::string& d) {
                            std::filesystem::remove(d + "/a.mdb");
                            std::filesystem::remove(d + "/b.mdb");
                        },
                        true},
-            CasoErrore{"cartella_dati_mancante_con_separatore", 9988,
+            CasoErrore{"cartella_dati_mancante_con_separatore", errori::NessunDato,
                        [](auto& r, const std::string& d) { r.percorsoDati = d + "/manca/"; }, true},
             // Names that would give a set that does not restore, or restores elsewhere.
             CasoErrore{
-                "compagno_non_utf8", 9992,
+                "compagno_non_utf8", errori::NomeNonAmmesso,
                 [](auto&, const std::string& d) { test::ScriviFile(d + "/a/f\xe9.txt", "x"); },
                 true},
-            CasoErrore{"database_non_utf8", 9992,
+            CasoErrore{"database_non_utf8", errori::NomeNonAmmesso,
                        [](auto&, const std::string& d) {
                            test::ScriviFile(d + "/caf\xe9.mdb", "x");
                            test::CreaCartelle(d + "/caf\xe9");
                        },
                        true},
-            CasoErrore{"database_con_nome_di_dispositivo", 9992,
+            CasoErrore{"database_con_nome_di_dispositivo", errori::NomeNonAmmesso,
                        [](auto&, const std::string& d) {
                            test::ScriviFile(d + "/aux.mdb", "x");
                            test::CreaCartelle(d + "/aux");
                        },
                        true},
             CasoErrore{
-                "compagno_con_a_capo", 9992,
+                "compagno_con_a_capo", errori::NomeNonAmmesso,
                 [](auto&, const std::string& d) { test::ScriviFile(d + "/a/riga\nnuova", "x"); },
                 true},
-            CasoErrore{"database_uguali_a_meno_di_maiuscole", 9993,
+            CasoErrore{"database_uguali_a_meno_di_maiuscole", errori::NomiUguali,
                        [](auto&, const std::string& d) { test::ScriviFile(d + "/A.mdb", "x"); },
                        true},
             CasoErrore{
-                "compagni_uguali_a_meno_di_maiuscole", 9993,
+                "compagni_uguali_a_meno_di_maiuscole", errori::NomiUguali,
                 [](auto&, const std::string& d) { test::ScriviFile(d + "/a/LOGO.bmp", "x"); },
                 true},
-            CasoErrore{"nomi_appiattiti_uguali", 9993,
+            CasoErrore{"nomi_appiattiti_uguali", errori::NomiUguali,
                        [](auto&, const std::string& d) {
                            test::ScriviFile(d + "/a/b_c", "di a");  // a_b_c
                            test::ScriviFile(d + "/a_b.mdb", "x");
@@ -199,7 +200,7 @@ INSTANTIATE_TEST_SUITE_P(
                            test::ScriviFile(d + "/a_b/c", "di a_b");  // a_b_c too
                        },
                        true},
-            CasoErrore{"compagno_preso_da_un_altro_database", 9993,
+            CasoErrore{"compagno_preso_da_un_altro_database", errori::NomiUguali,
                        [](auto&, const std::string& d) {
                            test::ScriviFile(d + "/a/b_x", "di a");  // a_b_x: a_b's rule takes it
                            test::ScriviFile(d + "/a_b.mdb", "x");
@@ -207,61 +208,58 @@ INSTANTIATE_TEST_SUITE_P(
                            test::ScriviFile(d + "/a_b/y", "di a_b");
                        },
                        true},
+            CasoErrore{"database_con_cancelletto", errori::NomeNonAmmesso,
+                       [](auto&, const std::string& d) {
+                           std::filesystem::rename(d + "/a.mdb", d + "/a#1.mdb");
+                       },
+                       true},
             CasoErrore{
-                "database_con_cancelletto", 9992,
-                [](auto&,
-                   const std::string& d) { std::filesystem::rename(d + "/a.mdb", d + "/a#1.mdb"); },
-                true},
-            CasoErrore{
-                "compagno_con_cancelletto", 9992,
+                "compagno_con_cancelletto", errori::NomeNonAmmesso,
                 [](auto&, const std::string& d) { test::ScriviFile(d + "/a/foto#2.jpg", "x"); },
                 true},
             // Names the restore could not make: longer than a name may be once flattened
             // ("a_" and 254 bytes) or given a safety copy's suffixes (".cfb32767.~bvtmp"),
             // a path past what the system opens, a name Windows would cut, a companion file
             // the restore would take for a database.
-            CasoErrore{"compagno_con_nome_lungo", 9992,
+            CasoErrore{"compagno_con_nome_lungo", errori::NomeNonAmmesso,
                        [](auto&, const std::string& d) {
                            test::ScriviFile(d + "/a/" + std::string(254, 'l'), "x");
                        },
                        true, "a/lllll"},
-            CasoErrore{"database_con_nome_lungo", 9992,
+            CasoErrore{"database_con_nome_lungo", errori::NomeNonAmmesso,
                        [](auto&, const std::string& d) {
                            test::ScriviFile(d + "/" + std::string(236, 'x') + ".mdb", "x");
                            test::CreaCartelle(d + "/" + std::string(236, 'x'));
                        },
                        true, "xxxxx.mdb"},
-            CasoErrore{"percorso_profondo", 9992, &DatiProfondi, true, "a/fffff"},
+            CasoErrore{"percorso_profondo", errori::NomeNonAmmesso, &DatiProfondi, true, "a/fffff"},
             // The restore extracts every member into a work folder of the temporary folder.
-            CasoErrore{"temporanea_profonda", 9992,
+            CasoErrore{"temporanea_profonda", errori::NomeNonAmmesso,
                        [](auto& r, const std::string&) {
                            r.cartellaTemp += "/" + std::string(200, 't') + "/" +
                                              std::string(200, 't');
-                           for (int i = 0; i < 20; ++i) r.cartellaTemp += "/" + std::string(200, 'u');
+                           for (int i = 0; i < 20; ++i)
+                               r.cartellaTemp += "/" + std::string(200, 'u');
                        },
                        true, "b.mdb"},
-            CasoErrore{
-                "compagno_con_spazio_finale", 9992,
-                [](auto&, const std::string& d) { test::ScriviFile(d + "/a/x.txt ", "x"); }, true,
-                "a/x.txt "},
-            CasoErrore{
-                "compagno_con_spazio_iniziale", 9992,
-                [](auto&, const std::string& d) { test::ScriviFile(d + "/a/ x.txt", "x"); }, true,
-                "a/ x.txt"},
-            CasoErrore{
-                "compagno_con_punto_finale", 9992,
-                [](auto&, const std::string& d) { test::ScriviFile(d + "/a/x.", "x"); }, true,
-                "a/x."},
-            CasoErrore{"database_con_spazio_iniziale", 9992,
+            CasoErrore{"compagno_con_spazio_finale", errori::NomeNonAmmesso,
+                       [](auto&, const std::string& d) { test::ScriviFile(d + "/a/x.txt ", "x"); },
+                       true, "a/x.txt "},
+            CasoErrore{"compagno_con_spazio_iniziale", errori::NomeNonAmmesso,
+                       [](auto&, const std::string& d) { test::ScriviFile(d + "/a/ x.txt", "x"); },
+                       true, "a/ x.txt"},
+            CasoErrore{"compagno_con_punto_finale", errori::NomeNonAmmesso,
+                       [](auto&, const std::string& d) { test::ScriviFile(d + "/a/x.", "x"); },
+                       true, "a/x."},
+            CasoErrore{"database_con_spazio_iniziale", errori::NomeNonAmmesso,
                        [](auto&, const std::string& d) {
                            test::ScriviFile(d + "/ c.mdb", "x");
                            test::CreaCartelle(d + "/ c");
                        },
                        true, "/ c.mdb"},
-            CasoErrore{
-                "compagno_con_nome_da_database", 9992,
-                [](auto&, const std::string& d) { test::ScriviFile(d + "/a/z.MDB", "x"); }, true,
-                "z.MDB ha il nome di un database"}),
+            CasoErrore{"compagno_con_nome_da_database", errori::NomeNonAmmesso,
+                       [](auto&, const std::string& d) { test::ScriviFile(d + "/a/z.MDB", "x"); },
+                       true, "z.MDB ha il nome di un database"}),
     [](const auto& info) { return std::string(info.param.nome); });
 
 // A power cut right after "Backup completato correttamente." on a USB stick (FAT): every name
@@ -286,7 +284,7 @@ TEST_F(Backup, DestinazioneInutilizzabileSegnalataPrimaDiComprimere) {
         return p.starts_with(dest_) ? EACCES : 0;
     };
     EXPECT_FALSE(EseguiBackup(Richiesta(true), osservatore_));
-    EXPECT_EQ(osservatore_.errori, std::vector<int32_t>{9235});
+    EXPECT_EQ(osservatore_.errori, std::vector<int32_t>{errori::ScritturaNegata});
     EXPECT_FALSE(osservatore_.Contiene("msg:Compressione dati..."));
     EXPECT_EQ(VociIn(dest_), 0U);
 }
@@ -344,7 +342,7 @@ TEST_F(Backup, CartellaSenzaSpazioPerDueSet) {
         }
         EXPECT_EQ(Membri(dest_, "BV20240315")[0].second, c.riuscito ? "nuovo" : "vecchio");
         if (!c.riuscito) {
-            EXPECT_EQ(osservatore_.errori, std::vector<int32_t>{10003});
+            EXPECT_EQ(osservatore_.errori, std::vector<int32_t>{errori::Annullata});
         }
     }
 }
@@ -386,7 +384,7 @@ TEST_F(Backup, DatabaseApertoDaUnAltroProgramma) {
             test::ProcessoCheTieneAperto host(dati_ + "/a.mdb", modo);
             EXPECT_FALSE(EseguiBackup(Richiesta(true), osservatore_));
         }
-        ASSERT_EQ(osservatore_.errori, std::vector<int32_t>{9983});
+        ASSERT_EQ(osservatore_.errori, std::vector<int32_t>{errori::InEsecuzione});
         EXPECT_EQ(VociIn(dest_), 0U);
         // Named, and known before b.mdb (compressed first) is: nothing was compressed.
         EXPECT_NE(osservatore_.testiErrori.back().find(PercorsoPerMessaggio("a.mdb") + " è aperto"),
@@ -461,7 +459,7 @@ TEST_F(Backup, BloccoDanneggiatoPrimaDellaVerifica) {
         if (m == "Test...") std::filesystem::resize_file(dest_ + "/~BV20240315#0", 100);
     };
     EXPECT_FALSE(EseguiBackup(Richiesta(true), osservatore_));
-    EXPECT_EQ(osservatore_.errori, std::vector<int32_t>{10005});
+    EXPECT_EQ(osservatore_.errori, std::vector<int32_t>{errori::BloccoDanneggiato});
     EXPECT_EQ(VociIn(dest_), 0U);  // no set, and no staged file left
 }
 
@@ -494,7 +492,8 @@ TEST_F(Backup, DatabaseIlleggibileNonEInEsecuzione) {
         return p == dati_ + "/b.mdb" ? EACCES : 0;
     };
     EXPECT_FALSE(EseguiBackup(Richiesta(false), osservatore_));
-    ASSERT_EQ(osservatore_.errori, std::vector<int32_t>{9994});  // not 9983 "in esecuzione"
+    ASSERT_EQ(osservatore_.errori,
+              std::vector<int32_t>{errori::DatabaseNonLeggibile});  // not 9983 "in esecuzione"
     EXPECT_NE(osservatore_.testiErrori[0].find("Impossibile leggere il database " +
                                                PercorsoPerMessaggio(dati_ + "/b.mdb")),
               std::string::npos)
@@ -514,7 +513,7 @@ TEST_F(Backup, CartellaDeiDatiMancanteNominata) {
     RichiestaBackup r = Richiesta(false);
     r.percorsoDati = dati_ + "/altrove";
     EXPECT_FALSE(EseguiBackup(r, osservatore_));
-    ASSERT_EQ(osservatore_.errori, std::vector<int32_t>{9988});
+    ASSERT_EQ(osservatore_.errori, std::vector<int32_t>{errori::NessunDato});
     EXPECT_EQ(osservatore_.testiErrori[0].rfind("Nessun file data presente. Impossibile effettuare "
                                                 "il backup. La cartella dei dati indicata nelle "
                                                 "impostazioni di Brelvano, " +
@@ -532,7 +531,7 @@ TEST_F(Backup, TempPienoDettoComeTale) {
         return p.starts_with(temp_) ? ENOSPC : 0;
     };
     EXPECT_FALSE(EseguiBackup(Richiesta(false), osservatore_));
-    ASSERT_EQ(osservatore_.errori, std::vector<int32_t>{10015});
+    ASSERT_EQ(osservatore_.errori, std::vector<int32_t>{errori::SpazioInsufficiente});
     EXPECT_NE(osservatore_.testiErrori[0].find("La cartella temporanea del programma " +
                                                PercorsoPerMessaggio(temp_)),
               std::string::npos)
@@ -615,7 +614,7 @@ TEST_P(SecondoBackupFallito, IlPrimoSetRestaIntegro) {
     test::CreaCartelle(dati_ + "/c");
     test::FsGuasto guasto;
     GetParam().guasta(guasto, dest_);
-    if (GetParam().numero == 10003) interazione_.Rispondi(Risposta::Annulla);
+    if (GetParam().numero == errori::Annullata) interazione_.Rispondi(Risposta::Annulla);
     osservatore_.errori.clear();
     EXPECT_FALSE(EseguiBackup(Richiesta(true), osservatore_));
     EXPECT_EQ(osservatore_.errori, std::vector<int32_t>{GetParam().numero});
@@ -639,7 +638,7 @@ INSTANTIATE_TEST_SUITE_P(
                                   return std::max(0.0, 250000.0 - usati);
                               };
                           },
-                          10003},  // the new-disk prompt, answered Cancel
+                          errori::Annullata},  // the new-disk prompt, answered Cancel
         CasoSecondoBackup{"scrittura_fallita",
                           [](test::FsGuasto& g, const std::string& d) {
                               g.erroreScrittura = [d](const std::string& p, size_t) {
@@ -676,7 +675,7 @@ TEST_F(Backup, SorgenteCambiataDopoLaCompressione) {
         if (m == "Salvataggio dati...") test::ScriviFile(dati_ + "/a/logo.bmp", "LA");
     };
     EXPECT_FALSE(EseguiBackup(Richiesta(true), osservatore_));
-    EXPECT_EQ(osservatore_.errori, std::vector<int32_t>{9987});
+    EXPECT_EQ(osservatore_.errori, std::vector<int32_t>{errori::VerificaFallita});
 }
 
 // The bar only goes forward, ends at 100, and gives the compression, the slowest phase for
@@ -774,7 +773,7 @@ TEST_F(FloppySenzaDisco, CartellaVuotaNonEUnDisco) {
     GTEST_SKIP() << "unità A: reale su Windows: i casi del dischetto sono in tests/windows/e2e.sh";
 #else
     EXPECT_FALSE(EseguiBackup(RichiestaFloppy(), osservatore_));
-    EXPECT_EQ(osservatore_.errori, std::vector<int32_t>{9240});
+    EXPECT_EQ(osservatore_.errori, std::vector<int32_t>{errori::SpazioNonDeterminabile});
     EXPECT_EQ(VociIn(floppy_), 0U);  // nothing written on the hard disk under the mount point
     EXPECT_TRUE(interazione_.messaggi.empty());  // no success, and no prompt for a new disk
 #endif
@@ -792,7 +791,7 @@ TEST_F(FloppySenzaDisco, RicostruzioneDaUnitaVuota) {
         s.Ricostruisci(floppy_, "BV20240315", temp_ + "/~dati.zip", true);
         ADD_FAILURE();
     } catch (const Errore& e) {
-        EXPECT_EQ(e.Numero(), 9240);
+        EXPECT_EQ(e.Numero(), errori::SpazioNonDeterminabile);
         EXPECT_EQ(e.Descrizione(), floppy_ + " impossibile determinare lo spazio disco.");
     }
 #endif
@@ -812,7 +811,7 @@ TEST_F(FloppySenzaDisco, TmpfsMontatoEPoiSmontato) {
     EXPECT_TRUE(bloccoSulDisco);
     EXPECT_EQ(VociIn(floppy_), 0U);  // the set went onto the mounted disk, not below it
     EXPECT_FALSE(EseguiBackup(RichiestaFloppy(), osservatore_));
-    EXPECT_EQ(osservatore_.errori.back(), 9240);
+    EXPECT_EQ(osservatore_.errori.back(), errori::SpazioNonDeterminabile);
 #endif
 }
 

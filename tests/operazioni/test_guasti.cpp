@@ -25,6 +25,7 @@
 #include "tests/support/fs_guasto.h"
 #include "tests/support/unita_rimovibile.h"
 #include "tests/support/variabili.h"
+#include "util/errori.h"
 
 namespace bv {
 namespace {
@@ -341,7 +342,7 @@ TEST_P(RipristinoInterrotto, IlProssimoAvvioLoCompletaOLoAnnulla) {
             interazione_.Messaggio(t, "Ripristino", Icona::Informazione, Pulsanti::Ok);
         });
     } catch (const Errore& e) {
-        EXPECT_EQ(e.Numero(), 3012);
+        EXPECT_EQ(e.Numero(), errori::VersioneHost);
     }
     ASSERT_FALSE(interazione_.messaggi.empty());
     EXPECT_EQ(interazione_.messaggi[0].testo, GetParam().messaggio);

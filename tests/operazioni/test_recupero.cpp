@@ -22,6 +22,7 @@
 #include "tests/support/fs_guasto.h"
 #include "tests/support/processo.h"
 #include "tests/support/variabili.h"
+#include "util/errori.h"
 
 namespace bv {
 namespace {
@@ -257,7 +258,7 @@ TEST_F(Recupero, VoceNonSistemabileLasciaIlGiornaleENominaIlDatabase) {
         RichiestaRipristino r = Richiesta();
         interazione_.Rispondi(Risposta::Si);
         EXPECT_EQ(EseguiRipristino(r, ripristino_), Esito::Fallito);
-        EXPECT_EQ(ripristino_.errori, std::vector<int32_t>{10016});
+        EXPECT_EQ(ripristino_.errori, std::vector<int32_t>{errori::RipristinoInSospeso});
     }
     // Free again: the next start finishes it.
     EXPECT_NE(RecuperaRipristinoInterrotto().find("completato"), std::string::npos);
@@ -370,7 +371,7 @@ TEST_F(Recupero, GiornaleCheNonSiPuoSpostareNominatoAncheDalRipristino) {
     elenco_.GetFilenames(dest_, "BV????????#*");
     interazione_.Rispondi(Risposta::Si);
     EXPECT_EQ(EseguiRipristino(Richiesta(), ripristino_), Esito::Fallito);
-    ASSERT_EQ(ripristino_.errori, std::vector<int32_t>{10016});
+    ASSERT_EQ(ripristino_.errori, std::vector<int32_t>{errori::RipristinoInSospeso});
     EXPECT_NE(ripristino_.testiErrori[0].find(giornale + " non può essere letto"), std::string::npos)
         << ripristino_.testiErrori[0];
 }
@@ -474,7 +475,7 @@ TEST_F(Recupero, BloccoCheNonSiPuoPrendereEUnErrore) {
         b.Acquisisci();
         ADD_FAILURE() << "un collegamento sospeso preso per blocco";
     } catch (const Errore& e) {
-        EXPECT_EQ(e.Numero(), 3003);
+        EXPECT_EQ(e.Numero(), errori::BloccoNonUtilizzabile);
     }
 }
 

@@ -26,6 +26,7 @@
 #include "tests/support/processo.h"
 #include "tests/support/unita_rimovibile.h"
 #include "tests/support/variabili.h"
+#include "util/errori.h"
 
 namespace bv {
 namespace {
@@ -303,21 +304,24 @@ TEST_P(ErroriRipristino, NienteCambiato) {
 
 INSTANTIATE_TEST_SUITE_P(
     Casi, ErroriRipristino,
-    ::testing::Values(
-        CasoErrore{"non_installato", 9989, [](auto& r, auto&) { r.nonInstallato = true; }, false},
-        CasoErrore{"nessuna_selezione", 9991, [](auto& r, auto&) { r.nomeSet.clear(); }, false},
-        CasoErrore{"origine_rimossa", 9984, [](auto& r, auto&) { fs::remove_all(r.origine); },
-                   false},
-        CasoErrore{"installazione_non_scrivibile", 9990,
-                   [](auto&, const std::string& t) { fs::remove_all(t + "/host"); }, false},
-        CasoErrore{"dati_su_un_file", 9984, [](auto& r, auto&) { r.percorsoDati += "dati.mdb"; },
-                   true},
-        CasoErrore{"set_mancante", 9241,
-                   [](auto& r, auto&) {
-                       for (const auto& e : fs::directory_iterator(r.origine)) fs::remove(e.path());
-                       test::ScriviFile(r.origine + "/altro.txt", "x");
-                   },
-                   true}),
+    ::testing::Values(CasoErrore{"non_installato", errori::HostNonInstallato,
+                                 [](auto& r, auto&) { r.nonInstallato = true; }, false},
+                      CasoErrore{"nessuna_selezione", errori::SelezionareUnBackup,
+                                 [](auto& r, auto&) { r.nomeSet.clear(); }, false},
+                      CasoErrore{"origine_rimossa", errori::DestinazioneNonValida,
+                                 [](auto& r, auto&) { fs::remove_all(r.origine); }, false},
+                      CasoErrore{"installazione_non_scrivibile", errori::AccessoNegato,
+                                 [](auto&, const std::string& t) { fs::remove_all(t + "/host"); },
+                                 false},
+                      CasoErrore{"dati_su_un_file", errori::DestinazioneNonValida,
+                                 [](auto& r, auto&) { r.percorsoDati += "dati.mdb"; }, true},
+                      CasoErrore{"set_mancante", errori::BackupNonTrovato,
+                                 [](auto& r, auto&) {
+                                     for (const auto& e : fs::directory_iterator(r.origine))
+                                         fs::remove(e.path());
+                                     test::ScriviFile(r.origine + "/altro.txt", "x");
+                                 },
+                                 true}),
     [](const auto& info) { return std::string(info.param.nome); });
 
 TEST_F(Ripristino, DatabaseApertoPrimaDiOgniModifica) {
@@ -327,7 +331,7 @@ TEST_F(Ripristino, DatabaseApertoPrimaDiOgniModifica) {
         test::ProcessoCheTieneAperto host(dati_ + "/dati.mdb", O_RDWR);
         EXPECT_EQ(Esegui(Richiesta()), Esito::Fallito);
     }
-    EXPECT_EQ(osservatore_.errori, std::vector<int32_t>{9983});
+    EXPECT_EQ(osservatore_.errori, std::vector<int32_t>{errori::InEsecuzione});
     EXPECT_EQ(Contenuto(dati_), prima);
 }
 
@@ -340,7 +344,7 @@ TEST_F(Ripristino, SpazioInsufficiente) {
         return p.starts_with(dati_) ? 5.0 : FsDiSistema().SpazioLibero(p);
     };
     EXPECT_EQ(Esegui(Richiesta()), Esito::Fallito);
-    EXPECT_EQ(osservatore_.errori, std::vector<int32_t>{10015});
+    EXPECT_EQ(osservatore_.errori, std::vector<int32_t>{errori::SpazioInsufficiente});
     EXPECT_EQ(Contenuto(dati_), prima);
     EXPECT_EQ(VociIn(temp_), 0U);  // the temporary folder is gone
 }
@@ -466,7 +470,7 @@ TEST_F(Ripristino, SetArtefattoNonScriveFuori) {
     DatiEsistenti();
     const auto prima = Contenuto(dati_);
     EXPECT_EQ(Esegui(Richiesta()), Esito::Fallito);
-    EXPECT_EQ(osservatore_.errori, std::vector<int32_t>{9986});
+    EXPECT_EQ(osservatore_.errori, std::vector<int32_t>{errori::Compressione});
     EXPECT_EQ(Contenuto(dati_), prima);
     EXPECT_FALSE(test::Esiste(t_ / "dati.mdb"));
     EXPECT_FALSE(test::Esiste(programma_ + "/dati.mdb"));
@@ -484,7 +488,7 @@ TEST_F(Ripristino, ArchivioDanneggiatoNelLogSenzaSeparatoriDoppi) {
     DatiEsistenti();
     const auto prima = Contenuto(dati_);
     EXPECT_EQ(Esegui(Richiesta()), Esito::Fallito);
-    EXPECT_EQ(osservatore_.errori, std::vector<int32_t>{9986});
+    EXPECT_EQ(osservatore_.errori, std::vector<int32_t>{errori::Compressione});
     EXPECT_EQ(Contenuto(dati_), prima);
     EXPECT_EQ(VociIn(temp_), 0U);
     const std::string log = test::LeggiTesto(koUtilita::FileLog());
@@ -537,7 +541,7 @@ TEST_F(SetArtefatto, SenzaDatabaseNonRipristinaNulla) {
     DatiEsistenti();
     const auto prima = Contenuto(dati_);
     EXPECT_EQ(Esegui(Richiesta()), Esito::Fallito);
-    EXPECT_EQ(osservatore_.errori, std::vector<int32_t>{9988});
+    EXPECT_EQ(osservatore_.errori, std::vector<int32_t>{errori::NessunDato});
     EXPECT_EQ(Contenuto(dati_), prima);
     EXPECT_EQ(VociIn(temp_), 0U);
 }
@@ -564,7 +568,7 @@ TEST_F(SetArtefatto, BombaFermataPrimaDiEstrarre) {
         return p.starts_with(temp_) ? 2147483648.0 : FsDiSistema().SpazioLibero(p);
     };
     EXPECT_EQ(Esegui(Richiesta()), Esito::Fallito);
-    EXPECT_EQ(osservatore_.errori, std::vector<int32_t>{10015});
+    EXPECT_EQ(osservatore_.errori, std::vector<int32_t>{errori::SpazioInsufficiente});
     EXPECT_EQ(Contenuto(dati_), prima);
     EXPECT_EQ(VociIn(temp_), 0U);
     for (const std::string& l : guasto.letture)  // nothing was inflated
@@ -579,7 +583,7 @@ TEST_F(SetArtefatto, SpazioTemporaneoControllatoPrimaDiEstrarre) {
         return p.starts_with(temp_) ? 50000.0 : FsDiSistema().SpazioLibero(p);
     };
     EXPECT_EQ(Esegui(Richiesta()), Esito::Fallito);
-    EXPECT_EQ(osservatore_.errori, std::vector<int32_t>{10015});
+    EXPECT_EQ(osservatore_.errori, std::vector<int32_t>{errori::SpazioInsufficiente});
     EXPECT_EQ(VociIn(temp_), 0U);
 }
 
@@ -611,7 +615,7 @@ TEST_F(SetArtefatto, MembriRifiutatiDettiPrimaDiEstrarre) {
         test::ScriviFile(dati_ + "/anagrafe.mdb", "vecchia anagrafe");
         const auto prima = Contenuto(dati_);
         EXPECT_EQ(Esegui(Richiesta()), Esito::Fallito);
-        EXPECT_EQ(osservatore_.errori, std::vector<int32_t>{9986});
+        EXPECT_EQ(osservatore_.errori, std::vector<int32_t>{errori::Compressione});
         EXPECT_EQ(Contenuto(dati_), prima);
         EXPECT_EQ(VociIn(temp_), 0U);
         EXPECT_EQ(osservatore_.testiErrori.size(), 1U);
@@ -651,7 +655,7 @@ TEST_F(Ripristino, BlocchiDiDueBackupDelloStessoGiornoInUnaCartella) {
         r.Ricostruisci(t_ / "mattina", "BV20240315", t_ / "x.zip", false);
         ADD_FAILURE();
     } catch (const Errore& e) {
-        EXPECT_EQ(e.Numero(), 10007);
+        EXPECT_EQ(e.Numero(), errori::BackupDiversi);
     }
     EXPECT_FALSE(test::Esiste(t_ / "x.zip"));
 }

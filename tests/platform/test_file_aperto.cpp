@@ -7,6 +7,7 @@
 #include <unistd.h>
 
 #include "tests/support/variabili.h"
+#include "platform/errori_piattaforma.h"
 #include "platform/file_aperto.h"
 #include "platform/istanza.h"
 #include "platform/programma.h"
@@ -134,7 +135,7 @@ TEST_P(BloccoNonApribile, ErroreSalvoCartellaNonScrivibile) {
             try {
                 return b.Acquisisci() ? 0 : 2;
             } catch (const Errore& e) {
-                return e.Numero() == 3003 ? 1 : 3;
+                return e.Numero() == errori::BloccoNonUtilizzabile ? 1 : 3;
             }
         };
         BloccoIstanza istanza;

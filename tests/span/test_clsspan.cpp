@@ -26,6 +26,7 @@
 #include "tests/support/fs_guasto.h"
 #include "tests/support/interazione_script.h"
 #include "tests/support/unita_rimovibile.h"
+#include "util/errori.h"
 
 namespace bv {
 namespace {
@@ -173,18 +174,20 @@ TEST_P(ControlliSpan, NellOrdine) {
 
 INSTANTIATE_TEST_SUITE_P(
     Errori, ControlliSpan,
-    ::testing::Values(CasoControlloSpan{"non_caricato", 9234, [](auto&, auto&, auto&, auto&) {}},
-                      CasoControlloSpan{"filename_riassegnato", 9234,
+    ::testing::Values(CasoControlloSpan{"non_caricato", errori::FileNonCaricato,
+                                        [](auto&, auto&, auto&, auto&) {}},
+                      CasoControlloSpan{"filename_riassegnato", errori::FileNonCaricato,
                                         [](auto& t, auto& s, auto&, auto&) {
                                             static_cast<ControlliSpan&>(t).Carica(s, 100);
                                             s.filename(static_cast<ControlliSpan&>(t).Zip());
                                         }},
-                      CasoControlloSpan{"percorso_relativo", 9237,
+                      CasoControlloSpan{"percorso_relativo", errori::UnitaNonValida,
                                         [](auto& t, auto& s, auto& p, auto&) {
                                             static_cast<ControlliSpan&>(t).Carica(s, 100);
                                             p = "dest";
                                         }},
-                      CasoControlloSpan{"cartella_mancante_prima_del_file_vuoto", 9238,
+                      CasoControlloSpan{"cartella_mancante_prima_del_file_vuoto",
+                                        errori::PercorsoNonValido,
                                         [](auto& t, auto& s, auto& p, auto&) {
                                             test::ScriviFile(static_cast<ControlliSpan&>(t).Zip(),
                                                              "");
@@ -192,7 +195,7 @@ INSTANTIATE_TEST_SUITE_P(
                                             s.CaricaMemoria();
                                             p += "/manca";
                                         }},
-                      CasoControlloSpan{"sola_lettura", 9235,
+                      CasoControlloSpan{"sola_lettura", errori::ScritturaNegata,
                                         [](auto& t, auto& s, auto&, auto& g) {
                                             static_cast<ControlliSpan&>(t).Carica(s, 100);
                                             g.erroreApertura = [](const std::string& f,
@@ -200,7 +203,7 @@ INSTANTIATE_TEST_SUITE_P(
                                                 return f.ends_with("120asd12.tmp") ? EACCES : 0;
                                             };
                                         }},
-                      CasoControlloSpan{"file_vuoto", 9236,
+                      CasoControlloSpan{"file_vuoto", errori::DimensioneZero,
                                         [](auto& t, auto& s, auto&, auto&) {
                                             test::ScriviFile(static_cast<ControlliSpan&>(t).Zip(),
                                                              "");
@@ -227,14 +230,14 @@ TEST_F(SpanTest, StatiDelloOggetto) {
     s.filename("   ");
     EXPECT_EQ(s.stato(), ClsSpan::StatoVuoto);
     EXPECT_EQ(s.filename(), "");
-    EXPECT_EQ(NumeroErrore([&] { s.CaricaMemoria(); }), 9232);
+    EXPECT_EQ(NumeroErrore([&] { s.CaricaMemoria(); }), errori::FilenameMancante);
     s.filename("  " + t_ / "manca.zip" + " ");
     EXPECT_EQ(s.filename(), t_ / "manca.zip");
     EXPECT_EQ(s.stato(), ClsSpan::StatoNomeImpostato);
-    EXPECT_EQ(NumeroErrore([&] { s.CaricaMemoria(); }), 9233);
+    EXPECT_EQ(NumeroErrore([&] { s.CaricaMemoria(); }), errori::FilenameInesistente);
     test::ScriviFile(t_ / ".nascosto.zip", "dati");  // hidden: not a file the test sees
     s.filename(t_ / ".nascosto.zip");
-    EXPECT_EQ(NumeroErrore([&] { s.CaricaMemoria(); }), 9233);
+    EXPECT_EQ(NumeroErrore([&] { s.CaricaMemoria(); }), errori::FilenameInesistente);
     const std::string dati = Carica(s, 3000);
     s.Span(dest_, kSet);
     // A second complete set from the same image, elsewhere.
@@ -248,11 +251,11 @@ TEST_F(SpanTest, StatiDelloOggetto) {
     // After a rebuild, even a failed one, Span wants a new load.
     EXPECT_EQ(
         NumeroErrore([&] { s.Ricostruisci(dest_, "BV19990101", rebuild_ + "/x.zip", false); }),
-        9241);
+        errori::BackupNonTrovato);
     EXPECT_EQ(s.stato(), ClsSpan::StatoVuoto);  // 9241 comes before the rebuild starts
     s.Ricostruisci(dest_, kSet, rebuild_ + "/x.zip", false);
     EXPECT_EQ(s.stato(), ClsSpan::StatoRicostruzione);
-    EXPECT_EQ(NumeroErrore([&] { s.Span(dest_, kSet); }), 9234);
+    EXPECT_EQ(NumeroErrore([&] { s.Span(dest_, kSet); }), errori::FileNonCaricato);
 }
 
 TEST_F(SpanTest, ArchivioOltre2GiBRifiutatoPrimaDiLeggere) {
@@ -280,14 +283,14 @@ TEST_F(SpanTest, GetSpazioDisco) {
         s.GetSpazioDisco("/media/floppy0", true);
         ADD_FAILURE();
     } catch (const Errore& e) {
-        EXPECT_EQ(e.Numero(), 9240);
+        EXPECT_EQ(e.Numero(), errori::SpazioNonDeterminabile);
         EXPECT_EQ(e.Descrizione(), "/media/floppy0 impossibile determinare lo spazio disco.");
     }
     EXPECT_TRUE(interazione_.messaggi.empty());  // no prompt for a drive without a disk
     libero = 500;
     interazione_.Rispondi(Risposta::Riprova);
     interazione_.Rispondi(Risposta::Annulla);
-    EXPECT_EQ(NumeroErrore([&] { s.GetSpazioDisco("/media/floppy0", true); }), 10003);
+    EXPECT_EQ(NumeroErrore([&] { s.GetSpazioDisco("/media/floppy0", true); }), errori::Annullata);
     ASSERT_EQ(interazione_.messaggi.size(), 2U);
     EXPECT_EQ(
         interazione_.messaggi[0].testo,
@@ -361,7 +364,7 @@ TEST_F(Floppy, AnnullaLasciaIBlocchiScritti) {
     Carica(s, 3500000);
     interazione_.Rispondi(Risposta::Riprova);
     interazione_.Rispondi(Risposta::Annulla);
-    EXPECT_EQ(NumeroErrore([&] { s.Span(unita_.Cartella(), kSet); }), 10003);
+    EXPECT_EQ(NumeroErrore([&] { s.Span(unita_.Cartella(), kSet); }), errori::Annullata);
     EXPECT_TRUE(test::Esiste(unita_.Disco(0) + "/BV20240315#0.inf"));
     EXPECT_TRUE(test::Esiste(unita_.Disco(1) + "/BV20240315#1.inf"));
     EXPECT_EQ(s.stato(), ClsSpan::StatoCaricato);
@@ -405,7 +408,7 @@ TEST_F(Floppy, RiprovaConLoStessoDiscoChiedeAncora) {
     ClsSpan r;
     EXPECT_EQ(
         NumeroErrore([&] { r.Ricostruisci(unita_.Cartella(), kSet, rebuild_ + "/x.zip", false); }),
-        10003);
+        errori::Annullata);
     ASSERT_EQ(interazione_.messaggi.size(), 2U);
     EXPECT_EQ(interazione_.messaggi[1].testo, "Inserire il 2° disco del backup.");
     EXPECT_FALSE(test::Esiste(rebuild_ + "/x.zip"));
@@ -416,7 +419,8 @@ TEST_F(Floppy, UnitaSenzaDisco9240) {
     ClsSpan s;
     Carica(s, 1000);
     unita_.Inserisci(-1);
-    EXPECT_EQ(NumeroErrore([&] { s.Span(unita_.Cartella(), kSet); }), 9240);
+    EXPECT_EQ(NumeroErrore([&] { s.Span(unita_.Cartella(), kSet); }),
+              errori::SpazioNonDeterminabile);
 }
 
 struct CasoDanno {
@@ -463,67 +467,78 @@ INSTANTIATE_TEST_SUITE_P(
     Casi, Danni,
     ::testing::Values(
         CasoDanno{"intatto", [](SpanTest&) {}, 0},
-        CasoDanno{"blocco_piu_corto", [](SpanTest& t) { Tronca(t, "BV20240315#1", -1); }, 10005},
-        CasoDanno{"blocco_piu_lungo", [](SpanTest& t) { Tronca(t, "BV20240315#1", 1); }, 10005},
-        CasoDanno{"blocco_vuoto", [](SpanTest& t) { Tronca(t, "BV20240315#1", 0); }, 10005},
+        CasoDanno{"blocco_piu_corto", [](SpanTest& t) { Tronca(t, "BV20240315#1", -1); },
+                  errori::BloccoDanneggiato},
+        CasoDanno{"blocco_piu_lungo", [](SpanTest& t) { Tronca(t, "BV20240315#1", 1); },
+                  errori::BloccoDanneggiato},
+        CasoDanno{"blocco_vuoto", [](SpanTest& t) { Tronca(t, "BV20240315#1", 0); },
+                  errori::BloccoDanneggiato},
         CasoDanno{"senza_size_blocco", [](SpanTest& t) { Riga(t, 1, "SIZE_BLOCCO", std::nullopt); },
-                  10005},
-        CasoDanno{"app_estranea", [](SpanTest& t) { Riga(t, 1, "APP", "APP=Altro.exe"); }, 10014},
+                  errori::BloccoDanneggiato},
+        CasoDanno{"app_estranea", [](SpanTest& t) { Riga(t, 1, "APP", "APP=Altro.exe"); },
+                  errori::AltroProgramma},
         CasoDanno{"app_maiuscole_e_spazi",
                   [](SpanTest& t) { Riga(t, 1, "APP", "APP=   brelvano.EXE  "); }, 0},
-        CasoDanno{"senza_app", [](SpanTest& t) { Riga(t, 0, "APP", std::nullopt); }, 10004},
-        CasoDanno{"app_vuota", [](SpanTest& t) { Riga(t, 0, "APP", "APP=  "); }, 10004},
-        CasoDanno{"senza_ultimo", [](SpanTest& t) { Riga(t, 2, "ULTIMO", std::nullopt); }, 10004},
+        CasoDanno{"senza_app", [](SpanTest& t) { Riga(t, 0, "APP", std::nullopt); },
+                  errori::FormatoNonValido},
+        CasoDanno{"app_vuota", [](SpanTest& t) { Riga(t, 0, "APP", "APP=  "); },
+                  errori::FormatoNonValido},
+        CasoDanno{"senza_ultimo", [](SpanTest& t) { Riga(t, 2, "ULTIMO", std::nullopt); },
+                  errori::FormatoNonValido},
         CasoDanno{"size_file_zero", [](SpanTest& t) { Riga(t, 0, "SIZE_FILE", "SIZE_FILE=0"); },
-                  10004},
+                  errori::FormatoNonValido},
         CasoDanno{"senza_size_file", [](SpanTest& t) { Riga(t, 0, "SIZE_FILE", std::nullopt); },
-                  10004},
+                  errori::FormatoNonValido},
         CasoDanno{"ultimo_2_e_ultimo", [](SpanTest& t) { Riga(t, 2, "ULTIMO", "ULTIMO=2"); }, 0},
         CasoDanno{"ultimo_x_non_e_ultimo", [](SpanTest& t) { Riga(t, 2, "ULTIMO", "ULTIMO=x"); },
-                  10003, true},
+                  errori::Annullata, true},
         CasoDanno{"ultimo_0_sull_ultimo", [](SpanTest& t) { Riga(t, 2, "ULTIMO", "ULTIMO=0"); },
-                  10003, true},
+                  errori::Annullata, true},
         CasoDanno{"ultimo_prima_della_fine", [](SpanTest& t) { Riga(t, 1, "ULTIMO", "ULTIMO=1"); },
-                  10006},
+                  errori::SetCorrotto},
         // Several faults: the first check in order reports.
         CasoDanno{"size_file_zero_e_app_estranea",
                   [](SpanTest& t) {
                       Riga(t, 0, "SIZE_FILE", "SIZE_FILE=0");
                       Riga(t, 0, "APP", "APP=Altro.exe");
                   },
-                  10014},
+                  errori::AltroProgramma},
         CasoDanno{"senza_size_file_e_size_blocco_errato",
                   [](SpanTest& t) {
                       Riga(t, 0, "SIZE_FILE", std::nullopt);
                       Riga(t, 0, "SIZE_BLOCCO", "SIZE_BLOCCO=999");
                   },
-                  10005},
+                  errori::BloccoDanneggiato},
         CasoDanno{"size_file_negativo_sull_ultimo",
-                  [](SpanTest& t) { Riga(t, 2, "SIZE_FILE", "SIZE_FILE=-5"); }, 10006},
+                  [](SpanTest& t) { Riga(t, 2, "SIZE_FILE", "SIZE_FILE=-5"); },
+                  errori::SetCorrotto},
         CasoDanno{"size_file_zero_sull_ultimo",
-                  [](SpanTest& t) { Riga(t, 2, "SIZE_FILE", "SIZE_FILE=0"); }, 10006},
+                  [](SpanTest& t) { Riga(t, 2, "SIZE_FILE", "SIZE_FILE=0"); }, errori::SetCorrotto},
         CasoDanno{"size_file_oltre_32_bit",
-                  [](SpanTest& t) { Riga(t, 2, "SIZE_FILE", "SIZE_FILE=5000000000"); }, 10006},
+                  [](SpanTest& t) { Riga(t, 2, "SIZE_FILE", "SIZE_FILE=5000000000"); },
+                  errori::SetCorrotto},
         CasoDanno{"size_blocco_oltre_32_bit",
-                  [](SpanTest& t) { Riga(t, 1, "SIZE_BLOCCO", "SIZE_BLOCCO=5000000000"); }, 10005},
+                  [](SpanTest& t) { Riga(t, 1, "SIZE_BLOCCO", "SIZE_BLOCCO=5000000000"); },
+                  errori::BloccoDanneggiato},
         CasoDanno{"size_blocco_con_spazi",
                   [](SpanTest& t) { Riga(t, 1, "SIZE_BLOCCO", "SIZE_BLOCCO=1 000"); }, 0},
         CasoDanno{"ultimo_0_5_non_e_ultimo",
-                  [](SpanTest& t) { Riga(t, 2, "ULTIMO", "ULTIMO=0.5"); }, 10003, true},
+                  [](SpanTest& t) { Riga(t, 2, "ULTIMO", "ULTIMO=0.5"); }, errori::Annullata, true},
         CasoDanno{"ultimo_0_4_non_e_ultimo",
-                  [](SpanTest& t) { Riga(t, 2, "ULTIMO", "ULTIMO=0.4"); }, 10003, true},
+                  [](SpanTest& t) { Riga(t, 2, "ULTIMO", "ULTIMO=0.4"); }, errori::Annullata, true},
         CasoDanno{"size_file_diverso",
-                  [](SpanTest& t) { Riga(t, 2, "SIZE_FILE", "SIZE_FILE=2600"); }, 10006},
+                  [](SpanTest& t) { Riga(t, 2, "SIZE_FILE", "SIZE_FILE=2600"); },
+                  errori::SetCorrotto},
         CasoDanno{"descrittore_mancante",
                   [](SpanTest& t) {
                       std::filesystem::remove(static_cast<Danni&>(t).Dest() + "/BV20240315#1.inf");
                   },
-                  10003, true},
+                  errori::Annullata, true},
         CasoDanno{"blocco_mancante",
                   [](SpanTest& t) {
                       std::filesystem::remove(static_cast<Danni&>(t).Dest() + "/BV20240315#1");
                   },
-                  10003, true}),
+                  errori::Annullata, true}),
     [](const auto& info) { return std::string(info.param.nome); });
 
 TEST_F(SpanTest, SetPiuVecchioEPiuLungoIgnorato) {
@@ -539,10 +554,12 @@ TEST_F(SpanTest, ControlliDellaDestinazione) {
     BV_SOLO_POSIX("percorsi POSIX ('/') nel confronto; su Windows li coprono tests/windows");
     ScriviSet(2500, 1000);
     ClsSpan r;
-    EXPECT_EQ(NumeroErrore([&] { r.Ricostruisci(dest_, kSet, "x.zip", false); }), 9237);
-    EXPECT_EQ(NumeroErrore([&] { r.Ricostruisci(dest_, kSet, t_ / "manca/x.zip", false); }), 9238);
+    EXPECT_EQ(NumeroErrore([&] { r.Ricostruisci(dest_, kSet, "x.zip", false); }),
+              errori::UnitaNonValida);
+    EXPECT_EQ(NumeroErrore([&] { r.Ricostruisci(dest_, kSet, t_ / "manca/x.zip", false); }),
+              errori::PercorsoNonValido);
     EXPECT_EQ(NumeroErrore([&] { r.Ricostruisci(t_ / "manca", kSet, rebuild_ + "/x.zip", false); }),
-              9241);
+              errori::BackupNonTrovato);
     try {
         r.Ricostruisci(dest_, "BV20000101", rebuild_ + "/x.zip", false);
         ADD_FAILURE();
@@ -553,13 +570,15 @@ TEST_F(SpanTest, ControlliDellaDestinazione) {
     g.erroreApertura = [](const std::string& f, ModoApertura) {
         return f.ends_with("120asd12.tmp") ? EACCES : 0;
     };
-    EXPECT_EQ(NumeroErrore([&] { r.Ricostruisci(dest_, kSet, rebuild_ + "/x.zip", false); }), 9235);
+    EXPECT_EQ(NumeroErrore([&] { r.Ricostruisci(dest_, kSet, rebuild_ + "/x.zip", false); }),
+              errori::ScritturaNegata);
     g.erroreApertura = nullptr;
     g.spazio = [](const std::string&) { return -1.0; };
-    EXPECT_EQ(NumeroErrore([&] { r.Ricostruisci(dest_, kSet, rebuild_ + "/x.zip", false); }), 9240);
+    EXPECT_EQ(NumeroErrore([&] { r.Ricostruisci(dest_, kSet, rebuild_ + "/x.zip", false); }),
+              errori::SpazioNonDeterminabile);
     g.spazio = [](const std::string&) { return 2500.0 + 9999; };  // one byte short
     EXPECT_EQ(NumeroErrore([&] { r.Ricostruisci(dest_, kSet, rebuild_ + "/x.zip", false); }),
-              10015);
+              errori::SpazioInsufficiente);
     g.spazio = [](const std::string&) { return 2500.0 + 10000; };
     r.Ricostruisci(dest_, kSet, rebuild_ + "/x.zip", false);
     EXPECT_TRUE(test::Esiste(rebuild_ + "/x.zip"));
@@ -626,7 +645,7 @@ TEST_F(SpanTest, TmpfsRealeCheSiRiempie) {
         ClsSpan s;
         Carica(s, 1500000);
         interazione_.Rispondi(Risposta::Annulla);
-        EXPECT_EQ(NumeroErrore([&] { s.Span(m, kSet); }), 10003);
+        EXPECT_EQ(NumeroErrore([&] { s.Span(m, kSet); }), errori::Annullata);
         EXPECT_EQ(test::LeggiTesto(m + "/BV20240315#0").size(), libero - 10000);
         EXPECT_NE(test::LeggiTesto(m + "/BV20240315#0.inf").find("ULTIMO=0"), std::string::npos);
         ASSERT_EQ(interazione_.messaggi.size(), 1U);
