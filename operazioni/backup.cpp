@@ -387,6 +387,11 @@ void Backup::ControllaRichiesta() {
         if (!u.IsCartella(destinazione_)) throw errori::DestinazioneNonValidaODiscoNonPronto();
         SalvaImpostazione(ApplicazioneProgramma(), kSezioneBackup, "Dest", destinazione_);
     }
+    nomeSet_ = "BV" + FormattaData(Adesso(), "yyyyMMdd");
+    if (!r_.floppy) {
+        std::string cartella = destinazione_;
+        precedente_ = Fs().Info(u.AggiungiSepDir(cartella) + nomeSet_ + "#0.inf").esiste;
+    }
     if (u.IsCartella(r_.percorsoDati)) {
         prefisso_ = r_.percorsoDati;
         u.AggiungiSepDir(prefisso_);
@@ -491,6 +496,8 @@ void Backup::ControllaDatabase(const std::string& percorso) {
 
 void Backup::CompressioneFallita(int codice) const {
     if (troppoGrande_) throw ArchivioTroppoGrande(archivio_);
+    // A cancel thrown from the progress reaches here as the archive's failure.
+    barra_.PuntoSicuro();
     // The temporary folder is full: said as such, where it is and how much the archive may
     // take (at most what it compresses).
     if (codice == zip_codice::DiscoPieno) {
@@ -516,12 +523,9 @@ void Backup::ScriviSet() {
     barra_.Inizia(Fase::Scrittura, "Salvataggio dati...");
     span_ = std::make_unique<ClsSpan>();
     span_->Domande(g_.Domande());
-    nomeSet_ = "BV" + FormattaData(Adesso(), "yyyyMMdd");
     if (provvisorio_) {
         CompletaConfermeInterrotte(destinazione_);
         ScartaSetProvvisori(destinazione_);
-        std::string cartella = destinazione_;
-        precedente_ = Fs().Info(Utilita().AggiungiSepDir(cartella) + nomeSet_ + "#0.inf").esiste;
         FaiSpazioPerIlNuovoSet(destinazione_, nomeSet_, dimensioneArchivio_,
                                r_.sostituisciPrecedente, g_.Domande());
         span_->ScritturaProvvisoria(true);

@@ -178,5 +178,42 @@ TEST_F(BackupFinestra, LaFinestraRispondeMentreIlBackupAttendeIlDisco) {
     EXPECT_TRUE(interazione_.messaggi[0].testo.starts_with("Backup completato correttamente.\n\n"));
 }
 
+// "Annulla" while the set is written: the window is idle again, says what was kept, and the
+// day's earlier set is as it was.
+TEST_F(BackupFinestra, AnnullaDuranteLaScrittura) {
+    Carica();
+    C<QPushButton>("cmdBackup")->click();
+    Attendi();
+    const std::string blocco = t_ / "dest/BV" + FormattaData(Adesso(), "yyyyMMdd") + "#0";
+    const std::string prima = test::LeggiTesto(blocco);
+    test::ScriviFile(t_ / "dati/a.mdb", std::string(100000, 'b'));
+    interazione_.messaggi.clear();
+    test::FsGuasto guasto;
+    bool annullabile = false;
+    guasto.prima = [&](const char* operazione, const std::string& percorso) {
+        if (annullabile || std::string(operazione) != "fsync" ||
+            percorso.find("dest") == std::string::npos)
+            return 0;
+        // The user presses it, on the window's thread, while the block is flushed.
+        test::DallaFinestra(&f_, [&] {
+            auto* annulla = C<QPushButton>("cmdAnnulla");
+            annullabile = !annulla->isHidden() && annulla->isEnabled() &&
+                          !C<QPushButton>("cmdBackup")->isEnabled();
+            annulla->click();
+        });
+        return 0;
+    };
+    C<QPushButton>("cmdBackup")->click();
+    Attendi();
+    EXPECT_TRUE(annullabile);
+    ASSERT_EQ(interazione_.messaggi.size(), 1U);
+    EXPECT_EQ(interazione_.messaggi[0].testo,
+              "Operazione annullata. Il backup precedente di oggi in " +
+                  PercorsoPerMessaggio(t_ / "dest/") + " è rimasto com'era.");
+    EXPECT_EQ(test::LeggiTesto(blocco), prima);
+    EXPECT_TRUE(C<QPushButton>("cmdBackup")->isEnabled());
+    EXPECT_TRUE(C<QPushButton>("cmdAnnulla")->isHidden());
+}
+
 }  // namespace
 }  // namespace bv

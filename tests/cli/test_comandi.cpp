@@ -58,10 +58,11 @@ class Comandi : public test::AmbienteCli {
         test::TogliVariabile("XDG_RUNTIME_DIR");
         test::TogliVariabile("LC_ALL");
     }
-    int Esegui(const std::vector<std::string>& a, bool interattivo = false, bool grafico = false) {
+    int Esegui(const std::vector<std::string>& a, bool interattivo = false, bool grafico = false,
+               const std::atomic<bool>* interruzione = nullptr) {
         out_.str("");
         err_.str("");
-        cli::Terminale t{in_, out_, err_, interattivo, grafico};
+        cli::Terminale t{in_, out_, err_, interattivo, grafico, interruzione};
         return cli::Esegui(a, t);
     }
 
@@ -329,6 +330,25 @@ INSTANTIATE_TEST_SUITE_P(
         CasoUso{{"list", "--attendi", "1"}, "Opzione non valida per list: --attendi"},
         // The next option is never taken as a value.
         CasoUso{{"restore", "--orig", "--yes"}, "L'opzione --orig richiede un valore."}));
+
+// Ctrl+C before the first safe point: nothing written, the cancel told, its own exit status.
+TEST_F(Comandi, CtrlCAnnulla) {
+    const std::atomic<bool> premuto{true};
+    EXPECT_EQ(Esegui({"backup"}, false, false, &premuto), cli::kAnnullato);
+    EXPECT_EQ(out_.str(), "");
+    EXPECT_NE(err_.str().find("Operazione annullata. Nessun backup è stato scritto in "),
+              std::string::npos)
+        << err_.str();
+    EXPECT_TRUE(fs::is_empty(t_ / "dest"));
+    EXPECT_EQ(Esegui({"backup"}), 0);
+    test::ScriviFile(t_ / "dati/dati.mdb", "cambiato");
+    EXPECT_EQ(Esegui({"restore", "--orig", t_ / "dest", "--yes"}, false, false, &premuto),
+              cli::kAnnullato);
+    EXPECT_NE(err_.str().find("Operazione annullata. I dati non sono stati modificati."),
+              std::string::npos)
+        << err_.str();
+    EXPECT_EQ(test::LeggiTesto(t_ / "dati/dati.mdb"), "cambiato");
+}
 
 TEST_F(Comandi, AiutoEVersione) {
     EXPECT_EQ(Esegui({"--help"}), 0);

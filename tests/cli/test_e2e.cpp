@@ -1,6 +1,7 @@
 // bvbackup-cli as a user runs it: processes, exit statuses, files, the log; and the disks of
 // a small real file system answered on a pseudo-terminal when the tests run as root.
 #include <gtest/gtest.h>
+#include <signal.h>
 #include <sys/mount.h>
 #include <unistd.h>
 
@@ -8,6 +9,7 @@
 #include <random>
 #include <regex>
 
+#include "platform/console.h"
 #include "platform/istanza.h"
 #include "platform/percorsi.h"
 #include "platform/programma.h"
@@ -41,6 +43,19 @@ class Eseguibile : public test::AmbienteCli {
 
     std::string cli_ = t_ / "programma/bvbackup-cli";
 };
+
+// The first Ctrl+C (or SIGTERM) asks for a cancel and the program goes on to its safe point.
+TEST(Interruzione, PrimoSegnaleDiventaUnaRichiesta) {
+    std::atomic<bool> richiesta{false};
+    InterruzioneComeRichiesta(richiesta);
+    ::raise(SIGINT);
+    EXPECT_TRUE(richiesta.load());
+    richiesta = false;
+    InterruzioneComeRichiesta(richiesta);
+    ::raise(SIGTERM);
+    EXPECT_TRUE(richiesta.load());
+    for (const int s : {SIGINT, SIGTERM}) ::signal(s, SIG_DFL);
+}
 
 TEST_F(Eseguibile, AndataERitornoFileperFile) {
     const auto originale = Contenuto(t_ / "dati");

@@ -248,6 +248,43 @@ TEST_F(Guasti, RipristinoConOgniOperazioneCheFallisce) {
     }
 }
 
+// A cancel asked at every file operation of a restore: before the exchange the data are
+// untouched and nothing is left; once the exchange has begun it is finished.
+TEST_F(Guasti, RipristinoAnnullatoAOgniOperazione) {
+    std::vector<std::string> nomi;
+    const int n =
+        ContaOperazioni(nomi, [this] { ASSERT_EQ(Ripristina(), Esito::Completato); });
+    int annullati = 0;
+    for (const int k : Punti(n)) {
+        const std::string dove = "annullato all'operazione " + std::to_string(k) + " (" + nomi[k] + ")";
+        Azzera();
+        interazione_.Rispondi(Risposta::Si);
+        test::Registratore o;
+        Risultato r;
+        {
+            test::FsGuasto g;
+            g.prima = [&g, &o, k](const char*, const std::string&) {
+                if (g.operazioni == k) o.Annulla();
+                return 0;
+            };
+            r = EseguiRipristino(Richiesta(), o);
+        }
+        EXPECT_FALSE(r.errore) << dove;
+        EXPECT_EQ(VociIn(temp_), 0U) << dove;
+        EXPECT_FALSE(fs::exists(PercorsoGiornale())) << dove;
+        if (r.esito == Esito::Annullato) {
+            ++annullati;
+            EXPECT_EQ(r.testo, "Operazione annullata. I dati non sono stati modificati.") << dove;
+            EXPECT_TRUE(Contenuto(dati_) == vecchio_) << dove << Elenco(Contenuto(dati_));
+        } else {
+            EXPECT_EQ(r.esito, Esito::Completato) << dove;
+            EXPECT_EQ(test::LeggiTesto(dati_ + "/anagrafe.mdb"), nuovo_.at("anagrafe.mdb")) << dove;
+        }
+        interazione_.messaggi.clear();
+    }
+    EXPECT_GT(annullati, n / 3);
+}
+
 TEST_F(Guasti, RipristinoUccisoAOgniOperazione) {
     std::vector<std::string> nomi;
     const int n =
@@ -416,6 +453,53 @@ class GuastiBackup : public Guasti {
         return m;
     }
 };
+
+// A cancel asked at every file operation of a backup: it stops at its next safe point with the
+// day's earlier set whole and nothing of its own left, or (asked after the last one) ends.
+TEST_F(GuastiBackup, BackupAnnullatoAOgniOperazione) {
+    const Stato primo = Set();
+    std::vector<std::string> nomi;
+    const int n = ContaOperazioni(nomi, [this] {
+        test::Registratore o;
+        ASSERT_TRUE(EseguiBackup(Backup(), o));
+    });
+    const Stato secondo = Set();
+    int annullati = 0;
+    for (const int k : Punti(n, 40)) {
+        const std::string dove = "annullato all'operazione " + std::to_string(k) + " (" + nomi[k] + ")";
+        Dati(dati_, "nuovo");
+        {
+            test::Registratore o;
+            ASSERT_TRUE(EseguiBackup(Backup(), o));
+        }
+        Dati(dati_, "vecchio");
+        test::Registratore o;
+        Risultato r;
+        {
+            test::FsGuasto g;
+            g.prima = [&g, &o, k](const char*, const std::string&) {
+                if (g.operazioni == k) o.Annulla();
+                return 0;
+            };
+            r = EseguiBackup(Backup(), o);
+        }
+        EXPECT_FALSE(r.errore) << dove << ": " << (r.errore ? r.errore->Descrizione() : "");
+        if (r.esito == Esito::Annullato) {
+            ++annullati;
+            EXPECT_TRUE(r.testo.starts_with("Operazione annullata. Il backup precedente di oggi"))
+                << dove << ": " << r.testo;
+            EXPECT_TRUE(Set() == primo) << dove << ": il set di prima è stato toccato";
+            EXPECT_EQ(VociIn(temp_), 0U) << dove;
+            for (const auto& e : fs::directory_iterator(dest_))
+                EXPECT_FALSE(e.path().filename().string().starts_with("~")) << dove;
+        } else {
+            EXPECT_EQ(r.esito, Esito::Completato) << dove;
+            EXPECT_TRUE(Set() == secondo) << dove;
+        }
+        NessunDescrittoreSenzaIlSuoBlocco(dove);
+    }
+    EXPECT_GT(annullati, 30);
+}
 
 TEST_F(GuastiBackup, BackupConOgniOperazioneCheFallisce) {
     // The destination holds the set of the new data; the data folder now holds the old.
