@@ -63,10 +63,8 @@ class GanciOperazione {
     std::atomic<bool> annullato_{false};
 };
 
-// The byte counts an operation's bar is weighted by: each phase's share of the bar is its bytes
-// times what a byte of it costs. Costs measured with bench/bench_zippo on 96 MB of mixed data
-// (compression 31 MB/s, block writing 160 MB/s, rebuilding 190 MB/s, comparing 95 MB/s), relative
-// to the compression.
+// The phases of an operation's bar: each phase's share is its bytes times what a byte of it
+// costs (measured, in operazioni/lavoro.cpp).
 enum class Fase { Compressione, Scrittura, Ricostruzione, Confronto, Estrazione, Spostamento };
 
 class Barra {

@@ -23,16 +23,16 @@ TEST(Barra, OgniFaseConIlPesoDeiSuoiByte) {
     b.Prevedi(Fase::Scrittura, 1000);
     b.Inizia(Fase::Compressione, "Compressione dati...");
     b.Fatti(500);
-    // 500 of the compression's 1000, each worth five bytes written: 500 / 1200.
-    EXPECT_NEAR(g.valori.back(), 100.0 * 500 / 1200, 1e-9);
+    // 500 of the compression's 1000, each byte worth 1 / 0.15 bytes written: 500 / 1150.
+    EXPECT_NEAR(g.valori.back(), 100.0 * 500 / 1150, 1e-9);
     EXPECT_EQ(g.quantita, (std::pair<uint64_t, uint64_t>{500, 1000}));
     b.Fatti(1000);
     // The archive is smaller than foreseen: the bar moves on, never back.
     b.Prevedi(Fase::Scrittura, 100);
     b.Inizia(Fase::Scrittura, "Salvataggio dati...");
-    EXPECT_NEAR(g.valori.back(), 100.0 * 1000 / 1020, 1e-9);
+    EXPECT_NEAR(g.valori.back(), 100.0 * 1000 / 1015, 1e-9);
     b.Fatti(50);
-    EXPECT_NEAR(g.valori.back(), 100.0 * 1010 / 1020, 1e-9);
+    EXPECT_NEAR(g.valori.back(), 100.0 * 1007.5 / 1015, 1e-9);
     b.Fatti(5000);  // past the total: capped
     EXPECT_NEAR(g.valori.back(), 100.0, 1e-9);
     EXPECT_EQ(g.quantita, (std::pair<uint64_t, uint64_t>{100, 100}));
