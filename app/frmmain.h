@@ -7,7 +7,7 @@
 #include <string>
 
 #include "fileset/clsinsieme.h"
-#include "operazioni/avvio.h"
+#include "operazioni/stato_avvio.h"
 #include "operazioni/lavoro.h"
 #include "platform/istanza.h"
 

@@ -1,5 +1,5 @@
 // bvbackup: the window program.
-#include "app/avvio.h"
+#include "app/avvio_finestra.h"
 
 int main(int argc, char** argv) {
     return bv::EseguiFinestra(argc, argv);

@@ -15,7 +15,7 @@
 #include <vector>
 
 #include "archive/aiutanti.h"
-#include "archive/filiere.h"
+#include "archive/numero_filiere.h"
 
 namespace bv::zip_interno {
 

@@ -15,7 +15,7 @@
 #include <vector>
 
 #include "archive/aiutanti.h"
-#include "archive/filiere.h"
+#include "archive/numero_filiere.h"
 #include "platform/data_ora.h"
 #include "platform/errore.h"
 #include "platform/filesystem.h"

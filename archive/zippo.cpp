@@ -20,7 +20,7 @@
 #include <utility>
 #include <vector>
 
-#include "archive/filiere.h"
+#include "archive/numero_filiere.h"
 #include "archive/lavori_in_ordine.h"
 #include "archive/lettore_membro.h"
 #include "archive/nomi_membri.h"
@@ -31,7 +31,7 @@
 #include "platform/filesystem.h"
 #include "platform/percorsi.h"
 #include "platform/programma.h"
-#include "sicurezza/nomi.h"
+#include "sicurezza/nomi_provvisori.h"
 #include "util/interazione.h"
 #include "util/koutilita.h"
 

@@ -11,10 +11,10 @@
 #include <thread>
 
 #include "fileset/clsinsieme.h"
-#include "operazioni/avvio.h"
+#include "operazioni/stato_avvio.h"
 #include "operazioni/lavoro.h"
 #include "operazioni/backup.h"
-#include "operazioni/programma.h"
+#include "operazioni/impostazioni_programma.h"
 #include "operazioni/ripristino.h"
 #include "platform/codifica.h"
 #include "platform/istanza.h"

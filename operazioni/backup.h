@@ -4,7 +4,7 @@
 
 #include <string>
 
-#include "operazioni/avvio.h"
+#include "operazioni/stato_avvio.h"
 #include "operazioni/lavoro.h"
 
 namespace bv {

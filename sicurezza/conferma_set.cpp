@@ -9,7 +9,7 @@
 #include "platform/errore.h"
 #include "platform/filesystem.h"
 #include "platform/percorsi.h"
-#include "sicurezza/nomi.h"
+#include "sicurezza/nomi_provvisori.h"
 #include "util/koutilita.h"
 
 namespace bv {

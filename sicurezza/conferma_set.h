@@ -1,5 +1,5 @@
 // The commit of a backup set written in staged form into a folder that may hold a good set of
-// the same name (states and names: sicurezza/nomi.h). Each direction can be repeated from
+// the same name (states and names: sicurezza/nomi_provvisori.h). Each direction can be repeated from
 // whatever state the names are in, so the backup and the next start share them.
 #pragma once
 

@@ -9,9 +9,9 @@
 #include "platform/filesystem.h"
 #include "platform/percorsi.h"
 #include "platform/programma.h"
-#include "sicurezza/nomi.h"
+#include "sicurezza/nomi_provvisori.h"
 #include "util/koutilita.h"
-#include "util/nomi.h"
+#include "util/nomi_host.h"
 
 namespace bv {
 

@@ -1,4 +1,4 @@
-// The restore's journal (the states and names: sicurezza/nomi.h): what a restore is about to
+// The restore's journal (the states and names: sicurezza/nomi_provvisori.h): what a restore is about to
 // replace, written and flushed in the program folder before the data folder changes, so that a
 // restore stopped at any point (a failure, a crash, a power cut) is finished or undone, never left
 // half done.

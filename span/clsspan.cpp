@@ -11,7 +11,7 @@
 #include "platform/percorsi.h"
 #include "platform/spazio_disco.h"
 #include "sicurezza/conferma_set.h"
-#include "sicurezza/nomi.h"
+#include "sicurezza/nomi_provvisori.h"
 #include "span/descrittore.h"
 #include "util/errori.h"
 #include "util/interazione.h"

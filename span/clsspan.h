@@ -72,7 +72,7 @@ class ClsSpan {
     void Span(const std::string& path, const std::string& nomefile);
 
     // Staged writing, for a folder that may hold a good set of the same name: Span then writes
-    // each file under its staged name (sicurezza/nomi.h), and ConfermaSet puts the whole set in
+    // each file under its staged name (sicurezza/nomi_provvisori.h), and ConfermaSet puts the whole set in
     // place; a failure leaves the old set as it was.
     void ScritturaProvvisoria(bool attiva) { provvisoria_ = attiva; }
     void ConfermaSet(const std::string& path, const std::string& nomefile);

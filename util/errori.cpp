@@ -5,7 +5,7 @@
 #include <utility>
 
 #include "platform/percorsi.h"
-#include "util/nomi.h"
+#include "util/nomi_host.h"
 
 namespace bv::errori {
 

@@ -11,7 +11,7 @@
 #include <vector>
 
 #include "archive/aiutanti.h"
-#include "archive/filiere.h"
+#include "archive/numero_filiere.h"
 #include "archive/lavori_in_ordine.h"
 
 namespace bv::zip_interno {

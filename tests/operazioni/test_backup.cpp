@@ -14,8 +14,8 @@
 #include <regex>
 
 #include "operazioni/backup.h"
-#include "util/nomi.h"
-#include "sicurezza/nomi.h"
+#include "util/nomi_host.h"
+#include "sicurezza/nomi_provvisori.h"
 #include "platform/percorsi.h"
 #include "tests/support/variabili.h"
 #include "platform/impostazioni.h"

@@ -14,13 +14,13 @@
 #include <random>
 #include <regex>
 
-#include "operazioni/avvio.h"
+#include "operazioni/stato_avvio.h"
 #include "operazioni/backup.h"
 #include "operazioni/ripristino.h"
 #include "platform/file_reg.h"
 #include "sicurezza/conferma_set.h"
 #include "sicurezza/giornale.h"
-#include "sicurezza/nomi.h"
+#include "sicurezza/nomi_provvisori.h"
 #include "tests/operazioni/ambiente_operazioni.h"
 #include "tests/support/fs_guasto.h"
 #include "tests/support/unita_rimovibile.h"

@@ -8,16 +8,16 @@
 #include <filesystem>
 #include <map>
 
-#include "operazioni/avvio.h"
+#include "operazioni/stato_avvio.h"
 #include "operazioni/backup.h"
-#include "operazioni/programma.h"
+#include "operazioni/impostazioni_programma.h"
 #include "operazioni/ripristino.h"
 #include "platform/file_reg.h"
 #include "platform/istanza.h"
 #include "platform/percorsi.h"
 #include "sicurezza/conferma_set.h"
 #include "sicurezza/giornale.h"
-#include "sicurezza/nomi.h"
+#include "sicurezza/nomi_provvisori.h"
 #include "tests/operazioni/ambiente_operazioni.h"
 #include "tests/support/fs_guasto.h"
 #include "tests/support/processo.h"

@@ -20,7 +20,7 @@
 #include "operazioni/ripristino.h"
 #include "platform/file_reg.h"
 #include "platform/impostazioni.h"
-#include "sicurezza/nomi.h"
+#include "sicurezza/nomi_provvisori.h"
 #include "tests/operazioni/ambiente_operazioni.h"
 #include "tests/support/fs_guasto.h"
 #include "tests/support/processo.h"

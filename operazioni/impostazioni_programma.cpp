@@ -1,5 +1,5 @@
 // Shared names and folders of the program.
-#include "operazioni/programma.h"
+#include "operazioni/impostazioni_programma.h"
 
 #include "platform/programma.h"
 #include "util/koutilita.h"

@@ -4,7 +4,7 @@
 
 #include <string>
 
-#include "util/nomi.h"
+#include "util/nomi_host.h"
 
 namespace bv {
 

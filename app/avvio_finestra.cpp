@@ -2,7 +2,7 @@
 // speak Italian in every locale; --screenshot FILE saves a picture of the window and ends
 // (used where there is no display, with its questions answered unattended); --ripristino opens
 // the window on its restore tab.
-#include "app/avvio.h"
+#include "app/avvio_finestra.h"
 
 #include <QApplication>
 #include <QFileInfo>
@@ -22,7 +22,7 @@
 #include "app/frmmain.h"
 #include "app/interazione_qt.h"
 #include "app/italiano.h"
-#include "operazioni/programma.h"
+#include "operazioni/impostazioni_programma.h"
 #include "platform/errore.h"
 #include "platform/istanza.h"
 

@@ -1,5 +1,5 @@
 // The program's staged and temporary name forms, made and recognised in one place.
-#include "sicurezza/nomi.h"
+#include "sicurezza/nomi_provvisori.h"
 
 #include <algorithm>
 #include <atomic>

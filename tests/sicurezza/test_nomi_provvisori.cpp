@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "platform/percorsi.h"
-#include "sicurezza/nomi.h"
+#include "sicurezza/nomi_provvisori.h"
 #include "util/koutilita.h"
 
 namespace bv {

@@ -1,5 +1,5 @@
 // The start-up checks.
-#include "operazioni/avvio.h"
+#include "operazioni/stato_avvio.h"
 
 #include <algorithm>
 #include <cctype>
@@ -7,7 +7,7 @@
 #include <utility>
 #include <vector>
 
-#include "operazioni/programma.h"
+#include "operazioni/impostazioni_programma.h"
 #include "platform/codifica.h"
 #include "platform/errore.h"
 #include "platform/filesystem.h"
@@ -16,7 +16,7 @@
 #include "platform/programma.h"
 #include "sicurezza/conferma_set.h"
 #include "sicurezza/giornale.h"
-#include "sicurezza/nomi.h"
+#include "sicurezza/nomi_provvisori.h"
 #include "util/errori.h"
 #include "util/interazione.h"
 #include "util/koutilita.h"
