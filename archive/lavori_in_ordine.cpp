@@ -15,7 +15,7 @@ std::vector<std::exception_ptr> LavoriInOrdine(
     size_t n, size_t filiere,
     const std::function<bool(size_t i, size_t filiera, const std::function<bool(size_t)>& fermato)>&
         lavoro,
-    const std::function<void()>& battito) {
+    const std::function<void()>& attendendo) {
     std::vector<std::exception_ptr> eccezioni(n);
     std::mutex m;
     std::condition_variable cv;
@@ -57,7 +57,7 @@ std::vector<std::exception_ptr> LavoriInOrdine(
     }
     if (aiutanti.empty()) {
         lavora(0);
-        if (battito) battito();
+        if (attendendo) attendendo();
         return eccezioni;
     }
     {
@@ -65,12 +65,12 @@ std::vector<std::exception_ptr> LavoriInOrdine(
         while (!cv.wait_for(l, std::chrono::milliseconds(100),
                             [&] { return finiti == aiutanti.size(); })) {
             l.unlock();
-            if (battito) battito();
+            if (attendendo) attendendo();
             l.lock();
         }
     }
     for (std::thread& t : aiutanti) t.join();
-    if (battito) battito();
+    if (attendendo) attendendo();
     return eccezioni;
 }
 

@@ -312,7 +312,7 @@ namespace {
 class Backup {
   public:
     Backup(const RichiestaBackup& r, OsservatoreOperazione& o)
-        : r_(r), o_(o), pulsazione_(o), k_(r.verifica ? 2 : 1), provvisorio_(!r.floppy) {}
+        : r_(r), o_(o), k_(r.verifica ? 2 : 1), provvisorio_(!r.floppy) {}
 
     // A host and its data, a destination that exists and can be written, databases whose
     // names a set can hold: all known before anything is compressed.
@@ -339,7 +339,6 @@ class Backup {
   private:
     const RichiestaBackup& r_;
     OsservatoreOperazione& o_;
-    Pulsazione pulsazione_;
     const double k_;  // the bar's share: halved when a verification follows
     const bool provvisorio_;
     std::unique_ptr<ClsSpan> span_;
@@ -412,7 +411,6 @@ void Backup::Comprimi() {
     u.TogliCollegamento(archivio_);
     RimuoviSeEsiste(archivio_);
     o_.Messaggio("Compressione dati...");
-    o_.Aggiorna();
     SessioneZip zip(archivio_);  // the archive stays open from the first file to the last
     // An archive the descriptors could not describe is refused as soon as it is known,
     // not after the rest of the compression.
@@ -436,7 +434,6 @@ void Backup::Comprimi() {
                 o_.Avanzamento(inizio +
                                passo * std::min(1.0, static_cast<double>(byte) / dimensioneDb));
             controllaDimensione();
-            pulsazione_();
         };
         if (const int r = zip.Comprimi(prefisso_ + db, avanzamento); r != 0) CompressioneFallita(r);
         compressi_[db] = prefisso_ + db;
@@ -447,10 +444,7 @@ void Backup::Comprimi() {
             // of that name would give, without the copy.
             const std::string sorgente = c.cartella + c.file.GetItem(j);
             if (const int r = zip.ComprimiCome(sorgente, c.base + "_" + c.file.GetItem(j),
-                                               [&](uint64_t) {
-                                                   controllaDimensione();
-                                                   pulsazione_();
-                                               });
+                                               [&](uint64_t) { controllaDimensione(); });
                 r != 0) {
                 CompressioneFallita(r);
             }
@@ -458,7 +452,6 @@ void Backup::Comprimi() {
             controllaDimensione();
         }
         o_.Avanzamento(34.0 / k_ * i / n);
-        o_.Aggiorna();
     }
     if (const int r = zip.Chiudi(); r != 0) CompressioneFallita(r);
     totaleSorgenti_ = zip.ByteLetti();
@@ -503,9 +496,7 @@ uint64_t Backup::TotaleDaComprimere() const {
 
 void Backup::ScriviSet() {
     o_.Messaggio("Salvataggio dati...");
-    o_.Aggiorna();
     span_ = std::make_unique<ClsSpan>();
-    span_->Battito = [this] { pulsazione_(); };
     nomeSet_ = "BV" + FormattaData(Adesso(), "yyyyMMdd");
     if (provvisorio_) {
         CompletaConfermeInterrotte(destinazione_);
@@ -525,28 +516,20 @@ void Backup::ScriviSet() {
     span_->CaricaMemoria();
     Fs().Rimuovi(archivio_);  // the span object keeps it open
     o_.Avanzamento(66.0 / k_);
-    o_.Aggiorna();
     span_->Avanzamento = [this](int16_t, int16_t pc) {
         o_.Avanzamento(66.0 / k_ + 34.0 / k_ * pc / 100.0);
-        pulsazione_();
     };
     span_->Span(destinazione_, nomeSet_);
     o_.Avanzamento(100.0 / k_);
-    o_.Aggiorna();
     span_->Dealloca();
 }
 
 void Backup::Verifica() {
     o_.Messaggio("Test...");
-    o_.Aggiorna();
-    span_->Avanzamento = [this](int16_t, int16_t pc) {
-        o_.Avanzamento(50.0 + 16.0 * pc / 100.0);
-        pulsazione_();
-    };
+    span_->Avanzamento = [this](int16_t, int16_t pc) { o_.Avanzamento(50.0 + 16.0 * pc / 100.0); };
     const std::string nomeScritto = (provvisorio_ ? nomi::kPrefissoProvvisorio : "") + nomeSet_;
     span_->Ricostruisci(destinazione_, nomeScritto, archivio_, true);
     o_.Avanzamento(66);
-    o_.Aggiorna();
     span_->Dealloca();
     // Each member is compared with its source as it is inflated: nothing is written, and
     // every CRC is checked before a difference is reported. The files as they were
@@ -565,14 +548,12 @@ void Backup::Verifica() {
             o_.Avanzamento(66.0 + 14.0 * std::min(1.0, static_cast<double>(byte) /
                                                            static_cast<double>(totaleSorgenti_)));
         }
-        pulsazione_();
     };
     EsitoConfronto esito;
     if (ConfrontaMembri(archivio_, sorgenti, esito, confronto) != 0)
         throw errori::ErroreDecompressione();
     Fs().Rimuovi(archivio_);
     o_.Avanzamento(80);
-    o_.Aggiorna();
     if (!esito.uguali) throw Errore(9987, "Verifica fallita.", esito.primaDifferenza);
     const int n = dati_.Count();
     for (int i = 1; i <= n; ++i) {
@@ -613,7 +594,6 @@ bool EseguiBackup(const RichiestaBackup& r, OsservatoreOperazione& o) {
         o.InCorso(true);
         o.AlLavoro(true);
         o.Messaggio("Attendere...");
-        o.Aggiorna();
         backup.ControllaRichiesta();
         backup.Comprimi();
         backup.ScriviSet();
@@ -623,7 +603,6 @@ bool EseguiBackup(const RichiestaBackup& r, OsservatoreOperazione& o) {
             o.Messaggio("Fine operazione.");
         }
         backup.Conferma();
-        o.Aggiorna();
         o.AlLavoro(false);
         InterazioneCorrente().Messaggio("Backup completato correttamente.", "Backup",
                                         Icona::Informazione, Pulsanti::Ok);

@@ -62,7 +62,7 @@ namespace {
 class Ripristino {
   public:
     Ripristino(const RichiestaRipristino& r, OsservatoreRipristino& o)
-        : r_(r), o_(o), pulsazione_(o), casuale_(std::random_device{}()) {}
+        : r_(r), o_(o), casuale_(std::random_device{}()) {}
 
     // What must hold before the user is asked: a host, a set chosen, no interrupted restore
     // pending, a reachable origin, a data folder (made when none is known).
@@ -96,7 +96,6 @@ class Ripristino {
   private:
     const RichiestaRipristino& r_;
     OsservatoreRipristino& o_;
-    Pulsazione pulsazione_;
     std::mt19937 casuale_;
     std::unique_ptr<ClsSpan> span_;
     std::string origine_;
@@ -212,11 +211,7 @@ void Ripristino::RicostruisciArchivio() {
                             e.Dettaglio());
     }
     span_ = std::make_unique<ClsSpan>();
-    span_->Battito = [this] { pulsazione_(); };
-    span_->Avanzamento = [this](int16_t, int16_t pc) {
-        o_.Avanzamento(pc * 0.5);
-        pulsazione_();
-    };
+    span_->Avanzamento = [this](int16_t, int16_t pc) { o_.Avanzamento(pc * 0.5); };
     span_->Ricostruisci(origine_, nomeSet_, archivio_, false);
     span_->Dealloca();
 }
@@ -249,7 +244,6 @@ void Ripristino::EstraiArchivio() {
             o_.Avanzamento(50.0 + 25.0 * std::min(1.0, static_cast<double>(byte) /
                                                            static_cast<double>(dichiarati)));
         }
-        pulsazione_();
     };
     if (Estrai(archivio_, cartellaLavoro_, estratti) != 0) throw decompressione;
     Fs().Rimuovi(archivio_);
@@ -346,7 +340,7 @@ void Ripristino::MettiNomiProvvisori() {
                     lavoro_ + f, v.nuovaCartella + Separatore() + f.substr(base.size() + 1));
             }
             // Staged names: flushed together, before the journal confirms anything.
-            SpostaFiles(spostamenti, [this] { pulsazione_(); });
+            SpostaFiles(spostamenti);
             Fs().SincronizzaCartella(v.nuovaCartella);
             v.identitaNuova = Fs().Info(v.nuovaCartella).identita;
             o_.Avanzamento(75.0 + 20.0 * static_cast<double>(i + 1) / static_cast<double>(n));
@@ -376,7 +370,6 @@ void Ripristino::ScambiaConIDati() {
             CompletaVoce(v);
             ++fatte;
             o_.Avanzamento(95.0 + 5.0 * static_cast<double>(fatte) / static_cast<double>(n));
-            pulsazione_();
         }
     } catch (...) {
         bool annullato = true;

@@ -21,7 +21,7 @@ namespace bv {
 namespace {
 
 constexpr double kMassimo32 = 2147483647.0;
-constexpr size_t kPasso = 4 << 20;  // how much is read or written between two heartbeats
+constexpr size_t kPasso = 4 << 20;  // how much of a block is read at a time
 
 Errore SenzaDisco(const std::string& unita) {
     return Errore(9240, PercorsoPerMessaggio(unita) + " impossibile determinare lo spazio disco.");
@@ -103,7 +103,6 @@ size_t ClsSpan::AccodaBlocco(File& blocco, size_t lunghezza, File& archivio) {
         if (r == 0) break;
         archivio.ScriviTutto(buf.data(), r);
         letti += r;
-        if (Battito) Battito();
     }
     dimensione_ = static_cast<int32_t>(static_cast<size_t>(dimensione_) + letti);
     return letti;
@@ -176,10 +175,6 @@ int32_t ClsSpan::GetSpazioDisco(const std::string& unita, bool cambioDisk) {
     }
 }
 
-void ClsSpan::ScriviDurevole(const std::string& percorso, uint64_t n, const Sorgente& sorgente) {
-    nomi::ScriviDurevole(percorso, n, sorgente, Battito);
-}
-
 void ClsSpan::Span(const std::string& path, const std::string& nomefile) {
     const DataOra inizio = Adesso();
     if (stato_ != StatoCaricato && stato_ != StatoSuddiviso) {
@@ -207,14 +202,14 @@ void ClsSpan::Span(const std::string& path, const std::string& nomefile) {
                                        ? nomi::Provvisorio(cartella, nomi::Blocco(nomefile, n))
                                        : cartella + nomi::Blocco(nomefile, n);
         const size_t dimensioneBlocco = EstraiBlocco(offset, static_cast<size_t>(limite));
-        ScriviDurevole(blocco, dimensioneBlocco,
-                       [this, offset](uint64_t da, uint8_t* buf, size_t quanti) {
-                           const size_t letti = archivio_->LeggiDa(offset + da, buf, quanti);
-                           if (letti != quanti)
-                               throw ErroreStandard(num::ErroreIO,
-                                                    filename_ + ": archivio letto solo in parte");
-                           return letti;
-                       });
+        nomi::ScriviDurevole(
+            blocco, dimensioneBlocco, [this, offset](uint64_t da, uint8_t* buf, size_t quanti) {
+                const size_t letti = archivio_->LeggiDa(offset + da, buf, quanti);
+                if (letti != quanti)
+                    throw ErroreStandard(num::ErroreIO,
+                                         filename_ + ": archivio letto solo in parte");
+                return letti;
+            });
         offset += dimensioneBlocco;
         ultimo = offset >= static_cast<size_t>(dimensione_);
 

@@ -45,8 +45,6 @@ class ClsSpan {
     // (operazione 0) or appended (1), with the percentage done.
     std::function<void(int16_t operazione, int16_t pc)> Avanzamento;
     std::function<void()> FineCaricamento;
-    // Called now and then while a block is read or written, so a window can redraw.
-    std::function<void()> Battito;
 
     const std::string& filename() const { return filename_; }
     void filename(const std::string& valore);
@@ -101,8 +99,6 @@ class ClsSpan {
     };
     BloccoDelSet CercaBlocco(const std::string& origine, const std::string& nomefile, int32_t n,
                              std::string& inizioSet, bool rimovibile, bool verifica);
-    // The durable writer, with the heartbeat.
-    void ScriviDurevole(const std::string& percorso, uint64_t n, const Sorgente& sorgente);
 
     std::unique_ptr<File> archivio_;  // the loaded archive, open
     int32_t dimensione_ = 0;

@@ -173,8 +173,7 @@ bool koUtilita::WriteAccess(const std::string& strDirName) const {
     }
 }
 
-bool koUtilita::ConfrontaFile(const std::string& file1, const std::string& file2,
-                              const std::function<void()>& battito) const {
+bool koUtilita::ConfrontaFile(const std::string& file1, const std::string& file2) const {
     for (const std::string* f : {&file1, &file2}) {
         if (!Fs().Info(*f).file) throw ErroreDaErrno(ENOENT, *f, Oggetto::File, "stat");
     }
@@ -189,7 +188,6 @@ bool koUtilita::ConfrontaFile(const std::string& file1, const std::string& file2
         if (na != nb) return false;  // a file changed length while being read
         if (na == 0) return true;
         if (std::memcmp(bufA.data(), bufB.data(), na) != 0) return false;
-        if (battito) battito();
     }
 }
 
