@@ -53,10 +53,10 @@ struct Compagni {
 void FaiSpazioPerIlNuovoSet(std::string cartella, const std::string& nomeSet,
                             uint64_t archivio, bool senzaChiedere) {
     Utilita().AggiungiSepDir(cartella);
-    const double libero = SpazioLiberoDisco(cartella);
+    const int64_t libero = SpazioLiberoDisco(cartella);
     // The archive, its descriptors and the writer's margin.
-    const double serve = static_cast<double>(archivio) + 1024.0 * 1024.0;
-    if (libero < 0 || libero >= serve) return;
+    const uint64_t serve = archivio + 1024 * 1024;
+    if (libero < 0 || static_cast<uint64_t>(libero) >= serve) return;
     std::vector<std::string> precedente;
     uint64_t occupato = 0;
     const std::regex nome(nomeSet + "#[0-9]+(\\.inf)?", std::regex::icase);
@@ -65,7 +65,7 @@ void FaiSpazioPerIlNuovoSet(std::string cartella, const std::string& nomeSet,
         precedente.push_back(v.nome);
         occupato += Fs().Info(cartella + v.nome).dimensione;
     }
-    if (precedente.empty() || libero + static_cast<double>(occupato) < serve) return;
+    if (precedente.empty() || static_cast<uint64_t>(libero) + occupato < serve) return;
     if (!senzaChiedere &&
         InterazioneCorrente().Messaggio(
             "La cartella " + PercorsoPerMessaggio(cartella) +

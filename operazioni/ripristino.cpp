@@ -233,8 +233,8 @@ void Ripristino::EstraiArchivio() {
                          ". I dati non sono stati modificati.",
                      archivio_ + ": membro rifiutato, " + motivo);  // the log names it too
     }
-    if (const double spazio = SpazioLiberoDisco(cartellaLavoro_);
-        spazio >= 0 && static_cast<double>(dichiarati) > spazio) {
+    if (const int64_t spazio = SpazioLiberoDisco(cartellaLavoro_);
+        spazio >= 0 && dichiarati > static_cast<uint64_t>(spazio)) {
         throw errori::SpazioDiscoInsufficiente(cartellaLavoro_ + ": " + std::to_string(dichiarati) +
                                                " byte da estrarre");
     }
@@ -260,8 +260,8 @@ void Ripristino::ControllaSpazioDati() {
     // the 2 GB the descriptors count in.
     const std::string unitaDati = UnitaDi(percorsoDati_);
     span_->GetSpazioDisco(unitaDati, false);
-    const double libero = SpazioLiberoDisco(unitaDati);
-    if (libero >= 0 && libero < static_cast<double>(totale)) {
+    const int64_t libero = SpazioLiberoDisco(unitaDati);
+    if (libero >= 0 && static_cast<uint64_t>(libero) < totale) {
         RimuoviTemporanea(cartellaLavoro_);
         throw errori::SpazioDiscoInsufficiente();
     }

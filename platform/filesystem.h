@@ -83,7 +83,7 @@ class FileSystem {
     // with nothing done, where the platform has no such call (callers flush each file).
     virtual bool SincronizzaVolume(const std::string& percorso) = 0;
     // Bytes the user may still write on the volume of the path; -1 when the query fails.
-    virtual double SpazioLibero(const std::string& percorso) = 0;
+    virtual int64_t SpazioLibero(const std::string& percorso) = 0;
     virtual void CambiaCartellaCorrente(const std::string& cartella) = 0;
     virtual void ImpostaDataModifica(const std::string& percorso, int64_t secondi) = 0;
     virtual void ImpostaPermessi(const std::string& percorso, uint32_t permessi) = 0;

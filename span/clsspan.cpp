@@ -163,7 +163,7 @@ void ClsSpan::ChiediNuovoDisco(const std::string& unita) {
 
 int32_t ClsSpan::GetSpazioDisco(const std::string& unita, bool cambioDisk) {
     for (;;) {
-        const double v = SpazioLiberoDisco(unita);
+        const int64_t v = SpazioLiberoDisco(unita);
         if (v == -1) {
             throw SenzaDisco(unita);
         }
@@ -171,7 +171,7 @@ int32_t ClsSpan::GetSpazioDisco(const std::string& unita, bool cambioDisk) {
             ChiediNuovoDisco(unita);
             continue;
         }
-        return static_cast<int32_t>(std::min(v, kMassimo32));
+        return static_cast<int32_t>(std::min<int64_t>(v, INT32_MAX));
     }
 }
 

@@ -166,9 +166,9 @@ TEST(UnitaWindows, LettereDiUnitaESpazioLibero) {
     EXPECT_TRUE(UnitaValida("Q:"));  // the form only: the drive's absence shows next
     EXPECT_FALSE(UnitaValida("\\\\"));
     EXPECT_FALSE(UnitaValida("1:"));
-    EXPECT_GT(SpazioLiberoDisco("C:"), 0.0);
-    EXPECT_GT(SpazioLiberoDisco("C:\\"), 0.0);
-    EXPECT_EQ(SpazioLiberoDisco("Q:"), -1.0);
+    EXPECT_GT(SpazioLiberoDisco("C:"), 0);
+    EXPECT_GT(SpazioLiberoDisco("C:\\"), 0);
+    EXPECT_EQ(SpazioLiberoDisco("Q:"), -1);
     EXPECT_EQ(CartellaFloppy(), "A:\\");
     EXPECT_TRUE(SuUnitaRimovibile("a:\\BV20240315#0"));
     EXPECT_FALSE(SuUnitaRimovibile("C:\\backup\\"));
