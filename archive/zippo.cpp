@@ -588,8 +588,7 @@ int Estrai(const std::string& archivio, const std::string& cartella,
         Log("Membro rifiutato, " + motivo + " (" + archivio + ")");
         return zip_codice::ErroreFormato;
     }
-    std::string base = cartella;
-    Utilita().AggiungiSepDir(base);
+    std::string base = Utilita().AggiungiSepDir(cartella);
     if (!Utilita().CreaPercorsoDirectory(base)) {
         Log("Cartella di destinazione non valida: " + cartella);
         return zip_codice::ErroreScrittura;

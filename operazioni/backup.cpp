@@ -52,7 +52,7 @@ struct Compagni {
 // at once when asked to), or the backup ends.
 void FaiSpazioPerIlNuovoSet(std::string cartella, const std::string& nomeSet,
                             uint64_t archivio, bool senzaChiedere) {
-    Utilita().AggiungiSepDir(cartella);
+    cartella = Utilita().AggiungiSepDir(cartella);
     const int64_t libero = SpazioLiberoDisco(cartella);
     // The archive, its descriptors and the writer's margin.
     const uint64_t serve = archivio + 1024 * 1024;
@@ -372,7 +372,7 @@ void Backup::ControllaRichiesta() {
     const char* const kNessunDato = "Nessun file data presente. Impossibile effettuare il backup.";
     if (u.IsCartella(r_.percorsoDati)) {
         prefisso_ = r_.percorsoDati;
-        u.AggiungiSepDir(prefisso_);
+        prefisso_ = u.AggiungiSepDir(prefisso_);
         dati_.GetFilenames(r_.percorsoDati, "*.mdb");
     } else if (Fs().Info(r_.percorsoDati).file) {
         prefisso_ = u.EstraiPath(r_.percorsoDati);
@@ -404,7 +404,7 @@ void Backup::Comprimi() {
     // What interrupted runs left is removed before this one writes anything.
     PulisciCartellaTemp(r_.cartellaTemp);
     std::string t = r_.cartellaTemp;
-    u.AggiungiSepDir(t);
+    t = u.AggiungiSepDir(t);
     archivio_ = t + nomi::kArchivioTemporaneo;
     nostri_.push_back(archivio_);
     const int n = dati_.Count();

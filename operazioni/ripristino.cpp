@@ -149,7 +149,7 @@ void Ripristino::ControllaRichiesta() {
         o_.DatiCreati(percorsoDati_);
     }
     prefisso_ = percorsoDati_;
-    u.AggiungiSepDir(prefisso_);
+    prefisso_ = u.AggiungiSepDir(prefisso_);
 }
 
 bool Ripristino::Confermato() {
@@ -174,7 +174,7 @@ void Ripristino::PreparaCartellaLavoro() {
     koUtilita& u = Utilita();
     std::uniform_real_distribution<double> uniforme(0.0, 1.0);
     std::string temp = r_.cartellaTemp;
-    u.AggiungiSepDir(temp);
+    temp = u.AggiungiSepDir(temp);
     // A name nothing holds yet: the work folder is ours alone, and removed as a whole.
     for (;;) {
         cartellaLavoro_ =

@@ -263,6 +263,10 @@ void SpostaFiles(const std::vector<std::pair<std::string, std::string>>& coppie)
     for (const std::string& c : cartelle) Fs().SincronizzaCartella(c);
 }
 
+std::string CartellaSenzaSeparatore(const std::string& cartella) {
+    return CartellaDi(cartella + "x");  // the folder of a name inside it, as CartellaDi tells roots
+}
+
 void RimuoviAlbero(const std::string& cartella) {
     const InfoFile info = Fs().Info(cartella);
     if (info.collegamento) {  // the link goes, never what it leads to

@@ -184,5 +184,8 @@ void RimuoviAlbero(const std::string& cartella);
 // The folder part of a path and its last name (platform separators).
 std::string CartellaDi(const std::string& percorso);
 std::string NomeDi(const std::string& percorso);
+// A folder named with its final separator, without it ("/a/b/" -> "/a/b"); a root keeps its
+// separator ("/", "C:\").
+std::string CartellaSenzaSeparatore(const std::string& cartella);
 
 }  // namespace bv

@@ -293,8 +293,7 @@ void ClsSpan::Ricostruisci(const std::string& pathOrigine, const std::string& no
     const std::string unita = ControllaCartella(cartella);
     const int64_t utilizzabile = static_cast<int64_t>(GetSpazioDisco(unita, false)) - kRiserva;
 
-    std::string origine = pathOrigine;
-    utilita_.AggiungiSepDir(origine);
+    const std::string origine = utilita_.AggiungiSepDir(pathOrigine);
     ControllaDiscoOrigine(origine);
     if (!SetPresente(origine, nomefile)) throw errori::BackupNonTrovatoIn(pathOrigine);
 

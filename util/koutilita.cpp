@@ -63,10 +63,10 @@ koUtilita& Utilita() {
     return utilita;
 }
 
-std::string koUtilita::AggiungiSepDir(std::string& percorso) const {
-    percorso = Spazi(percorso);
-    if (!percorso.empty() && percorso.back() != Separatore()) percorso += Separatore();
-    return percorso;
+std::string koUtilita::AggiungiSepDir(const std::string& percorso) const {
+    std::string p = Spazi(percorso);
+    if (!p.empty() && p.back() != Separatore()) p += Separatore();
+    return p;
 }
 
 std::string koUtilita::EstraiPath(const std::string& filename) const {
@@ -155,8 +155,7 @@ bool koUtilita::FileAperto(const std::string& file) const {
 
 bool koUtilita::WriteAccess(const std::string& strDirName) const {
     try {
-        std::string cartella = strDirName;
-        AggiungiSepDir(cartella);
+        const std::string cartella = AggiungiSepDir(strDirName);
         const std::string prova = cartella + kFileProva;
         TogliCollegamento(prova);
         {

@@ -12,8 +12,9 @@ namespace bv {
 
 class koUtilita {
   public:
-    // Separators and folders. The two by-reference operations write the changed path back.
-    std::string AggiungiSepDir(std::string& percorso) const;
+    // Separators and folders. The path without its surrounding blanks and with a final
+    // separator ("" stays ""); CreaPercorsoDirectory writes the changed path back.
+    [[nodiscard]] std::string AggiungiSepDir(const std::string& percorso) const;
     std::string EstraiPath(const std::string& filename) const;
     bool IsCartella(const std::string& path) const;
     bool CreaPercorsoDirectory(std::string& path) const;

@@ -136,6 +136,8 @@ TEST(FileSystem, InfoENascosti) {
     EXPECT_EQ(CartellaDi("/a/b/c"), "/a/b");
     EXPECT_EQ(CartellaDi("/c"), "/");
     EXPECT_EQ(NomeDi("/a/b/c"), "c");
+    EXPECT_EQ(CartellaSenzaSeparatore("/a/b/"), "/a/b");
+    EXPECT_EQ(CartellaSenzaSeparatore("/"), "/");
 }
 
 TEST(SpazioDisco, ValoriOltreI32Bit) {

@@ -176,6 +176,8 @@ TEST(UnitaWindows, LettereDiUnitaESpazioLibero) {
     EXPECT_EQ(CartellaDi("C:\\a.mdb"), "C:\\");
     EXPECT_EQ(CartellaDi("C:\\dati\\a.mdb"), "C:\\dati");
     EXPECT_EQ(NomeDi("C:\\dati\\a.mdb"), "a.mdb");
+    EXPECT_EQ(CartellaSenzaSeparatore("C:\\dati\\"), "C:\\dati");
+    EXPECT_EQ(CartellaSenzaSeparatore("C:\\"), "C:\\");
 }
 
 TEST(DocumentoWindows, LaShellApreORispondeComeSuLinux) {
