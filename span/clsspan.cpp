@@ -20,11 +20,15 @@ namespace bv {
 
 namespace {
 
-constexpr double kMassimo32 = 2147483647.0;
+constexpr int64_t kMassimo32 = 2147483647;
 constexpr size_t kPasso = 4 << 20;  // how much of a block is read at a time
 
 Errore SenzaDisco(const std::string& unita) {
     return Errore(9240, PercorsoPerMessaggio(unita) + " impossibile determinare lo spazio disco.");
+}
+
+bool Oltre32Bit(int64_t v) {
+    return v < -kMassimo32 - 1 || v > kMassimo32;
 }
 
 Errore Annullato() {
@@ -171,7 +175,7 @@ int32_t ClsSpan::GetSpazioDisco(const std::string& unita, bool cambioDisk) {
             ChiediNuovoDisco(unita);
             continue;
         }
-        return static_cast<int32_t>(std::min<int64_t>(v, INT32_MAX));
+        return static_cast<int32_t>(std::min(v, kMassimo32));
     }
 }
 
@@ -264,12 +268,10 @@ ClsSpan::BloccoDelSet ClsSpan::CercaBlocco(const std::string& origine, const std
         if (!b.file.empty() && !b.fileDescrittore.empty()) {
             // Read once; a descriptor the medium cannot give back is a read error, not a
             // descriptor without keys.
-            b.descrittore = LeggiFileTesto(b.fileDescrittore);
+            b.descrittore = LeggiDescrittore(LeggiFileTesto(b.fileDescrittore));
             // Every descriptor of one run carries the run's start: a block of another run of
             // the same day has the same name but not the same start.
-            const std::string inizio = utilita_.LeggiINIDaTesto(b.descrittore, "SPAN", "DATA", "") +
-                                       " " +
-                                       utilita_.LeggiINIDaTesto(b.descrittore, "SPAN", "ORA", "");
+            const std::string inizio = b.descrittore.data + " " + b.descrittore.ora;
             if (n == 0) inizioSet = inizio;
             if (inizio == inizioSet) return b;
             if (!rimovibile) {
@@ -326,27 +328,24 @@ void ClsSpan::Ricostruisci(const std::string& pathOrigine, const std::string& no
         // of the writing.
         if (verifica) f.ScartaCache();
         const uint64_t lunghezza = f.Dimensione();
-        const std::string ultimo = utilita_.LeggiINIDaTesto(b.descrittore, "SPAN", "ULTIMO", "");
-        const double dimensioneBlocco =
-            Arrotonda(utilita_.LeggiINIDaTesto(b.descrittore, "SPAN", "SIZE_BLOCCO", "0"));
-        const double dimensioneFile =
-            Arrotonda(utilita_.LeggiINIDaTesto(b.descrittore, "SPAN", "SIZE_FILE", "0"));
-        const std::string app = Spazi(utilita_.LeggiINIDaTesto(b.descrittore, "SPAN", "APP", ""));
+        const DescrittoreLetto& d = b.descrittore;
+        const int64_t dimensioneFile = d.dimensioneFile;
         const Errore corrotto(10006, "Dimensione errata. Il backup potrebbe essere corrotto.",
                               b.fileDescrittore + ": SIZE_FILE=" + std::to_string(dimensioneFile));
-        if (ultimo.empty() || app.empty()) throw Errore(10004, "Formato non valido.");
-        if (!FuoriDa32(dimensioneFile) && static_cast<double>(utilizzabile) < dimensioneFile)
+        if (!d.ultimo || d.app.empty()) throw Errore(10004, "Formato non valido.");
+        if (!Oltre32Bit(dimensioneFile) && utilizzabile < dimensioneFile)
             throw errori::SpazioDiscoInsufficiente();
-        if (Maiuscolo(app) != Maiuscolo(kApplicazioneSpan)) {
+        if (Maiuscolo(d.app) != Maiuscolo(kApplicazioneSpan)) {
             throw Errore(10014, "Il set di backup appartiene ad un altro programma.");
         }
         // A size beyond 32 bits never equals a block's length: the same damaged-block error.
         const Errore danneggiato(10005,
                                  "Dimensione non corretta. Il backup potrebbe essere danneggiato.",
                                  b.file + ": " + std::to_string(lunghezza) + " byte, " +
-                                     std::to_string(dimensioneBlocco) + " attesi");
-        if (dimensioneBlocco != static_cast<double>(lunghezza)) throw danneggiato;
-        if (FuoriDa32(dimensioneFile) ||
+                                     std::to_string(d.dimensioneBlocco) + " attesi");
+        if (d.dimensioneBlocco < 0 || static_cast<uint64_t>(d.dimensioneBlocco) != lunghezza)
+            throw danneggiato;
+        if (Oltre32Bit(dimensioneFile) ||
             static_cast<int64_t>(dimensione_) + static_cast<int64_t>(lunghezza) > kMassimo32) {
             throw corrotto;
         }
@@ -360,17 +359,18 @@ void ClsSpan::Ricostruisci(const std::string& pathOrigine, const std::string& no
         const size_t letti = AccodaBlocco(f, static_cast<size_t>(lunghezza), *ricostruito);
         f.Chiudi();
         if (letti != lunghezza) throw danneggiato;  // the block changed while it was read
-        const bool bloccoFinale = Arrotonda(ultimo) != 0;
+        const bool bloccoFinale = *d.ultimo;
         // With no archive size the percentage cannot be computed: on the last block the total
         // check below reports it, on any other the descriptor is not valid.
         if (dimensioneFile > 0) {
-            if (Avanzamento) Avanzamento(1, Percentuale(dimensione_, dimensioneFile));
+            if (Avanzamento)
+                Avanzamento(1, Percentuale(dimensione_, static_cast<double>(dimensioneFile)));
         } else if (!bloccoFinale) {
             throw Errore(10004, "Formato non valido.", b.fileDescrittore + ": SIZE_FILE mancante");
         }
         if (!bloccoFinale) continue;
 
-        if (static_cast<double>(dimensione_) != dimensioneFile) throw corrotto;
+        if (dimensione_ != dimensioneFile) throw corrotto;
         ricostruito->Sincronizza();
         ricostruito->Chiudi();
         ricostruito.reset();

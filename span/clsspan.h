@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "platform/filesystem.h"
+#include "span/descrittore.h"
 #include "util/koutilita.h"
 
 namespace bv {
@@ -90,12 +91,12 @@ class ClsSpan {
     std::string ControllaCartella(const std::string& cartella) const;
     void ChiediNuovoDisco(const std::string& unita);
     void ControllaDiscoOrigine(const std::string& origine) const;
-    // Block n of a set and its descriptor's text, asking for its disk until one of this run is
-    // in the drive; `inizioSet` is the run's start (DATA, ORA), taken from block 0.
+    // Block n of a set and its descriptor, asking for its disk until one of this run is in
+    // the drive; `inizioSet` is the run's start (DATA, ORA), taken from block 0.
     struct BloccoDelSet {
         std::string file;
         std::string fileDescrittore;
-        std::string descrittore;
+        DescrittoreLetto descrittore;
     };
     BloccoDelSet CercaBlocco(const std::string& origine, const std::string& nomefile, int32_t n,
                              std::string& inizioSet, bool rimovibile, bool verifica);
