@@ -55,7 +55,7 @@ void FaiSpazioPerIlNuovoSet(std::string cartella, const std::string& nomeSet,
     cartella = Utilita().AggiungiSepDir(cartella);
     const int64_t libero = SpazioLiberoDisco(cartella);
     // The archive, its descriptors and the writer's margin.
-    const uint64_t serve = archivio + 1024 * 1024;
+    const uint64_t serve = archivio + (uint64_t{1} << 20);
     if (libero < 0 || static_cast<uint64_t>(libero) >= serve) return;
     std::vector<std::string> precedente;
     uint64_t occupato = 0;

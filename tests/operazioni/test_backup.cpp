@@ -339,7 +339,7 @@ TEST_F(Backup, CartellaSenzaSpazioPerDueSet) {
         osservatore_.errori.clear();
         test::FsGuasto fs;
         fs.spazio = [this](const std::string& p) {
-            return p.starts_with(dest_) ? 1024 * 1024 : FsDiSistema().SpazioLibero(p);
+            return p.starts_with(dest_) ? int64_t{1024} * 1024 : FsDiSistema().SpazioLibero(p);
         };
         RichiestaBackup r = Richiesta(true);
         r.sostituisciPrecedente = !c.risposta;
