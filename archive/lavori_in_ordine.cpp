@@ -15,7 +15,7 @@ std::vector<std::exception_ptr> LavoriInOrdine(
     size_t n, size_t filiere,
     const std::function<bool(size_t i, size_t filiera, const std::function<bool(size_t)>& fermato)>&
         lavoro,
-    const std::function<void()>& battito) {
+    const std::function<void()>& attendendo) {
     std::vector<std::exception_ptr> eccezioni(n);
     std::mutex m;
     std::condition_variable cv;
@@ -60,29 +60,29 @@ std::vector<std::exception_ptr> LavoriInOrdine(
     }
     if (aiutanti.empty()) {
         lavora(0);
-        if (battito) battito();
+        if (attendendo) attendendo();
         return eccezioni;
     }
-    // What the tick throws stops the jobs, and is thrown once every thread has ended.
-    std::exception_ptr dalBattito;
+    // What `attendendo` throws (a cancel) stops the jobs, and is thrown once every thread has ended.
+    std::exception_ptr dalAttesa;
     {
         std::unique_lock<std::mutex> l(m);
         while (!cv.wait_for(l, std::chrono::milliseconds(100),
                             [&] { return finiti == aiutanti.size(); })) {
-            if (!battito || dalBattito) continue;
+            if (!attendendo || dalAttesa) continue;
             l.unlock();
             try {
-                battito();
+                attendendo();
             } catch (...) {
-                dalBattito = std::current_exception();
+                dalAttesa = std::current_exception();
                 interrotto = true;
             }
             l.lock();
         }
     }
     for (std::thread& t : aiutanti) t.join();
-    if (dalBattito) std::rethrow_exception(dalBattito);
-    if (battito) battito();
+    if (dalAttesa) std::rethrow_exception(dalAttesa);
+    if (attendendo) attendendo();
     return eccezioni;
 }
 

@@ -426,43 +426,6 @@ int SessioneZip::Chiudi() {
     }
 }
 
-int ComprimiCome(const std::string& file, const std::string& nome, const std::string& archivio,
-                 const AvanzamentoZip& avanzamento) {
-    SessioneZip s(archivio);
-    if (const int r = s.ComprimiCome(file, nome, avanzamento); r != 0) return r;
-    return s.Chiudi();
-}
-
-namespace {
-
-int ComprimiRicorsivo(SessioneZip& s, const std::string& file, int recurse,
-                      const AvanzamentoZip& avanzamento) {
-    if (recurse != 0 && Fs().Info(file).cartella) {
-        std::string cartella = file;
-        Utilita().AggiungiSepDir(cartella);
-        for (const VoceCartella& v : Fs().Elenca(cartella)) {
-            if (!v.file && !v.cartella) continue;
-            if (const int r = ComprimiRicorsivo(s, cartella + v.nome, recurse, avanzamento); r != 0)
-                return r;
-        }
-        return zip_codice::Ok;
-    }
-    return s.Comprimi(file, avanzamento);
-}
-
-}  // namespace
-
-int Comprimi(const std::string& file, const std::string& archivio, int recurse,
-             const AvanzamentoZip& avanzamento) {
-    try {
-        SessioneZip s(archivio);
-        if (const int r = ComprimiRicorsivo(s, file, recurse, avanzamento); r != 0) return r;
-        return s.Chiudi();
-    } catch (...) {
-        return CompressioneFallita(file, archivio);
-    }
-}
-
 namespace {
 
 // One member to extract: its entry and where it goes.
@@ -625,8 +588,7 @@ int Estrai(const std::string& archivio, const std::string& cartella,
         Log("Membro rifiutato, " + motivo + " (" + archivio + ")");
         return zip_codice::ErroreFormato;
     }
-    std::string base = cartella;
-    Utilita().AggiungiSepDir(base);
+    std::string base = Utilita().AggiungiSepDir(cartella);
     if (!Utilita().CreaPercorsoDirectory(base)) {
         Log("Cartella di destinazione non valida: " + cartella);
         return zip_codice::ErroreScrittura;

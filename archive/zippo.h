@@ -32,20 +32,11 @@ inline constexpr int DiscoPieno = 50;
 inline constexpr int Annullato = 80;
 }  // namespace zip_codice
 
-// Adds one file under its bare name (no folder part), creating the archive when missing and
-// replacing a member of the same name; deflate at the library's default level. With
-// `recurse` non-zero and a folder for `file`, adds the folder's files the same way.
-int Comprimi(const std::string& file, const std::string& archivio, int recurse,
-             const AvanzamentoZip& avanzamento = {});
-// Adds one file under the member name given (a companion file under its flattened name,
-// straight from its folder: no scratch copy).
-int ComprimiCome(const std::string& file, const std::string& nomeMembro,
-                 const std::string& archivio, const AvanzamentoZip& avanzamento = {});
-
 // Adds files one after another to one archive kept open between them: thousands of companion
-// files cost each its own data, not the archive's directory again. The archive is a complete
-// ZIP only once Chiudi has returned 0; after a failed addition it is fit only to be removed.
-// Codes as Comprimi's.
+// files cost each its own data, not the archive's directory again. The archive is created when
+// missing and a member of the same name is replaced; deflate at the library's default level.
+// The archive is a complete ZIP only once Chiudi has returned 0; after a failed addition it is
+// fit only to be removed.
 class SessioneZip {
   public:
     explicit SessioneZip(std::string archivio);
@@ -53,8 +44,10 @@ class SessioneZip {
     SessioneZip(const SessioneZip&) = delete;
     SessioneZip& operator=(const SessioneZip&) = delete;
 
-    // Under the file's bare name.
+    // Under the file's bare name (no folder part).
     int Comprimi(const std::string& file, const AvanzamentoZip& avanzamento = {});
+    // Under the member name given (a companion file under its flattened name, straight from
+    // its folder: no scratch copy).
     int ComprimiCome(const std::string& file, const std::string& nomeMembro,
                      const AvanzamentoZip& avanzamento = {});
     int Chiudi();

@@ -1,5 +1,5 @@
-// Cost of building the backup's archive one file per call: 1,000 files of 100 KB against one
-// file of the same 100 MB. The appender keeps the first within a small factor of the second.
+// Cost of building the backup's archive in one session: 1,000 files of 100 KB against one file
+// of the same 100 MB. The appender keeps the first within a small factor of the second.
 #include <benchmark/benchmark.h>
 #include <unistd.h>
 
@@ -11,6 +11,13 @@
 #include "tools/dati_demo.h"
 
 namespace {
+
+// One file in a session of its own, as a backup of a single database makes its archive.
+int Aggiungi(const std::string& file, const std::string& archivio) {
+    bv::SessioneZip s(archivio);
+    if (const int r = s.Comprimi(file); r != 0) return r;
+    return s.Chiudi();
+}
 
 constexpr uint64_t kTotale = 100ULL << 20;
 
@@ -34,7 +41,7 @@ void BM_ComprimiUnFile(benchmark::State& stato) {
     const std::string c = Cartella();
     for (auto _ : stato) {
         std::filesystem::remove(c + "/a.zip");
-        if (bv::Comprimi(c + "/grande.mdb", c + "/a.zip", 0) != 0) stato.SkipWithError("Comprimi");
+        if (Aggiungi(c + "/grande.mdb", c + "/a.zip") != 0) stato.SkipWithError("Comprimi");
     }
     stato.SetBytesProcessed(static_cast<int64_t>(stato.iterations() * kTotale));
 }
@@ -43,12 +50,11 @@ void BM_ComprimiMilleFile(benchmark::State& stato) {
     const std::string c = Cartella();
     for (auto _ : stato) {
         std::filesystem::remove(c + "/a.zip");
-        for (int i = 0; i < 1000; ++i) {
-            if (bv::Comprimi(c + "/piccoli/f" + std::to_string(i), c + "/a.zip", 0) != 0) {
-                stato.SkipWithError("Comprimi");
-                break;
-            }
-        }
+        bv::SessioneZip s(c + "/a.zip");
+        int r = 0;
+        for (int i = 0; i < 1000 && r == 0; ++i)
+            r = s.Comprimi(c + "/piccoli/f" + std::to_string(i));
+        if (r != 0 || s.Chiudi() != 0) stato.SkipWithError("Comprimi");
     }
     stato.SetBytesProcessed(static_cast<int64_t>(stato.iterations() * kTotale));
 }
@@ -56,7 +62,7 @@ void BM_ComprimiMilleFile(benchmark::State& stato) {
 void BM_Estrai(benchmark::State& stato) {
     const std::string c = Cartella();
     std::filesystem::remove(c + "/e.zip");
-    bv::Comprimi(c + "/grande.mdb", c + "/e.zip", 0);
+    Aggiungi(c + "/grande.mdb", c + "/e.zip");
     for (auto _ : stato) {
         if (bv::Estrai(c + "/e.zip", c + "/estratti") != 0) stato.SkipWithError("Estrai");
     }

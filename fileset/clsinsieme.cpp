@@ -122,8 +122,7 @@ bool ClsInsieme::Corrisponde(const std::string& nome, const std::string& modello
 
 int16_t ClsInsieme::GetFilenames(const std::string& path, const std::string& template_) {
     if (!Utilita().IsCartella(path)) throw errori::DestinazioneNonValidaODiscoNonPronto();
-    std::string cartella = path;
-    Utilita().AggiungiSepDir(cartella);
+    const std::string cartella = Utilita().AggiungiSepDir(path);
     // List first: a folder that cannot be read leaves the set as it was.
     const auto voci = Fs().Elenca(cartella);
     Clear();

@@ -18,5 +18,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* dati, size_t n) {
             fuzz::Viola("arrotondamento oltre mezza unita'");
         if (!FuoriDa32(arrotondato)) (void)Intero32(v);
     }
+    (void)LeggiDescrittore(std::string(reinterpret_cast<const char*>(dati), n));
     return 0;
 }

@@ -53,11 +53,11 @@ struct Compagni {
 // at once when asked to), or the backup ends.
 void FaiSpazioPerIlNuovoSet(std::string cartella, const std::string& nomeSet,
                             uint64_t archivio, bool senzaChiedere, Interazione& domande) {
-    Utilita().AggiungiSepDir(cartella);
-    const double libero = SpazioLiberoDisco(cartella);
+    cartella = Utilita().AggiungiSepDir(cartella);
+    const int64_t libero = SpazioLiberoDisco(cartella);
     // The archive, its descriptors and the writer's margin.
-    const double serve = static_cast<double>(archivio) + 1024.0 * 1024.0;
-    if (libero < 0 || libero >= serve) return;
+    const uint64_t serve = archivio + (uint64_t{1} << 20);
+    if (libero < 0 || static_cast<uint64_t>(libero) >= serve) return;
     std::vector<std::string> precedente;
     uint64_t occupato = 0;
     const std::regex nome(nomeSet + "#[0-9]+(\\.inf)?", std::regex::icase);
@@ -66,7 +66,7 @@ void FaiSpazioPerIlNuovoSet(std::string cartella, const std::string& nomeSet,
         precedente.push_back(v.nome);
         occupato += Fs().Info(cartella + v.nome).dimensione;
     }
-    if (precedente.empty() || libero + static_cast<double>(occupato) < serve) return;
+    if (precedente.empty() || static_cast<uint64_t>(libero) + occupato < serve) return;
     if (!senzaChiedere &&
         domande.Messaggio(
             "La cartella " + PercorsoPerMessaggio(cartella) +
@@ -83,7 +83,7 @@ void FaiSpazioPerIlNuovoSet(std::string cartella, const std::string& nomeSet,
         return a.ends_with(".inf") > b.ends_with(".inf");
     });
     for (const std::string& f : precedente) Fs().Rimuovi(cartella + f);
-    Fs().SincronizzaCartella(CartellaDi(cartella + "x"));
+    Fs().SincronizzaCartella(CartellaSenzaSeparatore(cartella));
 }
 
 // A name shown in a message even when its bytes are not UTF-8.
@@ -394,7 +394,7 @@ void Backup::ControllaRichiesta() {
     }
     if (u.IsCartella(r_.percorsoDati)) {
         prefisso_ = r_.percorsoDati;
-        u.AggiungiSepDir(prefisso_);
+        prefisso_ = u.AggiungiSepDir(prefisso_);
         dati_.GetFilenames(r_.percorsoDati, "*.mdb");
     } else if (Fs().Info(r_.percorsoDati).file) {
         prefisso_ = u.EstraiPath(r_.percorsoDati);
@@ -432,7 +432,7 @@ void Backup::Comprimi() {
     // What interrupted runs left is removed before this one writes anything.
     PulisciCartellaTemp(r_.cartellaTemp);
     std::string t = r_.cartellaTemp;
-    u.AggiungiSepDir(t);
+    t = u.AggiungiSepDir(t);
     archivio_ = t + nomi::kArchivioTemporaneo;
     nostri_.push_back(archivio_);
     const int n = dati_.Count();

@@ -14,8 +14,7 @@ std::string ApplicazioneHost() {
 }
 
 std::string CartellaTempProgramma() {
-    std::string cartella = CartellaProgramma();
-    return Utilita().AggiungiSepDir(cartella) + "Temp";
+    return Utilita().AggiungiSepDir(CartellaProgramma()) + "Temp";
 }
 
 std::string CartellaInstallazioneHost() {

@@ -148,7 +148,7 @@ void Ripristino::ControllaRichiesta() {
         o_.DatiCreati(percorsoDati_);
     }
     prefisso_ = percorsoDati_;
-    u.AggiungiSepDir(prefisso_);
+    prefisso_ = u.AggiungiSepDir(prefisso_);
 }
 
 bool Ripristino::Confermato() {
@@ -173,7 +173,7 @@ void Ripristino::PreparaCartellaLavoro() {
     koUtilita& u = Utilita();
     std::uniform_real_distribution<double> uniforme(0.0, 1.0);
     std::string temp = r_.cartellaTemp;
-    u.AggiungiSepDir(temp);
+    temp = u.AggiungiSepDir(temp);
     // A name nothing holds yet: the work folder is ours alone, and removed as a whole.
     for (;;) {
         cartellaLavoro_ =
@@ -242,8 +242,8 @@ void Ripristino::EstraiArchivio() {
         throw errori::MembroRifiutato(
             motivo, archivio_ + ": membro rifiutato, " + motivo);  // the log names it too
     }
-    if (const double spazio = SpazioLiberoDisco(cartellaLavoro_);
-        spazio >= 0 && static_cast<double>(dichiarati) > spazio) {
+    if (const int64_t spazio = SpazioLiberoDisco(cartellaLavoro_);
+        spazio >= 0 && dichiarati > static_cast<uint64_t>(spazio)) {
         throw errori::SpazioDiscoInsufficiente(cartellaLavoro_ + ": " + std::to_string(dichiarati) +
                                                " byte da estrarre");
     }
@@ -265,8 +265,8 @@ void Ripristino::ControllaSpazioDati() {
     // the 2 GB the descriptors count in.
     const std::string unitaDati = UnitaDi(percorsoDati_);
     span_->GetSpazioDisco(unitaDati, false);
-    const double libero = SpazioLiberoDisco(unitaDati);
-    if (libero >= 0 && libero < static_cast<double>(totale)) {
+    const int64_t libero = SpazioLiberoDisco(unitaDati);
+    if (libero >= 0 && static_cast<uint64_t>(libero) < totale) {
         RimuoviTemporanea(cartellaLavoro_);
         throw errori::SpazioDiscoInsufficiente();
     }
@@ -344,13 +344,13 @@ void Ripristino::MettiNomiProvvisori() {
                     lavoro_ + f, v.nuovaCartella + Separatore() + f.substr(base.size() + 1));
             }
             // Staged names: flushed together, before the journal confirms anything.
-            SpostaFiles(spostamenti, [] {});
+            SpostaFiles(spostamenti);
             Fs().SincronizzaCartella(v.nuovaCartella);
             v.identitaNuova = Fs().Info(v.nuovaCartella).identita;
             for (const auto& [da, a] : spostamenti) spostati += Fs().Info(a).dimensione;
             barra_.Fatti(spostati);  // a safe point: the catch below takes the staged names
         }
-        Fs().SincronizzaCartella(CartellaDi(prefisso_ + "x"));
+        Fs().SincronizzaCartella(CartellaSenzaSeparatore(prefisso_));
         giornale_.fase = Giornale::Fase::Conferma;
         ScriviGiornale(giornale_);
     } catch (...) {

@@ -98,8 +98,7 @@ void RimuoviSegniDatiOrfani(const std::string& dati) {
     try {
         for (const VoceCartella& v : Fs().Elenca(dati)) {
             if (!v.file || !nomi::NomeSegnoDati(v.nome)) continue;
-            std::string percorso = dati;
-            Utilita().AggiungiSepDir(percorso);
+            const std::string percorso = Utilita().AggiungiSepDir(dati);
             Fs().Rimuovi(percorso + v.nome);
             Utilita().ScriviLog("Rimosso il segno di un ripristino concluso: " + percorso + v.nome);
         }

@@ -147,8 +147,7 @@ void RinominaDurevole(const std::string& da, const std::string& a) {
 }
 
 void ScriviDurevole(const std::string& percorso, const std::string& temporaneo, uint64_t n,
-                    const Sorgente& sorgente, const std::function<void()>& battito,
-                    std::optional<uint32_t> permessi) {
+                    const Sorgente& sorgente, std::optional<uint32_t> permessi) {
     constexpr uint64_t kPasso = 4 << 20;
     try {
         // A leftover of a run stopped while writing this very file, or a link of its name
@@ -163,7 +162,6 @@ void ScriviDurevole(const std::string& percorso, const std::string& temporaneo, 
                 throw ErroreStandard(num::ErroreIO, percorso + ": origine letta solo in parte");
             f.ScriviTutto(buf.data(), passo);
             fatti += passo;
-            if (battito) battito();
         }
         f.Sincronizza();
         f.Chiudi();
@@ -191,11 +189,10 @@ void ScriviFileAtomico(const std::string& percorso, const void* dati, size_t n,
             std::copy_n(byte + offset, quanti, buf);
             return quanti;
         },
-        {}, permessi);
+        permessi);
 }
 
-void CopiaFile(const std::string& da, const std::string& a, bool durevole,
-               const std::function<void()>& battito) {
+void CopiaFile(const std::string& da, const std::string& a, bool durevole) {
     File sorgente(da, ModoApertura::Lettura);
     File destinazione(a, ModoApertura::Scrittura);
     std::vector<unsigned char> buf(1 << 20);
@@ -203,7 +200,6 @@ void CopiaFile(const std::string& da, const std::string& a, bool durevole,
         const size_t r = sorgente.Leggi(buf.data(), buf.size());
         if (r == 0) break;
         destinazione.ScriviTutto(buf.data(), r);
-        if (battito) battito();
     }
     if (durevole) destinazione.Sincronizza();
     destinazione.Chiudi();
@@ -213,14 +209,13 @@ namespace {
 
 // Renames, or where the names lie on different file systems copies (flushed when `durevole`)
 // and removes the source. A failed copy leaves no partial file behind.
-void RinominaOCopia(const std::string& da, const std::string& a, bool durevole,
-                    const std::function<void()>& battito) {
+void RinominaOCopia(const std::string& da, const std::string& a, bool durevole) {
     try {
         RinominaDurevole(da, a);
     } catch (const Errore& e) {
         if (!e.TraVolumi()) throw;
         try {
-            CopiaFile(da, a, durevole, battito);
+            CopiaFile(da, a, durevole);
         } catch (...) {
             try {
                 if (Fs().Info(a).esiste) Fs().Rimuovi(a);
@@ -234,30 +229,28 @@ void RinominaOCopia(const std::string& da, const std::string& a, bool durevole,
 
 }  // namespace
 
-void SpostaFile(const std::string& da, const std::string& a, const std::function<void()>& battito) {
+void SpostaFile(const std::string& da, const std::string& a) {
     {
         File f(da, ModoApertura::Lettura);
         f.Sincronizza();
     }
-    RinominaOCopia(da, a, true, battito);
+    RinominaOCopia(da, a, true);
     Fs().SincronizzaCartella(CartellaDi(a));
 }
 
-void SpostaFiles(const std::vector<std::pair<std::string, std::string>>& coppie,
-                 const std::function<void()>& battito) {
+void SpostaFiles(const std::vector<std::pair<std::string, std::string>>& coppie) {
     // A few files are flushed one by one: a flush of the volume would also wait for whatever
     // else is being written there.
     constexpr size_t kPochi = 16;
     if (coppie.size() <= kPochi) {
-        for (const auto& [da, a] : coppie) SpostaFile(da, a, battito);
+        for (const auto& [da, a] : coppie) SpostaFile(da, a);
         return;
     }
     std::vector<std::string> cartelle;  // each destination folder once, in order
     for (const auto& [da, a] : coppie) {
-        RinominaOCopia(da, a, false, battito);  // flushed below with the rest
+        RinominaOCopia(da, a, false);  // flushed below with the rest
         const std::string c = CartellaDi(a);
         if (std::find(cartelle.begin(), cartelle.end(), c) == cartelle.end()) cartelle.push_back(c);
-        if (battito) battito();
     }
     for (const std::string& c : cartelle) {
         if (Fs().SincronizzaVolume(c)) continue;
@@ -265,10 +258,13 @@ void SpostaFiles(const std::vector<std::pair<std::string, std::string>>& coppie,
             if (CartellaDi(a) != c) continue;
             File f(a, ModoApertura::Lettura);
             f.Sincronizza();
-            if (battito) battito();
         }
     }
     for (const std::string& c : cartelle) Fs().SincronizzaCartella(c);
+}
+
+std::string CartellaSenzaSeparatore(const std::string& cartella) {
+    return CartellaDi(cartella + "x");  // the folder of a name inside it, as CartellaDi tells roots
 }
 
 void RimuoviAlbero(const std::string& cartella) {

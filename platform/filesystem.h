@@ -83,7 +83,7 @@ class FileSystem {
     // with nothing done, where the platform has no such call (callers flush each file).
     virtual bool SincronizzaVolume(const std::string& percorso) = 0;
     // Bytes the user may still write on the volume of the path; -1 when the query fails.
-    virtual double SpazioLibero(const std::string& percorso) = 0;
+    virtual int64_t SpazioLibero(const std::string& percorso) = 0;
     virtual void ImpostaDataModifica(const std::string& percorso, int64_t secondi) = 0;
     virtual void ImpostaPermessi(const std::string& percorso, uint32_t permessi) = 0;
     // A second name for an existing file on the same volume (a hard link); fails where the
@@ -157,35 +157,34 @@ std::string LeggiFileTesto(const std::string& percorso);
 // The one durable writer: `n` bytes from `sorgente` (which fills a buffer from an offset and
 // returns how many it gave) go to `temporaneo`, which is flushed and only then renamed over
 // `percorso`; the folder is flushed last. A file of that name is so either the old one or the
-// whole new one, never a part. On a failure the temporary file goes. `battito` is called between
-// pieces of a few megabytes; `permessi`, when given, are set before the file takes its name.
+// whole new one, never a part. On a failure the temporary file goes. `permessi`, when given,
+// are set before the file takes its name.
 using Sorgente = std::function<size_t(uint64_t offset, uint8_t* buf, size_t n)>;
 void ScriviDurevole(const std::string& percorso, const std::string& temporaneo, uint64_t n,
-                    const Sorgente& sorgente, const std::function<void()>& battito = {},
-                    std::optional<uint32_t> permessi = std::nullopt);
+                    const Sorgente& sorgente, std::optional<uint32_t> permessi = std::nullopt);
 // The same for a file of the program folder held in memory (settings, the restore's journal),
 // which two copies of the program may write at once: the temporary name carries the process.
 void ScriviFileAtomico(const std::string& percorso, const void* dati, size_t n,
                        std::optional<uint32_t> permessi = std::nullopt);
 // Copies a file; `durevole` flushes the copy to the device (not needed for scratch copies).
-void CopiaFile(const std::string& da, const std::string& a, bool durevole = true,
-               const std::function<void()>& battito = {});
+void CopiaFile(const std::string& da, const std::string& a, bool durevole = true);
 // Moves a file durably: flushed, then renamed; where the two names lie on different file
 // systems, copied, flushed and only then removed from the source. A failed copy leaves no
 // partial file behind.
-void SpostaFile(const std::string& da, const std::string& a,
-                const std::function<void()>& battito = {});
+void SpostaFile(const std::string& da, const std::string& a);
 // Moves many files (source, destination) durably, as SpostaFile does each, but flushing once:
 // every file renamed (copied across file systems), then the data flushed for the whole volume
 // where the platform can (else file by file), then each destination folder once. Thousands of
 // small files so cost a few flushes, not two each. On a failure the files already moved stay
 // at their destination (the caller's staged names), none half-copied.
-void SpostaFiles(const std::vector<std::pair<std::string, std::string>>& coppie,
-                 const std::function<void()>& battito = {});
+void SpostaFiles(const std::vector<std::pair<std::string, std::string>>& coppie);
 // Removes a folder with everything in it (the program's own temporary folders).
 void RimuoviAlbero(const std::string& cartella);
 // The folder part of a path and its last name (platform separators).
 std::string CartellaDi(const std::string& percorso);
 std::string NomeDi(const std::string& percorso);
+// A folder named with its final separator, without it ("/a/b/" -> "/a/b"); a root keeps its
+// separator ("/", "C:\").
+std::string CartellaSenzaSeparatore(const std::string& cartella);
 
 }  // namespace bv

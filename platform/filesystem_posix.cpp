@@ -300,7 +300,7 @@ class FsPosix final : public FileSystem {
         return true;
     }
 
-    double SpazioLibero(const std::string& percorso) override {
+    int64_t SpazioLibero(const std::string& percorso) override {
         struct statvfs sv {};
         if (percorso.empty() || ::statvfs(percorso.c_str(), &sv) != 0) return -1;
         // An empty removable drive is a bare mount point on the hard disk: writing there would

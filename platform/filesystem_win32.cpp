@@ -325,7 +325,7 @@ class FsWin32 final : public FileSystem {
         return false;  // a volume's flush needs an administrator: each file is flushed instead
     }
 
-    double SpazioLibero(const std::string& percorso) override {
+    int64_t SpazioLibero(const std::string& percorso) override {
         if (percorso.empty()) return -1;
         ULARGE_INTEGER disponibili{};
         // A drive without a disk fails here (ERROR_NOT_READY): no space can be told.

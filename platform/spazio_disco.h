@@ -6,11 +6,12 @@
 
 namespace bv {
 
-// Bytes available to the user on the volume of the path, as an exact whole number;
-// -1 when the query fails. Goes through the file-system layer, so tests can simulate volumes.
-double SpazioLiberoDisco(const std::string& percorso);
+// Bytes available to the user on the volume of the path; -1 when the query fails. Goes
+// through the file-system layer, so tests can simulate volumes.
+int64_t SpazioLiberoDisco(const std::string& percorso);
 
-// Available blocks times block size as a double, exact below 2^53 and never folded to 32 bits.
-double ByteDisponibili(uint64_t blocchiDisponibili, uint64_t dimensioneBlocco);
+// Available blocks times block size, never folded to 32 bits; a product past the 64-bit signed
+// range (no real volume) is held at its largest value.
+int64_t ByteDisponibili(uint64_t blocchiDisponibili, uint64_t dimensioneBlocco);
 
 }  // namespace bv

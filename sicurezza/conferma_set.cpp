@@ -57,7 +57,9 @@ struct FileDelSet {
     void DescrittoriDopo(Passo passo) const {
         PerOgni({"", ".inf"}, passo);
     }
-    void SincronizzaCartella() const { Fs().SincronizzaCartella(CartellaDi(cartella + "x")); }
+    void SincronizzaCartella() const {
+        Fs().SincronizzaCartella(CartellaSenzaSeparatore(cartella));
+    }
 
   private:
     template <typename Passo>

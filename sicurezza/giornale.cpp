@@ -282,8 +282,7 @@ std::vector<std::string> DatabaseDelGiornaleInUso(const Giornale& g) {
 }
 
 std::string PercorsoGiornale() {
-    std::string cartella = CartellaProgramma();
-    return Utilita().AggiungiSepDir(cartella) + "ripristino-in-corso.bvj";
+    return Utilita().AggiungiSepDir(CartellaProgramma()) + "ripristino-in-corso.bvj";
 }
 
 void ScriviGiornale(const Giornale& g) {

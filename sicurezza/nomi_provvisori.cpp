@@ -64,9 +64,8 @@ std::string Temporaneo(const std::string& percorso) {
     return (cartella.empty() ? "" : cartella + Separatore()) + "~" + NomeDi(percorso) + ".tmp";
 }
 
-void ScriviDurevole(const std::string& percorso, uint64_t n, const Sorgente& sorgente,
-                    const std::function<void()>& battito) {
-    bv::ScriviDurevole(percorso, Temporaneo(percorso), n, sorgente, battito);
+void ScriviDurevole(const std::string& percorso, uint64_t n, const Sorgente& sorgente) {
+    bv::ScriviDurevole(percorso, Temporaneo(percorso), n, sorgente);
 }
 
 void ScriviDurevole(const std::string& percorso, const std::string& testo) {

@@ -61,8 +61,7 @@ std::string SetDelResiduo(const std::string& nome);
 // The name a file is written under before it takes its own: "~<name>.tmp" beside it.
 std::string Temporaneo(const std::string& percorso);
 // The durable writer with that name (platform's ScriviDurevole).
-void ScriviDurevole(const std::string& percorso, uint64_t n, const Sorgente& sorgente,
-                    const std::function<void()>& battito = {});
+void ScriviDurevole(const std::string& percorso, uint64_t n, const Sorgente& sorgente);
 void ScriviDurevole(const std::string& percorso, const std::string& testo);
 
 // --- Data folder ---

@@ -20,11 +20,15 @@ namespace bv {
 
 namespace {
 
-constexpr double kMassimo32 = 2147483647.0;
-constexpr size_t kPasso = 4 << 20;  // how much is read or written between two heartbeats
+constexpr int64_t kMassimo32 = 2147483647;
+constexpr size_t kPasso = 4 << 20;  // how much of a block is read at a time
 
 Errore SenzaDisco(const std::string& unita) {
     return errori::CreaCon(errori::SpazioNonDeterminabile, {PercorsoPerMessaggio(unita)});
+}
+
+bool Oltre32Bit(int64_t v) {
+    return v < -kMassimo32 - 1 || v > kMassimo32;
 }
 
 Errore Annullato() {
@@ -102,7 +106,6 @@ size_t ClsSpan::AccodaBlocco(File& blocco, size_t lunghezza, File& archivio) {
         if (r == 0) break;
         archivio.ScriviTutto(buf.data(), r);
         letti += r;
-        if (Battito) Battito();
     }
     dimensione_ = static_cast<int32_t>(static_cast<size_t>(dimensione_) + letti);
     return letti;
@@ -163,7 +166,7 @@ void ClsSpan::ChiediNuovoDisco(const std::string& unita) {
 
 int32_t ClsSpan::GetSpazioDisco(const std::string& unita, bool cambioDisk) {
     for (;;) {
-        const double v = SpazioLiberoDisco(unita);
+        const int64_t v = SpazioLiberoDisco(unita);
         if (v == -1) {
             throw SenzaDisco(unita);
         }
@@ -173,10 +176,6 @@ int32_t ClsSpan::GetSpazioDisco(const std::string& unita, bool cambioDisk) {
         }
         return static_cast<int32_t>(std::min(v, kMassimo32));
     }
-}
-
-void ClsSpan::ScriviDurevole(const std::string& percorso, uint64_t n, const Sorgente& sorgente) {
-    nomi::ScriviDurevole(percorso, n, sorgente, Battito);
 }
 
 void ClsSpan::Span(const std::string& path, const std::string& nomefile) {
@@ -206,14 +205,14 @@ void ClsSpan::Span(const std::string& path, const std::string& nomefile) {
                                        ? nomi::Provvisorio(cartella, nomi::Blocco(nomefile, n))
                                        : cartella + nomi::Blocco(nomefile, n);
         const size_t dimensioneBlocco = EstraiBlocco(offset, static_cast<size_t>(limite));
-        ScriviDurevole(blocco, dimensioneBlocco,
-                       [this, offset](uint64_t da, uint8_t* buf, size_t quanti) {
-                           const size_t letti = archivio_->LeggiDa(offset + da, buf, quanti);
-                           if (letti != quanti)
-                               throw ErroreStandard(num::ErroreIO,
-                                                    filename_ + ": archivio letto solo in parte");
-                           return letti;
-                       });
+        nomi::ScriviDurevole(
+            blocco, dimensioneBlocco, [this, offset](uint64_t da, uint8_t* buf, size_t quanti) {
+                const size_t letti = archivio_->LeggiDa(offset + da, buf, quanti);
+                if (letti != quanti)
+                    throw ErroreStandard(num::ErroreIO,
+                                         filename_ + ": archivio letto solo in parte");
+                return letti;
+            });
         offset += dimensioneBlocco;
         ultimo = offset >= static_cast<size_t>(dimensione_);
 
@@ -268,12 +267,10 @@ ClsSpan::BloccoDelSet ClsSpan::CercaBlocco(const std::string& origine, const std
         if (!b.file.empty() && !b.fileDescrittore.empty()) {
             // Read once; a descriptor the medium cannot give back is a read error, not a
             // descriptor without keys.
-            b.descrittore = LeggiFileTesto(b.fileDescrittore);
+            b.descrittore = LeggiDescrittore(LeggiFileTesto(b.fileDescrittore));
             // Every descriptor of one run carries the run's start: a block of another run of
             // the same day has the same name but not the same start.
-            const std::string inizio = utilita_.LeggiINIDaTesto(b.descrittore, "SPAN", "DATA", "") +
-                                       " " +
-                                       utilita_.LeggiINIDaTesto(b.descrittore, "SPAN", "ORA", "");
+            const std::string inizio = b.descrittore.data + " " + b.descrittore.ora;
             if (n == 0) inizioSet = inizio;
             if (inizio == inizioSet) return b;
             if (!rimovibile) {
@@ -295,8 +292,7 @@ void ClsSpan::Ricostruisci(const std::string& pathOrigine, const std::string& no
     const std::string unita = ControllaCartella(cartella);
     const int64_t utilizzabile = static_cast<int64_t>(GetSpazioDisco(unita, false)) - kRiserva;
 
-    std::string origine = pathOrigine;
-    utilita_.AggiungiSepDir(origine);
+    const std::string origine = utilita_.AggiungiSepDir(pathOrigine);
     ControllaDiscoOrigine(origine);
     if (!SetPresente(origine, nomefile)) throw errori::BackupNonTrovatoIn(pathOrigine);
 
@@ -329,27 +325,24 @@ void ClsSpan::Ricostruisci(const std::string& pathOrigine, const std::string& no
         // of the writing.
         if (verifica) f.ScartaCache();
         const uint64_t lunghezza = f.Dimensione();
-        const std::string ultimo = utilita_.LeggiINIDaTesto(b.descrittore, "SPAN", "ULTIMO", "");
-        const double dimensioneBlocco =
-            Arrotonda(utilita_.LeggiINIDaTesto(b.descrittore, "SPAN", "SIZE_BLOCCO", "0"));
-        const double dimensioneFile =
-            Arrotonda(utilita_.LeggiINIDaTesto(b.descrittore, "SPAN", "SIZE_FILE", "0"));
-        const std::string app = Spazi(utilita_.LeggiINIDaTesto(b.descrittore, "SPAN", "APP", ""));
+        const DescrittoreLetto& d = b.descrittore;
+        const int64_t dimensioneFile = d.dimensioneFile;
         const Errore corrotto =
             errori::Crea(errori::SetCorrotto,
                          b.fileDescrittore + ": SIZE_FILE=" + std::to_string(dimensioneFile));
-        if (ultimo.empty() || app.empty()) throw errori::Crea(errori::FormatoNonValido);
-        if (!FuoriDa32(dimensioneFile) && static_cast<double>(utilizzabile) < dimensioneFile)
+        if (!d.ultimo || d.app.empty()) throw errori::Crea(errori::FormatoNonValido);
+        if (!Oltre32Bit(dimensioneFile) && utilizzabile < dimensioneFile)
             throw errori::SpazioDiscoInsufficiente();
-        if (Maiuscolo(app) != Maiuscolo(kApplicazioneSpan)) {
+        if (Maiuscolo(d.app) != Maiuscolo(kApplicazioneSpan)) {
             throw errori::Crea(errori::AltroProgramma);
         }
         // A size beyond 32 bits never equals a block's length: the same damaged-block error.
         const Errore danneggiato = errori::Crea(
             errori::BloccoDanneggiato, b.file + ": " + std::to_string(lunghezza) + " byte, " +
-                                           std::to_string(dimensioneBlocco) + " attesi");
-        if (dimensioneBlocco != static_cast<double>(lunghezza)) throw danneggiato;
-        if (FuoriDa32(dimensioneFile) ||
+                                           std::to_string(d.dimensioneBlocco) + " attesi");
+        if (d.dimensioneBlocco < 0 || static_cast<uint64_t>(d.dimensioneBlocco) != lunghezza)
+            throw danneggiato;
+        if (Oltre32Bit(dimensioneFile) ||
             static_cast<int64_t>(dimensione_) + static_cast<int64_t>(lunghezza) > kMassimo32) {
             throw corrotto;
         }
@@ -363,18 +356,19 @@ void ClsSpan::Ricostruisci(const std::string& pathOrigine, const std::string& no
         const size_t letti = AccodaBlocco(f, static_cast<size_t>(lunghezza), *ricostruito);
         f.Chiudi();
         if (letti != lunghezza) throw danneggiato;  // the block changed while it was read
-        const bool bloccoFinale = Arrotonda(ultimo) != 0;
+        const bool bloccoFinale = *d.ultimo;
         // With no archive size the percentage cannot be computed: on the last block the total
         // check below reports it, on any other the descriptor is not valid.
         if (dimensioneFile > 0) {
-            if (Avanzamento) Avanzamento(1, Percentuale(dimensione_, dimensioneFile));
+            if (Avanzamento)
+                Avanzamento(1, Percentuale(dimensione_, static_cast<double>(dimensioneFile)));
         } else if (!bloccoFinale) {
             throw errori::Crea(errori::FormatoNonValido,
                                b.fileDescrittore + ": SIZE_FILE mancante");
         }
         if (!bloccoFinale) continue;
 
-        if (static_cast<double>(dimensione_) != dimensioneFile) throw corrotto;
+        if (dimensione_ != dimensioneFile) throw corrotto;
         ricostruito->Sincronizza();
         ricostruito->Chiudi();
         ricostruito.reset();

@@ -13,6 +13,7 @@
 
 #include "platform/filesystem.h"
 #include "util/interazione.h"
+#include "span/descrittore.h"
 #include "util/koutilita.h"
 
 namespace bv {
@@ -46,8 +47,6 @@ class ClsSpan {
     // (operazione 0) or appended (1), with the percentage done.
     std::function<void(int16_t operazione, int16_t pc)> Avanzamento;
     std::function<void()> FineCaricamento;
-    // Called now and then while a block is read or written, so a window can redraw.
-    std::function<void()> Battito;
 
     // Where the disk prompts are asked (by default the program's interaction).
     void Domande(Interazione& domande) { domande_ = &domande; }
@@ -98,17 +97,15 @@ class ClsSpan {
     std::string ControllaCartella(const std::string& cartella) const;
     void ChiediNuovoDisco(const std::string& unita);
     void ControllaDiscoOrigine(const std::string& origine) const;
-    // Block n of a set and its descriptor's text, asking for its disk until one of this run is
-    // in the drive; `inizioSet` is the run's start (DATA, ORA), taken from block 0.
+    // Block n of a set and its descriptor, asking for its disk until one of this run is in
+    // the drive; `inizioSet` is the run's start (DATA, ORA), taken from block 0.
     struct BloccoDelSet {
         std::string file;
         std::string fileDescrittore;
-        std::string descrittore;
+        DescrittoreLetto descrittore;
     };
     BloccoDelSet CercaBlocco(const std::string& origine, const std::string& nomefile, int32_t n,
                              std::string& inizioSet, bool rimovibile, bool verifica);
-    // The durable writer, with the heartbeat.
-    void ScriviDurevole(const std::string& percorso, uint64_t n, const Sorgente& sorgente);
 
     std::unique_ptr<File> archivio_;  // the loaded archive, open
     int32_t dimensione_ = 0;

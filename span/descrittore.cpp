@@ -3,11 +3,25 @@
 
 #include <cfenv>
 #include <cmath>
+#include <limits>
 
 #include "platform/codifica.h"
 #include "platform/errore.h"
+#include "util/koutilita.h"
 
 namespace bv {
+
+namespace {
+
+// A rounded number as a 64-bit integer, held at the range's ends.
+int64_t Intero64(double v) {
+    constexpr double k2alla63 = 9223372036854775808.0;
+    if (v >= k2alla63) return std::numeric_limits<int64_t>::max();
+    if (v < -k2alla63) return std::numeric_limits<int64_t>::min();
+    return static_cast<int64_t>(v);
+}
+
+}  // namespace
 
 std::string TestoDescrittore(const Descrittore& d) {
     const std::string blocco = d.nomefile + "#" + std::to_string(d.numero);
@@ -31,6 +45,21 @@ std::string TestoDescrittore(const Descrittore& d) {
     std::string testo;
     for (const std::string& r : righe) testo += r + "\r\n";
     return Utf8ACp1252(testo);
+}
+
+DescrittoreLetto LeggiDescrittore(const std::string& testo) {
+    const auto valore = [&](const char* chiave, const char* mancante) {
+        return Utilita().LeggiINIDaTesto(testo, "SPAN", chiave, mancante);
+    };
+    DescrittoreLetto d;
+    d.app = Spazi(valore("APP", ""));
+    d.data = valore("DATA", "");
+    d.ora = valore("ORA", "");
+    d.dimensioneFile = Intero64(Arrotonda(valore("SIZE_FILE", "0")));
+    d.dimensioneBlocco = Intero64(Arrotonda(valore("SIZE_BLOCCO", "0")));
+    if (const std::string ultimo = valore("ULTIMO", ""); !ultimo.empty())
+        d.ultimo = Arrotonda(ultimo) != 0;
+    return d;
 }
 
 double NumeroIniziale(const std::string& testo) {

@@ -1,8 +1,9 @@
-// The descriptor beside every block of a backup set: its 13 lines, and the rule by which
-// the numbers read back from it are taken.
+// The descriptor beside every block of a backup set: its 13 lines as written, what the rebuild
+// reads back from them, and the rule by which the numbers read back are taken.
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 
 #include "platform/data_ora.h"
@@ -25,6 +26,20 @@ inline constexpr const char* kApplicazioneSpan = "Brelvano.exe";
 
 // The descriptor's bytes: 13 lines ended by CR LF, in the Windows-1252 code page.
 std::string TestoDescrittore(const Descrittore& d);
+
+// A descriptor as the rebuild reads it back, whoever wrote it: the keys of [SPAN] by the INI
+// reader's rules (any case, the first of a repeated key), a missing or blank value as "".
+struct DescrittoreLetto {
+    std::string app;   // APP, without its surrounding blanks
+    std::string data;  // DATA and ORA as written: the run's start, the same in all its blocks
+    std::string ora;
+    // SIZE_FILE and SIZE_BLOCCO by Arrotonda (0 when missing), held within 64 bits: a value
+    // outside 32 is never a valid one.
+    int64_t dimensioneFile = 0;
+    int64_t dimensioneBlocco = 0;
+    std::optional<bool> ultimo;  // ULTIMO rounded is not 0; none when missing
+};
+DescrittoreLetto LeggiDescrittore(const std::string& testo);
 
 // The leading number of a value: blanks ignored throughout, optional sign, digits, optional
 // fraction ("12abc" is 12, "1 00" is 100, no digits is 0).

@@ -158,18 +158,19 @@ Errore SpazioDiscoInsufficiente(std::string dettaglio) {
 }
 
 namespace {
-std::string Mega(double byte) {
-    return std::to_string(static_cast<uint64_t>((byte + 1048575.0) / 1048576.0)) + " MB";
+std::string Mega(uint64_t byte) {  // rounded up
+    return std::to_string(byte / 1048576 + (byte % 1048576 != 0 ? 1 : 0)) + " MB";
 }
 }  // namespace
 
-Errore TempSenzaSpazio(const std::string& cartella, uint64_t servono, double liberi) {
+Errore TempSenzaSpazio(const std::string& cartella, uint64_t servono, int64_t liberi) {
     std::string testo = std::string(Testo(SpazioInsufficiente)) +
                         " La cartella temporanea del programma " + PercorsoPerMessaggio(cartella) +
                         ", dove il backup prepara l'archivio, non ha più spazio: l'archivio può "
                         "occupare fino a " +
-                        Mega(static_cast<double>(servono));
-    if (liberi >= 0) testo += " e sul disco ne restano liberi " + Mega(liberi);
+                        Mega(servono);
+    if (liberi >= 0)
+        testo += " e sul disco ne restano liberi " + Mega(static_cast<uint64_t>(liberi));
     testo += ". Liberare spazio su quel disco e ripetere il backup.";
     return Errore(SpazioInsufficiente, testo, cartella);
 }

@@ -99,6 +99,6 @@ Errore OperazioneAnnullata();
 Errore SpazioDiscoInsufficiente(std::string dettaglio = {});
 // 10015 for the program's temporary folder, which holds the archive while it is made: where it
 // is, the most the archive may take and what is free (negative: unknown).
-Errore TempSenzaSpazio(const std::string& cartella, uint64_t servono, double liberi);
+Errore TempSenzaSpazio(const std::string& cartella, uint64_t servono, int64_t liberi);
 
 }  // namespace bv::errori

@@ -63,10 +63,10 @@ koUtilita& Utilita() {
     return utilita;
 }
 
-std::string koUtilita::AggiungiSepDir(std::string& percorso) const {
-    percorso = Spazi(percorso);
-    if (!percorso.empty() && percorso.back() != Separatore()) percorso += Separatore();
-    return percorso;
+std::string koUtilita::AggiungiSepDir(const std::string& percorso) const {
+    std::string p = Spazi(percorso);
+    if (!p.empty() && p.back() != Separatore()) p += Separatore();
+    return p;
 }
 
 std::string koUtilita::EstraiPath(const std::string& filename) const {
@@ -148,8 +148,7 @@ bool koUtilita::FileAperto(const std::string& file) const {
 
 bool koUtilita::WriteAccess(const std::string& strDirName) const {
     try {
-        std::string cartella = strDirName;
-        AggiungiSepDir(cartella);
+        const std::string cartella = AggiungiSepDir(strDirName);
         const std::string prova = cartella + kFileProva;
         TogliCollegamento(prova);
         {
@@ -166,8 +165,7 @@ bool koUtilita::WriteAccess(const std::string& strDirName) const {
     }
 }
 
-bool koUtilita::ConfrontaFile(const std::string& file1, const std::string& file2,
-                              const std::function<void()>& battito) const {
+bool koUtilita::ConfrontaFile(const std::string& file1, const std::string& file2) const {
     for (const std::string* f : {&file1, &file2}) {
         if (!Fs().Info(*f).file) throw ErroreDaErrno(ENOENT, *f, Oggetto::File, "stat");
     }
@@ -182,7 +180,6 @@ bool koUtilita::ConfrontaFile(const std::string& file1, const std::string& file2
         if (na != nb) return false;  // a file changed length while being read
         if (na == 0) return true;
         if (std::memcmp(bufA.data(), bufB.data(), na) != 0) return false;
-        if (battito) battito();
     }
 }
 

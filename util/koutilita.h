@@ -3,7 +3,6 @@
 #pragma once
 
 #include <cstdint>
-#include <functional>
 #include <string>
 
 #include "platform/errore.h"
@@ -13,8 +12,9 @@ namespace bv {
 
 class koUtilita {
   public:
-    // Separators and folders. The two by-reference operations write the changed path back.
-    std::string AggiungiSepDir(std::string& percorso) const;
+    // Separators and folders. The path without its surrounding blanks and with a final
+    // separator ("" stays ""); CreaPercorsoDirectory writes the changed path back.
+    [[nodiscard]] std::string AggiungiSepDir(const std::string& percorso) const;
     std::string EstraiPath(const std::string& filename) const;
     bool IsCartella(const std::string& path) const;
     bool CreaPercorsoDirectory(std::string& path) const;
@@ -29,9 +29,7 @@ class koUtilita {
     // The probe WriteAccess writes and removes in the folder (a crash may leave it behind).
     static constexpr const char* kFileProva = "120asd12.tmp";
     // Throws Errore when a file is missing or unreadable.
-    // `battito` is called between blocks, so that a window can redraw during long compares.
-    bool ConfrontaFile(const std::string& file1, const std::string& file2,
-                       const std::function<void()>& battito = {}) const;
+    bool ConfrontaFile(const std::string& file1, const std::string& file2) const;
 
     // Versions: "a.b.c.d", "0.0.0.0" without a version resource; -1, 0, 1.
     std::string GetVersione(const std::string& file) const;

@@ -71,7 +71,9 @@ TEST_P(LetturaMembro, StessiByteOErroreDelDanno) {
     const std::string archivio = t_ / "a.zip";
     if (c.scrittore == Scrittore::Nostro) {
         test::ScriviFile(t_ / "dati.mdb", dati);
-        ASSERT_EQ(Comprimi(t_ / "dati.mdb", archivio, 0), 0);
+        SessioneZip s(archivio);
+        ASSERT_EQ(s.Comprimi(t_ / "dati.mdb"), 0);
+        ASSERT_EQ(s.Chiudi(), 0);
     } else {
         int e = 0;
         zip_t* z = zip_open(archivio.c_str(), ZIP_CREATE | ZIP_TRUNCATE, &e);

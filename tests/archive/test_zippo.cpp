@@ -72,6 +72,14 @@ class Zippo : public ::testing::Test {
         }
         ASSERT_EQ(zip_close(z), 0);
     }
+    // One file added in a session of its own, under its bare name or the one given.
+    static int Aggiungi(const std::string& file, const std::string& archivio,
+                        const std::string& nome = {}) {
+        SessioneZip s(archivio);
+        if (const int r = nome.empty() ? s.Comprimi(file) : s.ComprimiCome(file, nome); r != 0)
+            return r;
+        return s.Chiudi();
+    }
     static int Esegui(const std::string& comando) {
         return std::system((comando + " >/dev/null 2>&1").c_str());
     }
@@ -85,8 +93,8 @@ TEST_F(Zippo, DueFileConNomiNudiEInOrdine) {
     BV_SOLO_POSIX("gli strumenti Info-ZIP (zip, unzip) come riferimento: non sotto Wine");
     test::ScriviFile(t_ / "src/b.mdb", std::string(300000, 'b'));
     test::ScriviFile(t_ / "src/sotto/b_logo.bmp", "logo");
-    EXPECT_EQ(Comprimi(t_ / "src/b.mdb", zip_, 0), 0);
-    EXPECT_EQ(Comprimi(t_ / "src/sotto/b_logo.bmp", zip_, 0), 0);
+    EXPECT_EQ(Aggiungi(t_ / "src/b.mdb", zip_), 0);
+    EXPECT_EQ(Aggiungi(t_ / "src/sotto/b_logo.bmp", zip_), 0);
     const auto m = Membri(zip_);
     ASSERT_EQ(m.size(), 2U);
     EXPECT_EQ(m.at("b.mdb"), std::string(300000, 'b'));
@@ -105,9 +113,9 @@ TEST_F(Zippo, MembroDelloStessoNomeSostituito) {
     test::ScriviFile(t_ / "src/x.txt", "primo");
     test::ScriviFile(t_ / "src/sotto/x.txt", "secondo, piu' lungo");
     test::ScriviFile(t_ / "src/y.txt", "dopo");
-    EXPECT_EQ(Comprimi(t_ / "src/x.txt", zip_, 0), 0);
-    EXPECT_EQ(Comprimi(t_ / "src/sotto/x.txt", zip_, 0), 0);
-    EXPECT_EQ(Comprimi(t_ / "src/y.txt", zip_, 0), 0);  // appended after a rewrite
+    EXPECT_EQ(Aggiungi(t_ / "src/x.txt", zip_), 0);
+    EXPECT_EQ(Aggiungi(t_ / "src/sotto/x.txt", zip_), 0);
+    EXPECT_EQ(Aggiungi(t_ / "src/y.txt", zip_), 0);  // appended after a rewrite
     const auto m = Membri(zip_);
     ASSERT_EQ(m.size(), 2U);
     EXPECT_EQ(m.at("x.txt"), "secondo, piu' lungo");
@@ -115,11 +123,14 @@ TEST_F(Zippo, MembroDelloStessoNomeSostituito) {
     EXPECT_EQ(Esegui("unzip -tq '" + zip_ + "'"), 0);
 }
 
-TEST_F(Zippo, NomiNonAsciiECartellaRicorsiva) {
+TEST_F(Zippo, NomiNonAsciiEFileDiUnaSottocartella) {
     BV_SOLO_POSIX("gli strumenti Info-ZIP (zip, unzip) come riferimento: non sotto Wine");
     test::ScriviFile(t_ / "src/città.mdb", "è");
     test::ScriviFile(t_ / "src/sotto/nota", "n");
-    EXPECT_EQ(Comprimi(t_ / "src", zip_, 1), 0);
+    SessioneZip s(zip_);
+    EXPECT_EQ(s.Comprimi(t_ / "src/città.mdb"), 0);
+    EXPECT_EQ(s.Comprimi(t_ / "src/sotto/nota"), 0);
+    EXPECT_EQ(s.Chiudi(), 0);
     const auto m = Membri(zip_);
     EXPECT_EQ(m.at("città.mdb"), "è");
     EXPECT_EQ(m.at("nota"), "n");
@@ -128,7 +139,7 @@ TEST_F(Zippo, NomiNonAsciiECartellaRicorsiva) {
 }
 
 TEST_F(Zippo, FileMancanteNonZeroConLog) {
-    EXPECT_NE(Comprimi(t_ / "src/manca.mdb", zip_, 0), 0);
+    EXPECT_NE(Aggiungi(t_ / "src/manca.mdb", zip_), 0);
     EXPECT_NE(Log().find("manca.mdb"), std::string::npos);
     EXPECT_FALSE(test::Esiste(zip_));
 }
@@ -137,14 +148,14 @@ TEST_F(Zippo, DiscoPienoDuranteLaCompressione) {
     strumenti::GeneraBinario(t_ / "src/grande.bin", 4 << 20, 1);
     test::FsGuasto guasto;
     guasto.scritturaCheFallisce = 3;
-    EXPECT_EQ(Comprimi(t_ / "src/grande.bin", zip_, 0), zip_codice::DiscoPieno);
+    EXPECT_EQ(Aggiungi(t_ / "src/grande.bin", zip_), zip_codice::DiscoPieno);
     EXPECT_NE(Log().find("Disco pieno"), std::string::npos);
 }
 
 TEST_F(Zippo, EstraiSovrascriveSenzaChiedereEConservaLaData) {
     test::ScriviFile(t_ / "src/a.mdb", "nuovo");
     FsDiSistema().ImpostaDataModifica(t_ / "src/a.mdb", 1700000000);
-    EXPECT_EQ(Comprimi(t_ / "src/a.mdb", zip_, 0), 0);
+    EXPECT_EQ(Aggiungi(t_ / "src/a.mdb", zip_), 0);
     test::ScriviFile(t_ / "out/a.mdb", "vecchio contenuto");
     test::InterazioneScriptata interazione;  // any question would fail the test
     EXPECT_EQ(Estrai(zip_, t_ / "out"), 0);
@@ -163,7 +174,7 @@ class ArchivioDanneggiato : public Zippo, public ::testing::WithParamInterface<C
 
 TEST_P(ArchivioDanneggiato, NonZeroLogENessunFileMezzoScritto) {
     strumenti::GeneraDatabase(t_ / "src/dati.mdb", 1 << 20, 7);
-    ASSERT_EQ(Comprimi(t_ / "src/dati.mdb", zip_, 0), 0);
+    ASSERT_EQ(Aggiungi(t_ / "src/dati.mdb", zip_), 0);
     std::string byte = test::LeggiTesto(zip_);
     GetParam().danneggia(byte);
     test::ScriviFile(zip_, byte);
@@ -193,7 +204,7 @@ TEST_F(Zippo, ArchivioMancante) {
 
 TEST_F(Zippo, DiscoPienoDuranteLEstrazioneNonLasciaNulla) {
     strumenti::GeneraBinario(t_ / "src/a.bin", 3 << 20, 3);
-    ASSERT_EQ(Comprimi(t_ / "src/a.bin", zip_, 0), 0);
+    ASSERT_EQ(Aggiungi(t_ / "src/a.bin", zip_), 0);
     test::ScriviFile(t_ / "out/a.bin", "buono");
     test::FsGuasto guasto;
     guasto.scritturaCheFallisce = 2;
@@ -321,7 +332,7 @@ TEST_F(Zippo, ArchiviDegliStrumentiInfoZip) {
     EXPECT_EQ(test::LeggiTesto(t_ / "out/sotto/b.bin"), test::LeggiTesto(t_ / "src/sotto/b.bin"));
     // Appending to an archive the tool made, then the tool reads ours.
     test::ScriviFile(t_ / "src/c.txt", "ciao");
-    EXPECT_EQ(Comprimi(t_ / "src/c.txt", t_ / "infozip.zip", 0), 0);
+    EXPECT_EQ(Aggiungi(t_ / "src/c.txt", t_ / "infozip.zip"), 0);
     EXPECT_EQ(Esegui("unzip -tq '" + t_ / "infozip.zip" + "'"), 0);
     ASSERT_EQ(Esegui("unzip -qo '" + t_ / "infozip.zip" + "' c.txt -d '" + t_ / "unz" + "'"), 0);
     EXPECT_EQ(test::LeggiTesto(t_ / "unz/c.txt"), "ciao");
@@ -364,8 +375,8 @@ namespace {
 TEST_F(Zippo, ConfrontoDeiMembriConLeSorgenti) {
     test::ScriviFile(t_ / "src/a.mdb", std::string(300000, 'a'));
     test::ScriviFile(t_ / "src/b.txt", "bbb");
-    ASSERT_EQ(Comprimi(t_ / "src/a.mdb", zip_, 0), 0);
-    ASSERT_EQ(ComprimiCome(t_ / "src/b.txt", "a_b.txt", zip_), 0);
+    ASSERT_EQ(Aggiungi(t_ / "src/a.mdb", zip_), 0);
+    ASSERT_EQ(Aggiungi(t_ / "src/b.txt", zip_, "a_b.txt"), 0);
     std::map<std::string, std::string> sorgenti{{"a.mdb", t_ / "src/a.mdb"},
                                                 {"a_b.txt", t_ / "src/b.txt"}};
     EsitoConfronto esito;
@@ -412,7 +423,7 @@ TEST_P(PezziParalleli, StessiByteEStessoRapporto) {
     for (size_t i = 0; i < dati.size(); ++i)  // text-like: compresses about 3:1
         dati[i] = static_cast<char>("abcdefghij klmnop\n"[gen() % 18]);
     test::ScriviFile(t_ / "src/pezzi.mdb", dati);
-    ASSERT_EQ(Comprimi(t_ / "src/pezzi.mdb", zip_, 0), 0);
+    ASSERT_EQ(Aggiungi(t_ / "src/pezzi.mdb", zip_), 0);
     EXPECT_TRUE(Membri(zip_)["pezzi.mdb"] == dati);
     EXPECT_EQ(Esegui("unzip -tq " + zip_), 0);
     uLongf lunghezza = compressBound(static_cast<uLong>(dati.size()));
@@ -448,7 +459,7 @@ TEST_F(Zippo, PezziDiOgniTipoGiuntiInUnSoloFlusso) {
         }
         const std::string nome = "m" + std::to_string(caso) + ".mdb";
         test::ScriviFile(t_ / ("src/" + nome), dati);
-        ASSERT_EQ(Comprimi(t_ / ("src/" + nome), zip_, 0), 0);
+        ASSERT_EQ(Aggiungi(t_ / ("src/" + nome), zip_), 0);
     }
     const auto m = Membri(zip_);
     ASSERT_EQ(m.size(), 12U);
@@ -478,7 +489,7 @@ TEST_F(Zippo, SessioneUgualeAlleAggiunteUnaAllaVolta) {
     strumenti::GeneraBinario(t_ / "src/grande.mdb", (3 << 20) + 5, 2);  // pieces on every core
     file.emplace(file.begin() + 10, t_ / "src/grande.mdb", "grande.mdb");
     const std::string unoAllaVolta = t_ / "uno.zip";
-    for (const auto& [p, nome] : file) ASSERT_EQ(ComprimiCome(p, nome, unoAllaVolta), 0);
+    for (const auto& [p, nome] : file) ASSERT_EQ(Aggiungi(p, unoAllaVolta, nome), 0);
     {
         SessioneZip s(zip_);
         for (const auto& [p, nome] : file) ASSERT_EQ(s.ComprimiCome(p, nome), 0);

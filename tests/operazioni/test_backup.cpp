@@ -324,7 +324,7 @@ TEST_F(Backup, CartellaSenzaSpazioPerDueSet) {
         osservatore_.errori.clear();
         test::FsGuasto fs;
         fs.spazio = [this](const std::string& p) {
-            return p.starts_with(dest_) ? 1024.0 * 1024.0 : FsDiSistema().SpazioLibero(p);
+            return p.starts_with(dest_) ? int64_t{1024} * 1024 : FsDiSistema().SpazioLibero(p);
         };
         RichiestaBackup r = Richiesta(true);
         r.sostituisciPrecedente = !c.risposta;
@@ -565,7 +565,7 @@ TEST_F(Backup, LaVerificaLeggeIlDiscoNonLaCache) {
     test::CreaCartelle(dati_ + "/c");
     test::FsGuasto guasto;
     guasto.spazio = [this](const std::string& p) {
-        return p.starts_with(dest_) ? 200000.0 : FsDiSistema().SpazioLibero(p);
+        return p.starts_with(dest_) ? 200000 : FsDiSistema().SpazioLibero(p);
     };
     guasto.registraLetture = true;
     RichiestaBackup r = Richiesta(true);
@@ -632,10 +632,10 @@ INSTANTIATE_TEST_SUITE_P(
                                   // The volume of the destination: on Windows its drive.
                                   if (!p.starts_with(d) && p != UnitaDi(d))
                                       return FsDiSistema().SpazioLibero(p);
-                                  double usati = 0;
+                                  int64_t usati = 0;
                                   for (const auto& e : std::filesystem::directory_iterator(d))
-                                      usati += static_cast<double>(e.file_size());
-                                  return std::max(0.0, 250000.0 - usati);
+                                      usati += static_cast<int64_t>(e.file_size());
+                                  return std::max<int64_t>(0, 250000 - usati);
                               };
                           },
                           errori::Annullata},  // the new-disk prompt, answered Cancel

@@ -341,7 +341,7 @@ TEST_F(Ripristino, SpazioInsufficiente) {
     const auto prima = Contenuto(dati_);
     test::FsGuasto guasto;
     guasto.spazio = [this](const std::string& p) {
-        return p.starts_with(dati_) ? 5.0 : FsDiSistema().SpazioLibero(p);
+        return p.starts_with(dati_) ? 5 : FsDiSistema().SpazioLibero(p);
     };
     EXPECT_EQ(Esegui(Richiesta()), Esito::Fallito);
     EXPECT_EQ(osservatore_.errori, std::vector<int32_t>{errori::SpazioInsufficiente});
@@ -565,7 +565,7 @@ TEST_F(SetArtefatto, BombaFermataPrimaDiEstrarre) {
     // The guard is the room in the temporary folder (sizes past 2 GB are no error by
     // themselves): 2 GB free there for a set that declares 3.
     guasto.spazio = [this](const std::string& p) {
-        return p.starts_with(temp_) ? 2147483648.0 : FsDiSistema().SpazioLibero(p);
+        return p.starts_with(temp_) ? 2147483648 : FsDiSistema().SpazioLibero(p);
     };
     EXPECT_EQ(Esegui(Richiesta()), Esito::Fallito);
     EXPECT_EQ(osservatore_.errori, std::vector<int32_t>{errori::SpazioInsufficiente});
@@ -580,7 +580,7 @@ TEST_F(SetArtefatto, SpazioTemporaneoControllatoPrimaDiEstrarre) {
     DatiEsistenti();
     test::FsGuasto guasto;
     guasto.spazio = [this](const std::string& p) {
-        return p.starts_with(temp_) ? 50000.0 : FsDiSistema().SpazioLibero(p);
+        return p.starts_with(temp_) ? 50000 : FsDiSistema().SpazioLibero(p);
     };
     EXPECT_EQ(Esegui(Richiesta()), Esito::Fallito);
     EXPECT_EQ(osservatore_.errori, std::vector<int32_t>{errori::SpazioInsufficiente});
@@ -639,7 +639,7 @@ TEST_F(Ripristino, BlocchiDiDueBackupDelloStessoGiornoInUnaCartella) {
         s.CaricaMemoria();
         test::FsGuasto g;
         g.spazio = [cartella](const std::string& p) {
-            return p.starts_with(cartella) ? 25000.0 : FsDiSistema().SpazioLibero(p);
+            return p.starts_with(cartella) ? 25000 : FsDiSistema().SpazioLibero(p);
         };
         test::CreaCartelle(cartella);
         s.Span(cartella, "BV20240315");

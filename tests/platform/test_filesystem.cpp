@@ -5,6 +5,7 @@
 
 #include <cerrno>
 #include <filesystem>
+#include <limits>
 #include <map>
 #include <vector>
 
@@ -135,24 +136,28 @@ TEST(FileSystem, InfoENascosti) {
     EXPECT_EQ(CartellaDi("/a/b/c"), "/a/b");
     EXPECT_EQ(CartellaDi("/c"), "/");
     EXPECT_EQ(NomeDi("/a/b/c"), "c");
+    EXPECT_EQ(CartellaSenzaSeparatore("/a/b/"), "/a/b");
+    EXPECT_EQ(CartellaSenzaSeparatore("/"), "/");
 }
 
 TEST(SpazioDisco, ValoriOltreI32Bit) {
-    EXPECT_EQ(ByteDisponibili(0, 4096), 0.0);
-    EXPECT_EQ(ByteDisponibili(3'000'000'000ULL, 1), 3'000'000'000.0);
-    EXPECT_EQ(ByteDisponibili(5'000'000'000ULL, 1), 5'000'000'000.0);
-    EXPECT_EQ(ByteDisponibili(1220703125ULL, 4096), 5'000'000'000'000.0);
-    EXPECT_EQ(ByteDisponibili(1ULL << 41, 4096), 9007199254740992.0);  // 2^53, still exact
+    EXPECT_EQ(ByteDisponibili(0, 4096), 0);
+    EXPECT_EQ(ByteDisponibili(3'000'000'000ULL, 1), 3'000'000'000);
+    EXPECT_EQ(ByteDisponibili(5'000'000'000ULL, 1), 5'000'000'000);
+    EXPECT_EQ(ByteDisponibili(1220703125ULL, 4096), 5'000'000'000'000);
+    EXPECT_EQ(ByteDisponibili(9007199254740993ULL, 1), 9007199254740993);  // 2^53 + 1, exact
+    EXPECT_EQ(ByteDisponibili(1ULL << 52, 4096), std::numeric_limits<int64_t>::max());  // held
+    EXPECT_EQ(ByteDisponibili(UINT64_MAX, 0), 0);
 }
 
 TEST(SpazioDisco, QueryRealeESimulata) {
     test::CartellaTemp t;
-    EXPECT_GE(SpazioLiberoDisco(t.Percorso()), 0.0);
-    EXPECT_EQ(SpazioLiberoDisco(t / "non/esiste"), -1.0);
-    EXPECT_EQ(SpazioLiberoDisco(""), -1.0);
+    EXPECT_GE(SpazioLiberoDisco(t.Percorso()), 0);
+    EXPECT_EQ(SpazioLiberoDisco(t / "non/esiste"), -1);
+    EXPECT_EQ(SpazioLiberoDisco(""), -1);
     test::FsGuasto guasto;
-    guasto.spazio = [](const std::string&) { return 5'000'000'000.0; };
-    EXPECT_EQ(SpazioLiberoDisco(t.Percorso()), 5'000'000'000.0);
+    guasto.spazio = [](const std::string&) { return int64_t{5'000'000'000}; };
+    EXPECT_EQ(SpazioLiberoDisco(t.Percorso()), 5'000'000'000);
 }
 
 TEST(Percorsi, UnitaEMessaggi) {

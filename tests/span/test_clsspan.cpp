@@ -67,9 +67,7 @@ class SpanTest : public ::testing::Test {
     std::string ScriviSet(size_t n, int32_t blocco, const std::string& nome = kSet,
                           unsigned seme = 1) {
         test::FsGuasto g;
-        g.spazio = [blocco](const std::string&) {
-            return static_cast<double>(blocco + ClsSpan::kRiserva);
-        };
+        g.spazio = [blocco](const std::string&) { return int64_t{blocco} + ClsSpan::kRiserva; };
         ClsSpan s;
         const std::string dati = Carica(s, n, seme);
         s.Span(dest_, nome);
@@ -272,7 +270,7 @@ TEST_F(SpanTest, GetSpazioDisco) {
     BV_SOLO_POSIX("percorsi POSIX ('/') nel confronto; su Windows li coprono tests/windows");
     ClsSpan s;
     test::FsGuasto g;
-    double libero = 5e9;
+    int64_t libero = 5'000'000'000;
     g.spazio = [&](const std::string&) { return libero; };
     EXPECT_EQ(s.GetSpazioDisco("/x", false), 2147483647);
     libero = 500;
@@ -573,13 +571,13 @@ TEST_F(SpanTest, ControlliDellaDestinazione) {
     EXPECT_EQ(NumeroErrore([&] { r.Ricostruisci(dest_, kSet, rebuild_ + "/x.zip", false); }),
               errori::ScritturaNegata);
     g.erroreApertura = nullptr;
-    g.spazio = [](const std::string&) { return -1.0; };
+    g.spazio = [](const std::string&) { return int64_t{-1}; };
     EXPECT_EQ(NumeroErrore([&] { r.Ricostruisci(dest_, kSet, rebuild_ + "/x.zip", false); }),
               errori::SpazioNonDeterminabile);
-    g.spazio = [](const std::string&) { return 2500.0 + 9999; };  // one byte short
+    g.spazio = [](const std::string&) { return int64_t{2500 + 9999}; };  // one byte short
     EXPECT_EQ(NumeroErrore([&] { r.Ricostruisci(dest_, kSet, rebuild_ + "/x.zip", false); }),
               errori::SpazioInsufficiente);
-    g.spazio = [](const std::string&) { return 2500.0 + 10000; };
+    g.spazio = [](const std::string&) { return int64_t{2500 + 10000}; };
     r.Ricostruisci(dest_, kSet, rebuild_ + "/x.zip", false);
     EXPECT_TRUE(test::Esiste(rebuild_ + "/x.zip"));
 }

@@ -27,6 +27,16 @@ TEST(Descrittore, TredicRigheCrLfNellOrdine) {
     const std::string t = TestoDescrittore(d);
     EXPECT_NE(t.find("ULTIMO=1\r\nBLOCCO_SUCC=\r\n"), std::string::npos);
     EXPECT_NE(t.find("DEST=/dati/citt\xE0/?/\r\n"), std::string::npos);  // Windows-1252
+    // Read back as the rebuild reads it.
+    const DescrittoreLetto l = LeggiDescrittore(t);
+    EXPECT_EQ(l.app, kApplicazioneSpan);
+    EXPECT_EQ(l.data + " " + l.ora, "2024/03/15 18:42:07");
+    EXPECT_EQ(l.dimensioneFile, 3512874);
+    EXPECT_EQ(l.dimensioneBlocco, 1447664);
+    EXPECT_EQ(l.ultimo, true);
+    EXPECT_EQ(LeggiDescrittore("[SPAN]\r\nSIZE_FILE=" + std::string(400, '9')).dimensioneFile,
+              INT64_MAX);  // held, never wrapped
+    EXPECT_EQ(LeggiDescrittore("[ALTRO]\r\nULTIMO=1").ultimo, std::nullopt);
 }
 
 struct CasoNumero {

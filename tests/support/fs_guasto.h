@@ -34,7 +34,7 @@ class FsGuasto final : public FileSystem {
     std::function<int(const std::string&, ModoApertura)> erroreApertura;
     // errno for creating a folder, 0 to let it through.
     std::function<int(const std::string&)> erroreCreaCartella;
-    std::function<double(const std::string&)> spazio;
+    std::function<int64_t(const std::string&)> spazio;
     // errno for writing n bytes into the file at a path, 0 to let it through (a disk that fills).
     std::function<int(const std::string& percorso, size_t n)> erroreScrittura;
     // What a query of a path reports, from what the real one found (a file seen larger).
@@ -100,7 +100,7 @@ class FsGuasto final : public FileSystem {
     }
     // The volume cannot be flushed in one call (as on Windows): files are flushed one by one.
     bool volumeSenzaFlush = false;
-    double SpazioLibero(const std::string& p) override {
+    int64_t SpazioLibero(const std::string& p) override {
         return spazio ? spazio(p) : reale_.SpazioLibero(p);
     }
     void ImpostaDataModifica(const std::string& p, int64_t s) override {

@@ -49,10 +49,10 @@ bool UnitaRimovibile::NellUnita(const std::string& percorso) const {
 }
 
 void UnitaRimovibile::Collega(FsGuasto& guasto) {
-    guasto.spazio = [this](const std::string& p) {
+    guasto.spazio = [this](const std::string& p) -> int64_t {
         if (!NellUnita(p)) return FsDiSistema().SpazioLibero(p);
-        if (inserito_ < 0) return -1.0;  // no disk in the drive
-        return static_cast<double>(capacita_ - std::min(capacita_, Usato()));
+        if (inserito_ < 0) return -1;  // no disk in the drive
+        return static_cast<int64_t>(capacita_ - std::min(capacita_, Usato()));
     };
     guasto.erroreScrittura = [this](const std::string& p, size_t n) {
         return NellUnita(p) && Usato() + n > capacita_ ? ENOSPC : 0;

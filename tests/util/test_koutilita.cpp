@@ -21,11 +21,9 @@ struct CasoTesto {
 
 class AggiungiSepDirTest : public ::testing::TestWithParam<CasoTesto> {};
 
-TEST_P(AggiungiSepDirTest, ScriveIlRisultatoNellaVariabile) {
+TEST_P(AggiungiSepDirTest, SenzaSpaziEConSeparatore) {
     BV_SOLO_POSIX("percorsi POSIX ('/') nel confronto; su Windows li coprono tests/windows");
-    std::string p = GetParam().ingresso;
-    EXPECT_EQ(Utilita().AggiungiSepDir(p), GetParam().atteso);
-    EXPECT_EQ(p, GetParam().atteso);
+    EXPECT_EQ(Utilita().AggiungiSepDir(GetParam().ingresso), GetParam().atteso);
 }
 
 INSTANTIATE_TEST_SUITE_P(Tabella, AggiungiSepDirTest,

@@ -166,9 +166,9 @@ TEST(UnitaWindows, LettereDiUnitaESpazioLibero) {
     EXPECT_TRUE(UnitaValida("Q:"));  // the form only: the drive's absence shows next
     EXPECT_FALSE(UnitaValida("\\\\"));
     EXPECT_FALSE(UnitaValida("1:"));
-    EXPECT_GT(SpazioLiberoDisco("C:"), 0.0);
-    EXPECT_GT(SpazioLiberoDisco("C:\\"), 0.0);
-    EXPECT_EQ(SpazioLiberoDisco("Q:"), -1.0);
+    EXPECT_GT(SpazioLiberoDisco("C:"), 0);
+    EXPECT_GT(SpazioLiberoDisco("C:\\"), 0);
+    EXPECT_EQ(SpazioLiberoDisco("Q:"), -1);
     EXPECT_EQ(CartellaFloppy(), "A:\\");
     EXPECT_TRUE(SuUnitaRimovibile("a:\\BV20240315#0"));
     EXPECT_FALSE(SuUnitaRimovibile("C:\\backup\\"));
@@ -176,6 +176,8 @@ TEST(UnitaWindows, LettereDiUnitaESpazioLibero) {
     EXPECT_EQ(CartellaDi("C:\\a.mdb"), "C:\\");
     EXPECT_EQ(CartellaDi("C:\\dati\\a.mdb"), "C:\\dati");
     EXPECT_EQ(NomeDi("C:\\dati\\a.mdb"), "a.mdb");
+    EXPECT_EQ(CartellaSenzaSeparatore("C:\\dati\\"), "C:\\dati");
+    EXPECT_EQ(CartellaSenzaSeparatore("C:\\"), "C:\\");
 }
 
 TEST(DocumentoWindows, LaShellApreORispondeComeSuLinux) {
