@@ -43,6 +43,7 @@
 #include "operazioni/impostazioni_programma.h"
 #include "operazioni/ripristino.h"
 #include "platform/codifica.h"
+#include "resoconto/testi_esito.h"
 #include "platform/filesystem.h"
 #include "platform/impostazioni.h"
 #include "platform/istanza.h"
@@ -777,7 +778,7 @@ void FrmMain::MostraRisultato(const Risultato& r, const char* titolo) {
     Interazione& i = InterazioneCorrente();
     switch (r.esito) {
         case Esito::Completato:
-            i.Messaggio(r.TestoCompleto(), titolo, Icona::Informazione, Pulsanti::Ok);
+            i.Messaggio(TestoCompleto(r), titolo, Icona::Informazione, Pulsanti::Ok);
             // What the set leaves out (hidden files, sub-folders): after the success.
             if (!r.avvisi.empty()) {
                 std::string testo;
@@ -786,7 +787,7 @@ void FrmMain::MostraRisultato(const Risultato& r, const char* titolo) {
             }
             break;
         case Esito::Annullato:
-            i.Messaggio(r.TestoCompleto(), titolo, Icona::Informazione, Pulsanti::Ok);
+            i.Messaggio(TestoCompleto(r), titolo, Icona::Informazione, Pulsanti::Ok);
             break;
         case Esito::Rinunciato:
             break;

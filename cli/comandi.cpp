@@ -13,6 +13,7 @@
 #include "fileset/clsinsieme.h"
 #include "operazioni/stato_avvio.h"
 #include "operazioni/lavoro.h"
+#include "resoconto/testi_esito.h"
 #include "operazioni/backup.h"
 #include "operazioni/impostazioni_programma.h"
 #include "operazioni/ripristino.h"
@@ -178,14 +179,14 @@ class GanciTerminale final : public GanciOperazione {
         Chiudi();
         switch (r.esito) {
             case Esito::Completato:
-                t_.out << r.testo << '\n';
-                for (const std::string& d : r.dettagli) t_.err << d << '\n';
+                t_.out << TestoEsito(r) << '\n';
+                for (const std::string& d : RigheRiepilogo(r)) t_.err << d << '\n';
                 return kSuccesso;
             case Esito::Annullato:
-                t_.err << r.testo << '\n';
+                t_.err << TestoEsito(r) << '\n';
                 return kAnnullato;
             case Esito::Rinunciato:
-                t_.err << r.testo << '\n';
+                t_.err << TestoEsito(r) << '\n';
                 return kErrore;
             case Esito::Fallito:
                 break;

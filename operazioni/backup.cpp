@@ -336,7 +336,7 @@ class Backup {
     void Riepiloga();
     // After a failure or a cancel: the staged set and the temporary files go; what was kept.
     void DopoUnErrore();
-    std::string CosaResta() const;
+    CosaResta Resta() const;
     // A database that is open in another program (9983) or cannot be read is named.
     static void ControllaDatabase(const std::string& percorso);
     // The failed compression's cause, as the user can act on it.
@@ -388,6 +388,10 @@ void Backup::ControllaRichiesta() {
         SalvaImpostazione(ApplicazioneProgramma(), kSezioneBackup, "Dest", destinazione_);
     }
     nomeSet_ = "BV" + FormattaData(Adesso(), "yyyyMMdd");
+    // Where the set goes, for the cancel's words too.
+    ris_.backup.nomeSet = nomeSet_;
+    ris_.backup.cartella = destinazione_;
+    ris_.backup.suDischi = r_.floppy;
     if (!r_.floppy) {
         std::string cartella = destinazione_;
         precedente_ = Fs().Info(u.AggiungiSepDir(cartella) + nomeSet_ + "#0.inf").esiste;
@@ -593,24 +597,14 @@ void Backup::Conferma() {
 
 void Backup::Riepiloga() {
     ris_.esito = Esito::Completato;
-    ris_.testo = "Backup completato correttamente.";
-    ris_.dettagli.push_back("Backup " + nomeSet_ + " in " + PercorsoPerMessaggio(destinazione_) +
-                            ": " + DimensioneLeggibile(dimensioneArchivio_) +
-                            (dischi_ > 1 ? " su " + std::to_string(dischi_) + " dischi" : "") +
-                            (r_.floppy && dischi_ == 1 ? " su 1 disco" : "") + ".");
-    ris_.dettagli.push_back(r_.verifica ? "Verificato: ogni file confrontato con l'originale."
-                                        : "Non verificato (Verifica dati non selezionata).");
+    ris_.backup.byte = dimensioneArchivio_;
+    ris_.backup.dischi = dischi_;
+    ris_.backup.verificato = r_.verifica;
 }
 
-std::string Backup::CosaResta() const {
-    if (provvisorio_) {
-        return precedente_ ? "Il backup precedente di oggi in " +
-                                 PercorsoPerMessaggio(destinazione_) + " è rimasto com'era."
-                           : "Nessun backup è stato scritto in " +
-                                 PercorsoPerMessaggio(destinazione_) + ".";
-    }
-    return dischiScritti_ ? "Il backup sui dischi non è completo: ripetere il backup."
-                          : "Nessun disco è stato scritto.";
+CosaResta Backup::Resta() const {
+    if (provvisorio_) return precedente_ ? CosaResta::PrecedenteIntatto : CosaResta::NessunBackup;
+    return dischiScritti_ ? CosaResta::DischiIncompleti : CosaResta::NessunDisco;
 }
 
 void Backup::DopoUnErrore() {
@@ -645,6 +639,7 @@ RichiestaBackup RichiestaBackup::DaAvvio(const StatoAvvio& s) {
 
 Risultato EseguiBackup(const RichiestaBackup& r, GanciOperazione& g) {
     Risultato ris;
+    ris.operazione = Operazione::Backup;
     Backup backup(r, g, ris);
     try {
         g.Messaggio("Attendere...");
@@ -657,7 +652,7 @@ Risultato EseguiBackup(const RichiestaBackup& r, GanciOperazione& g) {
     } catch (...) {
         ConcludiConErrore(ris, g, backup.Span());
         backup.DopoUnErrore();
-        if (ris.esito == Esito::Annullato) ris.testo += " " + backup.CosaResta();
+        ris.resta = backup.Resta();
     }
     return ris;
 }

@@ -3,7 +3,6 @@
 
 #include <algorithm>
 #include <cmath>
-#include <cstdio>
 
 #include "span/clsspan.h"
 #include "util/errori.h"
@@ -33,13 +32,6 @@ InterazioneNonPresidiata& Nessuna() {
 
 }  // namespace
 
-std::string Risultato::TestoCompleto() const {
-    std::string t = testo;
-    if (!dettagli.empty()) t += "\n";
-    for (const std::string& d : dettagli) t += "\n" + d;
-    return t;
-}
-
 void ConcludiConErrore(Risultato& ris, const GanciOperazione& g, std::unique_ptr<ClsSpan>& span) {
     const Errore e = ErroreCorrente();
     if (span) {
@@ -48,7 +40,6 @@ void ConcludiConErrore(Risultato& ris, const GanciOperazione& g, std::unique_ptr
     }
     if (g.Annullato() && e.Numero() == errori::Annullata) {
         ris.esito = Esito::Annullato;
-        ris.testo = e.Descrizione();
         Utilita().ScriviLog("Operazione annullata dall'utente");
         return;
     }
@@ -102,32 +93,6 @@ void Barra::PuntoSicuro() const {
 void Barra::Fine() {
     mostrato_ = 100;
     g_.Avanzamento(100);
-}
-
-std::string DimensioneLeggibile(uint64_t byte) {
-    char testo[32];
-    const double mb = static_cast<double>(byte) / (1024.0 * 1024.0);
-    if (byte < 1024 * 1024) {
-        std::snprintf(testo, sizeof testo, "%llu KB",
-                      static_cast<unsigned long long>((byte + 1023) / 1024));
-    } else if (mb < 100) {
-        std::snprintf(testo, sizeof testo, "%.1f MB", mb);
-    } else {
-        std::snprintf(testo, sizeof testo, "%.0f MB", mb);
-    }
-    std::string s = testo;
-    std::replace(s.begin(), s.end(), '.', ',');
-    return s;
-}
-
-std::string StimaTempo::Rimanente(double percento, double secondi) {
-    // Too early to tell: the first seconds are the slowest (caches, the first disk).
-    if (percento < 3 || secondi < 3 || percento >= 100) return {};
-    const double resto = secondi * (100 - percento) / percento;
-    stima_ = stima_ < 0 ? resto : 0.7 * stima_ + 0.3 * resto;
-    if (stima_ < 60) return "meno di un minuto";
-    const long minuti = std::lround(stima_ / 60);
-    return minuti == 1 ? "circa 1 minuto" : "circa " + std::to_string(minuti) + " minuti";
 }
 
 }  // namespace bv

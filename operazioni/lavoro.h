@@ -22,19 +22,53 @@ enum class Esito {
     Fallito,
 };
 
-// What an operation did, for the front ends to show.
+enum class Operazione { Backup, Ripristino };
+
+// What a cancelled operation left as it was.
+enum class CosaResta {
+    PrecedenteIntatto,  // the day's earlier set in the folder
+    NessunBackup,       // no set of the day in the folder, none written
+    NessunDisco,        // on removable disks: none written yet
+    DischiIncompleti,   // on removable disks: the set begun there is not whole
+    DatiIntatti,        // the restore's data folder
+};
+
+// A backup's summary: where the set went, its size, its disks, whether it was verified.
+struct RiepilogoBackup {
+    std::string nomeSet;  // "BV20240315"
+    std::string cartella;
+    uint64_t byte = 0;
+    int dischi = 0;
+    bool suDischi = false;
+    bool verificato = false;
+};
+
+// A restored database, and the safety copies the ones it replaced became ("" for none).
+struct DatabaseRipristinato {
+    std::string database;
+    std::string copiaDatabase;
+    std::string copiaCartella;
+};
+
+struct RiepilogoRipristino {
+    std::vector<DatabaseRipristinato> database;
+    std::string cartellaDati;
+    uint64_t byteCopie = 0;  // every safety copy of the data folder, 0 when unknown
+};
+
+// What an operation did, for the front ends to show (resoconto/ words it).
 struct Risultato {
+    Operazione operazione = Operazione::Backup;
     Esito esito = Esito::Fallito;
     std::optional<Errore> errore;     // when it failed
     std::vector<std::string> avvisi;  // what the user should know (also logged as it came)
-    std::string testo;                // the closing sentence: success, or what a cancel kept
-    std::vector<std::string> dettagli;  // the summary's lines: what was written or replaced
+    CosaResta resta = CosaResta::NessunBackup;  // when it was cancelled
+    RiepilogoBackup backup;                     // when a backup completed
+    RiepilogoRipristino ripristino;             // when a restore completed
 
     bool Riuscito() const { return esito == Esito::Completato; }
     explicit operator bool() const { return Riuscito(); }
     friend bool operator==(const Risultato& r, Esito e) { return r.esito == e; }
-    // The closing sentence followed by the summary, one line each.
-    std::string TestoCompleto() const;
 };
 
 // The hooks an operation reports through and asks through. Called on the operation's thread;
@@ -95,19 +129,5 @@ class ClsSpan;
 // Inside an operation's catch block: the span object released, and the result says what ended
 // it: a cancel asked through the hooks ("Operazione annullata."), else the error (logged).
 void ConcludiConErrore(Risultato& ris, const GanciOperazione& g, std::unique_ptr<ClsSpan>& span);
-
-// "12,3 MB" (decimal comma, one decimal under 100 MB), "850 KB" under one MB.
-std::string DimensioneLeggibile(uint64_t byte);
-
-// The time left from the share done and the time elapsed, once the rate is steady: "" before
-// (the first seconds, the first percents), else "circa 2 minuti" / "meno di un minuto".
-class StimaTempo {
-  public:
-    // `percento` 0 to 100 at `secondi` since the start.
-    std::string Rimanente(double percento, double secondi);
-
-  private:
-    double stima_ = -1;  // seconds, smoothed
-};
 
 }  // namespace bv

@@ -446,27 +446,20 @@ uint64_t Occupato(const std::string& percorso) {
 
 void Ripristino::Riepiloga() {
     ris_.esito = Esito::Completato;
-    ris_.testo = "Ripristino effettuato con successo";
+    ris_.ripristino.cartellaDati = percorsoDati_;
     for (const VoceGiornale& v : giornale_.voci) {
-        std::string riga = NomeDi(v.database) + ": ripristinato";
-        if (!v.copiaDatabase.empty()) riga += ", il precedente conservato come " + NomeDi(v.copiaDatabase);
-        if (!v.copiaCartella.empty()) riga += ", la sua cartella come " + NomeDi(v.copiaCartella);
-        ris_.dettagli.push_back(riga + ".");
+        ris_.ripristino.database.push_back(
+            {NomeDi(v.database), v.copiaDatabase.empty() ? "" : NomeDi(v.copiaDatabase),
+             v.copiaCartella.empty() ? "" : NomeDi(v.copiaCartella)});
     }
     // Every safety copy of the data folder, this restore's and the earlier ones': the room
     // they take is the user's to free.
-    uint64_t copie = 0;
     try {
         for (const VoceCartella& v : Fs().Elenca(percorsoDati_))
-            if (nomi::CopiaDiSicurezza(v.nome)) copie += Occupato(prefisso_ + v.nome);
+            if (nomi::CopiaDiSicurezza(v.nome)) ris_.ripristino.byteCopie += Occupato(prefisso_ + v.nome);
     } catch (const Errore& e) {  // a summary line is not worth a failure
         Utilita().ScriviLog("Copie di sicurezza non misurate: " + e.Dettaglio());
-        return;
-    }
-    if (copie > 0) {
-        ris_.dettagli.push_back("Le copie di sicurezza (.cfb) occupano " +
-                                DimensioneLeggibile(copie) + " in " +
-                                PercorsoPerMessaggio(percorsoDati_) + ".");
+        ris_.ripristino.byteCopie = 0;
     }
 }
 
@@ -493,12 +486,13 @@ RichiestaRipristino RichiestaRipristino::DaAvvio(const StatoAvvio& s) {
 
 Risultato EseguiRipristino(const RichiestaRipristino& r, GanciOperazione& g) {
     Risultato ris;
+    ris.operazione = Operazione::Ripristino;
+    ris.resta = CosaResta::DatiIntatti;
     Ripristino ripristino(r, g, ris);
     try {
         ripristino.ControllaRichiesta();
         if (!ripristino.Confermato()) {
             ris.esito = Esito::Rinunciato;
-            ris.testo = "Ripristino non eseguito.";
             return ris;
         }
         ripristino.ControllaDatabaseChiusi();
@@ -514,7 +508,6 @@ Risultato EseguiRipristino(const RichiestaRipristino& r, GanciOperazione& g) {
     } catch (...) {
         ripristino.DopoUnErrore();
         ConcludiConErrore(ris, g, ripristino.Span());
-        if (ris.esito == Esito::Annullato) ris.testo += " I dati non sono stati modificati.";
     }
     return ris;
 }

@@ -336,7 +336,8 @@ TEST_F(Comandi, CtrlCAnnulla) {
     const std::atomic<bool> premuto{true};
     EXPECT_EQ(Esegui({"backup"}, false, false, &premuto), cli::kAnnullato);
     EXPECT_EQ(out_.str(), "");
-    EXPECT_NE(err_.str().find("Operazione annullata. Nessun backup è stato scritto in "),
+    EXPECT_NE(err_.str().find("Operazione annullata. Nessun backup è stato scritto in " +
+                              PercorsoPerMessaggio(t_ / "dest/") + "."),
               std::string::npos)
         << err_.str();
     EXPECT_TRUE(fs::is_empty(t_ / "dest"));

@@ -65,12 +65,12 @@ TEST_F(Backup, ArchivioInOrdineDecrescenteConICompagni) {
     EXPECT_EQ(m[4].second, "senza estensione");
     // The core shows nothing itself: the result carries the success and its summary.
     EXPECT_TRUE(interazione_.messaggi.empty());
-    EXPECT_EQ(osservatore_.risultato.testo, "Backup completato correttamente.");
-    ASSERT_EQ(osservatore_.risultato.dettagli.size(), 2U);
-    EXPECT_TRUE(osservatore_.risultato.dettagli[0].starts_with("Backup BV20240315 in " +
-                                                              PercorsoPerMessaggio(dest_) + ": "))
-        << osservatore_.risultato.dettagli[0];
-    EXPECT_EQ(osservatore_.risultato.dettagli[1], "Non verificato (Verifica dati non selezionata).");
+    const RiepilogoBackup& riepilogo = osservatore_.risultato.backup;
+    EXPECT_EQ(riepilogo.nomeSet, "BV20240315");
+    EXPECT_EQ(riepilogo.cartella, dest_);
+    EXPECT_EQ(riepilogo.byte, std::filesystem::file_size(dest_ + "/BV20240315#0"));
+    EXPECT_EQ(riepilogo.dischi, 1);
+    EXPECT_FALSE(riepilogo.verificato);
     EXPECT_EQ(Dest(), dest_);  // the trimmed folder
     EXPECT_EQ(VociIn(temp_), 0U);
 }
@@ -734,9 +734,8 @@ TEST_F(Backup, SuDischettiConVerifica) {
                                         "Verifica: Inserire il 2° disco del backup.",
                                         "Verifica: Inserire il 3° disco del backup."}));
     // The summary says how many disks to label.
-    ASSERT_FALSE(osservatore_.risultato.dettagli.empty());
-    EXPECT_NE(osservatore_.risultato.dettagli[0].find(" su 3 dischi."), std::string::npos)
-        << osservatore_.risultato.dettagli[0];
+    EXPECT_EQ(osservatore_.risultato.backup.dischi, 3);
+    EXPECT_TRUE(osservatore_.risultato.backup.suDischi);
     EXPECT_EQ(Dest(), "<nessuno>");  // the removable drive is never saved
     EXPECT_EQ(VociIn(temp_), 0U);
 #endif

@@ -274,7 +274,7 @@ TEST_F(Guasti, RipristinoAnnullatoAOgniOperazione) {
         EXPECT_FALSE(fs::exists(PercorsoGiornale())) << dove;
         if (r.esito == Esito::Annullato) {
             ++annullati;
-            EXPECT_EQ(r.testo, "Operazione annullata. I dati non sono stati modificati.") << dove;
+            EXPECT_EQ(r.resta, CosaResta::DatiIntatti) << dove;
             EXPECT_TRUE(Contenuto(dati_) == vecchio_) << dove << Elenco(Contenuto(dati_));
         } else {
             EXPECT_EQ(r.esito, Esito::Completato) << dove;
@@ -486,8 +486,7 @@ TEST_F(GuastiBackup, BackupAnnullatoAOgniOperazione) {
         EXPECT_FALSE(r.errore) << dove << ": " << (r.errore ? r.errore->Descrizione() : "");
         if (r.esito == Esito::Annullato) {
             ++annullati;
-            EXPECT_TRUE(r.testo.starts_with("Operazione annullata. Il backup precedente di oggi"))
-                << dove << ": " << r.testo;
+            EXPECT_EQ(r.resta, CosaResta::PrecedenteIntatto) << dove;
             EXPECT_TRUE(Set() == primo) << dove << ": il set di prima è stato toccato";
             EXPECT_EQ(VociIn(temp_), 0U) << dove;
             for (const auto& e : fs::directory_iterator(dest_))

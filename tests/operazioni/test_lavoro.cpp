@@ -1,4 +1,4 @@
-// The bar's weighting by bytes, the sizes and the time left as the user reads them.
+// The bar's weighting by bytes and its safe points.
 #include <gtest/gtest.h>
 
 #include <vector>
@@ -52,26 +52,6 @@ TEST(Barra, UnAnnullamentoFermaAlPrimoPuntoSicuro) {
         EXPECT_EQ(e.Numero(), errori::Annullata);
     }
     EXPECT_THROW(b.PuntoSicuro(), Errore);
-}
-
-TEST(Lavoro, DimensioniETempoRimanente) {
-    for (const auto& [byte, testo] : std::vector<std::pair<uint64_t, const char*>>{
-             {0, "0 KB"},
-             {1, "1 KB"},
-             {1024 * 1024 - 1, "1024 KB"},
-             {1024 * 1024, "1,0 MB"},
-             {12'900'000, "12,3 MB"},
-             {300ULL * 1024 * 1024, "300 MB"}}) {
-        EXPECT_EQ(DimensioneLeggibile(byte), testo) << byte;
-    }
-    StimaTempo s;
-    EXPECT_EQ(s.Rimanente(1, 10), "");   // too early: the first percents
-    EXPECT_EQ(s.Rimanente(50, 2), "");   // too early: the first seconds
-    EXPECT_EQ(s.Rimanente(50, 20), "meno di un minuto");
-    StimaTempo lunga;
-    EXPECT_EQ(lunga.Rimanente(10, 60), "circa 9 minuti");
-    StimaTempo una;
-    EXPECT_EQ(una.Rimanente(50, 70), "circa 1 minuto");
 }
 
 }  // namespace

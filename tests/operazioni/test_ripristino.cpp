@@ -112,12 +112,12 @@ TEST_F(Ripristino, EsempioConCopieDiSicurezza) {
     EXPECT_EQ(interazione_.messaggi[0].icona, Icona::Domanda);
     EXPECT_EQ(interazione_.messaggi[0].pulsanti, Pulsanti::SiNo);
     // The summary: what was replaced, under which names the old files are kept, their room.
-    EXPECT_EQ(osservatore_.risultato.testo, "Ripristino effettuato con successo");
-    EXPECT_EQ(osservatore_.risultato.dettagli,
-              (std::vector<std::string>{
-                  "dati.mdb: ripristinato, il precedente conservato come dati.mdb.cfb000, la sua "
-                  "cartella come dati.cfb000.",
-                  "Le copie di sicurezza (.cfb) occupano 1 KB in " + PercorsoPerMessaggio(dati_ + "/") + "."}));
+    const RiepilogoRipristino& riepilogo = osservatore_.risultato.ripristino;
+    ASSERT_EQ(riepilogo.database.size(), 1U);
+    EXPECT_EQ(riepilogo.database[0].database, "dati.mdb");
+    EXPECT_EQ(riepilogo.database[0].copiaDatabase, "dati.mdb.cfb000");
+    EXPECT_EQ(riepilogo.database[0].copiaCartella, "dati.cfb000");
+    EXPECT_EQ(riepilogo.byteCopie, std::string("vecchi dati").size() + std::string("vecchio logo").size());
     EXPECT_EQ(LeggiImpostazione("KO_BVBackup", "Backup", "Orig"), dest_);
     EXPECT_EQ(VociIn(temp_), 0U);
 

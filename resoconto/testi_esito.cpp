@@ -1,0 +1,110 @@
+// The result's texts.
+#include "resoconto/testi_esito.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+
+#include "platform/percorsi.h"
+
+namespace bv {
+
+namespace {
+
+std::string Resta(const Risultato& r) {
+    const std::string cartella = PercorsoPerMessaggio(r.backup.cartella);
+    switch (r.resta) {
+        case CosaResta::PrecedenteIntatto:
+            return "Il backup precedente di oggi in " + cartella + " è rimasto com'era.";
+        case CosaResta::NessunBackup:
+            return "Nessun backup è stato scritto in " + cartella + ".";
+        case CosaResta::NessunDisco:
+            return "Nessun disco è stato scritto.";
+        case CosaResta::DischiIncompleti:
+            return "Il backup sui dischi non è completo: ripetere il backup.";
+        case CosaResta::DatiIntatti:
+            return "I dati non sono stati modificati.";
+    }
+    return {};
+}
+
+}  // namespace
+
+std::string TestoEsito(const Risultato& r) {
+    switch (r.esito) {
+        case Esito::Completato:
+            return r.operazione == Operazione::Backup ? "Backup completato correttamente."
+                                                      : "Ripristino effettuato con successo";
+        case Esito::Annullato:
+            return "Operazione annullata. " + Resta(r);
+        case Esito::Rinunciato:
+            return "Ripristino non eseguito.";
+        case Esito::Fallito:
+            break;
+    }
+    return {};
+}
+
+std::vector<std::string> RigheRiepilogo(const Risultato& r) {
+    std::vector<std::string> righe;
+    if (!r.Riuscito()) return righe;
+    if (r.operazione == Operazione::Backup) {
+        const RiepilogoBackup& b = r.backup;
+        std::string dischi;
+        if (b.suDischi || b.dischi > 1)
+            dischi = " su " + std::to_string(b.dischi) + (b.dischi == 1 ? " disco" : " dischi");
+        righe.push_back("Backup " + b.nomeSet + " in " + PercorsoPerMessaggio(b.cartella) + ": " +
+                        DimensioneLeggibile(b.byte) + dischi + ".");
+        righe.emplace_back(b.verificato ? "Verificato: ogni file confrontato con l'originale."
+                                        : "Non verificato (Verifica dati non selezionata).");
+        return righe;
+    }
+    const RiepilogoRipristino& p = r.ripristino;
+    for (const DatabaseRipristinato& d : p.database) {
+        std::string riga = d.database + ": ripristinato";
+        if (!d.copiaDatabase.empty()) riga += ", il precedente conservato come " + d.copiaDatabase;
+        if (!d.copiaCartella.empty()) riga += ", la sua cartella come " + d.copiaCartella;
+        righe.push_back(riga + ".");
+    }
+    if (p.byteCopie > 0) {
+        righe.push_back("Le copie di sicurezza (.cfb) occupano " + DimensioneLeggibile(p.byteCopie) +
+                        " in " + PercorsoPerMessaggio(p.cartellaDati) + ".");
+    }
+    return righe;
+}
+
+std::string TestoCompleto(const Risultato& r) {
+    std::string t = TestoEsito(r);
+    const std::vector<std::string> righe = RigheRiepilogo(r);
+    if (!righe.empty()) t += "\n";
+    for (const std::string& d : righe) t += "\n" + d;
+    return t;
+}
+
+std::string DimensioneLeggibile(uint64_t byte) {
+    char testo[32];
+    const double mb = static_cast<double>(byte) / (1024.0 * 1024.0);
+    if (byte < 1024 * 1024) {
+        std::snprintf(testo, sizeof testo, "%llu KB",
+                      static_cast<unsigned long long>((byte + 1023) / 1024));
+    } else if (mb < 100) {
+        std::snprintf(testo, sizeof testo, "%.1f MB", mb);
+    } else {
+        std::snprintf(testo, sizeof testo, "%.0f MB", mb);
+    }
+    std::string s = testo;
+    std::replace(s.begin(), s.end(), '.', ',');
+    return s;
+}
+
+std::string StimaTempo::Rimanente(double percento, double secondi) {
+    // Too early to tell: the first seconds are the slowest (caches, the first disk).
+    if (percento < 3 || secondi < 3 || percento >= 100) return {};
+    const double resto = secondi * (100 - percento) / percento;
+    stima_ = stima_ < 0 ? resto : 0.7 * stima_ + 0.3 * resto;
+    if (stima_ < 60) return "meno di un minuto";
+    const long minuti = std::lround(stima_ / 60);
+    return minuti == 1 ? "circa 1 minuto" : "circa " + std::to_string(minuti) + " minuti";
+}
+
+}  // namespace bv
