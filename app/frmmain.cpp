@@ -814,6 +814,7 @@ void FrmMain::cmdBackup_Click() {
     const std::string scritta = Spazi(txtDest_->text().toStdString());
     r.destinazione = scritta.empty() ? scritta : PercorsoAssoluto(scritta);
     r.verifica = chkTest_->isChecked();
+    r.chiediPrimaDiSostituire = true;
     IniziaLavoro(lblMsg_, Stato_, lblQuantita_, cmdAnnulla_);
     auto ganci = ganci_;
     auto risultato = std::make_shared<Risultato>();

@@ -22,6 +22,7 @@
 #include "sicurezza/conferma_set.h"
 #include "sicurezza/nomi_provvisori.h"
 #include "span/clsspan.h"
+#include "span/descrittore.h"
 #include "util/errori.h"
 #include "util/interazione.h"
 #include "util/koutilita.h"
@@ -29,6 +30,9 @@
 namespace bv {
 
 namespace {
+
+// The user chose not to replace the day's earlier set: nothing done, nothing to report.
+struct Rinuncia {};
 
 void RimuoviSeEsiste(const std::string& percorso) {
     if (Fs().Info(percorso).esiste) Fs().Rimuovi(percorso);
@@ -337,6 +341,8 @@ class Backup {
     // After a failure or a cancel: the staged set and the temporary files go; what was kept.
     void DopoUnErrore();
     CosaResta Resta() const;
+    // A set of today in the folder: its time noted, and in the window the user asked first.
+    void ChiediSeSostituire();
     // A database that is open in another program (9983) or cannot be read is named.
     static void ControllaDatabase(const std::string& percorso);
     // The failed compression's cause, as the user can act on it.
@@ -392,10 +398,7 @@ void Backup::ControllaRichiesta() {
     ris_.backup.nomeSet = nomeSet_;
     ris_.backup.cartella = destinazione_;
     ris_.backup.suDischi = r_.floppy;
-    if (!r_.floppy) {
-        std::string cartella = destinazione_;
-        precedente_ = Fs().Info(u.AggiungiSepDir(cartella) + nomeSet_ + "#0.inf").esiste;
-    }
+    if (!r_.floppy) ChiediSeSostituire();
     if (u.IsCartella(r_.percorsoDati)) {
         prefisso_ = r_.percorsoDati;
         prefisso_ = u.AggiungiSepDir(prefisso_);
@@ -429,6 +432,28 @@ void Backup::ControllaRichiesta() {
         barra_.Prevedi(Fase::Ricostruzione, sorgenti);
         barra_.Prevedi(Fase::Confronto, sorgenti);
     }
+}
+
+void Backup::ChiediSeSostituire() {
+    const std::string descrittore = Utilita().AggiungiSepDir(destinazione_) + nomeSet_ + "#0.inf";
+    precedente_ = Fs().Info(descrittore).file;
+    if (!precedente_) return;
+    std::string ora;
+    try {
+        ora = LeggiDescrittore(LeggiFileTesto(descrittore)).ora.substr(0, 5);
+    } catch (const Errore& e) {  // a damaged descriptor: the set is replaced all the same
+        Utilita().ScriviLog("Ora del backup precedente non letta: " + e.Dettaglio());
+    }
+    ris_.backup.oraSostituito = ora.empty() ? "?" : ora;
+    if (!r_.chiediPrimaDiSostituire) return;
+    // The set name is one a day: the format cannot hold two sets of the same day.
+    const std::string quando = ora.empty() ? "di oggi" : "di oggi delle " + ora;
+    if (g_.Domande().Messaggio("La cartella " + PercorsoPerMessaggio(destinazione_) +
+                                   " contiene già il backup " + quando +
+                                   ". Il nuovo backup lo sostituirà (se ne può tenere uno al "
+                                   "giorno). Procedere?",
+                               "Backup", Icona::Domanda, Pulsanti::SiNo) != Risposta::Si)
+        throw Rinuncia{};
 }
 
 void Backup::Comprimi() {
@@ -643,7 +668,12 @@ Risultato EseguiBackup(const RichiestaBackup& r, GanciOperazione& g) {
     Backup backup(r, g, ris);
     try {
         g.Messaggio("Attendere...");
-        backup.ControllaRichiesta();
+        try {
+            backup.ControllaRichiesta();
+        } catch (const Rinuncia&) {
+            ris.esito = Esito::Rinunciato;
+            return ris;
+        }
         backup.Comprimi();
         backup.ScriviSet();
         if (r.verifica) backup.Verifica();

@@ -20,6 +20,9 @@ struct RichiestaBackup {
     // A folder without room for the day's earlier set and the new one: replace the earlier
     // set first without asking (the command line's --sostituisci).
     bool sostituisciPrecedente = false;
+    // A set of today in the folder is replaced only if the user says so (the window); without
+    // it (the command line, scheduled runs) it is replaced and the summary says so.
+    bool chiediPrimaDiSostituire = false;
 
     // The host, its data and the last destination as the start found them.
     static RichiestaBackup DaAvvio(const StatoAvvio& s);

@@ -41,6 +41,7 @@ struct RiepilogoBackup {
     int dischi = 0;
     bool suDischi = false;
     bool verificato = false;
+    std::string oraSostituito;  // the time of the day's earlier set it replaced ("18:42"), or ""
 };
 
 // A restored database, and the safety copies the ones it replaced became ("" for none).

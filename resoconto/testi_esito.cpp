@@ -38,7 +38,8 @@ std::string TestoEsito(const Risultato& r) {
         case Esito::Annullato:
             return "Operazione annullata. " + Resta(r);
         case Esito::Rinunciato:
-            return "Ripristino non eseguito.";
+            return r.operazione == Operazione::Backup ? "Backup non eseguito."
+                                                      : "Ripristino non eseguito.";
         case Esito::Fallito:
             break;
     }
@@ -57,6 +58,11 @@ std::vector<std::string> RigheRiepilogo(const Risultato& r) {
                         DimensioneLeggibile(b.byte) + dischi + ".");
         righe.emplace_back(b.verificato ? "Verificato: ogni file confrontato con l'originale."
                                         : "Non verificato (Verifica dati non selezionata).");
+        if (b.oraSostituito == "?") {
+            righe.emplace_back("Ha sostituito il backup precedente di oggi.");
+        } else if (!b.oraSostituito.empty()) {
+            righe.push_back("Ha sostituito il backup di oggi delle " + b.oraSostituito + ".");
+        }
         return righe;
     }
     const RiepilogoRipristino& p = r.ripristino;

@@ -188,6 +188,7 @@ TEST_F(BackupFinestra, AnnullaDuranteLaScrittura) {
     const std::string prima = test::LeggiTesto(blocco);
     test::ScriviFile(t_ / "dati/a.mdb", std::string(100000, 'b'));
     interazione_.messaggi.clear();
+    interazione_.Rispondi(Risposta::Si);  // today's set is replaced
     test::FsGuasto guasto;
     bool annullabile = false;
     guasto.prima = [&](const char* operazione, const std::string& percorso) {
@@ -206,8 +207,8 @@ TEST_F(BackupFinestra, AnnullaDuranteLaScrittura) {
     C<QPushButton>("cmdBackup")->click();
     Attendi();
     EXPECT_TRUE(annullabile);
-    ASSERT_EQ(interazione_.messaggi.size(), 1U);
-    EXPECT_EQ(interazione_.messaggi[0].testo,
+    ASSERT_EQ(interazione_.messaggi.size(), 2U);
+    EXPECT_EQ(interazione_.messaggi[1].testo,
               "Operazione annullata. Il backup precedente di oggi in " +
                   PercorsoPerMessaggio(t_ / "dest/") + " è rimasto com'era.");
     EXPECT_EQ(test::LeggiTesto(blocco), prima);

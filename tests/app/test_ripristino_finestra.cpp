@@ -10,6 +10,7 @@
 #include <QStatusBar>
 #include <QTest>
 #include <filesystem>
+#include <regex>
 
 #include "operazioni/backup.h"
 #include "platform/istanza.h"
@@ -126,8 +127,23 @@ TEST_F(RipristinoFinestra, BackupNellOrigineAggiornaLElenco) {
     ImpostaBackup("Dest", t_ / "origine");
     Carica();
     C<QListWidget>("ListBackup")->clear();  // as if the list were stale
+    // The folder holds today's set already: the window asks, naming its time; No keeps it.
+    const std::string blocco = t_ / "origine/BV" + FormattaData(Adesso(), "yyyyMMdd") + "#0";
+    const std::string prima = test::LeggiTesto(blocco);
+    test::ScriviFile(t_ / "sorgente/dati.mdb", "più recente");
+    interazione_.Rispondi(Risposta::No);
     C<QPushButton>("cmdBackup")->click();
     Attendi();
+    ASSERT_EQ(interazione_.messaggi.size(), 1U);
+    EXPECT_TRUE(std::regex_search(interazione_.messaggi[0].testo,
+                                  std::regex("contiene già il backup di oggi delle [0-9]{2}:[0-9]{2}\\. ")))
+        << interazione_.messaggi[0].testo;
+    EXPECT_EQ(interazione_.messaggi[0].pulsanti, Pulsanti::SiNo);
+    EXPECT_EQ(test::LeggiTesto(blocco), prima);
+    interazione_.Rispondi(Risposta::Si);
+    C<QPushButton>("cmdBackup")->click();
+    Attendi();
+    EXPECT_NE(test::LeggiTesto(blocco), prima);
     EXPECT_EQ(C<QListWidget>("ListBackup")->count(), 1);
 }
 

@@ -36,20 +36,24 @@ TEST(TestiEsito, OgniEsitoComeLoLeggeLUtente) {
         Risultato r;
         std::string atteso;
     } casi[] = {
-        {Backup(Esito::Completato, {"BV20240315", "/media/chiavetta/", 12'900'000, 1, false, true}),
+        {Backup(Esito::Completato, {"BV20240315", "/media/chiavetta/", 12'900'000, 1, false, true, ""}),
          "Backup completato correttamente.\n\nBackup BV20240315 in " + dest +
              ": 12,3 MB.\nVerificato: ogni file confrontato con l'originale."},
-        {Backup(Esito::Completato, {"BV20240315", "/media/floppy/", 3'000'000, 3, true, false}),
+        {Backup(Esito::Completato, {"BV20240315", "/media/floppy/", 3'000'000, 3, true, false, ""}),
          "Backup completato correttamente.\n\nBackup BV20240315 in " +
              PercorsoPerMessaggio("/media/floppy/") +
              ": 2,9 MB su 3 dischi.\nNon verificato (Verifica dati non selezionata)."},
-        {Backup(Esito::Completato, {"BV20240315", "/media/floppy/", 1000, 1, true, true}),
+        {Backup(Esito::Completato, {"BV20240315", "/media/floppy/", 1000, 1, true, true, ""}),
          "Backup completato correttamente.\n\nBackup BV20240315 in " +
              PercorsoPerMessaggio("/media/floppy/") +
              ": 1 KB su 1 disco.\nVerificato: ogni file confrontato con l'originale."},
-        {Backup(Esito::Annullato, {"", "/media/chiavetta/", 0, 0, false, false}, CosaResta::PrecedenteIntatto),
+        {Backup(Esito::Completato, {"BV20240315", "/media/chiavetta/", 1000, 1, false, true, "08:15"}),
+         "Backup completato correttamente.\n\nBackup BV20240315 in " + dest +
+             ": 1 KB.\nVerificato: ogni file confrontato con l'originale.\nHa sostituito il "
+             "backup di oggi delle 08:15."},
+        {Backup(Esito::Annullato, {"", "/media/chiavetta/", 0, 0, false, false, ""}, CosaResta::PrecedenteIntatto),
          "Operazione annullata. Il backup precedente di oggi in " + dest + " è rimasto com'era."},
-        {Backup(Esito::Annullato, {"", "/media/chiavetta/", 0, 0, false, false}, CosaResta::NessunBackup),
+        {Backup(Esito::Annullato, {"", "/media/chiavetta/", 0, 0, false, false, ""}, CosaResta::NessunBackup),
          "Operazione annullata. Nessun backup è stato scritto in " + dest + "."},
         {Backup(Esito::Annullato, {}, CosaResta::DischiIncompleti),
          "Operazione annullata. Il backup sui dischi non è completo: ripetere il backup."},
