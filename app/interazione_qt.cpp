@@ -6,7 +6,10 @@
 #include <QApplication>
 #include <QDesktopServices>
 #include <QFileDialog>
+#include <QFontMetrics>
+#include <QGridLayout>
 #include <QMessageBox>
+#include <QSpacerItem>
 #include <QScreen>
 #include <QGuiApplication>
 #include <QUrl>
@@ -70,6 +73,15 @@ Risposta InterazioneQt::Messaggio(const std::string& testo, const std::string& t
         case Pulsanti::RiprovaAnnulla:
             box.setStandardButtons(QMessageBox::Retry | QMessageBox::Cancel);
             break;
+    }
+    // A short text makes a narrow box, whose title bar then cuts its title ("Errore...0004"):
+    // the box is kept as wide as its title needs, with room for the title bar's buttons.
+    if (auto* griglia = qobject_cast<QGridLayout*>(box.layout())) {
+        const int larghezza =
+            QFontMetrics(QApplication::font("QMdiSubWindowTitleBar")).horizontalAdvance(box.windowTitle()) +
+            box.fontMetrics().averageCharWidth() * 20;
+        griglia->addItem(new QSpacerItem(larghezza, 0, QSizePolicy::Minimum, QSizePolicy::Fixed),
+                         griglia->rowCount(), 0, 1, griglia->columnCount());
     }
     // Before the window is shown (a notice of the start) the box stands in the middle of the
     // screen the window will open on, not in its corner.

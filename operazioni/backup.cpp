@@ -70,7 +70,13 @@ void FaiSpazioPerIlNuovoSet(std::string cartella, const std::string& nomeSet,
         precedente.push_back(v.nome);
         occupato += Fs().Info(cartella + v.nome).dimensione;
     }
-    if (precedente.empty() || static_cast<uint64_t>(libero) + occupato < serve) return;
+    if (precedente.empty() || static_cast<uint64_t>(libero) + occupato < serve) {
+        // A folder of a fixed disk is no disk to change: how much is needed and free, now,
+        // before anything is written.
+        if (!SuUnitaRimovibile(cartella))
+            throw errori::SpazioCartellaInsufficiente(cartella, serve, libero);
+        return;
+    }
     if (!senzaChiedere &&
         domande.Messaggio(
             "La cartella " + PercorsoPerMessaggio(cartella) +
@@ -341,8 +347,13 @@ class Backup {
     // After a failure or a cancel: the staged set and the temporary files go; what was kept.
     void DopoUnErrore();
     CosaResta Resta() const;
+    // An error as the user can act on it: a destination gone midway (a stick pulled out) is
+    // said as such, not by the internal name that could not be written.
+    Errore Spiega(const Errore& e) const;
     // A set of today in the folder: its time noted, and in the window the user asked first.
     void ChiediSeSostituire();
+    // The bytes of the day's earlier set in the folder (it makes room when replaced).
+    uint64_t OccupatoDalPrecedente() const;
     // A database that is open in another program (9983) or cannot be read is named.
     static void ControllaDatabase(const std::string& percorso);
     // The failed compression's cause, as the user can act on it.
@@ -426,6 +437,14 @@ void Backup::ControllaRichiesta() {
     // The bar's phases, by the bytes each handles: the archive is taken as large as its
     // sources until it is made.
     const uint64_t sorgenti = TotaleDaComprimere();
+    // A folder of a fixed disk that cannot hold even the smallest archive the data could give
+    // (databases do not shrink a hundredfold) is told before minutes of compression.
+    if (!r_.floppy && !SuUnitaRimovibile(destinazione_)) {
+        const uint64_t almeno = sorgenti / 100 + ClsSpan::kRiserva;
+        const int64_t libero = SpazioLiberoDisco(destinazione_);
+        if (libero >= 0 && static_cast<uint64_t>(libero) + OccupatoDalPrecedente() < almeno)
+            throw errori::SpazioCartellaInsufficiente(destinazione_, almeno, libero);
+    }
     barra_.Prevedi(Fase::Compressione, sorgenti);
     barra_.Prevedi(Fase::Scrittura, sorgenti);
     if (r_.verifica) {
@@ -454,6 +473,16 @@ void Backup::ChiediSeSostituire() {
                                    "giorno). Procedere?",
                                "Backup", Icona::Domanda, Pulsanti::SiNo) != Risposta::Si)
         throw Rinuncia{};
+}
+
+uint64_t Backup::OccupatoDalPrecedente() const {
+    if (!precedente_) return 0;
+    const std::string cartella = Utilita().AggiungiSepDir(destinazione_);
+    const std::regex nome(nomeSet_ + "#[0-9]+(\\.inf)?", std::regex::icase);
+    uint64_t occupato = 0;
+    for (const VoceCartella& v : Fs().Elenca(cartella))
+        if (v.file && std::regex_match(v.nome, nome)) occupato += Fs().Info(cartella + v.nome).dimensione;
+    return occupato;
 }
 
 void Backup::Comprimi() {
@@ -627,6 +656,13 @@ void Backup::Riepiloga() {
     ris_.backup.verificato = r_.verifica;
 }
 
+Errore Backup::Spiega(const Errore& e) const {
+    if (provvisorio_ && !destinazione_.empty() && !destinazioneProvvisoria_.empty() &&
+        !Utilita().IsCartella(destinazione_))
+        return errori::DestinazioneScomparsa(destinazione_, e);
+    return e;
+}
+
 CosaResta Backup::Resta() const {
     if (provvisorio_) return precedente_ ? CosaResta::PrecedenteIntatto : CosaResta::NessunBackup;
     return dischiScritti_ ? CosaResta::DischiIncompleti : CosaResta::NessunDisco;
@@ -680,7 +716,8 @@ Risultato EseguiBackup(const RichiestaBackup& r, GanciOperazione& g) {
         backup.Conferma();
         backup.Riepiloga();
     } catch (...) {
-        ConcludiConErrore(ris, g, backup.Span());
+        ConcludiConErrore(ris, g, backup.Span(),
+                          [&backup](const Errore& e) { return backup.Spiega(e); });
         backup.DopoUnErrore();
         ris.resta = backup.Resta();
     }

@@ -32,8 +32,9 @@ InterazioneNonPresidiata& Nessuna() {
 
 }  // namespace
 
-void ConcludiConErrore(Risultato& ris, const GanciOperazione& g, std::unique_ptr<ClsSpan>& span) {
-    const Errore e = ErroreCorrente();
+void ConcludiConErrore(Risultato& ris, const GanciOperazione& g, std::unique_ptr<ClsSpan>& span,
+                       const std::function<Errore(const Errore&)>& spiega) {
+    const Errore e = spiega ? spiega(ErroreCorrente()) : ErroreCorrente();
     if (span) {
         span->Dealloca();
         span.reset();

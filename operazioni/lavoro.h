@@ -5,6 +5,7 @@
 
 #include <atomic>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -129,6 +130,8 @@ class ClsSpan;
 
 // Inside an operation's catch block: the span object released, and the result says what ended
 // it: a cancel asked through the hooks ("Operazione annullata."), else the error (logged).
-void ConcludiConErrore(Risultato& ris, const GanciOperazione& g, std::unique_ptr<ClsSpan>& span);
+// `spiega` may put the error in the user's terms.
+void ConcludiConErrore(Risultato& ris, const GanciOperazione& g, std::unique_ptr<ClsSpan>& span,
+                       const std::function<Errore(const Errore&)>& spiega = {});
 
 }  // namespace bv

@@ -278,6 +278,10 @@ ClsSpan::BloccoDelSet ClsSpan::CercaBlocco(const std::string& origine, const std
                                    b.fileDescrittore + ": " + inizio + " invece di " + inizioSet);
             }
             testo = "Il disco inserito appartiene a un altro backup. " + testo;
+        } else if (!rimovibile) {
+            // A folder of a fixed disk is no disk to insert: the block it lacks is named.
+            throw errori::BloccoMancanteIn(origine, b.file.empty() ? nomeBlocco
+                                                                   : nomeBlocco + ".inf");
         }
         const Risposta r =
             Chiedi().Messaggio(testo, verifica ? "Verifica" : "Ripristino",

@@ -1,5 +1,7 @@
 #include "util/errori.h"
 
+#include "util/koutilita.h"
+
 #include <algorithm>
 #include <array>
 #include <utility>
@@ -67,6 +69,13 @@ constexpr std::array kTabella{
          "I blocchi appartengono a backup diversi. Il backup non può essere ripristinato."},
     Voce{AltroProgramma, "AltroProgramma", "Il set di backup appartiene ad un altro programma."},
     Voce{SpazioInsufficiente, "SpazioInsufficiente", "Spazio disco insufficiente."},
+    Voce{BloccoMancante, "BloccoMancante",
+         "Il backup in {} è incompleto: manca il blocco {} (o il suo descrittore .inf). Ricopiare "
+         "nella cartella il blocco mancante o ripristinare un altro backup. I dati non sono stati "
+         "modificati."},
+    Voce{SpazioCartella, "SpazioCartella",
+         "Spazio insufficiente nella cartella {}: il backup richiede circa {} e ne restano liberi "
+         "{}. Liberare spazio o scegliere un'altra destinazione, poi ripetere il backup."},
     Voce{RipristinoInSospeso, "RipristinoInSospeso",
          "Un ripristino interrotto non è ancora stato completato."},
     Voce{FormatoDataNonSupportato, "FormatoDataNonSupportato", "To_Date: formato non supportato."},
@@ -109,14 +118,29 @@ Errore DestinazioneNonValidaODiscoNonPronto() {
     return Crea(DestinazioneNonValida);
 }
 
+namespace {
+std::string Mega(uint64_t byte) {  // rounded up
+    return std::to_string(byte / 1048576 + (byte % 1048576 != 0 ? 1 : 0)) + " MB";
+}
+
+// "Vedere il file log": where it is, and that nothing was changed (the archive is made and read
+// apart from the data; a restore touches the data folder only once the archive is read whole).
+std::string DoveIlLog() {
+    return " Il file log è " + PercorsoPerMessaggio(koUtilita::FileLog()) +
+           ". I dati non sono stati modificati.";
+}
+}  // namespace
+
 Errore ErroreCompressione(std::string dettaglio) {
-    return Crea(Compressione, std::move(dettaglio));
+    return Errore(Compressione, std::string(Testo(Compressione)) + DoveIlLog(),
+                  std::move(dettaglio));
 }
 
 Errore ErroreDecompressione(std::string dettaglio) {
     return Errore(Compressione,
                   "Errore durante la decompressione. Impossibile procedere. Vedere il file log "
-                  "per maggiori dettagli.",
+                  "per maggiori dettagli." +
+                      DoveIlLog(),
                   std::move(dettaglio));
 }
 
@@ -145,6 +169,27 @@ Errore NessunDatoNelBackup() {
                   "Nessun file data presente nel backup. Impossibile effettuare il ripristino.");
 }
 
+Errore BloccoMancanteIn(const std::string& cartella, const std::string& blocco) {
+    return CreaCon(BloccoMancante, {PercorsoPerMessaggio(cartella), blocco}, cartella + blocco);
+}
+
+Errore DestinazioneScomparsa(const std::string& cartella, const Errore& causa) {
+    return Errore(DestinazioneNonValida,
+                  std::string(Testo(DestinazioneNonValida)) + " La destinazione " +
+                      PercorsoPerMessaggio(cartella) +
+                      " non è più raggiungibile (il disco o la chiavetta è stato scollegato?): "
+                      "ricollegarla e ripetere il backup.",
+                  "Errore " + std::to_string(causa.Numero()) + ": " + causa.Descrizione() + " " +
+                      causa.Dettaglio());
+}
+
+Errore SpazioCartellaInsufficiente(const std::string& cartella, uint64_t servono, int64_t liberi) {
+    return CreaCon(SpazioCartella,
+                   {PercorsoPerMessaggio(cartella), Mega(servono),
+                    Mega(static_cast<uint64_t>(std::max<int64_t>(liberi, 0)))},
+                   cartella);
+}
+
 Errore BackupNonTrovatoIn(const std::string& cartella) {
     return CreaCon(BackupNonTrovato, {PercorsoPerMessaggio(cartella)});
 }
@@ -156,12 +201,6 @@ Errore OperazioneAnnullata() {
 Errore SpazioDiscoInsufficiente(std::string dettaglio) {
     return Crea(SpazioInsufficiente, std::move(dettaglio));
 }
-
-namespace {
-std::string Mega(uint64_t byte) {  // rounded up
-    return std::to_string(byte / 1048576 + (byte % 1048576 != 0 ? 1 : 0)) + " MB";
-}
-}  // namespace
 
 Errore TempSenzaSpazio(const std::string& cartella, uint64_t servono, int64_t liberi) {
     std::string testo = std::string(Testo(SpazioInsufficiente)) +

@@ -54,6 +54,8 @@ inline constexpr int32_t BackupDiversi = 10007;
 inline constexpr int32_t AltroProgramma = 10014;
 inline constexpr int32_t SpazioInsufficiente = 10015;
 inline constexpr int32_t RipristinoInSospeso = 10016;
+inline constexpr int32_t BloccoMancante = 10017;
+inline constexpr int32_t SpazioCartella = 10018;
 // Date conversion.
 inline constexpr int32_t FormatoDataNonSupportato = 11004;
 inline constexpr int32_t FormatoDataNonValido = 11005;
@@ -93,6 +95,13 @@ Errore CartellaDatiAssente(const std::string& cartella);
 Errore NessunDatoNelBackup();
 // 9241: no set of that name in the folder.
 Errore BackupNonTrovatoIn(const std::string& cartella);
+// 10017: a set in a folder of a fixed disk lacks a block: no disk to ask for, the block named.
+Errore BloccoMancanteIn(const std::string& cartella, const std::string& blocco);
+// 9984: the destination went while the backup wrote to it (a stick pulled out).
+Errore DestinazioneScomparsa(const std::string& cartella, const Errore& causa);
+// 10018: a destination folder of a fixed disk without room for the set: how much is needed and
+// free (no disk to change there).
+Errore SpazioCartellaInsufficiente(const std::string& cartella, uint64_t servono, int64_t liberi);
 // 10003: the user cancelled (a disk request, a confirmation).
 Errore OperazioneAnnullata();
 // 10015: not room enough on the disk.

@@ -195,11 +195,16 @@ TEST_F(Comandi, NascostiEsclusiAvvisati) {
 }
 
 TEST_F(Comandi, RichiesteSenzaTerminaleAnnullate) {
-    // Only the second block of a set: the rebuild asks for the first disk.
-    ASSERT_EQ(Esegui({"backup", "--no-verify"}), 0);
-    fs::rename(t_ / "dest/BV20240315#0", t_ / "dest/BV20240315#1");
-    fs::rename(t_ / "dest/BV20240315#0.inf", t_ / "dest/BV20240315#1.inf");
-    EXPECT_EQ(Esegui({"restore", "--orig", t_ / "dest", "--yes"}), 1);
+    BV_SOLO_POSIX("unità A: reale su Windows: i casi del dischetto sono in tests/windows/e2e.sh");
+    // Only the second block of a set on the removable drive: the rebuild asks for the first disk.
+    test::FsGuasto guasto;
+    test::UnitaRimovibile unita(t_ / "floppy", t_ / "dischi", 1457664, 1);
+    unita.Collega(guasto);
+    ASSERT_EQ(Esegui({"backup", "--floppy", "--no-verify"}), 0);
+    const std::string d = unita.Cartella() + "/";
+    fs::rename(d + "BV20240315#0", d + "BV20240315#1");
+    fs::rename(d + "BV20240315#0.inf", d + "BV20240315#1.inf");
+    EXPECT_EQ(Esegui({"restore", "--orig", d, "--yes"}), 1);
     EXPECT_NE(
         err_.str().find("Ripristino: Inserire il 1° disco del backup. [Annulla: nessun terminale]"),
         std::string::npos);

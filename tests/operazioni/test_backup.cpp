@@ -564,6 +564,8 @@ TEST_F(Backup, LaVerificaLeggeIlDiscoNonLaCache) {
     test::ScriviFile(dati_ + "/c.mdb", Rumore(400000, 5));
     test::CreaCartelle(dati_ + "/c");
     test::FsGuasto guasto;
+    // A removable drive that takes a block of 200 KB at a time: several blocks to read back.
+    test::ImpostaVariabile("BVBACKUP_FLOPPY", dest_);
     guasto.spazio = [this](const std::string& p) {
         return p.starts_with(dest_) ? 200000 : FsDiSistema().SpazioLibero(p);
     };
@@ -586,6 +588,31 @@ TEST_F(Backup, LaVerificaLeggeIlDiscoNonLaCache) {
         }
     }
     EXPECT_GE(blocchi, 2);
+    test::TogliVariabile("BVBACKUP_FLOPPY");
+}
+
+// A stick pulled out while the set is written: said as a destination gone, to reconnect, not
+// by the staged name that could not be opened.
+TEST_F(Backup, DestinazioneScollegataDuranteLaScrittura) {
+    BV_SOLO_POSIX("una cartella rinominata mentre è in uso");
+    test::FsGuasto guasto;
+    bool tolta = false;
+    guasto.erroreApertura = [&](const std::string& p, ModoApertura) {
+        if (tolta || !p.starts_with(dest_) || p.find("BV2024") == std::string::npos) return 0;
+        tolta = true;
+        std::filesystem::rename(dest_, dest_ + ".scollegata");
+        return ENOENT;
+    };
+    EXPECT_FALSE(EseguiBackup(Richiesta(true), osservatore_));
+    ASSERT_TRUE(tolta);
+    ASSERT_EQ(osservatore_.errori, std::vector<int32_t>{errori::DestinazioneNonValida});
+    const std::string& testo = osservatore_.testiErrori[0];
+    EXPECT_NE(testo.find("La destinazione " + PercorsoPerMessaggio(dest_) +
+                         " non è più raggiungibile"),
+              std::string::npos)
+        << testo;
+    EXPECT_EQ(testo.find("~"), std::string::npos) << testo;
+    EXPECT_EQ(VociIn(temp_), 0U);
 }
 
 // A second backup of the same day that fails, at any point, leaves the first set whole.
@@ -638,7 +665,8 @@ INSTANTIATE_TEST_SUITE_P(
                                   return std::max<int64_t>(0, 250000 - usati);
                               };
                           },
-                          errori::Annullata},  // the new-disk prompt, answered Cancel
+                          // A folder of a fixed disk: refused before writing, needs and free told.
+                          errori::SpazioCartella},
         CasoSecondoBackup{"scrittura_fallita",
                           [](test::FsGuasto& g, const std::string& d) {
                               g.erroreScrittura = [d](const std::string& p, size_t) {

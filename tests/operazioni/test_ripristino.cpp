@@ -422,7 +422,6 @@ TEST_F(Ripristino, SetSuDischetti) {
     b.cartellaTemp = temp_;
     test::Registratore ob;
     ASSERT_TRUE(EseguiBackup(b, ob));
-    test::TogliVariabile("BVBACKUP_FLOPPY");
     interazione_.messaggi.clear();
     unita.Inserisci(0);
     dest_ = unita.Cartella();

@@ -1,6 +1,8 @@
 // The simulated removable drive.
 #include "tests/support/unita_rimovibile.h"
 
+#include "tests/support/variabili.h"
+
 #include <cerrno>
 #include <filesystem>
 
@@ -12,6 +14,13 @@ UnitaRimovibile::UnitaRimovibile(std::string unita, std::string base, uint64_t c
     : unita_(std::move(unita)), base_(std::move(base)), capacita_(capacita), dischi_(dischi) {
     fs::create_directories(unita_);
     for (int k = 1; k < dischi_; ++k) fs::create_directories(Disco(k));
+    // The drive is the removable one: a set there asks for its disks (a folder of a fixed
+    // disk does not).
+    ImpostaVariabile("BVBACKUP_FLOPPY", unita_);
+}
+
+UnitaRimovibile::~UnitaRimovibile() {
+    TogliVariabile("BVBACKUP_FLOPPY");
 }
 
 std::string UnitaRimovibile::Disco(int k) const {

@@ -15,6 +15,9 @@ class UnitaRimovibile {
   public:
     // `unita` is the drive's folder (created); `base` a folder where disks wait outside it.
     UnitaRimovibile(std::string unita, std::string base, uint64_t capacita, int dischi);
+    ~UnitaRimovibile();
+    UnitaRimovibile(const UnitaRimovibile&) = delete;
+    UnitaRimovibile& operator=(const UnitaRimovibile&) = delete;
 
     // Moves the disk in the drive out and disk k (0-based) in; -1 leaves the drive empty.
     void Inserisci(int k);

@@ -7,6 +7,8 @@
 
 #include "platform/istanza.h"
 #include "util/errori.h"
+#include "platform/percorsi.h"
+#include "util/koutilita.h"
 
 namespace bv {
 namespace {
@@ -32,9 +34,21 @@ struct TestoFisso {
 
 class TestiFissiTest : public ::testing::TestWithParam<TestoFisso> {};
 
+// The program's fixed texts come first; a second sentence may follow (what to do, where).
 TEST_P(TestiFissiTest, NumeroETesto) {
     EXPECT_EQ(GetParam().errore.Numero(), GetParam().numero);
-    EXPECT_EQ(GetParam().errore.Descrizione(), GetParam().testo);
+    const std::string d = GetParam().errore.Descrizione();
+    EXPECT_EQ(d.substr(0, std::string(GetParam().testo).size()), GetParam().testo) << d;
+}
+
+// "Vedere il file log" says where the log is and that the data were not changed.
+TEST(Tabella, IlLogNominatoConIlSuoPercorso) {
+    for (const Errore& e : {errori::ErroreCompressione(), errori::ErroreDecompressione()}) {
+        EXPECT_NE(e.Descrizione().find(" Il file log è " + PercorsoPerMessaggio(koUtilita::FileLog()) +
+                                       ". I dati non sono stati modificati."),
+                  std::string::npos)
+            << e.Descrizione();
+    }
 }
 
 INSTANTIATE_TEST_SUITE_P(
