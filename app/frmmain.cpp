@@ -40,6 +40,7 @@
 #include "app/icona.h"
 #include "operazioni/stato_avvio.h"
 #include "operazioni/backup.h"
+#include "operazioni/elenco_set.h"
 #include "operazioni/impostazioni_programma.h"
 #include "operazioni/ripristino.h"
 #include "platform/codifica.h"
@@ -76,13 +77,24 @@ QString Q(const std::string& s) {
     return QString::fromStdString(s);
 }
 
-// Fills ListBackup with the lines of the set list, each carrying its entry's index, and
-// selects the first.
-void PopolaListBox(QListWidget* lista, const ClsInsieme& insieme) {
+// The role of a line's date alone (the confirmation names it).
+constexpr int kRuoloData = Qt::UserRole + 1;
+
+// Fills ListBackup with the lines of the set list, each carrying its entry's index and its date,
+// and selects the first. A damaged set is shown as such, greyed.
+void PopolaListBox(QListWidget* lista, const std::vector<RigaInsieme>& righe,
+                   const std::vector<DescrizioneSet>& descrizioni) {
     lista->clear();
-    for (const RigaInsieme& r : insieme.Righe(kMascheraSet, 3)) {
-        auto* riga = new QListWidgetItem(QString::fromStdString(r.testo), lista);
+    for (size_t i = 0; i < righe.size(); ++i) {
+        const RigaInsieme& r = righe[i];
+        auto* riga = new QListWidgetItem(
+            QString::fromStdString(i < descrizioni.size() ? TestoRigaSet(r.testo, descrizioni[i])
+                                                          : r.testo),
+            lista);
         riga->setData(Qt::UserRole, r.indice);
+        riga->setData(kRuoloData, QString::fromStdString(r.testo));
+        if (i < descrizioni.size() && !descrizioni[i].danno.empty())
+            riga->setForeground(lista->palette().brush(QPalette::Disabled, QPalette::Text));
     }
     if (lista->count() > 0) lista->setCurrentRow(0);
 }
@@ -258,6 +270,11 @@ void FrmMain::CreaSchedaRipristino() {
     Label3_ = Etichetta(Frame1_, "Label3", QStringLiteral("Backup &disponibili:"));
     ListBackup_ = Controllo<QListWidget>(Frame1_, "ListBackup");
     Label3_->setBuddy(ListBackup_);
+    lblNessunBackup_ = Etichetta(ListBackup_->viewport(), "lblNessunBackup",
+                                 QStringLiteral("Nessun backup in questa cartella."));
+    lblNessunBackup_->setEnabled(false);
+    lblNessunBackup_->setVisible(false);
+    (new QVBoxLayout(ListBackup_->viewport()))->addWidget(lblNessunBackup_, 0, Qt::AlignCenter);
     cmdRefresh_ = Controllo<QToolButton>(Frame1_, "cmdRefresh");
     cmdRefresh_->setText(QStringLiteral("A&ggiorna"));
     cmdRefresh_->setIcon(QIcon::fromTheme(QStringLiteral("view-refresh"),
@@ -602,6 +619,7 @@ void FrmMain::AggiornaElencoBackup(bool mostraErrori) {
     // of the list for another folder's.
     const int generazione = ++generazioneElenco_;
     if (origine.empty()) {
+        lblNessunBackup_->setVisible(false);
         ListBackup_->clear();
         ElencoBackup().Clear();
         cartellaElenco_.clear();
@@ -611,13 +629,18 @@ void FrmMain::AggiornaElencoBackup(bool mostraErrori) {
     txtOrig_->setText(Q(origine));
     struct Lettura {
         std::unique_ptr<ClsInsieme> elenco = std::make_unique<ClsInsieme>();
+        std::vector<RigaInsieme> righe;
+        std::vector<DescrizioneSet> descrizioni;
         std::optional<Errore> errore;
     };
     auto lettura = std::make_shared<Lettura>();
+    lblNessunBackup_->setVisible(false);
     lavoratore_->Esegui(
         [lettura, origine] {
             try {
                 lettura->elenco->GetFilenames(origine, kModelloSet);
+                lettura->righe = lettura->elenco->Righe(kMascheraSet, 3);
+                lettura->descrizioni = DescriviSet(origine, *lettura->elenco, lettura->righe);
             } catch (...) {
                 lettura->errore = ErroreCorrente();
             }
@@ -632,7 +655,9 @@ void FrmMain::AggiornaElencoBackup(bool mostraErrori) {
                 return;
             }
             elencoBackup_ = std::move(lettura->elenco);
-            PopolaListBox(ListBackup_, ElencoBackup());
+            PopolaListBox(ListBackup_, lettura->righe, lettura->descrizioni);
+            // A folder without sets says so in the list's place, not with a blank box.
+            lblNessunBackup_->setVisible(ListBackup_->count() == 0);
         });
 }
 
@@ -851,7 +876,7 @@ void FrmMain::CmdRipristino_Click() {
         const int indice = riga->data(Qt::UserRole).toInt();
         if (indice >= 1 && indice <= ElencoBackup().Count()) {
             r.nomeSet = ElencoBackup().GetItem(indice);
-            r.dataSet = riga->text().toStdString();
+            r.dataSet = riga->data(kRuoloData).toString().toStdString();
         }
     }
     IniziaLavoro(lblMsgRipristino_, StatoRipristino_, lblQuantitaRipristino_,

@@ -172,6 +172,7 @@ class FrmMain : public QMainWindow {
     QPushButton* CmdRipristino_ = nullptr;
     QLabel* lblMsgRipristino_ = nullptr;
     QProgressBar* StatoRipristino_ = nullptr;
+    QLabel* lblNessunBackup_ = nullptr;  // in the list's place when the folder has no set
     QLabel* lblQuantita_ = nullptr;  // beside each bar: the MB done and the time left
     QLabel* lblQuantitaRipristino_ = nullptr;
     QPushButton* cmdAnnulla_ = nullptr;

@@ -87,6 +87,16 @@ std::string TestoCompleto(const Risultato& r) {
     return t;
 }
 
+std::string TestoRigaSet(const std::string& data, const DescrizioneSet& d) {
+    if (!d.danno.empty()) return data + "  —  danneggiato: " + d.danno;
+    std::string t = data + "  —  ";
+    if (!d.ora.empty()) t += "ore " + d.ora + ", ";
+    t += DimensioneLeggibile(d.byte);
+    if (d.blocchi > 1) t += ", " + std::to_string(d.blocchi) + " blocchi";
+    if (d.suPiuDischi) t += ", su più dischi";
+    return t;
+}
+
 std::string DimensioneLeggibile(uint64_t byte) {
     char testo[32];
     const double mb = static_cast<double>(byte) / (1024.0 * 1024.0);

@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "operazioni/elenco_set.h"
 #include "operazioni/lavoro.h"
 
 namespace bv {
@@ -19,6 +20,10 @@ std::string TestoEsito(const Risultato& r);
 std::vector<std::string> RigheRiepilogo(const Risultato& r);
 // The sentence, a blank line, the summary: the window's box.
 std::string TestoCompleto(const Risultato& r);
+
+// A line of the list of sets: the date first, as the list always showed it, then the time,
+// the size and the blocks, or what is wrong with the set.
+std::string TestoRigaSet(const std::string& data, const DescrizioneSet& d);
 
 // "12,3 MB" (decimal comma, one decimal under 100 MB), "850 KB" under one MB.
 std::string DimensioneLeggibile(uint64_t byte);

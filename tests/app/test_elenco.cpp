@@ -48,8 +48,10 @@ class Elenco : public test::FinestraTest {
         std::vector<std::pair<std::string, int>> r;
         auto* l = C<QListWidget>("ListBackup");
         for (int i = 0; i < l->count(); ++i) {
-            r.emplace_back(l->item(i)->text().toStdString(),
+            // The date each line begins with (what follows describes the set).
+            r.emplace_back(l->item(i)->data(Qt::UserRole + 1).toString().toStdString(),
                            l->item(i)->data(Qt::UserRole).toInt());
+            EXPECT_TRUE(l->item(i)->text().startsWith(l->item(i)->data(Qt::UserRole + 1).toString()));
         }
         return r;
     }
@@ -67,8 +69,21 @@ TEST_F(Elenco, AllAvvioElencaISetDelPiuRecente) {
               (std::vector<std::pair<std::string, int>>{{DataBreve({2024, 1, 31, 0, 0, 0}), 2},
                                                         {DataBreve({2023, 12, 31, 0, 0, 0}), 3}}));
     EXPECT_EQ(C<QListWidget>("ListBackup")->currentRow(), 0);
+    // Blocks of one byte with no descriptor of their own: shown as damaged, not like good sets.
+    EXPECT_TRUE(C<QListWidget>("ListBackup")->item(0)->text().contains(QStringLiteral("danneggiato")));
+    EXPECT_TRUE(C<QLabel>("lblNessunBackup")->isHidden());
     EXPECT_EQ(f_.ElencoBackup().GetItem(2), "BV20240131");
     EXPECT_TRUE(interazione_.messaggi.empty());
+}
+
+// A folder without sets says so in the list's place.
+TEST_F(Elenco, CartellaSenzaSetLoDice) {
+    test::CreaCartelle(t_ / "vuota");
+    ImpostaBackup("Orig", t_ / "vuota");
+    Carica();
+    EXPECT_TRUE(Righe().empty());
+    EXPECT_FALSE(C<QLabel>("lblNessunBackup")->isHidden());
+    EXPECT_EQ(Testo("lblNessunBackup"), "Nessun backup in questa cartella.");
 }
 
 TEST_F(Elenco, OrigineMancanteSilenziosaAllAvvioMostrataDaAggiorna) {

@@ -55,7 +55,7 @@ TEST_F(RipristinoFinestra, RipristinaIlSetSelezionato) {
     ASSERT_EQ(interazione_.messaggi.size(), 2U);
     EXPECT_EQ(interazione_.messaggi[0].testo,
               "Si desidera realmente procedere con il ripristino del backup " +
-                  C<QListWidget>("ListBackup")->item(0)->text().toStdString() +
+                  C<QListWidget>("ListBackup")->item(0)->data(Qt::UserRole + 1).toString().toStdString() +
                   "?\n\nI database attuali saranno conservati come copie di sicurezza (.cfb) "
                   "accanto a quelli ripristinati.");
     EXPECT_EQ(interazione_.messaggi[1].testo, "Ripristino effettuato con successo\n\ndati.mdb: ripristinato.");
