@@ -870,7 +870,9 @@ void FrmMain::CmdRipristino_Click() {
     }
     if (!PrendiOperazione()) return;
     RichiestaRipristino r = RichiestaRipristino::DaAvvio(avvio_);
-    r.origine = txtOrig_->text().toStdString();
+    // A relative folder is the program's current folder's, as the list read it.
+    const std::string scritta = Spazi(txtOrig_->text().toStdString());
+    r.origine = scritta.empty() ? scritta : PercorsoAssoluto(scritta);
     // The line's item data is the entry of its set in the list read.
     if (QListWidgetItem* riga = ListBackup_->currentItem(); riga != nullptr && riga->isSelected()) {
         const int indice = riga->data(Qt::UserRole).toInt();
