@@ -20,6 +20,8 @@ struct RichiestaBackup {
     // A folder without room for the day's earlier set and the new one: replace the earlier
     // set first without asking (the command line's --sostituisci).
     bool sostituisciPrecedente = false;
+    // Recovery files beside a set in a folder, worth this share (%) of its bytes; 0: none.
+    int percentualeRecupero = 10;
 
     // The host, its data and the last destination as the start found them.
     static RichiestaBackup DaAvvio(const StatoAvvio& s);
