@@ -195,8 +195,9 @@ TEST_F(Comandi, NascostiEsclusiAvvisati) {
 }
 
 TEST_F(Comandi, RichiesteSenzaTerminaleAnnullate) {
-    // Only the second block of a set: the rebuild asks for the first disk.
-    ASSERT_EQ(Esegui({"backup", "--no-verify"}), 0);
+    // Only the second block of a set (without recovery files, which would rebuild the first):
+    // the rebuild asks for the first disk.
+    ASSERT_EQ(Esegui({"backup", "--no-verify", "--recupero", "0"}), 0);
     fs::rename(t_ / "dest/BV20240315#0", t_ / "dest/BV20240315#1");
     fs::rename(t_ / "dest/BV20240315#0.inf", t_ / "dest/BV20240315#1.inf");
     EXPECT_EQ(Esegui({"restore", "--orig", t_ / "dest", "--yes"}), 1);
