@@ -38,11 +38,15 @@ constexpr const char* kAiuto =
     "Backup e ripristino dei dati di Brelvano, come dalla finestra di BVBackup.\n"
     "\n"
     "Comandi:\n"
-    "  backup [--dest CARTELLA | --floppy] [--no-verify] [--sostituisci] [--attendi MINUTI]\n"
+    "  backup [--dest CARTELLA | --floppy] [--no-verify] [--sostituisci] [--recupero PERCENTO]\n"
+    "         [--attendi MINUTI]\n"
     "      Esegue il backup nella cartella indicata (senza --dest: l'ultima destinazione usata)\n"
     "      o sul disco rimovibile (--floppy). La verifica è eseguita salvo --no-verify.\n"
     "      Con --sostituisci, in una cartella senza spazio per tenere il backup precedente di\n"
     "      oggi finché il nuovo non è verificato, il precedente è sostituito subito.\n"
+    "      In una cartella scrive accanto al set i file di recupero (BVaaaammgg.par2 e\n"
+    "      BVaaaammgg.vol*.par2), pari a --recupero per cento dei suoi byte (predefinito 10,\n"
+    "      0 per non scriverli): con essi il ripristino ricostruisce i blocchi danneggiati.\n"
     "  list [--orig CARTELLA]\n"
     "      Elenca i backup presenti nella cartella (senza --orig: l'ultima origine usata),\n"
     "      dal più recente: nome del set, tabulazione, data.\n"
@@ -254,6 +258,7 @@ struct Opzioni {
     bool yes = false;
     bool sostituisci = false;
     int attendi = 5;  // minutes to wait for another copy's operation
+    int recupero = 10;  // the recovery files' share of a set in a folder, in %
 };
 
 // The option a CLI11 error is about: its messages begin with the option's name.
@@ -278,6 +283,7 @@ std::optional<std::string> Analizza(const std::vector<std::string>& a, Opzioni& 
     std::string orig;
     std::string set;
     std::string minuti;
+    std::string percento;
     // An option's value is never the next option ("--orig --yes"): taken as none, and told.
     const auto valore = [&app](const char* nome, std::string& dove) {
         return app.add_option(nome, dove)
@@ -288,11 +294,13 @@ std::optional<std::string> Analizza(const std::vector<std::string>& a, Opzioni& 
     CLI::Option* opzioneOrig = nullptr;
     CLI::Option* opzioneSet = nullptr;
     CLI::Option* opzioneAttendi = nullptr;
+    CLI::Option* opzioneRecupero = nullptr;
     if (backup) {
         opzioneDest = valore("--dest", dest);
         app.add_flag("--floppy", o.floppy)->excludes(opzioneDest);
         app.add_flag("--no-verify", o.noVerify);
         app.add_flag("--sostituisci", o.sostituisci);
+        opzioneRecupero = valore("--recupero", percento);
     } else {
         opzioneOrig = valore("--orig", orig);
     }
@@ -315,7 +323,7 @@ std::optional<std::string> Analizza(const std::vector<std::string>& a, Opzioni& 
         return "Opzione non valida per " + o.comando + ": " + estranee.front();
     for (const auto& [opzione, testo] :
          {std::pair{opzioneDest, &dest}, std::pair{opzioneOrig, &orig}, std::pair{opzioneSet, &set},
-          std::pair{opzioneAttendi, &minuti}}) {
+          std::pair{opzioneAttendi, &minuti}, std::pair{opzioneRecupero, &percento}}) {
         if (opzione != nullptr && opzione->count() > 0 && testo->empty())
             return "L'opzione " + opzione->get_name() + " richiede un valore.";
     }
@@ -331,6 +339,13 @@ std::optional<std::string> Analizza(const std::vector<std::string>& a, Opzioni& 
             !std::all_of(minuti.begin(), minuti.end(), [](char c) { return c >= '0' && c <= '9'; }))
             return "--attendi richiede un numero di minuti (da 0 a 9999): " + minuti;
         o.attendi = std::stoi(minuti);
+    }
+    if (opzioneRecupero != nullptr && opzioneRecupero->count() > 0) {
+        if (percento.empty() || percento.size() > 3 ||
+            !std::all_of(percento.begin(), percento.end(), [](char c) { return c >= '0' && c <= '9'; }) ||
+            std::stoi(percento) > 100)
+            return "--recupero richiede una percentuale (da 0 a 100): " + percento;
+        o.recupero = std::stoi(percento);
     }
     return std::nullopt;
 }
@@ -367,6 +382,7 @@ int Backup(const Opzioni& o, const StatoAvvio& s, GanciTerminale& ganci) {
     if (o.dest) r.destinazione = *o.dest;
     r.verifica = !o.noVerify;
     r.sostituisciPrecedente = o.sostituisci;
+    r.percentualeRecupero = o.recupero;
     if (!r.floppy) ganci.Cartella(Spazi(r.destinazione));
     return ganci.Mostra(EseguiBackup(r, ganci));
 }

@@ -127,8 +127,17 @@ int16_t ClsInsieme::GetFilenames(const std::string& path, const std::string& tem
     const auto voci = Fs().Elenca(cartella);
     Clear();
     size_t trovati = 0;
+    // A pattern with a "#" lists sets by their blocks and descriptors ("…#n", "…#n.inf"): a
+    // name with anything else after the number (a repaired block's damaged copy "#0.1", a
+    // file cut short as "#0.tmp") names no set.
+    const bool blocchi = template_.find('#') != std::string::npos;
+    const auto diUnBlocco = [](const std::string& nome) {
+        std::string resto = nome.substr(nome.find('#') + 1);
+        if (resto.size() > 4 && resto.ends_with(".inf")) resto.resize(resto.size() - 4);
+        return !resto.empty() && resto.find_first_not_of("0123456789") == std::string::npos;
+    };
     for (const VoceCartella& v : voci) {
-        if (v.file && !v.nascosto && Corrisponde(v.nome, template_)) {
+        if (v.file && !v.nascosto && Corrisponde(v.nome, template_) && (!blocchi || diUnBlocco(v.nome))) {
             // Past what the set counts, the folder is named with what to do (still error 6).
             if (++trovati > static_cast<size_t>(kMassimoVoci)) {
                 Clear();

@@ -19,6 +19,8 @@
 #include "platform/impostazioni.h"
 #include "platform/percorsi.h"
 #include "platform/spazio_disco.h"
+#include "recupero/lettore.h"
+#include "recupero/scrittore.h"
 #include "sicurezza/conferma_set.h"
 #include "sicurezza/nomi_provvisori.h"
 #include "span/clsspan.h"
@@ -64,7 +66,8 @@ void FaiSpazioPerIlNuovoSet(std::string cartella, const std::string& nomeSet,
     if (libero < 0 || static_cast<uint64_t>(libero) >= serve) return;
     std::vector<std::string> precedente;
     uint64_t occupato = 0;
-    const std::regex nome(nomeSet + "#[0-9]+(\\.inf)?", std::regex::icase);
+    const std::regex nome(nomeSet + "(#[0-9]+(\\.inf)?|(\\.vol[0-9]+\\+[0-9]+)?\\.par2)",
+                          std::regex::icase);
     for (const VoceCartella& v : Fs().Elenca(cartella)) {
         if (!v.file || !std::regex_match(v.nome, nome)) continue;
         precedente.push_back(v.nome);
@@ -88,12 +91,39 @@ void FaiSpazioPerIlNuovoSet(std::string cartella, const std::string& nomeSet,
     }
     Utilita().ScriviLog("Backup precedente sostituito per mancanza di spazio: " + cartella +
                         nomeSet);
-    // Descriptors first: none names a block that is gone.
-    std::sort(precedente.begin(), precedente.end(), [](const std::string& a, const std::string& b) {
-        return a.ends_with(".inf") > b.ends_with(".inf");
-    });
+    // Recovery files, then descriptors: none names a block that is gone.
+    const auto ordine = [](const std::string& f) {
+        return f.ends_with(".par2") ? 0 : f.ends_with(".inf") ? 1 : 2;
+    };
+    std::sort(precedente.begin(), precedente.end(),
+              [&ordine](const std::string& a, const std::string& b) { return ordine(a) < ordine(b); });
     for (const std::string& f : precedente) Fs().Rimuovi(cartella + f);
     Fs().SincronizzaCartella(CartellaSenzaSeparatore(cartella));
+}
+
+// The recovery data of an archive of `archivio` bytes: slices small enough for 16 in a block
+// (a multiple of 4, as the format asks, and no more than 32768 in the set), and enough of
+// them for `percentuale` of the bytes, held in memory while the blocks are written: at most
+// 64 MB of them (a larger set gets a smaller share).
+struct FormaRecupero {
+    uint64_t fetta = 0;
+    uint32_t fette = 0;
+};
+
+FormaRecupero FormaDelRecupero(uint64_t archivio, int64_t libero, int percentuale) {
+    constexpr uint64_t kMemoria = uint64_t{64} << 20;
+    // The first block is the largest: the archive, as much as the folder's volume holds, at
+    // most the largest block.
+    uint64_t blocco = std::min<uint64_t>(archivio, ClsSpan::kMassimoBlocco);
+    if (libero > ClsSpan::kRiserva)
+        blocco = std::min(blocco, static_cast<uint64_t>(libero - ClsSpan::kRiserva));
+    uint64_t fetta = std::max<uint64_t>(4, blocco / 16 / 4 * 4);
+    const uint64_t minima = (archivio + 32767) / 32768;
+    if (fetta < minima) fetta = (minima + 3) / 4 * 4;
+    const uint64_t voluti = archivio * static_cast<uint64_t>(percentuale) / 100;
+    uint64_t fette = std::max<uint64_t>(1, (voluti + fetta - 1) / fetta);
+    fette = std::min(fette, std::max<uint64_t>(1, kMemoria / fetta));
+    return {fetta, static_cast<uint32_t>(fette)};
 }
 
 // A name shown in a message even when its bytes are not UTF-8.
@@ -338,6 +368,8 @@ class Backup {
     void Comprimi();
     // The archive split into the set's blocks and descriptors at the destination.
     void ScriviSet();
+    // In a folder, the recovery files of the blocks just written, staged beside them.
+    void ScriviRecupero();
     // The set rebuilt and every member compared with its source.
     void Verifica();
     // In a folder, the new set takes the names of the day's earlier one.
@@ -375,6 +407,9 @@ class Backup {
     Barra barra_;
     const bool provvisorio_;
     std::unique_ptr<ClsSpan> span_;
+    std::unique_ptr<recupero::ScrittoreRecupero> recupero_;  // fed as the blocks are written
+    int32_t bloccoInRecupero_ = -1;
+    std::vector<std::string> fileRecupero_;  // their final names
     std::string destinazione_;
     std::string destinazioneProvvisoria_;  // where staged files of this run may stand
     std::vector<std::string> nostri_;      // temporary files this run may have made
@@ -603,9 +638,35 @@ void Backup::ScriviSet() {
         barra_.Fatti(dimensioneArchivio_ * static_cast<uint64_t>(pc) / 100);
     };
     dischiScritti_ = !provvisorio_;
+    if (provvisorio_ && r_.percentualeRecupero > 0) {
+        const FormaRecupero forma = FormaDelRecupero(
+            dimensioneArchivio_, SpazioLiberoDisco(destinazione_), r_.percentualeRecupero);
+        recupero_ = std::make_unique<recupero::ScrittoreRecupero>(forma.fetta, forma.fette);
+        // Each block is an input file under its final name, fed in the one pass that writes it.
+        span_->DatiBlocco = [this](int32_t n, const uint8_t* dati, size_t quanti) {
+            if (n != bloccoInRecupero_) {
+                if (bloccoInRecupero_ >= 0) recupero_->FineFile();
+                recupero_->IniziaFile(nomi::Blocco(nomeSet_, n));
+                bloccoInRecupero_ = n;
+            }
+            recupero_->Aggiungi(dati, quanti);
+        };
+    }
     span_->Span(destinazione_, nomeSet_);
+    span_->DatiBlocco = nullptr;
     dischi_ = span_->BlocchiScritti();
     span_->Dealloca();
+    if (recupero_) ScriviRecupero();
+}
+
+void Backup::ScriviRecupero() {
+    barra_.PuntoSicuro();
+    recupero_->FineFile();
+    const std::vector<std::string> scritti =
+        recupero_->Scrivi(destinazione_, nomi::kPrefissoProvvisorio + nomeSet_, 1);
+    recupero_.reset();  // the recovery slices' memory
+    for (const std::string& p : scritti)
+        fileRecupero_.push_back(NomeDi(p).substr(std::string(nomi::kPrefissoProvvisorio).size()));
 }
 
 void Backup::Verifica() {
@@ -616,6 +677,23 @@ void Backup::Verifica() {
     const std::string nomeScritto = (provvisorio_ ? nomi::kPrefissoProvvisorio : "") + nomeSet_;
     span_->Ricostruisci(destinazione_, nomeScritto, archivio_, true);
     span_->Dealloca();
+    // The recovery files read back: they describe every block as it is on the medium.
+    if (!fileRecupero_.empty()) {
+        const std::string dettaglio = recupero::Unisci(destinazione_, nomeScritto) + ": dati di recupero ";
+        try {
+            const std::vector<std::string> file = recupero::FileDiRecupero(destinazione_, nomeScritto);
+            for (const std::string& p : file) File(p, ModoApertura::Lettura).ScartaCache();
+            const recupero::InsiemeRecupero insieme = recupero::LeggiInsieme(file);
+            const recupero::Verifica v =
+                recupero::VerificaInsieme(insieme, destinazione_, nomi::kPrefissoProvvisorio);
+            if (!v.Integra() || insieme.file.size() != static_cast<size_t>(dischi_) ||
+                insieme.pacchettiScartati > 0)
+                throw errori::Crea(errori::VerificaFallita, dettaglio + "non corrispondenti");
+        } catch (const Errore& e) {
+            if (e.Numero() == errori::VerificaFallita) throw;
+            throw errori::Crea(errori::VerificaFallita, dettaglio + e.Dettaglio());
+        }
+    }
     // Each member is compared with its source as it is inflated: nothing is written, and
     // every CRC is checked before a difference is reported. The files as they were
     // compressed: one deleted since (by the user, by the host) is told and its member only
@@ -643,7 +721,7 @@ void Backup::Conferma() {
     barra_.PuntoSicuro();
     g_.Messaggio("Fine operazione.");
     if (provvisorio_) {
-        span_->ConfermaSet(destinazione_, nomeSet_);
+        span_->ConfermaSet(destinazione_, nomeSet_, fileRecupero_);
         destinazioneProvvisoria_.clear();
     }
     barra_.Fine();

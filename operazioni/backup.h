@@ -23,6 +23,8 @@ struct RichiestaBackup {
     // A set of today in the folder is replaced only if the user says so (the window); without
     // it (the command line, scheduled runs) it is replaced and the summary says so.
     bool chiediPrimaDiSostituire = false;
+    // Recovery files beside a set in a folder, worth this share (%) of its bytes; 0: none.
+    int percentualeRecupero = 10;
 
     // The host, its data and the last destination as the start found them.
     static RichiestaBackup DaAvvio(const StatoAvvio& s);

@@ -7,6 +7,7 @@
 #include <functional>
 #include <memory>
 #include <random>
+#include <regex>
 
 #include "archive/zippo.h"
 #include "fileset/clsinsieme.h"
@@ -18,6 +19,10 @@
 #include "platform/impostazioni.h"
 #include "platform/percorsi.h"
 #include "platform/spazio_disco.h"
+#include "recupero/errori_recupero.h"
+#include "recupero/lettore.h"
+#include "recupero/riparazione.h"
+#include "recupero/scrittore.h"
 #include "sicurezza/conferma_set.h"
 #include "sicurezza/giornale.h"
 #include "sicurezza/nomi_provvisori.h"
@@ -71,6 +76,10 @@ class Ripristino {
     void PreparaCartellaLavoro();
     // The set's blocks joined into one archive in the work folder.
     void RicostruisciArchivio();
+    // With the set's recovery files beside it, its blocks checked and those missing, short or
+    // damaged rebuilt into the work folder (the origin is only read); the folder of the
+    // rebuilt blocks, "" when there are none.
+    std::string RiparaBlocchi();
     // The archive's members checked (names, declared sizes against the room), then extracted.
     void EstraiArchivio();
     // The data drive must hold what was extracted.
@@ -93,6 +102,12 @@ class Ripristino {
     std::unique_ptr<ClsSpan>& Span() { return span_; }
 
   private:
+    void Avvisa(const std::string& testo) {
+        Utilita().ScriviLog("Attenzione: " + testo);
+        ris_.avvisi.push_back(testo);
+        o_.Avviso(testo);
+    }
+
     const RichiestaRipristino& r_;
     GanciOperazione& o_;
     Risultato& ris_;
@@ -219,13 +234,62 @@ void Ripristino::RicostruisciArchivio() {
         Utilita().ScriviLog("Backup interrotto non completato in " + origine_ + ": " +
                             e.Dettaglio());
     }
+    const std::string riparati = RiparaBlocchi();
     span_ = std::make_unique<ClsSpan>();
     span_->Domande(o_.Domande());
     span_->Avanzamento = [this, set](int16_t, int16_t pc) {
         barra_.Fatti(set * static_cast<uint64_t>(pc) / 100);
     };
+    span_->BlocchiSostitutivi(riparati);
     span_->Ricostruisci(origine_, nomeSet_, archivio_, false);
     span_->Dealloca();
+}
+
+std::string Ripristino::RiparaBlocchi() {
+    std::vector<std::string> file;
+    try {
+        file = recupero::FileDiRecupero(origine_, nomeSet_);
+    } catch (const Errore&) {  // the rebuild reports a folder it cannot read
+        return {};
+    }
+    barra_.PuntoSicuro();
+    if (file.empty()) return {};
+    recupero::InsiemeRecupero insieme;
+    try {
+        insieme = recupero::LeggiInsieme(file);
+    } catch (const Errore& e) {
+        // Recovery files too damaged to use: the blocks as they are, which the rebuild checks.
+        Utilita().ScriviLog("File di recupero ignorati in " + origine_ + ": " + e.Dettaglio());
+        return {};
+    }
+    // Only a set of this set's blocks: its names are written into the work folder.
+    const std::regex blocco(nomeSet_ + "#([0-9]+)", std::regex::icase);
+    for (const recupero::FileDescritto& f : insieme.file) {
+        if (!std::regex_match(f.nome, blocco)) {
+            Utilita().ScriviLog("File di recupero di un altro set ignorati in " + origine_ + ": " + f.nome);
+            return {};
+        }
+    }
+    barra_.PuntoSicuro();
+    const recupero::Verifica v = recupero::VerificaInsieme(insieme, origine_);
+    barra_.PuntoSicuro();
+    if (v.Integra()) return {};
+    if (!v.Riparabile()) {
+        const Errore e = recupero::RecuperoInsufficiente(v.fetteDanneggiate, v.fetteRecupero);
+        throw Errore(e.Numero(), e.Descrizione() + " I dati non sono stati modificati.",
+                     recupero::Unisci(origine_, nomeSet_));
+    }
+    std::string cartella = lavoro_ + "blocchi";
+    Fs().CreaCartella(cartella);
+    recupero::Ripara(insieme, v, cartella);
+    for (size_t i = 0; i < v.file.size(); ++i) {
+        if (v.file[i].stato == recupero::StatoFile::Integro) continue;
+        std::smatch m;
+        std::regex_match(insieme.file[i].nome, m, blocco);
+        Avvisa("Il blocco #" + m[1].str() +
+               " era danneggiato ed è stato ricostruito con i dati di recupero.");
+    }
+    return cartella;
 }
 
 void Ripristino::EstraiArchivio() {

@@ -170,14 +170,15 @@ bool Verifica::Integra() const {
                        [](const VerificaFile& f) { return f.stato == StatoFile::Integro; });
 }
 
-Verifica VerificaInsieme(const InsiemeRecupero& insieme, const std::string& cartella) {
+Verifica VerificaInsieme(const InsiemeRecupero& insieme, const std::string& cartella,
+                         const std::string& prefisso) {
     Verifica v;
     v.fetteRecupero = static_cast<uint32_t>(insieme.recupero.size());
     const auto dim = static_cast<size_t>(insieme.dimensioneFetta);
     std::vector<uint8_t> buf(dim);
     for (const FileDescritto& f : insieme.file) {
         VerificaFile vf;
-        vf.percorso = Unisci(cartella, f.nome);
+        vf.percorso = Unisci(cartella, prefisso + f.nome);
         vf.fetteBuone.assign(f.fette.size(), false);
         const InfoFile info = Fs().Info(vf.percorso);
         if (!info.esiste || !info.file) {

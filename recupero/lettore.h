@@ -64,8 +64,10 @@ struct Verifica {
     uint32_t Mancanti() const { return Riparabile() ? 0 : fetteDanneggiate - fetteRecupero; }
 };
 
-// Checks each file of the set in `cartella` at its own slice positions.
-Verifica VerificaInsieme(const InsiemeRecupero& insieme, const std::string& cartella);
+// Checks each file of the set in `cartella` at its own slice positions, each under its
+// recorded name with `prefisso` before it (a set written under staged names).
+Verifica VerificaInsieme(const InsiemeRecupero& insieme, const std::string& cartella,
+                         const std::string& prefisso = "");
 
 // Reads a whole slice of a file at `offset`: `n` bytes, zeros past the end or where the file
 // cannot be read (then false).

@@ -11,6 +11,7 @@
 #include "platform/filesystem.h"
 #include "recupero/errori_recupero.h"
 #include "recupero/gf16.h"
+#include "recupero/scrittore.h"
 
 namespace bv::recupero {
 namespace {
@@ -96,7 +97,6 @@ void AccumulaSuTutte(std::vector<std::vector<uint8_t>>& dst, const std::vector<u
 
 EsitoRiparazione Ripara(const InsiemeRecupero& insieme, const Verifica& verifica,
                         const std::string& cartella) {
-    (void)cartella;  // the paths come with the verification
     EsitoRiparazione esito;
     if (verifica.file.size() != insieme.file.size())
         throw UsoNonValido("verifica di un altro insieme");
@@ -177,14 +177,15 @@ EsitoRiparazione Ripara(const InsiemeRecupero& insieme, const Verifica& verifica
         const VerificaFile& vf = verifica.file[f];
         if (vf.stato == StatoFile::Integro) continue;
         const FileDescritto& fd = insieme.file[f];
-        const std::string temporaneo = vf.percorso + ".tmp";
+        const std::string destinazione = Unisci(cartella, fd.nome);
+        const std::string temporaneo = destinazione + ".tmp";
         std::optional<File> originale;
         try {
             if (vf.stato == StatoFile::Danneggiato && fd.lunghezza > 0)
                 originale.emplace(vf.percorso, ModoApertura::Lettura);
         } catch (const Errore&) {  // unreadable: every slice of it is rebuilt
         }
-        ScriviDurevole(vf.percorso, temporaneo, fd.lunghezza, [&](uint64_t offset, uint8_t* buf, size_t n) {
+        ScriviDurevole(destinazione, temporaneo, fd.lunghezza, [&](uint64_t offset, uint8_t* buf, size_t n) {
             size_t fatti = 0;
             while (fatti < n) {
                 const uint64_t o = offset + fatti;
@@ -210,7 +211,7 @@ EsitoRiparazione Ripara(const InsiemeRecupero& insieme, const Verifica& verifica
             if (offset + fatti >= fd.lunghezza) originale.reset();
             return fatti;
         });
-        esito.riparati.push_back(vf.percorso);
+        esito.riparati.push_back(destinazione);
     }
     esito.fetteRicostruite = static_cast<uint32_t>(k);
     return esito;

@@ -17,7 +17,10 @@ struct EsitoRiparazione {
     uint32_t fetteRicostruite = 0;
 };
 
-// Repairs every file of `verifica` that is not intact, in `cartella`. Throws
+// Repairs every file of `verifica` that is not intact: the good slices are read where the
+// verification found them, the repaired file is written into `cartella` under its recorded
+// name (in place when that is where it was checked; elsewhere when the checked folder must
+// not be written). Throws
 // RecuperoInsufficiente (how many recovery slices more would be needed) before writing
 // anything when the damage exceeds the recovery data, RiparazioneNonRiuscita when a rebuilt
 // slice does not match its recorded checksum.

@@ -1,8 +1,10 @@
 // The set commit: marker, forward, back, close, and the start's completion and clean-up.
 #include "sicurezza/conferma_set.h"
 
+#include <algorithm>
 #include <initializer_list>
 #include <optional>
+#include <sstream>
 #include <vector>
 
 #include "platform/codifica.h"
@@ -69,6 +71,19 @@ struct FileDelSet {
     }
 };
 
+// What a marker holds: the number of blocks on its first line, then the final names of the
+// set's recovery files, one a line.
+struct Marcatore {
+    int32_t blocchi = 0;
+    std::vector<std::string> recupero;
+};
+
+std::string TestoMarcatore(int32_t blocchi, const std::vector<std::string>& recupero) {
+    std::string t = std::to_string(blocchi);
+    for (const std::string& r : recupero) t += "\n" + r;
+    return t;
+}
+
 // The number of blocks a marker holds, when it is plausible for the folder: digits only, at
 // least one, and no more than the folder's entries could hold.
 std::optional<int32_t> BlocchiDelMarcatore(const std::string& testo, size_t voci) {
@@ -80,10 +95,72 @@ std::optional<int32_t> BlocchiDelMarcatore(const std::string& testo, size_t voci
     return static_cast<int32_t>(n);
 }
 
+// A marker's contents, when plausible; recovery names not of the set's forms make it damaged
+// (acted on, it would rename files that are not the program's).
+std::optional<Marcatore> LeggiMarcatore(const std::string& testo, const std::string& nomefile,
+                                        size_t voci) {
+    std::istringstream righe(testo);
+    std::string prima;
+    std::getline(righe, prima);
+    const std::optional<int32_t> blocchi = BlocchiDelMarcatore(prima, voci);
+    if (!blocchi) return std::nullopt;
+    Marcatore m{*blocchi, {}};
+    for (std::string r; std::getline(righe, r);) {
+        r = Spazi(r);
+        if (r.empty()) continue;
+        if (!nomi::FileDiRecupero(r, nomefile)) return std::nullopt;
+        m.recupero.push_back(r);
+    }
+    return m;
+}
+
+// The recovery files of the set standing under their final names in the folder.
+std::vector<std::string> RecuperoPresente(const std::string& cartella, const std::string& nomefile) {
+    std::vector<std::string> r;
+    for (const VoceCartella& v : Fs().Elenca(cartella.empty() ? "." : cartella))
+        if (v.file && !v.collegamento && nomi::FileDiRecupero(v.nome, nomefile)) r.push_back(v.nome);
+    return r;
+}
+
+// The recovery files of the set parked aside ("~<name>.vecchio"), by their final names.
+std::vector<std::string> RecuperoParcheggiato(const std::string& cartella,
+                                              const std::string& nomefile) {
+    std::vector<std::string> r;
+    const std::string fine = nomi::Parcheggiato("");
+    for (const VoceCartella& v : Fs().Elenca(cartella.empty() ? "." : cartella)) {
+        if (!v.file || v.collegamento || !v.nome.starts_with(nomi::kPrefissoProvvisorio) ||
+            !v.nome.ends_with(fine))
+            continue;
+        const std::string finale = v.nome.substr(1, v.nome.size() - 1 - fine.size());
+        if (nomi::FileDiRecupero(finale, nomefile)) r.push_back(finale);
+    }
+    return r;
+}
+
 }  // namespace
 
-void AvantiConferma(const std::string& cartella, const std::string& nomefile, int32_t blocchi) {
+void AvantiConferma(const std::string& cartella, const std::string& nomefile, int32_t blocchi,
+                    const std::vector<std::string>& recupero) {
     const FileDelSet set{cartella, nomefile, blocchi};
+    // The old set's recovery files step aside first, every one: a new one that took its
+    // name already has no staged file left, and only the new set lists it.
+    for (const std::string& r : RecuperoPresente(cartella, nomefile)) {
+        const std::string nuovo = nomi::Provvisorio(cartella, r);
+        const bool nostro = std::find(recupero.begin(), recupero.end(), r) != recupero.end();
+        const InfoFile staged = Fs().Info(nuovo);
+        if (nostro && !staged.esiste) continue;
+        // A rename cut in half on FAT, as for the blocks below: the empty staged name is the half.
+        if (nostro && staged.dimensione == 0 && Fs().Info(cartella + r).dimensione > 0) {
+            Fs().Rimuovi(nuovo);
+            continue;
+        }
+        const std::string vecchio = nomi::Parcheggiato(nuovo);
+        if (Fs().Info(vecchio).esiste) {
+            Fs().Rimuovi(cartella + r);
+        } else {
+            RinominaDurevole(cartella + r, vecchio);
+        }
+    }
     // The old set steps aside.
     set.DescrittoriPrima([](const std::string& nuovo, const std::string& finale) {
         const InfoFile staged = Fs().Info(nuovo);
@@ -107,6 +184,11 @@ void AvantiConferma(const std::string& cartella, const std::string& nomefile, in
     set.DescrittoriDopo([](const std::string& nuovo, const std::string& finale) {
         if (Fs().Info(nuovo).esiste) RinominaDurevole(nuovo, finale);
     });
+    // Its recovery files last: they describe blocks that are all in place.
+    for (const std::string& r : recupero) {
+        const std::string nuovo = nomi::Provvisorio(cartella, r);
+        if (Fs().Info(nuovo).esiste) RinominaDurevole(nuovo, cartella + r);
+    }
     set.SincronizzaCartella();
 }
 
@@ -116,13 +198,21 @@ void ChiudiConferma(const std::string& cartella, const std::string& nomefile, in
         const std::string vecchio = nomi::Parcheggiato(nuovo);
         if (Fs().Info(vecchio).esiste) Fs().Rimuovi(vecchio);
     });
+    for (const std::string& r : RecuperoParcheggiato(cartella, nomefile))
+        Fs().Rimuovi(nomi::Parcheggiato(nomi::Provvisorio(cartella, r)));
     const std::string marcatore = nomi::Marcatore(cartella, nomefile);
     if (Fs().Info(marcatore).esiste) Fs().Rimuovi(marcatore);
     set.SincronizzaCartella();
 }
 
-void IndietroConferma(const std::string& cartella, const std::string& nomefile, int32_t blocchi) {
+void IndietroConferma(const std::string& cartella, const std::string& nomefile, int32_t blocchi,
+                      const std::vector<std::string>& recupero) {
     const FileDelSet set{cartella, nomefile, blocchi};
+    for (const std::string& r : recupero) {
+        const std::string nuovo = nomi::Provvisorio(cartella, r);
+        if (!Fs().Info(nuovo).esiste && Fs().Info(cartella + r).esiste)
+            RinominaDurevole(cartella + r, nuovo);
+    }
     // A name the new file took goes back to its staged name.
     set.DescrittoriPrima([](const std::string& nuovo, const std::string& finale) {
         if (!Fs().Info(nuovo).esiste && Fs().Info(finale).esiste) RinominaDurevole(finale, nuovo);
@@ -132,23 +222,26 @@ void IndietroConferma(const std::string& cartella, const std::string& nomefile, 
         const std::string vecchio = nomi::Parcheggiato(nuovo);
         if (Fs().Info(vecchio).esiste) RinominaDurevole(vecchio, finale);
     });
+    for (const std::string& r : RecuperoParcheggiato(cartella, nomefile))
+        RinominaDurevole(nomi::Parcheggiato(nomi::Provvisorio(cartella, r)), cartella + r);
     set.SincronizzaCartella();
     const std::string marcatore = nomi::Marcatore(cartella, nomefile);
     if (Fs().Info(marcatore).esiste) Fs().Rimuovi(marcatore);
     set.SincronizzaCartella();
 }
 
-void ConfermaSet(const std::string& cartella, const std::string& nomefile, int32_t blocchi) {
+void ConfermaSet(const std::string& cartella, const std::string& nomefile, int32_t blocchi,
+                 const std::vector<std::string>& recupero) {
     // The marker says the staged set is whole: from its writing on, a run stopped among the
     // renames is finished by the next start, never left half old, half new.
     try {
-        nomi::ScriviDurevole(nomi::Marcatore(cartella, nomefile), std::to_string(blocchi));
-        AvantiConferma(cartella, nomefile, blocchi);
+        nomi::ScriviDurevole(nomi::Marcatore(cartella, nomefile), TestoMarcatore(blocchi, recupero));
+        AvantiConferma(cartella, nomefile, blocchi, recupero);
     } catch (...) {
         // Back to the old set; when that fails too the marker stays, and with it every staged
         // and parked file, for the next start to go forward.
         try {
-            IndietroConferma(cartella, nomefile, blocchi);
+            IndietroConferma(cartella, nomefile, blocchi, recupero);
         } catch (const Errore& e) {
             Utilita().ScriviLog("Backup non annullato in " + cartella + ": " + e.Dettaglio());
         }
@@ -173,14 +266,14 @@ bool CompletaConfermeInterrotte(const std::string& path) {
         const std::string marcatore = cartella + v.nome;
         // A count the folder cannot hold is a damaged marker: acted on, it would make every
         // start run through names that cannot exist.
-        const std::optional<int32_t> blocchi =
-            BlocchiDelMarcatore(LeggiFileTesto(marcatore), voci.size());
-        if (!blocchi) {
+        const std::optional<Marcatore> m =
+            LeggiMarcatore(LeggiFileTesto(marcatore), nomefile, voci.size());
+        if (!m) {
             Utilita().ScriviLog("Marcatore di backup danneggiato ignorato: " + marcatore);
             continue;
         }
-        AvantiConferma(cartella, nomefile, *blocchi);
-        ChiudiConferma(cartella, nomefile, *blocchi);
+        AvantiConferma(cartella, nomefile, m->blocchi, m->recupero);
+        ChiudiConferma(cartella, nomefile, m->blocchi);
         completate = true;
     }
     return completate;

@@ -5,17 +5,23 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 namespace bv {
 
 // Puts the staged set `nomefile` (`blocchi` blocks, whole and verified) of `cartella` (with its
 // final separator) in place: the marker, then the forward renames; on a failure back to the old
 // set (when that fails too the marker stays, and with it every file, for the next start); then
-// the parked old files and the marker go (a failure there is only logged).
-void ConfermaSet(const std::string& cartella, const std::string& nomefile, int32_t blocchi);
+// the parked old files and the marker go (a failure there is only logged). `recupero`: the
+// final names of the set's recovery files, staged beside the blocks; every recovery file of
+// the old set goes with its blocks.
+void ConfermaSet(const std::string& cartella, const std::string& nomefile, int32_t blocchi,
+                 const std::vector<std::string>& recupero = {});
 // The two directions of the commit, and the tidying after the forward one.
-void AvantiConferma(const std::string& cartella, const std::string& nomefile, int32_t blocchi);
-void IndietroConferma(const std::string& cartella, const std::string& nomefile, int32_t blocchi);
+void AvantiConferma(const std::string& cartella, const std::string& nomefile, int32_t blocchi,
+                    const std::vector<std::string>& recupero = {});
+void IndietroConferma(const std::string& cartella, const std::string& nomefile, int32_t blocchi,
+                      const std::vector<std::string>& recupero = {});
 void ChiudiConferma(const std::string& cartella, const std::string& nomefile, int32_t blocchi);
 // Finishes putting in place the sets of a folder whose final renames a run did not end (it was
 // stopped among them); true when there was one. A marker with an implausible count is ignored

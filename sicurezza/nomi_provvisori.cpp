@@ -42,6 +42,16 @@ std::string Parcheggiato(const std::string& percorsoProvvisorio) {
     return percorsoProvvisorio + ".vecchio";
 }
 
+std::string IndiceRecupero(const std::string& nomefile) {
+    return nomefile + ".par2";
+}
+
+bool FileDiRecupero(const std::string& nome, const std::string& nomefile) {
+    if (!nome.starts_with(nomefile) || !nome.ends_with(".par2")) return false;
+    static const std::regex volume(R"((\.vol[0-9]+\+[0-9]+)?\.par2)");
+    return std::regex_match(nome.substr(nomefile.size()), volume);
+}
+
 std::string SetDelMarcatore(const std::string& nome) {
     static const std::regex forma(R"(~(BV[0-9]{8})\.conferma)");
     std::smatch m;
@@ -51,12 +61,15 @@ std::string SetDelMarcatore(const std::string& nome) {
 std::string SetDelResiduo(const std::string& nome) {
     // Staged blocks and descriptors ("~BV…#n", "~BV…#n.inf"), old ones parked aside
     // (".vecchio"), files cut short while written under a temporary name ("~~BV…#n.tmp" in a
-    // folder, "~BV…#n.tmp" on a disk), the marker's own temporary name.
+    // folder, "~BV…#n.tmp" on a disk), the marker's own temporary name; staged recovery
+    // files, parked or half-written.
     static const std::regex forme(
-        R"(~(BV[0-9]{8})#[0-9]+(\.inf)?(\.vecchio|\.tmp)?|~~(BV[0-9]{8})(#[0-9]+(\.inf)?|\.conferma)\.tmp)");
+        R"(~(BV[0-9]{8})#[0-9]+(\.inf)?(\.vecchio|\.tmp)?|~~(BV[0-9]{8})(#[0-9]+(\.inf)?|\.conferma)\.tmp)"
+        R"(|~(BV[0-9]{8})(\.vol[0-9]+\+[0-9]+)?\.par2(\.vecchio|\.tmp)?)");
     std::smatch m;
     if (!std::regex_match(nome, m, forme)) return {};
-    return m[1].matched ? m[1].str() : m[4].str();
+    if (m[1].matched) return m[1].str();
+    return m[4].matched ? m[4].str() : m[7].str();
 }
 
 std::string Temporaneo(const std::string& percorso) {

@@ -16,6 +16,12 @@
 //                marker exists nothing it names is removed.
 //   close        the parked old files go, then the marker: a stop leaves parked files the
 //                next start's forward step removes.
+//   recovery     a set in a folder may have recovery files "BV….par2" and "BV….volAA+NN.par2"
+//                (no "#": the set list never sees them). They are written staged
+//                ("~BV….par2", through "~BV….par2.tmp") after the blocks, their final names
+//                are listed in the marker after the number of blocks, and they go through the
+//                commit with the blocks: the old set's step aside first (every one, listed or
+//                not), the new ones take their names last. A stop: as for the blocks.
 // Data folder (a restore), driven by the journal "ripristino-in-corso.bvj" in the program
 // folder (giornale.h):
 //   preparazione the journal is written, then each database comes as "~bvripristinoN.tmp" and
@@ -52,6 +58,10 @@ std::string Provvisorio(const std::string& cartella, const std::string& nome);
 // The marker of a set's commit, and the name an old block or descriptor is parked under.
 std::string Marcatore(const std::string& cartella, const std::string& nomefile);
 std::string Parcheggiato(const std::string& percorsoProvvisorio);
+// The recovery files of set `nomefile`: the index's name, and whether `nome` is the index or
+// a volume of it ("BV….par2", "BV….volAA+NN.par2").
+std::string IndiceRecupero(const std::string& nomefile);
+bool FileDiRecupero(const std::string& nome, const std::string& nomefile);
 // The set a marker's file name belongs to ("~BV….conferma" -> "BV…"), "" for any other name.
 std::string SetDelMarcatore(const std::string& nome);
 // The set name a leftover of a stopped backup belongs to, "" for any other name.

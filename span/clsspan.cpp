@@ -206,11 +206,12 @@ void ClsSpan::Span(const std::string& path, const std::string& nomefile) {
                                        : cartella + nomi::Blocco(nomefile, n);
         const size_t dimensioneBlocco = EstraiBlocco(offset, static_cast<size_t>(limite));
         nomi::ScriviDurevole(
-            blocco, dimensioneBlocco, [this, offset](uint64_t da, uint8_t* buf, size_t quanti) {
+            blocco, dimensioneBlocco, [this, offset, n](uint64_t da, uint8_t* buf, size_t quanti) {
                 const size_t letti = archivio_->LeggiDa(offset + da, buf, quanti);
                 if (letti != quanti)
                     throw ErroreStandard(num::ErroreIO,
                                          filename_ + ": archivio letto solo in parte");
+                if (DatiBlocco) DatiBlocco(n, buf, letti);
                 return letti;
             });
         offset += dimensioneBlocco;
@@ -235,8 +236,9 @@ void ClsSpan::Span(const std::string& path, const std::string& nomefile) {
     stato_ = StatoSuddiviso;
 }
 
-void ClsSpan::ConfermaSet(const std::string& path, const std::string& nomefile) {
-    bv::ConfermaSet(NormalizzaCartella(path), nomefile, blocchiScritti_);
+void ClsSpan::ConfermaSet(const std::string& path, const std::string& nomefile,
+                          const std::vector<std::string>& recupero) {
+    bv::ConfermaSet(NormalizzaCartella(path), nomefile, blocchiScritti_, recupero);
 }
 
 namespace {
@@ -263,6 +265,10 @@ ClsSpan::BloccoDelSet ClsSpan::CercaBlocco(const std::string& origine, const std
         ControllaDiscoOrigine(origine);
         BloccoDelSet b{
             FileNormale(origine, nomeBlocco), FileNormale(origine, nomeBlocco + ".inf"), {}};
+        if (!sostitutivi_.empty()) {
+            const std::string sostituto = FileNormale(utilita_.AggiungiSepDir(sostitutivi_), nomeBlocco);
+            if (!sostituto.empty()) b.file = sostituto;
+        }
         std::string testo = "Inserire il " + std::to_string(n + 1) + "° disco del backup.";
         if (!b.file.empty() && !b.fileDescrittore.empty()) {
             // Read once; a descriptor the medium cannot give back is a read error, not a

@@ -47,6 +47,9 @@ class ClsSpan {
     // (operazione 0) or appended (1), with the percentage done.
     std::function<void(int16_t operazione, int16_t pc)> Avanzamento;
     std::function<void()> FineCaricamento;
+    // Each block's bytes as the split writes them, in order (`blocco`: its number), for work
+    // done in the same pass.
+    std::function<void(int32_t blocco, const uint8_t* dati, size_t n)> DatiBlocco;
 
     // Where the disk prompts are asked (by default the program's interaction).
     void Domande(Interazione& domande) { domande_ = &domande; }
@@ -63,6 +66,9 @@ class ClsSpan {
     // ("Verifica" or "Ripristino" in the prompts' title) and checking every block.
     void Ricostruisci(const std::string& pathOrigine, const std::string& nomefile,
                       const std::string& dest, bool verifica);
+    // A folder whose blocks the rebuild takes instead of the origin's of the same name (blocks
+    // rebuilt from the recovery data where the origin may not be written); "" for none.
+    void BlocchiSostitutivi(const std::string& cartella) { sostitutivi_ = cartella; }
     // Splits the loaded archive into blocks and descriptors in `path`.
     // The checks Span makes of a destination before it writes (9237, 9238, 9235, and 9240 for
     // a drive with no disk), for a caller that must not start long work towards one that
@@ -74,7 +80,9 @@ class ClsSpan {
     // each file under its staged name (sicurezza/nomi_provvisori.h), and ConfermaSet puts the whole set in
     // place; a failure leaves the old set as it was.
     void ScritturaProvvisoria(bool attiva) { provvisoria_ = attiva; }
-    void ConfermaSet(const std::string& path, const std::string& nomefile);
+    // `recupero`: the final names of the recovery files staged beside the blocks.
+    void ConfermaSet(const std::string& path, const std::string& nomefile,
+                     const std::vector<std::string>& recupero = {});
     // Usable bytes on a drive (at most 2,147,483,647); with `cambioDisk`, asks for a new
     // disk while it has less than 10,000 bytes.
     int32_t GetSpazioDisco(const std::string& unita, bool cambioDisk);
@@ -113,6 +121,7 @@ class ClsSpan {
     std::string filename_;
     int32_t stato_ = StatoVuoto;
     bool provvisoria_ = false;
+    std::string sostitutivi_;
     int32_t blocchiScritti_ = 0;
     Interazione* domande_ = nullptr;
     Interazione& Chiedi() const { return domande_ != nullptr ? *domande_ : InterazioneCorrente(); }

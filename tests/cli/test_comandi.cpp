@@ -333,6 +333,11 @@ INSTANTIATE_TEST_SUITE_P(
         CasoUso{{"restore", "--attendi", "mezz'ora"},
                 "--attendi richiede un numero di minuti (da 0 a 9999): mezz'ora"},
         CasoUso{{"list", "--attendi", "1"}, "Opzione non valida per list: --attendi"},
+        CasoUso{{"backup", "--recupero", "101"},
+                "--recupero richiede una percentuale (da 0 a 100): 101"},
+        CasoUso{{"backup", "--recupero", "-5"},
+                "--recupero richiede una percentuale (da 0 a 100): -5"},
+        CasoUso{{"restore", "--recupero", "10"}, "Opzione non valida per restore: --recupero"},
         // The next option is never taken as a value.
         CasoUso{{"restore", "--orig", "--yes"}, "L'opzione --orig richiede un valore."}));
 

@@ -108,6 +108,8 @@ TEST(ClsInsieme, GetFilenamesSetDiBackup) {
     test::CartellaTemp t;
     for (const char* f :
          {"BV20240131#0", "BV20240131#0.inf", "BV20240131#1", "BV20231231#0", "readme.txt",
+          // a repaired block's damaged copy, recovery files: no set of their own
+          "BV20190101#0.1", "BV20180101.par2", "BV20180101.vol00+16.par2",
           "bv20220101#0", ".BV20210101#0", "BV2024013#0", "BV20200101X0"}) {
         test::ScriviFile(t / f, "x");
     }

@@ -14,6 +14,7 @@
 #include <regex>
 
 #include "operazioni/backup.h"
+#include "recupero/lettore.h"
 #include "util/nomi_host.h"
 #include "sicurezza/nomi_provvisori.h"
 #include "platform/percorsi.h"
@@ -398,7 +399,7 @@ TEST_F(Backup, DueBackupNelloStessoGiornoSostituisconoIBlocchi) {
     EXPECT_TRUE(EseguiBackup(Richiesta(false), osservatore_));
     test::ScriviFile(dati_ + "/b.mdb", "cambiato");
     EXPECT_TRUE(EseguiBackup(Richiesta(false), osservatore_));
-    EXPECT_EQ(VociIn(dest_), 2U);
+    EXPECT_EQ(VociIn(dest_), 4U);  // the block, its descriptor, the recovery index and volume
     EXPECT_EQ(Membri(dest_, "BV20240315")[0].second, "cambiato");
 }
 
@@ -615,6 +616,54 @@ TEST_F(Backup, DestinazioneScollegataDuranteLaScrittura) {
     EXPECT_EQ(VociIn(temp_), 0U);
 }
 
+// The recovery files beside a set in a folder: written with its blocks (three here), which
+// they describe under their final names (and Debian's par2 agrees), the day's earlier ones
+// replaced; none with 0.
+struct CasoRecupero {
+    const char* nome;
+    int percento;
+    size_t file;
+};
+
+class RecuperoDelSet : public Backup, public ::testing::WithParamInterface<CasoRecupero> {};
+
+TEST_P(RecuperoDelSet, ScrittiConIBlocchi) {
+    BV_SOLO_POSIX("il par2 di Debian");
+    test::ScriviFile(dati_ + "/c.mdb", Rumore(400000, 5));
+    test::CreaCartelle(dati_ + "/c");
+    test::FsGuasto guasto;
+    // 200 KB a block, as on the removable drive (a fixed folder without room refuses the set).
+    struct Unita {
+        explicit Unita(const std::string& d) { test::ImpostaVariabile("BVBACKUP_FLOPPY", d); }
+        ~Unita() { test::TogliVariabile("BVBACKUP_FLOPPY"); }
+    } unita(dest_);
+    guasto.spazio = [this](const std::string& p) {
+        return p.starts_with(dest_) ? 200000 : FsDiSistema().SpazioLibero(p);
+    };
+    RichiestaBackup r = Richiesta(true);
+    r.percentualeRecupero = GetParam().percento;
+    ASSERT_TRUE(EseguiBackup(r, osservatore_));
+    test::ScriviFile(dati_ + "/b.mdb", Rumore(50000, 9));
+    ASSERT_TRUE(EseguiBackup(r, osservatore_));
+    const std::vector<std::string> par2 = recupero::FileDiRecupero(dest_, "BV20240315");
+    ASSERT_EQ(par2.size(), GetParam().file);
+    EXPECT_EQ(VociIn(dest_), 6 + GetParam().file);
+    if (par2.empty()) return;
+    const recupero::InsiemeRecupero insieme = recupero::LeggiInsieme(par2);
+    ASSERT_EQ(insieme.file.size(), 3U);
+    for (size_t i = 0; i < 3; ++i) EXPECT_EQ(insieme.file[i].nome, "BV20240315#" + std::to_string(i));
+    EXPECT_GE(insieme.file[0].fette.size(), 16U);
+    EXPECT_TRUE(recupero::VerificaInsieme(insieme, dest_).Integra());
+    if (!std::filesystem::exists("/usr/bin/par2")) GTEST_SKIP() << "par2 non installato";
+    EXPECT_EQ(std::system(("cd '" + dest_ + "' && par2 verify -q BV20240315.par2 >/dev/null 2>&1").c_str()), 0);
+}
+
+INSTANTIATE_TEST_SUITE_P(Casi, RecuperoDelSet,
+                         ::testing::Values(CasoRecupero{"dieci_per_cento", 10, 2},
+                                           CasoRecupero{"tutto", 100, 2},
+                                           CasoRecupero{"nessuno", 0, 0}),
+                         [](const auto& info) { return std::string(info.param.nome); });
+
 // A second backup of the same day that fails, at any point, leaves the first set whole.
 struct CasoSecondoBackup {
     const char* nome;
@@ -693,6 +742,21 @@ INSTANTIATE_TEST_SUITE_P(
                           [](test::FsGuasto& g, const std::string& d) {
                               g.erroreRinomina = [d](const std::string& da, const std::string&) {
                                   return da == d + Separatore() + "~BV20240315#0" ? 5 : 0;
+                              };
+                          },
+                          57},
+        // The recovery files: their writing, and their taking the names once the blocks have.
+        CasoSecondoBackup{"recupero_non_scritto",
+                          [](test::FsGuasto& g, const std::string& d) {
+                              g.erroreScrittura = [d](const std::string& p, size_t) {
+                                  return p.starts_with(d) && p.find(".vol") != std::string::npos ? 5 : 0;
+                              };
+                          },
+                          57},
+        CasoSecondoBackup{"recupero_non_confermato",
+                          [](test::FsGuasto& g, const std::string& d) {
+                              g.erroreRinomina = [d](const std::string& da, const std::string&) {
+                                  return da == d + Separatore() + "~BV20240315.par2" ? 5 : 0;
                               };
                           },
                           57}),

@@ -18,6 +18,7 @@
 #include "archive/zippo.h"
 #include "operazioni/backup.h"
 #include "operazioni/ripristino.h"
+#include "recupero/errori_recupero.h"
 #include "platform/file_reg.h"
 #include "platform/impostazioni.h"
 #include "sicurezza/nomi_provvisori.h"
@@ -477,7 +478,10 @@ TEST_F(Ripristino, SetArtefattoNonScriveFuori) {
 
 TEST_F(Ripristino, ArchivioDanneggiatoNelLogSenzaSeparatoriDoppi) {
     BV_SOLO_POSIX("percorsi POSIX ('/') nel confronto; su Windows li coprono tests/windows");
-    // Same length, other bytes: the blocks pass their checks, the extraction fails on the CRC.
+    // Same length, other bytes: the blocks pass their checks, the extraction fails on the CRC
+    // (no recovery files to rebuild the block from).
+    for (const auto& e : fs::directory_iterator(dest_))
+        if (e.path().string().ends_with(".par2")) fs::remove(e.path());
     const std::string blocco = dest_ + "/BV20240315#0";
     std::string d = test::LeggiTesto(blocco);
     const size_t dentro = 30 + std::string("dati.mdb").size() + 2;  // in the first member's data
@@ -742,6 +746,139 @@ TEST(NomeLibero, NumeriATreCifreEPoiTutte) {
     test::CreaCartelle(db + ".cfb001");  // a folder takes the name too
     EXPECT_EQ(nomi::NomeLibero(db, ".cfb"), db + ".cfb002");
 }
+
+// A set of three blocks with recovery data for half its bytes (a block is 16 slices of
+// them): a block missing, cut short or with a byte changed is rebuilt in the work folder (the
+// origin only read) and the user told; damage beyond the recovery data is refused with the
+// data untouched; damaged recovery files beside whole blocks change nothing; recovery files
+// made by Debian's par2, and the copy its repair leaves ("#1.1"), are taken as they are.
+enum class Esame { Riparato, Rifiutato, Intatto };
+struct CasoRecupero {
+    const char* nome;
+    std::function<void(const std::string& dest)> guasta;
+    Esame esito;
+    bool conPar2 = false;  // needs Debian's par2
+};
+
+class RecuperoNelRipristino : public Ripristino, public ::testing::WithParamInterface<CasoRecupero> {};
+
+void Guasta(const std::string& p, int come) {
+    if (come == 0) fs::remove(p);
+    if (come == 1) fs::resize_file(p, fs::file_size(p) / 2);
+    if (come == 2) {
+        std::string d = test::LeggiTesto(p);
+        d[d.size() / 3] = static_cast<char>(~d[d.size() / 3]);
+        test::ScriviFile(p, d);
+    }
+}
+
+int Par2(const std::string& dest, const std::string& comando) {
+    return std::system(("cd '" + dest + "' && par2 " + comando + " >/dev/null 2>&1").c_str());
+}
+
+TEST_P(RecuperoNelRipristino, BloccoRicostruitoORifiutato) {
+    BV_SOLO_POSIX("il par2 di Debian, e un file system con spazio finto");
+    if (GetParam().conPar2 && !fs::exists("/usr/bin/par2")) GTEST_SKIP() << "par2 non installato";
+    std::mt19937 gen(7);
+    std::string dati(400000, '\0');
+    for (char& c : dati) c = static_cast<char>(gen());
+    test::ScriviFile(t_ / "sorgente/dati.mdb", dati);
+    for (const auto& e : fs::directory_iterator(dest_)) fs::remove(e.path());
+    {
+        // A drive that takes 200 KB a block (as the removable one: a fixed folder without room
+        // refuses the set): three blocks in the folder.
+        test::FsGuasto guasto;
+        test::ImpostaVariabile("BVBACKUP_FLOPPY", dest_);
+        guasto.spazio = [this](const std::string& p) {
+            return p.starts_with(dest_) ? 200000 : FsDiSistema().SpazioLibero(p);
+        };
+        RichiestaBackup b;
+        b.destinazione = dest_;
+        b.verifica = false;
+        b.percorsoDati = t_ / "sorgente/";
+        b.cartellaTemp = temp_;
+        b.percentualeRecupero = 50;
+        test::Registratore o;
+        const bool riuscito = EseguiBackup(b, o).Riuscito();
+        test::TogliVariabile("BVBACKUP_FLOPPY");
+        ASSERT_TRUE(riuscito);
+    }
+    ASSERT_TRUE(fs::exists(dest_ + "/BV20240315#2"));
+    GetParam().guasta(dest_);
+    DatiEsistenti();
+    const auto prima = Contenuto(dati_);
+    const auto origine = Contenuto(dest_);
+    const Esito esito = Esegui(Richiesta());
+    EXPECT_EQ(Contenuto(dest_), origine);  // the origin only read
+    EXPECT_EQ(VociIn(temp_), 0U);
+    if (GetParam().esito == Esame::Rifiutato) {
+        EXPECT_EQ(esito, Esito::Fallito);
+        EXPECT_EQ(osservatore_.errori, std::vector<int32_t>{recupero::ErrRecuperoInsufficiente});
+        ASSERT_EQ(osservatore_.testiErrori.size(), 1U);
+        EXPECT_NE(osservatore_.testiErrori[0].find("ne mancano"), std::string::npos);
+        EXPECT_TRUE(osservatore_.testiErrori[0].ends_with(" I dati non sono stati modificati."));
+        EXPECT_EQ(Contenuto(dati_), prima);
+        return;
+    }
+    ASSERT_EQ(esito, Esito::Completato) << ::testing::PrintToString(osservatore_.risultato);
+    EXPECT_EQ(test::LeggiTesto(dati_ + "/dati.mdb"), dati);
+    EXPECT_EQ(test::LeggiTesto(dati_ + "/dati/logo.bmp"), "nuovo logo");
+    const std::vector<std::string> avvisi = osservatore_.risultato.avvisi;
+    if (GetParam().esito == Esame::Intatto) {
+        EXPECT_TRUE(avvisi.empty());
+        return;
+    }
+    EXPECT_EQ(avvisi.size(), 1U);
+    EXPECT_EQ(osservatore_.avvisi, avvisi);
+    EXPECT_TRUE(std::regex_match(
+        avvisi.empty() ? "" : avvisi[0],
+        std::regex("Il blocco #[0-2] era danneggiato ed è stato ricostruito con i dati di recupero\\.")));
+}
+
+std::vector<CasoRecupero> CasiRecupero() {
+    std::vector<CasoRecupero> casi;
+    static const std::string kNomi[] = {"0_mancante", "0_troncato", "0_un_byte", "1_mancante", "1_troncato",
+                                        "1_un_byte",  "2_mancante", "2_troncato", "2_un_byte"};
+    for (int b = 0; b < 3; ++b)
+        for (int g = 0; g < 3; ++g)
+            casi.push_back({kNomi[b * 3 + g].c_str(),
+                            [b, g](const std::string& d) { Guasta(d + "/BV20240315#" + std::to_string(b), g); },
+                            Esame::Riparato});
+    casi.push_back({"due_blocchi_oltre_il_recupero",
+                    [](const std::string& d) {
+                        Guasta(d + "/BV20240315#0", 0);
+                        Guasta(d + "/BV20240315#1", 2);
+                        Guasta(d + "/BV20240315#1", 1);
+                    },
+                    Esame::Rifiutato});
+    casi.push_back({"recupero_danneggiato_blocchi_integri",
+                    [](const std::string& d) {
+                        for (const auto& e : fs::directory_iterator(d))
+                            if (e.path().string().ends_with(".par2")) Guasta(e.path().string(), 2);
+                    },
+                    Esame::Intatto});
+    casi.push_back({"recupero_del_par2_di_debian",
+                    [](const std::string& d) {
+                        for (const auto& e : fs::directory_iterator(d))
+                            if (e.path().string().ends_with(".par2")) fs::remove(e.path());
+                        ASSERT_EQ(Par2(d, "create -q -s8192 -c40 BV20240315.par2 'BV20240315#0' "
+                                          "'BV20240315#1' 'BV20240315#2'"),
+                                  0);
+                        Guasta(d + "/BV20240315#1", 0);
+                    },
+                    Esame::Riparato, true});
+    casi.push_back({"copia_lasciata_dal_par2_di_debian",
+                    [](const std::string& d) {
+                        Guasta(d + "/BV20240315#1", 2);
+                        ASSERT_EQ(Par2(d, "repair -q BV20240315.par2"), 0);
+                        ASSERT_TRUE(fs::exists(d + "/BV20240315#1.1"));
+                    },
+                    Esame::Intatto, true});
+    return casi;
+}
+
+INSTANTIATE_TEST_SUITE_P(Casi, RecuperoNelRipristino, ::testing::ValuesIn(CasiRecupero()),
+                         [](const auto& info) { return std::string(info.param.nome); });
 
 }  // namespace
 }  // namespace bv
