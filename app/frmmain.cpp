@@ -23,6 +23,7 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QSpinBox>
 #include <QStandardPaths>
 #include <QStatusBar>
 #include <QStyle>
@@ -31,6 +32,7 @@
 #include <QToolButton>
 #include <QVBoxLayout>
 #include <algorithm>
+#include <cstdlib>
 #include <chrono>
 #include <initializer_list>
 #include <optional>
@@ -224,6 +226,16 @@ void FrmMain::CreaSchedaBackup() {
     chkTest_ = Controllo<QCheckBox>(frmBackup_, "chkTest");
     chkTest_->setText(QStringLiteral("&Verifica dati"));
     chkTest_->setChecked(true);
+    // Recovery data beside a set in a folder: a damaged block is rebuilt from it.
+    lblRecupero_ = Etichetta(frmBackup_, "lblRecupero", QStringLiteral("Dati di rec&upero:"));
+    spnRecupero_ = Controllo<QSpinBox>(frmBackup_, "spnRecupero");
+    spnRecupero_->setRange(0, 100);
+    spnRecupero_->setSuffix(QStringLiteral(" %"));
+    spnRecupero_->setValue(10);
+    spnRecupero_->setToolTip(QStringLiteral(
+        "Dati aggiunti al backup in una cartella per ricostruire un blocco danneggiato "
+        "(0 = nessuno)."));
+    lblRecupero_->setBuddy(spnRecupero_);
     cmdBackup_ = Controllo<QPushButton>(frmBackup_, "cmdBackup");
     cmdBackup_->setText(QStringLiteral("&Inizia Backup"));
     cmdBackup_->setAutoDefault(true);  // Enter presses it when it has the focus
@@ -243,6 +255,11 @@ void FrmMain::CreaSchedaBackup() {
     b->addWidget(cmdSfoglia_, 1, 1);
     b->addWidget(OptDest0_, 2, 0, 1, 2);
     b->addWidget(chkTest_, 3, 0, 1, 2);
+    auto* recupero = new QHBoxLayout();
+    recupero->addWidget(lblRecupero_);
+    recupero->addWidget(spnRecupero_);
+    recupero->addStretch(1);
+    b->addLayout(recupero, 4, 0, 1, 2);
     b->setRowStretch(4, 1);
     b->addWidget(lblMsg_, 5, 0, 1, 2);
     b->addWidget(Stato_, 6, 0, 1, 2);
@@ -372,7 +389,7 @@ void FrmMain::ImpostaControlli() {
     // While a job runs the window takes no command: its controls are disabled, the job's
     // "Annulla" is not. Idle, each command as the start state allows it.
     const bool libera = stato_ == Stato::Pronta;
-    for (QWidget* w : std::initializer_list<QWidget*>{OptDest0_, OptDest1_, chkTest_, txtOrig_,
+    for (QWidget* w : std::initializer_list<QWidget*>{OptDest0_, OptDest1_, chkTest_, spnRecupero_, txtOrig_,
                                                       cmdSfogliaRip_, cmdRefresh_, ListBackup_})
         w->setEnabled(libera);
     txtDest_->setEnabled(libera && OptDest1_->isChecked());
@@ -426,6 +443,10 @@ void FrmMain::Carica() {
             const StatoAvvio& s = esito->s;
             MostraStato(s);
             txtDest_->setText(Q(s.dest));
+            // The share of recovery data last chosen (10 % until one is).
+            const std::string recupero =
+                LeggiImpostazione(ApplicazioneProgramma(), kSezioneBackup, "Recupero", "10");
+            spnRecupero_->setValue(std::clamp(std::atoi(recupero.c_str()), 0, 100));
             // No origin chosen yet: the sets are most likely where the last backup went.
             txtOrig_->setText(Q(Spazi(s.orig).empty() ? s.dest : s.orig));
             setWindowTitle(QString::fromUtf8(kDidascalia) + QLatin1Char(' ') +
@@ -593,7 +614,8 @@ void FrmMain::PreparaTastiera() {
     setTabOrder(txtDest_, cmdSfoglia_);
     setTabOrder(cmdSfoglia_, OptDest0_);
     setTabOrder(OptDest0_, chkTest_);
-    setTabOrder(chkTest_, cmdBackup_);
+    setTabOrder(chkTest_, spnRecupero_);
+    setTabOrder(spnRecupero_, cmdBackup_);
     setTabOrder(txtOrig_, cmdSfogliaRip_);
     setTabOrder(cmdSfogliaRip_, cmdRefresh_);
     setTabOrder(cmdRefresh_, ListBackup_);
@@ -840,6 +862,13 @@ void FrmMain::cmdBackup_Click() {
     r.destinazione = scritta.empty() ? scritta : PercorsoAssoluto(scritta);
     r.verifica = chkTest_->isChecked();
     r.chiediPrimaDiSostituire = true;
+    r.percentualeRecupero = spnRecupero_->value();
+    try {
+        SalvaImpostazione(ApplicazioneProgramma(), kSezioneBackup, "Recupero",
+                          std::to_string(spnRecupero_->value()));
+    } catch (const Errore& e) {  // the backup runs all the same; the next start shows 10 %
+        Utilita().ScriviLog("Impostazione Recupero non salvata: " + e.Dettaglio());
+    }
     IniziaLavoro(lblMsg_, Stato_, lblQuantita_, cmdAnnulla_);
     auto ganci = ganci_;
     auto risultato = std::make_shared<Risultato>();

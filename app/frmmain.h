@@ -24,6 +24,7 @@ class QMenu;
 class QProgressBar;
 class QPushButton;
 class QRadioButton;
+class QSpinBox;
 class QTabWidget;
 class QToolButton;
 
@@ -159,6 +160,8 @@ class FrmMain : public QMainWindow {
     QLineEdit* txtDest_ = nullptr;
     QToolButton* cmdSfoglia_ = nullptr;
     QCheckBox* chkTest_ = nullptr;
+    QLabel* lblRecupero_ = nullptr;
+    QSpinBox* spnRecupero_ = nullptr;
     QPushButton* cmdBackup_ = nullptr;
     QProgressBar* Stato_ = nullptr;
     QLabel* lblMsg_ = nullptr;

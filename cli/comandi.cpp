@@ -353,8 +353,7 @@ std::optional<std::string> Analizza(const std::vector<std::string>& a, Opzioni& 
 // Fills `elenco` with the sets of a folder; the rows as the list shows them, newest first.
 // A name the list cannot read as a date is not a set and has no row.
 std::vector<RigaInsieme> SetDellaCartella(const std::string& origine, ClsInsieme& elenco) {
-    std::string cartella = origine;
-    elenco.GetFilenames(Utilita().AggiungiSepDir(cartella), kModelloSet);
+    elenco.GetFilenames(Utilita().AggiungiSepDir(origine), kModelloSet);
     return elenco.Righe(kMascheraSet, 3);
 }
 

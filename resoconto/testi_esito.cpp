@@ -100,7 +100,7 @@ std::string TestoRigaSet(const std::string& data, const DescrizioneSet& d) {
 std::string DimensioneLeggibile(uint64_t byte) {
     char testo[32];
     const double mb = static_cast<double>(byte) / (1024.0 * 1024.0);
-    if (byte < 1024 * 1024) {
+    if (byte < uint64_t{1024} * 1024) {
         std::snprintf(testo, sizeof testo, "%llu KB",
                       static_cast<unsigned long long>((byte + 1023) / 1024));
     } else if (mb < 100) {

@@ -7,6 +7,7 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QSpinBox>
 #include <QTest>
 #include <QTimer>
 #include <chrono>
@@ -20,6 +21,7 @@
 #include "tests/support/variabili.h"
 #include "tests/support/fs_guasto.h"
 #include "tests/support/unita_rimovibile.h"
+#include "platform/impostazioni.h"
 #include "platform/istanza.h"
 
 namespace bv {
@@ -214,6 +216,23 @@ TEST_F(BackupFinestra, AnnullaDuranteLaScrittura) {
     EXPECT_EQ(test::LeggiTesto(blocco), prima);
     EXPECT_TRUE(C<QPushButton>("cmdBackup")->isEnabled());
     EXPECT_TRUE(C<QPushButton>("cmdAnnulla")->isHidden());
+}
+
+// "Dati di recupero": the share chosen goes to the backup and is kept for the next start.
+TEST_F(BackupFinestra, DatiDiRecupero) {
+    Carica();
+    const std::string indice = t_ / "dest/BV" + FormattaData(Adesso(), "yyyyMMdd") + ".par2";
+    auto* recupero = C<QSpinBox>("spnRecupero");
+    EXPECT_EQ(recupero->value(), 10);
+    C<QPushButton>("cmdBackup")->click();
+    Attendi();
+    EXPECT_TRUE(test::Esiste(indice));
+    recupero->setValue(0);
+    interazione_.Rispondi(Risposta::Si);  // today's set is replaced
+    C<QPushButton>("cmdBackup")->click();
+    Attendi();
+    EXPECT_FALSE(test::Esiste(indice));
+    EXPECT_EQ(LeggiImpostazione("KO_BVBackup", "Backup", "Recupero"), "0");
 }
 
 }  // namespace
