@@ -45,6 +45,7 @@
 #include "operazioni/elenco_set.h"
 #include "operazioni/impostazioni_programma.h"
 #include "operazioni/ripristino.h"
+#include "operazioni/verifica_set.h"
 #include "platform/codifica.h"
 #include "resoconto/testi_esito.h"
 #include "platform/filesystem.h"
@@ -52,6 +53,7 @@
 #include "platform/istanza.h"
 #include "platform/percorsi.h"
 #include "platform/programma.h"
+#include "util/errori.h"
 #include "util/interazione.h"
 #include "util/koutilita.h"
 
@@ -297,6 +299,11 @@ void FrmMain::CreaSchedaRipristino() {
     cmdRefresh_->setIcon(QIcon::fromTheme(QStringLiteral("view-refresh"),
                                           style()->standardIcon(QStyle::SP_BrowserReload)));
     cmdRefresh_->setToolTip(QStringLiteral("Aggiorna"));
+    cmdVerifica_ = Controllo<QPushButton>(Frame1_, "cmdVerifica");
+    cmdVerifica_->setText(QStringLiteral("&Verifica backup"));
+    cmdVerifica_->setToolTip(QStringLiteral(
+        "Controlla il backup selezionato senza ripristinarlo e, se serve, lo ripara con i suoi "
+        "dati di recupero."));
     CmdRipristino_ = Controllo<QPushButton>(Frame1_, "CmdRipristino");
     // Alt+I starts the command of whichever tab is shown.
     CmdRipristino_->setText(QStringLiteral("&Inizia Ripristino"));
@@ -324,6 +331,7 @@ void FrmMain::CreaSchedaRipristino() {
     auto* pulsanti = new QHBoxLayout();
     pulsanti->addStretch(1);
     pulsanti->addWidget(cmdAnnullaRipristino_);
+    pulsanti->addWidget(cmdVerifica_);
     pulsanti->addWidget(CmdRipristino_);
     r->addLayout(pulsanti, 7, 0, 1, 2);
     SSTab1_->addTab(Frame1_, QStringLiteral("&Ripristino"));
@@ -339,6 +347,7 @@ void FrmMain::Collega() {
     connect(mnesci_, &QAction::triggered, this, [this] { close(); });
     connect(cmdBackup_, &QPushButton::clicked, this, [this] { cmdBackup_Click(); });
     connect(CmdRipristino_, &QPushButton::clicked, this, [this] { CmdRipristino_Click(); });
+    connect(cmdVerifica_, &QPushButton::clicked, this, [this] { cmdVerifica_Click(false); });
     for (QPushButton* annulla : {cmdAnnulla_, cmdAnnullaRipristino_})
         connect(annulla, &QPushButton::clicked, this, [this] { cmdAnnulla_Click(); });
     txtDest_->installEventFilter(this);
@@ -396,6 +405,7 @@ void FrmMain::ImpostaControlli() {
     cmdSfoglia_->setEnabled(libera && OptDest1_->isChecked());
     cmdBackup_->setEnabled(libera && !avvio_.datiNonPresenti);
     CmdRipristino_->setEnabled(libera && !avvio_.nonInstallato);
+    cmdVerifica_->setEnabled(libera);
     mnesci_->setEnabled(libera);
     for (QPushButton* annulla : {cmdAnnulla_, cmdAnnullaRipristino_})
         annulla->setEnabled(stato_ == Stato::AlLavoro);
@@ -619,7 +629,8 @@ void FrmMain::PreparaTastiera() {
     setTabOrder(txtOrig_, cmdSfogliaRip_);
     setTabOrder(cmdSfogliaRip_, cmdRefresh_);
     setTabOrder(cmdRefresh_, ListBackup_);
-    setTabOrder(ListBackup_, CmdRipristino_);
+    setTabOrder(ListBackup_, cmdVerifica_);
+    setTabOrder(cmdVerifica_, CmdRipristino_);
     txtCartellaDati_->setFocusPolicy(Qt::ClickFocus);  // read only: nothing to type there
     // The list with the focus shows where it is: its current set, highlighted.
     ListBackup_->installEventFilter(this);
@@ -884,6 +895,52 @@ void FrmMain::cmdBackup_Click() {
                             if (risultato->Riuscito() &&
                                 StessaCartella(destinazione, txtOrig_->text().toStdString()))
                                 AggiornaElencoBackup(false);
+                            ChiudiSeRinviato();
+                        });
+}
+
+void FrmMain::cmdVerifica_Click(bool ripara) {
+    if (stato_ != Stato::Pronta) return;
+    if (!StessaCartella(cartellaElenco_, txtOrig_->text().toStdString())) {
+        AggiornaElencoBackup(true);
+        ListBackup_->setFocus();
+        return;
+    }
+    RichiestaVerifica r;
+    r.origine = cartellaElenco_;
+    r.ripara = ripara;
+    r.cartellaTemp = CartellaTemp();
+    if (QListWidgetItem* riga = ListBackup_->currentItem(); riga != nullptr && riga->isSelected()) {
+        const int indice = riga->data(Qt::UserRole).toInt();
+        if (indice >= 1 && indice <= ElencoBackup().Count()) r.nomeSet = ElencoBackup().GetItem(indice);
+    }
+    if (r.nomeSet.empty()) {
+        Utilita().PrintErrore(errori::Crea(errori::SelezionareUnBackup));
+        return;
+    }
+    // A repair writes into the folder: under the operation lock, as a backup.
+    if (!PrendiOperazione()) return;
+    IniziaLavoro(lblMsgRipristino_, StatoRipristino_, lblQuantitaRipristino_,
+                 cmdAnnullaRipristino_);
+    auto ganci = ganci_;
+    auto risultato = std::make_shared<Risultato>();
+    lavoratore_->Esegui([r, ganci, risultato] { *risultato = EseguiVerifica(r, *ganci); },
+                        [this, risultato] {
+                            FineLavoro();
+                            const Risultato& ris = *risultato;
+                            MostraRisultato(ris, "Verifica");
+                            FineComando(lblMsgRipristino_);
+                            cmdVerifica_->setFocus();
+                            // Damaged but repairable: the repair is offered at once.
+                            if (ris.Riuscito() && ris.verifica.stato == StatoSet::Riparabile &&
+                                InterazioneCorrente().Messaggio(
+                                    "Riparare ora il backup con i suoi dati di recupero? I "
+                                    "blocchi danneggiati saranno riscritti nella cartella.",
+                                    "Verifica", Icona::Domanda, Pulsanti::SiNo) == Risposta::Si) {
+                                cmdVerifica_Click(true);
+                                return;
+                            }
+                            AggiornaElencoBackup(false);
                             ChiudiSeRinviato();
                         });
 }

@@ -65,6 +65,8 @@ class FrmMain : public QMainWindow {
     // The backup command (cmdBackup) and the restore command (CmdRipristino).
     void cmdBackup_Click();
     void CmdRipristino_Click();
+    // "Verifica backup": the selected set checked, and repaired on request.
+    void cmdVerifica_Click(bool ripara);
 
   protected:
     void closeEvent(QCloseEvent* evento) override;
@@ -173,6 +175,7 @@ class FrmMain : public QMainWindow {
     QListWidget* ListBackup_ = nullptr;
     QToolButton* cmdRefresh_ = nullptr;
     QPushButton* CmdRipristino_ = nullptr;
+    QPushButton* cmdVerifica_ = nullptr;
     QLabel* lblMsgRipristino_ = nullptr;
     QProgressBar* StatoRipristino_ = nullptr;
     QLabel* lblNessunBackup_ = nullptr;  // in the list's place when the folder has no set

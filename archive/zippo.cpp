@@ -326,6 +326,25 @@ std::string MotivoMembroRifiutato(const std::string& archivio) {
     return MotivoRifiuto(z.get(), std::max<zip_int64_t>(zip_get_num_entries(z.get(), 0), 0));
 }
 
+int ControllaMembri(const std::string& archivio, const AvanzamentoZip& avanzamento) {
+    std::map<std::string, std::string> membri;
+    {
+        int errore = 0;
+        ZipPtr z(zip_open(archivio.c_str(), ZIP_RDONLY | ZIP_CHECKCONS, &errore));
+        if (!z) {
+            Log("Impossibile aprire l'archivio " + archivio + ": " + TestoErroreZip(errore));
+            return errore == ZIP_ER_NOENT ? zip_codice::ArchivioMancante : zip_codice::ErroreGrave;
+        }
+        for (zip_int64_t i = 0; i < zip_get_num_entries(z.get(), 0); ++i) {
+            const char* nome = zip_get_name(z.get(), static_cast<zip_uint64_t>(i), ZIP_FL_ENC_RAW);
+            if (nome == nullptr) return zip_codice::ErroreFormato;
+            membri[nome] = "";  // no source: read whole, its CRC checked
+        }
+    }
+    EsitoConfronto esito;
+    return ConfrontaMembri(archivio, membri, esito, avanzamento);
+}
+
 int DimensioneMembri(const std::string& archivio, uint64_t& totale) {
     totale = 0;
     int errore = 0;

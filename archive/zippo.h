@@ -83,6 +83,10 @@ struct EsitoConfronto {
 int ConfrontaMembri(const std::string& archivio, const std::map<std::string, std::string>& sorgenti,
                     EsitoConfronto& esito, const AvanzamentoZip& avanzamento = {});
 
+// Every member read to its end and its CRC checked, nothing written: whether the archive is
+// whole (0) or not.
+int ControllaMembri(const std::string& archivio, const AvanzamentoZip& avanzamento = {});
+
 // The sum of the sizes the members declare, for checking the room before extracting.
 int DimensioneMembri(const std::string& archivio, uint64_t& totale);
 // Why the extraction would refuse the archive's members ("member: reason"), "" when it would

@@ -17,6 +17,7 @@
 #include "operazioni/backup.h"
 #include "operazioni/impostazioni_programma.h"
 #include "operazioni/ripristino.h"
+#include "operazioni/verifica_set.h"
 #include "platform/codifica.h"
 #include "platform/istanza.h"
 #include "platform/percorsi.h"
@@ -53,6 +54,10 @@ constexpr const char* kAiuto =
     "  restore [--orig CARTELLA] [--set NOME] [--yes] [--attendi MINUTI]\n"
     "      Ripristina il set indicato, o il più recente. Chiede conferma sul terminale;\n"
     "      senza terminale serve --yes.\n"
+    "  verifica [--orig CARTELLA] [--data GG/MM/AAAA] [--ripara] [--attendi MINUTI]\n"
+    "      Controlla il backup indicato (senza --data: il più recente) senza ripristinarlo:\n"
+    "      ogni blocco, i dati di recupero e ogni file. Con --ripara riscrive i blocchi\n"
+    "      danneggiati con i dati di recupero.\n"
     "\n"
     "Con la finestra di BVBackup aperta i comandi funzionano. Se un'altra copia sta eseguendo\n"
     "un backup o un ripristino, backup e restore attendono che termini fino a --attendi\n"
@@ -65,7 +70,9 @@ constexpr const char* kAiuto =
     "  --help       mostra questo aiuto\n"
     "  --version    mostra la versione\n"
     "\n"
-    "Stato di uscita: 0 riuscito, 1 errore, 2 uso non corretto, 130 annullato (Ctrl+C).\n";
+    "Stato di uscita: 0 riuscito (verifica: backup integro), 1 errore, 2 uso non corretto,\n"
+    "3 backup riparato, 4 backup danneggiato ma riparabile, 5 backup non riparabile,\n"
+    "130 annullato (Ctrl+C).\n";
 
 // Questions on the terminal, with the window's texts; without one, the answer that changes
 // nothing (Cancel, No), so an unattended run ends instead of waiting.
@@ -185,7 +192,19 @@ class GanciTerminale final : public GanciOperazione {
             case Esito::Completato:
                 t_.out << TestoEsito(r) << '\n';
                 for (const std::string& d : RigheRiepilogo(r)) t_.err << d << '\n';
-                return kSuccesso;
+                for (const std::string& a : r.avvisi) t_.err << "Attenzione: " << a << '\n';
+                if (r.operazione != Operazione::Verifica) return kSuccesso;
+                switch (r.verifica.stato) {
+                    case StatoSet::Integro:
+                        return kSuccesso;
+                    case StatoSet::Riparato:
+                        return kRiparato;
+                    case StatoSet::Riparabile:
+                        return kDanneggiato;
+                    case StatoSet::NonRiparabile:
+                        return kNonRiparabile;
+                }
+                return kErrore;
             case Esito::Annullato:
                 t_.err << TestoEsito(r) << '\n';
                 return kAnnullato;
@@ -259,6 +278,8 @@ struct Opzioni {
     bool sostituisci = false;
     int attendi = 5;  // minutes to wait for another copy's operation
     int recupero = 10;  // the recovery files' share of a set in a folder, in %
+    std::optional<std::string> data;  // verifica: the set's date as the list shows it
+    bool ripara = false;
 };
 
 // The option a CLI11 error is about: its messages begin with the option's name.
@@ -274,7 +295,9 @@ std::optional<std::string> Analizza(const std::vector<std::string>& a, Opzioni& 
     o.comando = a[0];
     const bool backup = o.comando == "backup";
     const bool restore = o.comando == "restore";
-    if (!backup && !restore && o.comando != "list") return "Comando sconosciuto: " + o.comando;
+    const bool verifica = o.comando == "verifica";
+    if (!backup && !restore && !verifica && o.comando != "list")
+        return "Comando sconosciuto: " + o.comando;
     CLI::App app;
     app.set_help_flag();  // --help and --version are answered before the arguments are read
     app.allow_extras();   // what no option of this command takes is named below
@@ -284,6 +307,7 @@ std::optional<std::string> Analizza(const std::vector<std::string>& a, Opzioni& 
     std::string set;
     std::string minuti;
     std::string percento;
+    std::string data;
     // An option's value is never the next option ("--orig --yes"): taken as none, and told.
     const auto valore = [&app](const char* nome, std::string& dove) {
         return app.add_option(nome, dove)
@@ -295,6 +319,11 @@ std::optional<std::string> Analizza(const std::vector<std::string>& a, Opzioni& 
     CLI::Option* opzioneSet = nullptr;
     CLI::Option* opzioneAttendi = nullptr;
     CLI::Option* opzioneRecupero = nullptr;
+    CLI::Option* opzioneData = nullptr;
+    if (verifica) {
+        opzioneData = valore("--data", data);
+        app.add_flag("--ripara", o.ripara);
+    }
     if (backup) {
         opzioneDest = valore("--dest", dest);
         app.add_flag("--floppy", o.floppy)->excludes(opzioneDest);
@@ -323,7 +352,8 @@ std::optional<std::string> Analizza(const std::vector<std::string>& a, Opzioni& 
         return "Opzione non valida per " + o.comando + ": " + estranee.front();
     for (const auto& [opzione, testo] :
          {std::pair{opzioneDest, &dest}, std::pair{opzioneOrig, &orig}, std::pair{opzioneSet, &set},
-          std::pair{opzioneAttendi, &minuti}, std::pair{opzioneRecupero, &percento}}) {
+          std::pair{opzioneAttendi, &minuti}, std::pair{opzioneRecupero, &percento},
+          std::pair{opzioneData, &data}}) {
         if (opzione != nullptr && opzione->count() > 0 && testo->empty())
             return "L'opzione " + opzione->get_name() + " richiede un valore.";
     }
@@ -334,6 +364,7 @@ std::optional<std::string> Analizza(const std::vector<std::string>& a, Opzioni& 
     if (opzioneOrig != nullptr && opzioneOrig->count() > 0)
         o.orig = PercorsoAssoluto(Spazi(CartellaDaArgomento(orig)));
     if (opzioneSet != nullptr && opzioneSet->count() > 0) o.set = set;
+    if (opzioneData != nullptr && opzioneData->count() > 0) o.data = Spazi(data);
     if (opzioneAttendi != nullptr && opzioneAttendi->count() > 0) {
         if (minuti.empty() || minuti.size() > 4 ||
             !std::all_of(minuti.begin(), minuti.end(), [](char c) { return c >= '0' && c <= '9'; }))
@@ -384,6 +415,33 @@ int Backup(const Opzioni& o, const StatoAvvio& s, GanciTerminale& ganci) {
     r.percentualeRecupero = o.recupero;
     if (!r.floppy) ganci.Cartella(Spazi(r.destinazione));
     return ganci.Mostra(EseguiBackup(r, ganci));
+}
+
+int VerificaSet(const Opzioni& o, const StatoAvvio& s, Terminale& t, GanciTerminale& ganci) {
+    RichiestaVerifica r;
+    r.origine = Spazi(o.orig.value_or(s.orig));
+    r.ripara = o.ripara;
+    r.cartellaTemp = CartellaTempProgramma();
+    if (r.origine.empty()) {
+        t.err << "Nessuna origine: indicare --orig CARTELLA.\n";
+        return kUso;
+    }
+    ganci.Cartella(r.origine);
+    try {
+        // The set of the date given as the list shows it, else the newest.
+        ClsInsieme elenco;
+        for (const RigaInsieme& riga : SetDellaCartella(r.origine, elenco)) {
+            if (!o.data || riga.testo == *o.data) {
+                r.nomeSet = elenco.GetItem(riga.indice);
+                break;
+            }
+        }
+        if (r.nomeSet.empty()) throw errori::BackupNonTrovatoIn(r.origine);
+    } catch (...) {
+        ganci.MostraErrore(ErroreCorrente());
+        return kErrore;
+    }
+    return ganci.Mostra(EseguiVerifica(r, ganci));
 }
 
 int Ripristina(const Opzioni& o, const StatoAvvio& s, Terminale& t, GanciTerminale& ganci) {
@@ -486,6 +544,7 @@ int Esegui(const std::vector<std::string>& argomenti, Terminale& t) {
     }
     if (o.comando == "list") return Lista(o, s, t, ganci);
     if (o.comando == "backup") return Backup(o, s, ganci);
+    if (o.comando == "verifica") return VerificaSet(o, s, t, ganci);
     return Ripristina(o, s, t, ganci);
 }
 

@@ -23,6 +23,9 @@ struct Terminale {
 inline constexpr int kSuccesso = 0;
 inline constexpr int kErrore = 1;
 inline constexpr int kUso = 2;
+inline constexpr int kRiparato = 3;        // verifica: damaged blocks rewritten
+inline constexpr int kDanneggiato = 4;     // verifica: damaged, repairable, not repaired
+inline constexpr int kNonRiparabile = 5;   // verifica: damaged beyond the recovery data
 inline constexpr int kAnnullato = 130;  // as a shell reports a command ended by Ctrl+C
 
 // Runs the command line (arguments without the program name); returns the exit status.

@@ -23,7 +23,7 @@ enum class Esito {
     Fallito,
 };
 
-enum class Operazione { Backup, Ripristino };
+enum class Operazione { Backup, Ripristino, Verifica };
 
 // What a cancelled operation left as it was.
 enum class CosaResta {
@@ -32,6 +32,7 @@ enum class CosaResta {
     NessunDisco,        // on removable disks: none written yet
     DischiIncompleti,   // on removable disks: the set begun there is not whole
     DatiIntatti,        // the restore's data folder
+    SetIntatto,         // the verified set
 };
 
 // A backup's summary: where the set went, its size, its disks, whether it was verified.
@@ -58,6 +59,25 @@ struct RiepilogoRipristino {
     uint64_t byteCopie = 0;  // every safety copy of the data folder, 0 when unknown
 };
 
+// A verification's finding.
+enum class StatoSet {
+    Integro,        // every block, slice and member whole
+    Riparabile,     // damaged blocks the recovery data can rebuild (not asked to)
+    Riparato,       // damaged blocks rebuilt in place
+    NonRiparabile,  // damage beyond the recovery data, or no recovery data for it
+};
+
+struct RiepilogoVerifica {
+    std::string nomeSet;
+    std::string cartella;
+    StatoSet stato = StatoSet::Integro;
+    bool conRecupero = false;       // the set has recovery files
+    std::vector<int> blocchi;       // the damaged (or rebuilt) blocks' numbers
+    uint32_t fetteDanneggiate = 0;  // slices of the blocks to rebuild
+    uint32_t fetteRecupero = 0;     // recovery slices available
+    std::string danno;              // what the set's own check found ("" when whole)
+};
+
 // What an operation did, for the front ends to show (resoconto/ words it).
 struct Risultato {
     Operazione operazione = Operazione::Backup;
@@ -67,6 +87,7 @@ struct Risultato {
     CosaResta resta = CosaResta::NessunBackup;  // when it was cancelled
     RiepilogoBackup backup;                     // when a backup completed
     RiepilogoRipristino ripristino;             // when a restore completed
+    RiepilogoVerifica verifica;                 // when a verification completed
 
     bool Riuscito() const { return esito == Esito::Completato; }
     explicit operator bool() const { return Riuscito(); }

@@ -24,8 +24,46 @@ std::string Resta(const Risultato& r) {
             return "Il backup sui dischi non è completo: ripetere il backup.";
         case CosaResta::DatiIntatti:
             return "I dati non sono stati modificati.";
+        case CosaResta::SetIntatto:
+            return "Il backup non è stato modificato.";
     }
     return {};
+}
+
+std::string Blocchi(const std::vector<int>& b) {
+    std::string t;
+    for (const int n : b) t += (t.empty() ? "#" : ", #") + std::to_string(n);
+    return t;
+}
+
+std::string TestoVerifica(const RiepilogoVerifica& v) {
+    const std::string set = "Il backup " + v.nomeSet + " in " + PercorsoPerMessaggio(v.cartella);
+    switch (v.stato) {
+        case StatoSet::Integro:
+            return set + " è integro: ogni blocco e ogni file è stato controllato.";
+        case StatoSet::Riparabile:
+            return set + " è danneggiato (" + (v.blocchi.size() == 1 ? "blocco " : "blocchi ") +
+                   Blocchi(v.blocchi) +
+                   ") ma può essere riparato con i suoi dati di recupero: ripetere la verifica "
+                   "con la riparazione.";
+        case StatoSet::Riparato:
+            return set + " era danneggiato ed è stato riparato: " +
+                   (v.blocchi.size() == 1 ? "riscritto il blocco " : "riscritti i blocchi ") +
+                   Blocchi(v.blocchi) + ".";
+        case StatoSet::NonRiparabile:
+            break;
+    }
+    std::string t = set + " è danneggiato e non può essere riparato";
+    if (!v.conRecupero) {
+        t += ": non ha dati di recupero.";
+    } else if (v.fetteDanneggiate > v.fetteRecupero) {
+        t += ": mancano " + std::to_string(v.fetteDanneggiate - v.fetteRecupero) +
+             " fette di dati di recupero.";
+    } else {
+        t += ".";
+    }
+    if (!v.danno.empty()) t += " " + v.danno;
+    return t;
 }
 
 }  // namespace
@@ -33,6 +71,7 @@ std::string Resta(const Risultato& r) {
 std::string TestoEsito(const Risultato& r) {
     switch (r.esito) {
         case Esito::Completato:
+            if (r.operazione == Operazione::Verifica) return TestoVerifica(r.verifica);
             return r.operazione == Operazione::Backup ? "Backup completato correttamente."
                                                       : "Ripristino effettuato con successo";
         case Esito::Annullato:
@@ -49,6 +88,18 @@ std::string TestoEsito(const Risultato& r) {
 std::vector<std::string> RigheRiepilogo(const Risultato& r) {
     std::vector<std::string> righe;
     if (!r.Riuscito()) return righe;
+    if (r.operazione == Operazione::Verifica) {
+        const RiepilogoVerifica& v = r.verifica;
+        if (v.conRecupero) {
+            righe.push_back("Dati di recupero: " + std::to_string(v.fetteRecupero) + " fette" +
+                            (v.fetteDanneggiate > 0
+                                 ? ", " + std::to_string(v.fetteDanneggiate) + " da ricostruire."
+                                 : "."));
+        } else {
+            righe.emplace_back("Il backup non ha dati di recupero.");
+        }
+        return righe;
+    }
     if (r.operazione == Operazione::Backup) {
         const RiepilogoBackup& b = r.backup;
         std::string dischi;

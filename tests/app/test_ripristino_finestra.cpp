@@ -206,5 +206,27 @@ TEST_F(RipristinoFinestra, CartellaDatiCreataAncheRispondendoNo) {
     EXPECT_FALSE(test::Esiste(t_ / "appdata/KoBrelvano/DATI/dati.mdb"));
 }
 
+// "Verifica backup" on a damaged set: told it can be repaired, asked, repaired in place.
+TEST_F(RipristinoFinestra, VerificaERiparaIlSetSelezionato) {
+    ImpostaPath(t_ / "dati/");
+    Carica();
+    const std::string blocco = t_ / "origine/BV" + FormattaData(Adesso(), "yyyyMMdd") + "#0";
+    const std::string buono = test::LeggiTesto(blocco);
+    std::string d = buono;
+    d[d.size() / 2] = static_cast<char>(~d[d.size() / 2]);
+    test::ScriviFile(blocco, d);
+    interazione_.Rispondi(Risposta::Si);  // repair it
+    C<QPushButton>("cmdVerifica")->click();
+    Attendi();
+    ASSERT_EQ(interazione_.messaggi.size(), 3U);
+    EXPECT_NE(interazione_.messaggi[0].testo.find("ma può essere riparato"), std::string::npos)
+        << interazione_.messaggi[0].testo;
+    EXPECT_EQ(interazione_.messaggi[1].pulsanti, Pulsanti::SiNo);
+    EXPECT_NE(interazione_.messaggi[2].testo.find("riscritto il blocco #0"), std::string::npos)
+        << interazione_.messaggi[2].testo;
+    EXPECT_EQ(test::LeggiTesto(blocco), buono);
+    EXPECT_TRUE(C<QPushButton>("cmdVerifica")->isEnabled());
+}
+
 }  // namespace
 }  // namespace bv

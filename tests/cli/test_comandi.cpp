@@ -341,6 +341,39 @@ INSTANTIATE_TEST_SUITE_P(
         // The next option is never taken as a value.
         CasoUso{{"restore", "--orig", "--yes"}, "L'opzione --orig richiede un valore."}));
 
+// An old set verified and repaired in place: each finding its own exit status; after the
+// repair Debian's par2 finds the set whole too.
+TEST_F(Comandi, VerificaERiparazione) {
+    ASSERT_EQ(Esegui({"backup"}), 0);
+    const std::string dest = t_ / "dest";
+    const std::string blocco = dest + "/BV20240315#0";
+    const auto verifica = [&](std::vector<std::string> extra) {
+        std::vector<std::string> a{"verifica", "--orig", dest};
+        a.insert(a.end(), extra.begin(), extra.end());
+        return Esegui(a);
+    };
+    EXPECT_EQ(verifica({}), 0);
+    EXPECT_NE(out_.str().find("è integro"), std::string::npos) << out_.str();
+    std::string d = test::LeggiTesto(blocco);
+    d[d.size() / 2] = static_cast<char>(~d[d.size() / 2]);
+    test::ScriviFile(blocco, d);
+    EXPECT_EQ(verifica({"--data", Giorno()}), cli::kDanneggiato);
+    EXPECT_NE(out_.str().find("danneggiato (blocco #0) ma può essere riparato"), std::string::npos)
+        << out_.str();
+    EXPECT_EQ(test::LeggiTesto(blocco), d);  // only told
+    EXPECT_EQ(verifica({"--ripara"}), cli::kRiparato);
+    EXPECT_NE(out_.str().find("riscritto il blocco #0"), std::string::npos) << out_.str();
+    EXPECT_NE(test::LeggiTesto(blocco), d);
+    EXPECT_EQ(verifica({}), 0);
+    if (fs::exists("/usr/bin/par2")) {
+        EXPECT_EQ(std::system(("cd '" + dest + "' && par2 verify -q BV20240315.par2 >/dev/null 2>&1").c_str()), 0);
+    }
+    fs::remove(blocco);
+    EXPECT_EQ(verifica({"--ripara"}), cli::kNonRiparabile);
+    EXPECT_NE(out_.str().find("non può essere riparato: mancano "), std::string::npos) << out_.str();
+    EXPECT_EQ(verifica({"--data", "01/01/2001"}), cli::kErrore);
+}
+
 // Ctrl+C before the first safe point: nothing written, the cancel told, its own exit status.
 TEST_F(Comandi, CtrlCAnnulla) {
     const std::atomic<bool> premuto{true};

@@ -17,6 +17,7 @@
 #include "operazioni/stato_avvio.h"
 #include "operazioni/backup.h"
 #include "operazioni/ripristino.h"
+#include "operazioni/verifica_set.h"
 #include "platform/file_reg.h"
 #include "sicurezza/conferma_set.h"
 #include "sicurezza/giornale.h"
@@ -498,6 +499,42 @@ TEST_F(GuastiBackup, BackupAnnullatoAOgniOperazione) {
         NessunDescrittoreSenzaIlSuoBlocco(dove);
     }
     EXPECT_GT(annullati, 30);
+}
+
+// A repair in place killed at every file operation: the block is the damaged one or the
+// repaired one, never a half; a repair run afterwards mends the set.
+TEST_F(GuastiBackup, RiparazioneUccisaAOgniOperazione) {
+    const std::string blocco = dest_ + "/BV20240315#0";
+    const std::string buono = test::LeggiTesto(blocco);
+    std::string danneggiato = buono;
+    danneggiato[danneggiato.size() / 2] = static_cast<char>(~danneggiato[danneggiato.size() / 2]);
+    RichiestaVerifica r;
+    r.origine = dest_;
+    r.nomeSet = "BV20240315";
+    r.ripara = true;
+    r.cartellaTemp = temp_;
+    const auto ripara = [&r] {
+        test::Registratore o;
+        return EseguiVerifica(r, o);
+    };
+    test::ScriviFile(blocco, danneggiato);
+    std::vector<std::string> nomi;
+    const int n = ContaOperazioni(nomi, [&] {
+        ASSERT_EQ(ripara().verifica.stato, StatoSet::Riparato);
+    });
+    for (const int k : Punti(n, 40)) {
+        const std::string dove = "ucciso all'operazione " + std::to_string(k) + " (" + nomi[k] + ")";
+        test::ScriviFile(blocco, danneggiato);
+        UccisoAllOperazione(k, [&] { ripara(); });
+        const std::string ora = test::LeggiTesto(blocco);
+        EXPECT_TRUE(ora == buono || ora == danneggiato) << dove;
+        PulisciCartellaTemp(temp_);
+        const Risultato dopo = ripara();
+        EXPECT_TRUE(dopo.verifica.stato == StatoSet::Riparato || dopo.verifica.stato == StatoSet::Integro)
+            << dove;
+        EXPECT_EQ(test::LeggiTesto(blocco), buono) << dove;
+        EXPECT_EQ(VociIn(temp_), 0U) << dove;
+    }
 }
 
 TEST_F(GuastiBackup, BackupConOgniOperazioneCheFallisce) {
