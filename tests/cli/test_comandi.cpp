@@ -365,7 +365,8 @@ TEST_F(Comandi, VerificaERiparazione) {
     EXPECT_NE(out_.str().find("riscritto il blocco #0"), std::string::npos) << out_.str();
     EXPECT_NE(test::LeggiTesto(blocco), d);
     EXPECT_EQ(verifica({}), 0);
-    if (fs::exists("/usr/bin/par2")) {
+    // Debian's par2 as the independent check, where it runs (not from a Windows build).
+    if (!test::kSuWindows && fs::exists("/usr/bin/par2")) {
         EXPECT_EQ(std::system(("cd '" + dest + "' && par2 verify -q BV20240315.par2 >/dev/null 2>&1").c_str()), 0);
     }
     fs::remove(blocco);
