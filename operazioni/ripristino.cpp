@@ -185,30 +185,9 @@ void Ripristino::ControllaDatabaseChiusi() {
 }
 
 void Ripristino::PreparaCartellaLavoro() {
-    koUtilita& u = Utilita();
-    std::uniform_real_distribution<double> uniforme(0.0, 1.0);
-    std::string temp = r_.cartellaTemp;
-    temp = u.AggiungiSepDir(temp);
-    // A name nothing holds yet: the work folder is ours alone, and removed as a whole.
-    for (;;) {
-        cartellaLavoro_ =
-            nomi::CartellaDiLavoro(temp, std::lround(uniforme(casuale_) * 100000 + 1));
-        const InfoFile i = Fs().Info(cartellaLavoro_);
-        if (!i.esiste && !i.collegamento) break;
-    }
     PulisciCartellaTemp(r_.cartellaTemp);  // what interrupted runs left
-    {
-        std::string daCreare = r_.cartellaTemp;  // CreaPercorsoDirectory adds a separator to it
-        u.CreaPercorsoDirectory(daCreare);
-    }
-    Fs().CreaCartella(cartellaLavoro_);
+    cartellaLavoro_ = CreaCartellaLavoro(r_.cartellaTemp);
     lavoroCreato_ = true;
-    {
-        // The mark that tells the start's clean-up this folder is a work folder of ours.
-        File segno(cartellaLavoro_ + Separatore() + nomi::kSegnoLavoro,
-                   ModoApertura::ScritturaEsclusiva);
-        segno.Chiudi();
-    }
     SalvaImpostazione(ApplicazioneProgramma(), kSezioneBackup, "Orig", origine_);
     lavoro_ = cartellaLavoro_ + Separatore();
     archivio_ = lavoro_ + nomi::kArchivioTemporaneo;

@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <cctype>
 #include <optional>
+#include <random>
 #include <utility>
 #include <vector>
 
@@ -53,6 +54,34 @@ void PulisciCartellaTemp(const std::string& cartella) {
             Utilita().ScriviLog("Avanzo non rimosso dalla cartella temporanea: " + e.Dettaglio());
         }
     }
+}
+
+std::string CreaCartellaLavoro(const std::string& temp) {
+    koUtilita& u = Utilita();
+    static std::mt19937 casuale(std::random_device{}());
+    std::uniform_int_distribution<long> numero(1, 100001);
+    const std::string base = u.AggiungiSepDir(temp);
+    std::string cartella;
+    // A name nothing holds yet: the work folder is ours alone, and removed as a whole.
+    for (;;) {
+        cartella = nomi::CartellaDiLavoro(base, numero(casuale));
+        const InfoFile i = Fs().Info(cartella);
+        if (!i.esiste && !i.collegamento) break;
+    }
+    std::string daCreare = temp;  // CreaPercorsoDirectory adds a separator to it
+    u.CreaPercorsoDirectory(daCreare);
+    Fs().CreaCartella(cartella);
+    try {
+        File segno(cartella + Separatore() + nomi::kSegnoLavoro, ModoApertura::ScritturaEsclusiva);
+        segno.Chiudi();
+    } catch (...) {
+        try {
+            RimuoviAlbero(cartella);
+        } catch (const Errore&) {  // the next start's clean-up takes it
+        }
+        throw;
+    }
+    return cartella;
 }
 
 void RimuoviCartellaLavoro(const std::string& percorso) {

@@ -45,6 +45,11 @@ void PulisciCartellaTemp(const std::string& cartella = {});
 // Removes a restore's work folder (or a file of ours in Temp), its mark last.
 void RimuoviCartellaLavoro(const std::string& percorso);
 
+// Makes a work folder of ours in the temporary folder `temp` (made if missing): a number no
+// entry (nor link) holds yet, with the mark that tells the start's clean-up it is ours.
+// Returns its path without a final separator; a failure leaves none.
+std::string CreaCartellaLavoro(const std::string& temp);
+
 // At start-up, under the operation lock: finishes (after the confirmation) or undoes (before
 // it) a restore that was interrupted. Returns what to tell the user, "" when there was none.
 // Never throws: a journal it cannot trust is put aside untouched; one whose data folder is not

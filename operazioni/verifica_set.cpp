@@ -48,18 +48,7 @@ class Verifica {
 };
 
 std::string Verifica::Lavoro() {
-    if (!lavoro_.empty()) return lavoro_;
-    std::mt19937 casuale(std::random_device{}());
-    const std::string temp = Utilita().AggiungiSepDir(r_.cartellaTemp);
-    std::string daCreare = temp;
-    Utilita().CreaPercorsoDirectory(daCreare);
-    for (;;) {
-        lavoro_ = nomi::CartellaDiLavoro(temp, static_cast<long>(casuale() % 100000 + 1));
-        if (!Fs().Info(lavoro_).esiste) break;
-    }
-    Fs().CreaCartella(lavoro_);
-    File segno(lavoro_ + Separatore() + nomi::kSegnoLavoro, ModoApertura::ScritturaEsclusiva);
-    segno.Chiudi();
+    if (lavoro_.empty()) lavoro_ = CreaCartellaLavoro(r_.cartellaTemp);
     return lavoro_;
 }
 
