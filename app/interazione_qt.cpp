@@ -9,6 +9,7 @@
 #include <QFontMetrics>
 #include <QGridLayout>
 #include <QMessageBox>
+#include <QPushButton>
 #include <QSpacerItem>
 #include <QScreen>
 #include <QGuiApplication>
@@ -41,6 +42,7 @@ class CentraAllaComparsa final : public QObject {
 Risposta InterazioneQt::Messaggio(const std::string& testo, const std::string& titolo, Icona icona,
                                   Pulsanti pulsanti) {
     QMessageBox box(finestra_);
+    QPushButton* mancante = nullptr;
     box.setWindowTitle(QString::fromStdString(titolo));
     box.setText(QString::fromStdString(testo));
     switch (icona) {
@@ -73,6 +75,11 @@ Risposta InterazioneQt::Messaggio(const std::string& testo, const std::string& t
         case Pulsanti::RiprovaAnnulla:
             box.setStandardButtons(QMessageBox::Retry | QMessageBox::Cancel);
             break;
+        case Pulsanti::RiprovaMancanteAnnulla:
+            box.setStandardButtons(QMessageBox::Retry | QMessageBox::Cancel);
+            mancante = box.addButton(QString::fromUtf8(kTestoDiscoMancante), QMessageBox::DestructiveRole);
+            mancante->setObjectName("cmdDiscoMancante");
+            break;
     }
     // A short text makes a narrow box, whose title bar then cuts its title ("Errore...0004"):
     // the box is kept as wide as its title needs, with room for the title bar's buttons.
@@ -97,6 +104,7 @@ Risposta InterazioneQt::Messaggio(const std::string& testo, const std::string& t
     if (occupato) QApplication::setOverrideCursor(Qt::ArrowCursor);
     const int r = box.exec();
     if (occupato) QApplication::restoreOverrideCursor();
+    if (mancante != nullptr && box.clickedButton() == mancante) return Risposta::Mancante;
     switch (r) {
         case QMessageBox::Ok:
             return Risposta::Ok;

@@ -43,9 +43,9 @@ int main(int argc, char** argv) {
     for (auto& b : dati) b = static_cast<uint8_t>(rng());
     const std::filesystem::path cartella = std::filesystem::temp_directory_path() / "bench_recupero";
     std::filesystem::create_directories(cartella);
-    for (const int thread : {1, 2}) {
+    for (const bool parallelo : {false, true}) {
         ScrittoreRecupero s(fetta, recupero);
-        s.Thread(thread);
+        s.InParallelo(parallelo);
         const auto t0 = Orologio::now();
         for (uint64_t fatti = 0, n = 0; fatti < totale; ++n) {
             s.IniziaFile("BV20261209#" + std::to_string(n));
@@ -57,7 +57,7 @@ int main(int argc, char** argv) {
         s.Scrivi(cartella.string(), "set", 4);
         std::printf("scrittore %zu MB, %u fette di recupero da %llu KiB, %d thread: calcolo %.2f s "
                     "(%.0f MB/s), con la scrittura %.2f s\n",
-                    mb, recupero, static_cast<unsigned long long>(fetta >> 10), thread, calcolo,
+                    mb, recupero, static_cast<unsigned long long>(fetta >> 10), parallelo ? 2 : 1, calcolo,
                     totale / calcolo / 1e6, Secondi(t0));
     }
     std::filesystem::remove_all(cartella);

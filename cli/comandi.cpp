@@ -106,6 +106,18 @@ class InterazioneTerminale final : public Interazione {
                 return Chiedi(titolo + ": " + testo + " [R]iprova / [A]nnulla: ",
                               {{"r", Risposta::Riprova}, {"riprova", Risposta::Riprova}},
                               Risposta::Annulla);
+            case Pulsanti::RiprovaMancanteAnnulla:
+                if (!t_.interattivo) {
+                    t_.err << titolo << ": " << testo << " [Annulla: nessun terminale]\n";
+                    return Risposta::Annulla;
+                }
+                return Chiedi(titolo + ": " + testo +
+                                  " [R]iprova / [M] disco mancante o illeggibile / [A]nnulla: ",
+                              {{"r", Risposta::Riprova},
+                               {"riprova", Risposta::Riprova},
+                               {"m", Risposta::Mancante},
+                               {"mancante", Risposta::Mancante}},
+                              Risposta::Annulla);
             case Pulsanti::SiNoAnnulla:
                 if (!t_.interattivo) return Risposta::Annulla;
                 return Chiedi(titolo + ": " + testo + " [S]i / [N]o / [A]nnulla: ",

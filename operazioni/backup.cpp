@@ -6,6 +6,7 @@
 #include <map>
 #include <regex>
 #include <memory>
+#include <optional>
 #include <vector>
 
 #include "archive/nomi_membri.h"
@@ -124,6 +125,22 @@ FormaRecupero FormaDelRecupero(uint64_t archivio, int64_t libero, int percentual
     uint64_t fette = std::max<uint64_t>(1, (voluti + fetta - 1) / fetta);
     fette = std::min(fette, std::max<uint64_t>(1, kMemoria / fetta));
     return {fetta, static_cast<uint32_t>(fette)};
+}
+
+// Over removable disks: enough recovery data to rebuild any one disk (each full block is 16
+// slices; its disks are taken to be no smaller than a 1.44 MB floppy, the first disk may
+// be partly used), or `percentuale` of the set when that is more, within the same memory.
+FormaRecupero FormaSuDischi(uint64_t archivio, int64_t libero, int percentuale) {
+    constexpr int64_t kFloppy = 1457664;
+    uint64_t blocco = static_cast<uint64_t>(std::max(libero, kFloppy) - ClsSpan::kRiserva);
+    blocco = std::min<uint64_t>({blocco, archivio, ClsSpan::kMassimoBlocco});
+    uint64_t fetta = std::max<uint64_t>(4, (blocco + 63) / 64 * 4);
+    const uint64_t minima = (archivio + 32767) / 32768;
+    if (fetta < minima) fetta = (minima + 3) / 4 * 4;
+    const uint64_t disco = (blocco + fetta - 1) / fetta;
+    const uint64_t voluti = (archivio * static_cast<uint64_t>(percentuale) / 100 + fetta - 1) / fetta;
+    const uint64_t memoria = std::max(disco, (uint64_t{64} << 20) / fetta);
+    return {fetta, static_cast<uint32_t>(std::min(std::max(disco, voluti), memoria))};
 }
 
 // A name shown in a message even when its bytes are not UTF-8.
@@ -368,8 +385,12 @@ class Backup {
     void Comprimi();
     // The archive split into the set's blocks and descriptors at the destination.
     void ScriviSet();
-    // In a folder, the recovery files of the blocks just written, staged beside them.
+    // In a folder, the recovery files of the blocks just written, staged beside them; over
+    // disks, on one or more disks of their own after the last.
     void ScriviRecupero();
+    void ScriviRecuperoSuDischi();
+    // A disk of recovery data just written, read back from the medium.
+    void ControllaDiscoDiRecupero(const std::vector<std::string>& scritti, uint32_t fette) const;
     // The set rebuilt and every member compared with its source.
     void Verifica();
     // In a folder, the new set takes the names of the day's earlier one.
@@ -410,6 +431,9 @@ class Backup {
     std::unique_ptr<recupero::ScrittoreRecupero> recupero_;  // fed as the blocks are written
     int32_t bloccoInRecupero_ = -1;
     std::vector<std::string> fileRecupero_;  // their final names
+    // The blocks as the recovery data describe them, for the verification.
+    std::optional<recupero::InsiemeRecupero> descrizione_;
+    uint32_t fetteScritte_ = 0;
     std::string destinazione_;
     std::string destinazioneProvvisoria_;  // where staged files of this run may stand
     std::vector<std::string> nostri_;      // temporary files this run may have made
@@ -638,9 +662,11 @@ void Backup::ScriviSet() {
         barra_.Fatti(dimensioneArchivio_ * static_cast<uint64_t>(pc) / 100);
     };
     dischiScritti_ = !provvisorio_;
-    if (provvisorio_ && r_.percentualeRecupero > 0) {
-        const FormaRecupero forma = FormaDelRecupero(
-            dimensioneArchivio_, SpazioLiberoDisco(destinazione_), r_.percentualeRecupero);
+    if (r_.percentualeRecupero > 0) {
+        const int64_t libero = SpazioLiberoDisco(destinazione_);
+        const FormaRecupero forma =
+            provvisorio_ ? FormaDelRecupero(dimensioneArchivio_, libero, r_.percentualeRecupero)
+                         : FormaSuDischi(dimensioneArchivio_, libero, r_.percentualeRecupero);
         recupero_ = std::make_unique<recupero::ScrittoreRecupero>(forma.fetta, forma.fette);
         // Each block is an input file under its final name, fed in the one pass that writes it.
         span_->DatiBlocco = [this](int32_t n, const uint8_t* dati, size_t quanti) {
@@ -662,11 +688,91 @@ void Backup::ScriviSet() {
 void Backup::ScriviRecupero() {
     barra_.PuntoSicuro();
     recupero_->FineFile();
-    const std::vector<std::string> scritti =
-        recupero_->Scrivi(destinazione_, nomi::kPrefissoProvvisorio + nomeSet_, 1);
+    descrizione_ = recupero_->Descrizione();
+    fetteScritte_ = recupero_->FetteRecupero();
+    if (provvisorio_) {
+        const std::vector<std::string> scritti =
+            recupero_->Scrivi(destinazione_, nomi::kPrefissoProvvisorio + nomeSet_, 1);
+        for (const std::string& p : scritti)
+            fileRecupero_.push_back(NomeDi(p).substr(std::string(nomi::kPrefissoProvvisorio).size()));
+    } else {
+        ScriviRecuperoSuDischi();
+    }
     recupero_.reset();  // the recovery slices' memory
-    for (const std::string& p : scritti)
-        fileRecupero_.push_back(NomeDi(p).substr(std::string(nomi::kPrefissoProvvisorio).size()));
+}
+
+void Backup::ScriviRecuperoSuDischi() {
+    const uint32_t m = recupero_->FetteRecupero();
+    const uint64_t indice = recupero_->DimensioneIndice();
+    const uint64_t perFetta = recupero_->DimensioneVolume(1) - indice;
+    // Room for the staged name's directory entry and the file system's rounding.
+    constexpr uint64_t kMargine = 2048;
+    const std::regex bloccoDelSet(nomeSet_ + "#[0-9]+(\\.inf)?", std::regex::icase);
+    const std::regex recuperoDelSet(nomeSet_ + "(\\.vol[0-9]+\\+[0-9]+)?\\.par2", std::regex::icase);
+    uint32_t da = 0;
+    for (int disco = 1; da < m; ++disco) {
+        const std::string base =
+            "Inserire un disco per i dati di recupero e premere Riprova. Sarà il disco di recupero" +
+            (disco > 1 ? " " + std::to_string(disco) : std::string()) +
+            " del backup: annotarlo sull'etichetta.";
+        std::string testo = base;
+        for (;;) {
+            if (g_.Domande().Messaggio(testo, "Disco", Icona::Informazione, Pulsanti::RiprovaAnnulla) !=
+                Risposta::Riprova)
+                throw errori::OperazioneAnnullata();
+            if (SpazioLiberoDisco(destinazione_) == -1) {
+                testo = "Nessun disco nell'unità " + PercorsoPerMessaggio(destinazione_) + ". " + base;
+                continue;
+            }
+            // A disk of this set's blocks would be lost together with its recovery data; the
+            // recovery files of an earlier run of the day on a reused disk make room.
+            std::string blocco;
+            std::vector<std::string> vecchi;
+            for (const VoceCartella& v : Fs().Elenca(destinazione_)) {
+                if (!v.file) continue;
+                if (std::regex_match(v.nome, bloccoDelSet)) blocco = v.nome;
+                if (std::regex_match(v.nome, recuperoDelSet)) vecchi.push_back(v.nome);
+            }
+            if (!blocco.empty()) {
+                testo = "Il disco inserito contiene un blocco di un backup di oggi (" + blocco +
+                        "): inserire un altro disco. " + base;
+                continue;
+            }
+            for (const std::string& f : vecchi) Fs().Rimuovi(recupero::Unisci(destinazione_, f));
+            const int64_t libero = SpazioLiberoDisco(destinazione_);
+            const uint64_t entrano =
+                libero > static_cast<int64_t>(indice + kMargine)
+                    ? (static_cast<uint64_t>(libero) - indice - kMargine) / perFetta
+                    : 0;
+            if (entrano == 0) {
+                testo = PercorsoPerMessaggio(destinazione_) + " spazio disco non disponibile. " + base;
+                continue;
+            }
+            barra_.PuntoSicuro();
+            const auto quanti = static_cast<uint32_t>(std::min<uint64_t>(entrano, m - da));
+            std::vector<std::string> scritti{recupero_->ScriviVolume(destinazione_, nomeSet_, da, quanti)};
+            da += quanti;
+            // The index beside the last volume when it fits (each volume holds it too).
+            if (da == m && SpazioLiberoDisco(destinazione_) >= static_cast<int64_t>(indice + kMargine))
+                scritti.push_back(recupero_->ScriviIndice(destinazione_, nomeSet_));
+            if (r_.verifica) ControllaDiscoDiRecupero(scritti, quanti);
+            ris_.backup.dischiRecupero = disco;
+            break;
+        }
+    }
+}
+
+void Backup::ControllaDiscoDiRecupero(const std::vector<std::string>& scritti, uint32_t fette) const {
+    const std::string dettaglio = scritti.front() + ": dati di recupero ";
+    try {
+        for (const std::string& p : scritti) File(p, ModoApertura::Lettura).ScartaCache();
+        const recupero::InsiemeRecupero letto = recupero::LeggiInsieme(scritti);
+        if (letto.id != descrizione_->id || letto.pacchettiScartati > 0 || letto.recupero.size() != fette)
+            throw errori::Crea(errori::VerificaFallita, dettaglio + "non corrispondenti");
+    } catch (const Errore& e) {
+        if (e.Numero() == errori::VerificaFallita) throw;
+        throw errori::Crea(errori::VerificaFallita, dettaglio + e.Dettaglio());
+    }
 }
 
 void Backup::Verifica() {
@@ -675,24 +781,43 @@ void Backup::Verifica() {
         barra_.Fatti(dimensioneArchivio_ * static_cast<uint64_t>(pc) / 100);
     };
     const std::string nomeScritto = (provvisorio_ ? nomi::kPrefissoProvvisorio : "") + nomeSet_;
+    // Each block's slices checked against the recovery data as the rebuild reads it: the
+    // blocks on the medium are the ones the recovery data describe, in the same one pass.
+    std::optional<recupero::ControlloFette> fette;
+    int32_t inControllo = -1;
+    bool fetteBuone = true;
+    if (descrizione_) {
+        fette.emplace(*descrizione_);
+        span_->DatiLetti = [&](int32_t n, const uint8_t* dati, size_t quanti) {
+            if (n != inControllo) {
+                if (inControllo >= 0) fetteBuone = fette->FineFile() && fetteBuone;
+                fette->IniziaFile(nomi::Blocco(nomeSet_, n));
+                inControllo = n;
+            }
+            fette->Aggiungi(dati, quanti);
+        };
+    }
     span_->Ricostruisci(destinazione_, nomeScritto, archivio_, true);
+    span_->DatiLetti = nullptr;
     span_->Dealloca();
-    // The recovery files read back: they describe every block as it is on the medium.
-    if (!fileRecupero_.empty()) {
+    if (descrizione_) {
+        if (inControllo >= 0) fetteBuone = fette->FineFile() && fetteBuone;
         const std::string dettaglio = recupero::Unisci(destinazione_, nomeScritto) + ": dati di recupero ";
+        if (!fetteBuone || inControllo + 1 != dischi_ ||
+            descrizione_->file.size() != static_cast<size_t>(dischi_))
+            throw errori::Crea(errori::VerificaFallita, dettaglio + "non corrispondenti ai blocchi");
+    }
+    // In a folder the recovery files read back (over disks each was, as it was written).
+    if (!fileRecupero_.empty()) {
+        std::vector<std::string> file;
         try {
-            const std::vector<std::string> file = recupero::FileDiRecupero(destinazione_, nomeScritto);
-            for (const std::string& p : file) File(p, ModoApertura::Lettura).ScartaCache();
-            const recupero::InsiemeRecupero insieme = recupero::LeggiInsieme(file);
-            const recupero::Verifica v =
-                recupero::VerificaInsieme(insieme, destinazione_, nomi::kPrefissoProvvisorio);
-            if (!v.Integra() || insieme.file.size() != static_cast<size_t>(dischi_) ||
-                insieme.pacchettiScartati > 0)
-                throw errori::Crea(errori::VerificaFallita, dettaglio + "non corrispondenti");
+            file = recupero::FileDiRecupero(destinazione_, nomeScritto);
         } catch (const Errore& e) {
-            if (e.Numero() == errori::VerificaFallita) throw;
-            throw errori::Crea(errori::VerificaFallita, dettaglio + e.Dettaglio());
+            throw errori::Crea(errori::VerificaFallita,
+                               recupero::Unisci(destinazione_, nomeScritto) + ": " + e.Dettaglio());
         }
+        if (file.empty()) file.push_back(recupero::Unisci(destinazione_, nomeScritto + ".par2"));
+        ControllaDiscoDiRecupero(file, fetteScritte_);
     }
     // Each member is compared with its source as it is inflated: nothing is written, and
     // every CRC is checked before a difference is reported. The files as they were

@@ -44,6 +44,7 @@ struct RiepilogoBackup {
     bool suDischi = false;
     bool verificato = false;
     std::string oraSostituito;  // the time of the day's earlier set it replaced ("18:42"), or ""
+    int dischiRecupero = 0;     // disks of recovery data after the set's
 };
 
 // A restored database, and the safety copies the ones it replaced became ("" for none).

@@ -98,12 +98,13 @@ void ClsSpan::CaricaMemoria() {
     if (FineCaricamento) FineCaricamento();
 }
 
-size_t ClsSpan::AccodaBlocco(File& blocco, size_t lunghezza, File& archivio) {
+size_t ClsSpan::AccodaBlocco(File& blocco, size_t lunghezza, File& archivio, int32_t n) {
     std::vector<uint8_t> buf(std::min(kPasso, std::max<size_t>(lunghezza, 1)));
     size_t letti = 0;
     while (letti < lunghezza) {
         const size_t r = blocco.LeggiTutto(buf.data(), std::min(buf.size(), lunghezza - letti));
         if (r == 0) break;
+        if (DatiLetti) DatiLetti(n, buf.data(), r);
         archivio.ScriviTutto(buf.data(), r);
         letti += r;
     }
@@ -264,7 +265,7 @@ ClsSpan::BloccoDelSet ClsSpan::CercaBlocco(const std::string& origine, const std
     for (;;) {
         ControllaDiscoOrigine(origine);
         BloccoDelSet b{
-            FileNormale(origine, nomeBlocco), FileNormale(origine, nomeBlocco + ".inf"), {}};
+            false, FileNormale(origine, nomeBlocco), FileNormale(origine, nomeBlocco + ".inf"), {}};
         if (!sostitutivi_.empty()) {
             const std::string sostituto = FileNormale(utilita_.AggiungiSepDir(sostitutivi_), nomeBlocco);
             if (!sostituto.empty()) b.file = sostituto;
@@ -277,7 +278,8 @@ ClsSpan::BloccoDelSet ClsSpan::CercaBlocco(const std::string& origine, const std
             // Every descriptor of one run carries the run's start: a block of another run of
             // the same day has the same name but not the same start.
             const std::string inizio = b.descrittore.data + " " + b.descrittore.ora;
-            if (n == 0) inizioSet = inizio;
+            // The first block read gives the run (block 0 may be the missing one).
+            if (inizioSet.empty()) inizioSet = inizio;
             if (inizio == inizioSet) return b;
             if (!rimovibile) {
                 throw errori::Crea(errori::BackupDiversi,
@@ -289,10 +291,32 @@ ClsSpan::BloccoDelSet ClsSpan::CercaBlocco(const std::string& origine, const std
             throw errori::BloccoMancanteIn(origine, b.file.empty() ? nomeBlocco
                                                                    : nomeBlocco + ".inf");
         }
-        const Risposta r =
-            Chiedi().Messaggio(testo, verifica ? "Verifica" : "Ripristino",
-                                            Icona::Informazione, Pulsanti::RiprovaAnnulla);
+        const bool puoMancare = rimovibile && mancante_;
+        const Risposta r = Chiedi().Messaggio(
+            testo, verifica ? "Verifica" : "Ripristino", Icona::Informazione,
+            puoMancare ? Pulsanti::RiprovaMancanteAnnulla : Pulsanti::RiprovaAnnulla);
+        if (puoMancare && r == Risposta::Mancante) return BloccoDelSet{true, {}, {}, {}};
         if (r != Risposta::Riprova) throw Annullato();
+    }
+}
+
+void ClsSpan::SeparaBlocchi(File& archivio, const std::vector<uint64_t>& lunghezze,
+                            const std::string& nomefile) {
+    std::vector<uint8_t> buf(kPasso);
+    uint64_t offset = 0;
+    for (size_t i = 0; i < lunghezze.size(); ++i) {
+        File blocco(utilita_.AggiungiSepDir(raccolta_) + nomefile + "#" + std::to_string(i),
+                    ModoApertura::ScritturaEsclusiva);
+        for (uint64_t fatti = 0; fatti < lunghezze[i];) {
+            const auto voluti = static_cast<size_t>(std::min<uint64_t>(buf.size(), lunghezze[i] - fatti));
+            const size_t r = archivio.LeggiDa(offset + fatti, buf.data(), voluti);
+            if (r != voluti)
+                throw ErroreStandard(num::ErroreIO, raccolta_ + ": archivio letto solo in parte");
+            blocco.ScriviTutto(buf.data(), r);
+            fatti += r;
+        }
+        blocco.Sincronizza();
+        offset += lunghezze[i];
     }
 }
 
@@ -326,8 +350,35 @@ void ClsSpan::Ricostruisci(const std::string& pathOrigine, const std::string& no
     } scarta{temporaneo, ricostruito};
     std::string inizioSet;
     const bool rimovibile = SuUnitaRimovibile(origine);
+    raccolto_ = false;
+    mancanti_.clear();
+    dichiarata_ = -1;
+    std::vector<uint64_t> lunghezze;  // of the blocks read
+    int32_t totale = -1;              // the set's blocks, once the recovery data said
+    bool raccogli = false;
+    const auto fineRaccolta = [&] {
+        raccolto_ = true;
+        ricostruito.reset();
+    };
     for (int32_t n = 0;; ++n) {
+        if (raccogli && totale >= 0 && n >= totale) return fineRaccolta();
         const BloccoDelSet b = CercaBlocco(origine, nomefile, n, inizioSet, rimovibile, verifica);
+        if (b.mancante) {
+            if (!raccogli) {
+                Fs().CreaCartella(raccolta_);
+                if (ricostruito) {
+                    ricostruito->Chiudi();
+                    ricostruito.reset();
+                    File letto(temporaneo, ModoApertura::Lettura);
+                    SeparaBlocchi(letto, lunghezze, nomefile);
+                }
+                if (Fs().Info(temporaneo).esiste) Fs().Rimuovi(temporaneo);
+                raccogli = true;
+            }
+            mancanti_.push_back(n);
+            if (totale < 0) totale = mancante_(n);
+            continue;
+        }
         // The block goes straight to the end of the image, so memory holds the archive alone;
         // its length is checked against the descriptor before it is read.
         File f(b.file, ModoApertura::Lettura);
@@ -356,6 +407,24 @@ void ClsSpan::Ricostruisci(const std::string& pathOrigine, const std::string& no
             static_cast<int64_t>(dimensione_) + static_cast<int64_t>(lunghezza) > kMassimo32) {
             throw corrotto;
         }
+        dichiarata_ = dimensioneFile;
+        if (raccogli) {
+            // Gathering: the block goes to a file of its own, for the repair.
+            File copia(utilita_.AggiungiSepDir(raccolta_) + nomefile + "#" + std::to_string(n),
+                       ModoApertura::ScritturaEsclusiva);
+            const size_t copiati = AccodaBlocco(f, static_cast<size_t>(lunghezza), copia, n);
+            f.Chiudi();
+            copia.Sincronizza();
+            if (copiati != lunghezza) throw danneggiato;
+            lunghezze.push_back(lunghezza);
+            if (dimensioneFile > 0 && Avanzamento)
+                Avanzamento(1, Percentuale(dimensione_, static_cast<double>(dimensioneFile)));
+            if (*d.ultimo) {
+                if (totale < 0 || totale == n + 1) return fineRaccolta();
+                throw corrotto;  // the recovery data name more blocks than the set has
+            }
+            continue;
+        }
         if (!ricostruito) {
             // The archive grows under a temporary name beside `dest`, which it replaces only
             // when the last block has passed every check.
@@ -363,9 +432,10 @@ void ClsSpan::Ricostruisci(const std::string& pathOrigine, const std::string& no
                 Fs().Rimuovi(temporaneo);
             ricostruito = std::make_unique<File>(temporaneo, ModoApertura::ScritturaEsclusiva);
         }
-        const size_t letti = AccodaBlocco(f, static_cast<size_t>(lunghezza), *ricostruito);
+        const size_t letti = AccodaBlocco(f, static_cast<size_t>(lunghezza), *ricostruito, n);
         f.Chiudi();
         if (letti != lunghezza) throw danneggiato;  // the block changed while it was read
+        lunghezze.push_back(lunghezza);
         const bool bloccoFinale = *d.ultimo;
         // With no archive size the percentage cannot be computed: on the last block the total
         // check below reports it, on any other the descriptor is not valid.

@@ -69,6 +69,22 @@ class ClsSpan {
     // A folder whose blocks the rebuild takes instead of the origin's of the same name (blocks
     // rebuilt from the recovery data where the origin may not be written); "" for none.
     void BlocchiSostitutivi(const std::string& cartella) { sostitutivi_ = cartella; }
+    // Over removable disks, the disk prompts also take "disco mancante o illeggibile": the
+    // rebuild then gathers every block it can read into `cartella` (the ones already read
+    // too) instead of the archive, and calls `mancante` with the first missing block's number;
+    // it returns how many blocks the set has (as its recovery data know), or throws. The
+    // rebuild then ends with Raccolto() true and `dest` not written: the caller rebuilds the
+    // missing blocks and joins them.
+    void RaccogliSeMancante(const std::string& cartella, std::function<int32_t(int32_t)> mancante) {
+        raccolta_ = cartella;
+        mancante_ = std::move(mancante);
+    }
+    bool Raccolto() const { return raccolto_; }
+    const std::vector<int32_t>& BlocchiMancanti() const { return mancanti_; }
+    // The archive's size the descriptors read state (SIZE_FILE).
+    int64_t DimensioneDichiarata() const { return dichiarata_; }
+    // Each block's bytes as the rebuild reads them, in order, for checks done in the same pass.
+    std::function<void(int32_t blocco, const uint8_t* dati, size_t n)> DatiLetti;
     // Splits the loaded archive into blocks and descriptors in `path`.
     // The checks Span makes of a destination before it writes (9237, 9238, 9235, and 9240 for
     // a drive with no disk), for a caller that must not start long work towards one that
@@ -97,7 +113,7 @@ class ClsSpan {
     void Svuota();
     int32_t DimensioneFile();
     // Copies a block file onto the end of the archive being rebuilt; returns the bytes copied.
-    size_t AccodaBlocco(File& blocco, size_t lunghezza, File& archivio);
+    size_t AccodaBlocco(File& blocco, size_t lunghezza, File& archivio, int32_t n);
     // The size of the next block from `offset`, at most `limite`.
     size_t EstraiBlocco(size_t offset, size_t limite) const;
     std::string NormalizzaCartella(const std::string& path) const;
@@ -108,6 +124,7 @@ class ClsSpan {
     // Block n of a set and its descriptor, asking for its disk until one of this run is in
     // the drive; `inizioSet` is the run's start (DATA, ORA), taken from block 0.
     struct BloccoDelSet {
+        bool mancante = false;  // the user said the disk is missing or unreadable
         std::string file;
         std::string fileDescrittore;
         DescrittoreLetto descrittore;
@@ -122,6 +139,14 @@ class ClsSpan {
     int32_t stato_ = StatoVuoto;
     bool provvisoria_ = false;
     std::string sostitutivi_;
+    std::string raccolta_;
+    std::function<int32_t(int32_t)> mancante_;
+    bool raccolto_ = false;
+    std::vector<int32_t> mancanti_;
+    int64_t dichiarata_ = -1;
+    // Blocks already appended to the archive, as separate files in the gathering folder.
+    void SeparaBlocchi(File& archivio, const std::vector<uint64_t>& lunghezze,
+                       const std::string& nomefile);
     int32_t blocchiScritti_ = 0;
     Interazione* domande_ = nullptr;
     Interazione& Chiedi() const { return domande_ != nullptr ? *domande_ : InterazioneCorrente(); }

@@ -19,6 +19,7 @@ Risposta InterazioneNonPresidiata::Messaggio(const std::string& testo, const std
             return Risposta::No;
         case Pulsanti::SiNoAnnulla:
         case Pulsanti::RiprovaAnnulla:
+        case Pulsanti::RiprovaMancanteAnnulla:
             return Risposta::Annulla;
     }
     return Risposta::Annulla;

@@ -8,8 +8,11 @@
 namespace bv {
 
 enum class Icona { Nessuna, Informazione, Domanda, Avviso, Critico };
-enum class Pulsanti { Ok, SiNo, SiNoAnnulla, RiprovaAnnulla };
-enum class Risposta { Ok, Si, No, Annulla, Riprova };
+// RiprovaMancanteAnnulla: a disk prompt that also takes "disco mancante o illeggibile".
+enum class Pulsanti { Ok, SiNo, SiNoAnnulla, RiprovaAnnulla, RiprovaMancanteAnnulla };
+enum class Risposta { Ok, Si, No, Annulla, Riprova, Mancante };
+// The caption of the answer Mancante.
+inline constexpr const char* kTestoDiscoMancante = "Disco mancante o illeggibile";
 
 class Interazione {
   public:

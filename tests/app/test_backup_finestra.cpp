@@ -125,6 +125,7 @@ TEST_F(BackupFinestra, SuDischettoLaFinestraNonPrendeInputMentreLavora) {
     clic(C<QRadioButton>("OptDest_0"));
     ASSERT_TRUE(C<QRadioButton>("OptDest_0")->isChecked());
     C<QCheckBox>("chkTest")->setChecked(false);
+    C<QSpinBox>("spnRecupero")->setValue(0);
     bool inputIgnorato = false;
     interazione_.allaRisposta = [&](const test::MessaggioMostrato& m, Risposta) {
         if (m.titolo != "Disco") return;

@@ -200,7 +200,7 @@ TEST_F(Comandi, RichiesteSenzaTerminaleAnnullate) {
     test::FsGuasto guasto;
     test::UnitaRimovibile unita(t_ / "floppy", t_ / "dischi", 1457664, 1);
     unita.Collega(guasto);
-    ASSERT_EQ(Esegui({"backup", "--floppy", "--no-verify"}), 0);
+    ASSERT_EQ(Esegui({"backup", "--floppy", "--no-verify", "--recupero", "0"}), 0);
     const std::string d = unita.Cartella() + "/";
     fs::rename(d + "BV20240315#0", d + "BV20240315#1");
     fs::rename(d + "BV20240315#0.inf", d + "BV20240315#1.inf");
@@ -435,7 +435,7 @@ TEST_F(Comandi, DischettiSimulatiRispostiSulTerminale) {
     out_.str("");
     err_.str("");
     cli::Terminale t{in, out_, err_, true, false};
-    EXPECT_EQ(cli::Esegui({"backup", "--floppy"}, t), 0);
+    EXPECT_EQ(cli::Esegui({"backup", "--floppy", "--recupero", "0"}, t), 0);
     test::TogliVariabile("BVBACKUP_FLOPPY");
     EXPECT_EQ(out_.str(), "Backup completato correttamente.\n");
     const std::string& e = err_.str();

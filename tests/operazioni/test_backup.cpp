@@ -796,7 +796,7 @@ TEST_F(Backup, SuDischettiConVerifica) {
     test::CreaCartelle(dati_);
     Database("grande.mdb", Rumore(3500000, 5), {{"x", "x"}});
     test::FsGuasto guasto;
-    test::UnitaRimovibile unita(t_ / "floppy", t_ / "dischi", 1457664, 3);
+    test::UnitaRimovibile unita(t_ / "floppy", t_ / "dischi", 1457664, 4);
     unita.Collega(guasto);
     test::ImpostaVariabile("BVBACKUP_FLOPPY", unita.Cartella().c_str());
     interazione_.allaRisposta = [&](const test::MessaggioMostrato& m, Risposta r) {
@@ -808,7 +808,7 @@ TEST_F(Backup, SuDischettiConVerifica) {
             unita.Inserisci(unita.Inserito() + 1);
         }
     };
-    for (int i = 0; i < 5; ++i) interazione_.Rispondi(Risposta::Riprova);
+    for (int i = 0; i < 6; ++i) interazione_.Rispondi(Risposta::Riprova);
     RichiestaBackup r = Richiesta(true);
     r.floppy = true;
     r.destinazione = "";  // not read for the removable drive
@@ -822,11 +822,17 @@ TEST_F(Backup, SuDischettiConVerifica) {
                "disco " + std::to_string(disco) + " del backup: annotarlo sull'etichetta.";
     };
     EXPECT_EQ(testi,
-              (std::vector<std::string>{nuovo(2), nuovo(3), "Verifica: Inserire il 1° disco del backup.",
+              (std::vector<std::string>{nuovo(2), nuovo(3),
+                                        "Disco: Inserire un disco per i dati di recupero e premere "
+                                        "Riprova. Sarà il disco di recupero del backup: annotarlo "
+                                        "sull'etichetta.",
+                                        "Verifica: Inserire il 1° disco del backup.",
                                         "Verifica: Inserire il 2° disco del backup.",
                                         "Verifica: Inserire il 3° disco del backup."}));
     // The summary says how many disks to label.
     EXPECT_EQ(osservatore_.risultato.backup.dischi, 3);
+    EXPECT_EQ(osservatore_.risultato.backup.dischiRecupero, 1);
+    EXPECT_TRUE(test::Esiste(unita.Disco(3) + "/BV20240315.par2"));
     EXPECT_TRUE(osservatore_.risultato.backup.suDischi);
     EXPECT_EQ(Dest(), "<nessuno>");  // the removable drive is never saved
     EXPECT_EQ(VociIn(temp_), 0U);
@@ -854,6 +860,7 @@ class FloppySenzaDisco : public Backup {
     RichiestaBackup RichiestaFloppy() {
         RichiestaBackup r = Richiesta(true);
         r.floppy = true;
+        r.percentualeRecupero = 0;
         return r;
     }
     std::string floppy_ = t_ / "media/floppy0";

@@ -719,6 +719,7 @@ TEST_F(GuastiBackup, BackupSuDischettiConOgniOperazioneCheFallisce) {
     const auto richiesta = [this] {
         RichiestaBackup b = Backup();
         b.floppy = true;
+        b.percentualeRecupero = 0;
         return b;
     };
     int n = 0;

@@ -392,58 +392,103 @@ TEST_F(Ripristino, CartellaDatiSuTmpfsReale) {
 #endif
 }
 
-TEST_F(Ripristino, SetSuDischetti) {
+// Three data disks and a disk of recovery data; the restore with the disks the user says are
+// missing or unreadable.
+struct CasoDischiPersi {
+    const char* nome;
+    std::vector<int> persi;  // 0-based data disks
+    bool riesce;
+};
+
+class DischiPersi : public Ripristino, public ::testing::WithParamInterface<CasoDischiPersi> {};
+
+TEST_P(DischiPersi, RipristinoConIDischiRimasti) {
 #ifdef _WIN32
     GTEST_SKIP() << "unità A: reale su Windows: i casi del dischetto sono in tests/windows/e2e.sh";
 #else
+    const CasoDischiPersi& caso = GetParam();
     fs::remove_all(dest_);
     test::FsGuasto guasto;
-    test::UnitaRimovibile unita(t_ / "floppy", t_ / "dischi", 1457664, 3);
+    test::UnitaRimovibile unita(t_ / "floppy", t_ / "dischi", 1457664, 4);
     unita.Collega(guasto);
     std::mt19937 gen(9);
     std::string rumore(3000000, '\0');
     for (char& ch : rumore) ch = static_cast<char>(gen());
     test::ScriviFile(t_ / "sorgente/dati.mdb", rumore);
-    interazione_.allaRisposta = [&](const test::MessaggioMostrato& m, Risposta r) {
-        if (r != Risposta::Riprova) return;
+    const std::string prima = test::LeggiTesto(dati_ + "/dati.mdb");
+    // Disk prompts answered by inserting the disk they name; in the restore a lost disk is
+    // said missing.
+    bool ripristino = false;
+    interazione_.risponditore = [&](const test::MessaggioMostrato& m) {
         std::smatch d;
-        if (std::regex_search(m.testo, d, std::regex(R"(Inserire il (\d+)° disco)"))) {
-            unita.Inserisci(std::stoi(d[1]) - 1);
+        if (m.testo.find("un altro disco di recupero") != std::string::npos) return Risposta::Annulla;
+        if (m.testo.find("disco di recupero") != std::string::npos) {
+            unita.Inserisci(3);
+        } else if (std::regex_search(m.testo, d, std::regex(R"(Inserire il (\d+)° disco)"))) {
+            const int k = std::stoi(d[1]) - 1;
+            if (ripristino && std::find(caso.persi.begin(), caso.persi.end(), k) != caso.persi.end())
+                return Risposta::Mancante;
+            unita.Inserisci(k);
+        } else if (m.pulsanti == Pulsanti::SiNo) {
+            return Risposta::Si;
         } else {
             unita.Inserisci(unita.Inserito() + 1);
         }
+        return Risposta::Riprova;
     };
-    interazione_.Rispondi(Risposta::Riprova);
-    interazione_.Rispondi(Risposta::Riprova);
     test::ImpostaVariabile("BVBACKUP_FLOPPY", unita.Cartella().c_str());
     RichiestaBackup b;
     b.floppy = true;
-    b.verifica = false;
+    b.verifica = true;
     b.percorsoDati = t_ / "sorgente/";
     b.cartellaTemp = temp_;
     test::Registratore ob;
-    ASSERT_TRUE(EseguiBackup(b, ob));
+    ASSERT_TRUE(EseguiBackup(b, ob)) << ::testing::PrintToString(ob.errori);
+    EXPECT_EQ(ob.risultato.backup.dischi, 3);
+    EXPECT_EQ(ob.risultato.backup.dischiRecupero, 1);
+    if (!test::kSuWindows && fs::exists("/usr/bin/par2")) {
+        // Debian's par2 takes the disks' files side by side as one set.
+        const std::string tutti = t_ / "tutti";
+        test::CreaCartelle(tutti);
+        unita.Inserisci(-1);
+        for (int k = 0; k < 4; ++k)
+            for (const auto& e : fs::directory_iterator(unita.Disco(k)))
+                fs::copy_file(e.path(), tutti + "/" + e.path().filename().string());
+        EXPECT_EQ(std::system(("cd '" + tutti + "' && par2 verify -q BV20240315.vol*.par2 >/dev/null 2>&1").c_str()), 0);
+    }
     interazione_.messaggi.clear();
-    unita.Inserisci(0);
+    ripristino = true;
+    unita.Inserisci(caso.persi.empty() || caso.persi.front() != 0 ? 0 : 1);  // where the list is read
     dest_ = unita.Cartella();
-    RichiestaRipristino r = Richiesta();
-    interazione_.Rispondi(Risposta::Si);
-    interazione_.Rispondi(Risposta::Riprova);
-    interazione_.Rispondi(Risposta::Riprova);
-    EXPECT_EQ(EseguiRipristino(r, osservatore_), Esito::Completato);
-    std::vector<std::string> testi;
-    for (const auto& m : interazione_.messaggi) testi.push_back(m.titolo + ": " + m.testo);
-    EXPECT_EQ(
-        testi,
-        (std::vector<std::string>{
-            "Ripristino: Si desidera realmente procedere con il ripristino del backup "
-            "15/03/2024?\n\nI database attuali saranno conservati come copie di sicurezza (.cfb) "
-            "accanto a quelli ripristinati.",
-            "Ripristino: Inserire il 2° disco del backup.",
-            "Ripristino: Inserire il 3° disco del backup."}));
-    EXPECT_TRUE(test::LeggiTesto(dati_ + "/dati.mdb") == rumore);
+    const Esito esito = EseguiRipristino(Richiesta(), osservatore_).esito;
+    if (caso.riesce) {
+        ASSERT_EQ(esito, Esito::Completato) << osservatore_.risultato.errore->Descrizione() << " "
+                                            << osservatore_.risultato.errore->Dettaglio();
+        EXPECT_TRUE(test::LeggiTesto(dati_ + "/dati.mdb") == rumore);
+        std::vector<std::string> avvisi;
+        for (int k : caso.persi)
+            avvisi.push_back("Il blocco #" + std::to_string(k) +
+                             " era danneggiato ed è stato ricostruito con i dati di recupero.");
+        EXPECT_EQ(osservatore_.risultato.avvisi, avvisi);
+    } else {
+        EXPECT_EQ(esito, Esito::Fallito);
+        EXPECT_EQ(osservatore_.errori, std::vector<int32_t>{recupero::ErrRecuperoInsufficiente});
+        EXPECT_EQ(test::LeggiTesto(dati_ + "/dati.mdb"), prima);
+    }
+    // Every data disk's prompt offers the missing disk.
+    for (const auto& m : interazione_.messaggi)
+        if (m.testo.find("Inserire il ") == 0) {
+            EXPECT_EQ(m.pulsanti, Pulsanti::RiprovaMancanteAnnulla);
+        }
 #endif
 }
+
+INSTANTIATE_TEST_SUITE_P(
+    Ripristino, DischiPersi,
+    ::testing::Values(CasoDischiPersi{"nessuno", {}, true}, CasoDischiPersi{"primo", {0}, true},
+                      CasoDischiPersi{"secondo", {1}, true}, CasoDischiPersi{"ultimo", {2}, true},
+                      CasoDischiPersi{"due", {0, 2}, false}),
+    [](const ::testing::TestParamInfo<CasoDischiPersi>& i) { return std::string(i.param.nome); });
 
 TEST_F(Ripristino, SetArtefattoNonScriveFuori) {
     // A set whose archive holds a member that climbs out of the temporary folder.

@@ -11,6 +11,8 @@ Risposta InterazioneScriptata::Messaggio(const std::string& testo, const std::st
     Risposta r = Risposta::Ok;
     if (pulsanti == Pulsanti::Ok && (risposte_.empty() || risposte_.front() != Risposta::Ok)) {
         r = Risposta::Ok;
+    } else if (risponditore) {
+        r = risponditore(messaggi.back());
     } else if (risposte_.empty()) {
         ADD_FAILURE() << "domanda inattesa: " << titolo << ": " << testo;
         r = Risposta::Annulla;

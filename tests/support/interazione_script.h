@@ -33,6 +33,8 @@ class InterazioneScriptata final : public Interazione {
         return apriRiesce;
     }
 
+    // When set, answers every question that is not a plain notice, instead of the queue.
+    std::function<Risposta(const MessaggioMostrato&)> risponditore;
     // Called with each message and the answer about to be given (a test swaps disks here).
     std::function<void(const MessaggioMostrato&, Risposta)> allaRisposta;
 
