@@ -105,6 +105,9 @@ std::vector<std::string> RigheRiepilogo(const Risultato& r) {
         std::string dischi;
         if (b.suDischi || b.dischi > 1)
             dischi = " su " + std::to_string(b.dischi) + (b.dischi == 1 ? " disco" : " dischi");
+        if (b.dischiRecupero > 0)
+            dischi += " e " + std::to_string(b.dischiRecupero) +
+                      (b.dischiRecupero == 1 ? " disco di recupero" : " dischi di recupero");
         righe.push_back("Backup " + b.nomeSet + " in " + PercorsoPerMessaggio(b.cartella) + ": " +
                         DimensioneLeggibile(b.byte) + dischi + ".");
         righe.emplace_back(b.verificato ? "Verificato: ogni file confrontato con l'originale."

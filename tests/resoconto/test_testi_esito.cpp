@@ -39,10 +39,10 @@ TEST(TestiEsito, OgniEsitoComeLoLeggeLUtente) {
         {Backup(Esito::Completato, {"BV20240315", "/media/chiavetta/", 12'900'000, 1, false, true, ""}),
          "Backup completato correttamente.\n\nBackup BV20240315 in " + dest +
              ": 12,3 MB.\nVerificato: ogni file confrontato con l'originale."},
-        {Backup(Esito::Completato, {"BV20240315", "/media/floppy/", 3'000'000, 3, true, false, ""}),
+        {Backup(Esito::Completato, {"BV20240315", "/media/floppy/", 3'000'000, 3, true, false, "", 1}),
          "Backup completato correttamente.\n\nBackup BV20240315 in " +
              PercorsoPerMessaggio("/media/floppy/") +
-             ": 2,9 MB su 3 dischi.\nNon verificato (Verifica dati non selezionata)."},
+             ": 2,9 MB su 3 dischi e 1 disco di recupero.\nNon verificato (Verifica dati non selezionata)."},
         {Backup(Esito::Completato, {"BV20240315", "/media/floppy/", 1000, 1, true, true, ""}),
          "Backup completato correttamente.\n\nBackup BV20240315 in " +
              PercorsoPerMessaggio("/media/floppy/") +
