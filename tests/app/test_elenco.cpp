@@ -377,5 +377,31 @@ TEST(Messaggi, PrimaDellaFinestraStannoInMezzoAlloSchermo) {
         << centro.x() << "," << centro.y() << " invece del centro dello schermo";
 }
 
+// Each button of a disk prompt gives its own answer; the third is the missing disk's.
+TEST(Messaggi, IlDiscoMancanteHaIlSuoPulsante) {
+    QWidget finestra;
+    InterazioneQt interazione(&finestra);
+    for (const auto& [pulsante, attesa] :
+         std::vector<std::pair<QString, Risposta>>{{QStringLiteral("cmdDiscoMancante"), Risposta::Mancante},
+                                                  {QString(), Risposta::Riprova}}) {
+        QString testo;
+        QTimer::singleShot(200, [&, pulsante = pulsante] {
+            auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+            if (box == nullptr) return;
+            auto* mancante = box->findChild<QPushButton*>(QStringLiteral("cmdDiscoMancante"));
+            if (mancante != nullptr) testo = mancante->text();
+            if (pulsante.isEmpty()) {
+                box->button(QMessageBox::Retry)->click();
+            } else if (mancante != nullptr) {
+                mancante->click();
+            }
+        });
+        EXPECT_EQ(interazione.Messaggio("Inserire il 2° disco del backup.", "Ripristino",
+                                        Icona::Informazione, Pulsanti::RiprovaMancanteAnnulla),
+                  attesa);
+        EXPECT_EQ(testo.toStdString(), kTestoDiscoMancante);
+    }
+}
+
 }  // namespace
 }  // namespace bv
