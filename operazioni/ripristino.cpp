@@ -1,5 +1,6 @@
 // The restore command's algorithm, free of any window.
 #include "operazioni/ripristino.h"
+#include "operazioni/recupero_dischi.h"
 
 #include <algorithm>
 #include <cmath>
@@ -80,11 +81,8 @@ class Ripristino {
     // damaged rebuilt into the work folder (the origin is only read); the folder of the
     // rebuilt blocks, "" when there are none.
     std::string RiparaBlocchi();
-    // Over disks, a disk said missing: the recovery disk's files into the gathering folder;
-    // the set's blocks as they know them.
-    int32_t RecuperoDaDisco(int32_t mancante);
-    bool CopiaDiscoDiRecupero();
-    // The gathered blocks repaired from the recovery data and joined into the archive.
+    // Over disks with a disk said missing: the gathered blocks repaired from the recovery
+    // data and joined into the archive.
     void RiparaRaccolti();
     // The archive's members checked (names, declared sizes against the room), then extracted.
     void EstraiArchivio();
@@ -128,6 +126,7 @@ class Ripristino {
     std::string lavoro_;  // the work folder with its separator
     std::string archivio_;
     std::string raccolta_;  // where blocks are gathered when a disk is missing
+    std::unique_ptr<RecuperoDaDischi> dischi_;
     bool lavoroCreato_ = false;  // from then on, a failure removes the work folder
     ClsInsieme restituiti_;      // the databases extracted
     Giornale giornale_;
@@ -228,110 +227,31 @@ void Ripristino::RicostruisciArchivio() {
     };
     span_->BlocchiSostitutivi(riparati);
     raccolta_ = lavoro_ + "raccolti";
-    if (SuUnitaRimovibile(origine_))
-        span_->RaccogliSeMancante(raccolta_, [this](int32_t n) { return RecuperoDaDisco(n); });
+    if (SuUnitaRimovibile(origine_)) {
+        dischi_ = std::make_unique<RecuperoDaDischi>(origine_, nomeSet_, raccolta_, "Ripristino",
+                                                     o_.Domande());
+        span_->RaccogliSeMancante(
+            raccolta_, [this](int32_t n) { return dischi_->ChiediDiscoDiRecupero(n); });
+    }
     span_->Ricostruisci(origine_, nomeSet_, archivio_, false);
     if (span_->Raccolto()) RiparaRaccolti();
     span_->Dealloca();
 }
 
-bool Ripristino::CopiaDiscoDiRecupero() {
-    std::vector<std::string> file;
-    try {
-        file = recupero::FileDiRecupero(origine_, nomeSet_);
-    } catch (const Errore&) {  // no disk in the drive: asked again
-        return false;
-    }
-    bool nuovi = false;
-    for (const std::string& f : file) {
-        const std::string copia = recupero::Unisci(raccolta_, NomeDi(f));
-        if (Fs().Info(copia).esiste) continue;  // the same disk again
-        CopiaFile(f, copia, false);
-        nuovi = true;
-    }
-    return nuovi;
-}
-
-int32_t Ripristino::RecuperoDaDisco(int32_t mancante) {
-    const std::string base = "Il " + std::to_string(mancante + 1) +
-                             "° disco del backup manca o non si legge: inserire il disco di "
-                             "recupero del backup e premere Riprova.";
-    std::string testo = base;
-    for (;;) {
-        if (o_.Domande().Messaggio(testo, "Ripristino", Icona::Informazione, Pulsanti::RiprovaAnnulla) !=
-            Risposta::Riprova)
-            throw errori::OperazioneAnnullata();
-        if (!CopiaDiscoDiRecupero()) {
-            testo = "Il disco inserito non contiene dati di recupero di questo backup. " + base;
-            continue;
-        }
-        try {
-            const recupero::InsiemeRecupero insieme =
-                recupero::LeggiInsieme(recupero::FileDiRecupero(raccolta_, nomeSet_));
-            const std::regex blocco(nomeSet_ + "#[0-9]+", std::regex::icase);
-            for (const recupero::FileDescritto& f : insieme.file)
-                if (!std::regex_match(f.nome, blocco)) throw recupero::InsiemeNonValido(f.nome);
-            return static_cast<int32_t>(insieme.file.size());
-        } catch (const Errore& e) {
-            Utilita().ScriviLog("Dati di recupero non leggibili: " + e.Dettaglio());
-            testo = "I dati di recupero del disco inserito non si leggono. " + base;
-        }
-    }
-}
-
 void Ripristino::RiparaRaccolti() {
     barra_.PuntoSicuro();
-    for (;;) {
-        const recupero::InsiemeRecupero insieme =
-            recupero::LeggiInsieme(recupero::FileDiRecupero(raccolta_, nomeSet_));
-        const recupero::Verifica v = recupero::VerificaInsieme(insieme, raccolta_);
-        barra_.PuntoSicuro();
-        if (!v.Riparabile()) {
-            // Recovery data spread over more disks: the next one may complete it.
-            const Errore e = recupero::RecuperoInsufficiente(v.fetteDanneggiate, v.fetteRecupero);
-            const std::string testo = e.Descrizione() +
-                                      " Inserire un altro disco di recupero del backup e premere "
-                                      "Riprova, oppure Annulla.";
-            if (o_.Domande().Messaggio(testo, "Ripristino", Icona::Informazione,
-                                       Pulsanti::RiprovaAnnulla) != Risposta::Riprova)
-                throw Errore(e.Numero(), e.Descrizione() + " I dati non sono stati modificati.",
-                             recupero::Unisci(origine_, nomeSet_));
-            CopiaDiscoDiRecupero();
-            continue;
-        }
-        if (!v.Integra()) recupero::Ripara(insieme, v, raccolta_);
-        for (size_t i = 0; i < v.file.size(); ++i) {
-            if (v.file[i].stato == recupero::StatoFile::Integro) continue;
-            const std::string& nome = insieme.file[i].nome;
-            Avvisa("Il blocco #" + nome.substr(nome.find('#') + 1) +
-                   " era danneggiato ed è stato ricostruito con i dati di recupero.");
-        }
-        // The blocks joined in their order; the archive's every member is checked as it is
-        // extracted.
-        const std::string temporaneo = nomi::Temporaneo(archivio_);
-        {
-            File archivio(temporaneo, ModoApertura::Scrittura);
-            uint64_t totale = 0;
-            for (size_t n = 0; n < insieme.file.size(); ++n) {
-                File blocco(recupero::Unisci(raccolta_, nomeSet_ + "#" + std::to_string(n)),
-                            ModoApertura::Lettura);
-                std::vector<uint8_t> buf(4 << 20);
-                for (size_t r; (r = blocco.Leggi(buf.data(), buf.size())) > 0;) {
-                    archivio.ScriviTutto(buf.data(), r);
-                    totale += r;
-                }
-            }
-            if (span_->DimensioneDichiarata() >= 0 &&
-                totale != static_cast<uint64_t>(span_->DimensioneDichiarata()))
-                throw errori::Crea(errori::SetCorrotto,
-                                   raccolta_ + ": " + std::to_string(totale) + " byte, SIZE_FILE=" +
-                                       std::to_string(span_->DimensioneDichiarata()));
-            archivio.Sincronizza();
-        }
-        RinominaDurevole(temporaneo, archivio_);
-        RimuoviAlbero(raccolta_);
-        return;
+    const recupero::Verifica v = dischi_->Controlla(true);
+    barra_.PuntoSicuro();
+    if (!v.Riparabile()) {
+        const Errore e = recupero::RecuperoInsufficiente(v.fetteDanneggiate, v.fetteRecupero);
+        throw Errore(e.Numero(), e.Descrizione() + " I dati non sono stati modificati.",
+                     recupero::Unisci(origine_, nomeSet_));
     }
+    for (const int32_t n : dischi_->Ripara(v))
+        Avvisa("Il blocco #" + std::to_string(n) +
+               " era danneggiato ed è stato ricostruito con i dati di recupero.");
+    dischi_->Unisci(archivio_, span_->DimensioneDichiarata());
+    RimuoviAlbero(raccolta_);
 }
 
 std::string Ripristino::RiparaBlocchi() {

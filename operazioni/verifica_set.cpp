@@ -5,6 +5,7 @@
 #include <regex>
 
 #include "archive/zippo.h"
+#include "operazioni/recupero_dischi.h"
 #include "operazioni/stato_avvio.h"
 #include "platform/filesystem.h"
 #include "platform/percorsi.h"
@@ -38,6 +39,9 @@ class Verifica {
   private:
     std::string Lavoro();
     void Ripara(const recupero::InsiemeRecupero& insieme, const recupero::Verifica& v);
+    // The blocks gathered over disks against the recovery data; when they can be rebuilt, they
+    // are, into the work folder, and joined into `archivio` for the members' check (true).
+    bool ControllaRaccolti(RecuperoDaDischi& dischi, const std::string& archivio);
 
     const RichiestaVerifica& r_;
     GanciOperazione& g_;
@@ -56,6 +60,8 @@ void Verifica::ControllaFette() {
     RiepilogoVerifica& rv = ris_.verifica;
     rv.nomeSet = r_.nomeSet;
     rv.cartella = r_.origine;
+    // Over disks the blocks are never all in the drive: a disk said missing is checked then.
+    if (SuUnitaRimovibile(r_.origine)) return;
     const std::vector<std::string> file = recupero::FileDiRecupero(r_.origine, r_.nomeSet);
     if (file.empty()) return;
     barra_.Inizia(Fase::Ricostruzione, "Verifica dei dati di recupero...");
@@ -108,6 +114,22 @@ void Verifica::Ripara(const recupero::InsiemeRecupero& insieme, const recupero::
     ris_.verifica.stato = StatoSet::Riparato;
 }
 
+bool Verifica::ControllaRaccolti(RecuperoDaDischi& dischi, const std::string& archivio) {
+    RiepilogoVerifica& rv = ris_.verifica;
+    const recupero::Verifica v = dischi.Controlla(true);
+    rv.conRecupero = true;
+    rv.fetteRecupero = v.fetteRecupero;
+    rv.fetteDanneggiate = v.fetteDanneggiate;
+    if (!v.Riparabile()) {
+        rv.stato = StatoSet::NonRiparabile;
+        for (const int32_t n : span_->BlocchiMancanti()) rv.blocchi.push_back(n);
+        return false;
+    }
+    rv.blocchi = dischi.Ripara(v);
+    dischi.Unisci(archivio, span_->DimensioneDichiarata());
+    return true;
+}
+
 void Verifica::ControllaArchivio() {
     RiepilogoVerifica& rv = ris_.verifica;
     // Damage the recovery data cannot mend: the archive cannot be whole.
@@ -117,8 +139,19 @@ void Verifica::ControllaArchivio() {
     const std::string archivio = Lavoro() + Separatore() + nomi::kArchivioTemporaneo;
     span_ = std::make_unique<ClsSpan>();
     span_->Domande(g_.Domande());
+    std::unique_ptr<RecuperoDaDischi> dischi;
+    if (SuUnitaRimovibile(r_.origine)) {
+        const std::string raccolta = Lavoro() + Separatore() + "raccolti";
+        dischi = std::make_unique<RecuperoDaDischi>(r_.origine, r_.nomeSet, raccolta, "Verifica",
+                                                    g_.Domande());
+        span_->RaccogliSeMancante(raccolta,
+                                  [&dischi](int32_t n) { return dischi->ChiediDiscoDiRecupero(n); });
+    }
     try {
         span_->Ricostruisci(r_.origine, r_.nomeSet, archivio, true);
+        // A disk said missing: what the recovery data can rebuild of it. The disks are not
+        // written: a restore rebuilds the block the same way.
+        if (span_->Raccolto() && !ControllaRaccolti(*dischi, archivio)) return;
         span_->Dealloca();
         span_.reset();
         if (ControllaMembri(archivio) != 0) throw errori::ErroreDecompressione();
@@ -129,6 +162,8 @@ void Verifica::ControllaArchivio() {
         rv.stato = StatoSet::NonRiparabile;
         rv.danno = e.Descrizione();
     }
+    // A disk's blocks rebuilt from the recovery data and the archive whole: repairable.
+    if (rv.stato == StatoSet::Integro && !rv.blocchi.empty()) rv.stato = StatoSet::Riparabile;
     barra_.Fine();
 }
 

@@ -18,6 +18,7 @@
 #include "archive/zippo.h"
 #include "operazioni/backup.h"
 #include "operazioni/ripristino.h"
+#include "operazioni/verifica_set.h"
 #include "recupero/errori_recupero.h"
 #include "platform/file_reg.h"
 #include "platform/impostazioni.h"
@@ -480,6 +481,19 @@ TEST_P(DischiPersi, RipristinoConIDischiRimasti) {
         if (m.testo.find("Inserire il ") == 0) {
             EXPECT_EQ(m.pulsanti, Pulsanti::RiprovaMancanteAnnulla);
         }
+    // The verification of the set with the same disks says what a restore could rebuild.
+    unita.Inserisci(caso.persi.empty() || caso.persi.front() != 0 ? 0 : 1);
+    RichiestaVerifica rv;
+    rv.origine = unita.Cartella();
+    rv.nomeSet = "BV20240315";
+    rv.cartellaTemp = temp_;
+    test::Registratore ov;
+    const Risultato v = EseguiVerifica(rv, ov);
+    ASSERT_EQ(v.esito, Esito::Completato) << ::testing::PrintToString(ov.errori);
+    EXPECT_EQ(v.verifica.stato, caso.persi.empty() ? StatoSet::Integro
+                                : caso.riesce      ? StatoSet::Riparabile
+                                                   : StatoSet::NonRiparabile);
+    EXPECT_EQ(v.verifica.blocchi, caso.persi);
 #endif
 }
 
