@@ -3,6 +3,7 @@
 
 #include <filesystem>
 #include <functional>
+#include <optional>
 #include <random>
 #include <regex>
 #include <sstream>
@@ -461,7 +462,33 @@ namespace {
 // An encrypted set end to end: 7-Zip opens it with the key only, a wrong or missing key
 // changes nothing, the key is in no file of the set, the settings or the log, and the key
 // kept on this computer serves an unattended backup and restore.
+// The key's store as the test found it, put back after it: under Wine it is the prefix's
+// user profile, not the test's folder.
+class CustodiaMessaDaParte {
+  public:
+    CustodiaMessaDaParte() {
+        if (fs::exists(percorso_)) {
+            prima_ = test::LeggiTesto(percorso_);
+            fs::remove(percorso_);
+        }
+    }
+    ~CustodiaMessaDaParte() {
+        if (prima_) {
+            test::ScriviFile(percorso_, *prima_);
+        } else {
+            fs::remove(percorso_);
+        }
+    }
+    CustodiaMessaDaParte(const CustodiaMessaDaParte&) = delete;
+    CustodiaMessaDaParte& operator=(const CustodiaMessaDaParte&) = delete;
+
+  private:
+    std::string percorso_ = PercorsoCustodiaChiave();
+    std::optional<std::string> prima_;
+};
+
 TEST_F(Comandi, SetCifrato) {
+    const CustodiaMessaDaParte custodia;
     const std::string chiave = chiave::Genera();
     const std::string fileChiave = t_ / "chiave.txt";
     const std::string altra = t_ / "altra.txt";
