@@ -37,10 +37,12 @@
 #include <initializer_list>
 #include <optional>
 
+#include "app/chiave_finestra.h"
 #include "app/etichetta_percorso.h"
 #include "app/lavoratore.h"
 #include "app/icona.h"
 #include "operazioni/stato_avvio.h"
+#include "platform/custodia_chiave.h"
 #include "operazioni/backup.h"
 #include "operazioni/elenco_set.h"
 #include "operazioni/impostazioni_programma.h"
@@ -79,6 +81,11 @@ constexpr const char* kAltraOperazione =
 
 QString Q(const std::string& s) {
     return QString::fromStdString(s);
+}
+
+// A job that failed because the key did not open the set.
+bool ChiaveRifiutata(const Risultato& r) {
+    return r.esito == Esito::Fallito && r.errore && r.errore->Numero() == errori::ChiaveErrata;
 }
 
 // The role of a line's date alone (the confirmation names it).
@@ -238,6 +245,10 @@ void FrmMain::CreaSchedaBackup() {
         "Dati aggiunti al backup in una cartella per ricostruire un blocco danneggiato "
         "(0 = nessuno)."));
     lblRecupero_->setBuddy(spnRecupero_);
+    chkCifra_ = Controllo<QCheckBox>(frmBackup_, "chkCifra");
+    chkCifra_->setText(QStringLiteral("&Cifra il backup"));
+    lblCifra_ = Etichetta(frmBackup_, "lblCifra",
+                          QStringLiteral("(AES-256: i nomi e le dimensioni dei file restano visibili)"));
     cmdBackup_ = Controllo<QPushButton>(frmBackup_, "cmdBackup");
     cmdBackup_->setText(QStringLiteral("&Inizia Backup"));
     cmdBackup_->setAutoDefault(true);  // Enter presses it when it has the focus
@@ -261,7 +272,15 @@ void FrmMain::CreaSchedaBackup() {
     recupero->addWidget(lblRecupero_);
     recupero->addWidget(spnRecupero_);
     recupero->addStretch(1);
-    b->addLayout(recupero, 4, 0, 1, 2);
+    auto* cifra = new QHBoxLayout();
+    cifra->addWidget(chkCifra_);
+    cifra->addWidget(lblCifra_);
+    cifra->addStretch(1);
+    auto* opzioni = new QVBoxLayout();
+    opzioni->addLayout(recupero);
+    opzioni->addLayout(cifra);
+    opzioni->addStretch(1);
+    b->addLayout(opzioni, 4, 0, 1, 2);
     b->setRowStretch(4, 1);
     b->addWidget(lblMsg_, 5, 0, 1, 2);
     b->addWidget(Stato_, 6, 0, 1, 2);
@@ -346,6 +365,7 @@ void FrmMain::Collega() {
     connect(mnleggimi_, &QAction::triggered, this, [this] { mnleggimi_Click(); });
     connect(mnesci_, &QAction::triggered, this, [this] { close(); });
     connect(cmdBackup_, &QPushButton::clicked, this, [this] { cmdBackup_Click(); });
+    connect(chkCifra_, &QCheckBox::clicked, this, [this](bool scelto) { chkCifra_Click(scelto); });
     connect(CmdRipristino_, &QPushButton::clicked, this, [this] { CmdRipristino_Click(); });
     connect(cmdVerifica_, &QPushButton::clicked, this, [this] { cmdVerifica_Click(false); });
     for (QPushButton* annulla : {cmdAnnulla_, cmdAnnullaRipristino_})
@@ -398,7 +418,7 @@ void FrmMain::ImpostaControlli() {
     // While a job runs the window takes no command: its controls are disabled, the job's
     // "Annulla" is not. Idle, each command as the start state allows it.
     const bool libera = stato_ == Stato::Pronta;
-    for (QWidget* w : std::initializer_list<QWidget*>{OptDest0_, OptDest1_, chkTest_, spnRecupero_, txtOrig_,
+    for (QWidget* w : std::initializer_list<QWidget*>{OptDest0_, OptDest1_, chkTest_, spnRecupero_, chkCifra_, txtOrig_,
                                                       cmdSfogliaRip_, cmdRefresh_, ListBackup_})
         w->setEnabled(libera);
     txtDest_->setEnabled(libera && OptDest1_->isChecked());
@@ -457,6 +477,10 @@ void FrmMain::Carica() {
             const std::string recupero =
                 LeggiImpostazione(ApplicazioneProgramma(), kSezioneBackup, "Recupero", "10");
             spnRecupero_->setValue(std::clamp(std::atoi(recupero.c_str()), 0, 100));
+            // Encrypted backups once chosen, as long as the key is kept here.
+            chkCifra_->setChecked(
+                LeggiImpostazione(ApplicazioneProgramma(), kSezioneBackup, kValoreCifra) == "1" &&
+                !LeggiChiaveCustodita().empty());
             // No origin chosen yet: the sets are most likely where the last backup went.
             txtOrig_->setText(Q(Spazi(s.orig).empty() ? s.dest : s.orig));
             setWindowTitle(QString::fromUtf8(kDidascalia) + QLatin1Char(' ') +
@@ -625,7 +649,8 @@ void FrmMain::PreparaTastiera() {
     setTabOrder(cmdSfoglia_, OptDest0_);
     setTabOrder(OptDest0_, chkTest_);
     setTabOrder(chkTest_, spnRecupero_);
-    setTabOrder(spnRecupero_, cmdBackup_);
+    setTabOrder(spnRecupero_, chkCifra_);
+    setTabOrder(chkCifra_, cmdBackup_);
     setTabOrder(txtOrig_, cmdSfogliaRip_);
     setTabOrder(cmdSfogliaRip_, cmdRefresh_);
     setTabOrder(cmdRefresh_, ListBackup_);
@@ -874,6 +899,15 @@ void FrmMain::cmdBackup_Click() {
     r.verifica = chkTest_->isChecked();
     r.chiediPrimaDiSostituire = true;
     r.percentualeRecupero = spnRecupero_->value();
+    if (chkCifra_->isChecked()) {
+        r.chiave = LeggiChiaveCustodita();
+        if (r.chiave.empty()) {  // the kept key went since the start: set up again
+            operazione_.reset();
+            chkCifra_->setChecked(false);
+            Utilita().PrintErrore(errori::Crea(errori::ChiaveMancante));
+            return;
+        }
+    }
     try {
         SalvaImpostazione(ApplicazioneProgramma(), kSezioneBackup, "Recupero",
                           std::to_string(spnRecupero_->value()));
@@ -899,6 +933,32 @@ void FrmMain::cmdBackup_Click() {
                         });
 }
 
+void FrmMain::chkCifra_Click(bool scelto) {
+    if (scelto && LeggiChiaveCustodita().empty()) {
+        const std::string k = ImpostaNuovaChiave(InterazioneCorrente());
+        try {
+            if (!k.empty()) CustodisciChiave(k);
+        } catch (const Errore& e) {
+            Utilita().PrintErrore(e);
+            chkCifra_->setChecked(false);
+            return;
+        }
+        if (k.empty()) {
+            chkCifra_->setChecked(false);
+            return;
+        }
+    }
+    try {
+        SalvaImpostazione(ApplicazioneProgramma(), kSezioneBackup, kValoreCifra, scelto ? "1" : "0");
+    } catch (const Errore& e) {
+        Utilita().ScriviLog("Impostazione Cifra non salvata: " + e.Dettaglio());
+    }
+}
+
+std::string FrmMain::ChiaveDaUsare() const {
+    return chiaveDigitata_.empty() ? LeggiChiaveCustodita() : chiaveDigitata_;
+}
+
 void FrmMain::cmdVerifica_Click(bool ripara) {
     if (stato_ != Stato::Pronta) return;
     if (!StessaCartella(cartellaElenco_, txtOrig_->text().toStdString())) {
@@ -910,6 +970,7 @@ void FrmMain::cmdVerifica_Click(bool ripara) {
     r.origine = cartellaElenco_;
     r.ripara = ripara;
     r.cartellaTemp = CartellaTemp();
+    r.chiave = ChiaveDaUsare();
     if (QListWidgetItem* riga = ListBackup_->currentItem(); riga != nullptr && riga->isSelected()) {
         const int indice = riga->data(Qt::UserRole).toInt();
         if (indice >= 1 && indice <= ElencoBackup().Count()) r.nomeSet = ElencoBackup().GetItem(indice);
@@ -925,12 +986,19 @@ void FrmMain::cmdVerifica_Click(bool ripara) {
     auto ganci = ganci_;
     auto risultato = std::make_shared<Risultato>();
     lavoratore_->Esegui([r, ganci, risultato] { *risultato = EseguiVerifica(r, *ganci); },
-                        [this, risultato] {
+                        [this, risultato, ripara] {
                             FineLavoro();
                             const Risultato& ris = *risultato;
                             MostraRisultato(ris, "Verifica");
                             FineComando(lblMsgRipristino_);
                             cmdVerifica_->setFocus();
+                            if (ChiaveRifiutata(ris)) {
+                                chiaveDigitata_ = ChiediChiaveDelSet(InterazioneCorrente());
+                                if (!chiaveDigitata_.empty()) {
+                                    cmdVerifica_Click(ripara);
+                                    return;
+                                }
+                            }
                             // Damaged but repairable: the repair is offered at once.
                             if (ris.Riuscito() && ris.verifica.stato == StatoSet::Riparabile &&
                                 InterazioneCorrente().Messaggio(
@@ -956,6 +1024,7 @@ void FrmMain::CmdRipristino_Click() {
     }
     if (!PrendiOperazione()) return;
     RichiestaRipristino r = RichiestaRipristino::DaAvvio(avvio_);
+    r.chiave = ChiaveDaUsare();
     // A relative folder is the program's current folder's, as the list read it.
     const std::string scritta = Spazi(txtOrig_->text().toStdString());
     r.origine = scritta.empty() ? scritta : PercorsoAssoluto(scritta);
@@ -982,6 +1051,14 @@ void FrmMain::CmdRipristino_Click() {
             MostraRisultato(*risultato, "Ripristino");
             FineComando(lblMsgRipristino_);
             CmdRipristino_->setFocus();
+            // A set made with another key (on another computer): asked, and the restore again.
+            if (ChiaveRifiutata(*risultato)) {
+                chiaveDigitata_ = ChiediChiaveDelSet(InterazioneCorrente());
+                if (!chiaveDigitata_.empty()) {
+                    CmdRipristino_Click();
+                    return;
+                }
+            }
             ChiudiSeRinviato();
         });
 }

@@ -64,6 +64,11 @@ class FrmMain : public QMainWindow {
 
     // The backup command (cmdBackup) and the restore command (CmdRipristino).
     void cmdBackup_Click();
+    // "Cifra il backup" chosen or not: the key's set-up the first time, the choice saved.
+    void chkCifra_Click(bool scelto);
+    // The key a restore or a verification reads a set with: the one typed for it, else the
+    // one kept on this computer.
+    std::string ChiaveDaUsare() const;
     void CmdRipristino_Click();
     // "Verifica backup": the selected set checked, and repaired on request.
     void cmdVerifica_Click(bool ripara);
@@ -164,6 +169,9 @@ class FrmMain : public QMainWindow {
     QCheckBox* chkTest_ = nullptr;
     QLabel* lblRecupero_ = nullptr;
     QSpinBox* spnRecupero_ = nullptr;
+    QCheckBox* chkCifra_ = nullptr;
+    QLabel* lblCifra_ = nullptr;  // beside it: what the encryption does not hide
+    std::string chiaveDigitata_;  // typed for a set the key kept did not open; never saved
     QPushButton* cmdBackup_ = nullptr;
     QProgressBar* Stato_ = nullptr;
     QLabel* lblMsg_ = nullptr;

@@ -5,7 +5,11 @@
 
 #include <QApplication>
 #include <QDesktopServices>
+#include <QDir>
 #include <QFileDialog>
+#include <QInputDialog>
+#include <QLineEdit>
+#include <QStandardPaths>
 #include <QFontMetrics>
 #include <QGridLayout>
 #include <QMessageBox>
@@ -128,6 +132,23 @@ std::string InterazioneQt::ScegliCartella(const std::string& titolo, const std::
 
 bool InterazioneQt::ApriDocumento(const std::string& file) {
     return QDesktopServices::openUrl(QUrl::fromLocalFile(QString::fromStdString(file)));
+}
+
+std::string InterazioneQt::ChiediTesto(const std::string& testo, const std::string& titolo) {
+    bool ok = false;
+    const QString scritta =
+        QInputDialog::getText(finestra_, QString::fromStdString(titolo), QString::fromStdString(testo),
+                              QLineEdit::Normal, QString(), &ok);
+    return ok ? scritta.toStdString() : std::string();
+}
+
+std::string InterazioneQt::ScegliFileDaSalvare(const std::string& titolo, const std::string& nome) {
+    const QString iniziale =
+        QDir(QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation))
+            .filePath(QString::fromStdString(nome));
+    return QFileDialog::getSaveFileName(finestra_, QString::fromStdString(titolo), iniziale,
+                                        QStringLiteral("File di testo (*.txt)"))
+        .toStdString();
 }
 
 }  // namespace bv

@@ -14,6 +14,8 @@ class InterazioneQt final : public Interazione {
                        Pulsanti pulsanti) override;
     std::string ScegliCartella(const std::string& titolo, const std::string& iniziale) override;
     bool ApriDocumento(const std::string& file) override;
+    std::string ChiediTesto(const std::string& testo, const std::string& titolo) override;
+    std::string ScegliFileDaSalvare(const std::string& titolo, const std::string& nome) override;
 
   private:
     QWidget* finestra_;

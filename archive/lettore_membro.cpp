@@ -121,6 +121,7 @@ struct LettoreMembro::Stato {
     zip_stat_t st{};
     std::string errore;  // set once, on the first failure
     bool veloce = false;
+    bool chiaveErrata = false;
 
     // Pieces on every core.
     std::unique_ptr<Inflatori> inflatori;
@@ -360,7 +361,7 @@ LettoreMembro::LettoreMembro(zip_t* z, zip_uint64_t indice, const zip_stat_t& st
     constexpr zip_uint64_t kNoti = ZIP_STAT_SIZE | ZIP_STAT_COMP_SIZE | ZIP_STAT_CRC |
                                    ZIP_STAT_COMP_METHOD | ZIP_STAT_ENCRYPTION_METHOD;
     bool veloce = parallelo && (st.valid & kNoti) == kNoti && st.comp_method == ZIP_CM_DEFLATE &&
-                  st.encryption_method == ZIP_EM_NONE && st.size >= kMinimo;
+                  st.size >= kMinimo;
     if (veloce) {
         int attivi = veloci.load();
         do {
@@ -371,6 +372,8 @@ LettoreMembro::LettoreMembro(zip_t* z, zip_uint64_t indice, const zip_stat_t& st
     s_->f.reset(zip_fopen_index(z, indice, veloce ? ZIP_FL_COMPRESSED : 0));
     if (!s_->f) {
         s_->errore = zip_strerror(z);
+        const int codice = zip_error_code_zip(zip_get_error(z));
+        s_->chiaveErrata = codice == ZIP_ER_WRONGPASSWD || codice == ZIP_ER_NOPASSWD;
         return;
     }
     if (veloce) {
@@ -415,6 +418,10 @@ bool LettoreMembro::PerPezzi() const {
     return s_->veloce;
 }
 
+bool LettoreMembro::ChiaveErrata() const {
+    return s_->chiaveErrata;
+}
+
 FineLettura LeggiMembroIntero(zip_t* z, zip_uint64_t indice, const zip_stat_t& st,
                               const std::function<void()>& inizia,
                               const std::function<std::string(const uint8_t*, size_t)>& consuma,
@@ -427,7 +434,7 @@ FineLettura LeggiMembroIntero(zip_t* z, zip_uint64_t indice, const zip_stat_t& s
         LettoreMembro f(z, indice, st, parallelo);
         if (!f.Aperto()) {
             errore = f.TestoErrore();
-            return FineLettura::Fallito;
+            return f.ChiaveErrata() ? FineLettura::ChiaveErrata : FineLettura::Fallito;
         }
         inizia();
         errore.clear();

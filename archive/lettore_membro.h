@@ -35,6 +35,8 @@ class LettoreMembro {
     // Whether it was opened to read pieces: a failure is then only final once one stream,
     // read again from the start, fails too.
     bool PerPezzi() const;
+    // Whether it could not be opened for want of the right key.
+    bool ChiaveErrata() const;
 
     struct Stato;
 
@@ -43,7 +45,8 @@ class LettoreMembro {
 };
 
 // How a whole reading of a member ended.
-enum class FineLettura { Letto, Fermato, Fallito };
+// ChiaveErrata: an encrypted member the key given (or none) does not open.
+enum class FineLettura { Letto, Fermato, Fallito, ChiaveErrata };
 
 // Reads member `indice` whole, the one way the comparison and the extraction read: in pieces
 // first, and a member that fails so is read again as one stream, whose answer is the one given.

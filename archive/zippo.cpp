@@ -137,13 +137,14 @@ struct ManiglieZip {
     std::vector<ZipPtr> z;
     std::string errore;  // the log line when one could not be opened
 
-    ManiglieZip(const std::string& archivio, size_t quante) {
+    ManiglieZip(const std::string& archivio, size_t quante, const std::string& chiave) {
         for (size_t t = 0; t < quante; ++t) {
             int codice = 0;
             z.emplace_back(zip_open(archivio.c_str(), ZIP_RDONLY | ZIP_CHECKCONS, &codice));
             if (!z.back() && errore.empty())
                 errore =
                     "Impossibile aprire l'archivio " + archivio + ": " + TestoErroreZip(codice);
+            if (z.back() && !chiave.empty()) zip_set_default_password(z.back().get(), chiave.c_str());
         }
     }
 };
@@ -163,10 +164,11 @@ struct EsitoMembro {
 template <class Compito, class Membro>
 std::vector<EsitoMembro> SuOgniMembro(const std::string& archivio,
                                       const std::vector<Compito>& compiti, Membro membro,
-                                      const AvanzamentoZip& avanzamento) {
+                                      const AvanzamentoZip& avanzamento,
+                                      const std::string& chiave) {
     std::vector<EsitoMembro> esiti(compiti.size());
     std::atomic<uint64_t> fatti{0};
-    ManiglieZip maniglie(archivio, zip_interno::FiliereDisponibili(esiti.size()));
+    ManiglieZip maniglie(archivio, zip_interno::FiliereDisponibili(esiti.size()), chiave);
     const std::vector<std::exception_ptr> eccezioni = zip_interno::LavoriInOrdine(
         esiti.size(), maniglie.z.size(),
         [&](size_t i, size_t filiera, const std::function<bool(size_t)>& fermato) {
@@ -273,8 +275,10 @@ bool ConfrontaMembro(const Confronto& c, zip_t* zt, const std::string& archivio,
     std::string errore;
     const zip_interno::FineLettura fine = zip_interno::LeggiMembroIntero(
         zt, c.indice, c.st, inizia, confronta, fermato, fatti, errore);
-    if (fine != zip_interno::FineLettura::Fallito) return true;
-    e.codice = zip_codice::ErroreFormato;
+    if (fine != zip_interno::FineLettura::Fallito && fine != zip_interno::FineLettura::ChiaveErrata)
+        return true;
+    e.codice = fine == zip_interno::FineLettura::ChiaveErrata ? zip_codice::ChiaveErrata
+                                                              : zip_codice::ErroreFormato;
     e.log = "Membro " + c.nome + " di " + archivio + ": " + errore;
     return false;
 }
@@ -282,7 +286,8 @@ bool ConfrontaMembro(const Confronto& c, zip_t* zt, const std::string& archivio,
 }  // namespace
 
 int ConfrontaMembri(const std::string& archivio, const std::map<std::string, std::string>& sorgenti,
-                    EsitoConfronto& esito, const AvanzamentoZip& avanzamento) {
+                    EsitoConfronto& esito, const AvanzamentoZip& avanzamento,
+                    const std::string& chiave) {
     esito = {};
     const auto diverso = [&esito](const std::string& cosa) {
         if (esito.uguali) esito.primaDifferenza = cosa;
@@ -302,7 +307,7 @@ int ConfrontaMembri(const std::string& archivio, const std::map<std::string, std
         r != zip_codice::Ok)
         return r;
     const std::vector<EsitoMembro> esiti =
-        SuOgniMembro(archivio, compiti, ConfrontaMembro, avanzamento);
+        SuOgniMembro(archivio, compiti, ConfrontaMembro, avanzamento, chiave);
     for (size_t i = 0; i < compiti.size(); ++i) {
         const EsitoMembro& e = esiti[i];
         if (e.eccezione) std::rethrow_exception(e.eccezione);
@@ -326,7 +331,8 @@ std::string MotivoMembroRifiutato(const std::string& archivio) {
     return MotivoRifiuto(z.get(), std::max<zip_int64_t>(zip_get_num_entries(z.get(), 0), 0));
 }
 
-int ControllaMembri(const std::string& archivio, const AvanzamentoZip& avanzamento) {
+int ControllaMembri(const std::string& archivio, const AvanzamentoZip& avanzamento,
+                    const std::string& chiave) {
     std::map<std::string, std::string> membri;
     {
         int errore = 0;
@@ -342,7 +348,7 @@ int ControllaMembri(const std::string& archivio, const AvanzamentoZip& avanzamen
         }
     }
     EsitoConfronto esito;
-    return ConfrontaMembri(archivio, membri, esito, avanzamento);
+    return ConfrontaMembri(archivio, membri, esito, avanzamento, chiave);
 }
 
 int DimensioneMembri(const std::string& archivio, uint64_t& totale) {
@@ -394,7 +400,62 @@ int CompressioneFallita(const std::string& file, const std::string& archivio) {
     }
 }
 
+// The archive copied member by member into a new one, each member's deflated stream taken as
+// it is (not inflated and deflated again) and encrypted by libzip (AES-256, WinZip AES), which
+// then takes the archive's name.
+int CifraArchivio(const std::string& archivio, const std::string& chiave) {
+    const std::string cifrato = nomi::Cifrato(archivio);
+    int errore = 0;
+    ZipPtr in(zip_open(archivio.c_str(), ZIP_RDONLY | ZIP_CHECKCONS, &errore));
+    if (!in) {
+        Log("Impossibile aprire l'archivio " + archivio + ": " + TestoErroreZip(errore));
+        return zip_codice::ApreArchivio;
+    }
+    ZipPtr out(zip_open(cifrato.c_str(), ZIP_CREATE | ZIP_TRUNCATE, &errore));
+    if (!out) {
+        Log("Impossibile creare l'archivio " + cifrato + ": " + TestoErroreZip(errore));
+        return zip_codice::ApreArchivio;
+    }
+    const zip_int64_t membri = zip_get_num_entries(in.get(), 0);
+    for (zip_int64_t i = 0; i < membri; ++i) {
+        const auto indice = static_cast<zip_uint64_t>(i);
+        const char* nome = zip_get_name(in.get(), indice, 0);
+        zip_source_t* sorgente =
+            nome != nullptr ? zip_source_zip(out.get(), in.get(), indice, 0, 0, -1) : nullptr;
+        if (sorgente == nullptr) {
+            Log("Archivio " + archivio + ": " + zip_strerror(in.get()) + " " +
+                zip_strerror(out.get()));
+            return zip_codice::ErroreFormato;
+        }
+        const zip_int64_t nuovo = zip_file_add(out.get(), nome, sorgente, ZIP_FL_ENC_UTF_8);
+        if (nuovo < 0) zip_source_free(sorgente);
+        if (nuovo < 0 || zip_file_set_encryption(out.get(), static_cast<zip_uint64_t>(nuovo),
+                                                 ZIP_EM_AES_256, chiave.c_str()) != 0) {
+            Log("Cifratura di " + std::string(nome) + ": " + zip_strerror(out.get()));
+            return zip_codice::ErroreScrittura;
+        }
+    }
+    if (zip_close(out.get()) != 0) {
+        Log("Errore di scrittura dell'archivio " + cifrato + ": " + zip_strerror(out.get()));
+        const bool pieno = zip_error_code_system(zip_get_error(out.get())) == ENOSPC;
+        return pieno ? zip_codice::DiscoPieno : zip_codice::ErroreScrittura;
+    }
+    (void)out.release();  // zip_close freed it
+    in.reset();
+    RinominaDurevole(cifrato, archivio);
+    return zip_codice::Ok;
+}
+
 }  // namespace
+
+bool PrimoMembroCifrato(const uint8_t* dati, size_t n) {
+    // A local header: its signature, then the method (99: WinZip AES) or the encrypted flag.
+    constexpr uint8_t kFirma[] = {0x50, 0x4b, 0x03, 0x04};
+    if (n < 10 || std::memcmp(dati, kFirma, sizeof kFirma) != 0) return false;
+    const unsigned flag = dati[6] | (dati[7] << 8);
+    const unsigned metodo = dati[8] | (dati[9] << 8);
+    return (flag & 1U) != 0 || metodo == 99;
+}
 
 SessioneZip::SessioneZip(std::string archivio) : archivio_(std::move(archivio)) {}
 
@@ -433,11 +494,12 @@ int SessioneZip::Comprimi(const std::string& file, const AvanzamentoZip& avanzam
 
 int SessioneZip::Chiudi() {
     if (guasto_ != 0) return guasto_;
-    if (!scrittore_) return zip_codice::Ok;
+    if (!scrittore_ && chiave_.empty()) return zip_codice::Ok;
     try {
-        scrittore_->Chiudi();
+        if (scrittore_) scrittore_->Chiudi();
         scrittore_.reset();
-        return zip_codice::Ok;
+        if (!chiave_.empty()) guasto_ = CifraArchivio(archivio_, chiave_);
+        return guasto_;
     } catch (...) {
         scrittore_.reset();
         guasto_ = CompressioneFallita(archivio_, archivio_);
@@ -549,7 +611,8 @@ bool EstraiMembro(const Compito& c, zip_t* zt, const std::string& archivio,
         if (fine != zip_interno::FineLettura::Letto) {
             scarta();  // failed, or not needed: a member before this one failed
             if (fine == zip_interno::FineLettura::Fermato) return true;
-            e.codice = zip_codice::ErroreFormato;
+            e.codice = fine == zip_interno::FineLettura::ChiaveErrata ? zip_codice::ChiaveErrata
+                                                                      : zip_codice::ErroreFormato;
             e.log = "Membro " + c.nome + " di " + archivio + ": " + errore;
             return false;
         }
@@ -598,7 +661,7 @@ int PrimoFallimento(const std::vector<Compito>& compiti, const std::vector<Esito
 }  // namespace
 
 int Estrai(const std::string& archivio, const std::string& cartella,
-           const AvanzamentoZip& avanzamento) {
+           const AvanzamentoZip& avanzamento, const std::string& chiave) {
     ZipPtr z;
     if (const int r = ApriDaLeggere(archivio, z); r != zip_codice::Ok) return r;
     // First every name: a crafted archive writes nothing at all.
@@ -617,7 +680,7 @@ int Estrai(const std::string& archivio, const std::string& cartella,
         return r;
     // The members inflated and written on every core; a failure is told as the first in order.
     const std::vector<EsitoMembro> esiti =
-        SuOgniMembro(archivio, compiti, EstraiMembro, avanzamento);
+        SuOgniMembro(archivio, compiti, EstraiMembro, avanzamento, chiave);
     return PrimoFallimento(compiti, esiti, archivio);
 }
 

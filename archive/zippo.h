@@ -30,6 +30,7 @@ inline constexpr int ApreArchivio = 15;     // the archive cannot be opened for 
 inline constexpr int ApreFile = 18;         // the file to add cannot be read
 inline constexpr int DiscoPieno = 50;
 inline constexpr int Annullato = 80;
+inline constexpr int ChiaveErrata = 82;  // an encrypted member the key given does not open
 }  // namespace zip_codice
 
 // Adds files one after another to one archive kept open between them: thousands of companion
@@ -50,6 +51,11 @@ class SessioneZip {
     // its folder: no scratch copy).
     int ComprimiCome(const std::string& file, const std::string& nomeMembro,
                      const AvanzamentoZip& avanzamento = {});
+    // Members encrypted with AES-256 (WinZip AES) under that key: the archive is deflated as
+    // ever, on every core, then Chiudi rewrites it once through libzip, which encrypts each
+    // member's deflated stream as it copies it. Names and sizes stay readable, as the format
+    // keeps them outside the encryption.
+    void Cifra(std::string chiave) { chiave_ = std::move(chiave); }
     int Chiudi();
     // The bytes of the files added so far, as their sizes were when added.
     uint64_t ByteLetti() const { return byteLetti_; }
@@ -57,6 +63,7 @@ class SessioneZip {
   private:
     std::string archivio_;
     uint64_t byteLetti_ = 0;
+    std::string chiave_;  // empty: not encrypted
     std::unique_ptr<zip_interno::ScrittoreZip> scrittore_;
     int guasto_ = 0;  // the code of a failed addition: the archive is not whole
 };
@@ -64,9 +71,10 @@ class SessioneZip {
 // Extracts every member into the folder, creating sub-folders, overwriting existing files.
 // Members that would land outside the folder, and links, are refused before anything is
 // written. Each member is written under a temporary name and renamed only when it is complete
-// and its CRC checked.
+// and its CRC checked. Encrypted members are read with `chiave`: one it does not open (or no
+// key) is ChiaveErrata, nothing of that member kept.
 int Estrai(const std::string& archivio, const std::string& cartella,
-           const AvanzamentoZip& avanzamento = {});
+           const AvanzamentoZip& avanzamento = {}, const std::string& chiave = {});
 
 // What a comparison of an archive with its sources found.
 struct EsitoConfronto {
@@ -81,11 +89,16 @@ struct EsitoConfronto {
 // to its end, its CRC checked, without a comparison. A source that cannot be read throws its
 // Errore.
 int ConfrontaMembri(const std::string& archivio, const std::map<std::string, std::string>& sorgenti,
-                    EsitoConfronto& esito, const AvanzamentoZip& avanzamento = {});
+                    EsitoConfronto& esito, const AvanzamentoZip& avanzamento = {},
+                    const std::string& chiave = {});
 
 // Every member read to its end and its CRC checked, nothing written: whether the archive is
 // whole (0) or not.
-int ControllaMembri(const std::string& archivio, const AvanzamentoZip& avanzamento = {});
+int ControllaMembri(const std::string& archivio, const AvanzamentoZip& avanzamento = {},
+                    const std::string& chiave = {});
+
+// Whether the archive's first bytes (a set's first block) start with an encrypted member.
+bool PrimoMembroCifrato(const uint8_t* dati, size_t n);
 
 // The sum of the sizes the members declare, for checking the room before extracting.
 int DimensioneMembri(const std::string& archivio, uint64_t& totale);

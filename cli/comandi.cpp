@@ -19,8 +19,11 @@
 #include "operazioni/ripristino.h"
 #include "operazioni/verifica_set.h"
 #include "platform/codifica.h"
+#include "platform/custodia_chiave.h"
+#include "platform/impostazioni.h"
 #include "platform/istanza.h"
 #include "platform/percorsi.h"
+#include "util/chiave_ripristino.h"
 #include "util/errori.h"
 #include "util/interazione.h"
 #include "util/koutilita.h"
@@ -40,7 +43,7 @@ constexpr const char* kAiuto =
     "\n"
     "Comandi:\n"
     "  backup [--dest CARTELLA | --floppy] [--no-verify] [--sostituisci] [--recupero PERCENTO]\n"
-    "         [--attendi MINUTI]\n"
+    "         [--cifra] [--chiave-file FILE] [--attendi MINUTI]\n"
     "      Esegue il backup nella cartella indicata (senza --dest: l'ultima destinazione usata)\n"
     "      o sul disco rimovibile (--floppy). La verifica è eseguita salvo --no-verify.\n"
     "      Con --sostituisci, in una cartella senza spazio per tenere il backup precedente di\n"
@@ -48,13 +51,20 @@ constexpr const char* kAiuto =
     "      In una cartella scrive accanto al set i file di recupero (BVaaaammgg.par2 e\n"
     "      BVaaaammgg.vol*.par2), pari a --recupero per cento dei suoi byte (predefinito 10,\n"
     "      0 per non scriverli): con essi il ripristino ricostruisce i blocchi danneggiati.\n"
+    "      Con --cifra (o \"Cifra il backup\" scelto nella finestra) i file sono cifrati\n"
+    "      (AES-256) con la chiave di ripristino conservata su questo computer, o con quella\n"
+    "      del file indicato da --chiave-file. Nomi e dimensioni dei file restano visibili.\n"
     "  list [--orig CARTELLA]\n"
     "      Elenca i backup presenti nella cartella (senza --orig: l'ultima origine usata),\n"
     "      dal più recente: nome del set, tabulazione, data.\n"
-    "  restore [--orig CARTELLA] [--set NOME] [--yes] [--attendi MINUTI]\n"
+    "  restore [--orig CARTELLA] [--set NOME] [--yes] [--cifra] [--chiave-file FILE]\n"
+    "          [--attendi MINUTI]\n"
     "      Ripristina il set indicato, o il più recente. Chiede conferma sul terminale;\n"
-    "      senza terminale serve --yes.\n"
-    "  verifica [--orig CARTELLA] [--data GG/MM/AAAA] [--ripara] [--attendi MINUTI]\n"
+    "      senza terminale serve --yes. Un backup cifrato è letto con la chiave del file\n"
+    "      indicato da --chiave-file, altrimenti con quella conservata su questo computer\n"
+    "      (con --cifra, senza una chiave il comando termina subito).\n"
+    "  verifica [--orig CARTELLA] [--data GG/MM/AAAA] [--ripara] [--cifra]\n"
+    "           [--chiave-file FILE] [--attendi MINUTI]\n"
     "      Controlla il backup indicato (senza --data: il più recente) senza ripristinarlo:\n"
     "      ogni blocco, i dati di recupero e ogni file. Con --ripara riscrive i blocchi\n"
     "      danneggiati con i dati di recupero.\n"
@@ -292,6 +302,8 @@ struct Opzioni {
     int recupero = 10;  // the recovery files' share of a set in a folder, in %
     std::optional<std::string> data;  // verifica: the set's date as the list shows it
     bool ripara = false;
+    bool cifra = false;
+    std::optional<std::string> fileChiave;  // a text file holding the recovery key
 };
 
 // The option a CLI11 error is about: its messages begin with the option's name.
@@ -320,6 +332,7 @@ std::optional<std::string> Analizza(const std::vector<std::string>& a, Opzioni& 
     std::string minuti;
     std::string percento;
     std::string data;
+    std::string fileChiave;
     // An option's value is never the next option ("--orig --yes"): taken as none, and told.
     const auto valore = [&app](const char* nome, std::string& dove) {
         return app.add_option(nome, dove)
@@ -332,6 +345,11 @@ std::optional<std::string> Analizza(const std::vector<std::string>& a, Opzioni& 
     CLI::Option* opzioneAttendi = nullptr;
     CLI::Option* opzioneRecupero = nullptr;
     CLI::Option* opzioneData = nullptr;
+    CLI::Option* opzioneChiave = nullptr;
+    if (backup || restore || verifica) {
+        app.add_flag("--cifra", o.cifra);
+        opzioneChiave = valore("--chiave-file", fileChiave);
+    }
     if (verifica) {
         opzioneData = valore("--data", data);
         app.add_flag("--ripara", o.ripara);
@@ -365,7 +383,7 @@ std::optional<std::string> Analizza(const std::vector<std::string>& a, Opzioni& 
     for (const auto& [opzione, testo] :
          {std::pair{opzioneDest, &dest}, std::pair{opzioneOrig, &orig}, std::pair{opzioneSet, &set},
           std::pair{opzioneAttendi, &minuti}, std::pair{opzioneRecupero, &percento},
-          std::pair{opzioneData, &data}}) {
+          std::pair{opzioneData, &data}, std::pair{opzioneChiave, &fileChiave}}) {
         if (opzione != nullptr && opzione->count() > 0 && testo->empty())
             return "L'opzione " + opzione->get_name() + " richiede un valore.";
     }
@@ -377,6 +395,8 @@ std::optional<std::string> Analizza(const std::vector<std::string>& a, Opzioni& 
         o.orig = PercorsoAssoluto(Spazi(CartellaDaArgomento(orig)));
     if (opzioneSet != nullptr && opzioneSet->count() > 0) o.set = set;
     if (opzioneData != nullptr && opzioneData->count() > 0) o.data = Spazi(data);
+    if (opzioneChiave != nullptr && opzioneChiave->count() > 0)
+        o.fileChiave = PercorsoAssoluto(fileChiave);
     if (opzioneAttendi != nullptr && opzioneAttendi->count() > 0) {
         if (minuti.empty() || minuti.size() > 4 ||
             !std::all_of(minuti.begin(), minuti.end(), [](char c) { return c >= '0' && c <= '9'; }))
@@ -418,8 +438,23 @@ int Lista(const Opzioni& o, const StatoAvvio& s, Terminale& t, GanciTerminale& g
     }
 }
 
+// The recovery key: the one of --chiave-file, else the one kept on this computer ("" for none).
+// With --cifra (and for a backup the window's choice) none is an error.
+std::string Chiave(const Opzioni& o, bool obbligatoria) {
+    std::string k = o.fileChiave ? chiave::LeggiDaFile(*o.fileChiave) : LeggiChiaveCustodita();
+    if (k.empty() && obbligatoria) throw errori::Crea(errori::ChiaveMancante);
+    return k;
+}
+
 int Backup(const Opzioni& o, const StatoAvvio& s, GanciTerminale& ganci) {
     RichiestaBackup r = RichiestaBackup::DaAvvio(s);
+    try {
+        if (o.cifra || LeggiImpostazione(ApplicazioneProgramma(), kSezioneBackup, kValoreCifra) == "1")
+            r.chiave = Chiave(o, true);
+    } catch (...) {
+        ganci.MostraErrore(ErroreCorrente());
+        return kErrore;
+    }
     r.floppy = o.floppy;
     if (o.dest) r.destinazione = *o.dest;
     r.verifica = !o.noVerify;
@@ -434,6 +469,12 @@ int VerificaSet(const Opzioni& o, const StatoAvvio& s, Terminale& t, GanciTermin
     r.origine = Spazi(o.orig.value_or(s.orig));
     r.ripara = o.ripara;
     r.cartellaTemp = CartellaTempProgramma();
+    try {
+        r.chiave = Chiave(o, o.cifra);
+    } catch (...) {
+        ganci.MostraErrore(ErroreCorrente());
+        return kErrore;
+    }
     if (r.origine.empty()) {
         t.err << "Nessuna origine: indicare --orig CARTELLA.\n";
         return kUso;
@@ -463,6 +504,12 @@ int Ripristina(const Opzioni& o, const StatoAvvio& s, Terminale& t, GanciTermina
     if (r.origine.empty()) {
         t.err << "Nessuna origine: indicare --orig CARTELLA.\n";
         return kUso;
+    }
+    try {
+        r.chiave = Chiave(o, o.cifra);
+    } catch (...) {
+        ganci.MostraErrore(ErroreCorrente());
+        return kErrore;
     }
     ganci.Cartella(r.origine);
     try {

@@ -557,6 +557,7 @@ void Backup::Comprimi() {
     RimuoviSeEsiste(archivio_);
     barra_.Inizia(Fase::Compressione, "Compressione dati...");
     SessioneZip zip(archivio_);  // the archive stays open from the first file to the last
+    if (!r_.chiave.empty()) zip.Cifra(r_.chiave);
     // An archive the descriptors could not describe is refused as soon as it is known,
     // not after the rest of the compression.
     const auto controllaDimensione = [this] {
@@ -834,8 +835,9 @@ void Backup::Verifica() {
     barra_.Prevedi(Fase::Confronto, totaleSorgenti_);
     barra_.Inizia(Fase::Confronto, "Test...");
     EsitoConfronto esito;
-    if (ConfrontaMembri(archivio_, sorgenti, esito, [this](uint64_t byte) { barra_.Fatti(byte); }) !=
-        0)
+    if (ConfrontaMembri(
+            archivio_, sorgenti, esito, [this](uint64_t byte) { barra_.Fatti(byte); },
+            r_.chiave) != 0)
         throw errori::ErroreDecompressione();
     Fs().Rimuovi(archivio_);
     if (!esito.uguali) throw errori::Crea(errori::VerificaFallita, esito.primaDifferenza);

@@ -25,6 +25,9 @@ struct RichiestaBackup {
     bool chiediPrimaDiSostituire = false;
     // Recovery files beside a set in a folder, worth this share (%) of its bytes; 0: none.
     int percentualeRecupero = 10;
+    // The recovery key the set's members are encrypted with (AES-256); empty: not encrypted.
+    // Never written to the log, the settings or the set.
+    std::string chiave;
 
     // The host, its data and the last destination as the start found them.
     static RichiestaBackup DaAvvio(const StatoAvvio& s);

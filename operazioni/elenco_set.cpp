@@ -1,6 +1,7 @@
 // The sets of a folder described from their descriptors.
 #include "operazioni/elenco_set.h"
 
+#include "archive/zippo.h"
 #include "platform/errore.h"
 #include "platform/filesystem.h"
 #include "platform/percorsi.h"
@@ -35,6 +36,12 @@ DescrizioneSet DescriviSet(const std::string& cartella, const std::string& nome)
             return d;
         }
         if (n == 0) {
+            try {
+                File f(blocco, ModoApertura::Lettura);
+                uint8_t testa[30] = {};
+                d.cifrato = PrimoMembroCifrato(testa, f.LeggiTutto(testa, sizeof testa));
+            } catch (const Errore&) {  // told by the restore, if it comes to that
+            }
             d.ora = letto.ora.substr(0, 5);
             d.byte = letto.dimensioneFile > 0 ? static_cast<uint64_t>(letto.dimensioneFile) : 0;
         }

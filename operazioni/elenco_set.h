@@ -1,6 +1,7 @@
 // What the list of a folder's sets shows beside each date: the time of the run, the size, the
-// blocks, and whether the set is whole, read from its descriptors (no block is read). A set
-// whose descriptors are damaged or whose blocks are missing is told apart from a good one.
+// blocks, and whether the set is whole, read from its descriptors (of the blocks only the first
+// bytes of the first, which tell an encrypted set). A set whose descriptors are damaged or whose
+// blocks are missing is told apart from a good one.
 #pragma once
 
 #include <cstdint>
@@ -16,6 +17,7 @@ struct DescrizioneSet {
     uint64_t byte = 0;  // the archive's size, as the descriptors say
     int blocchi = 0;    // the blocks found in the folder
     bool suPiuDischi = false;  // on a removable disk, the set goes on on other disks
+    bool cifrato = false;      // its members are encrypted
     std::string danno;  // "" for a whole set, else what is wrong ("manca il blocco #1")
 };
 

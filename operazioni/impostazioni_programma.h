@@ -19,6 +19,9 @@ inline constexpr const char* kSezioneBackup = "Backup";
 inline constexpr const char* kSezioneDati = "CartellaDati";
 std::string ApplicazioneProgramma();  // "KO_BVBackup"
 std::string ApplicazioneHost();       // "KO_Brelvano"
+// "1": backups are encrypted (the window's "Cifra il backup"), with the key kept on this
+// computer (platform/custodia_chiave.h); the key itself is never a setting.
+inline constexpr const char* kValoreCifra = "Cifra";
 
 // The program folder followed by "Temp", without a final separator.
 std::string CartellaTempProgramma();

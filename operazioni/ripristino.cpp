@@ -325,8 +325,10 @@ void Ripristino::EstraiArchivio() {
     barra_.Prevedi(Fase::Estrazione, dichiarati);
     barra_.Prevedi(Fase::Spostamento, dichiarati);
     barra_.Inizia(Fase::Estrazione, "Decompressione...");
-    if (Estrai(archivio_, cartellaLavoro_, [this](uint64_t byte) { barra_.Fatti(byte); }) != 0)
-        throw decompressione;
+    const int estratto =
+        Estrai(archivio_, cartellaLavoro_, [this](uint64_t byte) { barra_.Fatti(byte); }, r_.chiave);
+    if (estratto == zip_codice::ChiaveErrata) throw errori::ChiaveNonCorretta(archivio_);
+    if (estratto != 0) throw decompressione;
     Fs().Rimuovi(archivio_);
 }
 

@@ -18,6 +18,8 @@ struct RichiestaRipristino {
     bool nonInstallato = false;
     bool datiNonPresenti = false;
     std::string cartellaTemp;
+    // The recovery key an encrypted set is read with (empty: none); never logged.
+    std::string chiave;
 
     // The host, its data and the last origin as the start found them.
     static RichiestaRipristino DaAvvio(const StatoAvvio& s);

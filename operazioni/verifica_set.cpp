@@ -154,9 +154,11 @@ void Verifica::ControllaArchivio() {
         if (span_->Raccolto() && !ControllaRaccolti(*dischi, archivio)) return;
         span_->Dealloca();
         span_.reset();
-        if (ControllaMembri(archivio) != 0) throw errori::ErroreDecompressione();
+        const int r = ControllaMembri(archivio, {}, r_.chiave);
+        if (r == zip_codice::ChiaveErrata) throw errori::ChiaveNonCorretta(archivio);
+        if (r != 0) throw errori::ErroreDecompressione();
     } catch (const Errore& e) {
-        if (e.Numero() == errori::Annullata) throw;
+        if (e.Numero() == errori::Annullata || e.Numero() == errori::ChiaveErrata) throw;
         // What the set's own check finds is the verification's finding, not its failure.
         Utilita().ScriviLog("Verifica del backup " + r_.origine + r_.nomeSet + ": " + e.Dettaglio());
         rv.stato = StatoSet::NonRiparabile;

@@ -14,6 +14,7 @@ struct RichiestaVerifica {
     std::string nomeSet;  // "BV20240315"
     bool ripara = false;
     std::string cartellaTemp;  // the program's temporary folder (the rebuilt archive)
+    std::string chiave;        // the recovery key of an encrypted set (empty: none); never logged
 };
 
 Risultato EseguiVerifica(const RichiestaVerifica& richiesta, GanciOperazione& ganci);

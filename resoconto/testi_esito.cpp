@@ -148,6 +148,7 @@ std::string TestoRigaSet(const std::string& data, const DescrizioneSet& d) {
     t += DimensioneLeggibile(d.byte);
     if (d.blocchi > 1) t += ", " + std::to_string(d.blocchi) + " blocchi";
     if (d.suPiuDischi) t += ", su più dischi";
+    if (d.cifrato) t += ", cifrato";
     return t;
 }
 

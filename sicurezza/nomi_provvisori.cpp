@@ -77,6 +77,11 @@ std::string Temporaneo(const std::string& percorso) {
     return (cartella.empty() ? "" : cartella + Separatore()) + "~" + NomeDi(percorso) + ".tmp";
 }
 
+std::string Cifrato(const std::string& archivio) {
+    const std::string cartella = CartellaDi(archivio);
+    return (cartella.empty() ? "" : cartella + Separatore()) + "~" + NomeDi(archivio) + ".aes";
+}
+
 void ScriviDurevole(const std::string& percorso, uint64_t n, const Sorgente& sorgente) {
     bv::ScriviDurevole(percorso, Temporaneo(percorso), n, sorgente);
 }
@@ -181,9 +186,13 @@ bool NostroInTemp(const std::string& temp, const VoceCartella& v) {
     const std::string archivio = kArchivioTemporaneo;
     if (n == archivio || n == NomeDi(Temporaneo(archivio)) || n == koUtilita::kFileProva)
         return true;
-    if (n.size() == archivio.size() + 7 && n.starts_with(archivio + ".")) {
-        return std::all_of(n.begin() + static_cast<std::ptrdiff_t>(archivio.size()) + 1, n.end(),
-                           [](char c) { return std::isalnum(static_cast<unsigned char>(c)) != 0; });
+    for (const std::string& scritto : {archivio, NomeDi(Cifrato(archivio))}) {
+        if (n == scritto) return true;
+        if (n.size() == scritto.size() + 7 && n.starts_with(scritto + ".")) {
+            return std::all_of(
+                n.begin() + static_cast<std::ptrdiff_t>(scritto.size()) + 1, n.end(),
+                [](char c) { return std::isalnum(static_cast<unsigned char>(c)) != 0; });
+        }
     }
     return false;
 }

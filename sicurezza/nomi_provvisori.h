@@ -37,7 +37,8 @@
 // A journal whose names are not all of these forms, in the data folder the settings name, is
 // put aside untouched.
 // Temporary folder (the program's "Temp"): the archive "~dati.zip", its rebuild's and libzip's
-// temporary names, numbered work folders carrying ".bvbackup-lavoro", extraction's
+// temporary names, its encrypted form while it is written ("~~dati.zip.aes", and libzip's
+// temporary names of that), numbered work folders carrying ".bvbackup-lavoro", extraction's
 // ".~bv<process>-<n>.tmp", the write probe. The start removes those and nothing else.
 #pragma once
 
@@ -102,6 +103,9 @@ std::string CopiaProvvisoria(const std::string& copia);
 
 // --- Temporary folder ---
 inline constexpr const char* kArchivioTemporaneo = "~dati.zip";
+// An encrypted archive while libzip writes it, from the plain one, before it takes the
+// archive's name.
+std::string Cifrato(const std::string& archivio);
 // A restore's work folder: a number in the temporary folder `temp` (with its separator), and
 // whether a name is one.
 std::string CartellaDiLavoro(const std::string& temp, long numero);

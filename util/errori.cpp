@@ -80,6 +80,14 @@ constexpr std::array kTabella{
          "Un ripristino interrotto non è ancora stato completato."},
     Voce{FormatoDataNonSupportato, "FormatoDataNonSupportato", "To_Date: formato non supportato."},
     Voce{FormatoDataNonValido, "FormatoDataNonValido", "To_Date: formato non valido."},
+    Voce{ChiaveErrata, "ChiaveErrata",
+         "Il backup è cifrato e la chiave di ripristino indicata non lo apre. Indicare la chiave "
+         "di ripristino con cui è stato fatto. I dati non sono stati modificati."},
+    Voce{ChiaveMancante, "ChiaveMancante",
+         "Nessuna chiave di ripristino per cifrare il backup: impostarla dalla finestra "
+         "(\"Cifra il backup\") o indicarne il file."},
+    Voce{ChiaveNonValida, "ChiaveNonValida",
+         "{} non contiene una chiave di ripristino valida."},
 };
 
 }  // namespace
@@ -212,6 +220,10 @@ Errore TempSenzaSpazio(const std::string& cartella, uint64_t servono, int64_t li
         testo += " e sul disco ne restano liberi " + Mega(static_cast<uint64_t>(liberi));
     testo += ". Liberare spazio su quel disco e ripetere il backup.";
     return Errore(SpazioInsufficiente, testo, cartella);
+}
+
+Errore ChiaveNonCorretta(std::string dettaglio) {
+    return Crea(ChiaveErrata, std::move(dettaglio));
 }
 
 }  // namespace bv::errori

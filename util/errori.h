@@ -59,6 +59,10 @@ inline constexpr int32_t SpazioCartella = 10018;
 // Date conversion.
 inline constexpr int32_t FormatoDataNonSupportato = 11004;
 inline constexpr int32_t FormatoDataNonValido = 11005;
+// Encrypted sets.
+inline constexpr int32_t ChiaveErrata = 10020;      // the key does not open the set
+inline constexpr int32_t ChiaveMancante = 10021;    // encryption asked, no key to encrypt with
+inline constexpr int32_t ChiaveNonValida = 10022;   // a text that is not a recovery key
 
 struct Voce {
     int32_t numero;
@@ -109,5 +113,8 @@ Errore SpazioDiscoInsufficiente(std::string dettaglio = {});
 // 10015 for the program's temporary folder, which holds the archive while it is made: where it
 // is, the most the archive may take and what is free (negative: unknown).
 Errore TempSenzaSpazio(const std::string& cartella, uint64_t servono, int64_t liberi);
+
+// 10020: the set is encrypted and the key given (or the one kept) does not open it.
+Errore ChiaveNonCorretta(std::string dettaglio = {});
 
 }  // namespace bv::errori

@@ -25,6 +25,19 @@ class Interazione {
     // Opens a document with the program the desktop associates with its type; false when
     // nothing could open it.
     virtual bool ApriDocumento(const std::string& file) = 0;
+    // A line of text the user types (the recovery key), or "" when they cancel; by default
+    // nobody is asked.
+    virtual std::string ChiediTesto(const std::string& testo, const std::string& titolo) {
+        (void)testo;
+        (void)titolo;
+        return {};
+    }
+    // The path of a file to write, chosen by the user (`nome` proposed), or "" when they cancel.
+    virtual std::string ScegliFileDaSalvare(const std::string& titolo, const std::string& nome) {
+        (void)titolo;
+        (void)nome;
+        return {};
+    }
 };
 
 // Answers without asking anyone: OK, No, Cancel; chooses no folder. Used when nothing else

@@ -4,6 +4,7 @@
 
 #include <QApplication>
 #include <QCheckBox>
+#include <QListWidget>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QRadioButton>
@@ -18,9 +19,12 @@
 #include <thread>
 
 #include "tests/app/finestra_test.h"
+#include "util/chiave_ripristino.h"
 #include "tests/support/variabili.h"
 #include "tests/support/fs_guasto.h"
 #include "tests/support/unita_rimovibile.h"
+#include "archive/zippo.h"
+#include "platform/custodia_chiave.h"
 #include "platform/impostazioni.h"
 #include "platform/istanza.h"
 
@@ -234,6 +238,49 @@ TEST_F(BackupFinestra, DatiDiRecupero) {
     Attendi();
     EXPECT_FALSE(test::Esiste(indice));
     EXPECT_EQ(LeggiImpostazione("KO_BVBackup", "Backup", "Recupero"), "0");
+}
+
+}  // namespace
+}  // namespace bv
+
+namespace bv {
+namespace {
+
+// "Cifra il backup" the first time: the key shown, saved where the user says, typed back (a
+// wrong copy refused), kept; the backup then encrypted, and the restore list says so.
+TEST_F(BackupFinestra, CifraIlBackupLaPrimaVolta) {
+    BV_SOLO_POSIX("su Windows la chiave è conservata nel profilo dell'utente, non nella cartella del test");
+    Carica();
+    const std::string file = t_ / "chiave.txt";
+    interazione_.Rispondi(Risposta::Si);  // save it
+    interazione_.RispondiFile(file);
+    interazione_.RispondiTesto([] { return std::string("ABCDE-FGHJK-LMNPQ-RSTUV-WXYZ2-34567"); });
+    interazione_.Rispondi(Risposta::Ok);  // "does not match"
+    interazione_.Rispondi(Risposta::No);  // shown again, not saved again
+    interazione_.RispondiTesto([&] { return chiave::LeggiDaFile(file); });
+    C<QCheckBox>("chkCifra")->click();
+    const std::string k = chiave::LeggiDaFile(file);
+    EXPECT_TRUE(C<QCheckBox>("chkCifra")->isChecked());
+    EXPECT_EQ(LeggiChiaveCustodita(), k);
+    ASSERT_GE(interazione_.messaggi.size(), 1U);
+    EXPECT_NE(interazione_.messaggi[0].testo.find(k), std::string::npos);
+    EXPECT_EQ(LeggiImpostazione("KO_BVBackup", "Backup", "Cifra"), "1");
+    EXPECT_NE(Testo("lblCifra").find("nomi e le dimensioni dei file restano visibili"), std::string::npos);
+    interazione_.messaggi.clear();
+    C<QPushButton>("cmdBackup")->click();
+    Attendi();
+    ASSERT_EQ(interazione_.messaggi.size(), 1U);
+    EXPECT_TRUE(interazione_.messaggi[0].testo.starts_with("Backup completato correttamente."));
+    const std::string blocco = t_ / "dest/BV" + FormattaData(Adesso(), "yyyyMMdd") + "#0";
+    const std::string dati = test::LeggiTesto(blocco);
+    EXPECT_TRUE(PrimoMembroCifrato(reinterpret_cast<const uint8_t*>(dati.data()), dati.size()));
+    EXPECT_EQ(dati.find(k), std::string::npos);
+    EXPECT_EQ(test::LeggiTesto(t_ / "registry.reg").find(k), std::string::npos);
+    Attendi();
+    auto* elenco = C<QListWidget>("ListBackup");
+    ASSERT_EQ(elenco->count(), 1);
+    EXPECT_TRUE(elenco->item(0)->text().endsWith(QStringLiteral(", cifrato")))
+        << elenco->item(0)->text().toStdString();
 }
 
 }  // namespace

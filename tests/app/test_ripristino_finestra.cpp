@@ -230,3 +230,48 @@ TEST_F(RipristinoFinestra, VerificaERiparaIlSetSelezionato) {
 
 }  // namespace
 }  // namespace bv
+
+namespace bv {
+namespace {
+
+// A set made with another key than the one kept here (none here): its error, nothing changed,
+// the key asked for, and the restore again with it.
+TEST_F(RipristinoFinestra, SetCifratoChiedeLaSuaChiave) {
+    const std::string chiave = "ABCDE-FGHJK-LMNPQ-RSTUV-WXYZ2-34567";
+    RichiestaBackup b;
+    b.destinazione = t_ / "cifrato";
+    b.verifica = false;
+    b.percorsoDati = t_ / "sorgente/";
+    b.cartellaTemp = programma_ + "/Temp";
+    b.chiave = chiave;
+    test::CreaCartelle(b.destinazione);
+    GanciOperazione o;
+    ASSERT_TRUE(EseguiBackup(b, o));
+    ImpostaBackup("Orig", t_ / "cifrato");
+    ImpostaPath(t_ / "dati/");
+    test::ScriviFile(t_ / "dati/dati.mdb", "attuale");
+    Carica();
+    ASSERT_EQ(C<QListWidget>("ListBackup")->count(), 1);
+    EXPECT_TRUE(C<QListWidget>("ListBackup")->item(0)->text().endsWith(QStringLiteral(", cifrato")));
+    bool intatto = false;
+    interazione_.allaRisposta = [&](const test::MessaggioMostrato& m, Risposta) {
+        if (m.titolo.find("10020") != std::string::npos)
+            intatto = test::LeggiTesto(t_ / "dati/dati.mdb") == "attuale" &&
+                      !std::filesystem::exists(t_ / "dati/dati.mdb.cfb000");
+    };
+    interazione_.Rispondi(Risposta::Si);
+    interazione_.RispondiTesto([&] { return std::string(" abcde fghjk lmnpq rstuv wxyz2 34567 "); });
+    interazione_.Rispondi(Risposta::Si);
+    C<QPushButton>("CmdRipristino")->click();
+    Attendi();
+    ASSERT_EQ(interazione_.messaggi.size(), 4U);
+    EXPECT_TRUE(interazione_.messaggi[1].testo.starts_with("Il backup è cifrato"))
+        << interazione_.messaggi[1].testo;
+    EXPECT_TRUE(intatto);
+    EXPECT_EQ(interazione_.domandeDiTesto.size(), 1U);
+    EXPECT_TRUE(interazione_.messaggi[3].testo.starts_with("Ripristino effettuato con successo"));
+    EXPECT_EQ(test::LeggiTesto(t_ / "dati/dati.mdb"), "dal backup");
+}
+
+}  // namespace
+}  // namespace bv

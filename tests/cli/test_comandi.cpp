@@ -3,12 +3,14 @@
 
 #include <filesystem>
 #include <functional>
+#include <optional>
 #include <random>
 #include <regex>
 #include <sstream>
 #include <thread>
 
 #include "cli/comandi.h"
+#include "platform/custodia_chiave.h"
 #include "platform/data_ora.h"
 #include "platform/impostazioni.h"
 #include "platform/istanza.h"
@@ -18,6 +20,8 @@
 #include "tests/support/fs_guasto.h"
 #include "tests/support/unita_rimovibile.h"
 #include "tests/support/variabili.h"
+#include "util/chiave_ripristino.h"
+#include "util/koutilita.h"
 
 namespace bv {
 namespace {
@@ -447,6 +451,102 @@ TEST_F(Comandi, DischettiSimulatiRispostiSulTerminale) {
               std::string::npos);
     EXPECT_TRUE(test::Esiste(unita.Disco(1) + "/BV20240315#1"));
 #endif
+}
+
+}  // namespace
+}  // namespace bv
+
+namespace bv {
+namespace {
+
+// An encrypted set end to end: 7-Zip opens it with the key only, a wrong or missing key
+// changes nothing, the key is in no file of the set, the settings or the log, and the key
+// kept on this computer serves an unattended backup and restore.
+// The key's store as the test found it, put back after it: under Wine it is the prefix's
+// user profile, not the test's folder.
+class CustodiaMessaDaParte {
+  public:
+    CustodiaMessaDaParte() {
+        if (fs::exists(percorso_)) {
+            prima_ = test::LeggiTesto(percorso_);
+            fs::remove(percorso_);
+        }
+    }
+    ~CustodiaMessaDaParte() {
+        if (prima_) {
+            test::ScriviFile(percorso_, *prima_);
+        } else {
+            fs::remove(percorso_);
+        }
+    }
+    CustodiaMessaDaParte(const CustodiaMessaDaParte&) = delete;
+    CustodiaMessaDaParte& operator=(const CustodiaMessaDaParte&) = delete;
+
+  private:
+    std::string percorso_ = PercorsoCustodiaChiave();
+    std::optional<std::string> prima_;
+};
+
+TEST_F(Comandi, SetCifrato) {
+    const CustodiaMessaDaParte custodia;
+    const std::string chiave = chiave::Genera();
+    const std::string fileChiave = t_ / "chiave.txt";
+    const std::string altra = t_ / "altra.txt";
+    test::ScriviFile(fileChiave, chiave::TestoDelFile(chiave));
+    test::ScriviFile(altra, chiave::TestoDelFile(chiave::Genera()));
+    const std::string dest = t_ / "dest";
+    EXPECT_EQ(Esegui({"backup", "--cifra"}), cli::kErrore);  // no key kept yet
+    EXPECT_NE(err_.str().find("Errore 10021"), std::string::npos) << err_.str();
+    ASSERT_EQ(Esegui({"backup", "--cifra", "--chiave-file", fileChiave}), 0) << err_.str();
+    const std::string blocco = dest + "/BV20240315#0";
+    for (const char* sette : {"/usr/bin/7zz", "/usr/bin/7z"}) {
+        if (test::kSuWindows || !fs::exists(sette)) continue;
+        const auto prova = [&](const std::string& k) {
+            return std::system((std::string(sette) + " t -p'" + k + "' '" + blocco + "' >/dev/null 2>&1").c_str());
+        };
+        EXPECT_EQ(prova(chiave), 0);
+        EXPECT_NE(prova("wrong"), 0);
+        break;
+    }
+    std::string senzaTrattini = chiave;
+    std::erase(senzaTrattini, '-');
+    std::vector<std::string> file{t_ / "registry.reg", koUtilita::FileLog()};
+    for (const auto& v : fs::directory_iterator(dest)) file.push_back(v.path().string());
+    for (const std::string& f : file) {
+        const std::string testo = test::LeggiTesto(f);
+        EXPECT_EQ(testo.find(chiave), std::string::npos) << f;
+        EXPECT_EQ(testo.find(senzaTrattini), std::string::npos) << f;
+    }
+    test::ScriviFile(t_ / "dati/dati.mdb", "cambiato");
+    struct Rifiuto {
+        std::vector<std::string> extra;
+    };
+    for (const Rifiuto& r : {Rifiuto{{"--chiave-file", altra}}, Rifiuto{{}}}) {
+        std::vector<std::string> a{"restore", "--orig", dest, "--yes"};
+        a.insert(a.end(), r.extra.begin(), r.extra.end());
+        EXPECT_EQ(Esegui(a), cli::kErrore);
+        EXPECT_NE(err_.str().find("Errore 10020"), std::string::npos) << err_.str();
+        EXPECT_EQ(test::LeggiTesto(t_ / "dati/dati.mdb"), "cambiato");
+        EXPECT_FALSE(fs::exists(t_ / "dati/dati.mdb.cfb000"));
+    }
+    EXPECT_EQ(Esegui({"verifica", "--orig", dest, "--chiave-file", fileChiave}), 0) << out_.str();
+    EXPECT_EQ(Esegui({"verifica", "--orig", dest, "--chiave-file", altra}), cli::kErrore);
+    EXPECT_EQ(Esegui({"restore", "--orig", dest, "--yes", "--chiave-file", fileChiave}), 0)
+        << err_.str();
+    EXPECT_EQ(test::LeggiTesto(t_ / "dati/dati.mdb"), std::string(50000, 'd'));
+    // Kept on this computer: the window's choice makes every backup encrypted. (Under Wine
+    // DPAPI keeps its own keys under HKCU, which this test's registry replaces: the store is
+    // tested there by test_platform.)
+    if (test::kSuWindows) return;
+    CustodisciChiave(chiave);
+    EXPECT_EQ(LeggiChiaveCustodita(), chiave);
+    EXPECT_EQ(fs::status(PercorsoCustodiaChiave()).permissions() & fs::perms::all,
+              fs::perms::owner_read | fs::perms::owner_write);
+    SalvaImpostazione("KO_BVBackup", "Backup", "Cifra", "1");
+    ASSERT_EQ(Esegui({"backup"}), 0) << err_.str();
+    EXPECT_EQ(Esegui({"restore", "--orig", dest, "--yes"}), 0) << err_.str();
+    EXPECT_EQ(Esegui({"restore", "--orig", dest, "--yes", "--chiave-file", altra}), cli::kErrore);
+    EXPECT_EQ(test::LeggiTesto(t_ / "registry.reg").find(chiave), std::string::npos);
 }
 
 }  // namespace

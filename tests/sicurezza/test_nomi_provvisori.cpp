@@ -80,9 +80,12 @@ TEST(Nomi, NellaCartellaTemporaneaSoloINostriFile) {
     for (const std::string& nome :
          {std::string(nomi::kArchivioTemporaneo),
           NomeDi(nomi::Temporaneo(nomi::kArchivioTemporaneo)),
-          std::string(nomi::kArchivioTemporaneo) + ".a1B2c3", std::string(koUtilita::kFileProva)})
+          std::string(nomi::kArchivioTemporaneo) + ".a1B2c3", std::string(koUtilita::kFileProva),
+          NomeDi(nomi::Cifrato(nomi::kArchivioTemporaneo)),
+          NomeDi(nomi::Cifrato(nomi::kArchivioTemporaneo)) + ".Z9y8X7"})
         EXPECT_TRUE(nomi::NostroInTemp("temp", file(nome))) << nome;
-    for (const std::string nome : {"dati.zip", "~dati.zip.1", "~dati.zip.abcdefg", "lettera.doc"})
+    for (const std::string nome : {"dati.zip", "~dati.zip.1", "~dati.zip.abcdefg", "lettera.doc",
+                                  "~~dati.zip.aes.1", "~dati.zip.aes"})
         EXPECT_FALSE(nomi::NostroInTemp("temp", file(nome))) << nome;
 
     VoceCartella collegamento = file(nomi::kArchivioTemporaneo);
