@@ -47,6 +47,9 @@
 #include "operazioni/ripristino.h"
 #include "operazioni/verifica_set.h"
 #include "platform/codifica.h"
+#include "resoconto/testi_ultimo_backup.h"
+#include "operazioni/ultimo_backup.h"
+#include "platform/data_ora.h"
 #include "resoconto/testi_esito.h"
 #include "platform/filesystem.h"
 #include "platform/impostazioni.h"
@@ -204,6 +207,9 @@ QGridLayout* FrmMain::CreaIntestazione(QWidget* centro) {
     lblAvvio_->setWordWrap(true);
     lblAvvio_->setVisible(false);
     intestazione->addWidget(lblAvvio_, 3, 0, 1, 2);
+    lblUltimoBackup_ = Etichetta(centro, "lblUltimoBackup", QString());
+    lblUltimoBackup_->setWordWrap(true);
+    intestazione->addWidget(lblUltimoBackup_, 4, 0, 1, 2);
     intestazione->setColumnStretch(1, 1);
     return intestazione;
 }
@@ -238,6 +244,16 @@ void FrmMain::CreaSchedaBackup() {
         "Dati aggiunti al backup in una cartella per ricostruire un blocco danneggiato "
         "(0 = nessuno)."));
     lblRecupero_->setBuddy(spnRecupero_);
+    // Room by rule: the folder's older sets beyond N go once the new one is verified.
+    lblConserva_ = Etichetta(frmBackup_, "lblConserva", QStringLiteral("Co&nserva gli ultimi"));
+    spnConserva_ = Controllo<QSpinBox>(frmBackup_, "spnConserva");
+    spnConserva_->setRange(0, 999);
+    spnConserva_->setSuffix(QStringLiteral(" backup"));
+    spnConserva_->setSpecialValueText(QStringLiteral("tutti i backup"));
+    spnConserva_->setToolTip(QStringLiteral(
+        "Dopo un backup verificato in una cartella, rimuove i backup più vecchi oltre questo "
+        "numero (mai sui dischi rimovibili)."));
+    lblConserva_->setBuddy(spnConserva_);
     cmdBackup_ = Controllo<QPushButton>(frmBackup_, "cmdBackup");
     cmdBackup_->setText(QStringLiteral("&Inizia Backup"));
     cmdBackup_->setAutoDefault(true);  // Enter presses it when it has the focus
@@ -260,6 +276,9 @@ void FrmMain::CreaSchedaBackup() {
     auto* recupero = new QHBoxLayout();
     recupero->addWidget(lblRecupero_);
     recupero->addWidget(spnRecupero_);
+    recupero->addSpacing(12);
+    recupero->addWidget(lblConserva_);
+    recupero->addWidget(spnConserva_);
     recupero->addStretch(1);
     b->addLayout(recupero, 4, 0, 1, 2);
     b->setRowStretch(4, 1);
@@ -398,7 +417,7 @@ void FrmMain::ImpostaControlli() {
     // While a job runs the window takes no command: its controls are disabled, the job's
     // "Annulla" is not. Idle, each command as the start state allows it.
     const bool libera = stato_ == Stato::Pronta;
-    for (QWidget* w : std::initializer_list<QWidget*>{OptDest0_, OptDest1_, chkTest_, spnRecupero_, txtOrig_,
+    for (QWidget* w : std::initializer_list<QWidget*>{OptDest0_, OptDest1_, chkTest_, spnRecupero_, spnConserva_, txtOrig_,
                                                       cmdSfogliaRip_, cmdRefresh_, ListBackup_})
         w->setEnabled(libera);
     txtDest_->setEnabled(libera && OptDest1_->isChecked());
@@ -457,6 +476,10 @@ void FrmMain::Carica() {
             const std::string recupero =
                 LeggiImpostazione(ApplicazioneProgramma(), kSezioneBackup, "Recupero", "10");
             spnRecupero_->setValue(std::clamp(std::atoi(recupero.c_str()), 0, 100));
+            const std::string conserva =
+                LeggiImpostazione(ApplicazioneProgramma(), kSezioneBackup, "Conserva", "0");
+            spnConserva_->setValue(std::clamp(std::atoi(conserva.c_str()), 0, 999));
+            MostraUltimoBackup();
             // No origin chosen yet: the sets are most likely where the last backup went.
             txtOrig_->setText(Q(Spazi(s.orig).empty() ? s.dest : s.orig));
             setWindowTitle(QString::fromUtf8(kDidascalia) + QLatin1Char(' ') +
@@ -469,6 +492,15 @@ void FrmMain::Carica() {
             if (altraOperazione_) statusBar()->showMessage(QString::fromUtf8(kAltraOperazione));
             sorveglianzaOperazioni_->start();
         });
+}
+
+void FrmMain::MostraUltimoBackup() {
+    const TestoUltimoBackup t = DescriviUltimoBackup(LeggiUltimoBackup(), Adesso());
+    QStringList righe;
+    for (const std::string& r : t.righe) righe << Q(r);
+    lblUltimoBackup_->setText(righe.join(QLatin1Char('\n')));
+    lblUltimoBackup_->setStyleSheet(t.allarme ? QStringLiteral("color: #c00000;") : QString());
+    lblUltimoBackup_->setProperty("allarme", t.allarme);
 }
 
 void FrmMain::MostraStato(const StatoAvvio& s) {
@@ -625,7 +657,8 @@ void FrmMain::PreparaTastiera() {
     setTabOrder(cmdSfoglia_, OptDest0_);
     setTabOrder(OptDest0_, chkTest_);
     setTabOrder(chkTest_, spnRecupero_);
-    setTabOrder(spnRecupero_, cmdBackup_);
+    setTabOrder(spnRecupero_, spnConserva_);
+    setTabOrder(spnConserva_, cmdBackup_);
     setTabOrder(txtOrig_, cmdSfogliaRip_);
     setTabOrder(cmdSfogliaRip_, cmdRefresh_);
     setTabOrder(cmdRefresh_, ListBackup_);
@@ -874,18 +907,22 @@ void FrmMain::cmdBackup_Click() {
     r.verifica = chkTest_->isChecked();
     r.chiediPrimaDiSostituire = true;
     r.percentualeRecupero = spnRecupero_->value();
+    r.conserva = spnConserva_->value();
     try {
         SalvaImpostazione(ApplicazioneProgramma(), kSezioneBackup, "Recupero",
                           std::to_string(spnRecupero_->value()));
+        SalvaImpostazione(ApplicazioneProgramma(), kSezioneBackup, "Conserva",
+                          std::to_string(spnConserva_->value()));
     } catch (const Errore& e) {  // the backup runs all the same; the next start shows 10 %
         Utilita().ScriviLog("Impostazione Recupero non salvata: " + e.Dettaglio());
     }
     IniziaLavoro(lblMsg_, Stato_, lblQuantita_, cmdAnnulla_);
     auto ganci = ganci_;
     auto risultato = std::make_shared<Risultato>();
-    lavoratore_->Esegui([r, ganci, risultato] { *risultato = EseguiBackup(r, *ganci); },
+    lavoratore_->Esegui([r, ganci, risultato] { *risultato = EseguiERegistraBackup(r, *ganci); },
                         [this, r, risultato] {
                             FineLavoro();
+                            MostraUltimoBackup();
                             MostraRisultato(*risultato, "Backup");
                             FineComando(lblMsg_);
                             cmdBackup_->setFocus();

@@ -79,6 +79,8 @@ class FrmMain : public QMainWindow {
     // then what each control does.
     void CreaControlli();
     QGridLayout* CreaIntestazione(QWidget* centro);
+    // The last backup's outcome in the header, as the record in the program folder says it.
+    void MostraUltimoBackup();
     void CreaSchedaBackup();
     void CreaSchedaRipristino();
     void Collega();
@@ -164,6 +166,9 @@ class FrmMain : public QMainWindow {
     QCheckBox* chkTest_ = nullptr;
     QLabel* lblRecupero_ = nullptr;
     QSpinBox* spnRecupero_ = nullptr;
+    QLabel* lblConserva_ = nullptr;
+    QSpinBox* spnConserva_ = nullptr;  // "Conserva gli ultimi N backup" (0: all)
+    QLabel* lblUltimoBackup_ = nullptr;  // the last backup's outcome, red for a failure
     QPushButton* cmdBackup_ = nullptr;
     QProgressBar* Stato_ = nullptr;
     QLabel* lblMsg_ = nullptr;

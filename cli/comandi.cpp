@@ -18,6 +18,9 @@
 #include "operazioni/impostazioni_programma.h"
 #include "operazioni/ripristino.h"
 #include "operazioni/verifica_set.h"
+#include "operazioni/ultimo_backup.h"
+#include "resoconto/testi_ultimo_backup.h"
+#include "platform/data_ora.h"
 #include "platform/codifica.h"
 #include "platform/istanza.h"
 #include "platform/percorsi.h"
@@ -40,7 +43,7 @@ constexpr const char* kAiuto =
     "\n"
     "Comandi:\n"
     "  backup [--dest CARTELLA | --floppy] [--no-verify] [--sostituisci] [--recupero PERCENTO]\n"
-    "         [--attendi MINUTI]\n"
+    "         [--conserva N] [--attendi MINUTI]\n"
     "      Esegue il backup nella cartella indicata (senza --dest: l'ultima destinazione usata)\n"
     "      o sul disco rimovibile (--floppy). La verifica è eseguita salvo --no-verify.\n"
     "      Con --sostituisci, in una cartella senza spazio per tenere il backup precedente di\n"
@@ -48,6 +51,8 @@ constexpr const char* kAiuto =
     "      In una cartella scrive accanto al set i file di recupero (BVaaaammgg.par2 e\n"
     "      BVaaaammgg.vol*.par2), pari a --recupero per cento dei suoi byte (predefinito 10,\n"
     "      0 per non scriverli): con essi il ripristino ricostruisce i blocchi danneggiati.\n"
+    "      Con --conserva N, dopo un backup completo e verificato in una cartella sono rimossi\n"
+    "      i backup più vecchi oltre gli ultimi N (il nuovo compreso).\n"
     "  list [--orig CARTELLA]\n"
     "      Elenca i backup presenti nella cartella (senza --orig: l'ultima origine usata),\n"
     "      dal più recente: nome del set, tabulazione, data.\n"
@@ -58,6 +63,9 @@ constexpr const char* kAiuto =
     "      Controlla il backup indicato (senza --data: il più recente) senza ripristinarlo:\n"
     "      ogni blocco, i dati di recupero e ogni file. Con --ripara riscrive i blocchi\n"
     "      danneggiati con i dati di recupero.\n"
+    "  stato\n"
+    "      Mostra l'esito dell'ultimo backup (della finestra, della riga di comando o\n"
+    "      pianificato), come l'intestazione della finestra.\n"
     "\n"
     "Con la finestra di BVBackup aperta i comandi funzionano. Se un'altra copia sta eseguendo\n"
     "un backup o un ripristino, backup e restore attendono che termini fino a --attendi\n"
@@ -280,6 +288,7 @@ struct Opzioni {
     int recupero = 10;  // the recovery files' share of a set in a folder, in %
     std::optional<std::string> data;  // verifica: the set's date as the list shows it
     bool ripara = false;
+    int conserva = 0;  // backup: the sets kept in the folder, the new one counted (0: all)
 };
 
 // The option a CLI11 error is about: its messages begin with the option's name.
@@ -296,6 +305,9 @@ std::optional<std::string> Analizza(const std::vector<std::string>& a, Opzioni& 
     const bool backup = o.comando == "backup";
     const bool restore = o.comando == "restore";
     const bool verifica = o.comando == "verifica";
+    if (o.comando == "stato") return a.size() > 1 ? std::optional<std::string>(
+                                                        "Opzione non valida per stato: " + a[1])
+                                                  : std::nullopt;
     if (!backup && !restore && !verifica && o.comando != "list")
         return "Comando sconosciuto: " + o.comando;
     CLI::App app;
@@ -308,6 +320,7 @@ std::optional<std::string> Analizza(const std::vector<std::string>& a, Opzioni& 
     std::string minuti;
     std::string percento;
     std::string data;
+    std::string conserva;
     // An option's value is never the next option ("--orig --yes"): taken as none, and told.
     const auto valore = [&app](const char* nome, std::string& dove) {
         return app.add_option(nome, dove)
@@ -320,6 +333,7 @@ std::optional<std::string> Analizza(const std::vector<std::string>& a, Opzioni& 
     CLI::Option* opzioneAttendi = nullptr;
     CLI::Option* opzioneRecupero = nullptr;
     CLI::Option* opzioneData = nullptr;
+    CLI::Option* opzioneConserva = nullptr;
     if (verifica) {
         opzioneData = valore("--data", data);
         app.add_flag("--ripara", o.ripara);
@@ -330,6 +344,7 @@ std::optional<std::string> Analizza(const std::vector<std::string>& a, Opzioni& 
         app.add_flag("--no-verify", o.noVerify);
         app.add_flag("--sostituisci", o.sostituisci);
         opzioneRecupero = valore("--recupero", percento);
+        opzioneConserva = valore("--conserva", conserva);
     } else {
         opzioneOrig = valore("--orig", orig);
     }
@@ -353,7 +368,7 @@ std::optional<std::string> Analizza(const std::vector<std::string>& a, Opzioni& 
     for (const auto& [opzione, testo] :
          {std::pair{opzioneDest, &dest}, std::pair{opzioneOrig, &orig}, std::pair{opzioneSet, &set},
           std::pair{opzioneAttendi, &minuti}, std::pair{opzioneRecupero, &percento},
-          std::pair{opzioneData, &data}}) {
+          std::pair{opzioneData, &data}, std::pair{opzioneConserva, &conserva}}) {
         if (opzione != nullptr && opzione->count() > 0 && testo->empty())
             return "L'opzione " + opzione->get_name() + " richiede un valore.";
     }
@@ -377,6 +392,13 @@ std::optional<std::string> Analizza(const std::vector<std::string>& a, Opzioni& 
             std::stoi(percento) > 100)
             return "--recupero richiede una percentuale (da 0 a 100): " + percento;
         o.recupero = std::stoi(percento);
+    }
+    if (opzioneConserva != nullptr && opzioneConserva->count() > 0) {
+        if (conserva.empty() || conserva.size() > 3 ||
+            !std::all_of(conserva.begin(), conserva.end(), [](char c) { return c >= '0' && c <= '9'; }) ||
+            std::stoi(conserva) < 1)
+            return "--conserva richiede un numero di backup (da 1 a 999): " + conserva;
+        o.conserva = std::stoi(conserva);
     }
     return std::nullopt;
 }
@@ -413,8 +435,9 @@ int Backup(const Opzioni& o, const StatoAvvio& s, GanciTerminale& ganci) {
     r.verifica = !o.noVerify;
     r.sostituisciPrecedente = o.sostituisci;
     r.percentualeRecupero = o.recupero;
+    r.conserva = o.conserva;
     if (!r.floppy) ganci.Cartella(Spazi(r.destinazione));
-    return ganci.Mostra(EseguiBackup(r, ganci));
+    return ganci.Mostra(EseguiERegistraBackup(r, ganci));
 }
 
 int VerificaSet(const Opzioni& o, const StatoAvvio& s, Terminale& t, GanciTerminale& ganci) {
@@ -506,6 +529,12 @@ int Esegui(const std::vector<std::string>& argomenti, Terminale& t) {
     if (const auto errore = Analizza(argomenti, o)) {
         t.err << *errore << "\nUsare --help per l'elenco dei comandi.\n";
         return kUso;
+    }
+    // Only reads the record: no lock, no start's repairs.
+    if (o.comando == "stato") {
+        for (const std::string& riga : DescriviUltimoBackup(LeggiUltimoBackup(), Adesso()).righe)
+            t.out << riga << '\n';
+        return kSuccesso;
     }
     // A restore changes the data folder: unattended, it needs to be told so.
     if (o.comando == "restore" && !o.yes && !t.interattivo) {

@@ -25,6 +25,11 @@ struct RichiestaBackup {
     bool chiediPrimaDiSostituire = false;
     // Recovery files beside a set in a folder, worth this share (%) of its bytes; 0: none.
     int percentualeRecupero = 10;
+    // "Conserva gli ultimi N backup": once the new set is whole and verified, the folder's older
+    // sets beyond N go (0: all are kept). Applied by EseguiERegistraBackup.
+    int conserva = 0;
+    // Started by the schedule: recorded as such in the last backup's outcome.
+    bool pianificato = false;
 
     // The host, its data and the last destination as the start found them.
     static RichiestaBackup DaAvvio(const StatoAvvio& s);
