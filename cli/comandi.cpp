@@ -19,6 +19,7 @@
 #include "operazioni/ripristino.h"
 #include "operazioni/verifica_set.h"
 #include "operazioni/ultimo_backup.h"
+#include "operazioni/backup_pianificato.h"
 #include "resoconto/testi_ultimo_backup.h"
 #include "platform/data_ora.h"
 #include "platform/codifica.h"
@@ -63,6 +64,10 @@ constexpr const char* kAiuto =
     "      Controlla il backup indicato (senza --data: il più recente) senza ripristinarlo:\n"
     "      ogni blocco, i dati di recupero e ogni file. Con --ripara riscrive i blocchi\n"
     "      danneggiati con i dati di recupero.\n"
+    "  pianifica --ora HH:MM [--giorni lun,mar,...] --dest CARTELLA [--verifica] [--conserva N]\n"
+    "  pianifica --rimuovi\n"
+    "      Pianifica il backup ogni giorno (o nei giorni indicati) all'ora indicata, per\n"
+    "      l'utente corrente, senza finestra; o rimuove la pianificazione.\n"
     "  stato\n"
     "      Mostra l'esito dell'ultimo backup (della finestra, della riga di comando o\n"
     "      pianificato), come l'intestazione della finestra.\n"
@@ -305,6 +310,7 @@ std::optional<std::string> Analizza(const std::vector<std::string>& a, Opzioni& 
     const bool backup = o.comando == "backup";
     const bool restore = o.comando == "restore";
     const bool verifica = o.comando == "verifica";
+    if (o.comando == "pianifica") return std::nullopt;  // read by Pianifica
     if (o.comando == "stato") return a.size() > 1 ? std::optional<std::string>(
                                                         "Opzione non valida per stato: " + a[1])
                                                   : std::nullopt;
@@ -495,6 +501,60 @@ int Ripristina(const Opzioni& o, const StatoAvvio& s, Terminale& t, GanciTermina
     return ganci.Mostra(EseguiRipristino(r, ganci));
 }
 
+// pianifica --ora HH:MM [--giorni lun,mar,...] --dest DIR [--verifica] [--conserva N], or
+// pianifica --rimuovi.
+int Pianifica(const std::vector<std::string>& a, Terminale& t) {
+    PianificazioneBackup p;
+    p.richiesta.verifica = false;
+    bool ora = false;
+    bool rimuovi = false;
+    std::string errore;
+    for (size_t i = 1; i < a.size() && errore.empty(); ++i) {
+        const bool conValore = i + 1 < a.size();
+        if (a[i] == "--rimuovi") {
+            rimuovi = true;
+        } else if (a[i] == "--verifica") {
+            p.richiesta.verifica = true;
+        } else if (a[i] == "--ora" && conValore) {
+            ora = LeggiOra(a[++i], p.ora, p.minuto);
+            if (!ora) errore = "--ora richiede un orario HH:MM: " + a[i];
+        } else if (a[i] == "--giorni" && conValore) {
+            if (!LeggiGiorni(a[++i], p.giorni))
+                errore = "--giorni richiede giorni come lun,mar,mer,gio,ven,sab,dom: " + a[i];
+        } else if (a[i] == "--dest" && conValore) {
+            p.richiesta.destinazione = PercorsoAssoluto(Spazi(CartellaDaArgomento(a[++i])));
+        } else if (a[i] == "--conserva" && conValore) {
+            const std::string& n = a[++i];
+            if (n.empty() || n.size() > 3 || n.find_first_not_of("0123456789") != std::string::npos ||
+                std::stoi(n) < 1)
+                errore = "--conserva richiede un numero di backup (da 1 a 999): " + n;
+            else
+                p.richiesta.conserva = std::stoi(n);
+        } else {
+            errore = "Opzione non valida per pianifica: " + a[i];
+        }
+    }
+    if (errore.empty() && !rimuovi && (!ora || p.richiesta.destinazione.empty()))
+        errore = "pianifica richiede --ora HH:MM e --dest CARTELLA (oppure --rimuovi).";
+    if (!errore.empty()) {
+        t.err << errore << "\nUsare --help per l'elenco dei comandi.\n";
+        return kUso;
+    }
+    try {
+        if (rimuovi) {
+            RimuoviBackupPianificato();
+            t.out << "Backup pianificato rimosso.\n";
+        } else {
+            PianificaBackup(p);
+            t.out << TestoPianificazione(p) << '\n';
+        }
+        return kSuccesso;
+    } catch (const Errore& e) {
+        t.err << "Errore " << e.Numero() << ": " << e.Descrizione() << '\n';
+        return kErrore;
+    }
+}
+
 // Takes the operation lock, waiting up to --attendi minutes for another copy's operation to
 // end (said once on standard error). False when it stayed taken.
 bool AttendiOperazione(BloccoOperazione& b, const Opzioni& o, Terminale& t) {
@@ -534,8 +594,10 @@ int Esegui(const std::vector<std::string>& argomenti, Terminale& t) {
     if (o.comando == "stato") {
         for (const std::string& riga : DescriviUltimoBackup(LeggiUltimoBackup(), Adesso()).righe)
             t.out << riga << '\n';
+        if (const auto p = BackupPianificato()) t.out << TestoPianificazione(*p) << '\n';
         return kSuccesso;
     }
+    if (o.comando == "pianifica") return Pianifica(argomenti, t);
     // A restore changes the data folder: unattended, it needs to be told so.
     if (o.comando == "restore" && !o.yes && !t.interattivo) {
         t.err << "Nessun terminale per confermare il ripristino: aggiungere --yes per procedere.\n";

@@ -1,6 +1,10 @@
 // The last backup's lines.
 #include "resoconto/testi_ultimo_backup.h"
 
+#include <cstdio>
+
+#include "util/koutilita.h"
+
 namespace bv {
 
 namespace {
@@ -63,6 +67,20 @@ TestoUltimoBackup DescriviUltimoBackup(const std::optional<UltimoBackup>& u, con
         }
     }
     return t;
+}
+
+std::string TestoPianificazione(const PianificazioneBackup& p) {
+    static const char* const kNomi[] = {"lunedì", "martedì", "mercoledì", "giovedì",
+                                        "venerdì", "sabato", "domenica"};
+    std::string giorni;
+    for (size_t i = 0; i < p.giorni.size(); ++i) {
+        if (i > 0) giorni += i + 1 == p.giorni.size() ? " e " : ", ";
+        giorni += kNomi[p.giorni[i] - 1];
+    }
+    char ora[8];
+    std::snprintf(ora, sizeof ora, "%02d:%02d", p.ora, p.minuto);
+    return "Backup pianificato ogni " + (giorni.empty() ? std::string("giorno") : giorni) +
+           " alle " + ora + " in " + Utilita().AggiungiSepDir(p.richiesta.destinazione);
 }
 
 }  // namespace bv

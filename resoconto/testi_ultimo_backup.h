@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "operazioni/backup_pianificato.h"
 #include "operazioni/ultimo_backup.h"
 #include "platform/data_ora.h"
 
@@ -27,5 +28,8 @@ int GiorniTra(const DataOra& da, const DataOra& a);
 std::string QuandoLeggibile(const DataOra& quando, const DataOra& adesso);
 
 TestoUltimoBackup DescriviUltimoBackup(const std::optional<UltimoBackup>& u, const DataOra& adesso);
+
+// "Backup pianificato ogni giorno alle 18:00 in E:\\Backup\\", "... ogni lunedì e venerdì ...".
+std::string TestoPianificazione(const PianificazioneBackup& p);
 
 }  // namespace bv

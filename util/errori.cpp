@@ -80,6 +80,8 @@ constexpr std::array kTabella{
          "Un ripristino interrotto non è ancora stato completato."},
     Voce{FormatoDataNonSupportato, "FormatoDataNonSupportato", "To_Date: formato non supportato."},
     Voce{FormatoDataNonValido, "FormatoDataNonValido", "To_Date: formato non valido."},
+    Voce{PianificazioneNonRegistrata, "PianificazioneNonRegistrata",
+         kTestoPianificazioneNonRegistrata},
 };
 
 }  // namespace
