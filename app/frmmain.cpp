@@ -39,6 +39,7 @@
 
 #include "app/etichetta_percorso.h"
 #include "app/lavoratore.h"
+#include "app/frmpianifica.h"
 #include "app/icona.h"
 #include "operazioni/stato_avvio.h"
 #include "operazioni/backup.h"
@@ -167,6 +168,9 @@ void FrmMain::CreaControlli() {
     mnfile_->setObjectName(QStringLiteral("mnfile"));
     mnleggimi_ = mnfile_->addAction(QStringLiteral("&Leggimi"));
     mnleggimi_->setObjectName(QStringLiteral("mnleggimi"));
+    mnpianifica_ = mnfile_->addAction(QStringLiteral("&Pianifica..."));
+    mnpianifica_->setObjectName(QStringLiteral("mnpianifica"));
+    mnpianifica_->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_P));
     mnfile_->addSeparator();
     mnesci_ = mnfile_->addAction(QStringLiteral("&Esci"));
     mnesci_->setObjectName(QStringLiteral("mnesci"));
@@ -363,6 +367,7 @@ void FrmMain::Collega() {
     connect(cmdSfogliaRip_, &QToolButton::clicked, this, [this] { cmdSfogliaRip_Click(); });
     connect(cmdRefresh_, &QToolButton::clicked, this, [this] { AggiornaElencoBackup(true); });
     connect(mnleggimi_, &QAction::triggered, this, [this] { mnleggimi_Click(); });
+    connect(mnpianifica_, &QAction::triggered, this, [this] { mnpianifica_Click(); });
     connect(mnesci_, &QAction::triggered, this, [this] { close(); });
     connect(cmdBackup_, &QPushButton::clicked, this, [this] { cmdBackup_Click(); });
     connect(CmdRipristino_, &QPushButton::clicked, this, [this] { CmdRipristino_Click(); });
@@ -426,6 +431,7 @@ void FrmMain::ImpostaControlli() {
     CmdRipristino_->setEnabled(libera && !avvio_.nonInstallato);
     cmdVerifica_->setEnabled(libera);
     mnesci_->setEnabled(libera);
+    mnpianifica_->setEnabled(libera);
     for (QPushButton* annulla : {cmdAnnulla_, cmdAnnullaRipristino_})
         annulla->setEnabled(stato_ == Stato::AlLavoro);
 }
@@ -498,6 +504,7 @@ void FrmMain::MostraUltimoBackup() {
     const TestoUltimoBackup t = DescriviUltimoBackup(LeggiUltimoBackup(), Adesso());
     QStringList righe;
     for (const std::string& r : t.righe) righe << Q(r);
+    if (const auto p = BackupPianificato()) righe << Q(TestoPianificazione(*p));
     lblUltimoBackup_->setText(righe.join(QLatin1Char('\n')));
     lblUltimoBackup_->setStyleSheet(t.allarme ? QStringLiteral("color: #c00000;") : QString());
     lblUltimoBackup_->setProperty("allarme", t.allarme);
@@ -763,6 +770,37 @@ void FrmMain::mnleggimi_Click() {
         Utilita().EseguiEx(Utilita().AggiungiSepDir(cartella) + "leggimi.htm", true);
     } catch (...) {  // the readme is a convenience: nothing to report
     }
+}
+
+void FrmMain::mnpianifica_Click() {
+    if (stato_ != Stato::Pronta) return;
+    RichiestaPianificata r;
+    const std::string scritta = Spazi(txtDest_->text().toStdString());
+    r.destinazione = OptDest0_->isChecked() || scritta.empty() ? std::string() : PercorsoAssoluto(scritta);
+    r.verifica = chkTest_->isChecked();
+    r.conserva = spnConserva_->value();
+    // Shown without a loop of its own: the window keeps answering, the choice comes back here.
+    auto* dialogo = new FrmPianifica(this, r, BackupPianificato());
+    dialogo->setAttribute(Qt::WA_DeleteOnClose);
+    connect(dialogo, &QDialog::accepted, this, [this, dialogo] {
+        const FrmPianifica::Scelta scelta = dialogo->scelta();
+        const PianificazioneBackup p = dialogo->pianificazione();
+        auto errore = std::make_shared<std::optional<Errore>>();
+        lavoratore_->Esegui(
+            [scelta, p, errore] {
+                try {
+                    if (scelta == FrmPianifica::Scelta::Pianifica) PianificaBackup(p);
+                    if (scelta == FrmPianifica::Scelta::Rimuovi) RimuoviBackupPianificato();
+                } catch (const Errore& e) {
+                    *errore = e;
+                }
+            },
+            [this, errore] {
+                MostraUltimoBackup();
+                if (*errore) Utilita().PrintErrore(**errore);
+            });
+    });
+    dialogo->open();
 }
 
 // The window's hooks for the job running: its status, bar and "120 MB di 300 MB, circa 2 minuti"

@@ -91,6 +91,8 @@ class FrmMain : public QMainWindow {
     std::string PartenzaSfoglia(const QLineEdit* casella) const;
     void cmdSfogliaRip_Click();
     void mnleggimi_Click();
+    // "Pianifica": the schedule's dialog, its registration on the worker.
+    void mnpianifica_Click();
     void cmdAnnulla_Click();
     // Each control enabled as the state allows: none but "Annulla" while a job runs.
     void ImpostaControlli();
@@ -190,6 +192,7 @@ class FrmMain : public QMainWindow {
     QPushButton* cmdAnnullaRipristino_ = nullptr;
     QMenu* mnfile_ = nullptr;
     QAction* mnleggimi_ = nullptr;
+    QAction* mnpianifica_ = nullptr;
     QAction* mnesci_ = nullptr;
     QLabel* lblAvvio_ = nullptr;  // what the start found missing, and what to do
 };
