@@ -4,6 +4,7 @@
 #include <filesystem>
 #include <regex>
 
+#include "operazioni/backup_pianificato.h"
 #include "operazioni/conserva_set.h"
 #include "operazioni/ultimo_backup.h"
 #include "tests/operazioni/ambiente_operazioni.h"
@@ -126,6 +127,25 @@ TEST_F(UltimoBackupTest, DescrittoriPrimaDeiBlocchi) {
               (std::vector<std::string>{"BV20240310.par2", "BV20240310.vol0+1.par2",
                                         "BV20240310#0.inf", "BV20240310#1.inf", "BV20240310#0",
                                         "BV20240310#1"}));
+}
+
+TEST_F(UltimoBackupTest, EsecuzionePianificataCheNonParte) {
+    RichiestaPianificata r{t_ / "con spazio", false, 4};
+    RichiestaPianificata letta;
+    ASSERT_TRUE(LeggiArgomentiPianificati(ArgomentiPianificati(r), letta));
+    EXPECT_EQ(letta.destinazione, r.destinazione);
+    EXPECT_FALSE(letta.verifica);
+    EXPECT_EQ(letta.conserva, 4);
+    for (const std::vector<std::string>& sbagliati :
+         {std::vector<std::string>{}, {"--dest"}, {"--dest", "x", "--conserva", "due"}, {"--altro"}})
+        EXPECT_EQ(EseguiBackupPianificato(sbagliati), 2);
+    // The stick not plugged in: recorded as a scheduled failure for the next start.
+    EXPECT_EQ(EseguiBackupPianificato({"--dest", t_ / "chiavetta"}), 1);
+    const auto u = LeggiUltimoBackup();
+    ASSERT_TRUE(u);
+    EXPECT_FALSE(u->riuscito);
+    EXPECT_TRUE(u->pianificato);
+    EXPECT_NE(u->numeroErrore, 0);
 }
 
 }  // namespace
