@@ -8,6 +8,7 @@
 #include "operazioni/conserva_set.h"
 #include "operazioni/ultimo_backup.h"
 #include "tests/operazioni/ambiente_operazioni.h"
+#include "tests/support/fs_guasto.h"
 #include "tests/support/variabili.h"
 #include "util/errori.h"
 
@@ -146,6 +147,28 @@ TEST_F(UltimoBackupTest, EsecuzionePianificataCheNonParte) {
     EXPECT_FALSE(u->riuscito);
     EXPECT_TRUE(u->pianificato);
     EXPECT_NE(u->numeroErrore, 0);
+}
+
+TEST_F(UltimoBackupTest, CartellaPienaOffreDiTogliereIPiuVecchi) {
+    BV_SOLO_POSIX("spazio simulato sui percorsi POSIX");
+    for (const char* set : {"BV20240310", "BV20240311", "BV20240312"}) SetFinto(set);
+    test::ScriviFile(dest_ + "/BV20240310#0", std::string(1200000, 'v'));
+    test::FsGuasto guasto;
+    guasto.spazio = [this](const std::string& p) {
+        return p.starts_with(dest_) && C("BV20240310#0") ? 50000 : FsDiSistema().SpazioLibero(p);
+    };
+    for (const Risposta risposta : {Risposta::No, Risposta::Si}) {
+        interazione_.Rispondi(risposta);
+        RichiestaBackup r = Richiesta(dest_);
+        const Risultato ris = EseguiERegistraBackup(r, osservatore_);
+        ASSERT_EQ(interazione_.messaggi.size(), risposta == Risposta::No ? 1U : 2U);
+        EXPECT_NE(interazione_.messaggi.back().testo.find("10/03/2024  —  1,1 MB"), std::string::npos)
+            << interazione_.messaggi.back().testo;
+        EXPECT_EQ(ris.Riuscito(), risposta == Risposta::Si);
+        EXPECT_EQ(C("BV20240310#0.inf"), risposta == Risposta::No);
+        // Only the room needed: the next oldest and the newest stay.
+        EXPECT_TRUE(C("BV20240311#0") && C("BV20240312#0"));
+    }
 }
 
 }  // namespace
