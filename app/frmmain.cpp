@@ -40,6 +40,7 @@
 #include "app/chiave_finestra.h"
 #include "app/etichetta_percorso.h"
 #include "app/lavoratore.h"
+#include "app/frmpianifica.h"
 #include "app/icona.h"
 #include "operazioni/stato_avvio.h"
 #include "platform/custodia_chiave.h"
@@ -49,6 +50,9 @@
 #include "operazioni/ripristino.h"
 #include "operazioni/verifica_set.h"
 #include "platform/codifica.h"
+#include "resoconto/testi_ultimo_backup.h"
+#include "operazioni/ultimo_backup.h"
+#include "platform/data_ora.h"
 #include "resoconto/testi_esito.h"
 #include "platform/filesystem.h"
 #include "platform/impostazioni.h"
@@ -171,6 +175,9 @@ void FrmMain::CreaControlli() {
     mnfile_->setObjectName(QStringLiteral("mnfile"));
     mnleggimi_ = mnfile_->addAction(QStringLiteral("&Leggimi"));
     mnleggimi_->setObjectName(QStringLiteral("mnleggimi"));
+    mnpianifica_ = mnfile_->addAction(QStringLiteral("&Pianifica..."));
+    mnpianifica_->setObjectName(QStringLiteral("mnpianifica"));
+    mnpianifica_->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_P));
     mnfile_->addSeparator();
     mnesci_ = mnfile_->addAction(QStringLiteral("&Esci"));
     mnesci_->setObjectName(QStringLiteral("mnesci"));
@@ -211,6 +218,9 @@ QGridLayout* FrmMain::CreaIntestazione(QWidget* centro) {
     lblAvvio_->setWordWrap(true);
     lblAvvio_->setVisible(false);
     intestazione->addWidget(lblAvvio_, 3, 0, 1, 2);
+    lblUltimoBackup_ = Etichetta(centro, "lblUltimoBackup", QString());
+    lblUltimoBackup_->setWordWrap(true);
+    intestazione->addWidget(lblUltimoBackup_, 4, 0, 1, 2);
     intestazione->setColumnStretch(1, 1);
     return intestazione;
 }
@@ -249,6 +259,16 @@ void FrmMain::CreaSchedaBackup() {
     chkCifra_->setText(QStringLiteral("&Cifra il backup"));
     lblCifra_ = Etichetta(frmBackup_, "lblCifra",
                           QStringLiteral("(AES-256: i nomi e le dimensioni dei file restano visibili)"));
+    // Room by rule: the folder's older sets beyond N go once the new one is verified.
+    lblConserva_ = Etichetta(frmBackup_, "lblConserva", QStringLiteral("Co&nserva gli ultimi"));
+    spnConserva_ = Controllo<QSpinBox>(frmBackup_, "spnConserva");
+    spnConserva_->setRange(0, 999);
+    spnConserva_->setSuffix(QStringLiteral(" backup"));
+    spnConserva_->setSpecialValueText(QStringLiteral("tutti i backup"));
+    spnConserva_->setToolTip(QStringLiteral(
+        "Dopo un backup verificato in una cartella, rimuove i backup più vecchi oltre questo "
+        "numero (mai sui dischi rimovibili)."));
+    lblConserva_->setBuddy(spnConserva_);
     cmdBackup_ = Controllo<QPushButton>(frmBackup_, "cmdBackup");
     cmdBackup_->setText(QStringLiteral("&Inizia Backup"));
     cmdBackup_->setAutoDefault(true);  // Enter presses it when it has the focus
@@ -271,6 +291,9 @@ void FrmMain::CreaSchedaBackup() {
     auto* recupero = new QHBoxLayout();
     recupero->addWidget(lblRecupero_);
     recupero->addWidget(spnRecupero_);
+    recupero->addSpacing(12);
+    recupero->addWidget(lblConserva_);
+    recupero->addWidget(spnConserva_);
     recupero->addStretch(1);
     auto* cifra = new QHBoxLayout();
     cifra->addWidget(chkCifra_);
@@ -363,6 +386,7 @@ void FrmMain::Collega() {
     connect(cmdSfogliaRip_, &QToolButton::clicked, this, [this] { cmdSfogliaRip_Click(); });
     connect(cmdRefresh_, &QToolButton::clicked, this, [this] { AggiornaElencoBackup(true); });
     connect(mnleggimi_, &QAction::triggered, this, [this] { mnleggimi_Click(); });
+    connect(mnpianifica_, &QAction::triggered, this, [this] { mnpianifica_Click(); });
     connect(mnesci_, &QAction::triggered, this, [this] { close(); });
     connect(cmdBackup_, &QPushButton::clicked, this, [this] { cmdBackup_Click(); });
     connect(chkCifra_, &QCheckBox::clicked, this, [this](bool scelto) { chkCifra_Click(scelto); });
@@ -418,7 +442,7 @@ void FrmMain::ImpostaControlli() {
     // While a job runs the window takes no command: its controls are disabled, the job's
     // "Annulla" is not. Idle, each command as the start state allows it.
     const bool libera = stato_ == Stato::Pronta;
-    for (QWidget* w : std::initializer_list<QWidget*>{OptDest0_, OptDest1_, chkTest_, spnRecupero_, chkCifra_, txtOrig_,
+    for (QWidget* w : std::initializer_list<QWidget*>{OptDest0_, OptDest1_, chkTest_, spnRecupero_, chkCifra_, spnConserva_, txtOrig_,
                                                       cmdSfogliaRip_, cmdRefresh_, ListBackup_})
         w->setEnabled(libera);
     txtDest_->setEnabled(libera && OptDest1_->isChecked());
@@ -427,6 +451,7 @@ void FrmMain::ImpostaControlli() {
     CmdRipristino_->setEnabled(libera && !avvio_.nonInstallato);
     cmdVerifica_->setEnabled(libera);
     mnesci_->setEnabled(libera);
+    mnpianifica_->setEnabled(libera);
     for (QPushButton* annulla : {cmdAnnulla_, cmdAnnullaRipristino_})
         annulla->setEnabled(stato_ == Stato::AlLavoro);
 }
@@ -481,6 +506,10 @@ void FrmMain::Carica() {
             chkCifra_->setChecked(
                 LeggiImpostazione(ApplicazioneProgramma(), kSezioneBackup, kValoreCifra) == "1" &&
                 !LeggiChiaveCustodita().empty());
+            const std::string conserva =
+                LeggiImpostazione(ApplicazioneProgramma(), kSezioneBackup, "Conserva", "0");
+            spnConserva_->setValue(std::clamp(std::atoi(conserva.c_str()), 0, 999));
+            MostraUltimoBackup();
             // No origin chosen yet: the sets are most likely where the last backup went.
             txtOrig_->setText(Q(Spazi(s.orig).empty() ? s.dest : s.orig));
             setWindowTitle(QString::fromUtf8(kDidascalia) + QLatin1Char(' ') +
@@ -493,6 +522,16 @@ void FrmMain::Carica() {
             if (altraOperazione_) statusBar()->showMessage(QString::fromUtf8(kAltraOperazione));
             sorveglianzaOperazioni_->start();
         });
+}
+
+void FrmMain::MostraUltimoBackup() {
+    const TestoUltimoBackup t = DescriviUltimoBackup(LeggiUltimoBackup(), Adesso());
+    QStringList righe;
+    for (const std::string& r : t.righe) righe << Q(r);
+    if (const auto p = BackupPianificato()) righe << Q(TestoPianificazione(*p));
+    lblUltimoBackup_->setText(righe.join(QLatin1Char('\n')));
+    lblUltimoBackup_->setStyleSheet(t.allarme ? QStringLiteral("color: #c00000;") : QString());
+    lblUltimoBackup_->setProperty("allarme", t.allarme);
 }
 
 void FrmMain::MostraStato(const StatoAvvio& s) {
@@ -649,7 +688,8 @@ void FrmMain::PreparaTastiera() {
     setTabOrder(cmdSfoglia_, OptDest0_);
     setTabOrder(OptDest0_, chkTest_);
     setTabOrder(chkTest_, spnRecupero_);
-    setTabOrder(spnRecupero_, chkCifra_);
+    setTabOrder(spnRecupero_, spnConserva_);
+    setTabOrder(spnConserva_, chkCifra_);
     setTabOrder(chkCifra_, cmdBackup_);
     setTabOrder(txtOrig_, cmdSfogliaRip_);
     setTabOrder(cmdSfogliaRip_, cmdRefresh_);
@@ -755,6 +795,37 @@ void FrmMain::mnleggimi_Click() {
         Utilita().EseguiEx(Utilita().AggiungiSepDir(cartella) + "leggimi.htm", true);
     } catch (...) {  // the readme is a convenience: nothing to report
     }
+}
+
+void FrmMain::mnpianifica_Click() {
+    if (stato_ != Stato::Pronta) return;
+    RichiestaPianificata r;
+    const std::string scritta = Spazi(txtDest_->text().toStdString());
+    r.destinazione = OptDest0_->isChecked() || scritta.empty() ? std::string() : PercorsoAssoluto(scritta);
+    r.verifica = chkTest_->isChecked();
+    r.conserva = spnConserva_->value();
+    // Shown without a loop of its own: the window keeps answering, the choice comes back here.
+    auto* dialogo = new FrmPianifica(this, r, BackupPianificato());
+    dialogo->setAttribute(Qt::WA_DeleteOnClose);
+    connect(dialogo, &QDialog::accepted, this, [this, dialogo] {
+        const FrmPianifica::Scelta scelta = dialogo->scelta();
+        const PianificazioneBackup p = dialogo->pianificazione();
+        auto errore = std::make_shared<std::optional<Errore>>();
+        lavoratore_->Esegui(
+            [scelta, p, errore] {
+                try {
+                    if (scelta == FrmPianifica::Scelta::Pianifica) PianificaBackup(p);
+                    if (scelta == FrmPianifica::Scelta::Rimuovi) RimuoviBackupPianificato();
+                } catch (const Errore& e) {
+                    *errore = e;
+                }
+            },
+            [this, errore] {
+                MostraUltimoBackup();
+                if (*errore) Utilita().PrintErrore(**errore);
+            });
+    });
+    dialogo->open();
 }
 
 // The window's hooks for the job running: its status, bar and "120 MB di 300 MB, circa 2 minuti"
@@ -908,18 +979,22 @@ void FrmMain::cmdBackup_Click() {
             return;
         }
     }
+    r.conserva = spnConserva_->value();
     try {
         SalvaImpostazione(ApplicazioneProgramma(), kSezioneBackup, "Recupero",
                           std::to_string(spnRecupero_->value()));
+        SalvaImpostazione(ApplicazioneProgramma(), kSezioneBackup, "Conserva",
+                          std::to_string(spnConserva_->value()));
     } catch (const Errore& e) {  // the backup runs all the same; the next start shows 10 %
         Utilita().ScriviLog("Impostazione Recupero non salvata: " + e.Dettaglio());
     }
     IniziaLavoro(lblMsg_, Stato_, lblQuantita_, cmdAnnulla_);
     auto ganci = ganci_;
     auto risultato = std::make_shared<Risultato>();
-    lavoratore_->Esegui([r, ganci, risultato] { *risultato = EseguiBackup(r, *ganci); },
+    lavoratore_->Esegui([r, ganci, risultato] { *risultato = EseguiERegistraBackup(r, *ganci); },
                         [this, r, risultato] {
                             FineLavoro();
+                            MostraUltimoBackup();
                             MostraRisultato(*risultato, "Backup");
                             FineComando(lblMsg_);
                             cmdBackup_->setFocus();

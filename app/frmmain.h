@@ -84,6 +84,8 @@ class FrmMain : public QMainWindow {
     // then what each control does.
     void CreaControlli();
     QGridLayout* CreaIntestazione(QWidget* centro);
+    // The last backup's outcome in the header, as the record in the program folder says it.
+    void MostraUltimoBackup();
     void CreaSchedaBackup();
     void CreaSchedaRipristino();
     void Collega();
@@ -94,6 +96,8 @@ class FrmMain : public QMainWindow {
     std::string PartenzaSfoglia(const QLineEdit* casella) const;
     void cmdSfogliaRip_Click();
     void mnleggimi_Click();
+    // "Pianifica": the schedule's dialog, its registration on the worker.
+    void mnpianifica_Click();
     void cmdAnnulla_Click();
     // Each control enabled as the state allows: none but "Annulla" while a job runs.
     void ImpostaControlli();
@@ -172,6 +176,9 @@ class FrmMain : public QMainWindow {
     QCheckBox* chkCifra_ = nullptr;
     QLabel* lblCifra_ = nullptr;  // beside it: what the encryption does not hide
     std::string chiaveDigitata_;  // typed for a set the key kept did not open; never saved
+    QLabel* lblConserva_ = nullptr;
+    QSpinBox* spnConserva_ = nullptr;  // "Conserva gli ultimi N backup" (0: all)
+    QLabel* lblUltimoBackup_ = nullptr;  // the last backup's outcome, red for a failure
     QPushButton* cmdBackup_ = nullptr;
     QProgressBar* Stato_ = nullptr;
     QLabel* lblMsg_ = nullptr;
@@ -193,6 +200,7 @@ class FrmMain : public QMainWindow {
     QPushButton* cmdAnnullaRipristino_ = nullptr;
     QMenu* mnfile_ = nullptr;
     QAction* mnleggimi_ = nullptr;
+    QAction* mnpianifica_ = nullptr;
     QAction* mnesci_ = nullptr;
     QLabel* lblAvvio_ = nullptr;  // what the start found missing, and what to do
 };

@@ -18,6 +18,10 @@
 #include "operazioni/impostazioni_programma.h"
 #include "operazioni/ripristino.h"
 #include "operazioni/verifica_set.h"
+#include "operazioni/ultimo_backup.h"
+#include "operazioni/backup_pianificato.h"
+#include "resoconto/testi_ultimo_backup.h"
+#include "platform/data_ora.h"
 #include "platform/codifica.h"
 #include "platform/custodia_chiave.h"
 #include "platform/impostazioni.h"
@@ -43,7 +47,7 @@ constexpr const char* kAiuto =
     "\n"
     "Comandi:\n"
     "  backup [--dest CARTELLA | --floppy] [--no-verify] [--sostituisci] [--recupero PERCENTO]\n"
-    "         [--cifra] [--chiave-file FILE] [--attendi MINUTI]\n"
+    "         [--conserva N] [--cifra] [--chiave-file FILE] [--attendi MINUTI]\n"
     "      Esegue il backup nella cartella indicata (senza --dest: l'ultima destinazione usata)\n"
     "      o sul disco rimovibile (--floppy). La verifica è eseguita salvo --no-verify.\n"
     "      Con --sostituisci, in una cartella senza spazio per tenere il backup precedente di\n"
@@ -54,6 +58,8 @@ constexpr const char* kAiuto =
     "      Con --cifra (o \"Cifra il backup\" scelto nella finestra) i file sono cifrati\n"
     "      (AES-256) con la chiave di ripristino conservata su questo computer, o con quella\n"
     "      del file indicato da --chiave-file. Nomi e dimensioni dei file restano visibili.\n"
+    "      Con --conserva N, dopo un backup completo e verificato in una cartella sono rimossi\n"
+    "      i backup più vecchi oltre gli ultimi N (il nuovo compreso).\n"
     "  list [--orig CARTELLA]\n"
     "      Elenca i backup presenti nella cartella (senza --orig: l'ultima origine usata),\n"
     "      dal più recente: nome del set, tabulazione, data.\n"
@@ -68,6 +74,13 @@ constexpr const char* kAiuto =
     "      Controlla il backup indicato (senza --data: il più recente) senza ripristinarlo:\n"
     "      ogni blocco, i dati di recupero e ogni file. Con --ripara riscrive i blocchi\n"
     "      danneggiati con i dati di recupero.\n"
+    "  pianifica --ora HH:MM [--giorni lun,mar,...] --dest CARTELLA [--verifica] [--conserva N]\n"
+    "  pianifica --rimuovi\n"
+    "      Pianifica il backup ogni giorno (o nei giorni indicati) all'ora indicata, per\n"
+    "      l'utente corrente, senza finestra; o rimuove la pianificazione.\n"
+    "  stato\n"
+    "      Mostra l'esito dell'ultimo backup (della finestra, della riga di comando o\n"
+    "      pianificato), come l'intestazione della finestra.\n"
     "\n"
     "Con la finestra di BVBackup aperta i comandi funzionano. Se un'altra copia sta eseguendo\n"
     "un backup o un ripristino, backup e restore attendono che termini fino a --attendi\n"
@@ -304,6 +317,7 @@ struct Opzioni {
     bool ripara = false;
     bool cifra = false;
     std::optional<std::string> fileChiave;  // a text file holding the recovery key
+    int conserva = 0;  // backup: the sets kept in the folder, the new one counted (0: all)
 };
 
 // The option a CLI11 error is about: its messages begin with the option's name.
@@ -320,6 +334,10 @@ std::optional<std::string> Analizza(const std::vector<std::string>& a, Opzioni& 
     const bool backup = o.comando == "backup";
     const bool restore = o.comando == "restore";
     const bool verifica = o.comando == "verifica";
+    if (o.comando == "pianifica") return std::nullopt;  // read by Pianifica
+    if (o.comando == "stato") return a.size() > 1 ? std::optional<std::string>(
+                                                        "Opzione non valida per stato: " + a[1])
+                                                  : std::nullopt;
     if (!backup && !restore && !verifica && o.comando != "list")
         return "Comando sconosciuto: " + o.comando;
     CLI::App app;
@@ -333,6 +351,7 @@ std::optional<std::string> Analizza(const std::vector<std::string>& a, Opzioni& 
     std::string percento;
     std::string data;
     std::string fileChiave;
+    std::string conserva;
     // An option's value is never the next option ("--orig --yes"): taken as none, and told.
     const auto valore = [&app](const char* nome, std::string& dove) {
         return app.add_option(nome, dove)
@@ -350,6 +369,7 @@ std::optional<std::string> Analizza(const std::vector<std::string>& a, Opzioni& 
         app.add_flag("--cifra", o.cifra);
         opzioneChiave = valore("--chiave-file", fileChiave);
     }
+    CLI::Option* opzioneConserva = nullptr;
     if (verifica) {
         opzioneData = valore("--data", data);
         app.add_flag("--ripara", o.ripara);
@@ -360,6 +380,7 @@ std::optional<std::string> Analizza(const std::vector<std::string>& a, Opzioni& 
         app.add_flag("--no-verify", o.noVerify);
         app.add_flag("--sostituisci", o.sostituisci);
         opzioneRecupero = valore("--recupero", percento);
+        opzioneConserva = valore("--conserva", conserva);
     } else {
         opzioneOrig = valore("--orig", orig);
     }
@@ -383,7 +404,8 @@ std::optional<std::string> Analizza(const std::vector<std::string>& a, Opzioni& 
     for (const auto& [opzione, testo] :
          {std::pair{opzioneDest, &dest}, std::pair{opzioneOrig, &orig}, std::pair{opzioneSet, &set},
           std::pair{opzioneAttendi, &minuti}, std::pair{opzioneRecupero, &percento},
-          std::pair{opzioneData, &data}, std::pair{opzioneChiave, &fileChiave}}) {
+          std::pair{opzioneData, &data}, std::pair{opzioneChiave, &fileChiave},
+          std::pair{opzioneConserva, &conserva}}) {
         if (opzione != nullptr && opzione->count() > 0 && testo->empty())
             return "L'opzione " + opzione->get_name() + " richiede un valore.";
     }
@@ -409,6 +431,13 @@ std::optional<std::string> Analizza(const std::vector<std::string>& a, Opzioni& 
             std::stoi(percento) > 100)
             return "--recupero richiede una percentuale (da 0 a 100): " + percento;
         o.recupero = std::stoi(percento);
+    }
+    if (opzioneConserva != nullptr && opzioneConserva->count() > 0) {
+        if (conserva.empty() || conserva.size() > 3 ||
+            !std::all_of(conserva.begin(), conserva.end(), [](char c) { return c >= '0' && c <= '9'; }) ||
+            std::stoi(conserva) < 1)
+            return "--conserva richiede un numero di backup (da 1 a 999): " + conserva;
+        o.conserva = std::stoi(conserva);
     }
     return std::nullopt;
 }
@@ -460,8 +489,9 @@ int Backup(const Opzioni& o, const StatoAvvio& s, GanciTerminale& ganci) {
     r.verifica = !o.noVerify;
     r.sostituisciPrecedente = o.sostituisci;
     r.percentualeRecupero = o.recupero;
+    r.conserva = o.conserva;
     if (!r.floppy) ganci.Cartella(Spazi(r.destinazione));
-    return ganci.Mostra(EseguiBackup(r, ganci));
+    return ganci.Mostra(EseguiERegistraBackup(r, ganci));
 }
 
 int VerificaSet(const Opzioni& o, const StatoAvvio& s, Terminale& t, GanciTerminale& ganci) {
@@ -531,6 +561,60 @@ int Ripristina(const Opzioni& o, const StatoAvvio& s, Terminale& t, GanciTermina
     return ganci.Mostra(EseguiRipristino(r, ganci));
 }
 
+// pianifica --ora HH:MM [--giorni lun,mar,...] --dest DIR [--verifica] [--conserva N], or
+// pianifica --rimuovi.
+int Pianifica(const std::vector<std::string>& a, Terminale& t) {
+    PianificazioneBackup p;
+    p.richiesta.verifica = false;
+    bool ora = false;
+    bool rimuovi = false;
+    std::string errore;
+    for (size_t i = 1; i < a.size() && errore.empty(); ++i) {
+        const bool conValore = i + 1 < a.size();
+        if (a[i] == "--rimuovi") {
+            rimuovi = true;
+        } else if (a[i] == "--verifica") {
+            p.richiesta.verifica = true;
+        } else if (a[i] == "--ora" && conValore) {
+            ora = LeggiOra(a[++i], p.ora, p.minuto);
+            if (!ora) errore = "--ora richiede un orario HH:MM: " + a[i];
+        } else if (a[i] == "--giorni" && conValore) {
+            if (!LeggiGiorni(a[++i], p.giorni))
+                errore = "--giorni richiede giorni come lun,mar,mer,gio,ven,sab,dom: " + a[i];
+        } else if (a[i] == "--dest" && conValore) {
+            p.richiesta.destinazione = PercorsoAssoluto(Spazi(CartellaDaArgomento(a[++i])));
+        } else if (a[i] == "--conserva" && conValore) {
+            const std::string& n = a[++i];
+            if (n.empty() || n.size() > 3 || n.find_first_not_of("0123456789") != std::string::npos ||
+                std::stoi(n) < 1)
+                errore = "--conserva richiede un numero di backup (da 1 a 999): " + n;
+            else
+                p.richiesta.conserva = std::stoi(n);
+        } else {
+            errore = "Opzione non valida per pianifica: " + a[i];
+        }
+    }
+    if (errore.empty() && !rimuovi && (!ora || p.richiesta.destinazione.empty()))
+        errore = "pianifica richiede --ora HH:MM e --dest CARTELLA (oppure --rimuovi).";
+    if (!errore.empty()) {
+        t.err << errore << "\nUsare --help per l'elenco dei comandi.\n";
+        return kUso;
+    }
+    try {
+        if (rimuovi) {
+            RimuoviBackupPianificato();
+            t.out << "Backup pianificato rimosso.\n";
+        } else {
+            PianificaBackup(p);
+            t.out << TestoPianificazione(p) << '\n';
+        }
+        return kSuccesso;
+    } catch (const Errore& e) {
+        t.err << "Errore " << e.Numero() << ": " << e.Descrizione() << '\n';
+        return kErrore;
+    }
+}
+
 // Takes the operation lock, waiting up to --attendi minutes for another copy's operation to
 // end (said once on standard error). False when it stayed taken.
 bool AttendiOperazione(BloccoOperazione& b, const Opzioni& o, Terminale& t) {
@@ -566,6 +650,14 @@ int Esegui(const std::vector<std::string>& argomenti, Terminale& t) {
         t.err << *errore << "\nUsare --help per l'elenco dei comandi.\n";
         return kUso;
     }
+    // Only reads the record: no lock, no start's repairs.
+    if (o.comando == "stato") {
+        for (const std::string& riga : DescriviUltimoBackup(LeggiUltimoBackup(), Adesso()).righe)
+            t.out << riga << '\n';
+        if (const auto p = BackupPianificato()) t.out << TestoPianificazione(*p) << '\n';
+        return kSuccesso;
+    }
+    if (o.comando == "pianifica") return Pianifica(argomenti, t);
     // A restore changes the data folder: unattended, it needs to be told so.
     if (o.comando == "restore" && !o.yes && !t.interattivo) {
         t.err << "Nessun terminale per confermare il ripristino: aggiungere --yes per procedere.\n";

@@ -2,6 +2,7 @@
 #include "operazioni/backup.h"
 
 #include <algorithm>
+#include <cstdio>
 #include <functional>
 #include <map>
 #include <regex>
@@ -13,6 +14,7 @@
 #include "archive/zippo.h"
 #include "fileset/clsinsieme.h"
 #include "operazioni/stato_avvio.h"
+#include "operazioni/conserva_set.h"
 #include "operazioni/impostazioni_programma.h"
 #include "platform/codifica.h"
 #include "platform/data_ora.h"
@@ -54,6 +56,46 @@ struct Compagni {
     }
 };
 
+// A folder of a fixed disk without room for the new set, and no set of today to replace: the
+// oldest sets may go, if the user says so, listed with their dates and sizes; never the newest
+// set of the folder, and only as many as the room needs. True when they went.
+bool OffriDiTogliereIPiuVecchi(const std::string& cartella, const std::string& nomeSet,
+                               uint64_t serve, int64_t libero, Interazione& domande) {
+    std::vector<SetConservato> set;
+    for (SetConservato& s : SetNellaCartella(cartella))
+        if (s.nome != nomeSet) set.push_back(std::move(s));
+    if (set.size() < 2) return false;
+    set.pop_back();  // the newest stays
+    std::vector<SetConservato> via;
+    uint64_t liberati = 0;
+    for (SetConservato& s : set) {
+        if (static_cast<uint64_t>(libero) + liberati >= serve) break;
+        liberati += s.byte;
+        via.push_back(std::move(s));
+    }
+    if (static_cast<uint64_t>(libero) + liberati < serve) return false;
+    std::string elenco;
+    for (const SetConservato& s : via) {
+        char riga[96];
+        std::snprintf(riga, sizeof riga, "\n  %s/%s/%s  —  %.1f MB", s.nome.substr(8, 2).c_str(),
+                      s.nome.substr(6, 2).c_str(), s.nome.substr(2, 4).c_str(),
+                      static_cast<double>(s.byte) / (1024.0 * 1024.0));
+        std::string r = riga;
+        r[r.rfind('.')] = ',';  // the decimal comma of every size the user reads
+        elenco += r;
+    }
+    if (domande.Messaggio("La cartella " + PercorsoPerMessaggio(cartella) +
+                              " non ha spazio per il nuovo backup. Rimuovere i backup più "
+                              "vecchi per fare spazio?" + elenco,
+                          "Backup", Icona::Domanda, Pulsanti::SiNo) != Risposta::Si)
+        return false;
+    for (const SetConservato& s : via) {
+        RimuoviSet(cartella, s.nome);
+        Utilita().ScriviLog("Backup rimosso per fare spazio: " + cartella + s.nome);
+    }
+    return true;
+}
+
 // The new set is written beside the day's earlier one and replaces it once verified. A folder
 // (not a disk: nothing to swap there) with room for the new set only if the earlier one goes
 // first is told so; the earlier set is then removed before writing (after a confirmation, or
@@ -77,8 +119,11 @@ void FaiSpazioPerIlNuovoSet(std::string cartella, const std::string& nomeSet,
     if (precedente.empty() || static_cast<uint64_t>(libero) + occupato < serve) {
         // A folder of a fixed disk is no disk to change: how much is needed and free, now,
         // before anything is written.
-        if (!SuUnitaRimovibile(cartella))
+        if (!SuUnitaRimovibile(cartella)) {
+            if (precedente.empty() && OffriDiTogliereIPiuVecchi(cartella, nomeSet, serve, libero, domande))
+                return;
             throw errori::SpazioCartellaInsufficiente(cartella, serve, libero);
+        }
         return;
     }
     if (!senzaChiedere &&

@@ -28,6 +28,11 @@ struct RichiestaBackup {
     // The recovery key the set's members are encrypted with (AES-256); empty: not encrypted.
     // Never written to the log, the settings or the set.
     std::string chiave;
+    // "Conserva gli ultimi N backup": once the new set is whole and verified, the folder's older
+    // sets beyond N go (0: all are kept). Applied by EseguiERegistraBackup.
+    int conserva = 0;
+    // Started by the schedule: recorded as such in the last backup's outcome.
+    bool pianificato = false;
 
     // The host, its data and the last destination as the start found them.
     static RichiestaBackup DaAvvio(const StatoAvvio& s);

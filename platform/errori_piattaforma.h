@@ -9,6 +9,7 @@ namespace bv::errori {
 
 inline constexpr int32_t BloccoNonUtilizzabile = 3003;
 inline constexpr int32_t OperazioneInCorso = 3004;
+inline constexpr int32_t PianificazioneNonRegistrata = 10019;
 
 // "{}": the lock's path.
 inline constexpr const char* kTestoBloccoNonUtilizzabile =
@@ -17,5 +18,8 @@ inline constexpr const char* kTestoBloccoNonUtilizzabile =
 inline constexpr const char* kTestoOperazioneInCorso =
     "Un backup o un ripristino è in corso in un'altra copia di BVBackup (ad esempio un backup "
     "pianificato). Attendere che termini e riprovare.";
+// "{}": what the scheduler answered.
+inline constexpr const char* kTestoPianificazioneNonRegistrata =
+    "Impossibile pianificare il backup: {}";
 
 }  // namespace bv::errori

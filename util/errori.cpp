@@ -88,6 +88,8 @@ constexpr std::array kTabella{
          "(\"Cifra il backup\") o indicarne il file."},
     Voce{ChiaveNonValida, "ChiaveNonValida",
          "{} non contiene una chiave di ripristino valida."},
+    Voce{PianificazioneNonRegistrata, "PianificazioneNonRegistrata",
+         kTestoPianificazioneNonRegistrata},
 };
 
 }  // namespace

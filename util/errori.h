@@ -19,7 +19,8 @@ namespace bv::errori {
 // Start-up.
 inline constexpr int32_t UtenteLimitato = 3001;  // the program folder cannot be written
 inline constexpr int32_t TempNonCreata = 3002;   // the temporary folder cannot be created
-// 3003 BloccoNonUtilizzabile, 3004 OperazioneInCorso: platform/errori_piattaforma.h.
+// 3003 BloccoNonUtilizzabile, 3004 OperazioneInCorso, 10019 PianificazioneNonRegistrata:
+// platform/errori_piattaforma.h.
 inline constexpr int32_t VersioneHost = 3012;  // the host older than 1.0.0.0
 // Spanned sets.
 inline constexpr int32_t FilenameMancante = 9232;

@@ -28,6 +28,8 @@
 #include "platform/file_reg.h"
 #include "platform/istanza.h"
 #include "platform/programma.h"
+#include "operazioni/ultimo_backup.h"
+#include "platform/filesystem.h"
 #include "tests/app/finestra_test.h"
 #include "tests/support/cartella_temp.h"
 #include "tests/support/fs_guasto.h"
@@ -100,6 +102,23 @@ TEST_F(Avvio, HostInstallatoConDati) {
     EXPECT_TRUE(C<QRadioButton>("OptDest_1")->isChecked());
     EXPECT_TRUE(C<QLineEdit>("txtDest")->isEnabled());
     EXPECT_TRUE(C<QToolButton>("cmdSfoglia")->isEnabled());
+}
+
+TEST_F(Avvio, UltimoBackupNellIntestazione) {
+    // A scheduled run that failed is what the next start shows first, in red.
+    UltimoBackup u;
+    u.pianificato = true;
+    u.quando = Adesso();
+    u.numeroErrore = 9984;
+    u.testoErrore = "Destinazione non valida.";
+    const std::string testo = TestoFileUltimoBackup(u);
+    ScriviFileAtomico(programma_ + test::Sep() + kFileUltimoBackup, testo.data(), testo.size());
+    Registra(std::array<uint16_t, 4>{1, 0, 0, 0});
+    ImpostaPath("/home/u/dati/");
+    Carica();
+    EXPECT_EQ(Testo("lblUltimoBackup").rfind("Il backup pianificato di oggi alle ", 0), 0U)
+        << Testo("lblUltimoBackup");
+    EXPECT_TRUE(C<QLabel>("lblUltimoBackup")->property("allarme").toBool());
 }
 
 TEST_F(Avvio, PathDiUnSingoloDatabaseAccettato) {

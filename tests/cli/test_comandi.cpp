@@ -453,6 +453,40 @@ TEST_F(Comandi, DischettiSimulatiRispostiSulTerminale) {
 #endif
 }
 
+TEST_F(Comandi, PianificaEStato) {
+    BV_SOLO_POSIX("unità di systemd");
+    test::ImpostaVariabile("BVBACKUP_PIANIFICAZIONE", t_ / "unita");
+    EXPECT_EQ(Esegui({"stato"}), 0);
+    EXPECT_EQ(out_.str(), "Nessun backup registrato.\n");
+    for (const std::vector<std::string>& sbagliato :
+         {std::vector<std::string>{"pianifica", "--ora", "25:00", "--dest", t_ / "dest"},
+          {"pianifica", "--ora", "18:00", "--giorni", "lun,xyz", "--dest", t_ / "dest"},
+          {"pianifica", "--ora", "18:00"},
+          {"backup", "--conserva", "0"}})
+        EXPECT_EQ(Esegui(sbagliato), 2) << sbagliato[1];
+    ASSERT_EQ(Esegui({"pianifica", "--ora", "18:00", "--dest", t_ / "dest", "--verifica",
+                      "--conserva", "3"}),
+              0)
+        << err_.str();
+    const std::string atteso = "Backup pianificato ogni giorno alle 18:00 in " + (t_ / "dest") + "/\n";
+    EXPECT_EQ(out_.str(), atteso);
+    const std::string timer = LeggiFileTesto(t_ / "unita/bvbackup.timer");
+    EXPECT_NE(timer.find("OnCalendar=*-*-* 18:00:00"), std::string::npos);
+    EXPECT_NE(LeggiFileTesto(t_ / "unita/bvbackup.service").find("\"--conserva\" \"3\""),
+              std::string::npos);
+
+    // A failed backup is what the next start tells first.
+    EXPECT_EQ(Esegui({"backup", "--dest", t_ / "manca"}), 1);
+    EXPECT_EQ(Esegui({"stato"}), 0);
+    EXPECT_TRUE(out_.str().starts_with("Il backup di oggi alle 18:42 non è riuscito: ")) << out_.str();
+    EXPECT_TRUE(out_.str().ends_with(atteso));
+    EXPECT_EQ(Esegui({"pianifica", "--rimuovi"}), 0);
+    EXPECT_FALSE(std::filesystem::exists(t_ / "unita/bvbackup.timer"));
+    EXPECT_EQ(Esegui({"stato"}), 0);
+    EXPECT_EQ(out_.str().find("pianificato ogni"), std::string::npos);
+    test::TogliVariabile("BVBACKUP_PIANIFICAZIONE");
+}
+
 }  // namespace
 }  // namespace bv
 
