@@ -78,7 +78,7 @@ if [ "$(id -u)" -eq 0 ] && mount -t tmpfs -o size=32m tmpfs "$LAVORO/disco" 2>/d
   MONTATI+=("$LAVORO/disco")
 fi
 ln -sfn "$LAVORO/disco" "$BVBACKUP_WINEPREFIX/dosdevices/a:"
-out="$(CLI backup --floppy)" || fallisci "backup su A:: $out"
+out="$(CLI backup --floppy --recupero 0)" || fallisci "backup su A:: $out"
 ls "$LAVORO/disco" | grep -q '#0.inf$' || fallisci "nessun descrittore su A:"
 grep -q '^DEST=A:\\' "$LAVORO/disco/"*'#0.inf' || fallisci "DEST non e' A:\\"
 out="$(CLI restore --orig 'A:\' --yes)" || fallisci "ripristino da A:: $out"
