@@ -2,11 +2,15 @@
 #include "operazioni/backup.h"
 
 #include <algorithm>
+#include <condition_variable>
+#include <deque>
 #include <cstdio>
 #include <functional>
 #include <map>
 #include <regex>
 #include <memory>
+#include <mutex>
+#include <thread>
 #include <optional>
 #include <vector>
 
@@ -187,6 +191,74 @@ FormaRecupero FormaSuDischi(uint64_t archivio, int64_t libero, int percentuale) 
     const uint64_t memoria = std::max(disco, (uint64_t{64} << 20) / fetta);
     return {fetta, static_cast<uint32_t>(std::min(std::max(disco, voluti), memoria))};
 }
+
+// The blocks' slices checked on a thread of their own while the rebuild reads them (the MD5s
+// are the check's whole cost): the reader hands over copies, at most a few waiting.
+class ControlloInParallelo {
+  public:
+    explicit ControlloInParallelo(const recupero::InsiemeRecupero& insieme, std::string nomeSet)
+        : controllo_(insieme), nomeSet_(std::move(nomeSet)), thread_([this] { Lavora(); }) {}
+    ~ControlloInParallelo() {
+        {
+            std::lock_guard<std::mutex> l(m_);
+            fine_ = true;
+        }
+        cv_.notify_all();
+        thread_.join();
+    }
+    ControlloInParallelo(const ControlloInParallelo&) = delete;
+    ControlloInParallelo& operator=(const ControlloInParallelo&) = delete;
+
+    void Aggiungi(int32_t blocco, const uint8_t* dati, size_t n) {
+        std::unique_lock<std::mutex> l(m_);
+        cv_.wait(l, [this] { return coda_.size() < 4; });
+        coda_.emplace_back(blocco, std::vector<uint8_t>(dati, dati + n));
+        cv_.notify_all();
+    }
+    // Once every block is read: whether each was the one described, and how many there were.
+    bool Esito(int32_t& blocchi) {
+        std::unique_lock<std::mutex> l(m_);
+        cv_.wait(l, [this] { return coda_.empty() && !occupato_; });
+        if (inControllo_ >= 0) buoni_ = controllo_.FineFile() && buoni_;
+        blocchi = inControllo_ + 1;
+        inControllo_ = -1;
+        return buoni_;
+    }
+
+  private:
+    void Lavora() {
+        std::unique_lock<std::mutex> l(m_);
+        for (;;) {
+            cv_.wait(l, [this] { return !coda_.empty() || fine_; });
+            if (coda_.empty()) return;
+            auto [n, dati] = std::move(coda_.front());
+            coda_.pop_front();
+            occupato_ = true;
+            cv_.notify_all();
+            l.unlock();
+            if (n != inControllo_) {
+                if (inControllo_ >= 0) buoni_ = controllo_.FineFile() && buoni_;
+                controllo_.IniziaFile(nomi::Blocco(nomeSet_, n));
+                inControllo_ = n;
+            }
+            controllo_.Aggiungi(dati.data(), dati.size());
+            l.lock();
+            occupato_ = false;
+            cv_.notify_all();
+        }
+    }
+
+    recupero::ControlloFette controllo_;
+    std::string nomeSet_;
+    int32_t inControllo_ = -1;
+    bool buoni_ = true;
+    std::mutex m_;
+    std::condition_variable cv_;
+    std::deque<std::pair<int32_t, std::vector<uint8_t>>> coda_;
+    bool occupato_ = false;
+    bool fine_ = false;
+    std::thread thread_;
+};
 
 // A name shown in a message even when its bytes are not UTF-8.
 std::string Mostrabile(const std::string& s) {
@@ -829,27 +901,22 @@ void Backup::Verifica() {
     const std::string nomeScritto = (provvisorio_ ? nomi::kPrefissoProvvisorio : "") + nomeSet_;
     // Each block's slices checked against the recovery data as the rebuild reads it: the
     // blocks on the medium are the ones the recovery data describe, in the same one pass.
-    std::optional<recupero::ControlloFette> fette;
-    int32_t inControllo = -1;
-    bool fetteBuone = true;
+    std::unique_ptr<ControlloInParallelo> fette;
     if (descrizione_) {
-        fette.emplace(*descrizione_);
-        span_->DatiLetti = [&](int32_t n, const uint8_t* dati, size_t quanti) {
-            if (n != inControllo) {
-                if (inControllo >= 0) fetteBuone = fette->FineFile() && fetteBuone;
-                fette->IniziaFile(nomi::Blocco(nomeSet_, n));
-                inControllo = n;
-            }
-            fette->Aggiungi(dati, quanti);
+        fette = std::make_unique<ControlloInParallelo>(*descrizione_, nomeSet_);
+        span_->DatiLetti = [&fette](int32_t n, const uint8_t* dati, size_t quanti) {
+            fette->Aggiungi(n, dati, quanti);
         };
     }
     span_->Ricostruisci(destinazione_, nomeScritto, archivio_, true);
     span_->DatiLetti = nullptr;
     span_->Dealloca();
-    if (descrizione_) {
-        if (inControllo >= 0) fetteBuone = fette->FineFile() && fetteBuone;
+    if (fette) {
+        int32_t letti = 0;
+        const bool fetteBuone = fette->Esito(letti);
+        fette.reset();
         const std::string dettaglio = recupero::Unisci(destinazione_, nomeScritto) + ": dati di recupero ";
-        if (!fetteBuone || inControllo + 1 != dischi_ ||
+        if (!fetteBuone || letti != dischi_ ||
             descrizione_->file.size() != static_cast<size_t>(dischi_))
             throw errori::Crea(errori::VerificaFallita, dettaglio + "non corrispondenti ai blocchi");
     }

@@ -120,8 +120,16 @@ void ScrittoreRecupero::IniziaFile(const std::string& nome) {
 
 void ScrittoreRecupero::Aggiungi(const void* dati, size_t n) {
     if (!aperto_) throw UsoNonValido("dati fuori da un file");
-    file_.back().lunghezza += n;
+    Ingresso& f = file_.back();
     const auto* p = static_cast<const uint8_t*>(dati);
+    // The whole file's hashes here, the slices' on the computation's thread: two cores.
+    f.completo.Aggiungi(p, n);
+    if (f.hashati16k < k16k) {
+        const auto presi = static_cast<size_t>(std::min<uint64_t>(n, k16k - f.hashati16k));
+        f.primi16k.Aggiungi(p, presi);
+        f.hashati16k += presi;
+    }
+    f.lunghezza += n;
     while (n > 0) {
         if (inCorso_.dati.capacity() < kPezzo) inCorso_.dati.reserve(kPezzo);
         const size_t presi = std::min(n, kPezzo - inCorso_.dati.size());
@@ -135,6 +143,9 @@ void ScrittoreRecupero::Aggiungi(const void* dati, size_t n) {
 void ScrittoreRecupero::FineFile() {
     if (!aperto_) throw UsoNonValido("nessun file aperto");
     if (!inCorso_.dati.empty()) Spedisci();
+    Ingresso& f = file_.back();
+    f.hash = f.completo.Fine();
+    f.hash16k = f.primi16k.Fine();
     Pezzo fine;
     fine.fineFile = true;
     Invia(std::move(fine));
@@ -195,7 +206,6 @@ void ScrittoreRecupero::Lavora() {
 }
 
 void ScrittoreRecupero::Elabora(const Pezzo& p) {
-    Ingresso& f = file_.back();
     if (!p.fineFile) {
         ElaboraDati(p.dati.data(), p.dati.size());
         return;
@@ -207,18 +217,9 @@ void ScrittoreRecupero::Elabora(const Pezzo& p) {
         crcFetta_ = static_cast<uint32_t>(crc32(crcFetta_, zeri.data(), static_cast<uInt>(zeri.size())));
         ChiudiFetta();
     }
-    f.hash = f.completo.Fine();
-    f.hash16k = f.primi16k.Fine();
 }
 
 void ScrittoreRecupero::ElaboraDati(const uint8_t* p, size_t n) {
-    Ingresso& f = file_.back();
-    f.completo.Aggiungi(p, n);
-    if (f.hashati16k < k16k) {
-        const auto presi = static_cast<size_t>(std::min<uint64_t>(n, k16k - f.hashati16k));
-        f.primi16k.Aggiungi(p, presi);
-        f.hashati16k += presi;
-    }
     while (n > 0) {
         if (riempita_ == 0 && indice_ >= gf16::kMaxFetteIngresso)
             throw ParametriNonValidi("oltre " + std::to_string(gf16::kMaxFetteIngresso) +
