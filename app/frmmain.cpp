@@ -265,6 +265,10 @@ void FrmMain::CreaSchedaBackup() {
     spnConserva_->setRange(0, 999);
     spnConserva_->setSuffix(QStringLiteral(" backup"));
     spnConserva_->setSpecialValueText(QStringLiteral("tutti i backup"));
+    // Wide enough for its longest text wherever the style measures its arrows differently.
+    spnConserva_->setMinimumWidth(spnConserva_->fontMetrics().horizontalAdvance(
+                                      spnConserva_->specialValueText()) +
+                                  spnConserva_->fontMetrics().averageCharWidth() * 6);
     spnConserva_->setToolTip(QStringLiteral(
         "Dopo un backup verificato in una cartella, rimuove i backup più vecchi oltre questo "
         "numero (mai sui dischi rimovibili)."));
