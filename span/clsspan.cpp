@@ -31,6 +31,11 @@ bool Oltre32Bit(int64_t v) {
     return v < -kMassimo32 - 1 || v > kMassimo32;
 }
 
+// A failure of what the rebuild writes (the archive, the gathered copies), never the disk's.
+struct ErroreDestinazione : Errore {
+    explicit ErroreDestinazione(const Errore& e) : Errore(e) {}
+};
+
 Errore Annullato() {
     return errori::OperazioneAnnullata();
 }
@@ -105,7 +110,11 @@ size_t ClsSpan::AccodaBlocco(File& blocco, size_t lunghezza, File& archivio, int
         const size_t r = blocco.LeggiTutto(buf.data(), std::min(buf.size(), lunghezza - letti));
         if (r == 0) break;
         if (DatiLetti) DatiLetti(n, buf.data(), r);
-        archivio.ScriviTutto(buf.data(), r);
+        try {
+            archivio.ScriviTutto(buf.data(), r);
+        } catch (const Errore& e) {
+            throw ErroreDestinazione(e);
+        }
         letti += r;
     }
     dimensione_ = static_cast<int32_t>(static_cast<size_t>(dimensione_) + letti);
@@ -360,102 +369,148 @@ void ClsSpan::Ricostruisci(const std::string& pathOrigine, const std::string& no
         raccolto_ = true;
         ricostruito.reset();
     };
+    // From here the blocks go to files of their own in the gathering folder, the ones already
+    // read taken back out of the archive.
+    const auto passaARaccolta = [&] {
+        Fs().CreaCartella(raccolta_);
+        if (ricostruito) {
+            ricostruito->Chiudi();
+            ricostruito.reset();
+            File letto(temporaneo, ModoApertura::Lettura);
+            SeparaBlocchi(letto, lunghezze, nomefile);
+        }
+        if (Fs().Info(temporaneo).esiste) Fs().Rimuovi(temporaneo);
+        raccogli = true;
+    };
     for (int32_t n = 0;; ++n) {
         if (raccogli && totale >= 0 && n >= totale) return fineRaccolta();
         const BloccoDelSet b = CercaBlocco(origine, nomefile, n, inizioSet, rimovibile, verifica);
         if (b.mancante) {
-            if (!raccogli) {
-                Fs().CreaCartella(raccolta_);
-                if (ricostruito) {
-                    ricostruito->Chiudi();
-                    ricostruito.reset();
-                    File letto(temporaneo, ModoApertura::Lettura);
-                    SeparaBlocchi(letto, lunghezze, nomefile);
-                }
-                if (Fs().Info(temporaneo).esiste) Fs().Rimuovi(temporaneo);
-                raccogli = true;
-            }
+            if (!raccogli) passaARaccolta();
             mancanti_.push_back(n);
             if (totale < 0) totale = mancante_(n);
             continue;
         }
-        // The block goes straight to the end of the image, so memory holds the archive alone;
-        // its length is checked against the descriptor before it is read.
-        File f(b.file, ModoApertura::Lettura);
-        // Verifying a fresh set: read what is on the medium, not what the system still caches
-        // of the writing.
-        if (verifica) f.ScartaCache();
-        const uint64_t lunghezza = f.Dimensione();
-        const DescrittoreLetto& d = b.descrittore;
-        const int64_t dimensioneFile = d.dimensioneFile;
-        const Errore corrotto =
-            errori::Crea(errori::SetCorrotto,
-                         b.fileDescrittore + ": SIZE_FILE=" + std::to_string(dimensioneFile));
-        if (!d.ultimo || d.app.empty()) throw errori::Crea(errori::FormatoNonValido);
-        if (!Oltre32Bit(dimensioneFile) && utilizzabile < dimensioneFile)
-            throw errori::SpazioDiscoInsufficiente();
-        if (Maiuscolo(d.app) != Maiuscolo(kApplicazioneSpan)) {
-            throw errori::Crea(errori::AltroProgramma);
-        }
-        // A size beyond 32 bits never equals a block's length: the same damaged-block error.
-        const Errore danneggiato = errori::Crea(
-            errori::BloccoDanneggiato, b.file + ": " + std::to_string(lunghezza) + " byte, " +
-                                           std::to_string(d.dimensioneBlocco) + " attesi");
-        if (d.dimensioneBlocco < 0 || static_cast<uint64_t>(d.dimensioneBlocco) != lunghezza)
-            throw danneggiato;
-        if (Oltre32Bit(dimensioneFile) ||
-            static_cast<int64_t>(dimensione_) + static_cast<int64_t>(lunghezza) > kMassimo32) {
-            throw corrotto;
-        }
-        dichiarata_ = dimensioneFile;
-        if (raccogli) {
-            // Gathering: the block goes to a file of its own, for the repair.
-            File copia(utilita_.AggiungiSepDir(raccolta_) + nomefile + "#" + std::to_string(n),
-                       ModoApertura::ScritturaEsclusiva);
-            const size_t copiati = AccodaBlocco(f, static_cast<size_t>(lunghezza), copia, n);
-            f.Chiudi();
-            copia.Sincronizza();
-            if (copiati != lunghezza) throw danneggiato;
-            lunghezze.push_back(lunghezza);
-            if (dimensioneFile > 0 && Avanzamento)
-                Avanzamento(1, Percentuale(dimensione_, static_cast<double>(dimensioneFile)));
-            if (*d.ultimo) {
-                if (totale < 0 || totale == n + 1) return fineRaccolta();
-                throw corrotto;  // the recovery data name more blocks than the set has
+        bool leggendo = true;  // until the block is read whole: a failure is the disk's
+        try {
+            // The block goes straight to the end of the image, so memory holds the archive alone;
+            // its length is checked against the descriptor before it is read.
+            File f(b.file, ModoApertura::Lettura);
+            // Verifying a fresh set: read what is on the medium, not what the system still caches
+            // of the writing.
+            if (verifica) f.ScartaCache();
+            const uint64_t lunghezza = f.Dimensione();
+            const DescrittoreLetto& d = b.descrittore;
+            const int64_t dimensioneFile = d.dimensioneFile;
+            const Errore corrotto =
+                errori::Crea(errori::SetCorrotto,
+                             b.fileDescrittore + ": SIZE_FILE=" + std::to_string(dimensioneFile));
+            if (!d.ultimo || d.app.empty()) throw errori::Crea(errori::FormatoNonValido);
+            if (!Oltre32Bit(dimensioneFile) && utilizzabile < dimensioneFile)
+                throw errori::SpazioDiscoInsufficiente();
+            if (Maiuscolo(d.app) != Maiuscolo(kApplicazioneSpan)) {
+                throw errori::Crea(errori::AltroProgramma);
             }
-            continue;
-        }
-        if (!ricostruito) {
-            // The archive grows under a temporary name beside `dest`, which it replaces only
-            // when the last block has passed every check.
-            if (!utilita_.TogliCollegamento(temporaneo) && Fs().Info(temporaneo).esiste)
-                Fs().Rimuovi(temporaneo);
-            ricostruito = std::make_unique<File>(temporaneo, ModoApertura::ScritturaEsclusiva);
-        }
-        const size_t letti = AccodaBlocco(f, static_cast<size_t>(lunghezza), *ricostruito, n);
-        f.Chiudi();
-        if (letti != lunghezza) throw danneggiato;  // the block changed while it was read
-        lunghezze.push_back(lunghezza);
-        const bool bloccoFinale = *d.ultimo;
-        // With no archive size the percentage cannot be computed: on the last block the total
-        // check below reports it, on any other the descriptor is not valid.
-        if (dimensioneFile > 0) {
-            if (Avanzamento)
-                Avanzamento(1, Percentuale(dimensione_, static_cast<double>(dimensioneFile)));
-        } else if (!bloccoFinale) {
-            throw errori::Crea(errori::FormatoNonValido,
-                               b.fileDescrittore + ": SIZE_FILE mancante");
-        }
-        if (!bloccoFinale) continue;
+            // A size beyond 32 bits never equals a block's length: the same damaged-block error.
+            const Errore danneggiato = errori::Crea(
+                errori::BloccoDanneggiato, b.file + ": " + std::to_string(lunghezza) + " byte, " +
+                                               std::to_string(d.dimensioneBlocco) + " attesi");
+            if (d.dimensioneBlocco < 0 || static_cast<uint64_t>(d.dimensioneBlocco) != lunghezza)
+                throw danneggiato;
+            if (Oltre32Bit(dimensioneFile) ||
+                static_cast<int64_t>(dimensione_) + static_cast<int64_t>(lunghezza) > kMassimo32) {
+                throw corrotto;
+            }
+            dichiarata_ = dimensioneFile;
+            if (raccogli) {
+                // Gathering: the block goes to a file of its own, for the repair.
+                std::unique_ptr<File> copia;
+                try {
+                    copia = std::make_unique<File>(
+                        utilita_.AggiungiSepDir(raccolta_) + nomefile + "#" + std::to_string(n),
+                        ModoApertura::ScritturaEsclusiva);
+                } catch (const Errore& e) {
+                    throw ErroreDestinazione(e);
+                }
+                const size_t copiati = AccodaBlocco(f, static_cast<size_t>(lunghezza), *copia, n);
+                f.Chiudi();
+                if (copiati != lunghezza) throw danneggiato;
+                leggendo = false;
+                copia->Sincronizza();
+                lunghezze.push_back(lunghezza);
+                if (dimensioneFile > 0 && Avanzamento)
+                    Avanzamento(1, Percentuale(dimensione_, static_cast<double>(dimensioneFile)));
+                if (*d.ultimo) {
+                    if (totale < 0 || totale == n + 1) return fineRaccolta();
+                    throw corrotto;  // the recovery data name more blocks than the set has
+                }
+                continue;
+            }
+            if (!ricostruito) {
+                // The archive grows under a temporary name beside `dest`, which it replaces only
+                // when the last block has passed every check.
+                try {
+                    if (!utilita_.TogliCollegamento(temporaneo) && Fs().Info(temporaneo).esiste)
+                        Fs().Rimuovi(temporaneo);
+                    ricostruito = std::make_unique<File>(temporaneo, ModoApertura::ScritturaEsclusiva);
+                } catch (const Errore& e) {
+                    throw ErroreDestinazione(e);
+                }
+            }
+            const size_t letti = AccodaBlocco(f, static_cast<size_t>(lunghezza), *ricostruito, n);
+            f.Chiudi();
+            if (letti != lunghezza) throw danneggiato;  // the block changed while it was read
+            leggendo = false;
+            lunghezze.push_back(lunghezza);
+            const bool bloccoFinale = *d.ultimo;
+            // With no archive size the percentage cannot be computed: on the last block the total
+            // check below reports it, on any other the descriptor is not valid.
+            if (dimensioneFile > 0) {
+                if (Avanzamento)
+                    Avanzamento(1, Percentuale(dimensione_, static_cast<double>(dimensioneFile)));
+            } else if (!bloccoFinale) {
+                throw errori::Crea(errori::FormatoNonValido,
+                                   b.fileDescrittore + ": SIZE_FILE mancante");
+            }
+            if (!bloccoFinale) continue;
 
-        if (dimensione_ != dimensioneFile) throw corrotto;
-        ricostruito->Sincronizza();
-        ricostruito->Chiudi();
-        ricostruito.reset();
-        RinominaDurevole(temporaneo, dest);
-        Fs().SincronizzaCartella(CartellaDi(dest));
-        scarta.attivo = false;
-        return;
+            if (dimensione_ != dimensioneFile) throw corrotto;
+            ricostruito->Sincronizza();
+            ricostruito->Chiudi();
+            ricostruito.reset();
+            RinominaDurevole(temporaneo, dest);
+            Fs().SincronizzaCartella(CartellaDi(dest));
+            scarta.attivo = false;
+            return;
+        } catch (const ErroreDestinazione&) {
+            throw;
+        } catch (const Errore& e) {
+            // A disk whose block cannot be read whole (a read error, a block cut short) may be
+            // tried again or said unreadable, its block then rebuilt from the recovery data;
+            // what is wrong with the set itself or the destination ends the rebuild.
+            const int32_t numero = e.Numero();
+            if (!leggendo || !rimovibile || !mancante_ || numero == Annullato().Numero() ||
+                numero == errori::SpazioInsufficiente || numero == errori::AltroProgramma ||
+                numero == errori::FormatoNonValido || numero == errori::SetCorrotto)
+                throw;
+            utilita_.ScriviLog("Blocco illeggibile: " + e.Dettaglio());
+            if (!raccogli) passaARaccolta();
+            const std::string copia = utilita_.AggiungiSepDir(raccolta_) + nomefile + "#" + std::to_string(n);
+            if (Fs().Info(copia).esiste) Fs().Rimuovi(copia);
+            const Risposta r = Chiedi().Messaggio(
+                "Il " + std::to_string(n + 1) + "° disco del backup non si legge (" + e.Descrizione() +
+                    "). Reinserirlo e premere Riprova, oppure indicarlo come disco mancante o "
+                    "illeggibile.",
+                verifica ? "Verifica" : "Ripristino", Icona::Avviso, Pulsanti::RiprovaMancanteAnnulla);
+            if (r == Risposta::Mancante) {
+                mancanti_.push_back(n);
+                if (totale < 0) totale = mancante_(n);
+            } else if (r == Risposta::Riprova) {
+                --n;
+            } else {
+                throw Annullato();
+            }
+        }
     }
 }
 

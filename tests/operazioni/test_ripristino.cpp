@@ -399,6 +399,12 @@ struct CasoDischiPersi {
     const char* nome;
     std::vector<int> persi;  // 0-based data disks
     bool riesce;
+    int illeggibile = -1;  // a data disk whose block gives a read error in the restore
+    std::vector<int> Danneggiati() const {
+        std::vector<int> d = persi;
+        if (illeggibile >= 0) d.push_back(illeggibile);
+        return d;
+    }
 };
 
 class DischiPersi : public Ripristino, public ::testing::WithParamInterface<CasoDischiPersi> {};
@@ -420,8 +426,15 @@ TEST_P(DischiPersi, RipristinoConIDischiRimasti) {
     // Disk prompts answered by inserting the disk they name; in the restore a lost disk is
     // said missing.
     bool ripristino = false;
+    guasto.erroreApertura = [&](const std::string& p, ModoApertura modo) {
+        return ripristino && modo == ModoApertura::Lettura && unita.Inserito() == caso.illeggibile &&
+                       p.ends_with("BV20240315#" + std::to_string(caso.illeggibile))
+                   ? EIO
+                   : 0;
+    };
     interazione_.risponditore = [&](const test::MessaggioMostrato& m) {
         std::smatch d;
+        if (m.testo.find("non si legge (") != std::string::npos) return Risposta::Mancante;
         if (m.testo.find("un altro disco di recupero") != std::string::npos) return Risposta::Annulla;
         if (m.testo.find("disco di recupero") != std::string::npos) {
             unita.Inserisci(3);
@@ -467,7 +480,7 @@ TEST_P(DischiPersi, RipristinoConIDischiRimasti) {
                                             << osservatore_.risultato.errore->Dettaglio();
         EXPECT_TRUE(test::LeggiTesto(dati_ + "/dati.mdb") == rumore);
         std::vector<std::string> avvisi;
-        for (int k : caso.persi)
+        for (int k : caso.Danneggiati())
             avvisi.push_back("Il blocco #" + std::to_string(k) +
                              " era danneggiato ed è stato ricostruito con i dati di recupero.");
         EXPECT_EQ(osservatore_.risultato.avvisi, avvisi);
@@ -490,10 +503,10 @@ TEST_P(DischiPersi, RipristinoConIDischiRimasti) {
     test::Registratore ov;
     const Risultato v = EseguiVerifica(rv, ov);
     ASSERT_EQ(v.esito, Esito::Completato) << ::testing::PrintToString(ov.errori);
-    EXPECT_EQ(v.verifica.stato, caso.persi.empty() ? StatoSet::Integro
+    EXPECT_EQ(v.verifica.stato, caso.Danneggiati().empty() ? StatoSet::Integro
                                 : caso.riesce      ? StatoSet::Riparabile
                                                    : StatoSet::NonRiparabile);
-    EXPECT_EQ(v.verifica.blocchi, caso.persi);
+    EXPECT_EQ(v.verifica.blocchi, caso.Danneggiati());
 #endif
 }
 
@@ -501,7 +514,8 @@ INSTANTIATE_TEST_SUITE_P(
     Ripristino, DischiPersi,
     ::testing::Values(CasoDischiPersi{"nessuno", {}, true}, CasoDischiPersi{"primo", {0}, true},
                       CasoDischiPersi{"secondo", {1}, true}, CasoDischiPersi{"ultimo", {2}, true},
-                      CasoDischiPersi{"due", {0, 2}, false}),
+                      CasoDischiPersi{"due", {0, 2}, false},
+                      CasoDischiPersi{"illeggibile", {}, true, 1}),
     [](const ::testing::TestParamInfo<CasoDischiPersi>& i) { return std::string(i.param.nome); });
 
 TEST_F(Ripristino, SetArtefattoNonScriveFuori) {
