@@ -100,7 +100,7 @@ std::string PianificaBackup(const PianificazioneBackup& p) {
     s.eseguibile = EseguibileFinestra();
     s.argomenti = ArgomentiPianificati(p.richiesta);
     s.argomenti.insert(s.argomenti.begin(), kArgomentoPianificato);
-    const std::string dove = RegistraPianificazione(s);
+    std::string dove = RegistraPianificazione(s);
     const std::string app = ApplicazioneProgramma();
     char ora[8];
     std::snprintf(ora, sizeof ora, "%02d:%02d", p.ora, p.minuto);

@@ -60,6 +60,7 @@ std::vector<SetConservato> SetNellaCartella(const std::string& cartella) {
         s.byte += Fs().Info(c + v.nome).dimensione;
     }
     std::vector<SetConservato> elenco;
+    elenco.reserve(set.size());
     for (auto& [nome, s] : set) elenco.push_back(std::move(s));
     return elenco;
 }
@@ -75,6 +76,7 @@ std::vector<std::string> FileDelSet(const std::string& cartella, const std::stri
                std::tie(b.first.tipo, b.first.numero, b.second);
     });
     std::vector<std::string> nomi;
+    nomi.reserve(file.size());
     for (auto& [n, f] : file) nomi.push_back(std::move(f));
     return nomi;
 }

@@ -70,7 +70,7 @@ int32_t RecuperoDaDischi::ChiediDiscoDiRecupero(int32_t mancante) {
 recupero::Verifica RecuperoDaDischi::Controlla(bool chiediAltri) {
     for (;;) {
         insieme_ = recupero::LeggiInsieme(recupero::FileDiRecupero(cartella_, nomeSet_));
-        const recupero::Verifica v = recupero::VerificaInsieme(insieme_, cartella_);
+        recupero::Verifica v = recupero::VerificaInsieme(insieme_, cartella_);
         if (v.Riparabile() || !chiediAltri) return v;
         // Recovery data spread over more disks: the next one may complete them.
         const Errore e = recupero::RecuperoInsufficiente(v.fetteDanneggiate, v.fetteRecupero);

@@ -33,7 +33,7 @@ std::string CartellaDiProva() {
 }
 
 std::string CartellaUnita() {
-    if (const std::string prova = CartellaDiProva(); !prova.empty()) return prova;
+    if (std::string prova = CartellaDiProva(); !prova.empty()) return prova;
     const std::string xdg = Variabile("XDG_CONFIG_HOME");
     return (xdg.empty() ? Variabile("HOME") + "/.config" : xdg) + "/systemd/user";
 }

@@ -325,7 +325,7 @@ uint64_t ScrittoreRecupero::DimensioneVolume(uint32_t quanti) {
 std::string ScrittoreRecupero::ScriviIndice(const std::string& cartella, const std::string& base) {
     Contenuto indice;
     indice.Proprio(PacchettiCritici());
-    const std::string percorso = Unisci(cartella, base + ".par2");
+    std::string percorso = Unisci(cartella, base + ".par2");
     indice.Scrivi(percorso);
     return percorso;
 }
@@ -352,7 +352,7 @@ std::string ScrittoreRecupero::ScriviVolume(const std::string& cartella, const s
     }
     c.Proprio(std::move(critici));
     const size_t larghezza = std::to_string(m).size();
-    const std::string percorso = Unisci(
+    std::string percorso = Unisci(
         cartella, base + ".vol" + Cifre(da, larghezza) + "+" + Cifre(quanti, larghezza) + ".par2");
     c.Scrivi(percorso);
     return percorso;
