@@ -177,11 +177,10 @@ FormaRecupero FormaDelRecupero(uint64_t archivio, int64_t libero, int percentual
 }
 
 // Over removable disks: enough recovery data to rebuild any one disk (each full block is 16
-// slices; its disks are taken to be no smaller than a 1.44 MB floppy, the first disk may
-// be partly used), or `percentuale` of the set when that is more, within the same memory.
+// slices; the disk in the drive, the first, is taken as the size of every disk), or
+// `percentuale` of the set when that is more, within the same memory.
 FormaRecupero FormaSuDischi(uint64_t archivio, int64_t libero, int percentuale) {
-    constexpr int64_t kFloppy = 1457664;
-    uint64_t blocco = static_cast<uint64_t>(std::max(libero, kFloppy) - ClsSpan::kRiserva);
+    uint64_t blocco = static_cast<uint64_t>(std::max<int64_t>(libero - ClsSpan::kRiserva, 4));
     blocco = std::min<uint64_t>({blocco, archivio, ClsSpan::kMassimoBlocco});
     uint64_t fetta = std::max<uint64_t>(4, (blocco + 63) / 64 * 4);
     const uint64_t minima = (archivio + 32767) / 32768;
