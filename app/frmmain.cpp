@@ -45,6 +45,7 @@
 #include "operazioni/stato_avvio.h"
 #include "platform/custodia_chiave.h"
 #include "operazioni/backup.h"
+#include "operazioni/destinazione_ritrovata.h"
 #include "operazioni/elenco_set.h"
 #include "operazioni/impostazioni_programma.h"
 #include "operazioni/ripristino.h"
@@ -287,11 +288,16 @@ void FrmMain::CreaSchedaBackup() {
     cmdAnnulla_ = Controllo<QPushButton>(frmBackup_, "cmdAnnulla");
     cmdAnnulla_->setText(QStringLiteral("Annulla"));
     cmdAnnulla_->setVisible(false);
+    // The stick of the destination found under another letter: said under the folder it changed.
+    lblDestRitrovata_ = Etichetta(frmBackup_, "lblDestRitrovata", QString());
+    lblDestRitrovata_->setWordWrap(true);
+    lblDestRitrovata_->setVisible(false);
     b->addWidget(OptDest1_, 0, 0, 1, 2);
     b->addWidget(txtDest_, 1, 0);
     b->addWidget(cmdSfoglia_, 1, 1);
-    b->addWidget(OptDest0_, 2, 0, 1, 2);
-    b->addWidget(chkTest_, 3, 0, 1, 2);
+    b->addWidget(lblDestRitrovata_, 2, 0, 1, 2);
+    b->addWidget(OptDest0_, 3, 0, 1, 2);
+    b->addWidget(chkTest_, 4, 0, 1, 2);
     auto* recupero = new QHBoxLayout();
     recupero->addWidget(lblRecupero_);
     recupero->addWidget(spnRecupero_);
@@ -307,16 +313,16 @@ void FrmMain::CreaSchedaBackup() {
     opzioni->addLayout(recupero);
     opzioni->addLayout(cifra);
     opzioni->addStretch(1);
-    b->addLayout(opzioni, 4, 0, 1, 2);
-    b->setRowStretch(4, 1);
-    b->addWidget(lblMsg_, 5, 0, 1, 2);
-    b->addWidget(Stato_, 6, 0, 1, 2);
-    b->addWidget(lblQuantita_, 7, 0, 1, 2);
+    b->addLayout(opzioni, 5, 0, 1, 2);
+    b->setRowStretch(5, 1);
+    b->addWidget(lblMsg_, 6, 0, 1, 2);
+    b->addWidget(Stato_, 7, 0, 1, 2);
+    b->addWidget(lblQuantita_, 8, 0, 1, 2);
     auto* pulsanti = new QHBoxLayout();
     pulsanti->addStretch(1);
     pulsanti->addWidget(cmdAnnulla_);
     pulsanti->addWidget(cmdBackup_);
-    b->addLayout(pulsanti, 8, 0, 1, 2);
+    b->addLayout(pulsanti, 9, 0, 1, 2);
     SSTab1_->addTab(frmBackup_, QStringLiteral("&Backup"));
 }
 
@@ -387,6 +393,8 @@ void FrmMain::Collega() {
     connect(OptDest0_, &QRadioButton::clicked, this, [this] { OptDest_Click(); });
     connect(OptDest1_, &QRadioButton::clicked, this, [this] { OptDest_Click(); });
     connect(cmdSfoglia_, &QToolButton::clicked, this, [this] { cmdSfoglia_Click(); });
+    // The line about the stick found elsewhere speaks of the folder shown: not of one typed since.
+    connect(txtDest_, &QLineEdit::textEdited, lblDestRitrovata_, &QLabel::hide);
     connect(cmdSfogliaRip_, &QToolButton::clicked, this, [this] { cmdSfogliaRip_Click(); });
     connect(cmdRefresh_, &QToolButton::clicked, this, [this] { AggiornaElencoBackup(true); });
     connect(mnleggimi_, &QAction::triggered, this, [this] { mnleggimi_Click(); });
@@ -472,6 +480,7 @@ void FrmMain::Carica() {
         StatoAvvio s;
         bool libera = false;
         std::optional<Errore> errore;
+        std::optional<DestinazioneRitrovata> destinazione;  // the stick under another letter
     };
     auto esito = std::make_shared<Esito>();
     Interazione& domande = lavoratore_->Domande();
@@ -486,6 +495,8 @@ void FrmMain::Carica() {
                 esito->s = CaricaAvvio(esito->libera, [&domande](const std::string& testo) {
                     domande.Messaggio(testo, "Ripristino", Icona::Informazione, Pulsanti::Ok);
                 });
+                esito->destinazione =
+                    RitrovaDestinazione(esito->s.dest, VolumeRicordatoPer(esito->s.dest));
             } catch (...) {
                 esito->errore = ErroreCorrente();
             }
@@ -502,6 +513,7 @@ void FrmMain::Carica() {
             const StatoAvvio& s = esito->s;
             MostraStato(s);
             txtDest_->setText(Q(s.dest));
+            if (esito->destinazione) MostraDestinazioneRitrovata(s.dest, *esito->destinazione);
             // The share of recovery data last chosen (10 % until one is).
             const std::string recupero =
                 LeggiImpostazione(ApplicazioneProgramma(), kSezioneBackup, "Recupero", "10");
@@ -526,6 +538,12 @@ void FrmMain::Carica() {
             if (altraOperazione_) statusBar()->showMessage(QString::fromUtf8(kAltraOperazione));
             sorveglianzaOperazioni_->start();
         });
+}
+
+void FrmMain::MostraDestinazioneRitrovata(const std::string& ricordata, const DestinazioneRitrovata& d) {
+    txtDest_->setText(Q(d.cartella));
+    lblDestRitrovata_->setText(Q(TestoDestinazioneRitrovata(ricordata, d)));
+    lblDestRitrovata_->setVisible(true);
 }
 
 void FrmMain::MostraUltimoBackup() {
@@ -999,6 +1017,11 @@ void FrmMain::cmdBackup_Click() {
                         [this, r, risultato] {
                             FineLavoro();
                             MostraUltimoBackup();
+                            // The job found the stick under another letter: the box follows it.
+                            if (!r.floppy && !risultato->backup.cartella.empty() &&
+                                !StessaCartella(risultato->backup.cartella, r.destinazione)) {
+                                txtDest_->setText(Q(risultato->backup.cartella));
+                            }
                             MostraRisultato(*risultato, "Backup");
                             FineComando(lblMsg_);
                             cmdBackup_->setFocus();

@@ -8,6 +8,7 @@
 
 #include "fileset/clsinsieme.h"
 #include "operazioni/stato_avvio.h"
+#include "operazioni/destinazione_ritrovata.h"
 #include "operazioni/lavoro.h"
 #include "platform/istanza.h"
 
@@ -86,6 +87,7 @@ class FrmMain : public QMainWindow {
     QGridLayout* CreaIntestazione(QWidget* centro);
     // The last backup's outcome in the header, as the record in the program folder says it.
     void MostraUltimoBackup();
+    void MostraDestinazioneRitrovata(const std::string& ricordata, const DestinazioneRitrovata& d);
     void CreaSchedaBackup();
     void CreaSchedaRipristino();
     void Collega();
@@ -175,6 +177,7 @@ class FrmMain : public QMainWindow {
     QSpinBox* spnRecupero_ = nullptr;
     QCheckBox* chkCifra_ = nullptr;
     QLabel* lblCifra_ = nullptr;  // beside it: what the encryption does not hide
+    QLabel* lblDestRitrovata_ = nullptr;  // the destination's stick under another letter
     std::string chiaveDigitata_;  // typed for a set the key kept did not open; never saved
     QLabel* lblConserva_ = nullptr;
     QSpinBox* spnConserva_ = nullptr;  // "Conserva gli ultimi N backup" (0: all)

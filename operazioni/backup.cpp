@@ -19,6 +19,7 @@
 #include "fileset/clsinsieme.h"
 #include "operazioni/stato_avvio.h"
 #include "operazioni/conserva_set.h"
+#include "operazioni/destinazione_ritrovata.h"
 #include "operazioni/impostazioni_programma.h"
 #include "platform/codifica.h"
 #include "platform/data_ora.h"
@@ -576,8 +577,13 @@ void Backup::ControllaRichiesta() {
     } else {
         destinazione_ = Spazi(r_.destinazione);
         if (destinazione_.empty()) throw errori::Crea(errori::DestinazioneMancante);
+        if (const auto altrove = RitrovaDestinazione(destinazione_, VolumeRicordatoPer(destinazione_))) {
+            Avvisa(TestoDestinazioneRitrovata(destinazione_, *altrove));
+            destinazione_ = altrove->cartella;
+        }
         if (!u.IsCartella(destinazione_)) throw errori::DestinazioneNonValidaODiscoNonPronto();
         SalvaImpostazione(ApplicazioneProgramma(), kSezioneBackup, "Dest", destinazione_);
+        RicordaVolumeDestinazione(kSezioneBackup, destinazione_);
     }
     nomeSet_ = "BV" + FormattaData(Adesso(), "yyyyMMdd");
     // Where the set goes, for the cancel's words too.

@@ -11,7 +11,9 @@ namespace bv {
 
 struct RichiestaBackup {
     bool floppy = false;       // "Floppy A": the removable drive
-    std::string destinazione;  // the destination folder as typed
+    // The destination folder as typed. One on a USB stick missing at its letter is looked for on
+    // the same stick under the other letters (operazioni/destinazione_ritrovata.h).
+    std::string destinazione;
     bool verifica = true;      // "Verifica dati"
     std::string percorsoDati;  // a folder, or the path of one database
     bool nonInstallato = false;

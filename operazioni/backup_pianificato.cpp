@@ -8,6 +8,7 @@
 #include <thread>
 
 #include "operazioni/backup.h"
+#include "operazioni/destinazione_ritrovata.h"
 #include "operazioni/impostazioni_programma.h"
 #include "operazioni/stato_avvio.h"
 #include "platform/impostazioni.h"
@@ -50,7 +51,6 @@ bool LeggiArgomentiPianificati(const std::vector<std::string>& a, RichiestaPiani
 
 namespace {
 
-constexpr const char* kSezionePianificazione = "Pianificazione";
 constexpr const char* kGiorni[] = {"lun", "mar", "mer", "gio", "ven", "sab", "dom"};
 
 std::string TestoGiorni(const std::vector<int>& giorni) {
@@ -109,6 +109,8 @@ std::string PianificaBackup(const PianificazioneBackup& p) {
     SalvaImpostazione(app, kSezionePianificazione, "Dest", p.richiesta.destinazione);
     SalvaImpostazione(app, kSezionePianificazione, "Verifica", p.richiesta.verifica ? "1" : "0");
     SalvaImpostazione(app, kSezionePianificazione, "Conserva", std::to_string(p.richiesta.conserva));
+    // A stick's destination is found again under another letter on the nights it gets one.
+    RicordaVolumeDestinazione(kSezionePianificazione, p.richiesta.destinazione);
     Utilita().ScriviLog("Backup pianificato (" + dove + ") alle " + ora + " in " + p.richiesta.destinazione);
     return dove;
 }

@@ -17,6 +17,8 @@ inline constexpr const char* kMascheraSet = "DDAAAAAAAA";
 // Settings: the program's own ("Dest", "Orig") and the host's data path.
 inline constexpr const char* kSezioneBackup = "Backup";
 inline constexpr const char* kSezioneDati = "CartellaDati";
+// The schedule the window or `bvbackup-cli pianifica` registered.
+inline constexpr const char* kSezionePianificazione = "Pianificazione";
 std::string ApplicazioneProgramma();  // "KO_BVBackup"
 std::string ApplicazioneHost();       // "KO_Brelvano"
 // "1": backups are encrypted (the window's "Cifra il backup"), with the key kept on this

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "operazioni/impostazioni_programma.h"
+#include "operazioni/ultimo_backup.h"
 #include "platform/codifica.h"
 #include "platform/errore.h"
 #include "platform/filesystem.h"
@@ -326,7 +327,10 @@ StatoAvvio CaricaAvvio(bool riparazioni, const AvvisoAvvio& avvisa) {
     if (!u.WriteAccess(CartellaProgramma())) throw errori::Crea(errori::UtenteLimitato);
     PreparaCartellaTemp();
     // A restore stopped midway is finished or undone before anything else is done.
-    if (riparazioni) RecuperaEPulisci(avvisa);
+    if (riparazioni) {
+        RecuperaEPulisci(avvisa);
+        PulisciUltimoBackupInterrotto();
+    }
     s.cartellaInstallazione = CartellaInstallazioneHost();
     s.nonInstallato = s.cartellaInstallazione.empty();
     if (s.nonInstallato) {

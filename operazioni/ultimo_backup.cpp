@@ -160,6 +160,27 @@ void RegistraUltimoBackup(const Risultato& r, bool pianificato, const DataOra& q
     }
 }
 
+void PulisciUltimoBackupInterrotto(const std::string& percorso) {
+    const size_t sep = percorso.find_last_of("/\\");
+    const std::string cartella = sep == std::string::npos ? std::string() : percorso.substr(0, sep + 1);
+    const std::string prefisso = percorso.substr(cartella.size()) + ".tmp";
+    try {
+        for (const VoceCartella& v : Fs().Elenca(cartella)) {
+            // "<name>.tmp<process>_<count>", as the durable writer stages it.
+            if (!v.file || v.collegamento || !v.nome.starts_with(prefisso)) continue;
+            const std::string coda = v.nome.substr(prefisso.size());
+            const size_t trattino = coda.find('_');
+            if (trattino == 0 || trattino == std::string::npos || trattino + 1 == coda.size() ||
+                coda.find_first_not_of("0123456789_") != std::string::npos ||
+                coda.find('_', trattino + 1) != std::string::npos)
+                continue;
+            Fs().Rimuovi(cartella + v.nome);
+        }
+    } catch (const Errore& e) {  // tried again at the next start
+        Utilita().ScriviLog("Copia provvisoria dell'esito non rimossa: " + e.Dettaglio());
+    }
+}
+
 Risultato EseguiERegistraBackup(const RichiestaBackup& richiesta, GanciOperazione& ganci) {
     Risultato r = EseguiBackup(richiesta, ganci);
     // Only a set that is whole and verified lets older ones go.

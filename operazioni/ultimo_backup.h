@@ -47,6 +47,10 @@ std::optional<UltimoBackup> LeggiUltimoBackup(const std::string& percorso = Perc
 void RegistraUltimoBackup(const Risultato& r, bool pianificato, const DataOra& quando,
                           const std::string& percorso = PercorsoUltimoBackup());
 
+// Removes what a write cut short left of the record (its staged copies), only those exact
+// names. Called at the start, with the operation lock held: no other writer is at work then.
+void PulisciUltimoBackupInterrotto(const std::string& percorso = PercorsoUltimoBackup());
+
 // The backup as every front end runs it: the job, then room made by rule (--conserva), then
 // the outcome recorded.
 Risultato EseguiERegistraBackup(const RichiestaBackup& richiesta, GanciOperazione& ganci);

@@ -34,6 +34,7 @@
 #include "tests/support/cartella_temp.h"
 #include "tests/support/fs_guasto.h"
 #include "tests/support/interazione_script.h"
+#include "tests/support/volumi_finti.h"
 #include "tools/pe_builder.h"
 #include "util/errori.h"
 
@@ -119,6 +120,25 @@ TEST_F(Avvio, UltimoBackupNellIntestazione) {
     EXPECT_EQ(Testo("lblUltimoBackup").rfind("Il backup pianificato di oggi alle ", 0), 0U)
         << Testo("lblUltimoBackup");
     EXPECT_TRUE(C<QLabel>("lblUltimoBackup")->property("allarme").toBool());
+}
+
+TEST_F(Avvio, ChiavettaSottoUnAltraLettera) {
+    // The last backup went to the stick at E; it is now at F.
+    const std::string e = t_ / "E/", f = t_ / "F/";
+    test::CreaCartelle(f + "Backup");
+    test::VolumiFinti volumi;
+    volumi.montati = {{f, "CHIAVE", "1A2B3C4D"}};
+    SostituzioneVolumi usa(volumi);
+    ImpostaBackup("Dest", e + "Backup/");
+    ImpostaBackup("DestVolume", "1A2B3C4D");
+    ImpostaBackup("DestRadice", e);
+    Carica();
+    EXPECT_EQ(Testo("txtDest"), f + "Backup/");
+    EXPECT_TRUE(C<QLabel>("lblDestRitrovata")->isVisibleTo(&f_));
+    EXPECT_NE(Testo("lblDestRitrovata").find("la stessa chiavetta «CHIAVE» si trova ora in"), std::string::npos);
+    // Typing another folder takes the line away.
+    QTest::keyClick(C<QLineEdit>("txtDest"), Qt::Key_X);
+    EXPECT_FALSE(C<QLabel>("lblDestRitrovata")->isVisibleTo(&f_));
 }
 
 TEST_F(Avvio, PathDiUnSingoloDatabaseAccettato) {

@@ -151,6 +151,16 @@ TEST_F(UltimoBackupTest, EsecuzionePianificataCheNonParte) {
     EXPECT_NE(u->numeroErrore, 0);
 }
 
+TEST_F(UltimoBackupTest, LAvvioToglieSoloLeCopieProvvisorieDellEsito) {
+    const std::string r = PercorsoUltimoBackup();
+    const std::vector<std::pair<std::string, bool>> file = {
+        {r + ".tmp4242_0", true}, {r + ".tmp7_12", true}, {r + ".tmp", false}, {r + ".tmp12_", false},
+        {r + ".tmpx_1", false},   {r + ".tmp1_2_3", false}, {r + ".bak", false}, {r, false}};
+    for (const auto& [f, via] : file) test::ScriviFile(f, "x");
+    CaricaAvvio(true, {});
+    for (const auto& [f, via] : file) EXPECT_EQ(std::filesystem::exists(f), !via) << f;
+}
+
 TEST_F(UltimoBackupTest, CartellaPienaOffreDiTogliereIPiuVecchi) {
     BV_SOLO_POSIX("spazio simulato sui percorsi POSIX");
     for (const char* set : {"BV20240310", "BV20240311", "BV20240312"}) SetFinto(set);
