@@ -95,6 +95,49 @@ if [ "$(id -u)" -eq 0 ]; then
   fi
 fi
 
+passo "la chiavetta del backup sotto un'altra lettera: ritrovata per il numero di serie, mai un'altra"
+# Wine calls a "floppy" drive removable and reads a volume's serial and label from these files.
+for chiavetta in stessa altra; do mkdir -p "$LAVORO/$chiavetta/Backup"; done
+printf '1A2B3C4D\n' >"$LAVORO/stessa/.windows-serial"
+printf 'CHIAVE\n' >"$LAVORO/stessa/.windows-label"
+printf '99999999\n' >"$LAVORO/altra/.windows-serial"
+for u in e: f:; do W reg add 'HKLM\Software\Wine\Drives' /v "$u" /d floppy /f >/dev/null; done
+rimonta() {  # letter, folder ("" unplugs it); the drive types are read again by a new server
+  rm -f "$BVBACKUP_WINEPREFIX/dosdevices/$1"
+  [ -z "$2" ] || ln -sfn "$2" "$BVBACKUP_WINEPREFIX/dosdevices/$1"
+  WINEPREFIX="$BVBACKUP_WINEPREFIX" /usr/lib/wine/wineserver64 -k 2>/dev/null || true
+  sleep 1
+}
+rimonta e: "$LAVORO/stessa"
+out="$(CLI backup --no-verify --recupero 0 --dest 'E:\Backup\')" || fallisci "backup sulla chiavetta in E:: $out"
+rimonta e: ""
+rimonta f: "$LAVORO/altra"
+if out="$(CLI backup --no-verify --recupero 0 --dest 'E:\Backup\' 2>&1)"; then fallisci "backup su un'altra chiavetta: $out"; fi
+ls "$LAVORO/altra/Backup" | grep -q . && fallisci "scritto sull'altra chiavetta"
+rm -f "$LAVORO/stessa/Backup/"*
+rimonta f: "$LAVORO/stessa"
+out="$(CLI backup --no-verify --recupero 0 --dest 'E:\Backup\' 2>&1)" || fallisci "backup sulla chiavetta in F:: $out"
+grep -qF "la stessa chiavetta «CHIAVE» si trova ora in F:\ e il backup va in F:\BACKUP\." <<<"$out" ||
+  fallisci "chiavetta in F: senza l'avviso: $out"
+ls "$LAVORO/stessa/Backup" | grep -q '#0$' || fallisci "nessun set sulla chiavetta in F:"
+rimonta f: ""
+
+passo "pianifica: l'attività dell'utente registrata dal suo XML, letta nella cartella delle attività, poi rimossa"
+out="$(CLI pianifica --ora 18:30 --giorni lun,ven --dest 'C:\bvdemo\backup\')" || fallisci "pianifica: $out"
+grep -qF 'Backup pianificato ogni lunedì e venerdì alle 18:30 in C:\bvdemo\backup\' <<<"$out" || fallisci "pianifica: $out"
+compito="$BVBACKUP_WINEPREFIX/drive_c/windows/system32/tasks/bvbackup"
+[ -f "$compito" ] || fallisci "nessuna attività in system32/tasks"
+# Wine keeps its own copy without the trigger, the principal and the command: what it keeps
+# must be what was asked.
+for voce in '<MultipleInstancesPolicy>IgnoreNew<' '<StartWhenAvailable>true<' \
+            '<DisallowStartIfOnBatteries>false<' '<StopIfGoingOnBatteries>false<' \
+            '<Description>BVBackup: backup pianificato<'; do
+  grep -aqF "$voce" "$compito" || fallisci "attività registrata senza $voce"
+done
+CLI stato | grep -qF "ogni lunedì e venerdì alle 18:30" || fallisci "stato senza la pianificazione"
+CLI pianifica --rimuovi >/dev/null || fallisci "pianifica --rimuovi"
+[ ! -e "$compito" ] || fallisci "attività non rimossa"
+
 if [ -n "$LIN_BIN" ] && [ -x "$LIN_BIN/bvbackup-cli" ]; then
   passo "set scritto da Linux, ripristinato da Windows, e il contrario"
   L="$LAVORO/linux"

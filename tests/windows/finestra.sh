@@ -120,6 +120,31 @@ import -window root "$FOTO/ripristino.png"
 xdotool key --clearmodifiers Return
 sleep 1
 
+passo "Ctrl+P: il backup pianificato dalla finestra, poi rimosso"
+attivita() { find "$BVBACKUP_WINEPREFIX/drive_c/windows/system32" -maxdepth 2 -ipath '*/tasks/bvbackup' 2>/dev/null | head -n 1; }
+xdotool key --clearmodifiers ctrl+p
+dialogo=""
+for _ in $(seq 40); do
+  dialogo="$(xdotool search --name '^Pianifica$' 2>/dev/null | head -n 1 || true)"
+  [ -n "$dialogo" ] && break
+  sleep 0.5
+done
+[ -n "$dialogo" ] || { import -window root "$FOTO/pianifica-non-aperta.png"; fallisci "Ctrl+P non apre Pianifica"; }
+sleep 1
+import -window root "$FOTO/pianifica.png"
+xdotool key --clearmodifiers alt+p
+for _ in $(seq 60); do [ -n "$(attivita)" ] && break; sleep 0.5; done
+sleep 1
+import -window root "$FOTO/pianificato.png"
+[ -n "$(attivita)" ] || fallisci "Pianifica non ha registrato l'attività (schermata: $FOTO/pianificato.png)"
+grep -aqF '<StartWhenAvailable>true<' "$(attivita)" || fallisci "attività senza StartWhenAvailable"
+xdotool key --clearmodifiers ctrl+p
+sleep 2
+xdotool key --clearmodifiers alt+r
+for _ in $(seq 60); do [ -z "$(attivita)" ] && break; sleep 0.5; done
+[ -z "$(attivita)" ] || fallisci "Rimuovi non ha tolto l'attività"
+sleep 1
+
 passo "installazione e disinstallazione con la finestra aperta: rifiutate, niente cambiato"
 esito=0
 W "$SETUP" /S || esito=$?
@@ -135,6 +160,21 @@ wait "$FINESTRA" 2>/dev/null || true
 set="$(basename "$(ls "$DEST"/BV????????#0)")"
 W "$INST/bvbackup-cli.exe" list --orig 'C:\bvdemo\backup' | grep -q "^${set%#0}" ||
   fallisci "il set scritto dalla finestra non è elencato"
+
+passo "il backup pianificato: l'eseguibile della finestra con --pianificato, senza finestra"
+mkdir -p "$BVBACKUP_WINEPREFIX/drive_c/bvdemo/notte"
+W "$INST/bvbackup.exe" --pianificato --dest 'C:\bvdemo\notte\' --no-verify &
+NOTTE=$!
+apparsa=""
+while kill -0 "$NOTTE" 2>/dev/null; do
+  xdotool search --onlyvisible --name '.' 2>/dev/null | while read -r w; do xdotool getwindowname "$w"; done |
+    grep -q -E 'Modulo Backup|BVBackup|Backup' && apparsa=1 && break
+  sleep 0.2
+done
+wait "$NOTTE" || fallisci "il backup pianificato non è riuscito"
+[ -z "$apparsa" ] || fallisci "il backup pianificato ha aperto una finestra"
+ls "$BVBACKUP_WINEPREFIX/drive_c/bvdemo/notte"/BV????????#0 >/dev/null 2>&1 || fallisci "nessun set dal backup pianificato"
+grep -q 'pianificato=1' "$INST/ultimo-backup.txt" || fallisci "l'esito del backup pianificato non è registrato"
 
 passo "installazione in un'altra cartella: una sola installazione resta"
 W "$SETUP" /S '/D=C:\altra\BVBackup'
