@@ -1,7 +1,8 @@
 // The cryptographic building blocks on Windows: BCrypt (Windows 7 and later), which takes the
 // processor's AES instructions where it has them.
-#include <bcrypt.h>
 #include <windows.h>
+// After windows.h, whose types it uses.
+#include <bcrypt.h>
 
 #include <climits>
 
