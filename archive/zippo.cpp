@@ -165,9 +165,9 @@ struct EsitoMembro {
 };
 
 // Runs membro(compito, z, chiave, archivio, fermato, fatti, esito) for every member's job in
-// order on every core (LavoriInOrdine), each helper with its own handle `z` on the archive, telling
-// `avanzamento` the bytes read so far; returns what each job found (one that throws has its
-// exception there).
+// order on every core (LavoriInOrdine), each helper with its own handle `z` on the archive,
+// telling `avanzamento` the bytes read so far; returns what each job found (one that throws has
+// its exception there).
 template <class Compito, class Membro>
 std::vector<EsitoMembro> SuOgniMembro(const std::string& archivio,
                                       const std::vector<Compito>& compiti, Membro membro,
