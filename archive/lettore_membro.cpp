@@ -385,7 +385,7 @@ struct LettoreMembro::Stato {
         std::vector<uint8_t> resto;
         while (aes && !grezzoFinito)
             if (!LeggiGrezzo(resto)) return -1;
-        // AE-2 keeps no CRC (0): its code stands for it.
+        // A reader of AE-2 that stores no CRC (0) has only the code to stand for it.
         const bool crcNoto = (st.valid & ZIP_STAT_CRC) != 0 && (!aes || st.crc != 0);
         if (dati != st.size || (crcNoto && crc != st.crc)) {
             Errore(Testo(ZIP_ER_CRC));

@@ -424,9 +424,9 @@ void ScrittoreZip::ScriviAPezzi(InAttesa& m, LettorePezzi& lettore,
     if (letti >= kLimite32 || compressi >= kLimite32) {  // the file grew while it was read
         throw ErroreStandard(num::AccessoPercorso, m.file + " modificato durante la compressione");
     }
-    // AE-2 keeps no CRC: the authentication code stands for it.
-    const std::vector<uint8_t> campi =
-        Campi(m.cifrato ? 0 : static_cast<uint32_t>(crc), compressi, letti);
+    // The CRC is written for encrypted members too, as libzip writes its own AE-2 members:
+    // libzip up to 1.7 checks it, and the central directory shows it in any case.
+    const std::vector<uint8_t> campi = Campi(static_cast<uint32_t>(crc), compressi, letti);
     a_.ScriviTuttoDa(inizio + 14, campi.data(), campi.size());
     Registra(m, campi, inizio);
     fineDati_ = inizio + locale.size() + compressi;
@@ -491,7 +491,7 @@ void ScrittoreZip::ScriviInAttesa(size_t restanti) {
         if (!p.riuscito) throw ErroreStandard(num::ErroreInterno, "deflate di " + m.file);
         std::vector<uint8_t> uscita = IntestazioneLocale(m);
         const uint64_t compressi = p.nOut + (m.cifrato ? kAggiuntaAes : 0);
-        const std::vector<uint8_t> campi = Campi(m.cifrato ? 0 : p.crc, compressi, p.n);
+        const std::vector<uint8_t> campi = Campi(p.crc, compressi, p.n);
         std::copy(campi.begin(), campi.end(), uscita.begin() + 14);
         const size_t intestazione = uscita.size();
         uscita.reserve(intestazione + compressi);
