@@ -14,6 +14,7 @@
 #include <thread>
 #include <vector>
 
+#include "archive/aes_winzip.h"
 #include "archive/aiutanti.h"
 #include "archive/numero_filiere.h"
 
@@ -122,6 +123,12 @@ struct LettoreMembro::Stato {
     std::string errore;  // set once, on the first failure
     bool veloce = false;
     bool chiaveErrata = false;
+    bool proprio = false;  // inflated here (in pieces or as one stream), not by libzip
+
+    // A WinZip AES member: its raw bytes read, decrypted and authenticated here.
+    std::unique_ptr<FlussoAes> aes;
+    uint64_t cifratiRestanti = 0;  // encrypted bytes not yet read
+    std::vector<uint8_t> codice;   // the authentication code, as read
 
     // Pieces on every core.
     std::unique_ptr<Inflatori> inflatori;
@@ -171,7 +178,8 @@ struct LettoreMembro::Stato {
         volo.push_back(std::move(s));
     }
 
-    // Reads more deflated bytes; false on a read error.
+    // Reads more deflated bytes; false on a read error. Of an encrypted member, what is read is
+    // decrypted, and its end is the end only once the authentication code matches.
     bool LeggiGrezzo(std::vector<uint8_t>& dove) {
         const size_t prima = dove.size();
         dove.resize(prima + kLetturaGrezza);
@@ -180,8 +188,54 @@ struct LettoreMembro::Stato {
             dove.resize(prima);
             return Errore(zip_file_strerror(f.get()));
         }
-        dove.resize(prima + static_cast<size_t>(r));
-        if (r == 0) grezzoFinito = true;
+        const auto n = static_cast<size_t>(r);
+        if (!aes) {
+            dove.resize(prima + n);
+            if (r == 0) grezzoFinito = true;
+            return true;
+        }
+        const auto cifrati = static_cast<size_t>(std::min<uint64_t>(n, cifratiRestanti));
+        aes->Decifra(dove.data() + prima, cifrati);
+        cifratiRestanti -= cifrati;
+        codice.insert(codice.end(), dove.begin() + static_cast<std::ptrdiff_t>(prima + cifrati),
+                      dove.begin() + static_cast<std::ptrdiff_t>(prima + n));
+        dove.resize(prima + cifrati);
+        if (r == 0 || codice.size() > kCodiceAes) return Errore(Testo(ZIP_ER_EOF));
+        if (codice.size() == kCodiceAes) {
+            uint8_t atteso[kCodiceAes];
+            aes->Codice(atteso);
+            if (std::memcmp(atteso, codice.data(), kCodiceAes) != 0)
+                return Errore(Testo(ZIP_ER_CRC));
+            grezzoFinito = true;
+        }
+        return true;
+    }
+
+    // Opens an encrypted member's raw bytes and checks the key against its verifier.
+    bool ApriCifrato(zip_t* z, zip_uint64_t indice, const std::string& chiave) {
+        if (chiave.empty()) {
+            chiaveErrata = true;
+            return Errore(Testo(ZIP_ER_NOPASSWD));
+        }
+        std::unique_ptr<zip_file_t, ChiudiFile> grezzo(
+            zip_fopen_index(z, indice, ZIP_FL_ENCRYPTED));
+        if (!grezzo) return Errore(zip_strerror(z));
+        uint8_t testa[kSaleAes + kVerificatoreAes];
+        size_t letti = 0;
+        while (letti < sizeof testa) {
+            const zip_int64_t r = zip_fread(grezzo.get(), testa + letti, sizeof testa - letti);
+            if (r < 0) return Errore(zip_file_strerror(grezzo.get()));
+            if (r == 0) return Errore(Testo(ZIP_ER_EOF));
+            letti += static_cast<size_t>(r);
+        }
+        auto flusso = std::make_unique<FlussoAes>(chiave, testa);
+        if (std::memcmp(flusso->Verificatore(), testa + kSaleAes, kVerificatoreAes) != 0) {
+            chiaveErrata = true;
+            return Errore(Testo(ZIP_ER_WRONGPASSWD));
+        }
+        aes = std::move(flusso);
+        f = std::move(grezzo);
+        cifratiRestanti = st.comp_size - kAggiuntaAes;
         return true;
     }
 
@@ -321,13 +375,19 @@ struct LettoreMembro::Stato {
         return static_cast<zip_int64_t>(dati1);
     }
 
-    // At the member's end: what was read must be what the directory says.
+    // At the member's end: what was read must be what the directory says, and an encrypted
+    // member's code (which may follow the deflate stream's end) must match.
     zip_int64_t Fine() {
         if (!ultimoVisto && !flussoFinito) {
             Errore(Testo(ZIP_ER_COMPRESSED_DATA));
             return -1;
         }
-        if (dati != st.size || crc != st.crc) {
+        std::vector<uint8_t> resto;
+        while (aes && !grezzoFinito)
+            if (!LeggiGrezzo(resto)) return -1;
+        // A reader of AE-2 that stores no CRC (0) has only the code to stand for it.
+        const bool crcNoto = (st.valid & ZIP_STAT_CRC) != 0 && (!aes || st.crc != 0);
+        if (dati != st.size || (crcNoto && crc != st.crc)) {
             Errore(Testo(ZIP_ER_CRC));
             return -1;
         }
@@ -355,13 +415,16 @@ struct LettoreMembro::Stato {
     }
 };
 
-LettoreMembro::LettoreMembro(zip_t* z, zip_uint64_t indice, const zip_stat_t& st, bool parallelo)
+LettoreMembro::LettoreMembro(zip_t* z, zip_uint64_t indice, const zip_stat_t& st, bool parallelo,
+                             const std::string& chiave)
     : s_(std::make_unique<Stato>()) {
     s_->st = st;
-    constexpr zip_uint64_t kNoti = ZIP_STAT_SIZE | ZIP_STAT_COMP_SIZE | ZIP_STAT_CRC |
-                                   ZIP_STAT_COMP_METHOD | ZIP_STAT_ENCRYPTION_METHOD;
-    bool veloce = parallelo && (st.valid & kNoti) == kNoti && st.comp_method == ZIP_CM_DEFLATE &&
-                  st.size >= kMinimo;
+    constexpr zip_uint64_t kNoti =
+        ZIP_STAT_SIZE | ZIP_STAT_COMP_SIZE | ZIP_STAT_COMP_METHOD | ZIP_STAT_ENCRYPTION_METHOD;
+    const bool noto = (st.valid & kNoti) == kNoti && st.comp_method == ZIP_CM_DEFLATE;
+    const bool aes = noto && st.encryption_method == ZIP_EM_AES_256 && st.comp_size >= kAggiuntaAes;
+    bool veloce =
+        parallelo && noto && ((st.valid & ZIP_STAT_CRC) != 0 || aes) && st.size >= kMinimo;
     if (veloce) {
         int attivi = veloci.load();
         do {
@@ -369,17 +432,24 @@ LettoreMembro::LettoreMembro(zip_t* z, zip_uint64_t indice, const zip_stat_t& st
         } while (veloce && !veloci.compare_exchange_weak(attivi, attivi + 1));
     }
     s_->veloce = veloce;
-    s_->f.reset(zip_fopen_index(z, indice, veloce ? ZIP_FL_COMPRESSED : 0));
-    if (!s_->f) {
-        s_->errore = zip_strerror(z);
-        const int codice = zip_error_code_zip(zip_get_error(z));
-        s_->chiaveErrata = codice == ZIP_ER_WRONGPASSWD || codice == ZIP_ER_NOPASSWD;
-        return;
+    s_->proprio = veloce || aes;
+    if (aes) {
+        if (!s_->ApriCifrato(z, indice, chiave)) return;
+    } else {
+        s_->f.reset(zip_fopen_index(z, indice, veloce ? ZIP_FL_COMPRESSED : 0));
+        if (!s_->f) {
+            s_->errore = zip_strerror(z);
+            const int codice = zip_error_code_zip(zip_get_error(z));
+            s_->chiaveErrata = codice == ZIP_ER_WRONGPASSWD || codice == ZIP_ER_NOPASSWD;
+            return;
+        }
     }
     if (veloce) {
         const size_t filiere = FiliereDisponibili();
         s_->inflatori = std::make_unique<Inflatori>(filiere, Inflata);
         s_->inVoloMassimo = filiere + 2;
+    } else if (aes) {
+        s_->PassaAlFlusso();  // one stream from the start
     }
 }
 
@@ -391,7 +461,7 @@ bool LettoreMembro::Aperto() const {
 
 zip_int64_t LettoreMembro::Leggi(void* buf, size_t n) {
     if (!s_->f) return -1;
-    if (!s_->veloce) {
+    if (!s_->proprio) {
         const zip_int64_t r = zip_fread(s_->f.get(), buf, n);
         if (r < 0) s_->Errore(zip_file_strerror(s_->f.get()));
         if (r > 0) s_->dati += static_cast<uint64_t>(r);
@@ -426,12 +496,12 @@ FineLettura LeggiMembroIntero(zip_t* z, zip_uint64_t indice, const zip_stat_t& s
                               const std::function<void()>& inizia,
                               const std::function<std::string(const uint8_t*, size_t)>& consuma,
                               const std::function<bool()>& fermato, std::atomic<uint64_t>& fatti,
-                              std::string& errore) {
+                              std::string& errore, const std::string& chiave) {
     // What one run hands over: small enough to stay in the processor's cache.
     std::vector<uint8_t> buf(size_t{256} * 1024);
     uint64_t contati = 0;
     for (const bool parallelo : {true, false}) {
-        LettoreMembro f(z, indice, st, parallelo);
+        LettoreMembro f(z, indice, st, parallelo, chiave);
         if (!f.Aperto()) {
             errore = f.TestoErrore();
             return f.ChiaveErrata() ? FineLettura::ChiaveErrata : FineLettura::Fallito;

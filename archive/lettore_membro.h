@@ -1,7 +1,10 @@
 // Reads one member of a ZIP archive in order, as zip_fread does, but inflates a large member
 // written by this program's writer on every core: its pieces were deflated one by one and
 // joined by empty stored blocks, so each can be inflated on its own. Any other member, and any
-// piece this way cannot read, is inflated as one stream: the bytes given are the same.
+// piece this way cannot read, is inflated as one stream: the bytes given are the same. A
+// WinZip AES member (AES-256 over deflate) is decrypted here too, in bulk (libzip's own
+// decryption goes one block at a time), its authentication code checked before its end is
+// told, whatever its size.
 #pragma once
 
 #include <zip.h>
@@ -19,8 +22,9 @@ class LettoreMembro {
   public:
     // Opens member `indice` of `z` (whose details are `st`); Aperto() tells whether it could.
     // `parallelo` false: one stream, as zip_fread gives it (the answer any failure of the
-    // pieces is checked against).
-    LettoreMembro(zip_t* z, zip_uint64_t indice, const zip_stat_t& st, bool parallelo = true);
+    // pieces is checked against). `chiave`: the password of an encrypted member.
+    LettoreMembro(zip_t* z, zip_uint64_t indice, const zip_stat_t& st, bool parallelo = true,
+                  const std::string& chiave = {});
     ~LettoreMembro();
     LettoreMembro(const LettoreMembro&) = delete;
     LettoreMembro& operator=(const LettoreMembro&) = delete;
@@ -54,11 +58,11 @@ enum class FineLettura { Letto, Fermato, Fallito, ChiaveErrata };
 // run of bytes and returns why it refuses them ("" when it does not), which fails the reading as
 // a read error would. `fatti` counts the bytes read (a second reading counts only what is new);
 // `fermato()`, asked after each run, ends the reading early. On Fallito, `errore` says why.
-// What `inizia` or `consuma` throw goes to the caller.
+// `chiave` opens an encrypted member. What `inizia` or `consuma` throw goes to the caller.
 FineLettura LeggiMembroIntero(zip_t* z, zip_uint64_t indice, const zip_stat_t& st,
                               const std::function<void()>& inizia,
                               const std::function<std::string(const uint8_t*, size_t)>& consuma,
                               const std::function<bool()>& fermato, std::atomic<uint64_t>& fatti,
-                              std::string& errore);
+                              std::string& errore, const std::string& chiave = {});
 
 }  // namespace bv::zip_interno

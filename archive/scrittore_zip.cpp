@@ -1,6 +1,7 @@
 // The in-place ZIP appender (PKWARE APPNOTE: local header, deflated data, central
 // directory, end of central directory), with libdeflate for deflate and CRC-32, and zlib to
-// join deflated pieces and combine their CRCs.
+// join deflated pieces and combine their CRCs; with a key, WinZip AES (aes_winzip.h) on the
+// deflated bytes as they are written, so that an encrypted archive costs no second pass.
 #include "archive/scrittore_zip.h"
 
 #include <libdeflate.h>
@@ -9,11 +10,15 @@
 #include <algorithm>
 #include <cerrno>
 #include <deque>
+#include <iterator>
 #include <memory>
+#include <string>
 #include <thread>
 #include <tuple>
+#include <utility>
 #include <vector>
 
+#include "archive/aes_winzip.h"
 #include "archive/aiutanti.h"
 #include "archive/numero_filiere.h"
 #include "platform/data_ora.h"
@@ -73,6 +78,12 @@ struct Pezzo {
     uint32_t crc = 0;
     bool riuscito = false;
     bool pronto = true;  // no helper at work on it
+    // Set: the piece is a whole member, encrypted with this key once deflated, on the helper
+    // (the key derivation is most of the work for a small file). What that adds: the salt and
+    // the verifier before the data, the authentication code after.
+    const std::string* chiave = nullptr;
+    uint8_t testaAes[kSaleAes + kVerificatoreAes] = {};
+    uint8_t codaAes[kCodiceAes] = {};
 };
 
 // The deflate of one slot of the batch, kept from piece to piece. Pieces are deflated whole by
@@ -101,6 +112,11 @@ class Deflatore {
         if (p.nOut == 0) return;
         p.crc = libdeflate_crc32(0, p.in.data(), p.n);
         p.riuscito = p.ultimo || RendiAccodabile(p);
+        if (p.riuscito && p.chiave != nullptr) {
+            const std::unique_ptr<FlussoAes> aes = NuovoFlussoAes(*p.chiave, p.testaAes);
+            aes->Cifra(p.out.data(), p.nOut);
+            aes->Codice(p.codaAes);
+        }
     }
 
   private:
@@ -166,6 +182,7 @@ struct InAttesa {
     uint16_t ora = 0;
     uint16_t data = 0;
     uint16_t flag = 0;
+    bool cifrato = false;
     uint32_t permessi = 0;
     uint64_t peggiore = 0;  // the most its header, data and directory entry can take
     Pezzo* pezzo = nullptr;
@@ -204,8 +221,8 @@ struct Compressori {
     Aiutanti<Pezzo, Deflatore> aiutanti;
 };
 
-ScrittoreZip::ScrittoreZip(const std::string& archivio)
-    : archivio_(archivio), a_(ApriArchivio(archivio)) {
+ScrittoreZip::ScrittoreZip(const std::string& archivio, std::string chiave)
+    : archivio_(archivio), chiave_(std::move(chiave)), a_(ApriArchivio(archivio)) {
     const uint64_t dimensione = a_.Dimensione();
     if (dimensione == 0) return;
     if (dimensione < kFine) throw NonZip(archivio, "file troppo corto");
@@ -300,7 +317,7 @@ EsitoAccoda ScrittoreZip::Accoda(const std::string& file, const std::string& nom
 bool ScrittoreZip::CiSta(const std::string& nome, uint64_t dimensione) const {
     // Everything must stay within 32-bit offsets: deflate never grows data by more than a
     // few bytes per 16 KB block. The members still waiting count with the most they can take.
-    const uint64_t peggiore = dimensione + dimensione / 1000 + 1024;
+    const uint64_t peggiore = dimensione + dimensione / 1000 + 1024 + Aggiunta();
     const size_t membriInAttesa = compressori_ ? compressori_->inAttesa.size() : 0;
     return fineDati_ + riservati_ + 30 + nome.size() + peggiore + directory_.size() + 46 +
                    nome.size() + kFine <
@@ -308,8 +325,12 @@ bool ScrittoreZip::CiSta(const std::string& nome, uint64_t dimensione) const {
            voci_ + membriInAttesa + 1 < 0xFFFF;
 }
 
+uint64_t ScrittoreZip::Aggiunta() const {
+    return chiave_.empty() ? 0 : kAggiuntaAes + 2 * sizeof kCampoAes;
+}
+
 InAttesa ScrittoreZip::NuovoMembro(const std::string& file, const std::string& nome,
-                                   const InfoFile& info) {
+                                   const InfoFile& info) const {
     const bool asciiSoltanto =
         std::all_of(nome.begin(), nome.end(), [](char c) { return (c & 0x80) == 0; });
     InAttesa m;
@@ -317,8 +338,10 @@ InAttesa ScrittoreZip::NuovoMembro(const std::string& file, const std::string& n
     m.file = file;
     std::tie(m.ora, m.data) = OraDos(info.modifica);
     m.flag = asciiSoltanto ? 0 : (1 << 11);  // UTF-8 name
+    m.cifrato = !chiave_.empty();
+    if (m.cifrato) m.flag |= 1;
     m.permessi = info.permessi;
-    const uint64_t peggiore = info.dimensione + info.dimensione / 1000 + 1024;
+    const uint64_t peggiore = info.dimensione + info.dimensione / 1000 + 1024 + Aggiunta();
     m.peggiore = 30 + nome.size() + peggiore + 46 + nome.size();
     return m;
 }
@@ -330,7 +353,8 @@ void ScrittoreZip::AffidaUnPezzo(InAttesa m, const AvanzamentoZip& avanzamento) 
     Compressori& c = *compressori_;
     Pezzo& primo = *m.pezzo;
     riservati_ += m.peggiore;
-    if (primo.n < kPiccolo) {
+    primo.chiave = m.cifrato ? &chiave_ : nullptr;
+    if (primo.n < kPiccolo && !m.cifrato) {
         c.locale.Deflata(primo);  // less work than handing it over
     } else {
         c.Affida(primo);
@@ -349,8 +373,11 @@ void ScrittoreZip::ScriviAPezzi(InAttesa& m, LettorePezzi& lettore,
     std::vector<Pezzo>& lotto = c.lotto;
     std::swap(lotto[0], *m.pezzo);
     c.Rilascia(m.pezzo);
+    for (Pezzo& p : lotto) p.chiave = nullptr;  // encrypted here, in order, as they come back
     const uint64_t inizio = fineDati_;
     std::vector<uint8_t> locale = IntestazioneLocale(m);
+    uint8_t testaAes[kSaleAes + kVerificatoreAes] = {};
+    const std::unique_ptr<FlussoAes> aes = m.cifrato ? NuovoFlussoAes(chiave_, testaAes) : nullptr;
     uLong crc = crc32(0L, Z_NULL, 0);
     uint64_t letti = lotto[0].n;
     uint64_t compressi = 0;
@@ -362,6 +389,7 @@ void ScrittoreZip::ScriviAPezzi(InAttesa& m, LettorePezzi& lettore,
         } attesa{c};
         a_.Posiziona(inizio);
         a_.ScriviTutto(locale.data(), locale.size());
+        if (aes) a_.ScriviTutto(testaAes, sizeof testaAes);
         c.Affida(lotto[0]);
         size_t affidati = 1;
         size_t scritti = 0;
@@ -381,14 +409,23 @@ void ScrittoreZip::ScriviAPezzi(InAttesa& m, LettorePezzi& lettore,
             if (!p.riuscito) throw ErroreStandard(num::ErroreInterno, "deflate di " + m.file);
             crc = crc32_combine(crc, p.crc, static_cast<z_off_t>(p.n));
             compressi += p.nOut;
+            if (aes) aes->Cifra(p.out.data(), p.nOut);
             a_.ScriviTutto(p.out.data(), p.nOut);
             ++scritti;
             if (avanzamento) avanzamento(letti);
+        }
+        if (aes) {
+            uint8_t codice[kCodiceAes];
+            aes->Codice(codice);
+            a_.ScriviTutto(codice, sizeof codice);
+            compressi += kAggiuntaAes;
         }
     }
     if (letti >= kLimite32 || compressi >= kLimite32) {  // the file grew while it was read
         throw ErroreStandard(num::AccessoPercorso, m.file + " modificato durante la compressione");
     }
+    // The CRC is written for encrypted members too, as libzip writes its own AE-2 members:
+    // libzip up to 1.7 checks it, and the central directory shows it in any case.
     const std::vector<uint8_t> campi = Campi(static_cast<uint32_t>(crc), compressi, letti);
     a_.ScriviTuttoDa(inizio + 14, campi.data(), campi.size());
     Registra(m, campi, inizio);
@@ -398,17 +435,18 @@ void ScrittoreZip::ScriviAPezzi(InAttesa& m, LettorePezzi& lettore,
 std::vector<uint8_t> ScrittoreZip::IntestazioneLocale(const InAttesa& m) {
     std::vector<uint8_t> locale;
     S32(locale, kFirmaLocale);
-    S16(locale, 20);
+    S16(locale, m.cifrato ? kVersioneAes : 20);
     S16(locale, m.flag);
-    S16(locale, 8);  // deflate
+    S16(locale, m.cifrato ? kMetodoAes : 8);  // deflate, or AES over deflate
     S16(locale, m.ora);
     S16(locale, m.data);
     S32(locale, 0);  // CRC and sizes: written once known
     S32(locale, 0);
     S32(locale, 0);
     S16(locale, static_cast<uint16_t>(m.nome.size()));
-    S16(locale, 0);
+    S16(locale, static_cast<uint16_t>(m.cifrato ? sizeof kCampoAes : 0));
     locale.insert(locale.end(), m.nome.begin(), m.nome.end());
+    if (m.cifrato) locale.insert(locale.end(), std::begin(kCampoAes), std::end(kCampoAes));
     return locale;
 }
 
@@ -422,22 +460,24 @@ std::vector<uint8_t> ScrittoreZip::Campi(uint32_t crc, uint64_t compressi, uint6
 
 void ScrittoreZip::Registra(const InAttesa& m, const std::vector<uint8_t>& campi, uint64_t inizio) {
     std::vector<uint8_t>& voce = directory_;
+    const uint16_t versione = m.cifrato ? kVersioneAes : 20;
     S32(voce, kFirmaCentrale);
-    S16(voce, (3 << 8) | 20);  // made on UNIX, so the permission bits below are read back
-    S16(voce, 20);
+    S16(voce, (3 << 8) | versione);  // made on UNIX, so the permission bits below are read back
+    S16(voce, versione);
     S16(voce, m.flag);
-    S16(voce, 8);
+    S16(voce, m.cifrato ? kMetodoAes : 8);
     S16(voce, m.ora);
     S16(voce, m.data);
     voce.insert(voce.end(), campi.begin(), campi.end());
     S16(voce, static_cast<uint16_t>(m.nome.size()));
-    S16(voce, 0);
+    S16(voce, static_cast<uint16_t>(m.cifrato ? sizeof kCampoAes : 0));
     S16(voce, 0);
     S16(voce, 0);
     S16(voce, 0);
     S32(voce, (0100000U | (m.permessi & 0777U)) << 16);
     S32(voce, static_cast<uint32_t>(inizio));
     voce.insert(voce.end(), m.nome.begin(), m.nome.end());
+    if (m.cifrato) voce.insert(voce.end(), std::begin(kCampoAes), std::end(kCampoAes));
     ++voci_;
 }
 
@@ -450,13 +490,17 @@ void ScrittoreZip::ScriviInAttesa(size_t restanti) {
         c.Attendi(p);
         if (!p.riuscito) throw ErroreStandard(num::ErroreInterno, "deflate di " + m.file);
         std::vector<uint8_t> uscita = IntestazioneLocale(m);
-        const std::vector<uint8_t> campi = Campi(p.crc, p.nOut, p.n);
+        const uint64_t compressi = p.nOut + (m.cifrato ? kAggiuntaAes : 0);
+        const std::vector<uint8_t> campi = Campi(p.crc, compressi, p.n);
         std::copy(campi.begin(), campi.end(), uscita.begin() + 14);
         const size_t intestazione = uscita.size();
+        uscita.reserve(intestazione + compressi);
+        if (m.cifrato) uscita.insert(uscita.end(), std::begin(p.testaAes), std::end(p.testaAes));
         uscita.insert(uscita.end(), p.out.begin(), p.out.begin() + static_cast<long>(p.nOut));
+        if (m.cifrato) uscita.insert(uscita.end(), std::begin(p.codaAes), std::end(p.codaAes));
         a_.ScriviTuttoDa(fineDati_, uscita.data(), uscita.size());
         Registra(m, campi, fineDati_);
-        fineDati_ += intestazione + p.nOut;
+        fineDati_ += intestazione + compressi;
         riservati_ -= m.peggiore;
         c.Rilascia(m.pezzo);
         c.inAttesa.pop_front();

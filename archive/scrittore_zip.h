@@ -32,8 +32,9 @@ class LettorePezzi;  // a file read in the pieces the helpers deflate
 class ScrittoreZip {
   public:
     // Opens (or creates) the archive and reads its directory; NonGestito() tells whether the
-    // archive is one this writer can append to.
-    explicit ScrittoreZip(const std::string& archivio);
+    // archive is one this writer can append to. With a key, every member it adds is encrypted
+    // (WinZip AES, AE-2) as it is written.
+    explicit ScrittoreZip(const std::string& archivio, std::string chiave = {});
     ~ScrittoreZip();
     ScrittoreZip(const ScrittoreZip&) = delete;
     ScrittoreZip& operator=(const ScrittoreZip&) = delete;
@@ -53,8 +54,10 @@ class ScrittoreZip {
     // Whether a member of that name and size keeps the archive within 32-bit offsets and
     // 65,535 entries, counting the members still waiting at the most they can take.
     bool CiSta(const std::string& nome, uint64_t dimensione) const;
-    static InAttesa NuovoMembro(const std::string& file, const std::string& nome,
-                                const InfoFile& info);
+    InAttesa NuovoMembro(const std::string& file, const std::string& nome,
+                         const InfoFile& info) const;
+    // What a member's headers and data take beyond its deflated bytes and its name, twice.
+    uint64_t Aggiunta() const;
     void AffidaUnPezzo(InAttesa m, const AvanzamentoZip& avanzamento);
     void ScriviAPezzi(InAttesa& m, LettorePezzi& lettore, const AvanzamentoZip& avanzamento);
     static std::vector<uint8_t> IntestazioneLocale(const InAttesa& m);
@@ -65,6 +68,7 @@ class ScrittoreZip {
     void ScriviInAttesa(size_t restanti);
 
     std::string archivio_;
+    std::string chiave_;  // empty: members written plain
     File a_;
     bool nonGestito_ = false;
     bool modificato_ = false;

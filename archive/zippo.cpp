@@ -65,8 +65,10 @@ int CodiceDaErrore(const Errore& e, const std::string& contesto, int predefinito
     return e.Numero() == num::DiscoPieno ? zip_codice::DiscoPieno : predefinito;
 }
 
-int ComprimiConLibzip(const std::string& file, const std::string& nome,
-                      const std::string& archivio) {
+// With a key, the member is encrypted by libzip as it is written (the others, already
+// encrypted, are copied as they are).
+int ComprimiConLibzip(const std::string& file, const std::string& nome, const std::string& archivio,
+                      const std::string& chiave) {
     int errore = 0;
     ZipPtr z(zip_open(archivio.c_str(), ZIP_CREATE, &errore));
     if (!z) {
@@ -86,6 +88,11 @@ int ComprimiConLibzip(const std::string& file, const std::string& nome,
         return zip_codice::ErroreScrittura;
     }
     zip_set_file_compression(z.get(), static_cast<zip_uint64_t>(indice), ZIP_CM_DEFLATE, 0);
+    if (!chiave.empty() && zip_file_set_encryption(z.get(), static_cast<zip_uint64_t>(indice),
+                                                   ZIP_EM_AES_256, chiave.c_str()) != 0) {
+        Log("Cifratura di " + nome + ": " + zip_strerror(z.get()));
+        return zip_codice::ErroreScrittura;
+    }
     if (zip_close(z.get()) != 0) {
         Log("Errore di scrittura dell'archivio " + archivio + ": " + zip_strerror(z.get()));
         return zip_codice::ErroreScrittura;
@@ -157,10 +164,10 @@ struct EsitoMembro {
     std::string differenza;
 };
 
-// Runs membro(compito, z, archivio, fermato, fatti, esito) for every member's job in order on
-// every core (LavoriInOrdine), each helper with its own handle `z` on the archive, telling
-// `avanzamento` the bytes read so far; returns what each job found (one that throws has its
-// exception there).
+// Runs membro(compito, z, chiave, archivio, fermato, fatti, esito) for every member's job in
+// order on every core (LavoriInOrdine), each helper with its own handle `z` on the archive,
+// telling `avanzamento` the bytes read so far; returns what each job found (one that throws has
+// its exception there).
 template <class Compito, class Membro>
 std::vector<EsitoMembro> SuOgniMembro(const std::string& archivio,
                                       const std::vector<Compito>& compiti, Membro membro,
@@ -179,7 +186,8 @@ std::vector<EsitoMembro> SuOgniMembro(const std::string& archivio,
                 return false;
             }
             return membro(
-                compiti[i], z, archivio, [&fermato, i] { return fermato(i); }, fatti, esiti[i]);
+                compiti[i], z, chiave, archivio, [&fermato, i] { return fermato(i); }, fatti,
+                esiti[i]);
         },
         [&] {
             if (avanzamento) avanzamento(fatti.load());
@@ -249,9 +257,9 @@ int PreparaConfronti(zip_t* z, const std::string& archivio,
 // Compares one member with its source as it is inflated, on a helper thread: nothing is
 // written; a difference goes to `e.differenza`, a damaged member fails (`e`). True also when
 // `fermato` says a member before it failed.
-bool ConfrontaMembro(const Confronto& c, zip_t* zt, const std::string& archivio,
-                     const std::function<bool()>& fermato, std::atomic<uint64_t>& fatti,
-                     EsitoMembro& e) {
+bool ConfrontaMembro(const Confronto& c, zip_t* zt, const std::string& chiave,
+                     const std::string& archivio, const std::function<bool()>& fermato,
+                     std::atomic<uint64_t>& fatti, EsitoMembro& e) {
     std::unique_ptr<File> sorgente;
     bool diverso = false;
     std::vector<uint8_t> file;
@@ -274,7 +282,7 @@ bool ConfrontaMembro(const Confronto& c, zip_t* zt, const std::string& archivio,
     };
     std::string errore;
     const zip_interno::FineLettura fine = zip_interno::LeggiMembroIntero(
-        zt, c.indice, c.st, inizia, confronta, fermato, fatti, errore);
+        zt, c.indice, c.st, inizia, confronta, fermato, fatti, errore, chiave);
     if (fine != zip_interno::FineLettura::Fallito && fine != zip_interno::FineLettura::ChiaveErrata)
         return true;
     e.codice = fine == zip_interno::FineLettura::ChiaveErrata ? zip_codice::ChiaveErrata
@@ -470,7 +478,14 @@ int SessioneZip::ComprimiCome(const std::string& file, const std::string& nome,
             Log("File da comprimere non trovato: " + file);
             return zip_codice::ApreFile;
         }
-        if (!scrittore_) scrittore_ = std::make_unique<zip_interno::ScrittoreZip>(archivio_);
+        if (!iniziata_) {
+            // Members already there would stay plain: the whole archive is encrypted at the end.
+            cifraAllaFine_ = !chiave_.empty() && Fs().Info(archivio_).dimensione > 0;
+            iniziata_ = true;
+        }
+        const std::string chiaveMembri = cifraAllaFine_ ? std::string() : chiave_;
+        if (!scrittore_)
+            scrittore_ = std::make_unique<zip_interno::ScrittoreZip>(archivio_, chiaveMembri);
         if (scrittore_->Accoda(file, nome, info, avanzamento) == zip_interno::EsitoAccoda::Fatto) {
             byteLetti_ += info.dimensione;
             return zip_codice::Ok;
@@ -478,7 +493,8 @@ int SessioneZip::ComprimiCome(const std::string& file, const std::string& nome,
         // What the appender leaves to the library: the archive made whole first.
         scrittore_->Chiudi();
         scrittore_.reset();
-        if (const int r = ComprimiConLibzip(file, nome, archivio_); r != 0) guasto_ = r;
+        if (const int r = ComprimiConLibzip(file, nome, archivio_, chiaveMembri); r != 0)
+            guasto_ = r;
         if (guasto_ == 0) byteLetti_ += info.dimensione;
         return guasto_;
     } catch (...) {
@@ -498,7 +514,8 @@ int SessioneZip::Chiudi() {
     try {
         if (scrittore_) scrittore_->Chiudi();
         scrittore_.reset();
-        if (!chiave_.empty()) guasto_ = CifraArchivio(archivio_, chiave_);
+        if (!chiave_.empty() && (cifraAllaFine_ || !iniziata_))
+            guasto_ = CifraArchivio(archivio_, chiave_);
         return guasto_;
     } catch (...) {
         scrittore_.reset();
@@ -575,9 +592,9 @@ int PreparaCompiti(zip_t* z, const std::string& archivio, const std::string& bas
 // never more than it declares, renamed in only when whole (read as LeggiMembroIntero reads).
 // False on a failure (in `e`); true also when `fermato` says a member before it failed and it
 // is not needed.
-bool EstraiMembro(const Compito& c, zip_t* zt, const std::string& archivio,
-                  const std::function<bool()>& fermato, std::atomic<uint64_t>& fatti,
-                  EsitoMembro& e) {
+bool EstraiMembro(const Compito& c, zip_t* zt, const std::string& chiave,
+                  const std::string& archivio, const std::function<bool()>& fermato,
+                  std::atomic<uint64_t>& fatti, EsitoMembro& e) {
     std::string temporaneo;
     std::unique_ptr<File> out;
     uint64_t scritti = 0;
@@ -607,7 +624,7 @@ bool EstraiMembro(const Compito& c, zip_t* zt, const std::string& archivio,
     try {
         std::string errore;
         const zip_interno::FineLettura fine = zip_interno::LeggiMembroIntero(
-            zt, c.indice, c.st, inizia, scrivi, fermato, fatti, errore);
+            zt, c.indice, c.st, inizia, scrivi, fermato, fatti, errore, chiave);
         if (fine != zip_interno::FineLettura::Letto) {
             scarta();  // failed, or not needed: a member before this one failed
             if (fine == zip_interno::FineLettura::Fermato) return true;

@@ -51,10 +51,10 @@ class SessioneZip {
     // its folder: no scratch copy).
     int ComprimiCome(const std::string& file, const std::string& nomeMembro,
                      const AvanzamentoZip& avanzamento = {});
-    // Members encrypted with AES-256 (WinZip AES) under that key: the archive is deflated as
-    // ever, on every core, then Chiudi rewrites it once through libzip, which encrypts each
-    // member's deflated stream as it copies it. Names and sizes stay readable, as the format
-    // keeps them outside the encryption.
+    // Members encrypted with AES-256 (WinZip AES) under that key, as they are written (the
+    // deflate on every core as ever). Names and sizes stay readable, as the format keeps them
+    // outside the encryption. Given before the first file; an archive that already had members
+    // is instead rewritten once by Chiudi through libzip, every member encrypted as copied.
     void Cifra(std::string chiave) { chiave_ = std::move(chiave); }
     int Chiudi();
     // The bytes of the files added so far, as their sizes were when added.
@@ -64,6 +64,8 @@ class SessioneZip {
     std::string archivio_;
     uint64_t byteLetti_ = 0;
     std::string chiave_;  // empty: not encrypted
+    bool iniziata_ = false;       // a file was added
+    bool cifraAllaFine_ = false;  // members written plain, encrypted by Chiudi
     std::unique_ptr<zip_interno::ScrittoreZip> scrittore_;
     int guasto_ = 0;  // the code of a failed addition: the archive is not whole
 };

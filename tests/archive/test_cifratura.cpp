@@ -1,6 +1,7 @@
 // Encrypted archives: members in AES-256 (WinZip AES) read back with the key, large members
 // still inflated piece by piece, a wrong or missing key refused with nothing written, and
-// 7-Zip (an independent reader) opening them with the key only.
+// 7-Zip and libzip's own decryption (independent readers) opening them with the key only; the
+// members libzip writes when our writer leaves the archive to it encrypted too.
 #include <gtest/gtest.h>
 #include <zip.h>
 
@@ -25,6 +26,33 @@ std::string Casuale(size_t n, unsigned seme) {
     std::string s(n, '\0');
     for (char& c : s) c = static_cast<char>('a' + g() % 7);  // compressible, not trivially
     return s;
+}
+
+// Every member as libzip's own decryption and inflate read it, the authentication code and the
+// CRC checked at the end.
+std::map<std::string, std::string> LettiDaLibzip(const std::string& archivio) {
+    std::map<std::string, std::string> m;
+    int e = 0;
+    zip_t* z = zip_open(archivio.c_str(), ZIP_RDONLY | ZIP_CHECKCONS, &e);
+    EXPECT_NE(z, nullptr);
+    if (z == nullptr) return m;
+    for (zip_int64_t i = 0; i < zip_get_num_entries(z, 0); ++i) {
+        zip_stat_t st;
+        EXPECT_EQ(zip_stat_index(z, static_cast<zip_uint64_t>(i), 0, &st), 0);
+        EXPECT_EQ(st.encryption_method, ZIP_EM_AES_256) << st.name;
+        zip_file_t* f = zip_fopen_index_encrypted(z, static_cast<zip_uint64_t>(i), 0, kChiave);
+        EXPECT_NE(f, nullptr) << st.name << ": " << zip_strerror(z);
+        if (f == nullptr) continue;
+        std::string dati;
+        char buf[65536];
+        zip_int64_t r = 0;
+        while ((r = zip_fread(f, buf, sizeof buf)) > 0) dati.append(buf, static_cast<size_t>(r));
+        EXPECT_EQ(r, 0) << st.name << ": " << zip_file_strerror(f);
+        zip_fclose(f);
+        m[st.name] = dati;
+    }
+    zip_discard(z);
+    return m;
 }
 
 std::string Sette() {
@@ -70,6 +98,7 @@ TEST_F(Cifratura, OgniMembroInAes256ELeggibileConLaChiave) {
     zip_discard(z);
     ASSERT_EQ(Estrai(zip_, t_ / "out", {}, kChiave), 0);
     for (const auto& [nome, dati] : file_) EXPECT_EQ(test::LeggiTesto(t_ / ("out/" + nome)), dati);
+    EXPECT_EQ(LettiDaLibzip(zip_), file_);
     std::map<std::string, std::string> sorgenti;
     for (const auto& [nome, dati] : file_) sorgenti[nome] = t_ / ("src/" + nome);
     EsitoConfronto esito;
@@ -126,6 +155,59 @@ TEST_F(Cifratura, SetteZipLoApreSoloConLaChiave) {
     EXPECT_EQ(prova(kChiave), 0);
     EXPECT_NE(prova("sbagliata"), 0);
 }
+
+// Where our writer leaves a file to libzip, or the archive had members before the session.
+struct Ripiego {
+    const char* caso;
+    bool archivioGiaPieno;  // a plain archive first, then the encrypted session on it
+};
+
+class RipiegoTest : public ::testing::TestWithParam<Ripiego> {
+  protected:
+    void SetUp() override { ImpostaCartellaProgramma(t_.Percorso()); }
+    void TearDown() override { ImpostaCartellaProgramma(""); }
+    test::CartellaTemp t_;
+};
+
+TEST_P(RipiegoTest, OgniMembroCifratoELeggibile) {
+    const std::string zip = t_ / "~dati.zip";
+    const std::string a = t_ / "a.mdb";
+    const std::string b = t_ / "b.bin";
+    test::ScriviFile(a, Casuale(30000, 3));
+    test::ScriviFile(b, Casuale(3 << 20, 4));
+    if (GetParam().archivioGiaPieno) {
+        SessioneZip chiaro(zip);
+        ASSERT_EQ(chiaro.ComprimiCome(a, "vecchio.mdb"), 0);
+        ASSERT_EQ(chiaro.Chiudi(), 0);
+    }
+    SessioneZip s(zip);
+    s.Cifra(kChiave);
+    ASSERT_EQ(s.Comprimi(a), 0);
+    ASSERT_EQ(s.Comprimi(b), 0);
+    test::ScriviFile(a, "sostituito");
+    ASSERT_EQ(s.Comprimi(a), 0);                  // the same name again: libzip replaces the member
+    ASSERT_EQ(s.ComprimiCome(b, "dopo.bin"), 0);  // and our writer goes on after it
+    ASSERT_EQ(s.Chiudi(), 0);
+
+    std::map<std::string, std::string> attesi = {
+        {"a.mdb", "sostituito"}, {"b.bin", test::LeggiTesto(b)}, {"dopo.bin", test::LeggiTesto(b)}};
+    if (GetParam().archivioGiaPieno) attesi["vecchio.mdb"] = Casuale(30000, 3);
+    EXPECT_EQ(LettiDaLibzip(zip), attesi);
+    ASSERT_EQ(Estrai(zip, t_ / "out", {}, kChiave), 0);
+    for (const auto& [nome, dati] : attesi) EXPECT_EQ(test::LeggiTesto(t_ / ("out/" + nome)), dati);
+    EXPECT_EQ(ControllaMembri(zip, {}, "ABCDE-FGHJK-LMNPQ-RSTUV-WXYZ2-34568"),
+              zip_codice::ChiaveErrata);
+    const std::string sette = Sette();
+    if (!test::kSuWindows && !sette.empty()) {
+        const std::string comando = sette + " t -p'" + kChiave + "' '" + zip + "' >/dev/null 2>&1";
+        EXPECT_EQ(std::system(comando.c_str()), 0);
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Casi, RipiegoTest,
+                         ::testing::Values(Ripiego{"ArchivioNuovo", false},
+                                           Ripiego{"ArchivioGiaPieno", true}),
+                         [](const auto& i) { return std::string(i.param.caso); });
 
 }  // namespace
 }  // namespace bv
