@@ -3,8 +3,7 @@
 // verifier; AES in counter mode with a little-endian counter from 1; HMAC-SHA1 of the
 // encrypted bytes, its first ten bytes after them. The member's data: salt, verifier,
 // encrypted deflate stream, authentication code. Its headers say method 99 and carry the
-// extra field below, which names the real method (deflate); the CRC is 0, the code taking
-// its place.
+// extra field below, which names the real method (deflate); the CRC is kept, as libzip keeps it.
 #pragma once
 
 #include <cstddef>
