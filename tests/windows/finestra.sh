@@ -23,6 +23,16 @@ trap pulisci EXIT
 W() { "$RADICE/scripts/wine" "$@"; }
 fallisci() { echo "finestra Windows: $*" >&2; exit 1; }
 passo() { echo "-- $*"; }
+# The first window whose title matches, waited for up to N half seconds; "" when none came.
+attendi_finestra() {
+  local w=""
+  for _ in $(seq "$2"); do
+    w="$(xdotool search --name "$1" 2>/dev/null | head -n 1 || true)"
+    [ -n "$w" ] && break
+    sleep 0.5
+  done
+  echo "$w"
+}
 
 passo "installazione silenziosa"
 W "$SETUP" /S
@@ -57,12 +67,7 @@ export DISPLAY=":$numero" BVBACKUP_WINE_DISPLAY=1
 for _ in $(seq 50); do xdpyinfo >/dev/null 2>&1 && break; sleep 0.2; done
 W "$INST/bvbackup.exe" >"$LAVORO/finestra.log" 2>&1 &
 FINESTRA=$!
-finestra=""
-for _ in $(seq 120); do
-  finestra="$(xdotool search --name '^Modulo Backup per' 2>/dev/null | head -n 1 || true)"
-  [ -n "$finestra" ] && break
-  sleep 0.5
-done
+finestra="$(attendi_finestra '^Modulo Backup per' 120)"
 [ -n "$finestra" ] || {
   cat "$LAVORO/finestra.log" >&2
   xdotool search --name . 2>/dev/null | while read -r w; do xdotool getwindowname "$w"; done >&2 || true
@@ -96,12 +101,7 @@ echo "modifica dopo il backup" >>"$db"
 xdotool key --clearmodifiers alt+r
 sleep 1
 xdotool key --clearmodifiers alt+i
-domanda=""
-for _ in $(seq 60); do
-  domanda="$(xdotool search --name '^Ripristino$' 2>/dev/null | head -n 1 || true)"
-  [ -n "$domanda" ] && break
-  sleep 0.5
-done
+domanda="$(attendi_finestra '^Ripristino$' 60)"
 [ -n "$domanda" ] || { import -window root "$FOTO/ripristino-non-chiesto.png"; fallisci "nessuna conferma del ripristino"; }
 import -window root "$FOTO/conferma.png"
 xdotool key --clearmodifiers Return  # "Sì", the default answer
@@ -123,12 +123,7 @@ sleep 1
 passo "Ctrl+P: il backup pianificato dalla finestra, poi rimosso"
 attivita() { find "$BVBACKUP_WINEPREFIX/drive_c/windows/system32" -maxdepth 2 -ipath '*/tasks/bvbackup' 2>/dev/null | head -n 1; }
 xdotool key --clearmodifiers ctrl+p
-dialogo=""
-for _ in $(seq 40); do
-  dialogo="$(xdotool search --name '^Pianifica$' 2>/dev/null | head -n 1 || true)"
-  [ -n "$dialogo" ] && break
-  sleep 0.5
-done
+dialogo="$(attendi_finestra '^Pianifica$' 40)"
 [ -n "$dialogo" ] || { import -window root "$FOTO/pianifica-non-aperta.png"; fallisci "Ctrl+P non apre Pianifica"; }
 sleep 1
 import -window root "$FOTO/pianifica.png"
